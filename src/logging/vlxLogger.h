@@ -1,0 +1,37 @@
+// The logging interfaces every part of the program sees.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+enum TLogMessageKind : std::uint8_t { lmException, lmError, lmWarning, lmEvent, lmDebug };
+
+// "Exception", "Error", "Warning", "Event", "Debug".
+QString LogMessageKindName(TLogMessageKind kind);
+
+class ILogger {
+public:
+    virtual ~ILogger() = default;
+    virtual void LogEntry(const QString& blockName) = 0;
+    virtual void LogExit() = 0;
+    virtual void LogContextItem(const QString& tag, const QString& value) = 0;
+    virtual void LogMessage(TLogMessageKind kind, const QString& message,
+                            const QString& details) = 0;
+};
+using ILoggerPtr = std::shared_ptr<ILogger>;
+
+// A logger that logs the exception being handled once, however many
+// handlers it passes through. Call the four operations only inside a catch
+// block, for an EztException; anything else is an assertion failure.
+class IExceptionLogger : public ILogger {
+public:
+    [[noreturn]] virtual void PassthroughException() = 0;
+    virtual void StopException() = 0;
+    [[noreturn]] virtual void PassthroughExceptionWithMessage(TLogMessageKind kind,
+                                                              const QString& message,
+                                                              const QString& details) = 0;
+    virtual void StopExceptionWithMessage(TLogMessageKind kind, const QString& message,
+                                          const QString& details) = 0;
+};
+using IExceptionLoggerPtr = std::shared_ptr<IExceptionLogger>;
