@@ -1,0 +1,57 @@
+// The regional settings every date and amount conversion goes through:
+// short-date order and separator, decimal separator.
+#pragma once
+
+#include "base/Currency.h"
+
+#include <QDate>
+#include <QString>
+
+enum class TDateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
+
+struct TRegionalSettings {
+    TDateOrder DateOrder = TDateOrder::MonthDayYear;
+    QChar DateSeparator = u'/';
+    QChar DecimalSeparator = u'.';
+
+    friend bool operator==(const TRegionalSettings& a, const TRegionalSettings& b) {
+        return a.DateOrder == b.DateOrder && a.DateSeparator == b.DateSeparator &&
+               a.DecimalSeparator == b.DecimalSeparator;
+    }
+};
+
+// The workstation's settings: read from the system on Windows; month/day/year
+// with "/" and "." elsewhere (the payroll service's US reports).
+TRegionalSettings SystemRegionalSettings();
+
+// The settings in force. Start-up sets them once (from the system, then the
+// stored "RegionalSettings" group); tests set them through the guard below.
+const TRegionalSettings& RegionalSettings();
+void SetRegionalSettings(const TRegionalSettings& settings);
+
+class TRegionalSettingsOverride {
+public:
+    explicit TRegionalSettingsOverride(const TRegionalSettings& settings)
+        : m_saved(RegionalSettings()) {
+        SetRegionalSettings(settings);
+    }
+    ~TRegionalSettingsOverride() { SetRegionalSettings(m_saved); }
+    TRegionalSettingsOverride(const TRegionalSettingsOverride&) = delete;
+    TRegionalSettingsOverride& operator=(const TRegionalSettingsOverride&) = delete;
+
+private:
+    TRegionalSettings m_saved;
+};
+
+// Short-date text in the settings' order: one- or two-digit day and month,
+// a year of up to four digits (two-digit years fall into the 50-year window
+// around the current year), surrounding blanks ignored; with two parts the
+// current year is taken. Throws EConvertError "'%s' is not a valid date".
+QDate StrToDate(const QString& text);
+QDate StrToDate(const QString& text, const TRegionalSettings& settings, int currentYear);
+// Short-date text: "3/7/2024" for month/day/year with "/".
+QString DateToStr(const QDate& date);
+
+// Throws EConvertError "'%s' is not a valid floating point value".
+Currency StrToCurr(const QString& text);
+QString CurrToStr(Currency value);

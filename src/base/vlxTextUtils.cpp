@@ -1,0 +1,130 @@
+#include "base/vlxTextUtils.h"
+
+#include "base/ztExceptions.h"
+
+#include <QStringDecoder>
+
+namespace {
+
+bool IsBlank(QChar c) {
+    return c.unicode() >= 1 && c.unicode() <= 32;
+}
+
+} // namespace
+
+QString IndentText(const QString& text, int level) {
+    if (text.isEmpty())
+        return text;
+    const QString indent(level * 4, u' ');
+    QString result = indent + text;
+    result.replace(u'\n', u'\n' + indent);
+    return result;
+}
+
+QString FormatContextValue(const QString& value) {
+    if (!value.contains(u'\r'))
+        return value;
+    return QStringLiteral("\r\n") + IndentText(value, 1);
+}
+
+QString EscapeHtmlText(const QString& text) {
+    QString result = text;
+    result.replace(u'&', QStringLiteral("&amp;"));
+    result.replace(u'<', QStringLiteral("&lt;"));
+    result.replace(u'>', QStringLiteral("&gt;"));
+    result.replace(u'"', QStringLiteral("&quot;"));
+    result.replace(u'\'', QStringLiteral("&apos;"));
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("<br/>"));
+    return result;
+}
+
+QString PluralForm(const QString& word, qint64 count) {
+    OrvAssert(!word.isEmpty());
+    if (count == 1)
+        return word;
+    for (const char* ending : {"o", "s", "ch", "sh", "x"}) {
+        if (word.endsWith(QLatin1String(ending)))
+            return word + QStringLiteral("es");
+    }
+    if (word.endsWith(u'y'))
+        return word.chopped(1) + QStringLiteral("ies");
+    return word + u's';
+}
+
+QString TextReportOrEmpty(const QString& data) {
+    return data.startsWith(QLatin1String("TPF0")) ? QString() : data;
+}
+
+QStringList SplitCommaText(const QString& line) {
+    QStringList fields;
+    const QChar* p = line.constData();
+    const QChar* const end = p + line.size();
+    auto skipBlanks = [&] {
+        while (p < end && IsBlank(*p))
+            ++p;
+    };
+    skipBlanks();
+    while (p < end) {
+        QString field;
+        if (*p == u'"') {
+            ++p;
+            while (p < end) {
+                if (*p == u'"') {
+                    if (p + 1 < end && p[1] == u'"') {
+                        field += u'"';
+                        p += 2;
+                        continue;
+                    }
+                    ++p;
+                    break;
+                }
+                field += *p++;
+            }
+        } else {
+            const QChar* start = p;
+            while (p < end && !IsBlank(*p) && *p != u',')
+                ++p;
+            field = QString(start, p - start);
+        }
+        fields.append(field);
+        skipBlanks();
+        if (p < end && *p == u',') {
+            ++p;
+            skipBlanks();
+            if (p == end)
+                fields.append(QString());
+        } else if (p < end) {
+            throw EztException(QStringLiteral("Invalid delimited text"));
+        }
+    }
+    return fields;
+}
+
+QString TrimControl(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first].unicode() <= 32)
+        ++first;
+    while (last > first && text[last - 1].unicode() <= 32)
+        --last;
+    return (first == 0 && last == text.size()) ? text : text.mid(first, last - first);
+}
+
+QString DecodeReportBytes(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    // Not UTF-8: the reports of older installations are Windows-1252.
+    static const char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString result(bytes.size(), Qt::Uninitialized);
+    QChar* out = result.data();
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        *out++ = (b >= 0x80 && b < 0xA0) ? QChar(high[b - 0x80]) : QChar(b);
+    }
+    return result;
+}

@@ -1,0 +1,25 @@
+// Small text routines shared by the log writers, the parsers and the views.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Level x 4 blanks before the text and after every LF; empty text stays empty.
+QString IndentText(const QString& text, int level);
+// A value with a CR starts on its own line, indented by 4 blanks.
+QString FormatContextValue(const QString& value);
+// "&", "<", ">", '"', "'" as entities, then CR LF as "<br/>".
+QString EscapeHtmlText(const QString& text);
+// English plural of a non-empty word unless count is 1: "check" -> "checks",
+// "entry" -> "entries", "box" -> "boxes".
+QString PluralForm(const QString& word, qint64 count);
+// Empty text for a stored component stream (begins with "TPF0"), else the text.
+QString TextReportOrEmpty(const QString& data);
+// Strict comma text: white space (codes 1..32) around fields dropped, double
+// quotes enclose fields with doubled quotes inside. Throws EztException
+// "Invalid delimited text" for text after a field that is not a comma.
+QStringList SplitCommaText(const QString& line);
+// Removes leading and trailing characters with codes up to 32.
+QString TrimControl(const QString& text);
+// Decodes report bytes: UTF-8 when they are valid UTF-8, else Windows-1252.
+QString DecodeReportBytes(const QByteArray& bytes);
