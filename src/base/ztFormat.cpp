@@ -19,9 +19,8 @@ QString Pad(QString text, const Spec& spec) {
         return text + QString(fill, u' ');
     const bool zeroPad = spec.flags.contains(u'0') && spec.conversion != u's';
     if (zeroPad) {
-        int signLen = (!text.isEmpty() && (text[0] == u'-' || text[0] == u'+' || text[0] == u' '))
-                          ? 1
-                          : 0;
+        int signLen =
+            (!text.isEmpty() && (text[0] == u'-' || text[0] == u'+' || text[0] == u' ')) ? 1 : 0;
         return text.left(signLen) + QString(fill, u'0') + text.mid(signLen);
     }
     return QString(fill, u' ') + text;

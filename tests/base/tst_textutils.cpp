@@ -1,0 +1,127 @@
+#include "base/vlxTextUtils.h"
+#include "base/ztExceptions.h"
+
+#include <QtTest>
+
+class TestTextUtils : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void splitsCommaText_data();
+    void splitsCommaText();
+    void rejectsTextAfterField_data();
+    void rejectsTextAfterField();
+    void pluralForms_data();
+    void pluralForms();
+    void indentsAndFormatsContext();
+    void escapesHtml();
+    void recognisesComponentStreams();
+    void decodesReportBytes_data();
+    void decodesReportBytes();
+};
+
+void TestTextUtils::splitsCommaText_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("blank line") << "   " << QStringList();
+    QTest::newRow("empty line") << "" << QStringList();
+    QTest::newRow("blanks around fields") << "  a ,\tb  , c " << QStringList{"a", "b", "c"};
+    QTest::newRow("adjacent commas") << "a,,b" << QStringList{"a", "", "b"};
+    QTest::newRow("trailing comma") << "a,b," << QStringList{"a", "b", ""};
+    QTest::newRow("leading comma") << ",a" << QStringList{"", "a"};
+    QTest::newRow("comma then space") << "Smith, John" << QStringList{"Smith", "John"};
+    QTest::newRow("quoted with space") << "\"John Smith\",x" << QStringList{"John Smith", "x"};
+    QTest::newRow("doubled quotes") << "\"say \"\"hi\"\" \",x" << QStringList{"say \"hi\" ", "x"};
+    QTest::newRow("quoted keeps inner blanks") << "\"  memo  \"" << QStringList{"  memo  "};
+    QTest::newRow("quoted comma") << "\"1,000.00\"" << QStringList{"1,000.00"};
+    QTest::newRow("unterminated quote runs to end") << "\"abc, def" << QStringList{"abc, def"};
+    QTest::newRow("empty quoted") << "\"\",a" << QStringList{"", "a"};
+    QTest::newRow("NUL is not white space")
+        << QString::fromLatin1("a\0b", 3) << QStringList{QString::fromLatin1("a\0b", 3)};
+}
+
+void TestTextUtils::splitsCommaText() {
+    QFETCH(QString, line);
+    QFETCH(QStringList, fields);
+    QCOMPARE(SplitCommaText(line), fields);
+}
+
+void TestTextUtils::rejectsTextAfterField_data() {
+    QTest::addColumn<QString>("line");
+    QTest::newRow("unquoted inner space") << "John Smith,x";
+    QTest::newRow("text after closing quote") << "\"John\"Smith";
+    QTest::newRow("two quoted fields without comma") << "\"a\" \"b\"";
+}
+
+void TestTextUtils::rejectsTextAfterField() {
+    QFETCH(QString, line);
+    try {
+        SplitCommaText(line);
+        QFAIL("no exception");
+    } catch (const EztException& e) {
+        QCOMPARE(e.Message(), QString("Invalid delimited text"));
+    }
+}
+
+void TestTextUtils::pluralForms_data() {
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("one") << "check" << 1 << "check";
+    QTest::newRow("zero") << "check" << 0 << "checks";
+    QTest::newRow("o") << "memo" << 2 << "memoes";
+    QTest::newRow("s") << "bus" << 2 << "buses";
+    QTest::newRow("ch") << "batch" << 2 << "batches";
+    QTest::newRow("sh") << "dash" << 2 << "dashes";
+    QTest::newRow("x") << "box" << 2 << "boxes";
+    QTest::newRow("y") << "entry" << 3 << "entries";
+    QTest::newRow("case sensitive") << "BOX" << 2 << "BOXs";
+}
+
+void TestTextUtils::pluralForms() {
+    QFETCH(QString, word);
+    QFETCH(int, count);
+    QFETCH(QString, expected);
+    QCOMPARE(PluralForm(word, count), expected);
+}
+
+void TestTextUtils::indentsAndFormatsContext() {
+    QCOMPARE(IndentText("a\nb", 2), QString("        a\n        b"));
+    QCOMPARE(IndentText("", 3), QString());
+    QCOMPARE(FormatContextValue("one line"), QString("one line"));
+    QCOMPARE(FormatContextValue("first\r\nsecond"), QString("\r\n    first\r\n    second"));
+    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, PluralForm("", 2));
+}
+
+void TestTextUtils::escapesHtml() {
+    QCOMPARE(EscapeHtmlText("a<b> & \"c\" 'd'\r\ne"),
+             QString("a&lt;b&gt; &amp; &quot;c&quot; &apos;d&apos;<br/>e"));
+    QCOMPARE(EscapeHtmlText("&lt;"), QString("&amp;lt;"));
+}
+
+void TestTextUtils::recognisesComponentStreams() {
+    QCOMPARE(TextReportOrEmpty("TPF0\x07TForm1"), QString());
+    QCOMPARE(TextReportOrEmpty("TPF"), QString("TPF"));
+    QCOMPARE(TextReportOrEmpty(" TPF0"), QString(" TPF0"));
+}
+
+void TestTextUtils::decodesReportBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("utf-8") << QByteArray("Jos\xc3\xa9") << QString::fromUtf8("Jos\xc3\xa9");
+    QTest::newRow("windows-1252") << QByteArray("Jos\xe9") << QString::fromUtf8("Jos\xc3\xa9");
+    QTest::newRow("1252 euro and quotes")
+        << QByteArray("\x80 \x93x\x94")
+        << QString::fromUtf8("\xe2\x82\xac \xe2\x80\x9cx\xe2\x80\x9d");
+    QTest::newRow("truncated utf-8 sequence")
+        << QByteArray("ab\xc3") << QString::fromUtf8("ab\xc3\x83");
+    QTest::newRow("NUL survives") << QByteArray("a\0b", 3) << QString::fromLatin1("a\0b", 3);
+}
+
+void TestTextUtils::decodesReportBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(DecodeReportBytes(bytes), text);
+}
+
+QTEST_GUILESS_MAIN(TestTextUtils)
+#include "tst_textutils.moc"
