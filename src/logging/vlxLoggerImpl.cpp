@@ -1,0 +1,223 @@
+#include "logging/vlxLoggerImpl.h"
+
+#include "base/ztExceptions.h"
+
+#include <QtGlobal>
+#include <algorithm>
+
+QString TLogBlockContextItem::Text() const {
+    return Tag + QStringLiteral(" = ") + Value;
+}
+
+QString TLogMessage::Text() const {
+    return LogMessageKindName(Kind) + QStringLiteral(": ") + Message + QStringLiteral("\r\n") +
+           Details;
+}
+
+// ---- TStatefulLogger -------------------------------------------------------
+
+TStatefulLogger::TStatefulLogger(const QString& applicationTitle) {
+    m_state.Blocks.push_back(TLogBlock{applicationTitle + QStringLiteral(" application"), {}, {}});
+}
+
+TStatefulLogger::~TStatefulLogger() {
+    try {
+        if (m_state.Depth() > 0)
+            LogExit();
+    } catch (...) {
+        // A sink cannot make us fail here; LogExit guards the notification.
+    }
+    if (!m_sinks.empty())
+        qCritical("Logger destroyed with %d event sink(s) still attached",
+                  static_cast<int>(m_sinks.size()));
+}
+
+void TStatefulLogger::CheckUsable() const {
+    // A sink that logs would change the state it is reading and could recurse
+    // without end.
+    OrvAssert(!m_notifying);
+    OrvAssert(m_state.Depth() > 0);
+}
+
+void TStatefulLogger::LogEntry(const QString& blockName) {
+    CheckUsable();
+    m_state.Blocks.push_back(TLogBlock{blockName, {}, {}});
+    Notify(&ILoggerEventSink::OnEntry);
+}
+
+void TStatefulLogger::LogExit() {
+    CheckUsable();
+    Notify(&ILoggerEventSink::OnExit);
+    m_state.Blocks.pop_back();
+}
+
+void TStatefulLogger::LogContextItem(const QString& tag, const QString& value) {
+    CheckUsable();
+    m_state.Innermost().Context.push_back(TLogBlockContextItem{tag, value});
+    Notify(&ILoggerEventSink::OnContextItem);
+}
+
+void TStatefulLogger::LogMessage(TLogMessageKind kind, const QString& message,
+                                 const QString& details) {
+    CheckUsable();
+    m_state.Innermost().Messages.push_back(TLogMessage{kind, message, details});
+    Notify(&ILoggerEventSink::OnMessage);
+}
+
+void TStatefulLogger::AddSink(const ILoggerEventSinkPtr& sink) {
+    if (!sink || std::find(m_sinks.begin(), m_sinks.end(), sink) != m_sinks.end())
+        return;
+    m_sinks.push_back(sink);
+}
+
+void TStatefulLogger::RemoveSink(const ILoggerEventSinkPtr& sink) {
+    if (!sink)
+        return;
+    const auto it = std::find(m_sinks.begin(), m_sinks.end(), sink);
+    if (it != m_sinks.end())
+        m_sinks.erase(it);
+}
+
+void TStatefulLogger::Notify(TSinkEvent event) {
+    // One guard for the whole pass: a failing sink ends this event's pass,
+    // never the caller's logging call.
+    m_notifying = true;
+    try {
+        // By index and with a held reference: a sink that detaches itself or
+        // another sink must not invalidate the pass.
+        for (std::size_t i = 0; i < m_sinks.size(); ++i) {
+            const ILoggerEventSinkPtr sink = m_sinks[i];
+            ((*sink).*event)(m_state);
+        }
+    } catch (...) {
+    }
+    m_notifying = false;
+}
+
+IStatefulLoggerPtr CreateStatefulLogger(const QString& applicationTitle) {
+    return std::make_shared<TStatefulLogger>(applicationTitle);
+}
+
+// ---- Exception logger ------------------------------------------------------
+
+TExceptionText SplitExceptionMessage(const QString& text) {
+    QString normalised;
+    normalised.reserve(text.size() + 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r') {
+            normalised += QStringLiteral("\r\n");
+            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+        } else if (c == u'\n') {
+            normalised += QStringLiteral("\r\n");
+        } else {
+            normalised += c;
+        }
+    }
+
+    TExceptionText result;
+    const qsizetype split = normalised.indexOf(QStringLiteral("\r\n\r\n"));
+    if (split < 0) {
+        result.Message = normalised;
+    } else {
+        result.Message = normalised.left(split);
+        result.Details = normalised.mid(split + 4);
+        if (result.Details.size() > MaxExceptionDetails) {
+            qsizetype cut = MaxExceptionDetails;
+            // Never leave half a surrogate pair behind.
+            if (result.Details.at(cut - 1).isHighSurrogate())
+                --cut;
+            result.Details.truncate(cut);
+        }
+    }
+    result.Message.replace(u'\r', u' ');
+    result.Message.replace(u'\n', u' ');
+    return result;
+}
+
+TExceptionLoggerImpl::TExceptionLoggerImpl(ILoggerPtr inner) : m_inner(std::move(inner)) {
+    OrvAssert(m_inner != nullptr);
+    m_inner->LogMessage(lmDebug, QStringLiteral("Exception logger created"), QString());
+}
+
+TExceptionLoggerImpl::~TExceptionLoggerImpl() {
+    try {
+        m_inner->LogMessage(lmDebug, QStringLiteral("Destroying exception logger"), QString());
+    } catch (...) {
+        // Only an already closed root block asserts; nothing to report to.
+    }
+}
+
+void TExceptionLoggerImpl::ForgetLastLogged() {
+    m_lastLogged = nullptr;
+    m_lastLoggedObject = nullptr;
+}
+
+void TExceptionLoggerImpl::LogEntry(const QString& blockName) {
+    ForgetLastLogged();
+    m_inner->LogEntry(blockName);
+}
+
+void TExceptionLoggerImpl::LogExit() {
+    m_inner->LogExit();
+}
+
+void TExceptionLoggerImpl::LogContextItem(const QString& tag, const QString& value) {
+    ForgetLastLogged();
+    m_inner->LogContextItem(tag, value);
+}
+
+void TExceptionLoggerImpl::LogMessage(TLogMessageKind kind, const QString& message,
+                                      const QString& details) {
+    m_inner->LogMessage(kind, message, details);
+}
+
+void TExceptionLoggerImpl::LogCurrentExceptionIfNew() {
+    std::exception_ptr current = std::current_exception();
+    // Outside a handler a rethrow would terminate the program.
+    OrvAssert(current != nullptr);
+    const EztException* exception = nullptr;
+    try {
+        throw;
+    } catch (const EztException& e) {
+        exception = &e;
+    } catch (...) {
+        throw EAssertionFailed();
+    }
+    if (exception == m_lastLoggedObject)
+        return;
+    const TExceptionText text = SplitExceptionMessage(exception->Message());
+    m_inner->LogMessage(lmException, text.Message, text.Details);
+    m_lastLogged = std::move(current);
+    m_lastLoggedObject = exception;
+}
+
+void TExceptionLoggerImpl::PassthroughException() {
+    LogCurrentExceptionIfNew();
+    // A bare rethrow keeps the object, so outer handlers see it as logged.
+    throw;
+}
+
+void TExceptionLoggerImpl::StopException() {
+    LogCurrentExceptionIfNew();
+    ForgetLastLogged();
+}
+
+void TExceptionLoggerImpl::PassthroughExceptionWithMessage(TLogMessageKind kind,
+                                                           const QString& message,
+                                                           const QString& details) {
+    LogCurrentExceptionIfNew();
+    m_inner->LogMessage(kind, message, details);
+    throw;
+}
+
+void TExceptionLoggerImpl::StopExceptionWithMessage(TLogMessageKind kind, const QString& message,
+                                                    const QString& details) {
+    StopException();
+    m_inner->LogMessage(kind, message, details);
+}
+
+IExceptionLoggerPtr CreateExceptionLogger(ILoggerPtr inner) {
+    return std::make_shared<TExceptionLoggerImpl>(std::move(inner));
+}
