@@ -1,0 +1,139 @@
+#include "reports/orvchecksparser.h"
+
+#include "base/RegionalSettings.h"
+#include "base/vlxTextUtils.h"
+#include "base/ztExceptions.h"
+#include "base/ztFormat.h"
+#include "logging/vlxcommonlogger.h"
+
+namespace {
+
+// Lines end with CR LF, CR or LF; the views point into `text`.
+std::vector<QStringView> SplitLines(const QString& text) {
+    std::vector<QStringView> lines;
+    const QChar* const begin = text.constData();
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = begin[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.emplace_back(begin + start, i - start);
+        if (c == u'\r' && i + 1 < n && begin[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.emplace_back(begin + start, n - start);
+    return lines;
+}
+
+bool IsBlankLine(QStringView line) {
+    for (QChar c : line) {
+        if (c.unicode() > 32)
+            return false;
+    }
+    return true;
+}
+
+bool IsEmptyAgencyPlaceholder(const QStringList& fields) {
+    return fields.size() == 5 && fields[0].isEmpty() && fields[1] == u"Payroll Agency" &&
+           fields[2].isEmpty() && fields[3].isEmpty() && fields[4].isEmpty();
+}
+
+EztException WrongFieldCount(const QString& format, const TFormatArgs& args) {
+    return EztException(Format(format, args));
+}
+
+TCheckRecord ParseRecord(ICommonLogger& logger, const QString& line, int fieldCount,
+                         int currentYear) {
+    TLogBlockGuard block(logger, QStringLiteral("Parsing check record"));
+    logger.LogContextItem(QStringLiteral("Check record"), line);
+    TCheckRecord record;
+    try {
+        const QStringList fields = SplitCommaText(line);
+        if (fields.size() != fieldCount)
+            throw WrongFieldCount(
+                QStringLiteral("Wrong number of fields. Expected %d fields, got %d."),
+                {fieldCount, fields.size()});
+        // The agency layout is the employee layout without its name fields.
+        int next = 0;
+        record.IsEmployeeCheck = fieldCount == 7;
+        if (record.IsEmployeeCheck) {
+            record.FirstName = TrimControl(fields[next++]);
+            record.MiddleInitial = TrimControl(fields[next++]);
+            record.LastName = TrimControl(fields[next++]);
+        } else {
+            record.Payee = TrimControl(fields[next++]);
+        }
+        record.Memo = fields[next++];
+        record.CheckDate = StrToDate(fields[next++], RegionalSettings(), currentYear);
+        record.CheckNumber = TrimControl(fields[next++]);
+        record.Amount = StrToCurr(fields[next++]);
+    } catch (...) {
+        logger.PassthroughException();
+    }
+    return record;
+}
+
+} // namespace
+
+TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
+                                TChecksReportKind kind) {
+    const QString text = TextReportOrEmpty(reportText);
+    std::vector<QStringView> lines = SplitLines(text);
+    while (!lines.empty() && IsBlankLine(lines.back()))
+        lines.pop_back();
+    if (lines.empty())
+        throw EztException(QStringLiteral("Orvane Checks report is empty"));
+
+    const QStringList firstFields = SplitCommaText(lines.front().toString());
+    const int n = static_cast<int>(firstFields.size());
+    switch (kind) {
+    case crkEmployee:
+        if (n != 7)
+            throw WrongFieldCount(
+                QStringLiteral("Wrong number of fields. Expected 7 fields, got %d."), {n});
+        break;
+    case crkAgency:
+        if (n != 5)
+            throw WrongFieldCount(
+                QStringLiteral("Wrong number of fields. Expected 5 fields, got %d."), {n});
+        break;
+    case crkEither:
+        if (n != 5 && n != 7)
+            throw WrongFieldCount(
+                QStringLiteral("Wrong number of fields. Expected 5 (for Agency Checks) or 7 fields "
+                               "(for Employee Checks), got %d."),
+                {n});
+        logger.LogEvent(n == 5
+                            ? QStringLiteral("Report recognized as S1911 Agency Checks Report")
+                            : QStringLiteral("Report recognized as S1910 Employee Checks Report"));
+        break;
+    }
+    if (n == 5 && lines.size() == 1 && IsEmptyAgencyPlaceholder(firstFields))
+        throw EztException(QStringLiteral("Orvane Agency Checks report is empty"));
+
+    const int currentYear = QDate::currentDate().year();
+    TCheckRecords records;
+    records.reserve(lines.size());
+    for (QStringView line : lines)
+        records.push_back(ParseRecord(logger, line.toString(), n, currentYear));
+    return records;
+}
+
+TCheckRecord ParseCheckRecord(ICommonLogger& logger, const QString& line, int fieldCount) {
+    return ParseRecord(logger, line, fieldCount, QDate::currentDate().year());
+}
+
+TCheckDateRange GetCheckDateRange(const TCheckRecords& records) {
+    OrvAssert(!records.empty());
+    TCheckDateRange range{QDate(2100, 1, 1), QDate(1900, 1, 1)};
+    for (const TCheckRecord& record : records) {
+        if (record.CheckDate < range.FromDate)
+            range.FromDate = record.CheckDate;
+        if (record.CheckDate > range.ToDate)
+            range.ToDate = record.CheckDate;
+    }
+    return range;
+}

@@ -1,0 +1,39 @@
+// Checks reports S1910 (employee checks) and S1911 (agency checks) as records.
+#pragma once
+
+#include "base/Currency.h"
+
+#include <QDate>
+#include <QString>
+#include <vector>
+
+class ICommonLogger;
+
+struct TCheckRecord {
+    bool IsEmployeeCheck = false;
+    QString FirstName;
+    QString MiddleInitial;
+    QString LastName;
+    QString Payee;
+    QString Memo;
+    QDate CheckDate;
+    QString CheckNumber;
+    Currency Amount;
+};
+using TCheckRecords = std::vector<TCheckRecord>;
+
+enum TChecksReportKind { crkEmployee, crkAgency, crkEither };
+
+struct TCheckDateRange {
+    QDate FromDate;
+    QDate ToDate;
+};
+
+// One record per report line, in line order. Throws EztException with the
+// user's message; a failing line is logged in its own block first.
+TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
+                                TChecksReportKind kind);
+// fieldCount is 5 (agency) or 7 (employee).
+TCheckRecord ParseCheckRecord(ICommonLogger& logger, const QString& line, int fieldCount);
+// Earliest and latest check date; records must not be empty.
+TCheckDateRange GetCheckDateRange(const TCheckRecords& records);
