@@ -1,0 +1,73 @@
+// Parses a generated S1910 report of 100,000 lines with the full logger chain
+// attached (developer and user writers on in-memory outputs) and reports the
+// throughput and the peak memory.
+#include "logging/vlxLogWriters.h"
+#include "logging/vlxLoggerChain.h"
+#include "reports/orvchecksparser.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+QString GenerateReport(int lines) {
+    QString text;
+    text.reserve(lines * 80);
+    for (int i = 0; i < lines; ++i) {
+        text += QStringLiteral("\"Employee%1\",%2,\"Lastname%1\",\"Pay period 03/01/2024 - "
+                               "03/07/2024\",%3/%4/2024,%5,%6.%7\r\n")
+                    .arg(i)
+                    .arg(QChar(u'A' + i % 26))
+                    .arg(1 + i % 12)
+                    .arg(1 + i % 28)
+                    .arg(100000 + i)
+                    .arg(500 + i % 3000)
+                    .arg(i % 100, 2, 10, QChar(u'0'));
+    }
+    return text;
+}
+
+long PeakRssKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const QString report = GenerateReport(lines);
+    const long rssBefore = PeakRssKiB();
+
+    TLoggerChain chain = CreateLoggerChain();
+    QBuffer devLog;
+    QBuffer userLog;
+    devLog.open(QIODevice::WriteOnly);
+    userLog.open(QIODevice::WriteOnly);
+    auto devWriter =
+        std::make_shared<TPlainTextDevLogWriter>(std::make_shared<TStreamLogOutput>(&devLog));
+    auto userWriter =
+        std::make_shared<TPlainTextUserLogWriter>(std::make_shared<TStreamLogOutput>(&userLog));
+    chain.Stateful->AddSink(devWriter);
+    chain.Stateful->AddSink(userWriter);
+
+    QElapsedTimer timer;
+    timer.start();
+    const TCheckRecords records = ParseChecksReport(*chain.Common, report, crkEither);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+
+    chain.Stateful->RemoveSink(devWriter);
+    chain.Stateful->RemoveSink(userWriter);
+
+    std::printf("lines parsed:        %zu\n", records.size());
+    std::printf("report size:         %.1f MB (as text)\n", report.size() * 2 / 1e6);
+    std::printf("time:                %.3f s\n", seconds);
+    std::printf("throughput:          %.0f lines/s\n", records.size() / seconds);
+    std::printf("developer log:       %.1f MB\n", devLog.size() / 1e6);
+    std::printf("peak RSS:            %.1f MB (%.1f MB before parsing)\n", PeakRssKiB() / 1024.0,
+                rssBefore / 1024.0);
+    return 0;
+}
