@@ -1,0 +1,40 @@
+#include "settings/RegionalSettingsGroup.h"
+
+namespace {
+
+// A separator is one visible character that cannot be part of a number.
+bool SeparatorFrom(const QString& text, QChar& result) {
+    if (text.size() != 1)
+        return false;
+    const QChar c = text[0];
+    if (c.isLetterOrNumber() || c.isSpace() || !c.isPrint() || c == u'-' || c == u'+')
+        return false;
+    result = c;
+    return true;
+}
+
+} // namespace
+
+TRegionalSettings ReadRegionalSettings(const IztSettings& settings,
+                                       const TRegionalSettings& system) {
+    TRegionalSettings result = system;
+    const QString order =
+        settings.GetAsString(QStringLiteral("RegionalSettings\\DateOrder")).trimmed().toUpper();
+    if (order == u"MDY")
+        result.DateOrder = TDateOrder::MonthDayYear;
+    else if (order == u"DMY")
+        result.DateOrder = TDateOrder::DayMonthYear;
+    else if (order == u"YMD")
+        result.DateOrder = TDateOrder::YearMonthDay;
+    SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DateSeparator")),
+                  result.DateSeparator);
+    SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator")),
+                  result.DecimalSeparator);
+    return result;
+}
+
+TRegionalSettings LoadRegionalSettings(const IztSettings& settings) {
+    const TRegionalSettings result = ReadRegionalSettings(settings, SystemRegionalSettings());
+    SetRegionalSettings(result);
+    return result;
+}
