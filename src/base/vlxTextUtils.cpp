@@ -68,17 +68,21 @@ QStringList SplitCommaText(const QString& line) {
         QString field;
         if (*p == u'"') {
             ++p;
+            // Runs between quotes are appended whole; "" stands for one quote.
             while (p < end) {
-                if (*p == u'"') {
-                    if (p + 1 < end && p[1] == u'"') {
-                        field += u'"';
-                        p += 2;
-                        continue;
-                    }
+                const QChar* run = p;
+                while (p < end && *p != u'"')
                     ++p;
+                field.append(run, p - run);
+                if (p == end)
                     break;
+                if (p + 1 < end && p[1] == u'"') {
+                    field += u'"';
+                    p += 2;
+                    continue;
                 }
-                field += *p++;
+                ++p;
+                break;
             }
         } else {
             const QChar* start = p;
