@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QStringList>
-#include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <utility>
 

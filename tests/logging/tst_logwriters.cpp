@@ -47,6 +47,7 @@ private Q_SLOTS:
     void streamOutputWritesUtf8WithCrLf();
     void fileOutputCreatesFoldersAndAppends();
     void fileOutputReopensAfterClose();
+    void fileOutputRetriesAfterFailure();
     void fileOutputNeverFails_data();
     void fileOutputNeverFails();
     void htmlWriterGolden();
@@ -206,6 +207,20 @@ void TestLogWriters::fileOutputReopensAfterClose() {
     QCOMPARE(testsupport::ReadFile(path), QByteArray("one\r\n"));
     output.WriteLine("two");
     QCOMPARE(testsupport::ReadFile(path), QByteArray("one\r\ntwo\r\n"));
+}
+
+void TestLogWriters::fileOutputRetriesAfterFailure() {
+    QTemporaryDir dir;
+    const QString blocker = dir.filePath("logs");
+    {
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    TFileLogOutput output(blocker + "/user.log");
+    output.WriteLine("lost");
+    QVERIFY(QFile::remove(blocker));
+    output.WriteLine("kept");
+    QCOMPARE(testsupport::ReadFile(blocker + "/user.log"), QByteArray("kept\r\n"));
 }
 
 void TestLogWriters::fileOutputNeverFails_data() {
