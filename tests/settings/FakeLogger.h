@@ -1,6 +1,7 @@
 // A logger that records what it is told, for checking what a step logs.
 #pragma once
 
+#include "base/ztExceptions.h"
 #include "logging/vlxcommonlogger.h"
 
 #include <QStringList>
