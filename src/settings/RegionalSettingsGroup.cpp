@@ -2,12 +2,15 @@
 
 namespace {
 
-// A separator is one visible character that cannot be part of a number.
-bool SeparatorFrom(const QString& text, QChar& result) {
+// A separator is one visible character that is no digit or letter; a sign
+// cannot separate decimals, though "-" separates dates well.
+bool SeparatorFrom(const QString& text, bool decimal, QChar& result) {
     if (text.size() != 1)
         return false;
     const QChar c = text[0];
-    if (c.isLetterOrNumber() || c.isSpace() || !c.isPrint() || c == u'-' || c == u'+')
+    if (c.isLetterOrNumber() || c.isSpace() || !c.isPrint())
+        return false;
+    if (decimal && (c == u'-' || c == u'+'))
         return false;
     result = c;
     return true;
@@ -26,9 +29,9 @@ TRegionalSettings ReadRegionalSettings(const IztSettings& settings,
         result.DateOrder = TDateOrder::DayMonthYear;
     else if (order == u"YMD")
         result.DateOrder = TDateOrder::YearMonthDay;
-    SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DateSeparator")),
+    SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DateSeparator")), false,
                   result.DateSeparator);
-    SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator")),
+    SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator")), true,
                   result.DecimalSeparator);
     return result;
 }

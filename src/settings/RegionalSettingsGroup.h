@@ -4,8 +4,8 @@
 //
 //   [RegionalSettings]
 //   DateOrder=DMY          ; MDY, DMY or YMD
-//   DateSeparator=.        ; one punctuation character
-//   DecimalSeparator=,     ; one punctuation character
+//   DateSeparator=.        ; one punctuation character ("-" too)
+//   DecimalSeparator=,     ; one punctuation character, not a sign
 //
 // A missing or invalid value keeps the system's setting for that item.
 #pragma once

@@ -1,0 +1,75 @@
+#include "settings/RegionalSettingsGroup.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(TRegionalSettings)
+
+class TestRegionalSettingsGroup : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TztSettingsRegistry> m_store;
+
+    static TRegionalSettings German() { return {TDateOrder::DayMonthYear, u'.', u','}; }
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = std::make_unique<TztSettingsRegistry>(
+            TztSettingsHive{m_dir->filePath(QStringLiteral("s.ini")), QSettings::IniFormat},
+            QString());
+    }
+
+    void read_data() {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("dateSeparator");
+        QTest::addColumn<QString>("decimalSeparator");
+        QTest::addColumn<TRegionalSettings>("expected");
+        const TRegionalSettings us;
+        QTest::newRow("nothing stored keeps the system")
+            << QString() << QString() << QString() << us;
+        QTest::newRow("all three") << "DMY"
+                                   << "."
+                                   << "," << German();
+        QTest::newRow("lower-case order")
+            << "ymd"
+            << "-" << QString() << TRegionalSettings{TDateOrder::YearMonthDay, u'-', u'.'};
+        QTest::newRow("unknown order") << "DYM" << QString() << QString() << us;
+        QTest::newRow("letter separator") << QString() << "x" << QString() << us;
+        QTest::newRow("digit separator") << QString() << QString() << "5" << us;
+        QTest::newRow("two characters") << QString() << "//"
+                                        << ".," << us;
+        QTest::newRow("minus is a sign, not a separator") << QString() << QString() << "-" << us;
+        QTest::newRow("one bad item keeps the others")
+            << "DMY"
+            << "?"
+            << "abc" << TRegionalSettings{TDateOrder::DayMonthYear, u'?', u'.'};
+    }
+    void read() {
+        QFETCH(QString, order);
+        QFETCH(QString, dateSeparator);
+        QFETCH(QString, decimalSeparator);
+        QFETCH(TRegionalSettings, expected);
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\DateOrder"), order);
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\DateSeparator"), dateSeparator);
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator"),
+                             decimalSeparator);
+        QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()), expected);
+    }
+
+    void loadPutsSettingsInForce() {
+        TRegionalSettingsOverride saved(RegionalSettings());
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\DateOrder"), QStringLiteral("DMY"));
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\DateSeparator"),
+                             QStringLiteral("."));
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator"),
+                             QStringLiteral(","));
+        QCOMPARE(LoadRegionalSettings(*m_store), German());
+        QCOMPARE(RegionalSettings(), German());
+        QCOMPARE(StrToDate(QStringLiteral("31.12.2024")), QDate(2024, 12, 31));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRegionalSettingsGroup)
+#include "tst_regionalsettingsgroup.moc"
