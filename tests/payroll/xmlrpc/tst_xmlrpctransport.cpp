@@ -1,0 +1,364 @@
+#include "RpcTestSupport.h"
+#include "payroll/xmlrpc/XmlRpcClient.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace rpctest;
+
+// A stand-in server process, stopped when the test ends.
+class TTestServer {
+public:
+    bool Start(const QStringList& args, QString* error) {
+        m_process.start(Python(),
+                        QStringList{qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                    QStringLiteral("/tests/payroll/xmlrpc/rpc_test_server.py")} +
+                            args);
+        if (!m_process.waitForStarted(30000) || !m_process.waitForReadyRead(30000)) {
+            *error = QStringLiteral("test server did not start: ") +
+                     QString::fromUtf8(m_process.readAllStandardError());
+            return false;
+        }
+        m_port = m_process.readLine().trimmed().toInt();
+        return m_port > 0;
+    }
+    ~TTestServer() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    int Port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+};
+
+class TestXmlRpcTransport : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void urlForms_data();
+    void urlForms();
+    void trustedServerAnswers();
+    void clientCertificatePresented();
+    void refusedCertificates_data();
+    void refusedCertificates();
+    void unreadableClientCertificate();
+    void plainHttpAndStatus();
+    void refusedConnection();
+    void silentPeerTimesOut();
+    void idleServerTimesOut();
+
+private:
+    QString Cert(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    std::unique_ptr<TTestServer> StartServer(const QStringList& args);
+    TRpcTransportSettings TlsSettings(int port, const QString& host = QStringLiteral("localhost"));
+    IRpcStructPtr Echo(TRpcCaller& caller, IRpcFunctionPtr call = nullptr);
+
+    QTemporaryDir m_dir;
+};
+
+namespace {
+bool RunOpenssl(const QString& dir, const QStringList& args, QString* error) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral("openssl"), args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        *error = QStringLiteral("openssl ") + args.join(u' ') + QStringLiteral(": ") +
+                 QString::fromUtf8(p.readAllStandardError());
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+void TestXmlRpcTransport::initTestCase() {
+    if (Python().isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        QSKIP("python3 and openssl are needed for the TLS tests");
+    QVERIFY(m_dir.isValid());
+    const QString dir = m_dir.path();
+    const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    QFile ext(Cert("server.ext"));
+    QVERIFY(ext.open(QIODevice::WriteOnly));
+    ext.write("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n");
+    ext.close();
+    QFile clientExt(Cert("client.ext"));
+    QVERIFY(clientExt.open(QIODevice::WriteOnly));
+    clientExt.write("extendedKeyUsage=clientAuth\n");
+    clientExt.close();
+    const QList<QStringList> steps{
+        QStringList{"req", "-x509"} + ec +
+            QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
+                        "/CN=OrvQ Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+                        "-addext", "keyUsage=critical,keyCertSign,cRLSign"},
+        QStringList{"req"} + ec +
+            QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost"},
+        QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                    "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile",
+                    "server.ext"},
+        QStringList{"req", "-x509"} + ec +
+            QStringList{"-keyout", "self.key", "-out", "self.pem", "-days", "2", "-subj",
+                        "/CN=localhost", "-addext", "subjectAltName=DNS:localhost"},
+        QStringList{"req"} + ec +
+            QStringList{"-keyout", "client.key", "-out", "client.csr", "-subj",
+                        "/CN=OrvQ Test Client"},
+        QStringList{"x509", "-req", "-in", "client.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                    "-CAcreateserial", "-out", "client.pem", "-days", "2", "-extfile",
+                    "client.ext"},
+    };
+    for (const QStringList& step : steps) {
+        QString error;
+        QVERIFY2(RunOpenssl(dir, step, &error), qPrintable(error));
+    }
+    // The certificate file the program is given holds certificate and key.
+    QFile bundle(Cert("client-bundle.pem"));
+    QVERIFY(bundle.open(QIODevice::WriteOnly));
+    for (const char* part : {"client.pem", "client.key"}) {
+        QFile f(Cert(part));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        bundle.write(f.readAll());
+    }
+}
+
+std::unique_ptr<TTestServer> TestXmlRpcTransport::StartServer(const QStringList& args) {
+    auto server = std::make_unique<TTestServer>();
+    QString error;
+    if (!server->Start(args, &error)) {
+        qWarning("%s", qPrintable(error));
+        return nullptr;
+    }
+    return server;
+}
+
+TRpcTransportSettings TestXmlRpcTransport::TlsSettings(int port, const QString& host) {
+    TRpcTransportSettings settings;
+    settings.Host = host;
+    settings.Port = port;
+    settings.UseTls = true;
+    settings.RootCertificateFile = Cert("ca.pem");
+    settings.ConnectTimeoutMs = 10000;
+    settings.IdleTimeoutMs = 10000;
+    return settings;
+}
+
+IRpcStructPtr TestXmlRpcTransport::Echo(TRpcCaller& caller, IRpcFunctionPtr call) {
+    if (!call) {
+        call = NewRpcFunction();
+        call->SetMethodName(QStringLiteral("orv.echo"));
+        call->AddItem(QString::fromUtf8("Zoë"));
+    }
+    return caller.ExecuteCall(call)->AsStruct();
+}
+
+void TestXmlRpcTransport::urlForms_data() {
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("https") << true << "pay.example.com" << 9943 << ""
+                           << "https://pay.example.com:9943";
+    QTest::newRow("https port 443") << true << "10.0.0.5" << 443 << "/rpc"
+                                    << "https://10.0.0.5:443/rpc";
+    QTest::newRow("http port 80") << false << "host" << 80 << "/x"
+                                  << "http://host/x";
+    QTest::newRow("http other port") << false << "host" << 8080 << ""
+                                     << "http://host:8080";
+    QTest::newRow("user smuggled in host") << true << "evil.com@pay" << 9943 << ""
+                                           << "";
+    QTest::newRow("path in host") << true << "pay/x" << 9943 << ""
+                                  << "";
+    QTest::newRow("empty host") << true << "" << 9943 << ""
+                                << "";
+    QTest::newRow("port out of range") << true << "pay" << 70000 << ""
+                                       << "";
+}
+
+void TestXmlRpcTransport::urlForms() {
+    QFETCH(bool, tls);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, path);
+    QFETCH(QString, url);
+    TRpcTransportSettings settings;
+    settings.UseTls = tls;
+    settings.Host = host;
+    settings.Port = port;
+    settings.EndpointPath = path;
+    if (url.isEmpty())
+        QVERIFY_THROWS_EXCEPTION(ERpcTransportError, RpcServerUrl(settings));
+    else
+        QCOMPARE(RpcServerUrl(settings), url);
+}
+
+void TestXmlRpcTransport::trustedServerAnswers() {
+    auto server = StartServer({"echo", Cert("server.pem"), Cert("server.key")});
+    QVERIFY(server);
+    TRpcCaller caller(TlsSettings(server->Port()));
+    IRpcFunctionPtr call = NewRpcFunction();
+    call->SetMethodName(QStringLiteral("orv.echo"));
+    call->AddItem(QString::fromUtf8("Zoë"));
+    const QByteArray request = call->GetRequestXML();
+    const IRpcStructPtr echo = Echo(caller, call);
+    QCOMPARE(echo->Key(QStringLiteral("path"))->AsString(), QStringLiteral("/"));
+    QCOMPARE(echo->Key(QStringLiteral("accept"))->AsString(), QStringLiteral("*/*"));
+    QCOMPARE(echo->Key(QStringLiteral("contentType"))->AsString(), QStringLiteral("text/xml"));
+    QCOMPARE(echo->Key(QStringLiteral("connection"))->AsString(), QStringLiteral("Keep-Alive"));
+    QCOMPARE(echo->Key(QStringLiteral("contentLength"))->AsString(),
+             QString::number(request.size()));
+    QCOMPARE(echo->Key(QStringLiteral("body"))->AsBase64(), request);
+    QCOMPARE(echo->Key(QStringLiteral("client"))->AsString(), QString());
+    // The call object is emptied for the next call.
+    QCOMPARE(call->MethodName(), QString());
+    QCOMPARE(call->Count(), 0);
+}
+
+void TestXmlRpcTransport::clientCertificatePresented() {
+    auto server = StartServer({"echo", Cert("server.pem"), Cert("server.key"), Cert("ca.pem")});
+    QVERIFY(server);
+    TRpcCaller caller(TlsSettings(server->Port()));
+    caller.Settings().CertificateFile = Cert("client-bundle.pem");
+    QCOMPARE(Echo(caller)->Key(QStringLiteral("client"))->AsString(),
+             QStringLiteral("OrvQ Test Client"));
+}
+
+void TestXmlRpcTransport::refusedCertificates_data() {
+    QTest::addColumn<QString>("serverCert");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("trustTestCa");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("self-signed") << "self"
+                                 << "localhost" << true << "self-signed";
+    QTest::newRow("wrong host name") << "server"
+                                     << "127.0.0.1" << true << "127.0.0.1";
+    QTest::newRow("CA not trusted") << "server"
+                                    << "localhost" << false << "certificate";
+}
+
+void TestXmlRpcTransport::refusedCertificates() {
+    QFETCH(QString, serverCert);
+    QFETCH(QString, host);
+    QFETCH(bool, trustTestCa);
+    QFETCH(QString, reason);
+    auto server = StartServer(
+        {"echo", m_dir.filePath(serverCert + ".pem"), m_dir.filePath(serverCert + ".key")});
+    QVERIFY(server);
+    TRpcCaller caller(TlsSettings(server->Port(), host));
+    if (!trustTestCa)
+        caller.Settings().RootCertificateFile.clear();
+    try {
+        Echo(caller);
+        QFAIL("the certificate was accepted");
+    } catch (const ERpcTransportError& e) {
+        QVERIFY2(
+            e.Message().startsWith(QStringLiteral("The certificate of the server https://") + host),
+            qPrintable(e.Message()));
+        QVERIFY2(e.Message().contains(reason), qPrintable(e.Message()));
+    }
+}
+
+void TestXmlRpcTransport::unreadableClientCertificate() {
+    TRpcCaller caller(TlsSettings(1));
+    caller.Settings().CertificateFile = Cert("missing.pem");
+    try {
+        caller.PostRequest("x");
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QVERIFY2(e.Message().startsWith(QStringLiteral("The client certificate file \"") +
+                                        Cert("missing.pem")),
+                 qPrintable(e.Message()));
+    }
+    // A file that is not a certificate is refused by the TLS layer.
+    auto server = StartServer({"echo", Cert("server.pem"), Cert("server.key")});
+    QVERIFY(server);
+    caller.Settings().Port = server->Port();
+    caller.Settings().CertificateFile = Cert("server.ext");
+    try {
+        caller.PostRequest("x");
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QVERIFY2(e.Message().contains(QStringLiteral("client certificate")),
+                 qPrintable(e.Message()));
+    }
+}
+
+void TestXmlRpcTransport::plainHttpAndStatus() {
+    auto plain = StartServer({"plain"});
+    QVERIFY(plain);
+    TRpcTransportSettings settings;
+    settings.Host = QStringLiteral("127.0.0.1");
+    settings.Port = plain->Port();
+    settings.EndpointPath = QStringLiteral("/RPC2");
+    TRpcCaller caller(settings);
+    QCOMPARE(Echo(caller)->Key(QStringLiteral("path"))->AsString(), QStringLiteral("/RPC2"));
+
+    auto failing = StartServer({"status500", Cert("server.pem"), Cert("server.key")});
+    QVERIFY(failing);
+    TRpcCaller tls(TlsSettings(failing->Port()));
+    try {
+        tls.PostRequest("x");
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QVERIFY2(e.Message().endsWith(QStringLiteral("answered with HTTP status 500")),
+                 qPrintable(e.Message()));
+    }
+}
+
+void TestXmlRpcTransport::refusedConnection() {
+    // A port that was just free: nobody listens there.
+    int port = 0;
+    {
+        auto server = StartServer({"plain"});
+        QVERIFY(server);
+        port = server->Port();
+    }
+    TRpcCaller caller(TlsSettings(port, QStringLiteral("127.0.0.1")));
+    try {
+        caller.PostRequest("x");
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QVERIFY2(e.Message().startsWith(QStringLiteral("Cannot connect to https://127.0.0.1:")),
+                 qPrintable(e.Message()));
+    }
+}
+
+void TestXmlRpcTransport::silentPeerTimesOut() {
+    auto server = StartServer({"silent"});
+    QVERIFY(server);
+    TRpcCaller caller(TlsSettings(server->Port()));
+    caller.Settings().ConnectTimeoutMs = 300;
+    try {
+        caller.PostRequest("x");
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QCOMPARE(e.Message(), QStringLiteral("The connection to https://localhost:%1 could not be "
+                                             "made within 300 ms")
+                                  .arg(server->Port()));
+    }
+}
+
+void TestXmlRpcTransport::idleServerTimesOut() {
+    auto server = StartServer({"idle", Cert("server.pem"), Cert("server.key")});
+    QVERIFY(server);
+    TRpcCaller caller(TlsSettings(server->Port()));
+    caller.Settings().IdleTimeoutMs = 200;
+    IRpcFunctionPtr call = NewRpcFunction();
+    call->SetMethodName(QStringLiteral("orv.echo"));
+    try {
+        caller.ExecuteCall(call);
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QCOMPARE(e.Message(), QStringLiteral("The server https://localhost:%1 sent nothing for "
+                                             "200 ms; the call was abandoned")
+                                  .arg(server->Port()));
+    }
+    // A failed call is left as it was.
+    QCOMPARE(call->MethodName(), QStringLiteral("orv.echo"));
+}
+
+QTEST_GUILESS_MAIN(TestXmlRpcTransport)
+#include "tst_xmlrpctransport.moc"
