@@ -194,7 +194,9 @@ QString TztSettingsRegistry::GroupOf(const QString& keyPath) const {
 
 bool TztSettingsRegistry::KeyExists(QSettings& settings, const QString& group) {
     settings.beginGroup(group);
-    const bool exists = !settings.allKeys().isEmpty();
+    // Children of this level only: the whole subtree of a registry hive
+    // would be a long walk.
+    const bool exists = !settings.childKeys().isEmpty() || !settings.childGroups().isEmpty();
     settings.endGroup();
     return exists;
 }

@@ -300,6 +300,11 @@ private Q_SLOTS:
         QCOMPARE(MessageOf<ERedirectionFileNotFound>(
                      [&] { TRedirectionFile file(path, FixedPlaces()); }),
                  QStringLiteral("Cannot find redirection file <%1>").arg(path));
+        // Junk of any size is refused before it is read into memory.
+        WriteFile(path, QByteArray(5 * 1024 * 1024, 'x'));
+        QCOMPARE(
+            MessageOf<ERedirectionInvalid>([&] { TRedirectionFile file(path, FixedPlaces()); }),
+            QStringLiteral("Redirection file <%1> is too large").arg(path));
         WriteFile(path, "[Directories]\nHere=%ThisDir%/sub\nD=1\nD=2\n");
         QVERIFY_THROWS_EXCEPTION(ERedirectionDuplicateDirectory,
                                  TRedirectionFile(path, FixedPlaces()));

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <thread>
+#include <vector>
+
 class TestZtSettings : public QObject {
     Q_OBJECT
 
@@ -249,6 +252,27 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(ESettingsError,
                                  store->SetAsString(QStringLiteral("K\\"), QStringLiteral("x")));
         QCOMPARE(store->GetValue(QStringLiteral("K\\"), QVariant(5)), QVariant(5));
+    }
+
+    // One store shared by threads: every write lands, no read sees a torn
+    // file.
+    void sharedBetweenThreads() {
+        auto store = Store();
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&store, t] {
+                for (int i = 0; i < 25; ++i) {
+                    const QString name = QStringLiteral("T%1\\V%2").arg(t).arg(i);
+                    store->SetAsInteger(name, t * 100 + i);
+                    store->GetAsInteger(name);
+                }
+            });
+        for (auto& thread : threads)
+            thread.join();
+        for (int t = 0; t < 4; ++t) {
+            QCOMPARE(store->GetValueNames(QStringLiteral("T%1").arg(t)).size(), 25);
+            QCOMPARE(store->GetAsInteger(QStringLiteral("T%1\\V24").arg(t)), t * 100 + 24);
+        }
     }
 
     void editsByOthersAreSeen() {
