@@ -1,0 +1,153 @@
+// The sandbox company file: a QuickBooks company held in SQLite. Lists
+// (accounts, classes, customers, employees, vendors, other names),
+// transactions (checks, deposits, journal entries) with their lines, and the
+// company's settings: supported qbXML versions and armed faults.
+#pragma once
+
+#include "base/ztExceptions.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class ESandboxError : public EztException {
+public:
+    using EztException::EztException;
+};
+
+enum class TSbListKind { Account, Class, Customer, Employee, Vendor, OtherName };
+QString SbListKindName(TSbListKind kind); // "Account", ...
+
+struct TSbListElement {
+    QString ListID;
+    TSbListKind Kind = TSbListKind::Account;
+    QString Name;
+    QString FullName; // employees: their Name
+    QString ParentID;
+    int Sublevel = 0;
+    bool IsActive = true;
+    QString AccountType;
+    QString AccountNumber;
+    QString CompanyName;
+    QString FirstName;
+    QString MiddleName;
+    QString LastName;
+    QString TimeCreated;
+    QString TimeModified;
+    QString EditSequence;
+};
+
+struct TSbTxnLine {
+    QString TxnLineID;
+    QString Kind; // "Expense", "Deposit", "Debit", "Credit"
+    QString AccountID;
+    QString EntityID;
+    QString ClassID;
+    QString CustomerID;
+    std::optional<qint64> Cents;
+    QString Memo;
+    QString CheckNumber;
+    QString BillableStatus;
+    QString Cleared = QStringLiteral("NotCleared");
+};
+
+struct TSbTxn {
+    QString TxnID;
+    QString Type; // "Check", "Deposit", "JournalEntry"
+    int TxnNumber = 0;
+    QDate TxnDate;
+    QString RefNumber;
+    QString Memo;
+    QString AccountID; // bank account of a check, deposit-to account of a deposit
+    QString PayeeID;
+    qint64 Cents = 0;
+    std::optional<bool> IsToBePrinted;
+    std::optional<bool> IsAdjustment;
+    QString Cleared = QStringLiteral("NotCleared");
+    QString TimeCreated;
+    QString TimeModified;
+    QString EditSequence;
+    std::vector<TSbTxnLine> Lines;
+};
+
+struct TSbTxnFilter {
+    QString Type;
+    QStringList TxnIDs;
+    QStringList RefNumbers;
+    std::optional<QDate> FromDate;
+    std::optional<QDate> ToDate;
+    int MaxReturned = 0; // 0: all
+    bool IncludeLines = false;
+};
+
+// Faults armed in the company file for tests and demonstrations.
+struct TSbFaults {
+    bool NotRunning = false;   // BeginSession refused: QuickBooks not running
+    bool AccessDenied = false; // BeginSession refused: the user denied access
+    int FailRequest = 0;       // the n-th request from now fails with an error status
+    int LoseResponse = 0;      // the n-th request from now is committed, its answer lost
+};
+
+class TQBSandboxCompany {
+public:
+    using TClock = std::function<QDateTime()>;
+
+    // Opens the company file; creates an empty company when `create` is set
+    // and the file does not exist. Throws ESandboxError.
+    TQBSandboxCompany(const QString& fileName, bool create, TClock clock = TClock());
+    ~TQBSandboxCompany();
+    TQBSandboxCompany(const TQBSandboxCompany&) = delete;
+    TQBSandboxCompany& operator=(const TQBSandboxCompany&) = delete;
+
+    QString FileName() const { return m_fileName; }
+
+    // One transaction per request: nothing half-written survives a crash.
+    void Begin();
+    void Commit();
+    void Rollback();
+
+    QStringList Versions();
+    void SetVersions(const QStringList& versions);
+    TSbFaults Faults();
+    void SetFaults(const TSbFaults& faults);
+
+    // Lists.
+    QString AddListElement(TSbListElement element); // returns the ListID
+    std::vector<TSbListElement> ListElements(TSbListKind kind);
+    std::vector<TSbListElement> ListElements(const QList<TSbListKind>& kinds);
+    std::optional<TSbListElement> FindByListID(const QString& listID);
+    std::optional<TSbListElement> FindByFullName(const QList<TSbListKind>& kinds,
+                                                 const QString& fullName);
+    // ListID -> FullName of every list element, for the references of answers.
+    QHash<QString, QString> FullNames();
+
+    // Transactions.
+    QString AddTxn(TSbTxn& txn); // fills ids and times; returns the TxnID
+    std::vector<TSbTxn> Txns(const TSbTxnFilter& filter);
+    std::optional<TSbTxn> FindTxn(const QString& txnID, bool withLines = true);
+    void VoidTxn(const QString& txnID);
+    bool SetCleared(const QString& txnID, const QString& txnLineID, const QString& status);
+
+    // Stamp of now: "2014-07-19T07:21:56-05:00".
+    QString TimeStamp() const;
+    QString EditSequenceNow() const;
+
+private:
+    QString Meta(const QString& key, const QString& fallback = QString());
+    void SetMeta(const QString& key, const QString& value);
+    QString NewID();
+    void Exec(const QString& sql);
+    void CreateSchema();
+
+    QString m_fileName;
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    TClock m_clock;
+};

@@ -1,0 +1,39 @@
+// The sandbox company as a qbXML request processor: answers every request
+// kind the program sends the way QuickBooks does, over a company file.
+#pragma once
+
+#include "company/QBSandboxCompany.h"
+#include "quickbooks/QBRequestProcessor.h"
+
+#include <map>
+
+class TQBSandboxProcessor : public IQBRequestProcessor {
+public:
+    struct TOptions {
+        QString CompanyFile;
+        // Demo data for a company file that does not exist yet; empty: the
+        // missing file is an error.
+        QString DemoDataDir;
+        TQBSandboxCompany::TClock Clock;
+    };
+
+    explicit TQBSandboxProcessor(TOptions options);
+    ~TQBSandboxProcessor() override;
+
+    void OpenConnection(const QString& appID, const QString& appName) override;
+    QString BeginSession(const QString& companyFile, int openMode) override;
+    QStringList QBXMLVersionsForSession(const QString& ticket) override;
+    QString ProcessRequest(const QString& ticket, const QString& request) override;
+    void EndSession(const QString& ticket) override;
+    void CloseConnection() override;
+
+private:
+    TQBSandboxCompany& Session(const QString& ticket);
+
+    TOptions m_options;
+    bool m_connected = false;
+    std::map<QString, std::unique_ptr<TQBSandboxCompany>> m_sessions;
+};
+
+// The processor's message for a parse rejection.
+extern const QString SandboxParseErrorMessage;

@@ -1,0 +1,56 @@
+// The request processor: the channel that carries qbXML text to a QuickBooks
+// company and back. On Windows it is QuickBooks' own processor; here it is
+// the sandbox company. The session manager of the SDK seam sits on top.
+#pragma once
+
+#include "base/ztExceptions.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// A failure of the processor itself (no answer at all), with the HRESULT the
+// SDK would report and a message a bookkeeper can act on.
+class EQBProcessorError : public EztException {
+public:
+    EQBProcessorError(quint32 hresult, const QString& message)
+        : EztException(message), m_hresult(hresult) {}
+    quint32 HResult() const { return m_hresult; }
+
+private:
+    quint32 m_hresult;
+};
+
+// The HRESULTs the processor reports.
+namespace qbhr {
+constexpr quint32 ParseError = 0x80040400;   // malformed or out-of-order message set
+constexpr quint32 CannotAccess = 0x80040401; // could not reach QuickBooks
+constexpr quint32 NotRunning = 0x80040416;   // QuickBooks not running, no company named
+constexpr quint32 AccessDenied = 0x80040420; // the QuickBooks user refused the application
+constexpr quint32 NotInstalled = 0x80040154; // class not registered: the SDK is missing
+} // namespace qbhr
+
+class IQBRequestProcessor {
+public:
+    virtual ~IQBRequestProcessor() = default;
+    virtual void OpenConnection(const QString& appID, const QString& appName) = 0;
+    // An empty company file means the one configured (the file open in QuickBooks).
+    virtual QString BeginSession(const QString& companyFile, int openMode) = 0;
+    virtual QStringList QBXMLVersionsForSession(const QString& ticket) = 0;
+    virtual QString ProcessRequest(const QString& ticket, const QString& request) = 0;
+    virtual void EndSession(const QString& ticket) = 0;
+    virtual void CloseConnection() = 0;
+};
+using IQBRequestProcessorPtr = std::unique_ptr<IQBRequestProcessor>;
+
+struct TQBProcessorConfig {
+    // The company file (alias "QBCompanyFile"); used by the sandbox company.
+    QString CompanyFile;
+    // Where the demo data set lies; empty: the folder "demo" beside the program.
+    QString DemoDataDir;
+};
+
+// The platform's processor: QuickBooks' own on Windows, the sandbox company
+// elsewhere. Creating it never talks to QuickBooks yet.
+IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config);

@@ -1,0 +1,20 @@
+// qbXML text of request sets and typed objects of response sets.
+#pragma once
+
+#include "quickbooks/QBFC7Lib.h"
+
+// The qbXML text of a request set (what ToXMLString returns). Throws EQBError
+// for a value QuickBooks cannot take (an amount with more than two decimals,
+// a control character in a text).
+QString WriteQBRequestSet(const TMsgSetRequest& request);
+
+// Reads QuickBooks' answer to the request set. The text is untrusted: any
+// departure from one response per request, in order, with readable statuses
+// and complete returned objects throws EQBResponseError.
+std::unique_ptr<TMsgSetResponse> ReadQBResponseSet(const QString& xml,
+                                                   const TMsgSetRequest& request);
+
+// Value forms of qbXML: amounts "-12.50", dates "2024-03-07".
+QString QBAmountToText(Currency amount);
+bool QBTextToAmount(const QString& text, Currency& amount);
+QString QBDateToText(const QDate& date);
