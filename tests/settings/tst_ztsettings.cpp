@@ -4,6 +4,7 @@
 #include "settings/ztSettings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -273,6 +274,19 @@ private Q_SLOTS:
             QCOMPARE(store->GetValueNames(QStringLiteral("T%1").arg(t)).size(), 25);
             QCOMPARE(store->GetAsInteger(QStringLiteral("T%1\\V24").arg(t)), t * 100 + 24);
         }
+    }
+
+    void appSettingsLiveInUserConfigFolder() {
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+        auto store = CreateAppSettings();
+        QCOMPARE(store->RootPath(), QString());
+        store->SetAsString(QStringLiteral("OrvaneConnection\\Username"), QStringLiteral("me"));
+        const QString file =
+            m_dir->filePath(QStringLiteral("config/Zantrel/%1.ini"))
+                .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QSettings raw(file, QSettings::IniFormat);
+        QCOMPARE(raw.value(QStringLiteral("OrvaneConnection/Username")).toString(),
+                 QStringLiteral("me"));
     }
 
     void editsByOthersAreSeen() {
