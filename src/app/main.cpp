@@ -7,6 +7,8 @@
 #include "logging/vlxLoggerChain.h"
 #include "reports/ReportFile.h"
 #include "reports/orvchecksparser.h"
+#include "settings/RegionalSettingsGroup.h"
+#include "settings/ztSettings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +17,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Orvane QB Export"));
+    LoadRegionalSettings(*CreateAppSettings());
     const QStringList args = QCoreApplication::arguments();
     const QString file = args.size() > 1
                              ? args[1]
