@@ -100,6 +100,10 @@ bool TFileLogOutput::Open() {
 }
 
 void TFileLogOutput::WriteLine(const QString& text) {
+    // A file deleted or moved away while open would swallow every later
+    // record into a name nobody can read; start a new file at the path.
+    if (m_file.isOpen() && !QFileInfo::exists(m_fileName))
+        m_file.close();
     if (!Open())
         return;
     const QByteArray bytes = RecordBytes(text);
