@@ -6,6 +6,9 @@
 #include "reports/OrvGLParser.h"
 #include "reports/ReportFile.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(TGLTagParsing)
@@ -68,6 +71,8 @@ private Q_SLOTS:
     void survivesHostileInput_data();
     void survivesHostileInput();
     void parsesLargeJournal();
+    void bundledSamplesBalanceAgainstDemoCompany_data();
+    void bundledSamplesBalanceAgainstDemoCompany();
 
 private:
     std::unique_ptr<TRecordingLogger> m_log;
@@ -600,6 +605,46 @@ void TestGLParser::parsesLargeJournal() {
                                                 TagParam(gtpAssignClass, "-")));
         QCOMPARE(m_log->Sink().OfKind(lmException).size(), size_t(1));
     }
+}
+
+void TestGLParser::bundledSamplesBalanceAgainstDemoCompany_data() {
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<TGLTagParsing>("parsing");
+    QTest::newRow("comma-separated") << "s348-journal.csv" << gtpDontParse;
+    QTest::newRow("fixed-width") << "s348-journal-fixed.txt" << gtpDontParse;
+    QTest::newRow("with classes") << "s348-journal-classes.csv" << gtpAssignClass;
+}
+
+void TestGLParser::bundledSamplesBalanceAgainstDemoCompany() {
+    QFETCH(QString, sample);
+    QFETCH(TGLTagParsing, parsing);
+    const QString root = qEnvironmentVariable("ORVQ_SOURCE_DIR") + "/data/";
+    const QJsonObject company =
+        QJsonDocument::fromJson(testsupport::ReadFile(root + "demo/company.json")).object();
+    QSet<QString> accountNumbers, classes;
+    for (const QJsonValue& account : company["accounts"].toArray())
+        accountNumbers << account["number"].toString();
+    for (const QJsonValue& cls : company["classes"].toArray())
+        classes << cls["name"].toString();
+    QVERIFY(!accountNumbers.isEmpty());
+
+    const TGLRecordArray records = ParseGLJournal(
+        m_log->Logger(), ReadReportFile(root + "samples/" + sample), TagParam(parsing, "-"));
+    QVERIFY(records.size() > 1);
+    Currency debits, credits;
+    for (const TGLRecord& r : records) {
+        QVERIFY2(accountNumbers.contains(r.AccountTag), qPrintable(r.AccountTag));
+        QVERIFY2(r.ClassOrName.isEmpty() || classes.contains(r.ClassOrName),
+                 qPrintable(r.ClassOrName));
+        QCOMPARE(r.CompanyCode.trimmed(), QString("HLB1"));
+        QCOMPARE(r.JournalDate, records.front().JournalDate);
+        QCOMPARE(r.Amount, r.NetAmount);
+        debits += r.Debit;
+        credits += r.Credit;
+    }
+    QCOMPARE(debits, credits);
+    QVERIFY(!debits.IsZero());
+    QCOMPARE(m_log->Sink().OfKind(lmWarning).size(), size_t(0));
 }
 
 QTEST_GUILESS_MAIN(TestGLParser)
