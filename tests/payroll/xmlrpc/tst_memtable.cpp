@@ -1,0 +1,314 @@
+#include "payroll/xmlrpc/MemTable.h"
+#include "payroll/xmlrpc/MemTableFilter.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+class TestMemTable : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cursorAndBookmarks();
+    void requiredAndKinds();
+    void masterDetail();
+    void masterGoneFirst();
+    void sortIndex();
+    void filter_data();
+    void filter();
+    void filterValueIsData();
+    void filterRejects_data();
+    void filterRejects();
+    void controlsDisabled();
+    void likeMatch_data();
+    void likeMatch();
+};
+
+namespace {
+
+// People: (CL_NBR, CO_NBR, NAME, PAY, HIRED)
+std::unique_ptr<TMemTable> People() {
+    auto t = std::make_unique<TMemTable>();
+    t->AddField({QStringLiteral("CL_NBR"), fkInteger, 0, true, QString(), true});
+    t->AddField({QStringLiteral("CO_NBR"), fkInteger, 0, false, QString(), true});
+    t->AddField({QStringLiteral("NAME"), fkString, 40, false, QString(), true});
+    t->AddField({QStringLiteral("PAY"), fkFloat, 0, false, QString(), true});
+    t->AddField({QStringLiteral("HIRED"), fkDate, 0, false, QString(), true});
+    t->Open();
+    const struct {
+        int Cl, Co;
+        const char* Name;
+        double Pay;
+        QDate Hired;
+    } rows[] = {{1, 12, "Smith", 10.5, QDate(2020, 1, 2)},
+                {1, 13, "Goldsmith", 7, QDate(2021, 5, 6)},
+                {2, 12, "adams", 12, QDate(2019, 3, 4)},
+                {2, 12, "SMITHERS", 3, QDate()},
+                {1, 12, "Baker", 20, QDate(2022, 7, 8)}};
+    for (const auto& row : rows) {
+        t->Append();
+        t->SetInteger(0, row.Cl);
+        t->SetInteger(1, row.Co);
+        t->SetString(2, QString::fromLatin1(row.Name));
+        t->SetFloat(3, row.Pay);
+        if (row.Hired.isValid())
+            t->SetDateTime(4, QDateTime(row.Hired, QTime(), Qt::UTC));
+        t->Post();
+    }
+    t->First();
+    return t;
+}
+
+QStringList Names(TMemTable& t) {
+    QStringList names;
+    for (int r = 0; r < t.RecordCount(); ++r)
+        names << t.ValueAt(r, t.FieldByName(QStringLiteral("NAME"))).toString();
+    return names;
+}
+
+} // namespace
+
+void TestMemTable::cursorAndBookmarks() {
+    auto t = People();
+    QCOMPARE(t->RecordCount(), 5);
+    QCOMPARE(t->RecNo(), 0);
+    t->Next();
+    const TBookmark goldsmith = t->Bookmark();
+    QCOMPARE(t->Value(QStringLiteral("name")).toString(), QStringLiteral("Goldsmith"));
+    t->Last();
+    QVERIFY(t->Eof());
+    t->Next();
+    QVERIFY(t->Eof());
+    QCOMPARE(t->Value(QStringLiteral("NAME")).toString(), QStringLiteral("Baker"));
+    // Bookmarks survive re-sorting.
+    t->SetIndexFieldNames(QStringLiteral("NAME"));
+    QVERIFY(t->GotoBookmark(goldsmith));
+    QCOMPARE(t->Value(QStringLiteral("NAME")).toString(), QStringLiteral("Goldsmith"));
+    QVERIFY(t->IsNull(t->FieldByName(QStringLiteral("HIRED"))) == false);
+    t->SetFilter(QStringLiteral("CO_NBR = 12"));
+    t->SetFiltered(true);
+    QVERIFY(!t->BookmarkValid(goldsmith));
+    QVERIFY(!t->GotoBookmark(goldsmith));
+    QVERIFY_THROWS_EXCEPTION(ETableError, t->Value(QStringLiteral("MISSING")));
+}
+
+void TestMemTable::requiredAndKinds() {
+    auto t = People();
+    t->Append();
+    t->SetString(2, QStringLiteral("No client"));
+    try {
+        t->Post();
+        QFAIL("no error");
+    } catch (const ETableError& e) {
+        QCOMPARE(e.Message(), QStringLiteral("Field 'CL_NBR' must have a value"));
+    }
+    QVERIFY_THROWS_EXCEPTION(ETableError, t->SetString(0, QStringLiteral("1")));
+    t->Cancel();
+    QCOMPARE(t->RecordCount(), 5);
+
+    TMemTable unknown;
+    unknown.AddField({QStringLiteral("X"), fkUnknown, 0, false, QString(), true});
+    QVERIFY_THROWS_EXCEPTION(ETableError, unknown.Open());
+    QVERIFY(!unknown.Active());
+    TMemTable duplicate;
+    duplicate.AddField({QStringLiteral("X"), fkString, 0, false, QString(), true});
+    QVERIFY_THROWS_EXCEPTION(ETableError, duplicate.AddField({QStringLiteral("x"), fkInteger, 0,
+                                                              false, QString(), true}));
+}
+
+void TestMemTable::masterDetail() {
+    TMemTable companies;
+    companies.AddField({QStringLiteral("CL_NBR"), fkInteger, 0, false, QString(), true});
+    companies.AddField({QStringLiteral("CO_NBR"), fkInteger, 0, false, QString(), true});
+    companies.Open();
+    for (auto [cl, co] : {std::pair{1, 12}, {2, 12}, {3, 1}}) {
+        companies.Append();
+        companies.SetInteger(0, cl);
+        companies.SetInteger(1, co);
+        companies.Post();
+    }
+    companies.First();
+    auto people = People();
+    people->SetMasterLink(&companies, QStringLiteral("CL_NBR;CO_NBR"),
+                          QStringLiteral("CL_NBR;CO_NBR"));
+    QCOMPARE(Names(*people), QStringList({"Smith", "Baker"}));
+    companies.Next();
+    QCOMPARE(Names(*people), QStringList({"adams", "SMITHERS"}));
+    QCOMPARE(people->RecNo(), 0);
+    companies.Next();
+    QVERIFY(people->IsEmpty());
+    people->SetMasterLink(nullptr, QString(), QString());
+    QCOMPARE(people->RecordCount(), 5);
+    QVERIFY_THROWS_EXCEPTION(ETableError,
+                             people->SetMasterLink(&companies, QStringLiteral("CL_NBR"),
+                                                   QStringLiteral("CL_NBR;CO_NBR")));
+}
+
+void TestMemTable::masterGoneFirst() {
+    auto master = People();
+    auto detail = People();
+    detail->SetMasterLink(master.get(), QStringLiteral("CL_NBR"), QStringLiteral("CL_NBR"));
+    QCOMPARE(detail->RecordCount(), 3);
+    master.reset();
+    QVERIFY(detail->IsEmpty());
+    QCOMPARE(detail->Master(), nullptr);
+}
+
+void TestMemTable::sortIndex() {
+    auto t = People();
+    t->AddIndex({QStringLiteral("SORT"), QStringLiteral("NAME"), QString(), false, true});
+    t->SetIndexName(QStringLiteral("SORT"));
+    QCOMPARE(Names(*t), QStringList({"adams", "Baker", "Goldsmith", "Smith", "SMITHERS"}));
+    t->DeleteIndex(QStringLiteral("SORT"));
+    t->AddIndex({QStringLiteral("SORT"), QStringLiteral("CL_NBR;PAY"), QStringLiteral("PAY"), false,
+                 false});
+    t->SetIndexName(QStringLiteral("SORT"));
+    QCOMPARE(Names(*t), QStringList({"Baker", "Smith", "Goldsmith", "adams", "SMITHERS"}));
+    // Nulls first; case-sensitive order puts upper case first.
+    t->DeleteIndex(QStringLiteral("SORT"));
+    QCOMPARE(t->IndexName(), QString());
+    QCOMPARE(Names(*t), QStringList({"Smith", "Goldsmith", "adams", "SMITHERS", "Baker"}));
+    t->SetIndexFieldNames(QStringLiteral("HIRED"));
+    QCOMPARE(Names(*t).first(), QStringLiteral("SMITHERS"));
+    QVERIFY_THROWS_EXCEPTION(ETableError, t->SetIndexName(QStringLiteral("NOPE")));
+    QVERIFY_THROWS_EXCEPTION(
+        ETableError,
+        t->AddIndex({QStringLiteral("X"), QStringLiteral("MISSING"), QString(), false, false}));
+}
+
+void TestMemTable::filter_data() {
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<bool>("caseInsensitive");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("dialog form") << "0=0 AND NAME like '*SMITH*' AND CO_NBR = '12'" << true
+                                 << QStringList{"Smith", "SMITHERS"};
+    QTest::newRow("case-sensitive like")
+        << "0=0 AND NAME like '*SMITH*' AND CO_NBR = '12'" << false << QStringList{"SMITHERS"};
+    QTest::newRow("exact match form")
+        << "1=1 AND NAME like 'smith'" << true << QStringList{"Smith"};
+    QTest::newRow("percent wildcard") << "NAME like '%smith%'" << false << QStringList{"Goldsmith"};
+    QTest::newRow("not") << "not NAME like '*smith*'" << true << QStringList{"adams", "Baker"};
+    QTest::newRow("Upper") << "Upper(NAME) = 'ADAMS'" << false << QStringList{"adams"};
+    QTest::newRow("or and parentheses") << "(CL_NBR = 2 OR PAY > 15) AND NOT NAME = 'adams'"
+                                        << false << QStringList{"SMITHERS", "Baker"};
+    QTest::newRow("float compare")
+        << "PAY >= '10.5'" << false << QStringList{"Smith", "adams", "Baker"};
+    QTest::newRow("date compare") << "HIRED < '01/01/2021'" << false
+                                  << QStringList{"Smith", "adams"};
+    QTest::newRow("null matches nothing")
+        << "HIRED <> '01/01/2000'" << false << QStringList{"Smith", "Goldsmith", "adams", "Baker"};
+    QTest::newRow("empty filter") << "" << false
+                                  << QStringList{"Smith", "Goldsmith", "adams", "SMITHERS",
+                                                 "Baker"};
+}
+
+void TestMemTable::filter() {
+    QFETCH(QString, expression);
+    QFETCH(bool, caseInsensitive);
+    QFETCH(QStringList, names);
+    auto t = People();
+    t->SetFilterCaseInsensitive(caseInsensitive);
+    t->SetFilter(expression);
+    t->SetFiltered(true);
+    QCOMPARE(Names(*t), names);
+    t->SetFiltered(false);
+    QCOMPARE(t->RecordCount(), 5);
+}
+
+void TestMemTable::filterValueIsData() {
+    auto t = People();
+    t->Append();
+    t->SetInteger(0, 9);
+    t->SetString(2, QStringLiteral("x' OR '1'='1"));
+    t->Post();
+    // The quote-doubled value is one literal; it matches only itself.
+    t->SetFilter(QStringLiteral("NAME = 'x'' OR ''1''=''1'"));
+    t->SetFiltered(true);
+    QCOMPARE(Names(*t), QStringList{QStringLiteral("x' OR '1'='1")});
+}
+
+void TestMemTable::filterRejects_data() {
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown field") << "NOPE = '1'"
+                                   << "Field 'NOPE' not found";
+    QTest::newRow("text in an integer field") << "CO_NBR = 'abc'"
+                                              << "'abc' is not a valid value for field 'CO_NBR'";
+    QTest::newRow("unterminated text") << "NAME = 'abc"
+                                       << "";
+    QTest::newRow("splice attempt") << "NAME = 'a' ; DROP"
+                                    << "";
+    QTest::newRow("missing operand") << "NAME like"
+                                     << "";
+    QTest::newRow("dangling and") << "NAME = 'a' AND"
+                                  << "";
+}
+
+void TestMemTable::filterRejects() {
+    QFETCH(QString, expression);
+    QFETCH(QString, message);
+    auto t = People();
+    t->SetFilter(QStringLiteral("CL_NBR = 1"));
+    t->SetFiltered(true);
+    try {
+        t->SetFilter(expression);
+        QFAIL("no error");
+    } catch (const ETableError& e) {
+        if (message.isEmpty())
+            QVERIFY2(e.Message().startsWith(QStringLiteral("Invalid filter expression")),
+                     qPrintable(e.Message()));
+        else
+            QCOMPARE(e.Message(), message);
+    }
+    // The previous filter stays in force.
+    QCOMPARE(t->Filter(), QStringLiteral("CL_NBR = 1"));
+    QCOMPARE(t->RecordCount(), 3);
+}
+
+void TestMemTable::controlsDisabled() {
+    auto t = People();
+    QSignalSpy view(t.get(), &TMemTable::ViewChanged);
+    QSignalSpy current(t.get(), &TMemTable::CurrentChanged);
+    t->DisableControls();
+    t->SetIndexFieldNames(QStringLiteral("NAME"));
+    t->Last();
+    QCOMPARE(view.count(), 0);
+    QCOMPARE(current.count(), 0);
+    t->EnableControls();
+    QCOMPARE(view.count(), 1);
+    QCOMPARE(current.count(), 1);
+    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, t->EnableControls());
+}
+
+void TestMemTable::likeMatch_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("exact") << "abc"
+                           << "abc" << true;
+    QTest::newRow("prefix star") << "abc"
+                                 << "*c" << true;
+    QTest::newRow("inner stars") << "aXbYc"
+                                 << "a*b*c" << true;
+    QTest::newRow("backtrack") << "aab"
+                               << "*ab" << true;
+    QTest::newRow("no match") << "abc"
+                              << "a*d" << false;
+    QTest::newRow("only stars") << ""
+                                << "**" << true;
+    QTest::newRow("underscore is literal") << "a_c"
+                                           << "a_c" << true;
+    QTest::newRow("underscore not a wildcard") << "abc"
+                                               << "a_c" << false;
+    QTest::newRow("pathological") << QString(2000, u'a') << QString(50, u'*') + u'b' << false;
+}
+
+void TestMemTable::likeMatch() {
+    QFETCH(QString, text);
+    QFETCH(QString, pattern);
+    QFETCH(bool, matches);
+    QCOMPARE(LikeMatch(text, pattern, Qt::CaseSensitive), matches);
+}
+
+QTEST_GUILESS_MAIN(TestMemTable)
+#include "tst_memtable.moc"
