@@ -13,6 +13,15 @@ constexpr int FixedStart[GLFieldCount] = {0, 4, 12, 18, 24, 30, 45, 59, 73};
 constexpr int FixedWidth[GLFieldCount] = {4, 8, 6, 6, 6, 15, 14, 14, 14};
 static_assert(FixedStart[GLFieldCount - 1] + FixedWidth[GLFieldCount - 1] == GLFixedLineLength);
 
+// Messages quote the offending text; a hostile journal's megabyte field must
+// not end up whole in a message box. Real journal lines are far shorter.
+constexpr qsizetype MaxQuotedLength = 256;
+
+QString Quoted(const QString& text) {
+    return text.size() <= MaxQuotedLength ? text
+                                          : text.left(MaxQuotedLength) + QStringLiteral("...");
+}
+
 // An optional sign and one or more ASCII digits; the parts are at most four
 // characters, so no overflow.
 int ParseDatePart(const QString& part) {
@@ -180,7 +189,7 @@ QStringList SplitGLCsvLine(const QString& line, int count) {
             throw EztException(
                 Format(QStringLiteral("Wrong number of fields. Got more than %d fields while "
                                       "parsing <%s>"),
-                       {count, line}));
+                       {count, Quoted(line)}));
         fields.append(std::move(field));
     };
     const QChar* p = line.constData();
@@ -242,7 +251,7 @@ QStringList SplitGLFixedLine(const QString& line) {
 QDate ParseGLDate(const QString& text) {
     const QString trimmed = TrimControl(text);
     if (trimmed.size() != 8)
-        throw EConvertError(Format(QStringLiteral("Wrong date: %s"), {text}));
+        throw EConvertError(Format(QStringLiteral("Wrong date: %s"), {Quoted(text)}));
     const int year = ParseDatePart(trimmed.mid(0, 4));
     const int month = ParseDatePart(trimmed.mid(4, 2));
     const int day = ParseDatePart(trimmed.mid(6, 2));
@@ -257,7 +266,11 @@ Currency ParseGLAmount(const QString& text) {
     const QString trimmed = TrimControl(text);
     if (trimmed.isEmpty())
         return Currency();
-    return StrToCurr(trimmed);
+    Currency value;
+    if (!Currency::TryParse(trimmed, RegionalSettings().DecimalSeparator, value))
+        throw EConvertError(
+            Format(QStringLiteral("'%s' is not a valid floating point value"), {Quoted(trimmed)}));
+    return value;
 }
 
 QString NormalizeFullName(const QString& text) {

@@ -67,6 +67,8 @@ private Q_SLOTS:
     void failsWithMessage_data();
     void failsWithMessage();
     void logsFailingLineOnceInItsBlock();
+    void quotesHugeFieldsShortened_data();
+    void quotesHugeFieldsShortened();
     void readsWindows1252FixedWidth();
     void survivesHostileInput_data();
     void survivesHostileInput();
@@ -525,6 +527,36 @@ void TestGLParser::logsFailingLineOnceInItsBlock() {
     const auto empty = m_log->Sink().OfKind(lmException);
     QCOMPARE(empty.size(), size_t(1));
     QCOMPARE(empty[0].Block, QString("Parsing GL records"));
+}
+
+void TestGLParser::quotesHugeFieldsShortened_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    const QString huge(1024 * 1024, u'7');
+    const QString first256 = huge.left(256) + "...";
+    QTest::newRow("line with too many fields")
+        << CsvLine + "\n" + CsvLine + "," + huge
+        << "Wrong number of fields. Got more than 9 fields while parsing <" +
+               QString(CsvLine + "," + huge).left(256) + "...>";
+    QTest::newRow("date") << "ORV1," + huge + ",,,,6000,1,1,0"
+                          << "Wrong date: " + first256;
+    QTest::newRow("amount") << "ORV1,20240308,,,,6000,1,x" + huge + ",0"
+                            << "'x" + huge.left(255) + "...' is not a valid floating point value";
+    // Up to 256 characters are quoted whole.
+    const QString date256 = QString(248, u' ') + "2024030";
+    QTest::newRow("date of 256 characters") << "ORV1," + date256 + ",,,,6000,1,1,0"
+                                            << "Wrong date: " + date256;
+}
+
+void TestGLParser::quotesHugeFieldsShortened() {
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    try {
+        ParseGLJournal(m_log->Logger(), text, TQBGLExportParam());
+        QFAIL("no exception");
+    } catch (const EztException& e) {
+        QCOMPARE(e.Message(), message);
+    }
 }
 
 void TestGLParser::readsWindows1252FixedWidth() {
