@@ -1,7 +1,11 @@
 #include "payroll/xmlrpc/XmlRpcClient.h"
 
-#include <QSet>
-#include <QXmlStreamReader>
+#include <QHash>
+
+#include <expat.h>
+
+#include <exception>
+#include <new>
 #include <vector>
 
 namespace {
@@ -21,12 +25,9 @@ enum class TTag {
     Other
 };
 
-TTag ClassifyTag(QStringView name) {
-    name = name.trimmed();
-    auto is = [name](const char* tag) {
-        return name.compare(QLatin1String(tag), Qt::CaseInsensitive) == 0;
-    };
-    switch (name.size()) {
+TTag ClassifyTag(const char* name) {
+    auto is = [name](const char* tag) { return qstricmp(name, tag) == 0; };
+    switch (qstrlen(name)) {
     case 2:
         return is("i4") ? TTag::Int : TTag::Other;
     case 3:
@@ -74,96 +75,175 @@ struct TContainer {
     IRpcArrayPtr Array;
 };
 
+bool IsBlankText(const QByteArray& text) {
+    for (char c : text) {
+        if (!QChar::isSpace(uchar(c)))
+            return false;
+    }
+    return true;
+}
+
+bool IsBlankText(const QString& text) {
+    for (QChar c : text) {
+        if (!c.isSpace())
+            return false;
+    }
+    return true;
+}
+
 // One parse: the container and name stacks never outlive it, so containers
 // left open by a malformed answer cannot reach the next result.
 class TResponseScan {
 public:
-    explicit TResponseScan(IRpcResultPtr result) : m_result(std::move(result)) {}
+    TResponseScan(IRpcResultPtr result, bool markEmptyValues)
+        : m_result(std::move(result)), m_markEmptyValues(markEmptyValues) {}
+    ~TResponseScan() {
+        if (m_parser)
+            XML_ParserFree(m_parser);
+    }
+    TResponseScan(const TResponseScan&) = delete;
+    TResponseScan& operator=(const TResponseScan&) = delete;
 
-    // False when the text is not acceptable XML.
+    // False when the text is not acceptable XML. Conversion errors throw.
     bool Run(const QByteArray& text);
 
 private:
-    void StartTag(QStringView name);
-    void EndTag(QStringView name);
+    static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
+    static void OnEnd(void* self, const XML_Char* name);
+    static void OnText(void* self, const XML_Char* text, int length);
+    static void OnComment(void* self, const XML_Char*);
+    static void OnPi(void* self, const XML_Char*, const XML_Char*);
+    static void OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int);
+    // Runs a handler; an exception stops the scan and is rethrown after it.
+    template <class F> static void Guarded(void* self, F&& handler);
+    bool Feed(const char* data, qsizetype size, bool last);
+    void Refuse();
+
+    void StartTag(const char* name);
+    void EndTag(const char* name);
     void Text(QString text);
     void FlushText();
     void StoreText(TRpcDataType kind, const QString& text);
     void CloseContainer(const TContainer& container);
     QString PopName();
-    QString Intern(QStringView name);
+    QString Intern(const QByteArray& name);
 
     IRpcResultPtr m_result;
+    bool m_markEmptyValues;
+    XML_Parser m_parser = nullptr;
+    bool m_refused = false;
+    std::exception_ptr m_error;
+    int m_depth = 0;
     std::vector<TContainer> m_containers;
     std::vector<QString> m_names;
     TTag m_lastTag = TTag::None;
     bool m_inValue = false;
     QString m_pending;
-    QString m_text;
+    QByteArray m_text; // UTF-8 character data since the last tag
     bool m_haveText = false;
     bool m_textSinceStart = false;
-    QSet<QString> m_internedNames;
+    QHash<QByteArray, QString> m_internedNames;
 };
 
-bool TResponseScan::Run(const QByteArray& text) {
-    QXmlStreamReader reader(text);
-    // Entities can only be declared in a DTD, and any DTD is refused below;
-    // the limit is a second fence.
-    reader.setEntityExpansionLimit(0);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (++depth > TRpcClientParser::kMaxElementDepth)
-                return false;
-            FlushText();
-            StartTag(reader.name());
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            FlushText();
-            EndTag(reader.name());
-            break;
-        case QXmlStreamReader::Characters:
-            // Character data may arrive in pieces (around references, CDATA).
-            m_text += reader.text();
-            m_haveText = true;
-            break;
-        case QXmlStreamReader::DTD:
-        case QXmlStreamReader::EntityReference:
-            return false;
-        case QXmlStreamReader::Comment:
-        case QXmlStreamReader::ProcessingInstruction:
-            FlushText();
-            break;
-        default:
-            break;
-        }
+template <class F> void TResponseScan::Guarded(void* self, F&& handler) {
+    auto* scan = static_cast<TResponseScan*>(self);
+    if (scan->m_error || scan->m_refused)
+        return;
+    try {
+        handler(*scan);
+    } catch (...) {
+        // Never let an exception cross the C parser.
+        scan->m_error = std::current_exception();
+        XML_StopParser(scan->m_parser, XML_FALSE);
     }
-    return !reader.hasError();
+}
+
+void TResponseScan::Refuse() {
+    m_refused = true;
+    XML_StopParser(m_parser, XML_FALSE);
+}
+
+void TResponseScan::OnStart(void* self, const XML_Char* name, const XML_Char**) {
+    Guarded(self, [name](TResponseScan& scan) {
+        if (++scan.m_depth > TRpcClientParser::kMaxElementDepth) {
+            scan.Refuse();
+            return;
+        }
+        scan.FlushText();
+        scan.StartTag(name);
+    });
+}
+
+void TResponseScan::OnEnd(void* self, const XML_Char* name) {
+    Guarded(self, [name](TResponseScan& scan) {
+        --scan.m_depth;
+        scan.FlushText();
+        scan.EndTag(name);
+    });
+}
+
+void TResponseScan::OnText(void* self, const XML_Char* text, int length) {
+    // Character data arrives in pieces (lines, references, CDATA sections).
+    auto* scan = static_cast<TResponseScan*>(self);
+    scan->m_text.append(text, length);
+    scan->m_haveText = true;
+}
+
+void TResponseScan::OnComment(void* self, const XML_Char*) {
+    Guarded(self, [](TResponseScan& scan) { scan.FlushText(); });
+}
+
+void TResponseScan::OnPi(void* self, const XML_Char*, const XML_Char*) {
+    OnComment(self, nullptr);
+}
+
+void TResponseScan::OnDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    // No answer of the service has a DTD; refusing any keeps entity
+    // definitions, expansion bombs and external entities out.
+    static_cast<TResponseScan*>(self)->Refuse();
+}
+
+bool TResponseScan::Feed(const char* data, qsizetype size, bool last) {
+    do {
+        const qsizetype chunk = qMin<qsizetype>(size, 1 << 30);
+        const bool final = last && chunk == size;
+        if (XML_Parse(m_parser, data, int(chunk), final ? XML_TRUE : XML_FALSE) != XML_STATUS_OK)
+            return false;
+        data += chunk;
+        size -= chunk;
+    } while (size > 0);
+    return true;
 }
 
 void TResponseScan::FlushText() {
     if (!m_haveText)
         return;
-    QString text = std::move(m_text);
-    m_text = QString();
     m_haveText = false;
+    // Layout whitespace between tags is ignored (see Text): skip the
+    // conversion for it, it is most of the texts of an answer.
+    if (!m_inValue && m_lastTag != TTag::String && m_lastTag != TTag::Base64 &&
+        IsBlankText(m_text)) {
+        m_textSinceStart = true;
+        m_text.resize(0);
+        return;
+    }
+    // Member names repeat row after row: share one copy of each.
+    QString text = m_lastTag == TTag::Name ? Intern(m_text) : QString::fromUtf8(m_text);
+    m_text.resize(0); // keeps the buffer for the next text
     Text(std::move(text));
 }
 
-QString TResponseScan::Intern(QStringView name) {
-    // Rows repeat the same column keys; share one copy of each.
-    QString text = name.toString();
-    const auto found = m_internedNames.constFind(text);
+QString TResponseScan::Intern(const QByteArray& name) {
+    const auto found = m_internedNames.constFind(name);
     if (found != m_internedNames.constEnd())
         return *found;
+    QString text = QString::fromUtf8(name);
     if (m_internedNames.size() < 4096)
-        m_internedNames.insert(text);
+        m_internedNames.insert(name, text);
     return text;
 }
 
-void TResponseScan::StartTag(QStringView name) {
+void TResponseScan::StartTag(const char* name) {
     const TTag tag = ClassifyTag(name);
     m_textSinceStart = false;
     if (tag != TTag::Value || m_inValue) {
@@ -209,7 +289,7 @@ void TResponseScan::StoreText(TRpcDataType kind, const QString& text) {
 
 void TResponseScan::Text(QString text) {
     m_textSinceStart = true;
-    if (text.trimmed().isEmpty()) {
+    if (IsBlankText(text)) {
         if (m_inValue) {
             m_pending = std::move(text);
             return;
@@ -227,7 +307,7 @@ void TResponseScan::Text(QString text) {
     if (tag == TTag::String && text == QLatin1String("[NULL]"))
         text.clear();
     if (tag == TTag::Name) {
-        m_names.push_back(Intern(text));
+        m_names.push_back(std::move(text));
         return;
     }
     const TRpcDataType kind = KindOf(tag);
@@ -259,7 +339,7 @@ void TResponseScan::CloseContainer(const TContainer& container) {
     }
 }
 
-void TResponseScan::EndTag(QStringView name) {
+void TResponseScan::EndTag(const char* name) {
     const TTag tag = ClassifyTag(name);
     // An element without any text (<name/>, <string/>, <base64></base64>)
     // holds an empty text, as <string></string> does once marked "[NULL]";
@@ -280,14 +360,6 @@ void TResponseScan::EndTag(QStringView name) {
         m_containers.pop_back();
         CloseContainer(top);
     }
-}
-
-bool IsBlank(const QByteArray& text) {
-    for (char c : text) {
-        if (!QChar::isSpace(uchar(c)))
-            return false;
-    }
-    return true;
 }
 
 // Patterns are lower case; the text is compared ignoring letter case.
@@ -319,30 +391,64 @@ bool MatchesAt(const QByteArray& text, qsizetype pos, QByteArrayView pattern) {
 
 } // namespace
 
-QByteArray MarkEmptyRpcValues(const QByteArray& text) {
-    // One pass; the patterns cannot overlap, so this equals replacing each
-    // pattern in turn. The text is copied only when something matches.
-    QByteArray result;
-    qsizetype copied = 0;
-    qsizetype pos = text.indexOf('<');
-    while (pos >= 0) {
-        const TEmptyForm* match = nullptr;
-        for (const TEmptyForm& form : kEmptyForms) {
-            if (MatchesAt(text, pos, form.Pattern)) {
-                match = &form;
-                break;
+namespace {
+
+// The next empty form at or after from; -1 when there is none.
+qsizetype FindEmptyForm(const QByteArray& text, qsizetype from, const TEmptyForm** form) {
+    for (qsizetype pos = text.indexOf('<', from); pos >= 0; pos = text.indexOf('<', pos + 1)) {
+        for (const TEmptyForm& candidate : kEmptyForms) {
+            if (MatchesAt(text, pos, candidate.Pattern)) {
+                *form = &candidate;
+                return pos;
             }
         }
-        if (match) {
-            if (result.isEmpty())
-                result.reserve(text.size() + 1024);
-            result.append(text.constData() + copied, pos - copied);
-            result.append(match->Replacement);
-            copied = pos + match->Pattern.size();
-            pos = text.indexOf('<', copied);
-        } else {
-            pos = text.indexOf('<', pos + 1);
+    }
+    return -1;
+}
+
+bool TResponseScan::Run(const QByteArray& text) {
+    m_parser = XML_ParserCreate(nullptr);
+    if (!m_parser)
+        throw std::bad_alloc();
+    XML_SetUserData(m_parser, this);
+    XML_SetElementHandler(m_parser, &OnStart, &OnEnd);
+    XML_SetCharacterDataHandler(m_parser, &OnText);
+    XML_SetCommentHandler(m_parser, &OnComment);
+    XML_SetProcessingInstructionHandler(m_parser, &OnPi);
+    XML_SetStartDoctypeDeclHandler(m_parser, &OnDoctype);
+    XML_SetParamEntityParsing(m_parser, XML_PARAM_ENTITY_PARSING_NEVER);
+
+    // Empty values are marked while the text is fed, so that a large answer
+    // is never copied.
+    bool ok = true;
+    qsizetype fed = 0;
+    const TEmptyForm* form = nullptr;
+    if (m_markEmptyValues) {
+        for (qsizetype pos = FindEmptyForm(text, 0, &form); ok && pos >= 0;
+             pos = FindEmptyForm(text, fed, &form)) {
+            ok = Feed(text.constData() + fed, pos - fed, false) &&
+                 Feed(form->Replacement.data(), form->Replacement.size(), false);
+            fed = pos + form->Pattern.size();
         }
+    }
+    ok = ok && Feed(text.constData() + fed, text.size() - fed, true);
+    if (m_error)
+        std::rethrow_exception(m_error);
+    return ok && !m_refused;
+}
+
+} // namespace
+
+QByteArray MarkEmptyRpcValues(const QByteArray& text) {
+    // The patterns cannot overlap, so one pass equals replacing each in turn.
+    QByteArray result;
+    qsizetype copied = 0;
+    const TEmptyForm* form = nullptr;
+    for (qsizetype pos = FindEmptyForm(text, 0, &form); pos >= 0;
+         pos = FindEmptyForm(text, copied, &form)) {
+        result.append(text.constData() + copied, pos - copied);
+        result.append(form->Replacement.data(), form->Replacement.size());
+        copied = pos + form->Pattern.size();
     }
     if (copied == 0)
         return text;
@@ -352,19 +458,18 @@ QByteArray MarkEmptyRpcValues(const QByteArray& text) {
 
 IRpcResultPtr TRpcClientParser::ParseResponse(const QByteArray& response) {
     IRpcResultPtr result = NewRpcResult();
-    const QByteArray text = MarkEmptyValues ? MarkEmptyRpcValues(response) : response;
-    if (IsBlank(text)) {
+    if (IsBlankText(response)) {
         result->SetFault(kFaultEmptyResponse,
                          QStringLiteral("The xml-rpc server returned a empty response"));
         return result;
     }
     const QString invalid = QStringLiteral("Invalid payload received from xml-rpc server");
-    if (!text.contains("xml")) {
+    if (!response.contains("xml")) {
         result->SetFault(kFaultInvalidPayload, invalid);
         return result;
     }
-    TResponseScan scan(result);
-    if (!scan.Run(text)) {
+    TResponseScan scan(result, MarkEmptyValues);
+    if (!scan.Run(response)) {
         // Never hand on a half-read answer.
         result->SetFault(kFaultInvalidPayload, invalid);
     }
