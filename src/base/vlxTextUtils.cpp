@@ -104,6 +104,33 @@ QStringList SplitCommaText(const QString& line) {
     return fields;
 }
 
+std::vector<QStringView> SplitTextLines(const QString& text) {
+    std::vector<QStringView> lines;
+    const QChar* const begin = text.constData();
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = begin[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.emplace_back(begin + start, i - start);
+        if (c == u'\r' && i + 1 < n && begin[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.emplace_back(begin + start, n - start);
+    return lines;
+}
+
+bool IsBlankText(QStringView text) {
+    for (QChar c : text) {
+        if (c.unicode() > 32)
+            return false;
+    }
+    return true;
+}
+
 QString TrimControl(const QString& text) {
     qsizetype first = 0;
     qsizetype last = text.size();

@@ -3,6 +3,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <vector>
 
 // Level x 4 blanks before the text and after every LF; empty text stays empty.
 QString IndentText(const QString& text, int level);
@@ -19,6 +21,10 @@ QString TextReportOrEmpty(const QString& data);
 // quotes enclose fields with doubled quotes inside. Throws EztException
 // "Invalid delimited text" for text after a field that is not a comma.
 QStringList SplitCommaText(const QString& line);
+// The lines of a text ending with CR LF, CR or LF; the views point into text.
+std::vector<QStringView> SplitTextLines(const QString& text);
+// True when every character has a code up to 32 (control characters, blank).
+bool IsBlankText(QStringView text);
 // Removes leading and trailing characters with codes up to 32.
 QString TrimControl(const QString& text);
 // Decodes report bytes: UTF-8 when they are valid UTF-8, else Windows-1252.

@@ -42,34 +42,6 @@ int ParseDatePart(const QString& part) {
     return negative ? -value : value;
 }
 
-// Lines end with CR LF, CR or LF; the views point into `text`.
-std::vector<QStringView> SplitLines(const QString& text) {
-    std::vector<QStringView> lines;
-    const QChar* const begin = text.constData();
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = begin[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.emplace_back(begin + start, i - start);
-        if (c == u'\r' && i + 1 < n && begin[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.emplace_back(begin + start, n - start);
-    return lines;
-}
-
-bool IsBlankLine(QStringView line) {
-    for (QChar c : line) {
-        if (c.unicode() > 32)
-            return false;
-    }
-    return true;
-}
-
 enum class TGLLayout { CommaSeparated, FixedWidth };
 
 QStringList SplitGLLine(const QString& line, TGLLayout layout) {
@@ -165,8 +137,8 @@ TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
             param.DelimiterInGLTag.isEmpty() ? QStringLiteral(" ") : param.DelimiterInGLTag;
 
         const QString text = TextReportOrEmpty(reportText);
-        std::vector<QStringView> lines = SplitLines(text);
-        while (!lines.empty() && IsBlankLine(lines.back()))
+        std::vector<QStringView> lines = SplitTextLines(text);
+        while (!lines.empty() && IsBlankText(lines.back()))
             lines.pop_back();
         if (lines.empty())
             throw EztException(QStringLiteral("Orvane Journal is empty"));

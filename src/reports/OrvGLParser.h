@@ -3,7 +3,7 @@
 #pragma once
 
 #include "base/Currency.h"
-#include "export/QBDecl.h"
+#include "settings/QBDecl.h"
 
 #include <QDate>
 #include <QString>

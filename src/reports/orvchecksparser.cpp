@@ -8,34 +8,6 @@
 
 namespace {
 
-// Lines end with CR LF, CR or LF; the views point into `text`.
-std::vector<QStringView> SplitLines(const QString& text) {
-    std::vector<QStringView> lines;
-    const QChar* const begin = text.constData();
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = begin[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.emplace_back(begin + start, i - start);
-        if (c == u'\r' && i + 1 < n && begin[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.emplace_back(begin + start, n - start);
-    return lines;
-}
-
-bool IsBlankLine(QStringView line) {
-    for (QChar c : line) {
-        if (c.unicode() > 32)
-            return false;
-    }
-    return true;
-}
-
 bool IsEmptyAgencyPlaceholder(const QStringList& fields) {
     return fields.size() == 5 && fields[0].isEmpty() && fields[1] == u"Payroll Agency" &&
            fields[2].isEmpty() && fields[3].isEmpty() && fields[4].isEmpty();
@@ -81,8 +53,8 @@ TCheckRecord ParseRecord(ICommonLogger& logger, const QString& line, int fieldCo
 TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
                                 TChecksReportKind kind) {
     const QString text = TextReportOrEmpty(reportText);
-    std::vector<QStringView> lines = SplitLines(text);
-    while (!lines.empty() && IsBlankLine(lines.back()))
+    std::vector<QStringView> lines = SplitTextLines(text);
+    while (!lines.empty() && IsBlankText(lines.back()))
         lines.pop_back();
     if (lines.empty())
         throw EztException(QStringLiteral("Orvane Checks report is empty"));

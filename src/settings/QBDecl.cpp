@@ -1,4 +1,4 @@
-#include "export/QBDecl.h"
+#include "settings/QBDecl.h"
 
 const QString QBGLExportOptionsKey = QStringLiteral("QBGLExportOptions");
 const QString QBChecksExportOptionsKey = QStringLiteral("QBChecksExportOptions");

@@ -1,6 +1,6 @@
 #include "../settings/FakeLogger.h"
 
-#include "export/QBDecl.h"
+#include "settings/QBDecl.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
