@@ -113,15 +113,20 @@ TQBSandboxCompany::TQBSandboxCompany(const QString& fileName, bool create, TCloc
     try {
         if (!m_db.open())
             Fail(u"Cannot open the QuickBooks company file \"" + fileName + u'"', m_db.lastError());
-        if (!exists) {
-            CreateSchema();
-        } else {
+        if (exists) {
             QSqlQuery q(m_db);
             if (!q.exec(QStringLiteral("SELECT value FROM meta WHERE key = 'format'")) ||
                 !q.next() || q.value(0).toString() != FormatTag)
                 throw ESandboxError(u"The file \"" + fileName +
                                     u"\" is not a sandbox QuickBooks company file.");
         }
+        // Write-ahead log: a killed program leaves the file consistent, readers
+        // in other sessions never block on a writer, and a commit costs no
+        // full sync of the database file.
+        Exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        Exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        if (!exists)
+            CreateSchema();
     } catch (...) {
         m_db.close();
         m_db = QSqlDatabase();

@@ -162,7 +162,8 @@ void CreateSandboxCompany(const QString& fileName, const QString& demoDir) {
         if (!demoDir.isEmpty())
             LoadSandboxDemoData(company, demoDir);
     } catch (...) {
-        QFile::remove(fileName);
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(fileName + QLatin1String(suffix));
         throw;
     }
 }
