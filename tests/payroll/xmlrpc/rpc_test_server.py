@@ -1,6 +1,6 @@
 # A stand-in payroll server for the transport tests.
 # Usage: rpc_test_server.py MODE [CERT KEY [CLIENT_CA]]
-# MODE: echo (HTTPS), plain (HTTP), idle (reads the request, never answers),
+# MODE: echo (HTTPS), plain (HTTP, also serves as a forward proxy), idle (reads the request, never answers),
 #       status500, silent (TCP socket that never accepts nor speaks).
 # Prints the port on the first line, then serves until killed.
 import http.server
@@ -46,6 +46,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "connection": self.headers["Connection"],
             "contentLength": self.headers["Content-Length"],
             "client": client,
+            "proxyAuthorization": self.headers.get("Proxy-Authorization", ""),
             "method": xmlrpc.client.loads(body)[1],
             "body": xmlrpc.client.Binary(body),
         }

@@ -50,6 +50,7 @@ private Q_SLOTS:
     void unreadableClientCertificate();
     void plainHttpAndStatus();
     void refusedConnection();
+    void throughProxy();
     void silentPeerTimesOut();
     void idleServerTimesOut();
 
@@ -324,6 +325,28 @@ void TestXmlRpcTransport::refusedConnection() {
         QVERIFY2(e.Message().startsWith(QStringLiteral("Cannot connect to https://127.0.0.1:")),
                  qPrintable(e.Message()));
     }
+}
+
+void TestXmlRpcTransport::throughProxy() {
+    auto proxy = StartServer({"plain"});
+    QVERIFY(proxy);
+    TRpcTransportSettings settings;
+    // Never resolved here: the proxy receives the whole URL.
+    settings.Host = QStringLiteral("payroll.invalid");
+    settings.Port = 9943;
+    settings.EndpointPath = QStringLiteral("/RPC2");
+    settings.ProxyHost = QStringLiteral("127.0.0.1");
+    settings.ProxyPort = proxy->Port();
+    settings.ProxyUser = QStringLiteral("bureau");
+    settings.ProxyPassword = QStringLiteral("s3cret");
+    settings.ProxyBasicAuth = true;
+    TRpcCaller caller(settings);
+    const IRpcStructPtr echo = Echo(caller);
+    QCOMPARE(echo->Key(QStringLiteral("path"))->AsString(),
+             QStringLiteral("http://payroll.invalid:9943/RPC2"));
+    QCOMPARE(echo->Key(QStringLiteral("proxyAuthorization"))->AsString(),
+             QStringLiteral("Basic ") +
+                 QString::fromLatin1(QByteArray("bureau:s3cret").toBase64()));
 }
 
 void TestXmlRpcTransport::silentPeerTimesOut() {
