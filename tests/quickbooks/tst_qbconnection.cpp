@@ -408,6 +408,12 @@ void TestQBConnection::transactionQueries() {
     QVERIFY(entries[0].JournalLineRetList.empty()); // no line items
     QVERIFY(qb->JournalEntryExists(QDate(2024, 3, 7)));
     QVERIFY(!qb->JournalEntryExists(QDate(2024, 3, 6)));
+    for (const char* block : {"Getting QuickBooks Check list", "Getting QuickBooks Deposit list",
+                              "Getting QuickBooks Journal Entry list", "Querying QuickBooks Check"})
+        QVERIFY2(
+            !log.Log->Lines.filter(QString::fromLatin1(block) + u" | Debug: qbXML request sent")
+                 .isEmpty(),
+            block);
 }
 
 void TestQBConnection::markCleared() {
@@ -429,6 +435,18 @@ void TestQBConnection::markCleared() {
 void TestQBConnection::statusErrorReachesCallerLoggedInBlock() {
     TTestLogger log;
     auto qb = SandboxConnection(log);
+    {
+        TQBSandboxCompany company(m_dir.filePath(u"company%1.qbsb"_s.arg(m_files)), false);
+        TSbFaults faults;
+        faults.FailRequest = 1;
+        company.Begin();
+        company.SetFaults(faults);
+        company.Commit();
+    }
+    QVERIFY_THROWS_EXCEPTION(EQBStatusError, qb->QueryEmployees());
+    const QStringList logged = log.Log->Lines.filter(u"QB: [3180]"_s);
+    QCOMPARE(logged.size(), 1); // once, in the query's block
+    QVERIFY2(logged[0].startsWith(u"Getting QuickBooks Employee list | "_s), qPrintable(logged[0]));
     auto set = qb->NewRequestSet();
     TQBCheckAdd& check = set->AppendCheckAddRq();
     check.AccountRef.FullName.SetValue(u"No Such Bank"_s);
