@@ -184,9 +184,10 @@ void TResponseScan::OnEnd(void* self, const XML_Char* name) {
 
 void TResponseScan::OnText(void* self, const XML_Char* text, int length) {
     // Character data arrives in pieces (lines, references, CDATA sections).
-    auto* scan = static_cast<TResponseScan*>(self);
-    scan->m_text.append(text, length);
-    scan->m_haveText = true;
+    Guarded(self, [text, length](TResponseScan& scan) {
+        scan.m_text.append(text, length);
+        scan.m_haveText = true;
+    });
 }
 
 void TResponseScan::OnComment(void* self, const XML_Char*) {

@@ -31,6 +31,13 @@ QString Duration(int ms) {
     return Format("%d ms", {ms});
 }
 
+QString ByteSize(qint64 bytes) {
+    const qint64 mb = 1024 * 1024;
+    if (bytes >= mb && bytes % mb == 0)
+        return Format("%d MB", {bytes / mb});
+    return Format("%d bytes", {bytes});
+}
+
 struct TExchange {
     const TRpcTransportSettings* Settings = nullptr;
     QByteArray Response;
@@ -101,7 +108,7 @@ QString RpcServerUrl(const TRpcTransportSettings& settings) {
     // Only a host name or an address: anything else could smuggle a user,
     // a path or another scheme into the URL.
     static const QRegularExpression hostPattern(
-        QStringLiteral("^(?:[A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?|\\[[0-9A-Fa-f:.]+\\])$"));
+        QStringLiteral("^(?:[A-Za-z0-9](?:[A-Za-z0-9._-]*[A-Za-z0-9])?|\\[[0-9A-Fa-f:.]+\\])$"));
     if (!hostPattern.match(settings.Host).hasMatch())
         throw ERpcTransportError(Format("Invalid server address \"%s\"", {settings.Host}));
     if (settings.Port <= 0 || settings.Port > 65535)
@@ -208,8 +215,8 @@ QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArra
                 Format("The server %s sent nothing for %s; the call was abandoned",
                        {url, Duration(settings.IdleTimeoutMs)}));
         if (exchange.TooLarge)
-            throw ERpcTransportError(Format("The answer of the server %s is larger than %d MB",
-                                            {url, settings.MaxResponseBytes / (1024 * 1024)}));
+            throw ERpcTransportError(Format("The answer of the server %s exceeds the limit of %s",
+                                            {url, ByteSize(settings.MaxResponseBytes)}));
         switch (code) {
         case CURLE_OPERATION_TIMEDOUT:
             throw ERpcTransportError(Format("The connection to %s could not be made within %s",

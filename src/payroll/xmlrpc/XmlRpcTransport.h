@@ -34,7 +34,7 @@ struct TRpcTransportSettings {
     // A call is abandoned when no byte has moved for this long.
     int IdleTimeoutMs = 5 * 60 * 1000;
     // Answers are read whole into memory; a larger one is refused.
-    qint64 MaxResponseBytes = qint64(512) * 1024 * 1024;
+    qint64 MaxResponseBytes = qint64(256) * 1024 * 1024;
 };
 
 // "https://host:port/path", or for plain HTTP "http://host/path" on port 80.

@@ -213,6 +213,17 @@ void TestXmlRpcTransport::trustedServerAnswers() {
              QString::number(request.size()));
     QCOMPARE(echo->Key(QStringLiteral("body"))->AsBase64(), request);
     QCOMPARE(echo->Key(QStringLiteral("client"))->AsString(), QString());
+    // An answer above the limit is refused, not read on.
+    caller.Settings().MaxResponseBytes = 100;
+    try {
+        caller.PostRequest(request);
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QCOMPARE(e.Message(), QStringLiteral("The answer of the server https://localhost:%1 "
+                                             "exceeds the limit of 100 bytes")
+                                  .arg(server->Port()));
+    }
+    caller.Settings().MaxResponseBytes = 1 << 20;
     // The call object is emptied for the next call.
     QCOMPARE(call->MethodName(), QString());
     QCOMPARE(call->Count(), 0);
