@@ -104,6 +104,12 @@ struct PROPVARIANT {
 };
 static_assert(sizeof(PROPVARIANT) == 16, "PROPVARIANT head must be 16 bytes");
 
+// A PROPVARIANT the library fills: room for the system's whole structure.
+struct TPropVariantSlot {
+    PROPVARIANT Value{};
+    unsigned char Tail[16]{};
+};
+
 // Interface declarations: slot order is the library's.
 struct IUnknown {
     virtual HRESULT QueryInterface(const GUID& iid, void** out) = 0;
@@ -503,8 +509,8 @@ TSevenZipArchive::TSevenZipArchive(const QString& libraryPath)
         reinterpret_cast<TGetModuleProp>(SevenZipSymbol(library, "GetModuleProp"));
     bool newLayout = !MissingModulePropMeansOldLayout();
     if (m_library->GetModuleProp) {
-        PROPVARIANT value{};
-        value.vt = VT_EMPTY;
+        TPropVariantSlot valueSlot;
+        PROPVARIANT& value = valueSlot.Value;
         newLayout =
             m_library->GetModuleProp(0, &value) == kOk && value.vt == VT_UI4 && value.ulVal == 0;
         if (value.vt != VT_EMPTY)
@@ -520,8 +526,8 @@ TSevenZipArchive::TSevenZipArchive(const QString& libraryPath)
     bool has7z = false;
     if (getNumberOfFormats(&formats) == kOk) {
         for (UInt32 i = 0; i < formats && !has7z; ++i) {
-            PROPVARIANT name{};
-            name.vt = VT_EMPTY;
+            TPropVariantSlot nameSlot;
+            PROPVARIANT& name = nameSlot.Value;
             if (getHandlerProperty2(i, 0, &name) != kOk)
                 continue;
             has7z = name.vt == VT_BSTR && name.bstrVal && std::wcscmp(name.bstrVal, L"7z") == 0;
@@ -538,8 +544,8 @@ TSevenZipArchive::~TSevenZipArchive() = default;
 quint32 TSevenZipArchive::LibraryVersion() const {
     if (!m_library->GetModuleProp)
         return 0;
-    PROPVARIANT value{};
-    value.vt = VT_EMPTY;
+    TPropVariantSlot valueSlot;
+    PROPVARIANT& value = valueSlot.Value;
     quint32 version = 0;
     if (m_library->GetModuleProp(1, &value) == kOk && value.vt == VT_UI4)
         version = value.ulVal;

@@ -6,6 +6,7 @@
 #include "logging/vlxLoggerKeeper.h"
 #include "settings/vlxRedir.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void secondStartReplacesTheFile();
     void closeUserLogFileKeepsLogging();
     void deletedUserLogFileIsStartedAnew();
+    void userLogSurvivesACrash();
     void startUpWithRedirection_data();
     void startUpWithRedirection();
     void startUpInfo();
@@ -164,6 +166,24 @@ void TestLoggerKeeper::deletedUserLogFileIsStartedAnew() {
     // Without a check the records would go to the deleted file's inode.
     keeper.Logger()->LogEvent("kept");
     QCOMPARE(testsupport::ReadFile(path), QByteArray("Event: kept\r\n\r\n"));
+}
+
+void TestLoggerKeeper::userLogSurvivesACrash() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("user.log");
+    {
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("Event: earlier run\r\n\r\n");
+    }
+    QProcess crasher;
+    crasher.start(ORVQ_LOGCRASHER, {path, "500"});
+    QVERIFY(crasher.waitForFinished(-1));
+    QCOMPARE(crasher.exitStatus(), QProcess::CrashExit);
+    QByteArray expected("Event: earlier run\r\n\r\n");
+    for (int i = 1; i <= 500; ++i)
+        expected += "Event: record " + QByteArray::number(i) + "\r\n\r\n";
+    QCOMPARE(testsupport::ReadFile(path), expected);
 }
 
 void TestLoggerKeeper::startUpWithRedirection_data() {

@@ -94,6 +94,7 @@ private Q_SLOTS:
     void packWithUserLogFile();
     void packWithoutUserLogFile();
     void packTwiceInOneMinuteReplaces();
+    void packWithoutPasswordIsRefused();
     void packFailures_data();
     void packFailures();
     void deletedUserLogFile();
@@ -168,6 +169,14 @@ void TestSendMailLogs::packTwiceInOneMinuteReplaces() {
     QCOMPARE(scene.Archives(), QStringList{ArchiveName});
     QCOMPARE(Unpack(second)["session-user.log"],
              QByteArray("Event: first\r\n\r\nEvent: second\r\n\r\n"));
+}
+
+void TestSendMailLogs::packWithoutPasswordIsRefused() {
+    TScene scene;
+    scene.Logs->SetArchivePassword(QString());
+    QVERIFY_THROWS_EXCEPTION(EAssertionFailed,
+                             scene.Logs->PackLogs(scene.ArchiveFolder(), PackTime));
+    QCOMPARE(scene.Archives(), QStringList());
 }
 
 void TestSendMailLogs::packFailures_data() {
