@@ -1,5 +1,10 @@
 #include "payroll/xmlrpc/MemTable.h"
 #include "payroll/xmlrpc/MemTableFilter.h"
+#include "payroll/xmlrpc/MemTableModel.h"
+
+#include "base/RegionalSettings.h"
+
+#include <QAbstractItemModelTester>
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -22,6 +27,7 @@ private Q_SLOTS:
     void controlsDisabled();
     void likeMatch_data();
     void likeMatch();
+    void itemModel();
 };
 
 namespace {
@@ -308,6 +314,35 @@ void TestMemTable::likeMatch() {
     QFETCH(QString, pattern);
     QFETCH(bool, matches);
     QCOMPARE(LikeMatch(text, pattern, Qt::CaseSensitive), matches);
+}
+
+void TestMemTable::itemModel() {
+    TRegionalSettings settings;
+    settings.DateOrder = TDateOrder::DayMonthYear;
+    settings.DateSeparator = u'.';
+    settings.DecimalSeparator = u',';
+    TRegionalSettingsOverride regional(settings);
+    auto t = People();
+    TMemTableModel model(t.get());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(model.columnCount(), 5);
+    t->SetVisible(QStringLiteral("CO_NBR"), false);
+    t->SetDisplayLabel(QStringLiteral("NAME"), QStringLiteral("Name"));
+    QCOMPARE(model.columnCount(), 4);
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("CL_NBR"));
+    QCOMPARE(model.data(model.index(0, 2)).toString(), QStringLiteral("10,5"));
+    QCOMPARE(model.data(model.index(0, 3)).toString(), QStringLiteral("2.1.2020"));
+    QCOMPARE(model.data(model.index(3, 3)).toString(), QString());
+    QVERIFY(!model.data(model.index(3, 3), Qt::EditRole).isValid());
+    t->SetFilter(QStringLiteral("CL_NBR = 2"));
+    t->SetFiltered(true);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("adams"));
+    t.reset();
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.columnCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestMemTable)
