@@ -157,7 +157,7 @@ void TQBSandboxCompany::CreateSchema() {
         "NOT NULL, account_type TEXT, account_number TEXT, company_name TEXT, first_name TEXT, "
         "middle_name TEXT, last_name TEXT, time_created TEXT, time_modified TEXT, edit_seq "
         "TEXT)"));
-    Exec(QStringLiteral("CREATE INDEX lists_name ON lists(full_name)"));
+    Exec(QStringLiteral("CREATE INDEX lists_name ON lists(full_name COLLATE NOCASE)"));
     Exec(QStringLiteral(
         "CREATE TABLE txns(txn_id TEXT PRIMARY KEY, type TEXT NOT NULL, txn_number INTEGER, "
         "txn_date TEXT NOT NULL, ref_number TEXT, memo TEXT, account_id TEXT, payee_id TEXT, "

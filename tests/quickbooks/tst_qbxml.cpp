@@ -42,6 +42,7 @@ class TestQBXml : public QObject {
 private Q_SLOTS:
     void goldenRequests_data();
     void goldenRequests();
+    void everyElementInOrder();
     void amountText_data();
     void amountText();
     void amountsQuickBooksRefuses_data();
@@ -169,6 +170,95 @@ void TestQBXml::goldenRequests() {
     TSbMessageSet parsed;
     QString reason;
     QVERIFY2(ParseSandboxMessageSet(text, parsed, reason), qPrintable(reason));
+    QString message;
+    QCOMPARE(CheckSandboxValues(parsed.Requests, message), 0);
+}
+
+// Every element the program can set, all at once, still in QuickBooks' order.
+void TestQBXml::everyElementInOrder() {
+    TMsgSetRequest set(QStringLiteral("US"), 7, 0);
+    set.SetOnError(oeContinueOnError);
+    auto fullRef = [](TQBRef& ref) {
+        ref.ListID.SetValue(QStringLiteral("80000001-1"));
+        ref.FullName.SetValue(QStringLiteral("A:B"));
+    };
+    for (TQBListQuery* q : {&set.AppendAccountQueryRq(), &set.AppendClassQueryRq(),
+                            &set.AppendCustomerQueryRq(), &set.AppendEmployeeQueryRq()}) {
+        q->MaxReturned.SetValue(10);
+        q->ActiveStatus.SetValue(asInactiveOnly);
+    }
+    set.AppendEmployeeQueryRq().ListIDs << QStringLiteral("1") << QStringLiteral("2");
+    set.AppendAccountQueryRq().FullNames << QStringLiteral("A") << QStringLiteral("B");
+    for (TQBTxnQuery* q : {&set.AppendCheckQueryRq(), &set.AppendDepositQueryRq(),
+                           &set.AppendJournalEntryQueryRq()}) {
+        q->MaxReturned.SetValue(5);
+        q->TxnDateRangeFilter.FromTxnDate.SetValue(PayDate);
+        q->TxnDateRangeFilter.ToTxnDate.SetValue(PayDate);
+        q->IncludeLineItems.SetValue(false);
+    }
+    set.AppendDepositQueryRq().TxnIDs << QStringLiteral("1-1") << QStringLiteral("2-2");
+    TQBTxnQuery& byNumber = set.AppendJournalEntryQueryRq();
+    byNumber.RefNumbers << QStringLiteral("7");
+    byNumber.IncludeLineItems.SetValue(true);
+    TQBCheckAdd& check = set.AppendCheckAddRq();
+    fullRef(check.AccountRef);
+    fullRef(check.PayeeEntityRef);
+    check.RefNumber.SetValue(QStringLiteral("1"));
+    check.TxnDate.SetValue(PayDate);
+    check.Memo.SetValue(QStringLiteral("m"));
+    check.IsToBePrinted.SetValue(true);
+    for (int i = 0; i < 2; ++i) {
+        TQBExpenseLineAdd& line = check.AppendExpenseLine();
+        fullRef(line.AccountRef);
+        line.Amount.SetValue(Amount(1));
+        line.Memo.SetValue(QStringLiteral("m"));
+        fullRef(line.CustomerRef);
+        fullRef(line.ClassRef);
+    }
+    TQBDepositAdd& deposit = set.AppendDepositAddRq();
+    deposit.TxnDate.SetValue(PayDate);
+    fullRef(deposit.DepositToAccountRef);
+    deposit.Memo.SetValue(QStringLiteral("m"));
+    for (int i = 0; i < 2; ++i) {
+        TQBDepositLineAdd& line = deposit.AppendDepositLine();
+        fullRef(line.EntityRef);
+        fullRef(line.AccountRef);
+        line.Memo.SetValue(QStringLiteral("m"));
+        line.CheckNumber.SetValue(QStringLiteral("12345678"));
+        fullRef(line.ClassRef);
+        line.Amount.SetValue(Amount(1));
+    }
+    TQBJournalEntryAdd& entry = set.AppendJournalEntryAddRq();
+    entry.DefMacro.SetValue(QStringLiteral("TxnId:0"));
+    entry.TxnDate.SetValue(PayDate);
+    entry.RefNumber.SetValue(QStringLiteral("1"));
+    entry.Memo.SetValue(QStringLiteral("m"));
+    entry.IsAdjustment.SetValue(false);
+    for (auto kind :
+         {TQBJournalLineKind::Credit, TQBJournalLineKind::Debit, TQBJournalLineKind::Credit}) {
+        TQBJournalLineAdd& line = entry.AppendJournalLine(kind);
+        fullRef(line.AccountRef);
+        line.Amount.SetValue(Amount(1));
+        line.Memo.SetValue(QStringLiteral("m"));
+        fullRef(line.EntityRef);
+        fullRef(line.ClassRef);
+    }
+    for (auto type : {tvtCheck, tvtDeposit, tvtJournalEntry}) {
+        TQBTxnVoid& v = set.AppendTxnVoidRq();
+        v.TxnVoidType.SetValue(type);
+        v.TxnID.SetValue(QStringLiteral("1-1"));
+    }
+    TQBClearedStatusMod& mod = set.AppendClearedStatusModRq();
+    mod.TxnID.SetValue(QStringLiteral("1-1"));
+    mod.TxnLineID.SetValue(QStringLiteral("2-2"));
+    mod.ClearedStatus.SetValue(csPending);
+
+    const QString text = set.ToXMLString();
+    TSbMessageSet parsed;
+    QString reason;
+    QVERIFY2(ParseSandboxMessageSet(text, parsed, reason), qPrintable(reason));
+    QCOMPARE(static_cast<int>(parsed.Requests.Children.size()), set.Count());
+    QVERIFY(!parsed.StopOnError);
     QString message;
     QCOMPARE(CheckSandboxValues(parsed.Requests, message), 0);
 }
