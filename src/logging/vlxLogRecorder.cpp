@@ -2,6 +2,7 @@
 
 #include "base/ztExceptions.h"
 #include "logging/vlxLogWriters.h"
+#include "settings/vlxRedir.h"
 
 TLogRecorder::TLogRecorder(IStatefulLoggerPtr logger, QString applicationTitle,
                            std::function<QString()> templateDir)
@@ -21,9 +22,11 @@ void TLogRecorder::StartRecording(bool asHtml) {
     auto output = std::make_shared<TStringsLogOutput>(&m_captured);
     ILoggerEventSinkPtr writer;
     if (asHtml) {
-        OrvAssert(static_cast<bool>(m_templateDir));
+        const QString templateDir =
+            m_templateDir ? m_templateDir()
+                          : Redirection()->GetDirectory(QStringLiteral("HTMLTemplates"));
         writer = std::make_shared<THtmlUserLogWriter>(
-            output, m_applicationTitle + QStringLiteral(" log"), m_templateDir());
+            output, m_applicationTitle + QStringLiteral(" log"), templateDir);
     } else {
         writer = std::make_shared<TPlainTextUserLogWriter>(output);
     }

@@ -23,9 +23,9 @@ public:
 class TLogRecorder : public ILogRecorder {
 public:
     // templateDir gives the HTML templates' folder when an HTML recording
-    // starts (the "HTMLTemplates" alias in the program).
+    // starts; empty: the "HTMLTemplates" alias of the redirection file.
     TLogRecorder(IStatefulLoggerPtr logger, QString applicationTitle,
-                 std::function<QString()> templateDir);
+                 std::function<QString()> templateDir = {});
     ~TLogRecorder() override;
     TLogRecorder(const TLogRecorder&) = delete;
     TLogRecorder& operator=(const TLogRecorder&) = delete;

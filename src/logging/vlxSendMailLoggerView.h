@@ -33,6 +33,7 @@ class TSendMailLogs {
 public:
     // Attaches the in-memory developer writer, then the user writer, to the
     // keeper's logger; they record from here on and are never cleared.
+    // Destroy it before the keeper, which checks that every sink has left.
     explicit TSendMailLogs(TCommonLoggerKeeper& keeper, TSendMailLogServices services = {});
     ~TSendMailLogs();
     TSendMailLogs(const TSendMailLogs&) = delete;

@@ -42,6 +42,7 @@ private Q_SLOTS:
     void recordHtml();
     void recordingTwiceIsAProgrammingError();
     void htmlRecordingWithoutTemplatesFails();
+    void htmlRecordingWithoutRedirectionFails();
 };
 
 void TestLoggerKeeper::firstSinkSeesTheChainFromItsCreation() {
@@ -297,6 +298,15 @@ void TestLoggerKeeper::htmlRecordingWithoutTemplatesFails() {
     recorder.StartRecording(false);
     keeper.Logger()->LogEvent("plain");
     QCOMPARE(recorder.StopRecording(), QString("Event: plain\r\n\r\n"));
+}
+
+void TestLoggerKeeper::htmlRecordingWithoutRedirectionFails() {
+    // The test program has no redirection file: the templates' folder is
+    // looked up through it and the failure reaches the caller.
+    TCommonLoggerKeeper keeper;
+    TLogRecorder recorder(keeper.StatefulLogger(), "Orvane QB Export");
+    QVERIFY_THROWS_EXCEPTION(ERedirectionFileNotFound, recorder.StartRecording(true));
+    QVERIFY(!recorder.IsRecording());
 }
 
 QTEST_GUILESS_MAIN(TestLoggerKeeper)
