@@ -555,16 +555,17 @@ QString TQBSandboxProcessor::BeginSession(const QString& companyFile, int) {
                                 QStringLiteral("No QuickBooks company file is open and none is "
                                                "configured (file alias \"QBCompanyFile\")."));
     std::unique_ptr<TQBSandboxCompany> company;
+    TSbFaults faults;
     try {
         // A fresh workstation starts with the demo company.
         if (!QFileInfo::exists(file) && !m_options.DemoDataDir.isEmpty())
             CreateSandboxCompany(file, m_options.DemoDataDir);
         company = std::make_unique<TQBSandboxCompany>(file, false, m_options.Clock);
+        faults = company->Faults();
     } catch (const ESandboxError& e) {
         throw EQBProcessorError(qbhr::CannotAccess,
                                 u"Cannot open the QuickBooks company file.\n\n" + e.Message());
     }
-    const TSbFaults faults = company->Faults();
     if (faults.NotRunning)
         throw EQBProcessorError(qbhr::NotRunning,
                                 QStringLiteral("QuickBooks is not running and no company file "
