@@ -207,9 +207,29 @@ private:
     std::atomic<ULONG> m_refs{1};
 };
 
+// The first failure of a source, in words, for the message of the write.
+class TReadErrors {
+public:
+    void Record(const QFile& file) {
+        QMutexLocker lock(&m_lock);
+        if (m_error.isEmpty())
+            m_error = Format("Cannot read file <%s>. %s",
+                             {QDir::toNativeSeparators(file.fileName()), file.errorString()});
+    }
+    QString Error() const {
+        QMutexLocker lock(&m_lock);
+        return m_error;
+    }
+
+private:
+    mutable QMutex m_lock;
+    QString m_error;
+};
+
 class TInStream final : public ISequentialInStream, private TRefCounted {
 public:
-    TInStream(const TSevenZipArchive::TItem& item) : m_item(item) {}
+    TInStream(const TSevenZipArchive::TItem& item, TReadErrors& errors)
+        : m_item(item), m_errors(errors) {}
 
     HRESULT QueryInterface(const GUID& iid, void** out) override {
         if (!out)
@@ -234,11 +254,15 @@ public:
         qint64 got = 0;
         if (m_item.File) {
             // Exactly the bytes counted when the file was added.
-            if (!m_item.File->seek(static_cast<qint64>(m_position)))
+            if (!m_item.File->seek(static_cast<qint64>(m_position))) {
+                m_errors.Record(*m_item.File);
                 return kFail;
+            }
             got = m_item.File->read(static_cast<char*>(data), wanted);
-            if (got < 0)
+            if (got < 0) {
+                m_errors.Record(*m_item.File);
                 return kFail;
+            }
         } else {
             std::memcpy(data, m_item.Data.constData() + m_position, wanted);
             got = wanted;
@@ -251,6 +275,7 @@ public:
 
 private:
     const TSevenZipArchive::TItem& m_item;
+    TReadErrors& m_errors;
     UInt64 m_position = 0;
 };
 
@@ -426,7 +451,7 @@ public:
         if (index >= m_items.size())
             return kInvalidArg;
         try {
-            *stream = new TInStream(m_items[index]);
+            *stream = new TInStream(m_items[index], m_readErrors);
         } catch (...) {
             return kOutOfMemory;
         }
@@ -447,8 +472,11 @@ public:
         return *password ? kOk : kOutOfMemory;
     }
 
+    QString ReadError() const { return m_readErrors.Error(); }
+
 private:
     const std::vector<TSevenZipArchive::TItem>& m_items;
+    TReadErrors m_readErrors;
     QString m_password;
     TStringApi m_api;
 };
@@ -631,8 +659,10 @@ void TSevenZipArchive::WriteToDevice(QIODevice& device) {
     TOwnRef<TUpdateCallback> callback(new TUpdateCallback(m_items, m_password, m_library->Strings));
     result = archive->UpdateItems(out.get(), static_cast<UInt32>(m_items.size()), callback.get());
     if (result != kOk) {
-        const QString deviceError = out->Error();
-        throw ESevenZipError(deviceError.isEmpty() ? ResultCodeText(result) : deviceError);
+        QString error = out->Error();
+        if (error.isEmpty())
+            error = callback->ReadError();
+        throw ESevenZipError(error.isEmpty() ? ResultCodeText(result) : error);
     }
 }
 
