@@ -70,6 +70,7 @@ private Q_SLOTS:
     void emptyClassList();
     void transactionQueries();
     void markCleared();
+    void voidThroughTheSeam();
     void statusErrorReachesCallerLoggedInBlock();
 
     void employeeName_data();
@@ -430,6 +431,42 @@ void TestQBConnection::markCleared() {
     qb->MarkCleared(txnID);
     QCOMPARE(TQBSandboxCompany(file, false).FindTxn(txnID)->Cleared, u"Cleared"_s);
     QVERIFY_THROWS_EXCEPTION(EQBStatusError, qb->MarkCleared(u"NOPE-1"_s));
+}
+
+// The way the checks export voids: find the check by number, void it by id.
+void TestQBConnection::voidThroughTheSeam() {
+    TTestLogger log;
+    auto qb = SandboxConnection(log);
+    auto set = qb->NewRequestSet();
+    TQBCheckAdd& check = set->AppendCheckAddRq();
+    check.AccountRef.FullName.SetValue(u"Checking"_s);
+    check.PayeeEntityRef.FullName.SetValue(u"Wei Chen"_s);
+    check.RefNumber.SetValue(u"4711"_s);
+    check.TxnDate.SetValue(QDate(2024, 3, 7));
+    check.Memo.SetValue(u"Payroll"_s);
+    TQBExpenseLineAdd& line = check.AppendExpenseLine();
+    line.AccountRef.FullName.SetValue(u"Payroll Liabilities"_s);
+    line.Amount.SetValue(Currency::FromRaw(1234500));
+    qb->SendRequestSet(*set);
+
+    const TQBCheckRetList found = qb->QueryChecksByNumber(u"4711"_s);
+    QCOMPARE(found.size(), size_t(1));
+    QCOMPARE(found[0].Amount.GetValue(), Currency::FromRaw(1234500));
+    auto voidSet = qb->NewRequestSet();
+    TQBTxnVoid& v = voidSet->AppendTxnVoidRq();
+    v.TxnVoidType.SetValue(tvtCheck);
+    v.TxnID.SetValue(found[0].TxnID.GetValue());
+    const auto response = qb->SendRequestSet(*voidSet);
+    const TQBTxnVoidRet* voided = response->At(0).DetailAs<TQBTxnVoidRet>();
+    QVERIFY(voided);
+    QCOMPARE(voided->TxnID.GetValue(), found[0].TxnID.GetValue());
+    QCOMPARE(voided->TxnVoidType.GetValue(), u"Check"_s);
+
+    const TQBCheckRetList after = qb->QueryChecksByNumber(u"4711"_s);
+    QCOMPARE(after.size(), size_t(1));
+    QVERIFY(after[0].Amount.GetValue().IsZero());
+    QCOMPARE(after[0].Memo.GetValue(), u"VOID: Payroll"_s);
+    QCOMPARE(after[0].PayeeEntityRef.FullName.GetValue(), u"Wei Chen"_s);
 }
 
 void TestQBConnection::statusErrorReachesCallerLoggedInBlock() {
