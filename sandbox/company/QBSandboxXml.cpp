@@ -192,8 +192,10 @@ struct TSchema {
             "DepositQueryRq | JournalEntryQueryRq | CheckAddRq | DepositAddRq | "
             "JournalEntryAddRq | TxnVoidRq | ClearedStatusModRq)*");
         Add(QStringLiteral("QBXMLMsgsRq"), rq);
-        const QString general = QStringLiteral("MaxReturned? ActiveStatus? FromModifiedDate? "
-                                               "ToModifiedDate?");
+        // Modified-date, name and other filters the program never sends are
+        // left out, so a request that needs them fails loudly here instead of
+        // being answered as if they were not there.
+        const QString general = QStringLiteral("MaxReturned? ActiveStatus?");
         Add(QStringLiteral("AccountQueryRq"), u"(ListID+ | FullName+ | (" + general +
                                                   u" AccountType*))? IncludeRetElement* OwnerID*");
         Add(QStringLiteral("ClassQueryRq"),
@@ -252,8 +254,6 @@ struct TSchema {
         Leaf(u"TxnDate", TLeafType::Date);
         Leaf(u"FromTxnDate", TLeafType::Date);
         Leaf(u"ToTxnDate", TLeafType::Date);
-        Leaf(u"FromModifiedDate", TLeafType::String);
-        Leaf(u"ToModifiedDate", TLeafType::String);
         Leaf(u"Amount", TLeafType::Amount);
         Leaf(u"MaxReturned", TLeafType::Int);
         for (const char* b :
