@@ -2,10 +2,12 @@
 #include "TestSupport.h"
 
 #include "logging/vlxSevenZip.h"
+#include "logging/vlxSevenZipLibrary.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 
 namespace {
 
@@ -66,6 +68,8 @@ private Q_SLOTS:
     void missingFileIsRefusedWhenAdded();
     void fullDiskLeavesNothing();
     void unwritableFolderLeavesNothing();
+    void resultCodeTexts_data();
+    void resultCodeTexts();
 };
 
 void TestSevenZip::initTestCase() {
@@ -284,6 +288,22 @@ void TestSevenZip::unwritableFolderLeavesNothing() {
                  qPrintable(error.Message()));
     }
     QCOMPARE(FilesIn(dir.path()), QStringList{"archives"});
+}
+
+void TestSevenZip::resultCodeTexts_data() {
+    QTest::addColumn<quint32>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("E_ABORT") << 0x80004004u << "Operation aborted";
+    QTest::newRow("E_INVALIDARG") << 0x80070057u << "The parameter is incorrect";
+    QTest::newRow("system error around errno")
+        << (0x80070000u | ENOSPC) << "No space left on device";
+    QTest::newRow("unknown") << 0x8000ABCDu << "Error code 0x8000ABCD";
+}
+
+void TestSevenZip::resultCodeTexts() {
+    QFETCH(quint32, code);
+    QFETCH(QString, text);
+    QCOMPARE(sevenzip::ResultCodeText(static_cast<std::int32_t>(code)), text);
 }
 
 QTEST_GUILESS_MAIN(TestSevenZip)
