@@ -1,6 +1,7 @@
 #include "logging/vlxSendMailLoggerView.h"
 
 #include "base/ztFormat.h"
+#include "logging/vlxLogArchiveDefaults.h"
 #include "logging/vlxSevenZip.h"
 #include "settings/vlxPlatformPaths.h"
 #include "settings/vlxRedir.h"
@@ -135,4 +136,13 @@ void TSendMailLogs::PackAndSendMail(const QString& buttonCaption) {
     } catch (...) {
         log.PassthroughException();
     }
+}
+
+void StartProgramLogging(TCommonLoggerKeeper& keeper, TSendMailLogs& logs,
+                         const TRedirectionFactory& redirection, const IztSettings* settings,
+                         const QString& caption, const QDateTime& now) {
+    StartUserLogFromRedirection(keeper, redirection);
+    logs.SetArchivePassword(LogArchivePassword(settings));
+    logs.SetMailRecipients(LogMailRecipients(settings));
+    LogStartupInfo(*keeper.Logger(), caption, now);
 }

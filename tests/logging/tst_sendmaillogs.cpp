@@ -2,6 +2,7 @@
 #include "SevenZipTool.h"
 #include "TestSupport.h"
 
+#include "logging/vlxLogArchiveDefaults.h"
 #include "logging/vlxSendMailLoggerView.h"
 #include "settings/vlxRedir.h"
 
@@ -91,6 +92,8 @@ class TestSendMailLogs : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void inMemoryLogs();
+    void startUpSequence_data();
+    void startUpSequence();
     void packWithUserLogFile();
     void packWithoutUserLogFile();
     void packTwiceInOneMinuteReplaces();
@@ -128,6 +131,53 @@ void TestSendMailLogs::inMemoryLogs() {
     QVERIFY(developer.contains("Debug: for developers"));
     QVERIFY(developer.contains("Event: for users"));
     QCOMPARE(scene.Logs->UserLog(), QByteArray("Event: for users\r\n\r\n"));
+}
+
+void TestSendMailLogs::startUpSequence_data() {
+    QTest::addColumn<bool>("logAlias");
+    QTest::newRow("Log alias") << true;
+    QTest::newRow("no Log alias") << false;
+}
+
+void TestSendMailLogs::startUpSequence() {
+    QFETCH(bool, logAlias);
+    TScene scene;
+    const QString userLog = scene.Dir.filePath("OrvQ.log");
+    if (logAlias)
+        scene.FileNames.append(qMakePair(QString("Log"), userLog));
+    scene.Logs->SetArchivePassword(QString());
+    TRedirectionFactory redirection = [&scene] {
+        return std::make_shared<TGenericRedirection>(scene.Directories, scene.FileNames,
+                                                     TRedirectionPlaces(), QString());
+    };
+    StartProgramLogging(scene.Keeper, *scene.Logs, redirection, nullptr, "Orvane QB Export",
+                        PackTime);
+    scene.Keeper.Logger()->LogEvent("Running");
+
+    // The start messages reach the in-memory developer log, never the file.
+    const QByteArray developer = scene.Logs->DeveloperLog();
+    const QByteArray started =
+        QString("Debug: Started to write user log to file <" + userLog + ">").toUtf8();
+    QCOMPARE(developer.contains(started), logAlias);
+    QVERIFY(developer.contains("Debug: Caption: Orvane QB Export"));
+    QCOMPARE(scene.Exceptions(),
+             logAlias ? QStringList()
+                      : QStringList{"Exception 1 Orvane QB Export application: Cannot find "
+                                    "redirection for file alias <Log>|"});
+    QCOMPARE(scene.Logs->MailRecipients(), DefaultLogMailRecipients());
+
+    // The password came with the start-up: packing works, with the user log
+    // file only when there is one.
+    bool ok = false;
+    const auto files = sevenziptool::Extract(scene.Logs->PackLogs(scene.ArchiveFolder(), PackTime),
+                                             DefaultLogArchivePassword(), ok);
+    QVERIFY(ok);
+    if (logAlias) {
+        QCOMPARE(files.keys(), (QStringList{"OrvQ.log", "session-debug.log", "session-user.log"}));
+        QCOMPARE(files["OrvQ.log"], QByteArray("Event: Running\r\n\r\n"));
+    } else {
+        QCOMPARE(files.keys(), (QStringList{"session-debug.log", "session-user.log"}));
+    }
 }
 
 void TestSendMailLogs::packWithUserLogFile() {
