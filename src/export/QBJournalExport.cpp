@@ -1,0 +1,236 @@
+#include "export/QBJournalExport.h"
+
+#include "base/RegionalSettings.h"
+#include "base/ztFormat.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <map>
+#include <optional>
+
+const QString JournalMemo = QStringLiteral("Payroll from Orvane");
+const QString JournalMacro = QStringLiteral("TxnId:0");
+
+QStringList MissingNames(const QStringList& known, const QStringList& names) {
+    QSet<QString> knownLower;
+    knownLower.reserve(known.size());
+    for (const QString& name : known)
+        knownLower.insert(name.toLower());
+    // Keyed by the lower-case form: sorted and de-duplicated without regard
+    // to letter case, the first form met kept.
+    std::map<QString, QString> missing;
+    for (const QString& name : names) {
+        QString lower = name.toLower();
+        if (!knownLower.contains(lower))
+            missing.emplace(std::move(lower), name);
+    }
+    QStringList result;
+    result.reserve(static_cast<qsizetype>(missing.size()));
+    for (const auto& entry : missing)
+        result.append(entry.second);
+    return result;
+}
+
+namespace {
+
+struct TNameCheck {
+    QString SingleFormat;  // one %s: the name
+    QString SeveralFormat; // one %d: the count
+};
+
+// Logs the missing names as one error; true when none is missing.
+bool ReportMissing(ICommonLogger& logger, const QStringList& missing, const TNameCheck& check,
+                   const TFormatArgs& singlePrefix) {
+    if (missing.isEmpty())
+        return true;
+    if (missing.size() == 1) {
+        TFormatArgs args = singlePrefix;
+        args.push_back(missing.first());
+        logger.LogErrorFmt(check.SingleFormat, args);
+    } else {
+        logger.LogErrorFmt(check.SeveralFormat, {missing.size()}, missing.join(u"\r\n"));
+    }
+    return false;
+}
+
+bool CheckAccounts(TQBConnection& qb, const TGLRecordArray& records,
+                   const TQBGLExportParam& param) {
+    QStringList known;
+    if (param.UseAccountNumbers)
+        qb.GetAccountNumbers(known);
+    else
+        qb.GetAccountFullNames(known);
+    QStringList tags;
+    tags.reserve(static_cast<qsizetype>(records.size()));
+    for (const TGLRecord& r : records)
+        tags.append(r.AccountTag);
+    return ReportMissing(
+        qb.Logger(), MissingNames(known, tags),
+        {QStringLiteral("Account with %s <%s> doesn't exist in QB"),
+         QStringLiteral("%d accounts don't exist in QB. See details for missing accounts list.")},
+        {param.UseAccountNumbers ? QStringLiteral("number") : QStringLiteral("full name")});
+}
+
+// Classes or customers: records without a class or name part take no part.
+bool CheckClassesOrNames(TQBConnection& qb, const TGLRecordArray& records, const QStringList& known,
+                         const TNameCheck& check) {
+    QStringList names;
+    for (const TGLRecord& r : records)
+        if (!r.ClassOrName.isEmpty())
+            names.append(r.ClassOrName);
+    return ReportMissing(qb.Logger(), MissingNames(known, names), check, {});
+}
+
+bool CheckClasses(TQBConnection& qb, const TGLRecordArray& records) {
+    QStringList known;
+    qb.GetClassFullNames(known);
+    return CheckClassesOrNames(
+        qb, records, known,
+        {QStringLiteral("Class with full name <%s> doesn't exist in QB"),
+         QStringLiteral("%d classes don't exist in QB. See details for missing classes list.")});
+}
+
+bool CheckCustomers(TQBConnection& qb, const TGLRecordArray& records) {
+    QStringList known;
+    qb.GetCustomerFullNames(known);
+    return CheckClassesOrNames(
+        qb, records, known,
+        {QStringLiteral("Customer with full name <%s> doesn't exist in QB"),
+         QStringLiteral("%d customers don't exist in QB. See details for missing customer list.")});
+}
+
+void RequireRecords(const TGLRecordArray& records) {
+    // The parser never hands over an empty journal; a caller that does gets
+    // the parser's message rather than a read past the end.
+    if (records.empty())
+        throw EztException(QStringLiteral("Orvane Journal is empty"));
+}
+
+// List ids of accounts by number. Validation compares numbers without
+// regard to letter case, so the lookup must too, or a journal that passed
+// would fail half-built; an exact match still wins over a case variant.
+class TAccountsByNumber {
+public:
+    explicit TAccountsByNumber(const TQBAccountRetList& accounts) {
+        for (const TQBAccountRet& a : accounts) {
+            if (!a.AccountNumber.IsSet())
+                continue;
+            const QString& number = a.AccountNumber.GetValue();
+            if (!m_exact.contains(number))
+                m_exact.insert(number, &a);
+            const QString lower = number.toLower();
+            if (!m_folded.contains(lower))
+                m_folded.insert(lower, &a);
+        }
+    }
+
+    QString ListID(const QString& tag) const {
+        const TQBAccountRet* account = m_exact.value(tag);
+        if (!account)
+            account = m_folded.value(tag.toLower());
+        if (!account)
+            throw EztException(Format("Account with number <%s> doesn't exist in QB", {tag}));
+        return account->ListID.GetValue();
+    }
+
+private:
+    QHash<QString, const TQBAccountRet*> m_exact;
+    QHash<QString, const TQBAccountRet*> m_folded;
+};
+
+} // namespace
+
+bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
+                     const TQBGLExportParam& param) {
+    ICommonLogger& logger = qb.Logger();
+    TLogBlockGuard block(logger, QStringLiteral("Validating Orvane Journal"));
+    bool result = true;
+    try {
+        RequireRecords(records);
+        const TGLRecord& first = records.front();
+        for (const TGLRecord& r : records) {
+            if (r.CompanyCode != first.CompanyCode) {
+                logger.LogErrorFmt(QStringLiteral("Company code must be the same for all GL "
+                                                  "records. Found <%s> and <%s>"),
+                                   {first.CompanyCode, r.CompanyCode});
+                result = false;
+                break;
+            }
+        }
+        for (const TGLRecord& r : records) {
+            if (r.JournalDate != first.JournalDate) {
+                logger.LogErrorFmt(QStringLiteral("Date must be the same for all GL records. "
+                                                  "Found <%s> and <%s>"),
+                                   {DateToStr(first.JournalDate), DateToStr(r.JournalDate)});
+                result = false;
+                break;
+            }
+        }
+        if (result)
+            result = CheckAccounts(qb, records, param);
+        if (result) {
+            if (param.GLTagParsing == gtpAssignClass)
+                result = CheckClasses(qb, records);
+            else if (param.GLTagParsing == gtpAssignName)
+                result = CheckCustomers(qb, records);
+        }
+    } catch (...) {
+        logger.PassthroughException();
+    }
+    return result;
+}
+
+void ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
+                   const TQBGLExportParam& param) {
+    ICommonLogger& logger = qb.Logger();
+    TLogBlockGuard block(logger, QStringLiteral("Exporting to QB"));
+    try {
+        RequireRecords(records);
+        std::optional<TAccountsByNumber> accounts;
+        TQBAccountRetList accountList;
+        if (param.UseAccountNumbers) {
+            accountList = qb.QueryAccounts();
+            accounts.emplace(accountList);
+        }
+
+        auto set = qb.NewRequestSet();
+        TQBJournalEntryAdd& add = set->AppendJournalEntryAddRq();
+        add.DefMacro.SetValue(JournalMacro);
+        add.TxnDate.SetValue(records.front().JournalDate);
+        add.Memo.SetValue(JournalMemo);
+
+        const auto fillLine = [&](TQBJournalLineAdd& line, const TGLRecord& r, Currency amount) {
+            if (accounts)
+                line.AccountRef.ListID.SetValue(accounts->ListID(r.AccountTag));
+            else
+                line.AccountRef.FullName.SetValue(r.AccountTag);
+            line.Amount.SetValue(amount);
+            line.Memo.SetValue(JournalMemo);
+            if (!r.ClassOrName.isEmpty()) {
+                if (param.GLTagParsing == gtpAssignClass)
+                    line.ClassRef.FullName.SetValue(r.ClassOrName);
+                else if (param.GLTagParsing == gtpAssignName)
+                    line.EntityRef.FullName.SetValue(r.ClassOrName);
+            }
+        };
+        for (const TGLRecord& r : records) {
+            if (!r.Debit.IsZero())
+                fillLine(add.AppendJournalLine(TQBJournalLineKind::Debit), r, r.Debit);
+            if (!r.Credit.IsZero())
+                fillLine(add.AppendJournalLine(TQBJournalLineKind::Credit), r, r.Credit);
+        }
+
+        const auto response = qb.SendRequestSet(*set);
+        if (param.Clear) {
+            const TQBJournalEntryRet* entry =
+                response->Count() > 0 ? response->At(0).DetailAs<TQBJournalEntryRet>() : nullptr;
+            if (!entry || !entry->TxnID.IsSet())
+                throw EQBError(QStringLiteral("QuickBooks did not return the journal entry it "
+                                              "created, so it cannot be marked cleared."));
+            qb.MarkCleared(entry->TxnID.GetValue());
+        }
+    } catch (...) {
+        logger.PassthroughException();
+    }
+}

@@ -1,0 +1,34 @@
+// The journal entry export: the parsed S348 journal checked against the
+// QuickBooks company, then posted as one journal entry.
+#pragma once
+
+#include "quickbooks/QBConnection.h"
+#include "reports/OrvGLParser.h"
+#include "settings/QBDecl.h"
+
+#include <QStringList>
+
+// Memo of the journal entry and of each of its lines.
+extern const QString JournalMemo; // "Payroll from Orvane"
+// Macro of the add request, so a lost answer can be matched later.
+extern const QString JournalMacro; // "TxnId:0"
+
+// True when the journal may be exported: one company code, one date, every
+// account (and class or customer, as the tag parsing says) known to
+// QuickBooks. Every problem found is logged as an error. Names are compared
+// without regard to letter case, as QuickBooks does. QuickBooks errors are
+// logged in the block and travel on.
+bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
+                     const TQBGLExportParam& param);
+
+// Creates the journal entry: a debit line and a credit line for each record
+// with such an amount, in record order. Nothing is posted unless the single
+// add request is accepted; with `param.Clear` the entry is then marked
+// cleared. Throws EztException (EQBStatusError for QuickBooks' refusals).
+void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param);
+
+// The names of `names` that `known` lacks, compared without regard to letter
+// case: sorted that way, each kept once in the form met first. Linear in
+// both lists (hashing), so a large journal against a large company stays
+// fast.
+QStringList MissingNames(const QStringList& known, const QStringList& names);
