@@ -1,0 +1,42 @@
+// Where a run takes its report from. The export page implements these: the
+// source tab, the file box, and the direct source that has the payroll
+// service produce the report. Each run adds its own options on top of
+// IReportSource (the checks run its kind choice and checks options, the GL
+// run its GL options).
+#pragma once
+
+#include "settings/QBDecl.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+// The source tabs in page order.
+enum TReportSourceTab { rstDirectConnection = 0, rstFile = 1 };
+
+// A fetched report: its text (possibly empty), or nothing when the server
+// task failed or the user cancelled. The runs treat the two differently.
+using TFetchedReport = std::optional<QString>;
+
+// The two checks reports the service can run.
+enum TChecksFetchKind { cfkEmployee, cfkAgency };
+
+// The payroll service as a report source; it logs into the run's block.
+class IDirectReportSource {
+public:
+    virtual ~IDirectReportSource() = default;
+    virtual TFetchedReport FetchChecksReport(TChecksFetchKind kind) = 0;
+    virtual TFetchedReport FetchGLReport(const TQBGLExportParam& options) = 0;
+};
+using IDirectReportSourcePtr = std::shared_ptr<IDirectReportSource>;
+
+class IReportSource {
+public:
+    virtual ~IReportSource() = default;
+    virtual TReportSourceTab SourceTab() const = 0;
+    // The path in the file box, trimmed of blanks.
+    virtual QString FileName() const = 0;
+    // The direct source; null where there is none (the command line). A run
+    // on the direct tab without one fails with a clear message.
+    virtual IDirectReportSource* DirectSource() const = 0;
+};
