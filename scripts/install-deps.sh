@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-    libcurl4-openssl-dev libssl-dev openssl
+    libcurl4-openssl-dev libssl-dev openssl libexpat1-dev
     p7zip-full xdg-utils
     python3 clang-format
 )
