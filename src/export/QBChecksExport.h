@@ -1,0 +1,38 @@
+// The checks and deposits export: check records of an S1910 or S1911 report
+// become QuickBooks checks, deposits (direct-deposit pay returned) and voids,
+// against the cash and liability accounts of the options. Transactions that
+// QuickBooks already holds are recognised and counted instead of created.
+#pragma once
+
+#include "quickbooks/QBConnection.h"
+#include "reports/orvchecksparser.h"
+#include "settings/QBDecl.h"
+
+struct TChecksExportResult {
+    int ChecksAdded = 0;
+    int ChecksExisted = 0;
+    int ChecksVoided = 0;
+    int ChecksAlreadyVoided = 0;
+    int DepositsAdded = 0;
+    int DepositsExisted = 0;
+    int Errors = 0; // records whose processing failed
+
+    friend bool operator==(const TChecksExportResult& a, const TChecksExportResult& b) {
+        return a.ChecksAdded == b.ChecksAdded && a.ChecksExisted == b.ChecksExisted &&
+               a.ChecksVoided == b.ChecksVoided && a.ChecksAlreadyVoided == b.ChecksAlreadyVoided &&
+               a.DepositsAdded == b.DepositsAdded && a.DepositsExisted == b.DepositsExisted &&
+               a.Errors == b.Errors;
+    }
+};
+
+// Direct-deposit pay: a check number of exactly 8 characters or one with "-".
+bool IsDirectDepositCheck(const TCheckRecord& record);
+
+// Exports every record, each in its own log block; a record that fails is
+// logged there, counted in Errors, and the export goes on. Throws (after
+// logging) only when the initial queries fail; records must not be empty.
+TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
+                                 const TQBChecksExportParam& options);
+
+// "successfully completed: 2 checks added, 0 checks voided, ..."
+QString FormatChecksExportResult(const TChecksExportResult& result);
