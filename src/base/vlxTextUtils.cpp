@@ -55,6 +55,28 @@ QString TextReportOrEmpty(const QString& data) {
     return data.startsWith(QLatin1String("TPF0")) ? QString() : data;
 }
 
+QString ReadQuotedField(const QChar*& p, const QChar* end) {
+    QString field;
+    ++p;
+    // Runs between quotes are appended whole; "" stands for one quote.
+    while (p < end) {
+        const QChar* run = p;
+        while (p < end && *p != u'"')
+            ++p;
+        field.append(run, p - run);
+        if (p == end)
+            break;
+        if (p + 1 < end && p[1] == u'"') {
+            field += u'"';
+            p += 2;
+            continue;
+        }
+        ++p;
+        break;
+    }
+    return field;
+}
+
 QStringList SplitCommaText(const QString& line) {
     QStringList fields;
     const QChar* p = line.constData();
@@ -67,23 +89,7 @@ QStringList SplitCommaText(const QString& line) {
     while (p < end) {
         QString field;
         if (*p == u'"') {
-            ++p;
-            // Runs between quotes are appended whole; "" stands for one quote.
-            while (p < end) {
-                const QChar* run = p;
-                while (p < end && *p != u'"')
-                    ++p;
-                field.append(run, p - run);
-                if (p == end)
-                    break;
-                if (p + 1 < end && p[1] == u'"') {
-                    field += u'"';
-                    p += 2;
-                    continue;
-                }
-                ++p;
-                break;
-            }
+            field = ReadQuotedField(p, end);
         } else {
             const QChar* start = p;
             while (p < end && !IsBlank(*p) && *p != u',')

@@ -21,6 +21,10 @@ QString TextReportOrEmpty(const QString& data);
 // quotes enclose fields with doubled quotes inside. Throws EztException
 // "Invalid delimited text" for text after a field that is not a comma.
 QStringList SplitCommaText(const QString& line);
+// Reads the double-quoted field that starts at p (on its opening quote) and
+// leaves p after the closing quote; "" inside stands for one quote, and
+// without a closing quote the field runs to end.
+QString ReadQuotedField(const QChar*& p, const QChar* end);
 // The lines of a text ending with CR LF, CR or LF; the views point into text.
 std::vector<QStringView> SplitTextLines(const QString& text);
 // True when every character has a code up to 32 (control characters, blank).

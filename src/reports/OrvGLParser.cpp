@@ -169,24 +169,7 @@ QStringList SplitGLCsvLine(const QString& line, int count) {
     while (p < end) {
         QString field;
         if (*p == u'"') {
-            ++p;
-            // Runs between quotes are appended whole; "" stands for one quote.
-            // Without a closing quote the field runs to the end of the line.
-            while (p < end) {
-                const QChar* run = p;
-                while (p < end && *p != u'"')
-                    ++p;
-                field.append(run, p - run);
-                if (p == end)
-                    break;
-                if (p + 1 < end && p[1] == u'"') {
-                    field += u'"';
-                    p += 2;
-                    continue;
-                }
-                ++p;
-                break;
-            }
+            field = ReadQuotedField(p, end);
         } else {
             const QChar* start = p;
             while (p < end && *p != u',')
