@@ -1,0 +1,54 @@
+// The GL export run: the journal report from a file or the payroll service,
+// parsed, validated against QuickBooks, and posted as one journal entry after
+// the user confirmed a date that already has one.
+#pragma once
+
+#include "export/QBConnectionFactory.h"
+#include "export/ReportSource.h"
+#include "export/UserDialogs.h"
+#include "logging/vlxcommonlogger.h"
+#include "settings/QBDecl.h"
+
+#include <QString>
+
+// The GL page as a report source: the source tab, the file box, the direct
+// source and the GL option panel, read when the run needs them.
+class IGLReportSource : public IReportSource {
+public:
+    virtual TQBGLExportParam GLExportParam() const = 0;
+};
+
+extern const QString GLExportRunName; // "Orvane Journal Export"
+
+// The user answered No to the duplicate-date question.
+class EGLExportAborted : public EztException {
+public:
+    EGLExportAborted();
+};
+
+class TGLExportRun {
+public:
+    TGLExportRun(ICommonLoggerPtr logger, const IGLReportSource& source, IUserDialogsPtr dialogs,
+                 TQBConnectionFactory connect);
+
+    // The Run action. Logs the run in its own block and shows the success
+    // box; a failure is logged with the warning "... failed" and travels on
+    // to the caller's error display.
+    void RunGLExport();
+
+    // The journal exactly as the last run read or fetched it, set before it
+    // is parsed so a journal that fails can still be printed.
+    const QString& ReportText() const { return m_reportText; }
+
+    // Parses ReportText, opens QuickBooks, validates, asks about a date that
+    // already has a journal entry and exports. Nothing is posted unless the
+    // whole journal validated and the user agreed.
+    void ExportGLReport();
+
+private:
+    ICommonLoggerPtr m_logger;
+    const IGLReportSource& m_source;
+    IUserDialogsPtr m_dialogs;
+    TQBConnectionFactory m_connect;
+    QString m_reportText;
+};
