@@ -12,11 +12,11 @@ const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 EGLExportAborted::EGLExportAborted()
     : EztException(QStringLiteral("Operation was aborted by user")) {}
 
-TGLExportRun::TGLExportRun(ICommonLoggerPtr logger, const IGLReportSource& source,
-                           IUserDialogsPtr dialogs, TQBConnectionFactory connect)
-    : m_logger(std::move(logger)), m_source(source), m_dialogs(std::move(dialogs)),
+TGLExportRun::TGLExportRun(ICommonLoggerPtr logger, const IGLRunInputs& source,
+                           IUserDialogs& dialogs, TQBConnectionFactory connect)
+    : m_logger(std::move(logger)), m_source(source), m_dialogs(dialogs),
       m_connect(std::move(connect)) {
-    OrvAssert(m_logger && m_dialogs && m_connect);
+    OrvAssert(m_logger && m_connect);
 }
 
 void TGLExportRun::RunGLExport() {
@@ -32,8 +32,8 @@ void TGLExportRun::RunGLExport() {
         if (m_source.SourceTab() == rstDirectConnection) {
             IDirectReportSource* direct = m_source.DirectSource();
             if (!direct)
-                throw EztException(QStringLiteral("There is no direct connection to the Orvane "
-                                                  "service here. Choose a journal file instead."));
+                throw EztException(QStringLiteral(
+                    "Reports cannot be fetched from Orvane here. Export a report file instead."));
             report = direct->FetchGLReport(options);
         } else {
             const QString fileName = m_source.FileName();
@@ -51,7 +51,7 @@ void TGLExportRun::RunGLExport() {
             ExportGLReport();
         }
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
-        m_dialogs->ShowInformation(GLExportRunName + QStringLiteral(" completed"));
+        m_dialogs.ShowInformation(GLExportRunName + QStringLiteral(" completed"));
     } catch (...) {
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {GLExportRunName});
     }
@@ -77,7 +77,7 @@ void TGLExportRun::ExportGLReport() {
                                                       "entry."),
                                        {DateToStr(date)});
         logger.LogWarning(message);
-        if (!m_dialogs->ConfirmYesNo(message + QStringLiteral("Continue?")))
+        if (!m_dialogs.ConfirmYesNo(message + QStringLiteral("Continue?")))
             throw EGLExportAborted();
     }
     ExportJournal(*qb, records, options);

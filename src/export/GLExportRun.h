@@ -11,9 +11,9 @@
 
 #include <QString>
 
-// The GL page as a report source: the source tab, the file box, the direct
-// source and the GL option panel, read when the run needs them.
-class IGLReportSource : public IReportSource {
+// What the GL page offers a run besides the report source: the GL option
+// panel, read each time the run needs it.
+class IGLRunInputs : public IReportSource {
 public:
     virtual TQBGLExportParam GLExportParam() const = 0;
 };
@@ -28,7 +28,7 @@ public:
 
 class TGLExportRun {
 public:
-    TGLExportRun(ICommonLoggerPtr logger, const IGLReportSource& source, IUserDialogsPtr dialogs,
+    TGLExportRun(ICommonLoggerPtr logger, const IGLRunInputs& source, IUserDialogs& dialogs,
                  TQBConnectionFactory connect);
 
     // The Run action. Logs the run in its own block and shows the success
@@ -47,8 +47,8 @@ public:
 
 private:
     ICommonLoggerPtr m_logger;
-    const IGLReportSource& m_source;
-    IUserDialogsPtr m_dialogs;
+    const IGLRunInputs& m_source;
+    IUserDialogs& m_dialogs;
     TQBConnectionFactory m_connect;
     QString m_reportText;
 };

@@ -27,7 +27,7 @@ public:
     }
 };
 
-class TFakeGLSource : public IGLReportSource {
+class TFakeGLSource : public IGLRunInputs {
 public:
     TReportSourceTab Tab = rstFile;
     QString File;
@@ -115,7 +115,7 @@ void TestGLExportRun::cleanup() {
 }
 
 QString TestGLExportRun::Run(TFakeGLSource& source) {
-    TGLExportRun run(m_log->LoggerPtr(), source, m_dialogs, [this](const ICommonLoggerPtr& l) {
+    TGLExportRun run(m_log->LoggerPtr(), source, *m_dialogs, [this](const ICommonLoggerPtr& l) {
         ++m_connections;
         return m_sandbox->Connect(l);
     });
@@ -260,7 +260,8 @@ void TestGLExportRun::directSource() {
     source.Tab = rstDirectConnection;
 
     // Without a direct source (the command line) the run says so.
-    QVERIFY(Run(source).contains(u"no direct connection"_s));
+    QCOMPARE(Run(source),
+             u"Reports cannot be fetched from Orvane here. Export a report file instead."_s);
     QCOMPARE(m_connections, 0);
 
     // A failed or cancelled fetch ends the run quietly.
