@@ -1,0 +1,292 @@
+// The checks export run against a sandbox company: the file and direct
+// sources, the kinds of the kind choice, the report text, the boxes, the
+// log and the failure paths.
+#include "ChecksTestSupport.h"
+#include "ScriptedUserDialogs.h"
+#include "base/vlxGlobalWaitIndicator.h"
+#include "export/ChecksExportRun.h"
+
+#include <QFile>
+
+using namespace checkstest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString EmployeeReport = u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,1001,1250.10\r\n"
+                               u"\"James\",T,\"Okafor\",\"Pay\",3/8/2024,1002,980.29\r\n"_s;
+const QString AgencyReport = u"\"Internal Revenue Service\",\"FIT\",3/8/2024,2001,4520.33\r\n"_s;
+
+class TFakeDirectSource : public IDirectReportSource {
+public:
+    TFetchedReport Employee;
+    TFetchedReport Agency;
+    QStringList Fetches;
+    TFetchedReport FetchChecksReport(TChecksFetchKind kind) override {
+        Fetches << (kind == cfkEmployee ? u"employee"_s : u"agency"_s);
+        return kind == cfkEmployee ? Employee : Agency;
+    }
+    TFetchedReport FetchGLReport(const TQBGLExportParam&) override { return std::nullopt; }
+};
+
+class TInputs : public IChecksRunInputs {
+public:
+    TReportSourceTab Tab = rstFile;
+    QString File;
+    int Choice = crcEmployeeChecks;
+    TQBChecksExportParam Options = DemoOptions();
+    IDirectReportSource* Direct = nullptr;
+
+    TReportSourceTab SourceTab() const override { return Tab; }
+    QString FileName() const override { return File; }
+    IDirectReportSource* DirectSource() const override { return Direct; }
+    int CheckKindChoice() const override { return Choice; }
+    TQBChecksExportParam ChecksExportParam() const override { return Options; }
+};
+
+// Counts the wait marks so a test can see them balanced.
+class TCountingWait : public IWaitIndicator {
+public:
+    QStringList Marks;
+    void StartWait(const QString& message) override { Marks << u"start "_s + message; }
+    void EndWait() override { Marks << u"end"_s; }
+};
+
+struct TRunFixture {
+    TDemoCompany Company;
+    TRecordingLogger Log;
+    TInputs Inputs;
+    TScriptedUserDialogs Dialogs;
+    std::shared_ptr<TCountingWait> Wait = std::make_shared<TCountingWait>();
+    QTemporaryDir Dir;
+
+    TRunFixture() { SetWaitIndicator(Wait); }
+    ~TRunFixture() { SetWaitIndicator(); }
+
+    QString WriteFile(const QString& name, const QByteArray& bytes) {
+        QFile f(Dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("cannot write the fixture");
+        return f.fileName();
+    }
+    TChecksExportRun Run() {
+        return TChecksExportRun(Log.LoggerPtr(), Inputs, Dialogs, Company.Factory());
+    }
+    QStringList Events() { return Messages(Log.Sink(), lmEvent); }
+    QStringList Warnings() { return Messages(Log.Sink(), lmWarning); }
+};
+
+} // namespace
+
+class TestChecksExportRun : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fileRunThenEverythingExists();
+    void agencyFileRunsAsChecks();
+    void singleFailureShowsErrorBox();
+    void failures_data();
+    void failures();
+    void kindChoice_data();
+    void kindChoice();
+    void cancelledEmployeeFetchStillRunsAgency();
+    void failedEmployeeRunEndsAllChecks();
+    void directTabWithoutDirectSource();
+};
+
+void TestChecksExportRun::fileRunThenEverythingExists() {
+    TRunFixture f;
+    f.Inputs.File = f.WriteFile(u"s1910.txt"_s, EmployeeReport.toUtf8());
+    TChecksExportRun run = f.Run();
+    run.RunChecksExport();
+    const QString summary =
+        u"Orvane Checks Export successfully completed: 2 checks added, 0 checks voided, 0 "
+        u"deposits added, 0 checks already existed, 0 checks were already voided, 0 deposits "
+        u"already existed"_s;
+    QCOMPARE(f.Events(),
+             QStringList({u"Orvane Checks Export started"_s,
+                          u"Report recognized as S1910 Employee Checks Report"_s, summary}));
+    QCOMPARE(f.Dialogs.Shown,
+             QStringList(u"information: Orvane Checks Export successfully completed"_s));
+    QCOMPARE(run.ReportText(), u"Orvane Checks report:\r\n"_s + EmployeeReport);
+    QCOMPARE(run.Outcomes().size(), size_t(1));
+    QCOMPARE(run.Outcomes()[0].Summary, summary);
+    QCOMPARE(f.Wait->Marks, QStringList({u"start Creating QuickBooks Transactions"_s, u"end"_s}));
+    // The file's text is in the developer log of the run's block.
+    const auto debug = f.Log.Sink().OfKind(lmDebug);
+    QVERIFY(std::any_of(debug.begin(), debug.end(), [](const TRecordedMessage& m) {
+        return m.Message == u"Orvane Checks file" && m.Block == u"Orvane Checks Export" &&
+               m.Details == EmployeeReport;
+    }));
+
+    TRunFixture again;
+    again.Inputs.File = f.Inputs.File;
+    TChecksExportRun second(again.Log.LoggerPtr(), again.Inputs, again.Dialogs,
+                            f.Company.Factory());
+    second.RunChecksExport();
+    QCOMPARE(second.Outcomes()[0].Summary,
+             u"Orvane Checks Export successfully completed: 0 checks added, 0 checks voided, 0 "
+             u"deposits added, 2 checks already existed, 0 checks were already voided, 0 deposits "
+             u"already existed"_s);
+    QCOMPARE(f.Company.Txns().size(), size_t(2));
+}
+
+void TestChecksExportRun::agencyFileRunsAsChecks() {
+    TRunFixture f;
+    f.Inputs.File = f.WriteFile(u"s1911.txt"_s, AgencyReport.toUtf8());
+    TChecksExportRun run = f.Run();
+    run.RunChecksExport();
+    QVERIFY(f.Events().contains(u"Report recognized as S1911 Agency Checks Report"_s));
+    QCOMPARE(f.Dialogs.Shown,
+             QStringList(u"information: Orvane Checks Export successfully completed"_s));
+    QCOMPARE(f.Company.Summary(), QStringList(u"Check 2001 452033"_s));
+}
+
+void TestChecksExportRun::singleFailureShowsErrorBox() {
+    TRunFixture f;
+    f.Inputs.File = f.WriteFile(
+        u"s1910.txt"_s,
+        (EmployeeReport + u"\"John\",A,\"Smith\",\"Pay\",3/8/2024,1003,10.00\r\n"_s).toUtf8());
+    TChecksExportRun run = f.Run();
+    run.RunChecksExport();
+    const QString summary =
+        u"Orvane Checks Export partially completed: 1 error occured, 2 checks added, 0 checks "
+        u"voided, 0 deposits added, 0 checks already existed, 0 checks were already voided, 0 "
+        u"deposits already existed"_s;
+    QCOMPARE(f.Dialogs.Shown, QStringList(u"error: "_s + summary));
+    QCOMPARE(f.Warnings(), QStringList(summary));
+    QCOMPARE(run.Outcomes()[0].Result.Errors, 1);
+}
+
+void TestChecksExportRun::failures_data() {
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<bool>("notRunning");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("reportText");
+    QTest::newRow("empty file") << QByteArray("") << false << u"Orvane Checks report is empty"_s
+                                << u"Orvane Checks report is empty"_s;
+    QTest::newRow("stored component stream is empty")
+        << QByteArray("TPF0\x01\x02") << false << u"Orvane Checks report is empty"_s
+        << u"Orvane Checks report is empty"_s;
+    QTest::newRow("QuickBooks not running")
+        << EmployeeReport.toUtf8() << true << u"QuickBooks is not running"_s
+        << u"Orvane Checks report:\r\n"_s + EmployeeReport;
+    QTest::newRow("QuickBooks is opened before the parse")
+        << QByteArray("garbage") << true << u"QuickBooks is not running"_s
+        << u"Orvane Checks report:\r\ngarbage"_s;
+    QTest::newRow("missing file") << QByteArray() << false << u"missing.txt"_s << QString();
+}
+
+void TestChecksExportRun::failures() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, notRunning);
+    QFETCH(QString, error);
+    QFETCH(QString, reportText);
+    TRunFixture f;
+    f.Inputs.File =
+        content.isNull() ? f.Dir.filePath(u"missing.txt"_s) : f.WriteFile(u"report.txt"_s, content);
+    if (notRunning) {
+        TSbFaults faults;
+        faults.NotRunning = true;
+        f.Company.SetFaults(faults);
+    }
+    const int depth = f.Log.Depth();
+    TChecksExportRun run = f.Run();
+    try {
+        run.RunChecksExport();
+        QFAIL("the run did not fail");
+    } catch (const EztException& e) {
+        QVERIFY2(e.Message().contains(error), qPrintable(e.Message()));
+    }
+    QCOMPARE(f.Warnings().last(), u"Orvane Checks Export failed"_s);
+    QCOMPARE(f.Log.Sink().OfKind(lmException).size(), size_t(1));
+    QCOMPARE(f.Dialogs.Shown, QStringList()); // the error display is the caller's
+    QCOMPARE(run.ReportText(), reportText);
+    QCOMPARE(f.Log.Depth(), depth);
+    QCOMPARE(f.Wait->Marks.count(u"end"_s), f.Wait->Marks.size() - f.Wait->Marks.count(u"end"_s));
+    QCOMPARE(f.Company.Txns().size(), size_t(0));
+}
+
+void TestChecksExportRun::kindChoice_data() {
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QStringList>("fetches");
+    QTest::addColumn<QStringList>("boxes");
+    const QString employeeDone = u"information: Orvane Employee Checks Export successfully "
+                                 u"completed"_s;
+    const QString agencyDone = u"information: Orvane Agency Checks Export successfully "
+                               u"completed"_s;
+    QTest::newRow("all checks") << int(crcAllChecks) << QStringList({u"employee"_s, u"agency"_s})
+                                << QStringList({employeeDone, agencyDone});
+    QTest::newRow("employee checks")
+        << int(crcEmployeeChecks) << QStringList(u"employee"_s) << QStringList(employeeDone);
+    QTest::newRow("agency checks")
+        << int(crcAgencyChecks) << QStringList(u"agency"_s) << QStringList(agencyDone);
+}
+
+void TestChecksExportRun::kindChoice() {
+    QFETCH(int, choice);
+    QFETCH(QStringList, fetches);
+    QFETCH(QStringList, boxes);
+    TRunFixture f;
+    TFakeDirectSource source;
+    source.Employee = EmployeeReport;
+    source.Agency = AgencyReport;
+    f.Inputs.Tab = rstDirectConnection;
+    f.Inputs.Direct = &source;
+    f.Inputs.Choice = choice;
+    TChecksExportRun run = f.Run();
+    run.RunChecksExport();
+    QCOMPARE(source.Fetches, fetches);
+    QCOMPARE(f.Dialogs.Shown, boxes);
+    QCOMPARE(run.Outcomes().size(), size_t(fetches.size()));
+    if (choice == crcAllChecks) {
+        QCOMPARE(run.ReportText(), u"Orvane Employee Checks report:\r\n"_s + EmployeeReport +
+                                       QChar(12) + u"Orvane Agency Checks report:\r\n"_s +
+                                       AgencyReport);
+        QCOMPARE(f.Log.Sink().Events.filter(u"enter Orvane "_s),
+                 QStringList({u"enter Orvane Employee Checks Export"_s,
+                              u"enter Orvane Agency Checks Export"_s}));
+    }
+}
+
+void TestChecksExportRun::cancelledEmployeeFetchStillRunsAgency() {
+    TRunFixture f;
+    TFakeDirectSource source;
+    source.Agency = AgencyReport;
+    f.Inputs.Tab = rstDirectConnection;
+    f.Inputs.Direct = &source;
+    f.Inputs.Choice = crcAllChecks;
+    TChecksExportRun run = f.Run();
+    run.RunChecksExport();
+    QCOMPARE(f.Warnings(), QStringList(u"Orvane Employee Checks Export failed"_s));
+    QCOMPARE(f.Dialogs.Shown,
+             QStringList(u"information: Orvane Agency Checks Export successfully completed"_s));
+    QCOMPARE(run.ReportText(), u"Orvane Employee Checks report is empty"_s + QChar(12) +
+                                   u"Orvane Agency Checks report:\r\n"_s + AgencyReport);
+    QCOMPARE(f.Company.Summary(), QStringList(u"Check 2001 452033"_s));
+}
+
+void TestChecksExportRun::failedEmployeeRunEndsAllChecks() {
+    TRunFixture f;
+    TFakeDirectSource source;
+    source.Employee = u"not a report"_s;
+    source.Agency = AgencyReport;
+    f.Inputs.Tab = rstDirectConnection;
+    f.Inputs.Direct = &source;
+    f.Inputs.Choice = crcAllChecks;
+    TChecksExportRun run = f.Run();
+    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport());
+    QCOMPARE(source.Fetches, QStringList(u"employee"_s));
+    QCOMPARE(f.Warnings().last(), u"Orvane Employee Checks Export failed"_s);
+    QCOMPARE(f.Company.Txns().size(), size_t(0));
+}
+
+void TestChecksExportRun::directTabWithoutDirectSource() {
+    TRunFixture f;
+    f.Inputs.Tab = rstDirectConnection;
+    TChecksExportRun run = f.Run();
+    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport());
+    QCOMPARE(f.Warnings(), QStringList(u"Orvane Employee Checks Export failed"_s));
+}
+
+QTEST_GUILESS_MAIN(TestChecksExportRun)
+#include "tst_checksexportrun.moc"
