@@ -226,6 +226,11 @@ void TestGLExportRun::failures_data() {
     QTest::newRow("unknown accounts fail validation")
         << Fixture(u"gl_unknown_accounts.csv"_s) << u"Orvane Journal validation failed"_s << 1
         << u"2 accounts don't exist in QB. See details for missing accounts list."_s;
+    QTest::newRow("amounts in fractions of cents")
+        << Fixture(u"gl_three_decimals.csv"_s)
+        << u"The amount 100.005 has more than two decimals; QuickBooks takes amounts in whole "
+           u"cents."_s
+        << 1 << QString();
     QTest::newRow("unbalanced entry refused")
         << Fixture(u"gl_unbalanced.csv"_s)
         << u"QB: [3180] There was an error when saving a Journal Entry.  QuickBooks error "
