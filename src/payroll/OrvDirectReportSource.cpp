@@ -1,0 +1,60 @@
+#include "payroll/OrvDirectReportSource.h"
+
+#include "base/ztFormat.h"
+
+namespace {
+
+const QString kWaitFormat = QStringLiteral("Please wait while Orvane generates %s report");
+
+} // namespace
+
+TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TChecksFetchKind kind) {
+    TOrvReportDef report;
+    report.Params = ReportParamsFromPayrolls(selection);
+    report.ReportType = QStringLiteral("S");
+    report.ReportNumber = kind == cfkAgency ? 1911 : 1910;
+    return report;
+}
+
+TOrvReportDef GLReportDef(const TOrvPayrollsDef& selection, const TQBGLExportParam& options) {
+    TOrvReportDef report;
+    report.Params = ReportParamsFromPayrolls(selection);
+    report.Params->AddItem(QStringLiteral("Format"), qint32(1));
+    report.Params->AddItem(QStringLiteral("bExcludeManualChecks"), options.ExcludeManualChecks);
+    report.Params->AddItem(QStringLiteral("bBillingByDBDT"), options.SplitBillingByDBDT);
+    report.ReportType = QStringLiteral("S");
+    report.ReportNumber = 348;
+    return report;
+}
+
+TOrvDirectReportSource::TOrvDirectReportSource(ICommonLoggerPtr logger,
+                                               TOrvDirectReportSourceServices services)
+    : m_logger(std::move(logger)), m_services(std::move(services)) {
+    OrvAssert(m_logger && m_services.ConnectionParam && m_services.SelectedPayrolls &&
+              m_services.CreateWaitWindow);
+}
+
+TFetchedReport TOrvDirectReportSource::FetchChecksReport(TChecksFetchKind kind) {
+    const QString name =
+        kind == cfkAgency ? QStringLiteral("Agency Checks") : QStringLiteral("Employee Checks");
+    return Fetch([kind](const TOrvPayrollsDef& s) { return ChecksReportDef(s, kind); },
+                 Format(kWaitFormat, {name}));
+}
+
+TFetchedReport TOrvDirectReportSource::FetchGLReport(const TQBGLExportParam& options) {
+    return Fetch([options](const TOrvPayrollsDef& s) { return GLReportDef(s, options); },
+                 QStringLiteral("Please wait while Orvane generates GL Report"));
+}
+
+TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QString& waitText) {
+    const TOrvPayrollsDef selection = m_services.SelectedPayrolls();
+    LogPayrollsDef(*m_logger, selection);
+    const TOrvReportDef report = build(selection);
+    // Released when the fetch ends, also on failure; releasing logs out.
+    const IOrvAPIConnectionPtr connection =
+        CreateOrvAPIConnection(m_services.ConnectionParam(), m_logger, m_services.Environment);
+    std::unique_ptr<IOrvReportWaitWindow> window = m_services.CreateWaitWindow();
+    OrvAssert(window != nullptr);
+    return RunReportAndWait(*window, m_logger, connection, report, waitText,
+                            QStringLiteral("Orvane QB Export"), m_services.Timings);
+}

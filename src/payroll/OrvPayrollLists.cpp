@@ -1,0 +1,166 @@
+#include "payroll/OrvPayrollLists.h"
+
+#include "base/RegionalSettings.h"
+
+const QString OrvClientsQuery = QStringLiteral("qClList.rwq");
+const QString OrvCompaniesQuery = QStringLiteral("qCoList.rwq");
+const QString OrvPayrollsQuery = QStringLiteral("qPrList.rwq");
+
+namespace {
+
+struct TColumnLabel {
+    const char* Field;
+    const char* Label; // null: hidden
+};
+
+// A column the service did not send is not an error here; reading the
+// selection names what is missing.
+void SetColumns(TMemTable& table, std::initializer_list<TColumnLabel> columns) {
+    for (const TColumnLabel& column : columns) {
+        const QString field = QString::fromUtf8(column.Field);
+        if (table.FindField(field) < 0)
+            continue;
+        if (column.Label)
+            table.SetDisplayLabel(field, QString::fromUtf8(column.Label));
+        else
+            table.SetVisible(field, false);
+    }
+}
+
+qint32 IntegerValue(const TMemTable& table, const QString& field) {
+    const QVariant value = table.Value(field);
+    bool ok = false;
+    const qint32 number = value.toInt(&ok);
+    if (!ok)
+        throw EztException(QStringLiteral("The Orvane list holds no number in the column ") +
+                           field);
+    return number;
+}
+
+QDateTime DateTimeValue(const TMemTable& table, const QString& field) {
+    const QVariant value = table.Value(field);
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().startOfDay();
+    const QDateTime dateTime = value.toDateTime();
+    if (!dateTime.isValid())
+        throw EztException(QStringLiteral("The Orvane list holds no date in the column ") + field);
+    return dateTime;
+}
+
+} // namespace
+
+TOrvPayrollLists::TOrvPayrollLists(IRedirectionPtr redirection)
+    : m_redirection(std::move(redirection)) {}
+
+QString TOrvPayrollLists::QueryPath(const QString& fileName) const {
+    const IRedirectionPtr redirection = m_redirection ? m_redirection : Redirection();
+    return redirection->GetDirectory(QStringLiteral("Queries")) + fileName;
+}
+
+void TOrvPayrollLists::LoadCompanies(IOrvAPIConnection& connection, IProgressIndicator& progress) {
+    m_payrolls.reset(); // it links to the company table
+    m_companies.reset();
+    m_clients.reset();
+    std::unique_ptr<TMemTable> clients;
+    std::unique_ptr<TMemTable> companies;
+    progress.StartProgress(QStringLiteral("Getting company list"), 2);
+    try {
+        clients = connection.RunQuery(QueryPath(OrvClientsQuery), nullptr);
+        progress.SetProgress(1);
+        companies = connection.RunQuery(QueryPath(OrvCompaniesQuery), nullptr);
+        progress.SetProgress(2);
+    } catch (...) {
+        progress.EndProgress();
+        throw;
+    }
+    progress.EndProgress();
+
+    SetColumns(*clients,
+               {{"CUSTOM_CLIENT_NUMBER", "Number"}, {"NAME", "Name"}, {"CL_NBR", "Internal Cl#"}});
+    SetColumns(*companies, {{"CUSTOM_COMPANY_NUMBER", "Number"},
+                            {"NAME", "Name"},
+                            {"CO_NBR", "Internal Co#"},
+                            {"CL_NBR", nullptr}});
+    companies->SetMasterLink(clients.get(), QStringLiteral("CL_NBR"), QStringLiteral("CL_NBR"));
+    clients->First();
+    companies->First();
+    m_clients = std::move(clients);
+    m_companies = std::move(companies);
+}
+
+void TOrvPayrollLists::LoadPayrolls(IOrvAPIConnection& connection, IProgressIndicator& progress,
+                                    const QDate& from, const QDate& to) {
+    m_payrolls.reset();
+    LoadCompanies(connection, progress);
+    IRpcStructPtr params = NewRpcStruct();
+    params->AddItem(QStringLiteral("CHECK_DATE_FROM"), DateToStr(from));
+    params->AddItem(QStringLiteral("CHECK_DATE_TO"), DateToStr(to));
+    std::unique_ptr<TMemTable> payrolls = connection.RunQuery(QueryPath(OrvPayrollsQuery), params);
+    SetColumns(*payrolls, {{"CHECK_DATE", "Check Date"},
+                           {"RUN_NUMBER", "Run Number"},
+                           {"PAYROLL_TYPE", "Type"},
+                           {"STATUS", "Status"},
+                           {"PR_NBR", "Internal Pr#"},
+                           {"CL_NBR", nullptr},
+                           {"CO_NBR", nullptr}});
+    payrolls->SetMasterLink(m_companies.get(), QStringLiteral("CL_NBR;CO_NBR"),
+                            QStringLiteral("CL_NBR;CO_NBR"));
+    payrolls->First();
+    m_payrolls = std::move(payrolls);
+}
+
+bool TOrvPayrollLists::CompaniesReady() const {
+    return m_clients && m_companies && m_clients->RecNo() >= 0 && m_companies->RecNo() >= 0;
+}
+
+bool TOrvPayrollLists::Ready() const {
+    return CompaniesReady() && m_payrolls && m_payrolls->RecordCount() > 0;
+}
+
+TOrvCompanyDef TOrvPayrollLists::GetSelectedCompany() const {
+    OrvAssert(CompaniesReady());
+    TOrvCompanyDef company;
+    company.ClNbr = IntegerValue(*m_companies, QStringLiteral("CL_NBR"));
+    company.CoNbr = IntegerValue(*m_companies, QStringLiteral("CO_NBR"));
+    company.CompanyNumber = m_companies->Value(QStringLiteral("CUSTOM_COMPANY_NUMBER")).toString();
+    company.CompanyName = m_companies->Value(QStringLiteral("NAME")).toString();
+    return company;
+}
+
+TOrvPayrollsDef TOrvPayrollLists::GetSelectedPayrolls(const QSet<TBookmark>& selected) const {
+    OrvAssert(Ready());
+    TOrvPayrollsDef result;
+    result.Company = GetSelectedCompany();
+    TMemTable& payrolls = *m_payrolls;
+    auto take = [&] {
+        TPrDef payroll;
+        payroll.CheckDate = DateTimeValue(payrolls, QStringLiteral("CHECK_DATE"));
+        payroll.RunNumber = IntegerValue(payrolls, QStringLiteral("RUN_NUMBER"));
+        payroll.PrNbr = IntegerValue(payrolls, QStringLiteral("PR_NBR"));
+        result.Payrolls.push_back(payroll);
+    };
+    const TBookmark current = payrolls.Bookmark();
+    payrolls.DisableControls();
+    try {
+        if (!selected.isEmpty()) {
+            for (int position = 0; position < payrolls.RecordCount(); ++position) {
+                payrolls.SetRecNo(position);
+                if (selected.contains(payrolls.Bookmark()))
+                    take();
+            }
+        }
+        // Rows selected under another company are not this company's
+        // payrolls; the current row is what the user sees chosen.
+        if (result.Payrolls.empty()) {
+            payrolls.GotoBookmark(current);
+            take();
+        }
+    } catch (...) {
+        payrolls.GotoBookmark(current);
+        payrolls.EnableControls();
+        throw;
+    }
+    payrolls.GotoBookmark(current);
+    payrolls.EnableControls();
+    return result;
+}

@@ -1,0 +1,56 @@
+// The client, company and payroll lists of the payroll service as linked
+// in-memory tables, and the user's choice among them. The grids of the
+// export pages show these tables; this is everything but the widgets.
+#pragma once
+
+#include "base/vlxClasses.h"
+#include "payroll/OrvData.h"
+#include "payroll/orvAPIConnection.h"
+#include "payroll/xmlrpc/MemTable.h"
+
+#include <QDate>
+#include <QSet>
+#include <memory>
+
+extern const QString OrvClientsQuery;   // "qClList.rwq"
+extern const QString OrvCompaniesQuery; // "qCoList.rwq"
+extern const QString OrvPayrollsQuery;  // "qPrList.rwq"
+
+class TOrvPayrollLists {
+public:
+    // redirection: where the "Queries" folder is; null reads the program's
+    // redirection file at each load.
+    explicit TOrvPayrollLists(IRedirectionPtr redirection = nullptr);
+
+    // Replaces the client and company tables; on failure there are none.
+    void LoadCompanies(IOrvAPIConnection& connection, IProgressIndicator& progress);
+    // Replaces all three tables; the payrolls of every company whose check
+    // date lies in the period, shown for the current company.
+    void LoadPayrolls(IOrvAPIConnection& connection, IProgressIndicator& progress,
+                      const QDate& from, const QDate& to);
+
+    TMemTable* Clients() const { return m_clients.get(); }
+    TMemTable* Companies() const { return m_companies.get(); }
+    TMemTable* Payrolls() const { return m_payrolls.get(); }
+
+    // Both tables there, each with a current row.
+    bool CompaniesReady() const;
+    // ... and the current company has at least one payroll.
+    bool Ready() const;
+
+    // The current company row; requires CompaniesReady.
+    TOrvCompanyDef GetSelectedCompany() const;
+    // The selected payroll rows of the current company in table order
+    // (selected: the bookmarks of the grid's selected rows), or the current
+    // payroll row when none of them is selected; requires Ready.
+    TOrvPayrollsDef GetSelectedPayrolls(const QSet<TBookmark>& selected) const;
+
+    // The path of a stored query file in the "Queries" folder.
+    QString QueryPath(const QString& fileName) const;
+
+private:
+    IRedirectionPtr m_redirection;
+    std::unique_ptr<TMemTable> m_clients;
+    std::unique_ptr<TMemTable> m_companies;
+    std::unique_ptr<TMemTable> m_payrolls;
+};
