@@ -34,6 +34,15 @@ QStringList MissingNames(const QStringList& known, const QStringList& names) {
 
 namespace {
 
+// A hostile journal's megabyte tag must not end up whole in the log; real
+// names are far shorter. The parser quotes fields the same way.
+constexpr qsizetype MaxQuotedLength = 256;
+
+QString Quoted(const QString& text) {
+    return text.size() <= MaxQuotedLength ? text
+                                          : text.left(MaxQuotedLength) + QStringLiteral("...");
+}
+
 struct TNameCheck {
     QString SingleFormat;  // one %s: the name
     QString SeveralFormat; // one %d: the count
@@ -46,10 +55,14 @@ bool ReportMissing(ICommonLogger& logger, const QStringList& missing, const TNam
         return true;
     if (missing.size() == 1) {
         TFormatArgs args = singlePrefix;
-        args.push_back(missing.first());
+        args.push_back(Quoted(missing.first()));
         logger.LogErrorFmt(check.SingleFormat, args);
     } else {
-        logger.LogErrorFmt(check.SeveralFormat, {missing.size()}, missing.join(u"\r\n"));
+        QStringList quoted;
+        quoted.reserve(missing.size());
+        for (const QString& name : missing)
+            quoted.append(Quoted(name));
+        logger.LogErrorFmt(check.SeveralFormat, {missing.size()}, quoted.join(u"\r\n"));
     }
     return false;
 }
@@ -130,7 +143,8 @@ public:
         if (!account)
             account = m_folded.value(tag.toLower());
         if (!account)
-            throw EztException(Format("Account with number <%s> doesn't exist in QB", {tag}));
+            throw EztException(
+                Format("Account with number <%s> doesn't exist in QB", {Quoted(tag)}));
         return account->ListID.GetValue();
     }
 

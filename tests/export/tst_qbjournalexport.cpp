@@ -108,6 +108,12 @@ void TestQBJournalExport::validation_data() {
     QTest::newRow("account without number counts as missing")
         << QStringList{d + "Savings,100,", d + "1000,,100"} << true << int(gtpDontParse) << false
         << QStringList{"Account with number <Savings> doesn't exist in QB"} << QString();
+    QTest::newRow("huge tag quoted in part")
+        << QStringList{d + QString(100000, u'x') + ",1,", d + "2110,,1"} << true
+        << int(gtpDontParse) << false
+        << QStringList{u"Account with number <"_s + QString(256, u'x') +
+                       u"...> doesn't exist in QB"_s}
+        << QString();
     QTest::newRow("Wages and WAGES are one missing account")
         << QStringList{d + "Wages,100,", d + "WAGES,,100"} << false << int(gtpDontParse) << false
         << QStringList{"Account with full name <Wages> doesn't exist in QB"} << QString();
