@@ -1,0 +1,6 @@
+// The subcommands of orvq-cli, one line each: name, function, summary.
+// A command is a new file in this folder defining
+//     int Function(TCliEnvironment& env, const QStringList& args);
+// and one line here.
+ORVQ_CLI_COMMAND("checks", RunChecksCommand,
+                 "export the checks of an S1910 or S1911 report file into QuickBooks")

@@ -1,0 +1,125 @@
+#include "CliSupport.h"
+
+#include "logging/vlxLogWriters.h"
+#include "settings/vlxPlatformPaths.h"
+#include "settings/vlxRedir.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+const char* const CliCommonOptionsHelp =
+    "  --company-file FILE  the sandbox QuickBooks company file to use; default: the file of\n"
+    "                       the alias \"QBCompanyFile\" in the program's redirection file\n"
+    "                       (a missing company file is created with the demo company)\n"
+    "  --dev-log FILE       also write the developer log, with every qbXML request and\n"
+    "                       response, to FILE (replaced)\n"
+    "  --help               show this help\n";
+
+TCliOptions::TCliOptions(const QStringList& args, const QStringList& valued,
+                         const QStringList& flags) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (Has(arg))
+            throw ECliUsageError(Format("%s is given twice", {arg}));
+        if (valued.contains(arg)) {
+            if (i + 1 >= args.size() || args[i + 1].startsWith(QStringLiteral("--")))
+                throw ECliUsageError(Format("%s needs a value", {arg}));
+            m_values.insert(arg, args[++i]);
+        } else if (flags.contains(arg)) {
+            m_flags.insert(arg);
+        } else if (arg.startsWith(u'-')) {
+            throw ECliUsageError(Format("unknown option %s", {arg}));
+        } else {
+            throw ECliUsageError(Format("unexpected argument \"%s\"", {arg}));
+        }
+    }
+}
+
+bool TCliOptions::Switch(const QString& name, bool fallback) const {
+    const QString no = QStringLiteral("--no-") + name.mid(2);
+    if (m_flags.contains(name) && m_flags.contains(no))
+        throw ECliUsageError(Format("%s and %s exclude each other", {name, no}));
+    if (m_flags.contains(name))
+        return true;
+    if (m_flags.contains(no))
+        return false;
+    return fallback;
+}
+
+void TTextStreamLogOutput::WriteLine(const QString& text) {
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (!lines.endsWith(u'\n'))
+        lines += u'\n';
+    m_stream << lines;
+    m_stream.flush();
+}
+
+TCliLogSession::TCliLogSession(QTextStream& out, const QString& devLogFile)
+    : m_chain(CreateLoggerChain()) {
+    if (!devLogFile.isEmpty()) {
+        // Checked here: the log output itself never reports a failure.
+        QFile file(devLogFile);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw ECliUsageError(Format("cannot write the developer log file %s: %s",
+                                        {devLogFile, file.errorString()}));
+        file.close();
+        m_dev = std::make_unique<TScopedSink>(
+            m_chain.Stateful,
+            std::make_shared<TPlainTextDevLogWriter>(std::make_shared<TFileLogOutput>(devLogFile)));
+    }
+    m_user = std::make_unique<TScopedSink>(
+        m_chain.Stateful,
+        std::make_shared<TPlainTextUserLogWriter>(std::make_shared<TTextStreamLogOutput>(out)));
+}
+
+TCliLogSession::~TCliLogSession() = default;
+
+void TConsoleUserDialogs::ShowInformation(const QString& message) {
+    m_out << message << '\n';
+    m_out.flush();
+}
+
+void TConsoleUserDialogs::ShowError(const QString& message) {
+    m_err << "Error: " << message << '\n';
+    m_err.flush();
+}
+
+bool TConsoleUserDialogs::ConfirmYesNo(const QString& message) {
+    m_out << message << " [y/N] ";
+    m_out.flush();
+    const QString answer = m_in ? m_in->readLine().trimmed().toLower() : QString();
+    const bool yes = answer == u"y" || answer == u"yes";
+    m_out << (m_in ? "" : "(no input: No)") << '\n';
+    m_out.flush();
+    return yes;
+}
+
+TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options) {
+    TQBConnectionConfig config;
+    config.SdkDownloadAddress = QBSdkDownloadAddress;
+    config.Processor.CompanyFile = options.Has(QStringLiteral("--company-file"))
+                                       ? options.Value(QStringLiteral("--company-file"))
+                                       : env.RedirectedCompanyFile();
+    return config;
+}
+
+QString MainProgramFilePath() {
+    // "orvq-cli" -> "orvq", "orvq-cli.exe" -> "orvq.exe".
+    const QFileInfo self(platform::ProgramFilePath());
+    const QString suffix = self.suffix();
+    return self.absolutePath() + QStringLiteral("/orvq") +
+           (suffix.isEmpty() ? QString() : u'.' + suffix);
+}
+
+IztSettingsPtr MainProgramSettings() {
+    const QString program = platform::ProgramName(MainProgramFilePath());
+    return std::make_shared<TztSettingsRegistry>(platform::AppSettingsHive(program),
+                                                 platform::AppSettingsRootPath(program));
+}
+
+QString MainProgramCompanyFile() {
+    const TRedirectionFile redirection(
+        LocateRedirectionFile(StartupWorkDir(), MainProgramFilePath()));
+    return redirection.GetFileName(QStringLiteral("QBCompanyFile"));
+}

@@ -1,0 +1,118 @@
+// What every orvq-cli command shares: its environment (streams, settings,
+// the company file of the redirection), option parsing, the logger with the
+// user log on the console and an optional developer log file, and the
+// console dialogs.
+#pragma once
+
+#include "base/ztExceptions.h"
+#include "export/QBConnectionFactory.h"
+#include "export/UserDialogs.h"
+#include "logging/vlxLogWriters.h"
+#include "logging/vlxLoggerChain.h"
+#include "settings/ztSettings.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+#include <memory>
+
+// Exit codes of every command.
+enum TCliExitCode { cecSuccess = 0, cecFailed = 1, cecUsage = 2 };
+
+// Wrong usage: a missing or unknown option, a bad value. Exit code 2.
+class ECliUsageError : public EztException {
+public:
+    using EztException::EztException;
+};
+
+struct TCliEnvironment {
+    QTextStream& Out;
+    QTextStream& Err;
+    QTextStream* In = nullptr; // answers to questions; null: every question is answered No
+    IztSettingsPtr Settings;   // the program's settings store
+    // The company file of the alias "QBCompanyFile"; throws when the
+    // redirection file or the alias is missing.
+    std::function<QString()> RedirectedCompanyFile;
+};
+
+// The options of one command line: "--name value" options and "--flag"
+// switches, each allowed at most once. Anything else is a usage error.
+class TCliOptions {
+public:
+    // valued: option names taking a value; flags: switch names.
+    TCliOptions(const QStringList& args, const QStringList& valued, const QStringList& flags);
+
+    bool Has(const QString& name) const {
+        return m_values.contains(name) || m_flags.contains(name);
+    }
+    QString Value(const QString& name) const { return m_values.value(name); }
+    // The value of a --name / --no-name pair, else the fallback.
+    bool Switch(const QString& name, bool fallback) const;
+
+private:
+    QHash<QString, QString> m_values;
+    QSet<QString> m_flags;
+};
+
+// Writes each log record to a text stream as it is logged.
+class TTextStreamLogOutput : public ILogOutput {
+public:
+    explicit TTextStreamLogOutput(QTextStream& stream) : m_stream(stream) {}
+    void WriteLine(const QString& text) override;
+
+private:
+    QTextStream& m_stream;
+};
+
+// The logger of one command: the user log on the output stream, the
+// developer log (every qbXML request and response) in a file when asked.
+class TCliLogSession {
+public:
+    // Throws ECliUsageError when the developer log file cannot be written.
+    TCliLogSession(QTextStream& out, const QString& devLogFile);
+    ~TCliLogSession();
+    TCliLogSession(const TCliLogSession&) = delete;
+    TCliLogSession& operator=(const TCliLogSession&) = delete;
+
+    const ICommonLoggerPtr& Logger() const { return m_chain.Common; }
+
+private:
+    TLoggerChain m_chain;
+    std::unique_ptr<TScopedSink> m_user;
+    std::unique_ptr<TScopedSink> m_dev;
+};
+
+// Boxes become lines on the console; questions are read from the input.
+class TConsoleUserDialogs : public IUserDialogs {
+public:
+    TConsoleUserDialogs(QTextStream& out, QTextStream& err, QTextStream* in)
+        : m_out(out), m_err(err), m_in(in) {}
+    void ShowInformation(const QString& message) override;
+    void ShowError(const QString& message) override;
+    bool ConfirmYesNo(const QString& message) override;
+
+private:
+    QTextStream& m_out;
+    QTextStream& m_err;
+    QTextStream* m_in;
+};
+
+// The connection settings of a command: the company file of --company-file
+// when given, else the one of the redirection file.
+TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options);
+
+// The options every command takes, for its help text.
+extern const char* const CliCommonOptionsHelp;
+
+// Runs orvq-cli: args without the program name. Returns the exit code.
+int RunOrvqCli(const QStringList& args, TCliEnvironment& env);
+
+// orvq-cli works on the data of the main program "orvq" beside it: its
+// settings store and its redirection file.
+QString MainProgramFilePath();
+IztSettingsPtr MainProgramSettings();
+// The company file of the alias "QBCompanyFile" of the main program's
+// redirection file. Throws ERedirectionError.
+QString MainProgramCompanyFile();
