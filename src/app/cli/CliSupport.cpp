@@ -4,6 +4,7 @@
 #include "settings/vlxPlatformPaths.h"
 #include "settings/vlxRedir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -98,9 +99,14 @@ bool TConsoleUserDialogs::ConfirmYesNo(const QString& message) {
 TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options) {
     TQBConnectionConfig config;
     config.SdkDownloadAddress = QBSdkDownloadAddress;
-    config.Processor.CompanyFile = options.Has(QStringLiteral("--company-file"))
-                                       ? options.Value(QStringLiteral("--company-file"))
-                                       : env.RedirectedCompanyFile();
+    if (options.Has(QStringLiteral("--company-file"))) {
+        config.Processor.CompanyFile = options.Value(QStringLiteral("--company-file"));
+    } else {
+        config.Processor.CompanyFile = env.RedirectedCompanyFile();
+        // The redirected file lies in the program's data folder, which a
+        // fresh workstation does not have yet.
+        QDir().mkpath(QFileInfo(config.Processor.CompanyFile).absolutePath());
+    }
     return config;
 }
 

@@ -1,0 +1,262 @@
+// orvq-cli in process: usage errors and help, the bundled samples exported
+// into a fresh sandbox company and run again, saved options and their
+// overrides, exit codes, the developer log and the redirected company.
+#include "CliSupport.h"
+#include "company/QBSandboxCompany.h"
+#include "company/QBSandboxLists.h"
+#include "settings/QBDecl.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString SourceDir() {
+    return qEnvironmentVariable("ORVQ_SOURCE_DIR");
+}
+
+QString Sample(const QString& name) {
+    return SourceDir() + u"/data/samples/"_s + name;
+}
+
+const QStringList DemoAccounts{u"--cash-account"_s, u"Payroll Checking"_s, u"--liability-account"_s,
+                               u"Payroll Liabilities:Net Pay Clearing"_s};
+
+struct TCli {
+    QTemporaryDir Dir;
+    QString OutText;
+    QString ErrText;
+    QTextStream Out{&OutText};
+    QTextStream Err{&ErrText};
+    IztSettingsPtr Settings;
+    QString Company;
+    bool RedirectionMissing = false;
+
+    TCli() {
+        Settings = std::make_shared<TztSettingsRegistry>(
+            TztSettingsHive{Dir.filePath(u"orvq.ini"_s), QSettings::IniFormat}, QString());
+        Company = Dir.filePath(u"company.sqlite"_s);
+        CreateSandboxCompany(Company, SourceDir() + u"/data/demo"_s);
+    }
+
+    int Run(const QStringList& args) {
+        OutText.clear();
+        ErrText.clear();
+        TCliEnvironment env{Out, Err, nullptr, Settings, [this] {
+                                if (RedirectionMissing)
+                                    throw EztException(u"Cannot find redirection file"_s);
+                                return Company;
+                            }};
+        const int code = RunOrvqCli(args, env);
+        Out.flush();
+        Err.flush();
+        return code;
+    }
+    QString LastLine() const {
+        const QStringList lines = OutText.split(u'\n', Qt::SkipEmptyParts);
+        return lines.isEmpty() ? QString() : lines.last();
+    }
+    // Reference numbers of the company's checks.
+    QStringList Checks() const {
+        TQBSandboxCompany company(Company, false);
+        TSbTxnFilter filter;
+        filter.Type = u"Check"_s;
+        QStringList refs;
+        for (const TSbTxn& t : company.Txns(filter))
+            refs << t.RefNumber;
+        return refs;
+    }
+};
+
+} // namespace
+
+class TestOrvqCli : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void usageErrors_data();
+    void usageErrors();
+    void help();
+    void samplesThenEverythingExists_data();
+    void samplesThenEverythingExists();
+    void savedOptionsAndOverrides();
+    void failedRecordsExitOne();
+    void failedRunExitOne();
+    void devLogHoldsQbXml();
+    void redirectedCompany();
+};
+
+void TestOrvqCli::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    const QString file = Sample(u"s1910-sample.txt"_s);
+    QTest::newRow("no command") << QStringList() << u"usage: orvq-cli COMMAND"_s;
+    QTest::newRow("unknown command") << QStringList(u"gl2"_s) << u"unknown command \"gl2\""_s;
+    QTest::newRow("no file") << QStringList(u"checks"_s) << u"--file PATH"_s;
+    QTest::newRow("file without value")
+        << QStringList({u"checks"_s, u"--file"_s}) << u"--file needs a value"_s;
+    QTest::newRow("unknown option")
+        << QStringList({u"checks"_s, u"--file"_s, file, u"--fast"_s}) << u"unknown option --fast"_s;
+    QTest::newRow("stray argument") << QStringList({u"checks"_s, file}) << u"unexpected argument"_s;
+    QTest::newRow("option twice") << QStringList(
+                                         {u"checks"_s, u"--file"_s, file, u"--file"_s, file})
+                                  << u"--file is given twice"_s;
+    QTest::newRow("both switches")
+        << (QStringList({u"checks"_s, u"--file"_s, file, u"--clear"_s, u"--no-clear"_s}) +
+            DemoAccounts)
+        << u"--clear and --no-clear exclude each other"_s;
+    QTest::newRow("no cash account")
+        << QStringList({u"checks"_s, u"--file"_s, file}) << u"--cash-account NAME"_s;
+    QTest::newRow("no liability account")
+        << QStringList({u"checks"_s, u"--file"_s, file, u"--cash-account"_s, u"Checking"_s})
+        << u"--liability-account NAME"_s;
+    QTest::newRow("developer log not writable")
+        << (QStringList({u"checks"_s, u"--file"_s, file, u"--dev-log"_s,
+                         u"/nonexistent-folder/dev.log"_s}) +
+            DemoAccounts)
+        << u"cannot write the developer log file"_s;
+}
+
+void TestOrvqCli::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    TCli cli;
+    QCOMPARE(cli.Run(args), int(cecUsage));
+    QVERIFY2(cli.ErrText.contains(message), qPrintable(cli.ErrText));
+    QCOMPARE(cli.Checks(), QStringList());
+}
+
+void TestOrvqCli::help() {
+    TCli cli;
+    QCOMPARE(cli.Run({u"--help"_s}), int(cecSuccess));
+    QVERIFY(cli.OutText.contains(u"  checks    export the checks"_s));
+    QCOMPARE(cli.Run({u"checks"_s, u"--help"_s}), int(cecSuccess));
+    for (const QString& option :
+         {u"--file PATH"_s, u"--cash-account NAME"_s, u"--liability-account NAME"_s,
+          u"--no-clear"_s, u"--no-include-dd"_s, u"--no-payee-names"_s, u"--company-file FILE"_s,
+          u"--dev-log FILE"_s, u"Exit code 0"_s})
+        QVERIFY2(cli.OutText.contains(option), qPrintable(option));
+}
+
+void TestOrvqCli::samplesThenEverythingExists_data() {
+    QTest::addColumn<QString>("sample");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("S1910") << u"s1910-sample.txt"_s
+                           << u"2 checks added, 0 checks voided, 1 deposit added, 0 checks already "
+                              u"existed, 0 checks were already voided, 0 deposits already "
+                              u"existed"_s
+                           << u"0 checks added, 0 checks voided, 0 deposits added, 2 checks "
+                              u"already existed, 0 checks were already voided, 1 deposit already "
+                              u"existed"_s;
+    QTest::newRow("S1911") << u"s1911-sample.txt"_s
+                           << u"4 checks added, 0 checks voided, 0 deposits added, 0 checks "
+                              u"already existed, 0 checks were already voided, 0 deposits already "
+                              u"existed"_s
+                           << u"0 checks added, 0 checks voided, 0 deposits added, 4 checks "
+                              u"already existed, 0 checks were already voided, 0 deposits already "
+                              u"existed"_s;
+}
+
+void TestOrvqCli::samplesThenEverythingExists() {
+    QFETCH(QString, sample);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    TCli cli;
+    const QStringList args =
+        QStringList({u"checks"_s, u"--file"_s, Sample(sample), u"--company-file"_s, cli.Company}) +
+        DemoAccounts;
+    QCOMPARE(cli.Run(args), int(cecSuccess));
+    QCOMPARE(cli.LastLine(), u"Orvane Checks Export successfully completed: "_s + first);
+    QVERIFY(cli.OutText.startsWith(u"Event: Orvane Checks Export started\n"_s));
+    QCOMPARE(cli.ErrText, QString());
+    QCOMPARE(cli.Run(args), int(cecSuccess));
+    QCOMPARE(cli.LastLine(), u"Orvane Checks Export successfully completed: "_s + second);
+}
+
+void TestOrvqCli::savedOptionsAndOverrides() {
+    TCli cli;
+    TQBChecksExportParam saved;
+    saved.CashAccount = u"Payroll Checking"_s;
+    saved.LiabilityAccount = u"Payroll Liabilities:Net Pay Clearing"_s;
+    saved.IncludeDD = true;
+    SaveChecksExportParam(saved, *cli.Settings, QBChecksExportOptionsKey);
+    const QStringList base{u"checks"_s, u"--file"_s, Sample(u"s1910-sample.txt"_s)};
+    // The saved options include the direct-deposit check.
+    QCOMPARE(cli.Run(base), int(cecSuccess));
+    QCOMPARE(cli.Checks(), QStringList({u"10234"_s, u"00012345"_s, u"10235"_s}));
+    // Another cash account, given by flag, sees none of them.
+    QCOMPARE(cli.Run(base + QStringList({u"--cash-account"_s, u"Checking"_s, u"--no-include-dd"_s,
+                                         u"--no-payee-names"_s})),
+             int(cecSuccess));
+    QVERIFY2(cli.LastLine().contains(u"2 checks added"_s), qPrintable(cli.LastLine()));
+    TQBSandboxCompany company(cli.Company, false);
+    TSbTxnFilter filter;
+    filter.Type = u"Check"_s;
+    const auto checks = company.Txns(filter);
+    QCOMPARE(checks.size(), size_t(5));
+    QVERIFY(checks.back().PayeeID.isEmpty());
+    // Flags never change the saved options.
+    QCOMPARE(LoadChecksExportParam(*cli.Settings, QBChecksExportOptionsKey), saved);
+}
+
+void TestOrvqCli::failedRecordsExitOne() {
+    TCli cli;
+    const int code = cli.Run({u"checks"_s, u"--file"_s, Sample(u"s1911-sample.txt"_s),
+                              u"--company-file"_s, cli.Company, u"--cash-account"_s,
+                              u"Payroll Checking"_s, u"--liability-account"_s, u"Nothing"_s});
+    QCOMPARE(code, int(cecFailed));
+    QVERIFY2(cli.LastLine().startsWith(u"Orvane Checks Export failed: 4 errors occured"_s),
+             qPrintable(cli.LastLine()));
+    QVERIFY(cli.ErrText.startsWith(u"Error: Orvane Checks Export failed: 4 errors occured"_s));
+}
+
+void TestOrvqCli::failedRunExitOne() {
+    TCli cli;
+    const QString missing = cli.Dir.filePath(u"none.txt"_s);
+    QCOMPARE(
+        cli.Run(QStringList({u"checks"_s, u"--file"_s, missing, u"--company-file"_s, cli.Company}) +
+                DemoAccounts),
+        int(cecFailed));
+    QVERIFY(cli.ErrText.startsWith(u"Error: "_s));
+    QVERIFY2(cli.ErrText.contains(u"none.txt"_s), qPrintable(cli.ErrText));
+    QVERIFY(cli.OutText.contains(u"Warning: Orvane Checks Export failed\n"_s));
+}
+
+void TestOrvqCli::devLogHoldsQbXml() {
+    TCli cli;
+    const QString devLog = cli.Dir.filePath(u"dev.log"_s);
+    QFile stale(devLog);
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("an older run\n");
+    stale.close();
+    QCOMPARE(cli.Run(QStringList({u"checks"_s, u"--file"_s, Sample(u"s1911-sample.txt"_s),
+                                  u"--company-file"_s, cli.Company, u"--dev-log"_s, devLog}) +
+                     DemoAccounts),
+             int(cecSuccess));
+    QFile file(devLog);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QVERIFY(!text.contains(u"an older run"_s));
+    QCOMPARE(text.count(u"qbXML request sent"_s), 7); // 3 queries, 4 adds
+    QCOMPARE(text.count(u"<CheckAddRq"_s), 4);
+    QVERIFY(text.contains(u"<Amount>4520.33</Amount>"_s));
+    QVERIFY(!cli.OutText.contains(u"qbXML"_s)); // the user log leaves debug messages out
+}
+
+void TestOrvqCli::redirectedCompany() {
+    TCli cli;
+    const QStringList args =
+        QStringList({u"checks"_s, u"--file"_s, Sample(u"s1911-sample.txt"_s)}) + DemoAccounts;
+    QCOMPARE(cli.Run(args), int(cecSuccess));
+    QCOMPARE(cli.Checks().size(), 4);
+    cli.RedirectionMissing = true;
+    QCOMPARE(cli.Run(args), int(cecFailed));
+    QVERIFY2(cli.ErrText.contains(u"Cannot find redirection file"_s), qPrintable(cli.ErrText));
+    QVERIFY(cli.OutText.contains(u"Warning: Orvane Checks Export failed\n"_s));
+}
+
+QTEST_GUILESS_MAIN(TestOrvqCli)
+#include "tst_orvqcli.moc"
