@@ -86,6 +86,8 @@ private Q_SLOTS:
     void failedRunExitOne();
     void devLogHoldsQbXml();
     void redirectedCompany();
+    void consoleQuestions_data();
+    void consoleQuestions();
 };
 
 void TestOrvqCli::usageErrors_data() {
@@ -256,6 +258,34 @@ void TestOrvqCli::redirectedCompany() {
     QCOMPARE(cli.Run(args), int(cecFailed));
     QVERIFY2(cli.ErrText.contains(u"Cannot find redirection file"_s), qPrintable(cli.ErrText));
     QVERIFY(cli.OutText.contains(u"Warning: Orvane Checks Export failed\n"_s));
+}
+
+void TestOrvqCli::consoleQuestions_data() {
+    QTest::addColumn<QString>("input"); // null: no input stream at all
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("y") << u"y\n"_s << true;
+    QTest::newRow("Yes with blanks") << u"  Yes \n"_s << true;
+    QTest::newRow("n") << u"n\n"_s << false;
+    QTest::newRow("empty line") << u"\n"_s << false;
+    QTest::newRow("anything else") << u"sure\n"_s << false;
+    QTest::newRow("end of input") << u""_s << false;
+    QTest::newRow("no input stream") << QString() << false;
+}
+
+void TestOrvqCli::consoleQuestions() {
+    QFETCH(QString, input);
+    QFETCH(bool, answer);
+    QString out;
+    QString err;
+    QString in = input;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    QTextStream inStream(&in);
+    TConsoleUserDialogs dialogs(outStream, errStream, input.isNull() ? nullptr : &inStream);
+    QCOMPARE(dialogs.ConfirmYesNo(u"Journal Entry exists.Continue?"_s), answer);
+    QVERIFY(out.startsWith(u"Journal Entry exists.Continue? [y/N] "_s));
+    dialogs.ShowError(u"It failed"_s);
+    QCOMPARE(err, u"Error: It failed\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestOrvqCli)
