@@ -52,6 +52,7 @@ private Q_SLOTS:
     void freshExportThenReRun();
     void amountsExactToTheCent_data();
     void amountsExactToTheCent();
+    void fractionOfACentIsRefused();
     void voidThenAlreadyVoided();
     void checkDifferences_data();
     void checkDifferences();
@@ -174,6 +175,18 @@ void TestQBChecksExport::amountsExactToTheCent() {
     const TChecksExportResult r2 = Export(company, again, {line});
     QCOMPARE(r2.ChecksExisted + r2.DepositsExisted, 1);
     QCOMPARE(Messages(again.Sink(), lmWarning), QStringList());
+}
+
+void TestQBChecksExport::fractionOfACentIsRefused() {
+    // Rounding would change money silently: the record fails, the others go on.
+    TDemoCompany company;
+    TRecordingLogger log;
+    const QString fraction = u"\"Wei\",,\"Chen\",\"Pay\",3/8/2024,4712,10.125"_s;
+    QCOMPARE(Export(company, log, {fraction, Maria}), Counts(1, 0, 0, 0, 0, 0, 1));
+    const QStringList errors = Messages(log.Sink(), lmException);
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].contains(u"more than two decimals"_s), qPrintable(errors[0]));
+    QCOMPARE(company.Summary(), QStringList(u"Check 1001 125010"_s));
 }
 
 void TestQBChecksExport::voidThenAlreadyVoided() {
