@@ -4,3 +4,5 @@
 // and one line here.
 ORVQ_CLI_COMMAND("checks", RunChecksCommand,
                  "export the checks of an S1910 or S1911 report file into QuickBooks")
+ORVQ_CLI_COMMAND("gl", RunGLCommand,
+                 "export an S348 journal file into QuickBooks as one journal entry")

@@ -1,0 +1,166 @@
+// orvq-cli gl: the GL export run on a journal file, with the saved GL options
+// overridden by flags and the duplicate-date question answered by --yes or
+// --no in batch use.
+#include "CliSupport.h"
+
+#include "export/GLExportRun.h"
+
+namespace {
+
+const char* const GLHelp =
+    "usage: orvq-cli gl --file PATH [options]\n"
+    "\n"
+    "Exports an Orvane S348 journal report file (comma-separated or fixed-width) into\n"
+    "QuickBooks as one journal entry, after checking its company code, date, accounts\n"
+    "and the classes or customers of its GL tags. The user log is printed as the run\n"
+    "writes it.\n"
+    "\n"
+    "Options (each defaults to the value saved by Orvane QB Export):\n"
+    "  --file PATH                 the journal file (required)\n"
+    "  --clear, --no-clear         mark the created journal entry as cleared, or not\n"
+    "  --account-numbers, --no-account-numbers\n"
+    "                              GL tags name accounts by number, or by full name\n"
+    "  --tag-parsing KIND          what the part of a GL tag before the delimiter\n"
+    "                              becomes: none, class or name (a customer)\n"
+    "  --delimiter CHAR            the delimiter in GL tags (one character; a blank\n"
+    "                              when none is saved)\n"
+    "  --exclude-manual-checks, --no-exclude-manual-checks\n"
+    "  --split-billing, --no-split-billing\n"
+    "                              options of the journal report on the Orvane service,\n"
+    "                              saved with the others\n"
+    "  --yes, --no                 answer the question whether to post a journal entry\n"
+    "                              on a date that already has one; without either the\n"
+    "                              question is asked on the console, and answered No\n"
+    "                              when there is no input\n";
+
+const char* const GLExitHelp =
+    "\n"
+    "Exit code 0: the journal entry was created; 1: the run failed (also when the\n"
+    "duplicate-date question was answered No); 2: wrong usage.\n";
+
+class TFileGLInputs : public IGLRunInputs {
+public:
+    TFileGLInputs(QString file, TQBGLExportParam options)
+        : m_file(std::move(file)), m_options(std::move(options)) {}
+    TReportSourceTab SourceTab() const override { return rstFile; }
+    QString FileName() const override { return m_file.trimmed(); }
+    IDirectReportSource* DirectSource() const override { return nullptr; }
+    TQBGLExportParam GLExportParam() const override { return m_options; }
+
+private:
+    QString m_file;
+    TQBGLExportParam m_options;
+};
+
+// The console's boxes; a question answered beforehand is shown with its
+// answer instead of waiting for one.
+class TAnsweringDialogs : public IUserDialogs {
+public:
+    TAnsweringDialogs(TConsoleUserDialogs& console, QTextStream& out, std::optional<bool> answer)
+        : m_console(console), m_out(out), m_answer(answer) {}
+    void ShowInformation(const QString& message) override { m_console.ShowInformation(message); }
+    void ShowError(const QString& message) override { m_console.ShowError(message); }
+    bool ConfirmYesNo(const QString& message) override {
+        if (!m_answer)
+            return m_console.ConfirmYesNo(message);
+        m_out << message << (*m_answer ? " (--yes: Yes)\n" : " (--no: No)\n");
+        m_out.flush();
+        return *m_answer;
+    }
+
+private:
+    TConsoleUserDialogs& m_console;
+    QTextStream& m_out;
+    std::optional<bool> m_answer;
+};
+
+TGLTagParsing TagParsing(const QString& value) {
+    if (value == u"none")
+        return gtpDontParse;
+    if (value == u"class")
+        return gtpAssignClass;
+    if (value == u"name")
+        return gtpAssignName;
+    throw ECliUsageError(
+        Format("--tag-parsing takes none, class or name, not \"%s\"", {value.left(64)}));
+}
+
+TQBGLExportParam Options(const TCliEnvironment& env, const TCliOptions& options) {
+    TQBGLExportParam p = LoadGLExportParam(*env.Settings, QBGLExportOptionsKey);
+    p.Clear = options.Switch(QStringLiteral("--clear"), p.Clear);
+    p.UseAccountNumbers = options.Switch(QStringLiteral("--account-numbers"), p.UseAccountNumbers);
+    if (options.Has(QStringLiteral("--tag-parsing")))
+        p.GLTagParsing = TagParsing(options.Value(QStringLiteral("--tag-parsing")));
+    if (options.Has(QStringLiteral("--delimiter"))) {
+        const QString delimiter = options.Value(QStringLiteral("--delimiter"));
+        if (delimiter.size() != 1)
+            throw ECliUsageError(QStringLiteral("--delimiter takes exactly one character"));
+        p.DelimiterInGLTag = delimiter;
+    }
+    p.ExcludeManualChecks =
+        options.Switch(QStringLiteral("--exclude-manual-checks"), p.ExcludeManualChecks);
+    p.SplitBillingByDBDT = options.Switch(QStringLiteral("--split-billing"), p.SplitBillingByDBDT);
+    return p;
+}
+
+std::optional<bool> PresetAnswer(const TCliOptions& options) {
+    const bool yes = options.Has(QStringLiteral("--yes"));
+    const bool no = options.Has(QStringLiteral("--no"));
+    if (yes && no)
+        throw ECliUsageError(QStringLiteral("--yes and --no exclude each other"));
+    if (yes || no)
+        return yes;
+    return std::nullopt;
+}
+
+} // namespace
+
+int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
+    std::unique_ptr<TCliOptions> options;
+    std::unique_ptr<TFileGLInputs> inputs;
+    std::unique_ptr<TCliLogSession> session;
+    std::optional<bool> answer;
+    try {
+        options = std::make_unique<TCliOptions>(
+            args,
+            QStringList{"--file", "--tag-parsing", "--delimiter", "--company-file", "--dev-log"},
+            QStringList{"--clear", "--no-clear", "--account-numbers", "--no-account-numbers",
+                        "--exclude-manual-checks", "--no-exclude-manual-checks", "--split-billing",
+                        "--no-split-billing", "--yes", "--no", "--help"});
+        if (options->Has(QStringLiteral("--help"))) {
+            env.Out << GLHelp << CliCommonOptionsHelp << GLExitHelp;
+            return cecSuccess;
+        }
+        if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
+            throw ECliUsageError(QStringLiteral("the journal file is missing: --file PATH"));
+        answer = PresetAnswer(*options);
+        inputs = std::make_unique<TFileGLInputs>(options->Value(QStringLiteral("--file")),
+                                                 Options(env, *options));
+        session =
+            std::make_unique<TCliLogSession>(env.Out, options->Value(QStringLiteral("--dev-log")));
+    } catch (const ECliUsageError& e) {
+        env.Err << "orvq-cli gl: " << e.Message() << "\nTry 'orvq-cli gl --help'.\n";
+        return cecUsage;
+    }
+
+    TConsoleUserDialogs console(env.Out, env.Err, env.In);
+    TAnsweringDialogs dialogs(console, env.Out, answer);
+    // The company file is looked up when the run connects, so a missing
+    // redirection file is reported, and logged, as the run's failure.
+    const TCliOptions& opts = *options;
+    TQBConnectionFactory factory = [&env, &opts](const ICommonLoggerPtr& logger) {
+        return TQBConnection::Create(logger, CliConnectionConfig(env, opts));
+    };
+    TGLExportRun run(session->Logger(), *inputs, dialogs, factory);
+    try {
+        run.RunGLExport();
+    } catch (const EztException& e) {
+        dialogs.ShowError(e.Message());
+        return cecFailed;
+    } catch (const std::exception& e) {
+        dialogs.ShowError(QString::fromLocal8Bit(e.what()));
+        return cecFailed;
+    }
+    env.Out.flush();
+    return cecSuccess;
+}
