@@ -1,0 +1,235 @@
+#include "OrvTestSupport.h"
+
+#include "TestSupport.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+namespace orvtest {
+
+namespace {
+
+bool RunOpenssl(const QString& dir, const QStringList& args, QString* error) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral("openssl"), args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+        *error = QStringLiteral("openssl ") + args.join(u' ') + QStringLiteral(": ") +
+                 QString::fromUtf8(p.readAllStandardError());
+        return false;
+    }
+    return true;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+const TTestCertificates* TTestCertificates::Get(QString* whyNot) {
+    static std::unique_ptr<TTestCertificates> made;
+    static QString failure;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty()) {
+            failure = QStringLiteral("python3 and openssl are needed");
+        } else {
+            auto certificates = std::make_unique<TTestCertificates>();
+            if (certificates->Make(&failure))
+                made = std::move(certificates);
+        }
+    }
+    if (whyNot)
+        *whyNot = failure;
+    return made.get();
+}
+
+bool TTestCertificates::Make(QString* error) {
+    if (!m_dir.isValid()) {
+        *error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    const QString dir = m_dir.path();
+    if (!WriteFile(Path("server.ext"),
+                   "subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n") ||
+        !WriteFile(Path("client.ext"), "extendedKeyUsage=clientAuth\n")) {
+        *error = QStringLiteral("cannot write the certificate extensions");
+        return false;
+    }
+    const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    const QList<QStringList> steps{
+        QStringList{"req", "-x509"} + ec +
+            QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
+                        "/CN=OrvQ Payroll Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+                        "-addext", "keyUsage=critical,keyCertSign,cRLSign"},
+        QStringList{"req"} + ec +
+            QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost"},
+        QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                    "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile",
+                    "server.ext"},
+        QStringList{"req"} + ec +
+            QStringList{"-keyout", "client.key", "-out", "client.csr", "-subj",
+                        "/CN=OrvQ Payroll Test Client"},
+        QStringList{"x509", "-req", "-in", "client.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
+                    "-CAcreateserial", "-out", "client.pem", "-days", "2", "-extfile",
+                    "client.ext"},
+    };
+    for (const QStringList& step : steps) {
+        if (!RunOpenssl(dir, step, error))
+            return false;
+    }
+    const QByteArray bundle =
+        testsupport::ReadFile(Path("client.pem")) + testsupport::ReadFile(Path("client.key"));
+    if (!WriteFile(Path("client-bundle.pem"), bundle)) {
+        *error = QStringLiteral("cannot write the client bundle");
+        return false;
+    }
+    return true;
+}
+
+IRedirectionPtr TestRedirection(const TTestCertificates& certificates) {
+    const QString queries =
+        qEnvironmentVariable("ORVQ_SOURCE_DIR") + QStringLiteral("/data/queries");
+    return std::make_shared<TGenericRedirection>(
+        TRedirectionEntries{{QStringLiteral("Queries"), queries}},
+        TRedirectionEntries{{QStringLiteral("Certificate"), certificates.Path("client-bundle.pem")},
+                            {QStringLiteral("ServerCA"), certificates.Path("ca.pem")}},
+        TRedirectionPlaces{}, QString());
+}
+
+QJsonObject Result(const QJsonValue& value) {
+    return QJsonObject{{QStringLiteral("result"), value}};
+}
+QJsonObject Fault(int code, const QString& text) {
+    return QJsonObject{{QStringLiteral("fault"), QJsonArray{code, text}}};
+}
+QJsonObject Base64(const QString& text) {
+    return QJsonObject{{QStringLiteral("$b64"), text}};
+}
+QJsonObject RawBody(const QString& body) {
+    return QJsonObject{{QStringLiteral("body"), body}};
+}
+QJsonObject HttpStatus(int status) {
+    return QJsonObject{{QStringLiteral("status"), status}};
+}
+
+QJsonObject BaseScript(const QStringList& sessions) {
+    QJsonArray connects;
+    for (const QString& session : sessions)
+        connects.append(Result(QJsonObject{{QStringLiteral("SESSION"), session}}));
+    return QJsonObject{{QStringLiteral("orv.sb.connect"), connects},
+                       {QStringLiteral("orv.disconnect"), QJsonArray{Result(true)}}};
+}
+
+bool TStubServer::Start(const TTestCertificates& certificates, const QJsonObject& script,
+                        QString* error, bool requireClientCertificate) {
+    if (!m_dir.isValid() ||
+        !WriteFile(m_dir.filePath(QStringLiteral("script.json")), QJsonDocument(script).toJson())) {
+        *error = QStringLiteral("cannot write the server script");
+        return false;
+    }
+    QStringList args{qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                         QStringLiteral("/tests/payroll/orv_stub_server.py"),
+                     m_dir.filePath(QStringLiteral("script.json")),
+                     m_dir.filePath(QStringLiteral("calls.jsonl")), certificates.Path("server.pem"),
+                     certificates.Path("server.key")};
+    if (requireClientCertificate)
+        args << certificates.Path("ca.pem");
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral("python3"), args);
+    if (!m_process.waitForStarted(10000) || !m_process.waitForReadyRead(20000)) {
+        *error = QStringLiteral("the stub server did not start");
+        return false;
+    }
+    m_port = m_process.readLine().trimmed().toInt();
+    return m_port > 0;
+}
+
+TStubServer::~TStubServer() {
+    m_process.kill();
+    m_process.waitForFinished(5000);
+}
+
+QJsonArray TStubServer::Calls() const {
+    QFile f(m_dir.filePath(QStringLiteral("calls.jsonl")));
+    QJsonArray calls;
+    if (!f.open(QIODevice::ReadOnly))
+        return calls;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty())
+            calls.append(QJsonDocument::fromJson(line).object());
+    }
+    return calls;
+}
+
+QStringList TStubServer::Methods() const {
+    QStringList methods;
+    for (const QJsonValue& call : Calls())
+        methods << call.toObject().value(QStringLiteral("method")).toString();
+    return methods;
+}
+
+int TStubServer::CountOf(const QString& method) const {
+    return int(Methods().count(method));
+}
+
+TOrvAPIConnectionParam TStubServer::Param(const QString& username) const {
+    TOrvAPIConnectionParam param;
+    param.APIServerAddress = QStringLiteral("localhost");
+    param.APIServerPort = m_port;
+    param.Username = username;
+    param.Password = QStringLiteral("secret");
+    return param;
+}
+
+TOrvWaitResult TScriptedWaitWindow::Execute(const QString& title, const QString& message,
+                                            std::function<void()> closeRequested) {
+    ++Executions;
+    Title = title;
+    Message = message;
+    m_closeRequested = std::move(closeRequested);
+    m_result = owrNone;
+    m_running = true;
+    // A safety net for a broken test, not a timing: a hung dialog fails.
+    const QDeadlineTimer deadline(60000);
+    // Wakes the loop to look at PressCancelWhen while nothing else happens.
+    QTimer heartbeat;
+    heartbeat.start(20);
+    while (m_running) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (m_running && PressCancelWhen && PressCancelWhen()) {
+            PressCancelWhen = nullptr;
+            m_closeRequested();
+        }
+        if (deadline.hasExpired()) {
+            QTest::qFail("the report wait window was never closed", __FILE__, __LINE__);
+            return owrNone;
+        }
+    }
+    return m_result;
+}
+
+void TScriptedWaitWindow::Done(TOrvWaitResult result) {
+    m_result = result;
+    m_running = false;
+}
+
+bool TScriptedWaitWindow::ConfirmYesNo(const QString& question) {
+    Questions << question;
+    if (Answers.isEmpty()) {
+        QTest::qFail("a question was asked that the test did not script", __FILE__, __LINE__);
+        return false;
+    }
+    return Answers.takeFirst();
+}
+
+} // namespace orvtest
