@@ -15,6 +15,8 @@
 struct TSentJournals {
     std::vector<TQBJournalEntryAdd> Adds;
     int RequestSets = 0;
+    // Answers of journal entry adds lose the entry, as a broken answer would.
+    bool DropAddedEntry = false;
 };
 
 class TRecordingSessionManager : public IQBSessionManager {
@@ -37,7 +39,14 @@ public:
         for (int i = 0; i < request.Count(); ++i)
             if (const auto* add = std::get_if<TQBJournalEntryAdd>(&request.At(i).Body))
                 m_sent->Adds.push_back(*add);
-        return m_inner->DoRequests(request);
+        auto response = m_inner->DoRequests(request);
+        if (!m_sent->DropAddedEntry)
+            return response;
+        std::vector<TQBResponse> responses = response->ResponseList();
+        for (TQBResponse& r : responses)
+            if (r.Kind == TQBRequestKind::JournalEntryAdd)
+                r.Detail = std::monostate();
+        return std::make_unique<TMsgSetResponse>(response->ToXMLString(), std::move(responses));
     }
     void EndSession() override { m_inner->EndSession(); }
     void CloseConnection() override { m_inner->CloseConnection(); }

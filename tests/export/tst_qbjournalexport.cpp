@@ -53,6 +53,7 @@ private Q_SLOTS:
     void linesByNameWithCustomers();
     void recordsWithBothOrNoAmounts();
     void clearMarksTheEntry();
+    void clearWithoutTheAddedEntry();
     void unbalancedEntryRefused();
     void unknownAccountNumberFailsBeforeSending();
 };
@@ -315,6 +316,23 @@ void TestQBJournalExport::clearMarksTheEntry() {
         ExportJournal(*qb, records, param);
         QCOMPARE(sandbox.JournalEntries().at(0).Cleared, clear ? u"Cleared"_s : u"NotCleared"_s);
     }
+}
+
+void TestQBJournalExport::clearWithoutTheAddedEntry() {
+    TQBGLExportParam param = Param(true);
+    param.Clear = true;
+    const TGLRecordArray records =
+        Journal({"HLB1,20240308,6510,10.00,", "HLB1,20240308,2110,,10.00"}, param);
+    TGLSandbox sandbox;
+    sandbox.Sent->DropAddedEntry = true;
+    TRecordingLogger log;
+    auto qb = sandbox.Connect(log.LoggerPtr());
+    QVERIFY_THROWS_EXCEPTION(EQBError, ExportJournal(*qb, records, param));
+    QCOMPARE(Texts(log.Sink().OfKind(lmException)),
+             QStringList{u"QuickBooks did not return the journal entry it created, so it cannot "
+                         u"be marked cleared."_s});
+    // The entry was created; only the clearing is missing.
+    QCOMPARE(sandbox.JournalEntries().at(0).Cleared, u"NotCleared"_s);
 }
 
 void TestQBJournalExport::unbalancedEntryRefused() {
