@@ -1,13 +1,12 @@
 // The reports of the sandbox payroll service read by the program's own
 // parsers: what the service writes must be what the checks and GL runs accept.
+#include "PaySandboxReport.h"
 #include "RecordingLogSink.h"
 #include "base/RegionalSettings.h"
 #include "base/ztExceptions.h"
 #include "reports/OrvGLParser.h"
 #include "reports/orvchecksparser.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 
 namespace {
@@ -15,22 +14,6 @@ namespace {
 // PR_NBR 10091: run 1 of 3/8/2024 in company 34; 10101 the week after;
 // 10121 the last Friday of March (agency checks); 10062 marked "Problem:
 // unknown employee"; 10031 holds a manual check.
-QString SandboxReport(const QStringList& args, QString* error) {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (python.isEmpty()) {
-        *error = QStringLiteral("python3 not found");
-        return {};
-    }
-    QProcess p;
-    p.start(python, QStringList{qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                QStringLiteral("/sandbox/payroll/orvq_paysandbox.py")} +
-                        args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        *error = QString::fromUtf8(p.readAllStandardError());
-        return {};
-    }
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 Currency Sum(const TCheckRecords& records) {
     Currency total;
@@ -100,7 +83,7 @@ void TestPaySandboxReports::employeeChecksParse() {
     QFETCH(QDate, from);
     QFETCH(QDate, to);
     QFETCH(QString, lastName);
-    const QString text = Report({"--print-report", "1910", "--payrolls", payrolls});
+    const QString text = Report({"1910", "--payrolls", payrolls});
     QVERIFY(!text.isEmpty());
 
     const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, crkEither);
@@ -119,14 +102,14 @@ void TestPaySandboxReports::employeeChecksParse() {
 }
 
 void TestPaySandboxReports::agencyChecksParseOrAreEmpty() {
-    const TCheckRecords records = ParseChecksReport(
-        m_log->Logger(), Report({"--print-report", "1911", "--payrolls", "10121"}), crkAgency);
+    const TCheckRecords records =
+        ParseChecksReport(m_log->Logger(), Report({"1911", "--payrolls", "10121"}), crkAgency);
     QCOMPARE(int(records.size()), 3);
     QCOMPARE(records[0].Payee, QString("Internal Revenue Service"));
     QCOMPARE(records[0].CheckDate, QDate(2024, 3, 29));
     QVERIFY(records[0].Memo.contains(u','));
 
-    const QString empty = Report({"--print-report", "1911", "--payrolls", "10091"});
+    const QString empty = Report({"1911", "--payrolls", "10091"});
     QVERIFY(!empty.isEmpty());
     try {
         ParseChecksReport(m_log->Logger(), empty, crkEither);
@@ -144,7 +127,7 @@ void TestPaySandboxReports::journalLayoutsParseToTheSameRecords_data() {
 
 void TestPaySandboxReports::journalLayoutsParseToTheSameRecords() {
     QFETCH(QStringList, options);
-    const QStringList base = QStringList{"--print-report", "348", "--payrolls", "10031"} + options;
+    const QStringList base = QStringList{"348", "--payrolls", "10031"} + options;
     const TQBGLExportParam param;
     const TGLRecordArray csv = ParseGLJournal(m_log->Logger(), Report(base), param);
     const TGLRecordArray fixed =
@@ -172,8 +155,8 @@ void TestPaySandboxReports::netPayOfTheChecksIsTheJournalsNetPayCredit_data() {
 
 void TestPaySandboxReports::netPayOfTheChecksIsTheJournalsNetPayCredit() {
     QFETCH(QString, payroll);
-    const TCheckRecords checks = ParseChecksReport(
-        m_log->Logger(), Report({"--print-report", "1910", "--payrolls", payroll}), crkEmployee);
+    const TCheckRecords checks =
+        ParseChecksReport(m_log->Logger(), Report({"1910", "--payrolls", payroll}), crkEmployee);
 
     // Split billing with class parsing: expense lines carry classes, the
     // net pay line (account 1010) does not.
@@ -181,8 +164,7 @@ void TestPaySandboxReports::netPayOfTheChecksIsTheJournalsNetPayCredit() {
     param.GLTagParsing = gtpAssignClass;
     param.DelimiterInGLTag = QStringLiteral("-");
     const TGLRecordArray journal = ParseGLJournal(
-        m_log->Logger(),
-        Report({"--print-report", "348", "--payrolls", payroll, "--billing-by-dbdt"}), param);
+        m_log->Logger(), Report({"348", "--payrolls", payroll, "--billing-by-dbdt"}), param);
     Currency netPay;
     int classLines = 0;
     for (const TGLRecord& r : journal) {
