@@ -188,12 +188,11 @@ def tls_context(certs_dir, openssl="openssl"):
 
 
 def print_report(data, args):
-    numbers = [int(n) for n in args.payrolls.split(",") if n.strip()]
     payrolls = []
-    for n in numbers:
-        if n not in data.payroll_by_nbr:
-            raise SystemExit(f"orvq_paysandbox: payroll {n} not found")
-        payrolls.append(data.payroll_by_nbr[n])
+    for text in args.payrolls.split(","):
+        if not text.strip().isdigit() or int(text) not in data.payroll_by_nbr:
+            raise ValueError(f"payroll '{text.strip()}' not found")
+        payrolls.append(data.payroll_by_nbr[int(text)])
     if args.print_report == 1910:
         text = paysandbox_reports.employee_checks(data, payrolls)
     elif args.print_report == 1911:
@@ -202,7 +201,7 @@ def print_report(data, args):
         text = paysandbox_reports.journal(data, payrolls, args.format, args.exclude_manual_checks,
                                           args.billing_by_dbdt)
     else:
-        raise SystemExit(f"orvq_paysandbox: unknown report S{args.print_report}")
+        raise ValueError(f"unknown report S{args.print_report}")
     sys.stdout.buffer.write(text.encode("utf-8"))
 
 

@@ -590,6 +590,38 @@ class ServerTests(unittest.TestCase):
         hanging.close()
 
 
+class CommandLineTests(unittest.TestCase):
+    def run_sandbox(self, *args):
+        return subprocess.run([sys.executable, os.path.join(SANDBOX, "orvq_paysandbox.py")] + list(args),
+                              capture_output=True, text=True, timeout=60)
+
+    def test_prints_a_report_as_the_service_would_send_it(self):
+        done = self.run_sandbox("--print-report", "1911", "--payrolls", "10091")
+        self.assertEqual((done.returncode, done.stdout), (0, ',"Payroll Agency",,,\n'))
+
+    def test_refuses_bad_arguments_with_a_reason(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            broken = os.path.join(tmp, "broken.json")
+            with open(broken, "w") as f:
+                f.write("{not json")
+            rows = {
+                "unknown payroll": (["--print-report", "1910", "--payrolls", "10093"], "payroll '10093' not found"),
+                "payroll not a number": (["--print-report", "1910", "--payrolls", "10091,x"], "payroll 'x'"),
+                "no payroll": (["--print-report", "1910"], "payroll '' not found"),
+                "unknown report": (["--print-report", "1912", "--payrolls", "10091"], "unknown report S1912"),
+                "journal layout unknown": (["--print-report", "348", "--payrolls", "10091", "--format", "3"],
+                                           "unknown journal format 3"),
+                "unreadable description": (["--data", broken, "--print-report", "1910"], "cannot read"),
+                "no certificates folder": ([], "--certs is required"),
+                "bad user": (["--certs", tmp, "--user", "nopassword"], "NAME[@DOMAIN]:PASSWORD"),
+            }
+            for name, (args, reason) in rows.items():
+                with self.subTest(name):
+                    done = self.run_sandbox(*args)
+                    self.assertEqual(done.returncode, 2)
+                    self.assertIn(reason, done.stderr)
+
+
 @unittest.skipUnless(HAVE_OPENSSL, "openssl is needed for the certificates")
 class CertificateTests(unittest.TestCase):
     def test_made_once_and_remade_when_one_is_missing(self):
