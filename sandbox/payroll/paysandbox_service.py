@@ -41,6 +41,7 @@ MAX_SESSIONS = 1000
 MAX_TASKS_PER_USER = 100
 MAX_PAYROLLS_PER_REPORT = 1000
 MAX_CALL_LOG = 1000
+MAX_LOGGED_BYTES = 64 * 1024
 
 CONTROL_PREFIX = "sandbox."
 
@@ -292,7 +293,7 @@ class Service:
     def _log_call(self, method, params):
         session = params[0] if method != "orv.sb.connect" and params and isinstance(params[0], str) else ""
         args = list(params[1:]) if method != "orv.sb.connect" else list(params[:2])
-        self.call_log.append({"method": method, "session": session, "params": args})
+        self.call_log.append({"method": method, "session": session, "params": _loggable(args)})
         del self.call_log[:-MAX_CALL_LOG]
 
     def _session(self, params):
@@ -565,6 +566,23 @@ class Service:
         "orv.taskQueue.orvXImport": _orvx_import,
         "orv.taskQueue.getOrvXImportResults": _orvx_results,
     }
+
+
+def _loggable(value):
+    """VALUE as the call log keeps it: bounded, and writable as XML-RPC."""
+    if isinstance(value, xmlrpc.client.Binary):
+        return value if len(value.data) <= MAX_LOGGED_BYTES else xmlrpc.client.Binary(value.data[:MAX_LOGGED_BYTES])
+    if isinstance(value, dict):
+        return {k: _loggable(v) for k, v in value.items()}
+    if isinstance(value, list):
+        return [_loggable(v) for v in value]
+    if value is None:
+        return ""
+    if type(value) is int and not -2**31 <= value < 2**31:
+        return str(value)
+    if isinstance(value, str) and len(value) > MAX_LOGGED_BYTES:
+        return value[:MAX_LOGGED_BYTES]
+    return value
 
 
 def _is_number(text):

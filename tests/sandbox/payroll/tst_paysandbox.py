@@ -403,6 +403,16 @@ class ServiceTests(unittest.TestCase):
         with self.assertRaises(xmlrpc.client.Fault):
             self.service.call("sandbox.answerNext", ["teapot"])
 
+    def test_call_log_keeps_what_it_can_send_back(self):
+        big = xmlrpc.client.Binary(b"x" * (svc.MAX_LOGGED_BYTES + 1))
+        with self.assertRaises(xmlrpc.client.Fault):
+            self.call("orv.runQBQuery", big, None, {"n": 2**40})
+        [entry] = [c for c in self.service.call("sandbox.calls", []) if c["method"] == "orv.runQBQuery"]
+        self.assertEqual(entry["session"], self.sid)
+        self.assertEqual(len(entry["params"][0].data), svc.MAX_LOGGED_BYTES)
+        self.assertEqual(entry["params"][1:], ["", {"n": str(2**40)}])
+        xmlrpc.client.dumps((self.service.call("sandbox.calls", []),), methodresponse=True)
+
     def test_calls_no_workflow_makes(self):
         self.assertFault(841, "No client", "orv.legacy.postTableChanges", {"x": 1})
         self.assertFault(840, "Client 99", "orv.sb.openClient", 99)

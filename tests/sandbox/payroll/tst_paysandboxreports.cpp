@@ -7,6 +7,7 @@
 #include "reports/OrvGLParser.h"
 #include "reports/orvchecksparser.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void cleanup();
     void employeeChecksParse_data();
     void employeeChecksParse();
+    void namesWithSpacesCommasAndQuotesSurvive();
     void agencyChecksParseOrAreEmpty();
     void journalLayoutsParseToTheSameRecords_data();
     void journalLayoutsParseToTheSameRecords();
@@ -99,6 +101,32 @@ void TestPaySandboxReports::employeeChecksParse() {
         directDeposits += r.CheckNumber.size() == 8 ? 1 : 0;
     }
     QVERIFY(directDeposits > 0);
+}
+
+void TestPaySandboxReports::namesWithSpacesCommasAndQuotesSurvive() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile description(dir.filePath(QStringLiteral("company.json")));
+    QVERIFY(description.open(QIODevice::WriteOnly));
+    description.write(R"({"company": "Names", "classes": [{"name": "Main"}], "employees": [
+        {"firstName": "Mary Ann", "middleName": "B.", "lastName": "O'Neil, Jr."},
+        {"firstName": "Li \"Lee\"", "lastName": "Wei"},
+        {"firstName": "Jos\u00e9", "middleName": "\u00c9", "lastName": "Garc\u00eda"}]})");
+    description.close();
+
+    const TCheckRecords records = ParseChecksReport(
+        m_log->Logger(), Report({"1910", "--payrolls", "10001", "--data", description.fileName()}),
+        crkEmployee);
+    QCOMPARE(int(records.size()), 3);
+    QCOMPARE(records[0].FirstName, QString("Mary Ann"));
+    QCOMPARE(records[0].MiddleInitial, QString("B"));
+    QCOMPARE(records[0].LastName, QString("O'Neil, Jr."));
+    QCOMPARE(records[1].FirstName, QString("Li \"Lee\""));
+    QCOMPARE(records[1].MiddleInitial, QString());
+    QCOMPARE(records[2].FirstName, QString::fromUtf8("Jos\u00e9"));
+    QCOMPARE(records[2].MiddleInitial, QString::fromUtf8("\u00c9"));
+    QCOMPARE(records[2].LastName, QString::fromUtf8("Garc\u00eda"));
+    QCOMPARE(records[0].Memo, QString("Pay period 12/29/2023 - 01/04/2024"));
 }
 
 void TestPaySandboxReports::agencyChecksParseOrAreEmpty() {
