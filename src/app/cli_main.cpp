@@ -1,5 +1,6 @@
 // orvq-cli: the exports of Orvane QB Export for scripts (see --help).
 #include "CliSupport.h"
+#include "ConsoleTerminal.h"
 
 #include "settings/RegionalSettingsGroup.h"
 
@@ -13,7 +14,9 @@ int main(int argc, char** argv) {
     QTextStream in(stdin);
     const IztSettingsPtr settings = MainProgramSettings();
     LoadRegionalSettings(*settings);
-    TCliEnvironment env{out, err, &in, settings, &MainProgramCompanyFile};
+    // Questions are asked only at a terminal; in batch use they are answered No.
+    TCliEnvironment env{out, err, StdinIsTerminal() ? &in : nullptr, settings,
+                        &MainProgramCompanyFile};
     const int code = RunOrvqCli(QCoreApplication::arguments().mid(1), env);
     out.flush();
     err.flush();

@@ -39,7 +39,7 @@ private Q_SLOTS:
 
 private:
     // Runs orvq-cli gl on the sandbox company; stdin is closed at once.
-    TCliResult Gl(QStringList args);
+    TCliResult Gl(QStringList args, const QByteArray& input = QByteArray());
 
     QTemporaryDir m_home;
     QString m_program;
@@ -65,7 +65,7 @@ void TestCliGL::cleanup() {
     m_sandbox.reset();
 }
 
-TCliResult TestCliGL::Gl(QStringList args) {
+TCliResult TestCliGL::Gl(QStringList args, const QByteArray& input) {
     args.prepend(u"gl"_s);
     args << u"--company-file"_s << m_sandbox->CompanyFile();
     QProcess process;
@@ -74,6 +74,7 @@ TCliResult TestCliGL::Gl(QStringList args) {
     env.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
     process.setProcessEnvironment(env);
     process.start(m_program, args);
+    process.write(input);
     process.closeWriteChannel();
     TCliResult result;
     if (!process.waitForFinished(120000)) {
@@ -106,8 +107,8 @@ void TestCliGL::samplesThenDuplicateQuestion() {
     QCOMPARE(entries.size(), size_t(1));
     QCOMPARE(entries[0].Lines.size(), size_t(9));
 
-    // Without input the question is answered No.
-    r = Gl({u"--file"_s, file});
+    // Without a terminal the question is answered No, even when piped input says yes.
+    r = Gl({u"--file"_s, file}, "y\n");
     QCOMPARE(r.ExitCode, 1);
     QVERIFY2(r.Out.contains(question + u" [y/N] "_s), qPrintable(r.Out));
     QCOMPARE(r.Err, u"Error: Operation was aborted by user\n"_s);

@@ -1,0 +1,7 @@
+#include "ConsoleTerminal.h"
+
+#include <unistd.h>
+
+bool StdinIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
