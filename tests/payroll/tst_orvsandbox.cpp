@@ -1,0 +1,439 @@
+// The payroll client against the sandbox payroll service over real HTTPS:
+// log-in variants, the stored queries into linked tables, report tasks from
+// start to delete through the direct report source, reconnection, cancel,
+// task failure and fault texts.
+#include "OrvTestSupport.h"
+#include "RecordingLogSink.h"
+
+#include "base/vlxClasses.h"
+#include "base/vlxDeferredCall.h"
+#include "payroll/OrvDirectReportSource.h"
+#include "payroll/OrvPayrollLists.h"
+#include "payroll/xmlrpc/XmlRpcTransport.h"
+
+#include <QStandardPaths>
+#include <QtTest>
+
+using namespace orvtest;
+
+namespace {
+
+class TNoProgress : public IProgressIndicator {
+public:
+    void StartProgress(const QString&, int) override {}
+    void SetProgress(int) override {}
+    void EndProgress() override {}
+};
+
+// Hands the fetch the test's scripted window.
+class TWindowRef : public IOrvReportWaitWindow {
+public:
+    explicit TWindowRef(TScriptedWaitWindow& window) : m_window(window) {}
+    TOrvWaitResult Execute(const QString& title, const QString& message,
+                           std::function<void()> closeRequested) override {
+        return m_window.Execute(title, message, std::move(closeRequested));
+    }
+    void Done(TOrvWaitResult result) override { m_window.Done(result); }
+    bool ConfirmYesNo(const QString& question) override { return m_window.ConfirmYesNo(question); }
+
+private:
+    TScriptedWaitWindow& m_window;
+};
+
+} // namespace
+
+class TestOrvSandbox : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void logIn_data();
+    void logIn();
+    void listsFromStoredQueries();
+    void checksReportFromStartToDelete_data();
+    void checksReportFromStartToDelete();
+    void glReportCarriesOptions();
+    void reconnectsOnceNotTwice();
+    void cancelDeletesTask();
+    void taskFailure();
+    void faultTexts_data();
+    void faultTexts();
+
+private:
+    IRpcResultPtr Control(const QString& method,
+                          const std::function<void(IRpcFunction&)>& params = {});
+    QStringList CalledMethods();
+    int LiveTasks();
+    TOrvAPIConnectionParam Param(const QString& user = QStringLiteral("demo"),
+                                 const QString& password = QStringLiteral("demo")) const;
+    TOrvAPIEnvironment Environment() const;
+    TOrvPayrollsDef SelectMarch8();
+    std::unique_ptr<TOrvDirectReportSource> Source(TScriptedWaitWindow& window);
+
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    int m_port = 0;
+    TRpcTransportSettings m_control;
+    std::unique_ptr<TRecordingLogger> m_log;
+    QStringList m_displayed;
+};
+
+void TestOrvSandbox::initTestCase() {
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        QSKIP("python3 and openssl are needed");
+    QVERIFY(m_dir.isValid());
+    m_server.setProcessChannelMode(QProcess::SeparateChannels);
+    m_server.setStandardErrorFile(QProcess::nullDevice());
+    m_server.start(python, {qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
+                            "--port", "0", "--task-delay", "0", "--watch-stdin", "--certs",
+                            m_dir.filePath("certs")});
+    while (!m_server.canReadLine())
+        QVERIFY2(m_server.waitForReadyRead(60000), "the sandbox did not start");
+    bool ok = false;
+    m_port = m_server.readLine().trimmed().toInt(&ok);
+    QVERIFY(ok);
+    m_control.Host = QStringLiteral("127.0.0.1");
+    m_control.Port = m_port;
+    m_control.UseTls = true;
+    m_control.CertificateFile = m_dir.filePath("certs/client.pem");
+    m_control.RootCertificateFile = m_dir.filePath("certs/server-ca.pem");
+}
+
+void TestOrvSandbox::cleanupTestCase() {
+    if (m_server.state() == QProcess::NotRunning)
+        return;
+    m_server.closeWriteChannel();
+    QVERIFY(m_server.waitForFinished(60000));
+}
+
+void TestOrvSandbox::init() {
+    QVERIFY(!Control(QStringLiteral("sandbox.reset"))->IsError());
+    m_log = std::make_unique<TRecordingLogger>();
+    m_displayed.clear();
+    SetDeferredCallErrorHandler([this](const QString& message) { m_displayed << message; });
+}
+
+void TestOrvSandbox::cleanup() {
+    QCoreApplication::processEvents();
+    SetDeferredCallErrorHandler(nullptr);
+    m_log.reset();
+}
+
+IRpcResultPtr TestOrvSandbox::Control(const QString& method,
+                                      const std::function<void(IRpcFunction&)>& params) {
+    TRpcCaller caller(m_control);
+    IRpcFunctionPtr call = NewRpcFunction();
+    call->SetMethodName(method);
+    if (params)
+        params(*call);
+    return caller.ExecuteCall(call);
+}
+
+QStringList TestOrvSandbox::CalledMethods() {
+    QStringList methods;
+    const IRpcArrayPtr calls = Control(QStringLiteral("sandbox.calls"))->AsArray();
+    for (int i = 0; i < calls->Count(); ++i)
+        methods << calls->Item(i)->AsStruct()->Key(QStringLiteral("method"))->AsString();
+    return methods;
+}
+
+int TestOrvSandbox::LiveTasks() {
+    return Control(QStringLiteral("sandbox.tasks"))->AsArray()->Count();
+}
+
+TOrvAPIConnectionParam TestOrvSandbox::Param(const QString& user, const QString& password) const {
+    TOrvAPIConnectionParam param;
+    param.APIServerAddress = QStringLiteral("127.0.0.1");
+    param.APIServerPort = m_port;
+    param.Username = user;
+    param.Password = password;
+    return param;
+}
+
+TOrvAPIEnvironment TestOrvSandbox::Environment() const {
+    TOrvAPIEnvironment environment;
+    environment.Redirection = std::make_shared<TGenericRedirection>(
+        TRedirectionEntries{{QStringLiteral("Queries"), qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                                            QStringLiteral("/data/queries")}},
+        TRedirectionEntries{{QStringLiteral("Certificate"), m_dir.filePath("certs/client.pem")},
+                            {QStringLiteral("ServerCA"), m_dir.filePath("certs/server-ca.pem")}},
+        TRedirectionPlaces{}, QString());
+    environment.IdleTimeoutMs = 30000;
+    return environment;
+}
+
+// Company 34 of client 12, run 1 of 3/8/2024 (payroll 10091), chosen through
+// the lists as the page would.
+TOrvPayrollsDef TestOrvSandbox::SelectMarch8() {
+    TOrvPayrollLists lists(Environment().Redirection);
+    {
+        auto connection = CreateOrvAPIConnection(Param(), m_log->LoggerPtr(), Environment());
+        TNoProgress progress;
+        lists.LoadPayrolls(*connection, progress, QDate(2024, 3, 8), QDate(2024, 3, 8));
+    }
+    if (!lists.Ready())
+        return {};
+    TMemTable& payrolls = *lists.Payrolls();
+    for (int i = 0; i < payrolls.RecordCount(); ++i) {
+        payrolls.SetRecNo(i);
+        if (payrolls.Value(QStringLiteral("PR_NBR")).toInt() == 10091)
+            return lists.GetSelectedPayrolls({payrolls.Bookmark()});
+    }
+    return {};
+}
+
+std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedWaitWindow& window) {
+    const TOrvPayrollsDef selection = SelectMarch8();
+    Control(QStringLiteral("sandbox.reset"));
+    TOrvDirectReportSourceServices services;
+    services.ConnectionParam = [this] { return Param(); };
+    services.SelectedPayrolls = [selection] { return selection; };
+    services.CreateWaitWindow = [&window] { return std::make_unique<TWindowRef>(window); };
+    services.Environment = Environment();
+    services.Timings.StartDelayMs = 0;
+    services.Timings.PollIntervalMs = 5;
+    return std::make_unique<TOrvDirectReportSource>(m_log->LoggerPtr(), services);
+}
+
+void TestOrvSandbox::logIn_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("user") << "demo"
+                          << "demo"
+                          << "";
+    QTest::newRow("user at domain") << "clerk@harbor"
+                                    << "clerk"
+                                    << "";
+    QTest::newRow("domain user without domain")
+        << "clerk"
+        << "clerk"
+        << "Orvane server returned error: (800) Invalid user name, domain or password. ";
+    QTest::newRow("wrong password")
+        << "demo"
+        << "Demo"
+        << "Orvane server returned error: (800) Invalid user name, domain or password. ";
+}
+
+void TestOrvSandbox::logIn() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, error);
+    try {
+        auto connection =
+            CreateOrvAPIConnection(Param(user, password), m_log->LoggerPtr(), Environment());
+        QVERIFY2(error.isEmpty(), "the log-in was accepted");
+        QCOMPARE(Control(QStringLiteral("sandbox.sessions"))->AsInteger(), 1);
+    } catch (const EOrvAPIError& e) {
+        QCOMPARE(e.Message(), error);
+    }
+    // Released: logged out.
+    QCOMPARE(Control(QStringLiteral("sandbox.sessions"))->AsInteger(), 0);
+}
+
+void TestOrvSandbox::listsFromStoredQueries() {
+    TOrvPayrollLists lists(Environment().Redirection);
+    auto connection = CreateOrvAPIConnection(Param(), m_log->LoggerPtr(), Environment());
+    TNoProgress progress;
+    lists.LoadPayrolls(*connection, progress, QDate(2024, 3, 1), QDate(2024, 3, 31));
+    QVERIFY(lists.Ready());
+    QCOMPARE(lists.Clients()->RecordCount(), 2);
+    QCOMPARE(lists.Clients()->Value(QStringLiteral("CL_NBR")).toInt(), 12);
+    QCOMPARE(lists.Companies()->RecordCount(), 2);
+    // Every payroll shown is the current company's and in the period.
+    for (int company = 0; company < 2; ++company) {
+        lists.Companies()->SetRecNo(company);
+        const int coNbr = lists.Companies()->Value(QStringLiteral("CO_NBR")).toInt();
+        TMemTable& payrolls = *lists.Payrolls();
+        QVERIFY(payrolls.RecordCount() > 0);
+        for (int i = 0; i < payrolls.RecordCount(); ++i) {
+            payrolls.SetRecNo(i);
+            QCOMPARE(payrolls.Value(QStringLiteral("CO_NBR")).toInt(), coNbr);
+            const QDate date = payrolls.Value(QStringLiteral("CHECK_DATE")).toDateTime().date();
+            QVERIFY2(date >= QDate(2024, 3, 1) && date <= QDate(2024, 3, 31),
+                     qPrintable(date.toString()));
+        }
+    }
+    QCOMPARE(lists.Payrolls()->Field(lists.Payrolls()->FieldByName("RUN_NUMBER")).Label(),
+             QStringLiteral("Run Number"));
+    const IRpcArrayPtr calls = Control(QStringLiteral("sandbox.calls"))->AsArray();
+    const IRpcStructPtr last = calls->Item(calls->Count() - 1)->AsStruct();
+    const IRpcStructPtr params =
+        last->Key(QStringLiteral("params"))->AsArray()->Item(2)->AsStruct();
+    QCOMPARE(params->Key(QStringLiteral("CHECK_DATE_FROM"))->AsString(),
+             QStringLiteral("3/1/2024"));
+    QCOMPARE(params->Key(QStringLiteral("CHECK_DATE_TO"))->AsString(), QStringLiteral("3/31/2024"));
+}
+
+void TestOrvSandbox::checksReportFromStartToDelete_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("number");
+    QTest::newRow("employee checks") << int(cfkEmployee) << 1910;
+    QTest::newRow("agency checks") << int(cfkAgency) << 1911;
+}
+
+void TestOrvSandbox::checksReportFromStartToDelete() {
+    QFETCH(int, kind);
+    QFETCH(int, number);
+    TScriptedWaitWindow window;
+    auto source = Source(window);
+    const TFetchedReport report = source->FetchChecksReport(TChecksFetchKind(kind));
+    QVERIFY(report.has_value());
+    QVERIFY(!report->isEmpty());
+    QCOMPARE(window.Message, QStringLiteral("Please wait while Orvane generates %1 report")
+                                 .arg(kind == cfkEmployee ? "Employee Checks" : "Agency Checks"));
+    const QStringList methods = CalledMethods();
+    QCOMPARE(methods.first(), QStringLiteral("orv.sb.connect"));
+    QCOMPARE(methods.mid(1, 2),
+             (QStringList{"orv.taskQueue.runReport", "orv.taskQueue.isTaskFinished"}));
+    QCOMPARE(
+        methods.mid(methods.size() - 3),
+        (QStringList{"orv.taskQueue.getReport", "orv.taskQueue.deleteTask", "orv.disconnect"}));
+    QCOMPARE(LiveTasks(), 0);
+    QCOMPARE(Control(QStringLiteral("sandbox.sessions"))->AsInteger(), 0);
+    const IRpcArrayPtr calls = Control(QStringLiteral("sandbox.calls"))->AsArray();
+    const IRpcArrayPtr params =
+        calls->Item(1)->AsStruct()->Key(QStringLiteral("params"))->AsArray();
+    QCOMPARE(params->Item(0)->AsInteger(), number);
+    const IRpcStructPtr reportParams = params->Item(1)->AsStruct();
+    QCOMPARE(reportParams->Key(QStringLiteral("Payrolls"))->AsArray()->Item(0)->AsInteger(), 10091);
+    QCOMPARE(params->Item(2)->AsString(), QStringLiteral("S"));
+}
+
+void TestOrvSandbox::glReportCarriesOptions() {
+    TScriptedWaitWindow window;
+    auto source = Source(window);
+    TQBGLExportParam options;
+    options.SplitBillingByDBDT = true;
+    const TFetchedReport report = source->FetchGLReport(options);
+    QVERIFY(report.has_value());
+    QVERIFY(report->contains(u','));
+    QCOMPARE(window.Message, QStringLiteral("Please wait while Orvane generates GL Report"));
+    const IRpcArrayPtr calls = Control(QStringLiteral("sandbox.calls"))->AsArray();
+    const IRpcArrayPtr params =
+        calls->Item(1)->AsStruct()->Key(QStringLiteral("params"))->AsArray();
+    QCOMPARE(params->Item(0)->AsInteger(), 348);
+    const IRpcStructPtr reportParams = params->Item(1)->AsStruct();
+    QCOMPARE(reportParams->Key(QStringLiteral("Format"))->AsInteger(), 1);
+    QCOMPARE(reportParams->Key(QStringLiteral("bExcludeManualChecks"))->AsBoolean(), false);
+    QCOMPARE(reportParams->Key(QStringLiteral("bBillingByDBDT"))->AsBoolean(), true);
+    QCOMPARE(LiveTasks(), 0);
+}
+
+void TestOrvSandbox::reconnectsOnceNotTwice() {
+    auto connection = CreateOrvAPIConnection(Param(), m_log->LoggerPtr(), Environment());
+    TOrvPayrollLists lists(Environment().Redirection);
+    const QString query = lists.QueryPath(OrvClientsQuery);
+    // The server loses the session: one new log-in, the query goes through.
+    QCOMPARE(Control(QStringLiteral("sandbox.expireSessions"))->AsInteger(), 1);
+    QCOMPARE(connection->RunQuery(query, nullptr)->RecordCount(), 2);
+    QCOMPARE(CalledMethods().count(QStringLiteral("orv.sb.connect")), 2);
+    // Lost twice within one operation: the second loss reaches the caller.
+    Control(QStringLiteral("sandbox.failNext"), [](IRpcFunction& f) {
+        f.AddItem(QStringLiteral("orv.runQBQuery"));
+        f.AddItem(810);
+        f.AddItem(QStringLiteral("Wrong session"));
+        f.AddItem(2);
+    });
+    try {
+        connection->RunQuery(query, nullptr);
+        QFAIL("a second lost session was retried");
+    } catch (const EOrvAPIError& e) {
+        QCOMPARE(e.ErrorCode(), 810);
+        QCOMPARE(e.ErrorMessage(), QStringLiteral("Wrong session"));
+    }
+    QCOMPARE(CalledMethods().count(QStringLiteral("orv.sb.connect")), 3);
+    QStringList events;
+    for (const TRecordedMessage& m : m_log->Sink().OfKind(lmEvent))
+        events << m.Message;
+    QCOMPARE(events, (QStringList{"Reconnecting to Orvane", "Reconnected to Orvane",
+                                  "Reconnecting to Orvane", "Reconnected to Orvane"}));
+}
+
+void TestOrvSandbox::cancelDeletesTask() {
+    TScriptedWaitWindow window;
+    auto source = Source(window);
+    Control(QStringLiteral("sandbox.setTaskDelay"), [](IRpcFunction& f) { f.AddItem(3600); });
+    window.Answers = {true};
+    window.PressCancelWhen = [this] {
+        return CalledMethods().contains(QStringLiteral("orv.taskQueue.isTaskFinished"));
+    };
+    const TFetchedReport report = source->FetchChecksReport(cfkEmployee);
+    QVERIFY(!report.has_value());
+    QCOMPARE(window.Questions, QStringList{"Cancel?"});
+    QCOMPARE(LiveTasks(), 0);
+    QVERIFY(!CalledMethods().contains(QStringLiteral("orv.taskQueue.getReport")));
+    QCOMPARE(m_log->Sink().OfKind(lmWarning).front().Message,
+             QStringLiteral("User cancelled operation"));
+}
+
+void TestOrvSandbox::taskFailure() {
+    TScriptedWaitWindow window;
+    auto source = Source(window);
+    Control(QStringLiteral("sandbox.setNextReport"), [](IRpcFunction& f) {
+        f.AddItem(QStringLiteral("ERROR"));
+        f.AddItem(QStringLiteral("Payroll 10091 is locked"));
+    });
+    const TFetchedReport report = source->FetchChecksReport(cfkEmployee);
+    QVERIFY(!report.has_value());
+    QCoreApplication::processEvents();
+    QCOMPARE(m_displayed, QStringList{"Report finished with errors: Payroll 10091 is locked"});
+    QCOMPARE(LiveTasks(), 0);
+}
+
+void TestOrvSandbox::faultTexts_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("fault") << "sandbox.failNext"
+                           << ""
+                           << "Orvane server returned error: (850) Unknown report: S1910. ";
+    QTest::newRow("html page") << "sandbox.answerNext"
+                               << "html"
+                               << "Orvane server returned error: (601)";
+    QTest::newRow("empty answer") << "sandbox.answerNext"
+                                  << "empty"
+                                  << "Orvane server returned error: (600)";
+    QTest::newRow("http error") << "sandbox.answerNext"
+                                << "status500"
+                                << "500";
+    QTest::newRow("hang-up") << "sandbox.answerNext"
+                             << "drop"
+                             << "";
+}
+
+void TestOrvSandbox::faultTexts() {
+    QFETCH(QString, control);
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    TScriptedWaitWindow window;
+    auto source = Source(window);
+    Control(control, [&](IRpcFunction& f) {
+        if (kind.isEmpty()) {
+            f.AddItem(QStringLiteral("orv.taskQueue.runReport"));
+            f.AddItem(850);
+            f.AddItem(QStringLiteral("Unknown report: S1910"));
+        } else {
+            f.AddItem(kind);
+            f.AddItem(QStringLiteral("orv.taskQueue.runReport"));
+        }
+    });
+    try {
+        source->FetchChecksReport(cfkEmployee);
+        QFAIL("a failed start gave a report");
+    } catch (const EztException& e) {
+        QVERIFY2(e.Message().contains(message), qPrintable(e.Message()));
+    }
+    // No task was left behind, and the session was closed.
+    QCOMPARE(LiveTasks(), 0);
+    QCOMPARE(Control(QStringLiteral("sandbox.sessions"))->AsInteger(), 0);
+    QVERIFY(!CalledMethods().contains(QStringLiteral("orv.taskQueue.isTaskFinished")));
+}
+
+QTEST_GUILESS_MAIN(TestOrvSandbox)
+#include "tst_orvsandbox.moc"
