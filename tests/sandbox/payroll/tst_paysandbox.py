@@ -330,18 +330,6 @@ class ServiceTests(unittest.TestCase):
                 self.assertFault(code, ".", "orv.taskQueue.runReport", *args)
         self.assertEqual(self.service.call("sandbox.tasks", []), [])
 
-    def test_journal_options_reach_the_report(self):
-        rows = {
-            "defaults": ({}, reports.journal(self.data, [self.payroll])),
-            "fixed width": ({"Format": 2}, reports.journal(self.data, [self.payroll], 2)),
-            "split by DBDT": ({"Format": 1, "bExcludeManualChecks": False, "bBillingByDBDT": True},
-                              reports.journal(self.data, [self.payroll], 1, False, True)),
-        }
-        for name, (options, expected) in rows.items():
-            with self.subTest(name):
-                task = self.call("orv.taskQueue.runReport", 348, params_for([self.payroll], **options), "S")
-                self.assertEqual(self.call("orv.taskQueue.getReport", task)["Report"].data.decode(), expected)
-
     def selected_columns(self, name):
         with open(os.path.join(QUERIES, name), encoding="utf-8") as f:
             select = re.search(r"SELECT\s+(.*?)\s+FROM", f.read(), re.S | re.I).group(1)

@@ -1,6 +1,7 @@
 // The sandbox payroll service through the program's own XML-RPC client over
 // HTTPS: what Python's XML-RPC writes must be what our parser and the
 // dataset conversion read.
+#include "PaySandboxServer.h"
 #include "base/ztExceptions.h"
 #include "payroll/xmlrpc/MemTable.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
@@ -8,9 +9,6 @@
 #include "payroll/xmlrpc/XmlRpcTransport.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestPaySandboxRpc : public QObject {
@@ -30,41 +28,18 @@ private:
                        const std::function<void(IRpcFunction&)>& params = {});
     QString Login();
 
-    QTemporaryDir m_dir;
-    QProcess m_server;
-    TRpcTransportSettings m_settings;
+    TPaySandboxServer m_server;
 };
 
 void TestPaySandboxRpc::initTestCase() {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (python.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+    if (!TPaySandboxServer::Available())
         QSKIP("python3 and openssl are needed");
-    QVERIFY(m_dir.isValid());
-    m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.setStandardErrorFile(QProcess::nullDevice());
-    m_server.start(python, {qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
-                            "--port", "0", "--task-delay", "0", "--watch-stdin", "--certs",
-                            m_dir.filePath("certs")});
-    while (!m_server.canReadLine())
-        QVERIFY2(m_server.waitForReadyRead(60000), "the sandbox did not start");
-    bool ok = false;
-    m_settings.Port = m_server.readLine().trimmed().toInt(&ok);
-    QVERIFY(ok);
-    m_settings.Host = QStringLiteral("127.0.0.1");
-    m_settings.UseTls = true;
-    m_settings.CertificateFile = m_dir.filePath("certs/client.pem");
-    // The client trusts the server through the sandbox CA (alias "ServerCA").
-    m_settings.RootCertificateFile = m_dir.filePath("certs/server-ca.pem");
+    QString error;
+    QVERIFY2(m_server.Start({}, &error), qPrintable(error));
 }
 
 void TestPaySandboxRpc::cleanupTestCase() {
-    if (m_server.state() == QProcess::NotRunning)
-        return;
-    // --watch-stdin: closing its input stops the server.
-    m_server.closeWriteChannel();
-    QVERIFY(m_server.waitForFinished(60000));
-    QCOMPARE(m_server.exitCode(), 0);
+    QCOMPARE(m_server.Stop(), 0);
 }
 
 void TestPaySandboxRpc::init() {
@@ -73,12 +48,7 @@ void TestPaySandboxRpc::init() {
 
 IRpcResultPtr TestPaySandboxRpc::Call(const QString& method,
                                       const std::function<void(IRpcFunction&)>& params) {
-    TRpcCaller caller(m_settings);
-    IRpcFunctionPtr call = NewRpcFunction();
-    call->SetMethodName(method);
-    if (params)
-        params(*call);
-    return caller.ExecuteCall(call);
+    return m_server.Call(method, params);
 }
 
 QString TestPaySandboxRpc::Login() {
