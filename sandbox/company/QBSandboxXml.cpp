@@ -115,7 +115,52 @@ bool Any(const TPositions& p) {
 
 TPositions MatchOnce(const TParticle& p, const QStringList& names, const TPositions& from);
 
+// True when the particle (taken once, when its own quantifier is ignored)
+// always matches exactly one element.
+bool IsSingleElement(const TParticle& p, bool ignoreOwnQuantifier = false) {
+    if (p.Quant != ' ' && !ignoreOwnQuantifier)
+        return false;
+    switch (p.Kind) {
+    case TParticle::Name:
+        return true;
+    case TParticle::Seq:
+        return p.Items.size() == 1 && IsSingleElement(p.Items.front());
+    case TParticle::Choice:
+        for (const TParticle& item : p.Items)
+            if (!IsSingleElement(item))
+                return false;
+        return true;
+    }
+    return false;
+}
+
+bool AcceptsElement(const TParticle& p, const QString& name) {
+    if (p.Kind == TParticle::Name)
+        return p.Text == name;
+    for (const TParticle& item : p.Items)
+        if (AcceptsElement(item, name))
+            return true;
+    return false;
+}
+
+// A repeated single-element particle in one left-to-right sweep, so long
+// runs of lines (a journal of thousands of lines) stay linear.
+TPositions MatchRepeatedElement(const TParticle& p, const QStringList& names,
+                                const TPositions& from) {
+    TPositions result(from.size(), 0);
+    bool reached = false; // position i reached after at least one match
+    for (size_t i = 0; i < from.size(); ++i) {
+        if (reached || (p.Quant == '*' && from[i]))
+            result[i] = 1;
+        reached = (from[i] || reached) && i < static_cast<size_t>(names.size()) &&
+                  AcceptsElement(p, names[static_cast<qsizetype>(i)]);
+    }
+    return result;
+}
+
 TPositions Match(const TParticle& p, const QStringList& names, const TPositions& from) {
+    if ((p.Quant == '*' || p.Quant == '+') && IsSingleElement(p, true))
+        return MatchRepeatedElement(p, names, from);
     switch (p.Quant) {
     case '?': {
         TPositions r = MatchOnce(p, names, from);
