@@ -15,7 +15,9 @@ inline QString SandboxReport(const QStringList& args, QString* error) {
         return {};
     }
     QProcess p;
-    p.start(python, QStringList{qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+    // -B: no bytecode caches in the source tree.
+    p.start(python, QStringList{QStringLiteral("-B"),
+                                qEnvironmentVariable("ORVQ_SOURCE_DIR") +
                                     QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
                                 QStringLiteral("--print-report")} +
                         args);

@@ -42,7 +42,8 @@ public:
         }
         m_process.setStandardErrorFile(QProcess::nullDevice());
         m_process.start(python,
-                        QStringList{qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                        QStringList{QStringLiteral("-B"),
+                                    qEnvironmentVariable("ORVQ_SOURCE_DIR") +
                                         QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
                                     QStringLiteral("--port"), QStringLiteral("0"),
                                     QStringLiteral("--task-delay"), QStringLiteral("0"),

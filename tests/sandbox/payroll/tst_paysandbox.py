@@ -21,6 +21,7 @@ SOURCE = os.environ.get("ORVQ_SOURCE_DIR") or os.path.join(os.path.dirname(os.pa
 SANDBOX = os.path.join(SOURCE, "sandbox", "payroll")
 DEMO = os.path.join(SOURCE, "data", "demo", "company.json")
 QUERIES = os.path.join(SOURCE, "data", "queries")
+sys.dont_write_bytecode = True
 sys.path.insert(0, SANDBOX)
 
 import gencerts  # noqa: E402
@@ -440,7 +441,7 @@ class ServerTests(unittest.TestCase):
     @classmethod
     def start(cls, *args):
         proc = subprocess.Popen(
-            [sys.executable, os.path.join(SANDBOX, "orvq_paysandbox.py"), "--port", "0", "--certs", cls.certs,
+            [sys.executable, "-B", os.path.join(SANDBOX, "orvq_paysandbox.py"), "--port", "0", "--certs", cls.certs,
              "--watch-stdin"] + list(args),
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         line = proc.stdout.readline()
@@ -590,7 +591,7 @@ class ServerTests(unittest.TestCase):
 
 class CommandLineTests(unittest.TestCase):
     def run_sandbox(self, *args):
-        return subprocess.run([sys.executable, os.path.join(SANDBOX, "orvq_paysandbox.py")] + list(args),
+        return subprocess.run([sys.executable, "-B", os.path.join(SANDBOX, "orvq_paysandbox.py")] + list(args),
                               capture_output=True, text=True, timeout=60)
 
     def test_prints_a_report_as_the_service_would_send_it(self):
