@@ -1,6 +1,7 @@
 #include "payroll/OrvPayrollLists.h"
 
 #include "base/RegionalSettings.h"
+#include "base/ztFormat.h"
 
 const QString OrvClientsQuery = QStringLiteral("qClList.rwq");
 const QString OrvCompaniesQuery = QStringLiteral("qCoList.rwq");
@@ -163,4 +164,42 @@ TOrvPayrollsDef TOrvPayrollLists::GetSelectedPayrolls(const QSet<TBookmark>& sel
     payrolls.GotoBookmark(current);
     payrolls.EnableControls();
     return result;
+}
+
+TOrvPayrollsDef TOrvPayrollLists::SelectByNumbers(qint32 coNbr, const QList<qint32>& prNbrs) {
+    OrvAssert(CompaniesReady() && m_payrolls != nullptr);
+    // A company belongs to one client: find its client first, so the linked
+    // company table shows it.
+    const std::unique_ptr<TMemTable>& clients = m_clients;
+    const std::unique_ptr<TMemTable>& companies = m_companies;
+    bool found = false;
+    for (int c = 0; c < clients->RecordCount() && !found; ++c) {
+        clients->SetRecNo(c);
+        for (int i = 0; i < companies->RecordCount(); ++i) {
+            companies->SetRecNo(i);
+            if (IntegerValue(*companies, QStringLiteral("CO_NBR")) == coNbr) {
+                found = true;
+                break;
+            }
+        }
+    }
+    if (!found)
+        throw EztException(
+            Format(QStringLiteral("Company %d is not in the Orvane company list"), {coNbr}));
+    if (prNbrs.isEmpty())
+        throw EztException(QStringLiteral("No payroll was chosen"));
+    QSet<TBookmark> selected;
+    QList<qint32> missing = prNbrs;
+    TMemTable& payrolls = *m_payrolls;
+    for (int i = 0; i < payrolls.RecordCount(); ++i) {
+        payrolls.SetRecNo(i);
+        if (missing.removeAll(IntegerValue(payrolls, QStringLiteral("PR_NBR"))) > 0)
+            selected.insert(payrolls.Bookmark());
+    }
+    if (!missing.isEmpty())
+        throw EztException(Format(
+            QStringLiteral("Payroll %d is not among the payrolls of company %d in the period"),
+            {missing.front(), coNbr}));
+    payrolls.First();
+    return GetSelectedPayrolls(selected);
 }

@@ -45,6 +45,12 @@ public:
     // payroll row when none of them is selected; requires Ready.
     TOrvPayrollsDef GetSelectedPayrolls(const QSet<TBookmark>& selected) const;
 
+    // The chosen company and payrolls by their internal numbers, for callers
+    // without grids (the command line): the company row becomes current, and
+    // the payrolls come in table order. Throws when a number is not in the
+    // lists; requires CompaniesReady and a payroll list.
+    TOrvPayrollsDef SelectByNumbers(qint32 coNbr, const QList<qint32>& prNbrs);
+
     // The path of a stored query file in the "Queries" folder.
     QString QueryPath(const QString& fileName) const;
 

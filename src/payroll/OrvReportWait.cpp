@@ -2,6 +2,37 @@
 
 #include "base/vlxTextUtils.h"
 
+TOrvWaitResult TOrvEventLoopWaitWindow::Execute(const QString&, const QString&,
+                                                std::function<void()> closeRequested) {
+    m_closeRequested = std::move(closeRequested);
+    m_result = owrNone;
+    m_done = false;
+    QEventLoop loop;
+    m_loop = &loop;
+    // Done may come before the loop runs (a task that fails to start).
+    if (!m_done)
+        loop.exec();
+    m_loop = nullptr;
+    m_closeRequested = nullptr;
+    return m_result;
+}
+
+void TOrvEventLoopWaitWindow::Done(TOrvWaitResult result) {
+    m_result = result;
+    m_done = true;
+    if (m_loop)
+        m_loop->quit();
+}
+
+bool TOrvEventLoopWaitWindow::ConfirmYesNo(const QString&) {
+    return AnswerToCancel;
+}
+
+void TOrvEventLoopWaitWindow::RequestClose() {
+    if (m_closeRequested && !m_done)
+        m_closeRequested();
+}
+
 TOrvReportWaitDialog::TOrvReportWaitDialog(IOrvReportWaitWindow& window,
                                            IOrvAPIConnectionPtr connection, ICommonLoggerPtr logger,
                                            TOrvReportDef report, TOrvReportWaitTimings timings)

@@ -5,6 +5,7 @@
 
 #include "payroll/OrvReportTask.h"
 
+#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -28,6 +29,26 @@ public:
     virtual void Done(TOrvWaitResult result) = 0;
     // A Yes/No question over the window; true for Yes.
     virtual bool ConfirmYesNo(const QString& question) = 0;
+};
+
+// A report wait window without widgets (the command line): runs the message
+// loop until the report is ready; RequestClose acts as the Cancel button and
+// the "Cancel?" question takes AnswerToCancel.
+class TOrvEventLoopWaitWindow : public IOrvReportWaitWindow {
+public:
+    TOrvWaitResult Execute(const QString& title, const QString& message,
+                           std::function<void()> closeRequested) override;
+    void Done(TOrvWaitResult result) override;
+    bool ConfirmYesNo(const QString& question) override;
+    void RequestClose();
+
+    bool AnswerToCancel = true;
+
+private:
+    std::function<void()> m_closeRequested;
+    QEventLoop* m_loop = nullptr;
+    TOrvWaitResult m_result = owrNone;
+    bool m_done = false;
 };
 
 struct TOrvReportWaitTimings {

@@ -156,6 +156,8 @@ private Q_SLOTS:
     void selectedPayrolls();
     void selectionFollowsCurrentCompany();
     void selectionRequiresReadiness();
+    void selectByNumbers_data();
+    void selectByNumbers();
     void reportParams();
     void reportDefinitions_data();
     void reportDefinitions();
@@ -313,6 +315,44 @@ void TestOrvPayrollLists::selectionRequiresReadiness() {
     lists.Clients()->Next(); // client 19: company 51 has no payrolls
     QVERIFY(lists.CompaniesReady());
     QVERIFY(!lists.Ready());
+}
+
+void TestOrvPayrollLists::selectByNumbers_data() {
+    QTest::addColumn<int>("coNbr");
+    QTest::addColumn<QList<int>>("prNbrs");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("two payrolls in table order")
+        << 34 << QList<int>{503, 501} << QList<int>{501, 503} << "";
+    QTest::newRow("company of the current client")
+        << 35 << QList<int>{601} << QList<int>{601} << "";
+    QTest::newRow("unknown company")
+        << 99 << QList<int>{501} << QList<int>{} << "Company 99 is not in the Orvane company list";
+    QTest::newRow("payroll of another company")
+        << 34 << QList<int>{501, 601} << QList<int>{}
+        << "Payroll 601 is not among the payrolls of company 34 in the period";
+    QTest::newRow("company without payrolls")
+        << 51 << QList<int>{501} << QList<int>{}
+        << "Payroll 501 is not among the payrolls of company 51 in the period";
+    QTest::newRow("no payroll") << 34 << QList<int>{} << QList<int>{} << "No payroll was chosen";
+}
+
+void TestOrvPayrollLists::selectByNumbers() {
+    QFETCH(int, coNbr);
+    QFETCH(QList<int>, prNbrs);
+    QFETCH(QList<int>, expected);
+    QFETCH(QString, error);
+    TOrvPayrollLists lists(QueriesIn(QStringLiteral("/q")));
+    TListConnection connection;
+    Load(lists, connection);
+    try {
+        const TOrvPayrollsDef def = lists.SelectByNumbers(coNbr, prNbrs);
+        QVERIFY2(error.isEmpty(), "the choice was accepted");
+        QCOMPARE(def.Company.CoNbr, coNbr);
+        QCOMPARE(PrNbrs(def), expected);
+    } catch (const EztException& e) {
+        QCOMPARE(e.Message(), error);
+    }
 }
 
 void TestOrvPayrollLists::reportParams() {

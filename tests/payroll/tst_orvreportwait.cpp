@@ -66,10 +66,12 @@ private Q_SLOTS:
     void pollFailure();
     void lostSessionWhilePolling();
     void failedDeleteIsSwallowed();
+    void eventLoopWindow_data();
+    void eventLoopWindow();
 
 private:
     std::unique_ptr<TStubServer> Serve(const QJsonObject& script);
-    std::optional<QString> Run(TStubServer& server, TScriptedWaitWindow& window);
+    std::optional<QString> Run(TStubServer& server, IOrvReportWaitWindow& window);
 
     const TTestCertificates* m_certificates = nullptr;
     std::unique_ptr<TRecordingLogger> m_log;
@@ -105,7 +107,7 @@ std::unique_ptr<TStubServer> TestOrvReportWait::Serve(const QJsonObject& script)
     return server;
 }
 
-std::optional<QString> TestOrvReportWait::Run(TStubServer& server, TScriptedWaitWindow& window) {
+std::optional<QString> TestOrvReportWait::Run(TStubServer& server, IOrvReportWaitWindow& window) {
     TOrvAPIEnvironment environment;
     environment.Redirection = TestRedirection(*m_certificates);
     const IOrvAPIConnectionPtr connection =
@@ -329,6 +331,42 @@ void TestOrvReportWait::failedDeleteIsSwallowed() {
     const auto logged = m_log->Sink().OfKind(lmException);
     QCOMPARE(int(logged.size()), 1);
     QCOMPARE(logged.front().Block, QStringLiteral("Deleting an Orvane task"));
+}
+
+void TestOrvReportWait::eventLoopWindow_data() {
+    QTest::addColumn<bool>("close");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("expectReport");
+    QTest::newRow("runs until the report is ready") << false << true << true;
+    QTest::newRow("close confirmed") << true << true << false;
+    QTest::newRow("close refused") << true << false << true;
+}
+
+void TestOrvReportWait::eventLoopWindow() {
+    QFETCH(bool, close);
+    QFETCH(bool, answer);
+    QFETCH(bool, expectReport);
+    auto server =
+        Serve(TaskScript(Answers({Result(false), Result(false), Result(false), Result(true)}),
+                         Report("ASCII", "R")));
+    QVERIFY(server);
+    TOrvEventLoopWaitWindow window;
+    window.AnswerToCancel = answer;
+    QTimer closer;
+    bool closed = false;
+    if (close) {
+        connect(&closer, &QTimer::timeout, [&] {
+            if (!closed && server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")) >= 1) {
+                closed = true;
+                window.RequestClose();
+            }
+        });
+        closer.start(1);
+    }
+    const std::optional<QString> result = Run(*server, window);
+    QCOMPARE(result.has_value(), expectReport);
+    QCOMPARE(closed, close);
+    QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.deleteTask")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestOrvReportWait)
