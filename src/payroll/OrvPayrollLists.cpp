@@ -1,6 +1,7 @@
 #include "payroll/OrvPayrollLists.h"
 
 #include "base/RegionalSettings.h"
+#include "base/vlxGlobalWaitIndicator.h"
 #include "base/ztFormat.h"
 
 const QString OrvClientsQuery = QStringLiteral("qClList.rwq");
@@ -202,4 +203,16 @@ TOrvPayrollsDef TOrvPayrollLists::SelectByNumbers(qint32 coNbr, const QList<qint
             {missing.front(), coNbr}));
     payrolls.First();
     return GetSelectedPayrolls(selected);
+}
+
+void TOrvPayrollLists::LoadPayrollList(const TOrvAPIConnectionParam& param,
+                                       const ICommonLoggerPtr& logger, IProgressIndicator& progress,
+                                       const QDate& from, const QDate& to,
+                                       const TOrvAPIEnvironment& environment) {
+    TWaitGuard wait(WaitIndicator(), QStringLiteral("Getting payroll list"));
+    m_payrolls.reset();
+    m_companies.reset();
+    m_clients.reset();
+    const IOrvAPIConnectionPtr connection = CreateOrvAPIConnection(param, logger, environment);
+    LoadPayrolls(*connection, progress, from, to);
 }

@@ -54,6 +54,12 @@ public:
     // The path of a stored query file in the "Queries" folder.
     QString QueryPath(const QString& fileName) const;
 
+    // The "Get Orvane payroll list" action: logs in, loads the three lists
+    // inside the wait indication "Getting payroll list", logs out.
+    void LoadPayrollList(const TOrvAPIConnectionParam& param, const ICommonLoggerPtr& logger,
+                         IProgressIndicator& progress, const QDate& from, const QDate& to,
+                         const TOrvAPIEnvironment& environment = {});
+
 private:
     IRedirectionPtr m_redirection;
     std::unique_ptr<TMemTable> m_clients;

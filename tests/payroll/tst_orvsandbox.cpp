@@ -171,11 +171,9 @@ TOrvAPIEnvironment TestOrvSandbox::Environment() const {
 // the lists as the page would.
 TOrvPayrollsDef TestOrvSandbox::SelectMarch8() {
     TOrvPayrollLists lists(Environment().Redirection);
-    {
-        auto connection = CreateOrvAPIConnection(Param(), m_log->LoggerPtr(), Environment());
-        TNoProgress progress;
-        lists.LoadPayrolls(*connection, progress, QDate(2024, 3, 8), QDate(2024, 3, 8));
-    }
+    TNoProgress progress;
+    lists.LoadPayrollList(Param(), m_log->LoggerPtr(), progress, QDate(2024, 3, 8),
+                          QDate(2024, 3, 8), Environment());
     if (!lists.Ready())
         return {};
     TMemTable& payrolls = *lists.Payrolls();
@@ -268,6 +266,14 @@ void TestOrvSandbox::listsFromStoredQueries() {
     QCOMPARE(params->Key(QStringLiteral("CHECK_DATE_FROM"))->AsString(),
              QStringLiteral("3/1/2024"));
     QCOMPARE(params->Key(QStringLiteral("CHECK_DATE_TO"))->AsString(), QStringLiteral("3/31/2024"));
+
+    // The page's action: its own connection, logged out when the lists are in.
+    connection.reset();
+    TOrvPayrollLists again(Environment().Redirection);
+    again.LoadPayrollList(Param(), m_log->LoggerPtr(), progress, QDate(2024, 3, 1),
+                          QDate(2024, 3, 31), Environment());
+    QVERIFY(again.Ready());
+    QCOMPARE(Control(QStringLiteral("sandbox.sessions"))->AsInteger(), 0);
 }
 
 void TestOrvSandbox::checksReportFromStartToDelete_data() {
