@@ -43,6 +43,9 @@ AGENCY_IRS = "Internal Revenue Service"
 AGENCY_STATE = "State Department of Revenue"
 AGENCY_UNEMPLOYMENT = "State Unemployment Fund"
 
+VOID_TYPE = "Void"
+VOIDED_CHECKS = 2
+
 PROBLEM_UNKNOWN_EMPLOYEE = "Problem: unknown employee"
 PROBLEM_MISSING_CLASS = "Problem: missing class"
 
@@ -117,6 +120,7 @@ class Check:
     employer_fica: Decimal
     unemployment: Decimal
     manual: bool
+    void: bool = False  # takes back the check of the same number
 
     @property
     def net(self):
@@ -150,6 +154,8 @@ class DemoData:
 
     def checks(self, payroll):
         """The employee checks of PAYROLL in report order."""
+        if payroll.payroll_type == VOID_TYPE:
+            return self._voids(payroll)
         employees = list(self.employees)
         if payroll.status == PROBLEM_UNKNOWN_EMPLOYEE:
             first, middle, last = UNKNOWN_EMPLOYEE
@@ -180,6 +186,18 @@ class DemoData:
             )
         return result
 
+    def _voids(self, payroll):
+        """The first two checks of the week before, taken back: every amount
+        negative, same numbers (one paper check, one direct deposit)."""
+        earlier = self.payroll_by_nbr.get(payroll.pr_nbr - 10 - payroll.run_number + 1)
+        if earlier is None:
+            return []
+        negated = []
+        for c in self.checks(earlier)[:VOIDED_CHECKS]:
+            negated.append(replace(c, gross=-c.gross, federal=-c.federal, fica=-c.fica, state=-c.state,
+                                   employer_fica=-c.employer_fica, unemployment=-c.unemployment, void=True))
+        return negated
+
     def agency_checks(self, payroll):
         """The tax deposits written with PAYROLL; none in most payrolls."""
         if not payroll.has_agency_checks:
@@ -198,6 +216,8 @@ class DemoData:
         ]
 
     def fee(self, payroll):
+        if payroll.payroll_type == VOID_TYPE:
+            return Decimal(0)
         return REGULAR_FEE if payroll.run_number == 1 else SUPPLEMENTAL_FEE
 
     def missing_class(self):
@@ -275,6 +295,8 @@ def _schedule(data, last_day):
                 runs.append((2, "Supplemental", PROBLEM_UNKNOWN_EMPLOYEE))
             elif company.slot == 1 and week % 13 == 12:
                 runs.append((2, "Supplemental", PROBLEM_MISSING_CLASS))
+            elif company.slot == 1 and week % 13 == 3:
+                runs.append((2, VOID_TYPE, "Processed"))
             elif week % 13 == 9:
                 runs.append((2, "Supplemental", "Processed"))
             for run, kind, status in runs:

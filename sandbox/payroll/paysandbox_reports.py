@@ -60,7 +60,9 @@ def employee_checks(data, payrolls):
     for payroll in payrolls:
         for check in data.checks(payroll):
             e = check.employee
-            if check.manual:
+            if check.void:
+                memo = f"Void of check {check.number}"
+            elif check.manual:
                 memo = f"Manual check {_period(payroll)}"
             elif e.direct_deposit:
                 memo = f"Direct deposit {_period(payroll)}"

@@ -166,11 +166,24 @@ class ReportTests(unittest.TestCase):
         numbers = []
         for p in self.year:
             for c in self.data.checks(p):
-                numbers.append(c.number)
+                if not c.void:
+                    numbers.append(c.number)
                 self.assertEqual(len(c.number) == 8, c.employee.direct_deposit and not c.manual, c)
                 self.assertNotIn("-", c.number)
             numbers += [a.number for a in self.data.agency_checks(p)]
         self.assertEqual(len(numbers), len(set(numbers)))
+
+    def test_void_payrolls_take_back_checks_of_the_week_before(self):
+        voids = [p for p in self.year if p.payroll_type == pdata.VOID_TYPE]
+        self.assertTrue(voids)
+        for p in voids:
+            with self.subTest(payroll=p.pr_nbr):
+                earlier = self.data.payroll_by_nbr[p.pr_nbr - 11]
+                self.assertEqual(earlier.check_date, p.check_date - datetime.timedelta(weeks=1))
+                taken_back = self.data.checks(p)
+                originals = self.data.checks(earlier)[:len(taken_back)]
+                self.assertEqual([(c.number, -c.net) for c in taken_back], [(c.number, c.net) for c in originals])
+                self.assertEqual({c.employee.direct_deposit for c in taken_back}, {False, True})
 
     def test_agency_report_is_the_placeholder_only_without_agency_checks(self):
         quiet = next(p for p in self.year if not p.has_agency_checks)

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void cleanup();
     void checksExport_data();
     void checksExport();
+    void voidPayrollVoidsTheChecksOfTheWeekBefore();
     void journalExport_data();
     void journalExport();
 
@@ -134,6 +135,25 @@ void TestPaySandboxExport::checksExport() {
     QCOMPARE(again.Errors, errors);
 }
 
+void TestPaySandboxExport::voidPayrollVoidsTheChecksOfTheWeekBefore() {
+    TQBChecksExportParam options;
+    options.CashAccount = QStringLiteral("Payroll Checking");
+    options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
+    options.IncludeDD = true;
+    auto exportPayroll = [&](const char* payroll) {
+        return ExportChecks(*Connect(),
+                            ParseChecksReport(m_log->Logger(),
+                                              Report({"1910", "--payrolls", payroll}), crkEmployee),
+                            options);
+    };
+    // 10032, marked "Void", takes back a paper check and a direct deposit of 10021.
+    QCOMPARE(exportPayroll("10021").ChecksAdded, 6);
+    const TChecksExportResult voided = exportPayroll("10032");
+    QCOMPARE(voided.ChecksVoided, 2);
+    QCOMPARE(voided.Errors + voided.DepositsAdded, 0);
+    QCOMPARE(exportPayroll("10032").ChecksAlreadyVoided, 2);
+}
+
 void TestPaySandboxExport::journalExport_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<bool>("classes");
@@ -141,6 +161,7 @@ void TestPaySandboxExport::journalExport_data() {
     QTest::newRow("plain journal") << QStringList{"--payrolls", "10091"} << false << QString();
     QTest::newRow("fixed width") << QStringList{"--payrolls", "10091", "--format", "2"} << false
                                  << QString();
+    QTest::newRow("void payroll") << QStringList{"--payrolls", "10032"} << false << QString();
     QTest::newRow("manual checks excluded")
         << QStringList{"--payrolls", "10031", "--exclude-manual-checks"} << false << QString();
     QTest::newRow("billing split into classes")
