@@ -170,7 +170,10 @@ class DemoData:
                 gross = cents(gross * Decimal("0.10"))
             manual = payroll.has_manual_check and k == len(self.employees) - 1
             # Direct deposits carry numbers of exactly eight characters.
-            number = f"{payroll.pr_nbr:05d}{k:03d}" if e.direct_deposit and not manual else f"{payroll.pr_nbr:05d}{k:02d}"
+            if e.direct_deposit and not manual:
+                number = f"{payroll.pr_nbr:05d}{k:03d}"
+            else:
+                number = f"{payroll.pr_nbr:05d}{k:02d}"
             result.append(
                 Check(
                     employee=e,
@@ -188,7 +191,8 @@ class DemoData:
 
     def _voids(self, payroll):
         """The first two checks of the week before, taken back: every amount
-        negative, same numbers (one paper check, one direct deposit)."""
+        negative, same numbers (in the demo data a paper check and a direct
+        deposit)."""
         earlier = self.payroll_by_nbr.get(payroll.pr_nbr - 10 - payroll.run_number + 1)
         if earlier is None:
             return []
