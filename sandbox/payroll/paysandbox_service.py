@@ -67,14 +67,14 @@ class User:
 DEFAULT_USERS = (User("demo", "", "demo"), User("clerk", "harbor", "clerk"))
 
 
-def parse_user(spec):
+def parse_user(text):
     """NAME[@DOMAIN]:PASSWORD, as given on the command line."""
-    login, sep, password = spec.partition(":")
+    login, sep, password = text.partition(":")
     if not sep or not login:
-        raise ValueError(f"'{spec}' is not NAME[@DOMAIN]:PASSWORD")
+        raise ValueError(f"'{text}' is not NAME[@DOMAIN]:PASSWORD")
     name, _, domain = login.partition("@")
     if not name:
-        raise ValueError(f"'{spec}' has no user name")
+        raise ValueError(f"'{text}' has no user name")
     return User(name, domain, password)
 
 
