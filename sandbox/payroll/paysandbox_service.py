@@ -74,7 +74,7 @@ def parse_user(text):
         raise ValueError(f"'{text}' is not NAME[@DOMAIN]:PASSWORD")
     name, _, domain = login.partition("@")
     if not name:
-        raise ValueError(f"'{text}' has no user name")
+        raise ValueError(f"'{login}' has no user name")
     return User(name, domain, password)
 
 
