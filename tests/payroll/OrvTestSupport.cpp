@@ -191,6 +191,100 @@ TOrvAPIConnectionParam TStubServer::Param(const QString& username) const {
     return param;
 }
 
+bool TSandboxService::Start(QString* error) {
+    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    if (python.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty()) {
+        *error = QStringLiteral("python3 and openssl are needed");
+        return false;
+    }
+    if (!m_dir.isValid()) {
+        *error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    // --watch-stdin: a test program that dies leaves no server behind.
+    m_process.start(python, {qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                 QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
+                             "--port", "0", "--task-delay", "0", "--watch-stdin", "--certs",
+                             m_dir.filePath("certs")});
+    while (!m_process.canReadLine()) {
+        if (!m_process.waitForReadyRead(60000)) {
+            *error = QStringLiteral("the sandbox payroll service did not start");
+            return false;
+        }
+    }
+    bool ok = false;
+    m_port = m_process.readLine().trimmed().toInt(&ok);
+    if (!ok) {
+        *error = QStringLiteral("the sandbox payroll service printed no port");
+        return false;
+    }
+    m_control.Host = QStringLiteral("127.0.0.1");
+    m_control.Port = m_port;
+    m_control.UseTls = true;
+    m_control.CertificateFile = m_dir.filePath("certs/client.pem");
+    m_control.RootCertificateFile = m_dir.filePath("certs/server-ca.pem");
+    return true;
+}
+
+TSandboxService::~TSandboxService() {
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(30000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+IRpcResultPtr TSandboxService::Control(const QString& method,
+                                       const std::function<void(IRpcFunction&)>& params) {
+    TRpcCaller caller(m_control);
+    IRpcFunctionPtr call = NewRpcFunction();
+    call->SetMethodName(method);
+    if (params)
+        params(*call);
+    return caller.ExecuteCall(call);
+}
+
+QStringList TSandboxService::CalledMethods() {
+    QStringList methods;
+    const IRpcArrayPtr calls = Control(QStringLiteral("sandbox.calls"))->AsArray();
+    for (int i = 0; i < calls->Count(); ++i)
+        methods << calls->Item(i)->AsStruct()->Key(QStringLiteral("method"))->AsString();
+    return methods;
+}
+
+int TSandboxService::LiveTasks() {
+    return Control(QStringLiteral("sandbox.tasks"))->AsArray()->Count();
+}
+
+int TSandboxService::Sessions() {
+    return Control(QStringLiteral("sandbox.sessions"))->AsInteger();
+}
+
+TOrvAPIConnectionParam TSandboxService::Param(const QString& user, const QString& password) const {
+    TOrvAPIConnectionParam param;
+    param.APIServerAddress = QStringLiteral("127.0.0.1");
+    param.APIServerPort = m_port;
+    param.Username = user;
+    param.Password = password;
+    return param;
+}
+
+TOrvAPIEnvironment TSandboxService::Environment() const {
+    TOrvAPIEnvironment environment;
+    environment.Redirection = std::make_shared<TGenericRedirection>(
+        TRedirectionEntries{{QStringLiteral("Queries"), qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                                            QStringLiteral("/data/queries")}},
+        TRedirectionEntries{{QStringLiteral("Certificate"), m_dir.filePath("certs/client.pem")},
+                            {QStringLiteral("ServerCA"), m_dir.filePath("certs/server-ca.pem")}},
+        TRedirectionPlaces{}, QString());
+    environment.IdleTimeoutMs = 30000;
+    return environment;
+}
+
 TOrvWaitResult TScriptedWaitWindow::Execute(const QString& title, const QString& message,
                                             std::function<void()> closeRequested) {
     ++Executions;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "payroll/OrvReportWait.h"
+#include "payroll/xmlrpc/XmlRpcClient.h"
 #include "settings/OrvConnectionParam.h"
 #include "settings/vlxRedir.h"
 
@@ -56,6 +57,31 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_port = 0;
+};
+
+// The sandbox payroll service (sandbox/payroll) on a free port with its own
+// certificates, reset through its control methods.
+class TSandboxService {
+public:
+    // Empty when python3 or openssl is missing or the service did not start.
+    bool Start(QString* error);
+    ~TSandboxService();
+
+    IRpcResultPtr Control(const QString& method,
+                          const std::function<void(IRpcFunction&)>& params = {});
+    QStringList CalledMethods();
+    int LiveTasks();
+    int Sessions();
+    TOrvAPIConnectionParam Param(const QString& user = QStringLiteral("demo"),
+                                 const QString& password = QStringLiteral("demo")) const;
+    // Certificates of the service, queries of the program.
+    TOrvAPIEnvironment Environment() const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+    TRpcTransportSettings m_control;
 };
 
 // A stand-in service that always answers log-in and log-out.

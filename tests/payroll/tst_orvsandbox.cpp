@@ -64,52 +64,31 @@ private Q_SLOTS:
 
 private:
     IRpcResultPtr Control(const QString& method,
-                          const std::function<void(IRpcFunction&)>& params = {});
-    QStringList CalledMethods();
-    int LiveTasks();
+                          const std::function<void(IRpcFunction&)>& params = {}) {
+        return m_sandbox.Control(method, params);
+    }
+    QStringList CalledMethods() { return m_sandbox.CalledMethods(); }
+    int LiveTasks() { return m_sandbox.LiveTasks(); }
     TOrvAPIConnectionParam Param(const QString& user = QStringLiteral("demo"),
-                                 const QString& password = QStringLiteral("demo")) const;
-    TOrvAPIEnvironment Environment() const;
+                                 const QString& password = QStringLiteral("demo")) const {
+        return m_sandbox.Param(user, password);
+    }
+    TOrvAPIEnvironment Environment() const { return m_sandbox.Environment(); }
     TOrvPayrollsDef SelectMarch8();
     std::unique_ptr<TOrvDirectReportSource> Source(TScriptedWaitWindow& window);
 
-    QTemporaryDir m_dir;
-    QProcess m_server;
-    int m_port = 0;
-    TRpcTransportSettings m_control;
+    TSandboxService m_sandbox;
     std::unique_ptr<TRecordingLogger> m_log;
     QStringList m_displayed;
 };
 
 void TestOrvSandbox::initTestCase() {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (python.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
-        QSKIP("python3 and openssl are needed");
-    QVERIFY(m_dir.isValid());
-    m_server.setProcessChannelMode(QProcess::SeparateChannels);
-    m_server.setStandardErrorFile(QProcess::nullDevice());
-    m_server.start(python, {qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
-                            "--port", "0", "--task-delay", "0", "--watch-stdin", "--certs",
-                            m_dir.filePath("certs")});
-    while (!m_server.canReadLine())
-        QVERIFY2(m_server.waitForReadyRead(60000), "the sandbox did not start");
-    bool ok = false;
-    m_port = m_server.readLine().trimmed().toInt(&ok);
-    QVERIFY(ok);
-    m_control.Host = QStringLiteral("127.0.0.1");
-    m_control.Port = m_port;
-    m_control.UseTls = true;
-    m_control.CertificateFile = m_dir.filePath("certs/client.pem");
-    m_control.RootCertificateFile = m_dir.filePath("certs/server-ca.pem");
+    QString error;
+    if (!m_sandbox.Start(&error))
+        QSKIP(qPrintable(error));
 }
 
-void TestOrvSandbox::cleanupTestCase() {
-    if (m_server.state() == QProcess::NotRunning)
-        return;
-    m_server.closeWriteChannel();
-    QVERIFY(m_server.waitForFinished(60000));
-}
+void TestOrvSandbox::cleanupTestCase() {}
 
 void TestOrvSandbox::init() {
     QVERIFY(!Control(QStringLiteral("sandbox.reset"))->IsError());
@@ -122,49 +101,6 @@ void TestOrvSandbox::cleanup() {
     QCoreApplication::processEvents();
     SetDeferredCallErrorHandler(nullptr);
     m_log.reset();
-}
-
-IRpcResultPtr TestOrvSandbox::Control(const QString& method,
-                                      const std::function<void(IRpcFunction&)>& params) {
-    TRpcCaller caller(m_control);
-    IRpcFunctionPtr call = NewRpcFunction();
-    call->SetMethodName(method);
-    if (params)
-        params(*call);
-    return caller.ExecuteCall(call);
-}
-
-QStringList TestOrvSandbox::CalledMethods() {
-    QStringList methods;
-    const IRpcArrayPtr calls = Control(QStringLiteral("sandbox.calls"))->AsArray();
-    for (int i = 0; i < calls->Count(); ++i)
-        methods << calls->Item(i)->AsStruct()->Key(QStringLiteral("method"))->AsString();
-    return methods;
-}
-
-int TestOrvSandbox::LiveTasks() {
-    return Control(QStringLiteral("sandbox.tasks"))->AsArray()->Count();
-}
-
-TOrvAPIConnectionParam TestOrvSandbox::Param(const QString& user, const QString& password) const {
-    TOrvAPIConnectionParam param;
-    param.APIServerAddress = QStringLiteral("127.0.0.1");
-    param.APIServerPort = m_port;
-    param.Username = user;
-    param.Password = password;
-    return param;
-}
-
-TOrvAPIEnvironment TestOrvSandbox::Environment() const {
-    TOrvAPIEnvironment environment;
-    environment.Redirection = std::make_shared<TGenericRedirection>(
-        TRedirectionEntries{{QStringLiteral("Queries"), qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                                            QStringLiteral("/data/queries")}},
-        TRedirectionEntries{{QStringLiteral("Certificate"), m_dir.filePath("certs/client.pem")},
-                            {QStringLiteral("ServerCA"), m_dir.filePath("certs/server-ca.pem")}},
-        TRedirectionPlaces{}, QString());
-    environment.IdleTimeoutMs = 30000;
-    return environment;
 }
 
 // Company 34 of client 12, run 1 of 3/8/2024 (payroll 10091), chosen through
