@@ -216,3 +216,45 @@ void TOrvPayrollLists::LoadPayrollList(const TOrvAPIConnectionParam& param,
     const IOrvAPIConnectionPtr connection = CreateOrvAPIConnection(param, logger, environment);
     LoadPayrolls(*connection, progress, from, to);
 }
+
+QStringList TOrvPayrollLists::ListText() {
+    OrvAssert(m_clients && m_companies);
+    QStringList lines;
+    const auto text = [](const TMemTable& table, const char* field) {
+        return table.Value(QString::fromUtf8(field)).toString();
+    };
+    TMemTable& clients = *m_clients;
+    TMemTable& companies = *m_companies;
+    const TBookmark client = clients.Bookmark();
+    const TBookmark company = companies.Bookmark();
+    const TBookmark payroll = m_payrolls ? m_payrolls->Bookmark() : kNoBookmark;
+    for (int c = 0; c < clients.RecordCount(); ++c) {
+        clients.SetRecNo(c);
+        lines << Format(QStringLiteral("Client %d %s %s"),
+                        {IntegerValue(clients, QStringLiteral("CL_NBR")),
+                         text(clients, "CUSTOM_CLIENT_NUMBER"), text(clients, "NAME")});
+        for (int i = 0; i < companies.RecordCount(); ++i) {
+            companies.SetRecNo(i);
+            lines << Format(QStringLiteral("  Company %d %s %s"),
+                            {IntegerValue(companies, QStringLiteral("CO_NBR")),
+                             text(companies, "CUSTOM_COMPANY_NUMBER"), text(companies, "NAME")});
+            if (!m_payrolls)
+                continue;
+            TMemTable& payrolls = *m_payrolls;
+            for (int p = 0; p < payrolls.RecordCount(); ++p) {
+                payrolls.SetRecNo(p);
+                lines << Format(
+                    QStringLiteral("    Payroll %d %s run %d %s %s"),
+                    {IntegerValue(payrolls, QStringLiteral("PR_NBR")),
+                     DateToStr(DateTimeValue(payrolls, QStringLiteral("CHECK_DATE")).date()),
+                     IntegerValue(payrolls, QStringLiteral("RUN_NUMBER")),
+                     text(payrolls, "PAYROLL_TYPE"), text(payrolls, "STATUS")});
+            }
+        }
+    }
+    clients.GotoBookmark(client);
+    companies.GotoBookmark(company);
+    if (m_payrolls)
+        m_payrolls->GotoBookmark(payroll);
+    return lines;
+}

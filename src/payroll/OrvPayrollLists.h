@@ -54,6 +54,14 @@ public:
     // The path of a stored query file in the "Queries" folder.
     QString QueryPath(const QString& fileName) const;
 
+    // Every client, company and payroll of the lists as indented lines, for
+    // choosing by number where there are no grids:
+    //   "Client 12 HLB Harbor Lane Bakery"
+    //   "  Company 34 HLB1 Harbor Lane Bakery"
+    //   "    Payroll 10091 3/8/2024 run 1 R Processed"
+    // The current rows are kept.
+    QStringList ListText();
+
     // The "Get Orvane payroll list" action: logs in, loads the three lists
     // inside the wait indication "Getting payroll list", logs out.
     void LoadPayrollList(const TOrvAPIConnectionParam& param, const ICommonLoggerPtr& logger,

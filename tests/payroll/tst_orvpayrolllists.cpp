@@ -158,6 +158,7 @@ private Q_SLOTS:
     void selectionRequiresReadiness();
     void selectByNumbers_data();
     void selectByNumbers();
+    void listText();
     void reportParams();
     void reportDefinitions_data();
     void reportDefinitions();
@@ -353,6 +354,25 @@ void TestOrvPayrollLists::selectByNumbers() {
     } catch (const EztException& e) {
         QCOMPARE(e.Message(), error);
     }
+}
+
+void TestOrvPayrollLists::listText() {
+    TOrvPayrollLists lists(QueriesIn(QStringLiteral("/q")));
+    TListConnection connection;
+    Load(lists, connection);
+    lists.Companies()->Next();
+    lists.Companies()->Prior();
+    const TBookmark current = BookmarkOf(*lists.Payrolls(), 502);
+    QCOMPARE(lists.ListText(),
+             (QStringList{"Client 12 HLB Harbor Lane Bakery", "  Company 34 HLB1 Bakery",
+                          "    Payroll 501 1/15/2026 run 1 R Processed",
+                          "    Payroll 502 1/15/2026 run 2 S Processed",
+                          "    Payroll 503 1/22/2026 run 1 R Processed", "  Company 35 HLB2 Cafe",
+                          "    Payroll 601 1/15/2026 run 1 R Processed",
+                          "Client 19 SSD Second Street", "  Company 51 SSD1 Deli"}));
+    // The user's place in the lists is kept.
+    QCOMPARE(lists.GetSelectedCompany().CoNbr, 34);
+    QCOMPARE(lists.Payrolls()->Bookmark(), current);
 }
 
 void TestOrvPayrollLists::reportParams() {
