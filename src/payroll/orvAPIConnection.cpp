@@ -1,6 +1,5 @@
 #include "payroll/orvAPIConnection.h"
 
-#include "base/vlxDeferredCall.h"
 #include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 #include "payroll/OrvErrorDisplay.h"
