@@ -331,27 +331,25 @@ void TestOrvSandbox::taskFailure() {
 void TestOrvSandbox::faultTexts_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("transport"); // the transport's error, not the service's
     QTest::addColumn<QString>("message");
     QTest::newRow("fault") << "sandbox.failNext"
-                           << ""
+                           << "" << false
                            << "Orvane server returned error: (850) Unknown report: S1910. ";
     QTest::newRow("html page") << "sandbox.answerNext"
-                               << "html"
-                               << "Orvane server returned error: (601)";
+                               << "html" << false << "Orvane server returned error: (601)";
     QTest::newRow("empty answer") << "sandbox.answerNext"
-                                  << "empty"
-                                  << "Orvane server returned error: (600)";
+                                  << "empty" << false << "Orvane server returned error: (600)";
     QTest::newRow("http error") << "sandbox.answerNext"
-                                << "status500"
-                                << "500";
+                                << "status500" << true << "500";
     QTest::newRow("hang-up") << "sandbox.answerNext"
-                             << "drop"
-                             << "";
+                             << "drop" << true << "127.0.0.1";
 }
 
 void TestOrvSandbox::faultTexts() {
     QFETCH(QString, control);
     QFETCH(QString, kind);
+    QFETCH(bool, transport);
     QFETCH(QString, message);
     TScriptedWaitWindow window;
     auto source = Source(window);
@@ -370,6 +368,8 @@ void TestOrvSandbox::faultTexts() {
         QFAIL("a failed start gave a report");
     } catch (const EztException& e) {
         QVERIFY2(e.Message().contains(message), qPrintable(e.Message()));
+        QCOMPARE(dynamic_cast<const ERpcTransportError*>(&e) != nullptr, transport);
+        QCOMPARE(dynamic_cast<const EOrvAPIError*>(&e) != nullptr, !transport);
     }
     // No task was left behind, and the session was closed.
     QCOMPARE(LiveTasks(), 0);
