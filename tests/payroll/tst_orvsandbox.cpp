@@ -59,6 +59,7 @@ private Q_SLOTS:
     void reconnectsOnceNotTwice();
     void cancelDeletesTask();
     void taskFailure();
+    void silentServiceWhilePolling();
     void faultTexts_data();
     void faultTexts();
 
@@ -75,7 +76,8 @@ private:
     }
     TOrvAPIEnvironment Environment() const { return m_sandbox.Environment(); }
     TOrvPayrollsDef SelectMarch8();
-    std::unique_ptr<TOrvDirectReportSource> Source(TScriptedWaitWindow& window);
+    std::unique_ptr<TOrvDirectReportSource> Source(TScriptedWaitWindow& window,
+                                                   int idleTimeoutMs = 0);
 
     TSandboxService m_sandbox;
     std::unique_ptr<TRecordingLogger> m_log;
@@ -121,7 +123,8 @@ TOrvPayrollsDef TestOrvSandbox::SelectMarch8() {
     return {};
 }
 
-std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedWaitWindow& window) {
+std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedWaitWindow& window,
+                                                               int idleTimeoutMs) {
     const TOrvPayrollsDef selection = SelectMarch8();
     Control(QStringLiteral("sandbox.reset"));
     TOrvDirectReportSourceServices services;
@@ -129,6 +132,8 @@ std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedWaitWind
     services.SelectedPayrolls = [selection] { return selection; };
     services.CreateWaitWindow = [&window] { return std::make_unique<TWindowRef>(window); };
     services.Environment = Environment();
+    if (idleTimeoutMs > 0)
+        services.Environment.IdleTimeoutMs = idleTimeoutMs;
     services.Timings.StartDelayMs = 0;
     services.Timings.PollIntervalMs = 5;
     return std::make_unique<TOrvDirectReportSource>(m_log->LoggerPtr(), services);
@@ -326,6 +331,26 @@ void TestOrvSandbox::taskFailure() {
     QCoreApplication::processEvents();
     QCOMPARE(m_displayed, QStringList{"Report finished with errors: Payroll 10091 is locked"});
     QCOMPARE(LiveTasks(), 0);
+}
+
+void TestOrvSandbox::silentServiceWhilePolling() {
+    TScriptedWaitWindow window;
+    // The client gives up on a silent service after a second of nothing.
+    auto source = Source(window, 1000);
+    Control(QStringLiteral("sandbox.answerNext"), [](IRpcFunction& f) {
+        f.AddItem(QStringLiteral("silent"));
+        f.AddItem(QStringLiteral("orv.taskQueue.isTaskFinished"));
+        f.AddItem(5);
+    });
+    const TFetchedReport report = source->FetchChecksReport(cfkEmployee);
+    QVERIFY(!report.has_value());
+    QCoreApplication::processEvents();
+    QCOMPARE(m_displayed.size(), 1);
+    QVERIFY2(m_displayed.front().contains(QStringLiteral("sent nothing")),
+             qPrintable(m_displayed.front()));
+    // The run gave up: the server task is deleted all the same.
+    QCOMPARE(LiveTasks(), 0);
+    QVERIFY(CalledMethods().contains(QStringLiteral("orv.taskQueue.deleteTask")));
 }
 
 void TestOrvSandbox::faultTexts_data() {
