@@ -3,6 +3,7 @@
 // them, and a report wait window that answers from a script.
 #pragma once
 
+#include "base/vlxClasses.h"
 #include "payroll/OrvReportWait.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 #include "settings/OrvConnectionParam.h"
@@ -109,6 +110,28 @@ private:
     std::function<void()> m_closeRequested;
     TOrvWaitResult m_result = owrNone;
     bool m_running = false;
+};
+
+class TNoProgress : public IProgressIndicator {
+public:
+    void StartProgress(const QString&, int) override {}
+    void SetProgress(int) override {}
+    void EndProgress() override {}
+};
+
+// Hands a fetch the test's scripted window, which outlives it.
+class TWindowRef : public IOrvReportWaitWindow {
+public:
+    explicit TWindowRef(TScriptedWaitWindow& window) : m_window(window) {}
+    TOrvWaitResult Execute(const QString& title, const QString& message,
+                           std::function<void()> closeRequested) override {
+        return m_window.Execute(title, message, std::move(closeRequested));
+    }
+    void Done(TOrvWaitResult result) override { m_window.Done(result); }
+    bool ConfirmYesNo(const QString& question) override { return m_window.ConfirmYesNo(question); }
+
+private:
+    TScriptedWaitWindow& m_window;
 };
 
 } // namespace orvtest

@@ -20,27 +20,6 @@ using namespace orvtest;
 
 namespace {
 
-class TNoProgress : public IProgressIndicator {
-public:
-    void StartProgress(const QString&, int) override {}
-    void SetProgress(int) override {}
-    void EndProgress() override {}
-};
-
-class TWindowRef : public IOrvReportWaitWindow {
-public:
-    explicit TWindowRef(TScriptedWaitWindow& window) : m_window(window) {}
-    TOrvWaitResult Execute(const QString& title, const QString& message,
-                           std::function<void()> closeRequested) override {
-        return m_window.Execute(title, message, std::move(closeRequested));
-    }
-    void Done(TOrvWaitResult result) override { m_window.Done(result); }
-    bool ConfirmYesNo(const QString& question) override { return m_window.ConfirmYesNo(question); }
-
-private:
-    TScriptedWaitWindow& m_window;
-};
-
 // The direct tab of a page.
 class TDirectInputs : public IChecksRunInputs, public IGLRunInputs {
 public:

@@ -16,31 +16,7 @@
 
 using namespace orvtest;
 
-namespace {
-
-class TNoProgress : public IProgressIndicator {
-public:
-    void StartProgress(const QString&, int) override {}
-    void SetProgress(int) override {}
-    void EndProgress() override {}
-};
-
-// Hands the fetch the test's scripted window.
-class TWindowRef : public IOrvReportWaitWindow {
-public:
-    explicit TWindowRef(TScriptedWaitWindow& window) : m_window(window) {}
-    TOrvWaitResult Execute(const QString& title, const QString& message,
-                           std::function<void()> closeRequested) override {
-        return m_window.Execute(title, message, std::move(closeRequested));
-    }
-    void Done(TOrvWaitResult result) override { m_window.Done(result); }
-    bool ConfirmYesNo(const QString& question) override { return m_window.ConfirmYesNo(question); }
-
-private:
-    TScriptedWaitWindow& m_window;
-};
-
-} // namespace
+namespace {} // namespace
 
 class TestOrvSandbox : public QObject {
     Q_OBJECT
