@@ -8,11 +8,10 @@
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "export/QBJournalExport.h"
-#include "logging/vlxLogWriters.h"
-#include "logging/vlxLoggerChain.h"
 #include "quickbooks/QBSessionManager.h"
 
-#include <QBuffer>
+#include "../support/BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -23,34 +22,6 @@ namespace {
 
 constexpr int Classes = 40;
 constexpr int FirstNumber = 10000;
-
-// Pairs of equal debit and credit lines; every account and class is used.
-QString GenerateJournal(int lines, int accounts, bool fixedWidth) {
-    QString text;
-    text.reserve(lines * (fixedWidth ? 89 : 60));
-    for (int i = 0; i < lines; ++i) {
-        const QString tag =
-            QStringLiteral("C%1-%2").arg(i % Classes).arg(FirstNumber + i % accounts);
-        const QString amount =
-            QStringLiteral("%1.%2").arg(100 + i / 2 % 9000).arg(i / 2 % 100, 2, 10, QChar(u'0'));
-        const bool debit = i % 2 == 0;
-        const QString net = debit ? amount : u'-' + amount;
-        const QString dr = debit ? amount : QString();
-        const QString cr = debit ? QString() : amount;
-        if (fixedWidth) {
-            text +=
-                QStringLiteral("ORV120240308PR%1WK10        ").arg(i % 10000, 4, 10, QChar(u'0'));
-            text += tag.leftJustified(15) + net.rightJustified(14) + dr.rightJustified(14) +
-                    cr.rightJustified(14);
-        } else {
-            text += QStringLiteral("ORV1,20240308,PR%1,WK10,,%2,%3,%4,%5")
-                        .arg(i % 10000, 4, 10, QChar(u'0'))
-                        .arg(tag, net, dr, cr);
-        }
-        text += QStringLiteral("\r\n");
-    }
-    return text;
-}
 
 void CreateCompany(const QString& file, int accounts) {
     CreateSandboxCompany(file, QString());
@@ -78,17 +49,10 @@ double Seconds(const QElapsedTimer& timer) {
 }
 
 int RunLayout(const QString& companyFile, int lines, int accounts, bool fixedWidth, bool post) {
-    const QString journal = GenerateJournal(lines, accounts, fixedWidth);
-
-    TLoggerChain chain = CreateLoggerChain();
-    QBuffer devLog;
-    QBuffer userLog;
-    devLog.open(QIODevice::WriteOnly);
-    userLog.open(QIODevice::WriteOnly);
-    TScopedSink dev(chain.Stateful, std::make_shared<TPlainTextDevLogWriter>(
-                                        std::make_shared<TStreamLogOutput>(&devLog)));
-    TScopedSink user(chain.Stateful, std::make_shared<TPlainTextUserLogWriter>(
-                                         std::make_shared<TStreamLogOutput>(&userLog)));
+    // Every account and class is used.
+    const QString journal =
+        bench::GenerateJournal(lines, Classes, FirstNumber, accounts, fixedWidth);
+    bench::TBenchLogger logs;
 
     TQBGLExportParam param;
     param.UseAccountNumbers = true;
@@ -97,12 +61,12 @@ int RunLayout(const QString& companyFile, int lines, int accounts, bool fixedWid
 
     QElapsedTimer timer;
     timer.start();
-    const TGLRecordArray records = ParseGLJournal(*chain.Common, journal, param);
+    const TGLRecordArray records = ParseGLJournal(logs.Logger(), journal, param);
     const double parseSeconds = Seconds(timer);
 
     TQBProcessorConfig processor;
     processor.CompanyFile = companyFile;
-    TQBConnection qb(chain.Common, CreateQBSessionManager(processor), QString());
+    TQBConnection qb(logs.LoggerPtr(), CreateQBSessionManager(processor), QString());
     timer.restart();
     const bool valid = ValidateJournal(qb, records, param);
     const double validateSeconds = Seconds(timer);
@@ -122,7 +86,7 @@ int RunLayout(const QString& companyFile, int lines, int accounts, bool fixedWid
         std::printf("  post:      %8.3f s  %10.0f lines/s  (one journal entry)\n", postSeconds,
                     records.size() / postSeconds);
     }
-    std::printf("  developer log: %.1f MB\n", devLog.size() / 1e6);
+    std::printf("  developer log: %.1f MB\n", logs.DevLogBytes() / 1e6);
     std::fflush(stdout);
     return valid ? 0 : 1;
 }

@@ -1,14 +1,11 @@
 // Parses a generated S1910 report of 100,000 lines with the full logger chain
 // attached (developer and user writers on in-memory outputs) and reports the
 // throughput and the peak memory.
-#include "logging/vlxLogWriters.h"
-#include "logging/vlxLoggerChain.h"
+#include "../support/BenchSupport.h"
 #include "reports/orvchecksparser.h"
 
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
@@ -29,45 +26,25 @@ QString GenerateReport(int lines) {
     return text;
 }
 
-long PeakRssKiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
     const QString report = GenerateReport(lines);
-    const long rssBefore = PeakRssKiB();
-
-    TLoggerChain chain = CreateLoggerChain();
-    QBuffer devLog;
-    QBuffer userLog;
-    devLog.open(QIODevice::WriteOnly);
-    userLog.open(QIODevice::WriteOnly);
-    auto devWriter =
-        std::make_shared<TPlainTextDevLogWriter>(std::make_shared<TStreamLogOutput>(&devLog));
-    auto userWriter =
-        std::make_shared<TPlainTextUserLogWriter>(std::make_shared<TStreamLogOutput>(&userLog));
-    chain.Stateful->AddSink(devWriter);
-    chain.Stateful->AddSink(userWriter);
+    const long rssBefore = bench::PeakRssKiB();
+    bench::TBenchLogger logs;
 
     QElapsedTimer timer;
     timer.start();
-    const TCheckRecords records = ParseChecksReport(*chain.Common, report, crkEither);
+    const TCheckRecords records = ParseChecksReport(logs.Logger(), report, crkEither);
     const double seconds = timer.nsecsElapsed() / 1e9;
-
-    chain.Stateful->RemoveSink(devWriter);
-    chain.Stateful->RemoveSink(userWriter);
 
     std::printf("lines parsed:        %zu\n", records.size());
     std::printf("report size:         %.1f MB (as text)\n", report.size() * 2 / 1e6);
     std::printf("time:                %.3f s\n", seconds);
     std::printf("throughput:          %.0f lines/s\n", records.size() / seconds);
-    std::printf("developer log:       %.1f MB\n", devLog.size() / 1e6);
-    std::printf("peak RSS:            %.1f MB (%.1f MB before parsing)\n", PeakRssKiB() / 1024.0,
-                rssBefore / 1024.0);
+    std::printf("developer log:       %.1f MB\n", logs.DevLogBytes() / 1e6);
+    std::printf("peak RSS:            %.1f MB (%.1f MB before parsing)\n",
+                bench::PeakRssKiB() / 1024.0, rssBefore / 1024.0);
     return 0;
 }
