@@ -15,8 +15,16 @@ int main(int argc, char** argv) {
     const IztSettingsPtr settings = MainProgramSettings();
     LoadRegionalSettings(*settings);
     // Questions are asked only at a terminal; in batch use they are answered No.
-    TCliEnvironment env{out, err, StdinIsTerminal() ? &in : nullptr, settings,
-                        &MainProgramCompanyFile};
+    const bool terminal = StdinIsTerminal();
+    TCliEnvironment env{out, err, terminal ? &in : nullptr, settings, &MainProgramCompanyFile};
+    env.ProgramRedirection = &MainProgramRedirection;
+    if (qEnvironmentVariableIsSet("ORVQ_PASSWORD"))
+        env.PasswordVariable = qEnvironmentVariable("ORVQ_PASSWORD");
+    if (terminal)
+        env.AskPassword = &ReadHiddenLine;
+    env.WatchInterrupt = [](std::function<void()> cancel) -> std::shared_ptr<void> {
+        return std::make_shared<TConsoleInterrupt>(std::move(cancel));
+    };
     const int code = RunOrvqCli(QCoreApplication::arguments().mid(1), env);
     out.flush();
     err.flush();

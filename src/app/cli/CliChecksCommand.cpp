@@ -1,6 +1,7 @@
-// orvq-cli checks: the checks export run on a report file, with the saved
-// checks options overridden by flags.
-#include "CliSupport.h"
+// orvq-cli checks: the checks export run on a report file or on the reports
+// the payroll service makes for chosen payrolls, with the saved checks
+// options overridden by flags.
+#include "CliDirect.h"
 
 #include "export/ChecksExportRun.h"
 
@@ -8,14 +9,20 @@ namespace {
 
 const char* const ChecksHelp =
     "usage: orvq-cli checks --file PATH [options]\n"
+    "       orvq-cli checks --direct --company CO_NBR (--payrolls N[,N...] | --from DATE\n"
+    "                       --to DATE) [--kind all|employee|agency] [options]\n"
     "\n"
     "Exports the checks of an Orvane S1910 (employee checks) or S1911 (agency checks)\n"
-    "report file into QuickBooks: checks, deposits for returned direct-deposit pay and\n"
-    "voids, skipping what QuickBooks already holds. The user log is printed as the run\n"
-    "writes it; the last line is the summary.\n"
+    "report into QuickBooks: checks, deposits for returned direct-deposit pay and\n"
+    "voids, skipping what QuickBooks already holds. The report is read from a file,\n"
+    "or, with --direct, the Orvane service makes it for the chosen payrolls. The user\n"
+    "log is printed as the run writes it; the last lines are the summaries.\n"
     "\n"
     "Options (each defaults to the value saved by Orvane QB Export):\n"
-    "  --file PATH                 the report file (required)\n"
+    "  --file PATH                 the report file\n"
+    "  --direct                    fetch the reports from the Orvane service instead\n"
+    "  --kind all|employee|agency  with --direct: the employee checks report, the agency\n"
+    "                              checks report, or both one after the other (default)\n"
     "  --cash-account NAME         full name of the bank account the checks are drawn on\n"
     "  --liability-account NAME    full name of the account of the expense and deposit lines\n"
     "  --clear, --no-clear         mark the created checks and deposits as cleared, or not\n"
@@ -27,22 +34,42 @@ const char* const ChecksHelp =
 
 const char* const ChecksExitHelp =
     "\n"
-    "Exit code 0: every check done; 1: the run failed or some checks failed; 2: wrong usage.\n";
+    "Exit code 0: every check done; 1: the run failed, a report could not be fetched or\n"
+    "some checks failed; 2: wrong usage.\n";
 
-class TFileRunInputs : public IChecksRunInputs {
+// The page as the command line fills it: a file, or the direct source with
+// its kind choice.
+class TCliChecksInputs : public IChecksRunInputs {
 public:
-    TFileRunInputs(QString file, TQBChecksExportParam options)
-        : m_file(std::move(file)), m_options(std::move(options)) {}
-    TReportSourceTab SourceTab() const override { return rstFile; }
+    TCliChecksInputs(QString file, int kindChoice, TQBChecksExportParam options)
+        : m_file(std::move(file)), m_kindChoice(kindChoice), m_options(std::move(options)) {}
+    TReportSourceTab SourceTab() const override { return m_direct ? rstDirectConnection : rstFile; }
     QString FileName() const override { return m_file.trimmed(); }
-    IDirectReportSource* DirectSource() const override { return nullptr; }
-    int CheckKindChoice() const override { return crcAllChecks; }
+    IDirectReportSource* DirectSource() const override { return m_direct; }
+    int CheckKindChoice() const override { return m_kindChoice; }
     TQBChecksExportParam ChecksExportParam() const override { return m_options; }
+    void SetDirectSource(IDirectReportSource* source) { m_direct = source; }
 
 private:
     QString m_file;
+    int m_kindChoice;
     TQBChecksExportParam m_options;
+    IDirectReportSource* m_direct = nullptr;
 };
+
+int KindChoice(const TCliOptions& options) {
+    if (!options.Has(QStringLiteral("--kind")))
+        return crcAllChecks;
+    const QString value = options.Value(QStringLiteral("--kind"));
+    if (value == u"all")
+        return crcAllChecks;
+    if (value == u"employee")
+        return crcEmployeeChecks;
+    if (value == u"agency")
+        return crcAgencyChecks;
+    throw ECliUsageError(
+        Format("--kind takes all, employee or agency, not \"%s\"", {value.left(64)}));
+}
 
 TQBChecksExportParam Options(const TCliEnvironment& env, const TCliOptions& options) {
     TQBChecksExportParam p = LoadChecksExportParam(*env.Settings, QBChecksExportOptionsKey);
@@ -67,31 +94,67 @@ TQBChecksExportParam Options(const TCliEnvironment& env, const TCliOptions& opti
 
 int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliOptions> options;
-    std::unique_ptr<TFileRunInputs> inputs;
+    std::unique_ptr<TCliChecksInputs> inputs;
     std::unique_ptr<TCliLogSession> session;
+    std::optional<TCliPayrollChoice> choice;
+    TOrvAPIConnectionParam param;
+    int pollIntervalMs = 0;
     try {
+        RefuseCommandLinePassword(args);
         options = std::make_unique<TCliOptions>(
             args,
             QStringList{"--file", "--cash-account", "--liability-account", "--company-file",
-                        "--dev-log"},
+                        "--dev-log", "--kind"} +
+                CliConnectionOptions + CliPayrollOptions,
             QStringList{"--clear", "--no-clear", "--include-dd", "--no-include-dd", "--payee-names",
-                        "--no-payee-names", "--help"});
+                        "--no-payee-names", "--direct", "--help"});
         if (options->Has(QStringLiteral("--help"))) {
-            env.Out << ChecksHelp << CliCommonOptionsHelp << ChecksExitHelp;
+            env.Out << ChecksHelp << CliCommonOptionsHelp << '\n'
+                    << CliPayrollOptionsHelp << '\n'
+                    << CliConnectionOptionsHelp << ChecksExitHelp;
             return cecSuccess;
         }
-        if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
-            throw ECliUsageError(QStringLiteral("the report file is missing: --file PATH"));
-        inputs = std::make_unique<TFileRunInputs>(options->Value(QStringLiteral("--file")),
-                                                  Options(env, *options));
+        const bool direct = options->Has(QStringLiteral("--direct"));
+        if (direct) {
+            if (options->Has(QStringLiteral("--file")))
+                throw ECliUsageError(QStringLiteral("--file and --direct exclude each other"));
+            choice = CliPayrollChoice(*options);
+            pollIntervalMs = CliPollIntervalMs(env, *options);
+        } else {
+            RefuseOptions(*options,
+                          QStringList{"--kind"} + CliConnectionOptions + CliPayrollOptions,
+                          QStringLiteral("goes with --direct only"));
+            if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
+                throw ECliUsageError(QStringLiteral(
+                    "the report file is missing: --file PATH (or --direct for the service)"));
+        }
+        inputs = std::make_unique<TCliChecksInputs>(options->Value(QStringLiteral("--file")),
+                                                    KindChoice(*options), Options(env, *options));
         session =
             std::make_unique<TCliLogSession>(env.Out, options->Value(QStringLiteral("--dev-log")));
+        if (direct)
+            param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
         env.Err << "orvq-cli checks: " << e.Message() << "\nTry 'orvq-cli checks --help'.\n";
         return cecUsage;
     }
 
     TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);
+    TCliErrorDisplay errorDisplay(env.Err);
+    std::unique_ptr<TCliDirectSource> source;
+    if (choice) {
+        try {
+            const TOrvAPIEnvironment orv = CliOrvEnvironment(env);
+            const TOrvPayrollsDef selection =
+                LoadChosenPayrolls(*choice, param, session->Logger(), orv);
+            source = std::make_unique<TCliDirectSource>(session->Logger(), env, param, selection,
+                                                        orv, pollIntervalMs);
+            inputs->SetDirectSource(source.get());
+        } catch (const EztException& e) {
+            dialogs.ShowError(e.Message());
+            return cecFailed;
+        }
+    }
     // The company file is looked up when the run connects, so a missing
     // redirection file is reported, and logged, as the run's failure.
     const TCliOptions& opts = *options;
@@ -113,6 +176,13 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
         env.Out << outcome.Summary << '\n';
         if (outcome.Result.Errors > 0)
             exitCode = cecFailed;
+    }
+    // A report that did not come (a failed server task, a cancel) is only
+    // logged by the run; a script must see it.
+    if (source && source->AnyFetchFailed()) {
+        if (errorDisplay.Flush() == 0)
+            dialogs.ShowError(QStringLiteral("An Orvane report was not fetched"));
+        exitCode = cecFailed;
     }
     env.Out.flush();
     return exitCode;

@@ -1,7 +1,8 @@
-// orvq-cli gl: the GL export run on a journal file, with the saved GL options
+// orvq-cli gl: the GL export run on a journal file or on the journal the
+// payroll service makes for chosen payrolls, with the saved GL options
 // overridden by flags and the duplicate-date question answered by --yes or
 // --no in batch use.
-#include "CliSupport.h"
+#include "CliDirect.h"
 
 #include "export/GLExportRun.h"
 
@@ -9,14 +10,18 @@ namespace {
 
 const char* const GLHelp =
     "usage: orvq-cli gl --file PATH [options]\n"
+    "       orvq-cli gl --direct --company CO_NBR (--payrolls N[,N...] | --from DATE\n"
+    "                   --to DATE) [options]\n"
     "\n"
-    "Exports an Orvane S348 journal report file (comma-separated or fixed-width) into\n"
+    "Exports an Orvane S348 journal report (comma-separated or fixed-width) into\n"
     "QuickBooks as one journal entry, after checking its company code, date, accounts\n"
-    "and the classes or customers of its GL tags. The user log is printed as the run\n"
-    "writes it.\n"
+    "and the classes or customers of its GL tags. The journal is read from a file, or,\n"
+    "with --direct, the Orvane service makes it for the chosen payrolls. The user log\n"
+    "is printed as the run writes it.\n"
     "\n"
     "Options (each defaults to the value saved by Orvane QB Export):\n"
-    "  --file PATH                 the journal file (required)\n"
+    "  --file PATH                 the journal file\n"
+    "  --direct                    fetch the journal from the Orvane service instead\n"
     "  --clear, --no-clear         mark the created journal entry as cleared, or not\n"
     "  --account-numbers, --no-account-numbers\n"
     "                              GL tags name accounts by number, or by full name\n"
@@ -36,20 +41,24 @@ const char* const GLHelp =
 const char* const GLExitHelp =
     "\n"
     "Exit code 0: the journal entry was created; 1: the run failed (also when the\n"
-    "duplicate-date question was answered No); 2: wrong usage.\n";
+    "journal could not be fetched or the duplicate-date question was answered No);\n"
+    "2: wrong usage.\n";
 
-class TFileGLInputs : public IGLRunInputs {
+// The page as the command line fills it: a file, or the direct source.
+class TCliGLInputs : public IGLRunInputs {
 public:
-    TFileGLInputs(QString file, TQBGLExportParam options)
+    TCliGLInputs(QString file, TQBGLExportParam options)
         : m_file(std::move(file)), m_options(std::move(options)) {}
-    TReportSourceTab SourceTab() const override { return rstFile; }
+    TReportSourceTab SourceTab() const override { return m_direct ? rstDirectConnection : rstFile; }
     QString FileName() const override { return m_file.trimmed(); }
-    IDirectReportSource* DirectSource() const override { return nullptr; }
+    IDirectReportSource* DirectSource() const override { return m_direct; }
     TQBGLExportParam GLExportParam() const override { return m_options; }
+    void SetDirectSource(IDirectReportSource* source) { m_direct = source; }
 
 private:
     QString m_file;
     TQBGLExportParam m_options;
+    IDirectReportSource* m_direct = nullptr;
 };
 
 // The console's boxes; a question answered beforehand is shown with its
@@ -117,27 +126,47 @@ std::optional<bool> PresetAnswer(const TCliOptions& options) {
 
 int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliOptions> options;
-    std::unique_ptr<TFileGLInputs> inputs;
+    std::unique_ptr<TCliGLInputs> inputs;
     std::unique_ptr<TCliLogSession> session;
     std::optional<bool> answer;
+    std::optional<TCliPayrollChoice> choice;
+    TOrvAPIConnectionParam param;
+    int pollIntervalMs = 0;
     try {
+        RefuseCommandLinePassword(args);
         options = std::make_unique<TCliOptions>(
             args,
-            QStringList{"--file", "--tag-parsing", "--delimiter", "--company-file", "--dev-log"},
+            QStringList{"--file", "--tag-parsing", "--delimiter", "--company-file", "--dev-log"} +
+                CliConnectionOptions + CliPayrollOptions,
             QStringList{"--clear", "--no-clear", "--account-numbers", "--no-account-numbers",
                         "--exclude-manual-checks", "--no-exclude-manual-checks", "--split-billing",
-                        "--no-split-billing", "--yes", "--no", "--help"});
+                        "--no-split-billing", "--yes", "--no", "--direct", "--help"});
         if (options->Has(QStringLiteral("--help"))) {
-            env.Out << GLHelp << CliCommonOptionsHelp << GLExitHelp;
+            env.Out << GLHelp << CliCommonOptionsHelp << '\n'
+                    << CliPayrollOptionsHelp << '\n'
+                    << CliConnectionOptionsHelp << GLExitHelp;
             return cecSuccess;
         }
-        if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
-            throw ECliUsageError(QStringLiteral("the journal file is missing: --file PATH"));
+        const bool direct = options->Has(QStringLiteral("--direct"));
+        if (direct) {
+            if (options->Has(QStringLiteral("--file")))
+                throw ECliUsageError(QStringLiteral("--file and --direct exclude each other"));
+            choice = CliPayrollChoice(*options);
+            pollIntervalMs = CliPollIntervalMs(env, *options);
+        } else {
+            RefuseOptions(*options, CliConnectionOptions + CliPayrollOptions,
+                          QStringLiteral("goes with --direct only"));
+            if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
+                throw ECliUsageError(QStringLiteral(
+                    "the journal file is missing: --file PATH (or --direct for the service)"));
+        }
         answer = PresetAnswer(*options);
-        inputs = std::make_unique<TFileGLInputs>(options->Value(QStringLiteral("--file")),
-                                                 Options(env, *options));
+        inputs = std::make_unique<TCliGLInputs>(options->Value(QStringLiteral("--file")),
+                                                Options(env, *options));
         session =
             std::make_unique<TCliLogSession>(env.Out, options->Value(QStringLiteral("--dev-log")));
+        if (direct)
+            param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
         env.Err << "orvq-cli gl: " << e.Message() << "\nTry 'orvq-cli gl --help'.\n";
         return cecUsage;
@@ -145,6 +174,21 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
 
     TConsoleUserDialogs console(env.Out, env.Err, env.In);
     TAnsweringDialogs dialogs(console, env.Out, answer);
+    TCliErrorDisplay errorDisplay(env.Err);
+    std::unique_ptr<TCliDirectSource> source;
+    if (choice) {
+        try {
+            const TOrvAPIEnvironment orv = CliOrvEnvironment(env);
+            const TOrvPayrollsDef selection =
+                LoadChosenPayrolls(*choice, param, session->Logger(), orv);
+            source = std::make_unique<TCliDirectSource>(session->Logger(), env, param, selection,
+                                                        orv, pollIntervalMs);
+            inputs->SetDirectSource(source.get());
+        } catch (const EztException& e) {
+            dialogs.ShowError(e.Message());
+            return cecFailed;
+        }
+    }
     // The company file is looked up when the run connects, so a missing
     // redirection file is reported, and logged, as the run's failure.
     const TCliOptions& opts = *options;
@@ -159,6 +203,13 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
         return cecFailed;
     } catch (const std::exception& e) {
         dialogs.ShowError(QString::fromLocal8Bit(e.what()));
+        return cecFailed;
+    }
+    // A journal that did not come (a failed server task, a cancel) is only
+    // logged by the run; a script must see it.
+    if (source && source->AnyFetchFailed()) {
+        if (errorDisplay.Flush() == 0)
+            dialogs.ShowError(QStringLiteral("The Orvane journal was not fetched"));
         return cecFailed;
     }
     env.Out.flush();

@@ -129,3 +129,8 @@ QString MainProgramCompanyFile() {
         LocateRedirectionFile(StartupWorkDir(), MainProgramFilePath()));
     return redirection.GetFileName(QStringLiteral("QBCompanyFile"));
 }
+
+IRedirectionPtr MainProgramRedirection() {
+    return std::make_shared<TRedirectionFile>(
+        LocateRedirectionFile(StartupWorkDir(), MainProgramFilePath()));
+}

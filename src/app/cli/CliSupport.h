@@ -9,6 +9,8 @@
 #include "export/UserDialogs.h"
 #include "logging/vlxLogWriters.h"
 #include "logging/vlxLoggerChain.h"
+#include "payroll/OrvReportTask.h"
+#include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
 
 #include <QHash>
@@ -17,6 +19,7 @@
 #include <QTextStream>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Exit codes of every command.
 enum TCliExitCode { cecSuccess = 0, cecFailed = 1, cecUsage = 2 };
@@ -28,6 +31,11 @@ public:
 };
 
 struct TCliEnvironment {
+    TCliEnvironment(QTextStream& out, QTextStream& err, QTextStream* in, IztSettingsPtr settings,
+                    std::function<QString()> redirectedCompanyFile)
+        : Out(out), Err(err), In(in), Settings(std::move(settings)),
+          RedirectedCompanyFile(std::move(redirectedCompanyFile)) {}
+
     QTextStream& Out;
     QTextStream& Err;
     QTextStream* In = nullptr; // answers to questions; null: every question is answered No
@@ -35,6 +43,19 @@ struct TCliEnvironment {
     // The company file of the alias "QBCompanyFile"; throws when the
     // redirection file or the alias is missing.
     std::function<QString()> RedirectedCompanyFile;
+    // The main program's redirection file, where the payroll service's
+    // certificates and stored queries are; throws when it is missing.
+    std::function<IRedirectionPtr()> ProgramRedirection;
+    // The password of ORVQ_PASSWORD, when that variable is set.
+    std::optional<QString> PasswordVariable;
+    // Asks for the password without echo; null where nobody can answer.
+    std::function<std::optional<QString>(const QString& prompt)> AskPassword;
+    // While a report is awaited: watches for the user's Ctrl+C, which calls
+    // the function given, for as long as the returned object lives; null:
+    // nothing to watch.
+    std::function<std::shared_ptr<void>(std::function<void()> cancel)> WatchInterrupt;
+    // How often a report task is polled when --poll-interval is not given.
+    int ReportPollIntervalMs = OrvTaskPollIntervalMs;
 };
 
 // The options of one command line: "--name value" options and "--flag"
@@ -116,3 +137,5 @@ IztSettingsPtr MainProgramSettings();
 // The company file of the alias "QBCompanyFile" of the main program's
 // redirection file. Throws ERedirectionError.
 QString MainProgramCompanyFile();
+// The main program's redirection file. Throws ERedirectionError.
+IRedirectionPtr MainProgramRedirection();

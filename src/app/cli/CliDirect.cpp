@@ -1,0 +1,324 @@
+#include "CliDirect.h"
+
+#include "base/RegionalSettings.h"
+#include "base/vlxDeferredCall.h"
+#include "base/ztFormat.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+const QStringList CliConnectionOptions{"--server", "--port", "--user", "--poll-interval"};
+const QStringList CliPayrollOptions{"--company", "--payrolls", "--from", "--to"};
+
+const char* const CliConnectionOptionsHelp =
+    "The Orvane service (each defaults to the connection saved by Orvane QB Export):\n"
+    "  --server HOST        the service's address\n"
+    "  --port N             its port (9943 unless saved otherwise)\n"
+    "  --user NAME          the user name, NAME or NAME@DOMAIN\n"
+    "  --poll-interval S    ask every S seconds whether the report is ready (default 15)\n"
+    "The password is taken from the environment variable ORVQ_PASSWORD, else the saved\n"
+    "one (when neither --server nor --user changes the saved ones), else asked for at\n"
+    "the terminal. It is never taken from the command line, where other users of the\n"
+    "machine can read it. Ctrl+C while a report is generated cancels it.\n";
+
+const char* const CliPayrollOptionsHelp =
+    "The payrolls ('orvq-cli payrolls' lists the numbers):\n"
+    "  --company CO_NBR     the internal number of the company\n"
+    "  --payrolls N[,N...]  the internal numbers of its payrolls\n"
+    "  --from DATE, --to DATE\n"
+    "                       the check-date period (yyyy-mm-dd or the short date format,\n"
+    "                       both ends included): with --payrolls the payrolls must lie\n"
+    "                       in it, without it every payroll of the company in it is taken\n";
+
+namespace {
+
+const QString PasswordOption = QStringLiteral("--password");
+
+// A positive number of an option, such as an internal number.
+qint32 PositiveNumber(const QString& option, const QString& text) {
+    bool ok = false;
+    const qint32 number = text.trimmed().toInt(&ok);
+    if (!ok || number <= 0)
+        throw ECliUsageError(
+            Format("%s takes a positive whole number, not \"%s\"", {option, text.left(64)}));
+    return number;
+}
+
+// Whether the lists' current row holds the number in the field.
+bool HasNumber(const TMemTable& table, const QString& field, qint32 number) {
+    bool ok = false;
+    const qint32 value = table.Value(field).toInt(&ok);
+    return ok && value == number;
+}
+
+// Every payroll number of the company in the loaded period; the company
+// becomes current. Empty when it has none.
+QList<qint32> PayrollsOfCompany(TOrvPayrollLists& lists, qint32 coNbr) {
+    TMemTable& clients = *lists.Clients();
+    TMemTable& companies = *lists.Companies();
+    TMemTable& payrolls = *lists.Payrolls();
+    const QString coField = QStringLiteral("CO_NBR");
+    for (int c = 0; c < clients.RecordCount(); ++c) {
+        clients.SetRecNo(c);
+        for (int i = 0; i < companies.RecordCount(); ++i) {
+            companies.SetRecNo(i);
+            if (!HasNumber(companies, coField, coNbr))
+                continue;
+            QList<qint32> numbers;
+            for (int p = 0; p < payrolls.RecordCount(); ++p) {
+                payrolls.SetRecNo(p);
+                bool ok = false;
+                const qint32 prNbr = payrolls.Value(QStringLiteral("PR_NBR")).toInt(&ok);
+                if (!ok)
+                    throw EztException(
+                        QStringLiteral("The Orvane list holds no number in the column PR_NBR"));
+                numbers << prNbr;
+            }
+            return numbers;
+        }
+    }
+    throw EztException(
+        Format(QStringLiteral("Company %d is not in the Orvane company list"), {coNbr}));
+}
+
+// The console's report wait: the message loop runs until the report is in;
+// the first Ctrl+C asks for the cancel.
+class TCliWaitWindow : public IOrvReportWaitWindow {
+public:
+    explicit TCliWaitWindow(const TCliEnvironment& env) : m_env(env) {}
+    TOrvWaitResult Execute(const QString& title, const QString& message,
+                           std::function<void()> closeRequested) override {
+        m_env.Out << message << (m_env.WatchInterrupt ? " (Ctrl+C cancels)\n" : "\n");
+        m_env.Out.flush();
+        std::shared_ptr<void> watch;
+        if (m_env.WatchInterrupt)
+            watch = m_env.WatchInterrupt([this] { m_window.RequestClose(); });
+        return m_window.Execute(title, message, std::move(closeRequested));
+    }
+    void Done(TOrvWaitResult result) override { m_window.Done(result); }
+    bool ConfirmYesNo(const QString& question) override { return m_window.ConfirmYesNo(question); }
+
+private:
+    const TCliEnvironment& m_env;
+    TOrvEventLoopWaitWindow m_window;
+};
+
+TOrvDirectReportSourceServices Services(const TCliEnvironment& env, TOrvAPIConnectionParam param,
+                                        TOrvPayrollsDef selection, TOrvAPIEnvironment orv,
+                                        int pollIntervalMs) {
+    TOrvDirectReportSourceServices services;
+    services.ConnectionParam = [param] { return param; };
+    services.SelectedPayrolls = [selection] { return selection; };
+    const TCliEnvironment* environment = &env;
+    services.CreateWaitWindow = [environment]() -> std::unique_ptr<IOrvReportWaitWindow> {
+        return std::make_unique<TCliWaitWindow>(*environment);
+    };
+    services.Environment = std::move(orv);
+    services.Timings.PollIntervalMs = pollIntervalMs;
+    return services;
+}
+
+} // namespace
+
+void RefuseCommandLinePassword(const QStringList& args) {
+    for (const QString& arg : args)
+        if (arg == PasswordOption || arg.startsWith(PasswordOption + u'='))
+            throw ECliUsageError(QStringLiteral(
+                "a password is not taken from the command line, where other users of the "
+                "machine can read it; set the environment variable ORVQ_PASSWORD, save it in "
+                "Orvane QB Export, or run at a terminal to be asked for it"));
+}
+
+void RefuseOptions(const TCliOptions& options, const QStringList& names, const QString& why) {
+    for (const QString& name : names)
+        if (options.Has(name))
+            throw ECliUsageError(Format("%s %s", {name, why}));
+}
+
+TOrvAPIConnectionParam CliConnectionParam(const TCliEnvironment& env, const TCliOptions& options,
+                                          ICommonLogger& logger) {
+    TOrvAPIConnectionParam saved;
+    LoadConnectionParam(logger, *env.Settings, QString(), saved);
+    TOrvAPIConnectionParam param = saved;
+    param.SavePassword = false;
+    if (options.Has(QStringLiteral("--server")))
+        param.APIServerAddress = options.Value(QStringLiteral("--server")).trimmed();
+    if (options.Has(QStringLiteral("--port"))) {
+        const QString text = options.Value(QStringLiteral("--port"));
+        bool ok = false;
+        const int port = text.trimmed().toInt(&ok);
+        if (!ok || port < 1 || port > 65535)
+            throw ECliUsageError(
+                Format("--port takes a number from 1 to 65535, not \"%s\"", {text.left(64)}));
+        param.APIServerPort = port;
+    }
+    if (options.Has(QStringLiteral("--user")))
+        param.Username = options.Value(QStringLiteral("--user")).trimmed();
+    if (param.APIServerAddress.isEmpty())
+        throw ECliUsageError(
+            QStringLiteral("no Orvane server is saved; give one with --server HOST"));
+    if (param.Username.isEmpty())
+        throw ECliUsageError(QStringLiteral("no Orvane user is saved; give one with --user NAME"));
+
+    // A saved password belongs to the saved user on the saved server.
+    const bool savedAccount = !saved.Password.isEmpty() && param.Username == saved.Username &&
+                              param.APIServerAddress == saved.APIServerAddress;
+    if (env.PasswordVariable) {
+        param.Password = *env.PasswordVariable;
+    } else if (savedAccount) {
+        param.Password = saved.Password;
+    } else if (env.AskPassword) {
+        const std::optional<QString> answer =
+            env.AskPassword(Format("Orvane password of %s: ", {param.Username}));
+        if (!answer)
+            throw ECliUsageError(QStringLiteral("no password was given"));
+        param.Password = *answer;
+    } else {
+        throw ECliUsageError(Format("no password of %s is saved; set the environment variable "
+                                    "ORVQ_PASSWORD",
+                                    {param.Username}));
+    }
+    return param;
+}
+
+TOrvAPIEnvironment CliOrvEnvironment(const TCliEnvironment& env) {
+    TOrvAPIEnvironment orv;
+    // Read once: the lists and every fetch of the command see the same file.
+    orv.Redirection = env.ProgramRedirection ? env.ProgramRedirection() : MainProgramRedirection();
+    return orv;
+}
+
+int CliPollIntervalMs(const TCliEnvironment& env, const TCliOptions& options) {
+    if (!options.Has(QStringLiteral("--poll-interval")))
+        return env.ReportPollIntervalMs;
+    const QString text = options.Value(QStringLiteral("--poll-interval"));
+    bool ok = false;
+    const int seconds = text.trimmed().toInt(&ok);
+    if (!ok || seconds < 1 || seconds > 3600)
+        throw ECliUsageError(Format("--poll-interval takes a number of seconds from 1 to 3600, "
+                                    "not \"%s\"",
+                                    {text.left(64)}));
+    return seconds * 1000;
+}
+
+QDate CliDate(const QString& option, const QString& text) {
+    static const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QString trimmed = text.trimmed();
+    QDate date;
+    if (iso.match(trimmed).hasMatch()) {
+        date = QDate::fromString(trimmed, Qt::ISODate);
+    } else {
+        try {
+            date = StrToDate(trimmed);
+        } catch (const EztException&) {
+            date = QDate();
+        }
+    }
+    if (!date.isValid())
+        throw ECliUsageError(Format("%s takes a date (yyyy-mm-dd or %s), not \"%s\"",
+                                    {option, DateToStr(QDate(2024, 3, 8)), text.left(64)}));
+    return date;
+}
+
+std::optional<TCliPeriod> CliPeriod(const TCliOptions& options) {
+    const bool from = options.Has(QStringLiteral("--from"));
+    const bool to = options.Has(QStringLiteral("--to"));
+    if (from != to)
+        throw ECliUsageError(QStringLiteral("--from and --to go together"));
+    if (!from)
+        return std::nullopt;
+    TCliPeriod period{CliDate(QStringLiteral("--from"), options.Value(QStringLiteral("--from"))),
+                      CliDate(QStringLiteral("--to"), options.Value(QStringLiteral("--to")))};
+    if (period.From > period.To)
+        throw ECliUsageError(QStringLiteral("the period ends before it begins"));
+    return period;
+}
+
+TCliPayrollChoice CliPayrollChoice(const TCliOptions& options) {
+    if (!options.Has(QStringLiteral("--company")))
+        throw ECliUsageError(QStringLiteral("the company is missing: --company CO_NBR"));
+    TCliPayrollChoice choice;
+    choice.CoNbr =
+        PositiveNumber(QStringLiteral("--company"), options.Value(QStringLiteral("--company")));
+    const std::optional<TCliPeriod> period = CliPeriod(options);
+    if (options.Has(QStringLiteral("--payrolls"))) {
+        for (const QString& item : options.Value(QStringLiteral("--payrolls")).split(u','))
+            choice.PrNbrs << PositiveNumber(QStringLiteral("--payrolls"), item);
+    } else if (!period) {
+        throw ECliUsageError(
+            QStringLiteral("the payrolls are missing: --payrolls N[,N...] or --from DATE --to "
+                           "DATE"));
+    }
+    // Chosen by number alone: the list of every check date is loaded.
+    choice.Period = period.value_or(TCliPeriod{QDate(1900, 1, 1), QDate(2199, 12, 31)});
+    return choice;
+}
+
+TOrvPayrollsDef LoadChosenPayrolls(const TCliPayrollChoice& choice,
+                                   const TOrvAPIConnectionParam& param,
+                                   const ICommonLoggerPtr& logger, const TOrvAPIEnvironment& orv) {
+    ICommonLogger& log = *logger;
+    TLogBlockGuard block(log, QStringLiteral("Choosing Orvane payrolls"));
+    TOrvPayrollsDef selection;
+    try {
+        log.LogContextItem(QStringLiteral("Internal Co#"), QString::number(choice.CoNbr));
+        TOrvPayrollLists lists(orv.Redirection);
+        TCliNoProgress progress;
+        lists.LoadPayrollList(param, logger, progress, choice.Period.From, choice.Period.To, orv);
+        QList<qint32> numbers = choice.PrNbrs;
+        if (numbers.isEmpty()) {
+            numbers = PayrollsOfCompany(lists, choice.CoNbr);
+            if (numbers.isEmpty())
+                throw EztException(Format(
+                    QStringLiteral("Company %d has no payroll with a check date from %s "
+                                   "to %s"),
+                    {choice.CoNbr, DateToStr(choice.Period.From), DateToStr(choice.Period.To)}));
+        }
+        selection = lists.SelectByNumbers(choice.CoNbr, numbers);
+    } catch (...) {
+        log.PassthroughException();
+    }
+    return selection;
+}
+
+TCliDirectSource::TCliDirectSource(const ICommonLoggerPtr& logger, const TCliEnvironment& env,
+                                   TOrvAPIConnectionParam param, TOrvPayrollsDef selection,
+                                   TOrvAPIEnvironment orv, int pollIntervalMs)
+    : m_source(logger, Services(env, std::move(param), std::move(selection), std::move(orv),
+                                pollIntervalMs)) {}
+
+TFetchedReport TCliDirectSource::FetchChecksReport(TChecksFetchKind kind) {
+    return Note(m_source.FetchChecksReport(kind));
+}
+
+TFetchedReport TCliDirectSource::FetchGLReport(const TQBGLExportParam& options) {
+    return Note(m_source.FetchGLReport(options));
+}
+
+TFetchedReport TCliDirectSource::Note(TFetchedReport report) {
+    if (!report)
+        m_failed = true;
+    return report;
+}
+
+TCliErrorDisplay::TCliErrorDisplay(QTextStream& err) : m_err(err) {
+    SetDeferredCallErrorHandler([this](const QString& message) {
+        m_err << "Error: " << message << '\n';
+        m_err.flush();
+        ++m_shown;
+    });
+}
+
+TCliErrorDisplay::~TCliErrorDisplay() {
+    try {
+        Flush();
+    } catch (...) {
+        // A destructor must not throw; what could be shown was.
+    }
+    SetDeferredCallErrorHandler(nullptr);
+}
+
+int TCliErrorDisplay::Flush() {
+    QCoreApplication::sendPostedEvents();
+    return m_shown;
+}

@@ -1,0 +1,120 @@
+// orvq-cli payrolls: the clients, companies and payrolls of a check-date
+// period on the payroll service, with the numbers the direct exports take.
+#include "CliDirect.h"
+
+namespace {
+
+const char* const PayrollsHelp =
+    "usage: orvq-cli payrolls [--company CO_NBR] --from DATE --to DATE [options]\n"
+    "\n"
+    "Lists the clients, companies and payrolls of the Orvane service with a check date\n"
+    "in the period (yyyy-mm-dd or the short date format, both ends included), one per\n"
+    "line, with the internal numbers that 'orvq-cli checks --direct' and 'orvq-cli gl\n"
+    "--direct' take:\n"
+    "  Client CL_NBR NUMBER NAME\n"
+    "    Company CO_NBR NUMBER NAME\n"
+    "      Payroll PR_NBR CHECK_DATE run RUN_NUMBER TYPE STATUS\n"
+    "(without the first two blanks).\n"
+    "The log goes to standard error.\n"
+    "\n"
+    "Options:\n"
+    "  --company CO_NBR     only this company (and its client)\n"
+    "  --from DATE, --to DATE\n"
+    "                       the check-date period (required)\n"
+    "  --dev-log FILE       also write the developer log to FILE (replaced)\n"
+    "  --help               show this help\n"
+    "\n";
+
+const char* const PayrollsExitHelp =
+    "\n"
+    "Exit code 0: listed; 1: the lists could not be loaded or the company is not in them;\n"
+    "2: wrong usage.\n";
+
+// The lines of one company and its client; empty when it is not listed.
+QStringList CompanyLines(const QStringList& lines, qint32 coNbr) {
+    const QString companyLine = QStringLiteral("  Company %1 ").arg(coNbr);
+    QString client;
+    QStringList result;
+    bool inCompany = false;
+    for (const QString& line : lines) {
+        if (line.startsWith(QStringLiteral("Client "))) {
+            client = line;
+            inCompany = false;
+        } else if (line.startsWith(QStringLiteral("  Company "))) {
+            inCompany = line.startsWith(companyLine);
+            if (inCompany)
+                result << client << line;
+        } else if (inCompany) {
+            result << line;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+int RunPayrollsCommand(TCliEnvironment& env, const QStringList& args) {
+    std::unique_ptr<TCliOptions> options;
+    std::unique_ptr<TCliLogSession> session;
+    TCliPeriod period;
+    qint32 coNbr = 0;
+    TOrvAPIConnectionParam param;
+    try {
+        RefuseCommandLinePassword(args);
+        options = std::make_unique<TCliOptions>(
+            args, QStringList{"--company", "--from", "--to", "--dev-log"} + CliConnectionOptions,
+            QStringList{"--help"});
+        if (options->Has(QStringLiteral("--help"))) {
+            env.Out << PayrollsHelp << CliConnectionOptionsHelp << PayrollsExitHelp;
+            return cecSuccess;
+        }
+        RefuseOptions(*options, {QStringLiteral("--poll-interval")},
+                      QStringLiteral("goes with the exports only"));
+        const std::optional<TCliPeriod> given = CliPeriod(*options);
+        if (!given)
+            throw ECliUsageError(QStringLiteral("the period is missing: --from DATE --to DATE"));
+        period = *given;
+        if (options->Has(QStringLiteral("--company"))) {
+            bool ok = false;
+            const QString text = options->Value(QStringLiteral("--company"));
+            coNbr = text.trimmed().toInt(&ok);
+            if (!ok || coNbr <= 0)
+                throw ECliUsageError(
+                    Format("--company takes a positive whole number, not \"%s\"", {text.left(64)}));
+        }
+        // The listing is the output; the log stays out of its way.
+        session =
+            std::make_unique<TCliLogSession>(env.Err, options->Value(QStringLiteral("--dev-log")));
+        param = CliConnectionParam(env, *options, *session->Logger());
+    } catch (const ECliUsageError& e) {
+        env.Err << "orvq-cli payrolls: " << e.Message() << "\nTry 'orvq-cli payrolls --help'.\n";
+        return cecUsage;
+    }
+
+    TCliErrorDisplay errorDisplay(env.Err);
+    QStringList lines;
+    try {
+        const TOrvAPIEnvironment orv = CliOrvEnvironment(env);
+        TOrvPayrollLists lists(orv.Redirection);
+        TCliNoProgress progress;
+        lists.LoadPayrollList(param, session->Logger(), progress, period.From, period.To, orv);
+        lines = lists.ListText();
+    } catch (const EztException& e) {
+        env.Err << "Error: " << e.Message() << '\n';
+        return cecFailed;
+    }
+    if (coNbr > 0) {
+        lines = CompanyLines(lines, coNbr);
+        if (lines.isEmpty()) {
+            env.Err << "Error: "
+                    << Format(QStringLiteral("Company %d is not in the Orvane company list"),
+                              {coNbr})
+                    << '\n';
+            return cecFailed;
+        }
+    }
+    for (const QString& line : lines)
+        env.Out << line << '\n';
+    env.Out.flush();
+    return cecSuccess;
+}
