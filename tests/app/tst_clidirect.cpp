@@ -1,0 +1,495 @@
+// orvq-cli with the direct source: the commands in process against the
+// sandbox payroll service over real HTTPS, exporting into a temp sandbox
+// company; and the built program once, as a user runs it after set-up.
+#include "CliDirect.h"
+#include "OrvTestSupport.h"
+#include "PaySandboxServer.h"
+#include "RecordingLogSink.h"
+
+#include "base/RegionalSettings.h"
+#include "company/QBSandboxCompany.h"
+#include "company/QBSandboxLists.h"
+#include "settings/QBDecl.h"
+#include "settings/vlxPlatformPaths.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using orvtest::TSandboxService;
+
+namespace {
+
+const QStringList DemoAccounts{u"--cash-account"_s, u"Payroll Checking"_s, u"--liability-account"_s,
+                               u"Payroll Liabilities:Net Pay Clearing"_s};
+
+const QString DuplicateQuestion =
+    u"Journal Entry with Date = 3/8/2024 already exists. You may be creating a duplicate "
+    u"entry.Continue?"_s;
+
+QString Summary(const QString& kind, int added, int existed) {
+    return Format(u"Orvane %s Checks Export successfully completed: %d checks added, 0 checks "
+                  u"voided, 0 deposits added, %d checks already existed, 0 checks were already "
+                  u"voided, 0 deposits already existed"_s,
+                  {kind, added, existed});
+}
+
+// One orvq-cli in process with its own settings, a sandbox company and the
+// sandbox service's certificates as the program's redirection.
+struct TCli {
+    QTemporaryDir Dir;
+    QString OutText;
+    QString ErrText;
+    QTextStream Out{&OutText};
+    QTextStream Err{&ErrText};
+    IztSettingsPtr Settings;
+    QString Company;
+    const TSandboxService& Service;
+    std::optional<QString> Password = u"demo"_s;
+    std::function<std::optional<QString>(const QString&)> AskPassword;
+    std::function<std::shared_ptr<void>(std::function<void()>)> WatchInterrupt;
+
+    explicit TCli(const TSandboxService& service) : Service(service) {
+        Settings = std::make_shared<TztSettingsRegistry>(
+            TztSettingsHive{Dir.filePath(u"orvq.ini"_s), QSettings::IniFormat}, QString());
+        Company = Dir.filePath(u"company.sqlite"_s);
+        CreateSandboxCompany(Company, qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
+    }
+
+    // The service's address and the user demo, as flags.
+    QStringList Connection() const {
+        return {u"--server"_s, u"127.0.0.1"_s,
+                u"--port"_s,   QString::number(Service.Param().APIServerPort),
+                u"--user"_s,   u"demo"_s};
+    }
+
+    int Run(const QStringList& args) {
+        OutText.clear();
+        ErrText.clear();
+        TCliEnvironment env{Out, Err, nullptr, Settings, [this] { return Company; }};
+        env.ProgramRedirection = [this] { return Service.Environment().Redirection; };
+        env.PasswordVariable = Password;
+        env.AskPassword = AskPassword;
+        env.WatchInterrupt = WatchInterrupt;
+        env.ReportPollIntervalMs = 5;
+        const int code = RunOrvqCli(args, env);
+        Out.flush();
+        Err.flush();
+        return code;
+    }
+    // checks or gl --direct on the sandbox service and company; the demo
+    // company 34 unless the args name another.
+    int Direct(const QString& command, const QStringList& args) {
+        QStringList all{command, u"--direct"_s, u"--company-file"_s, Company};
+        all += Connection() + args;
+        if (!args.contains(u"--company"_s))
+            all << u"--company"_s << u"34"_s;
+        if (command == u"checks")
+            all += DemoAccounts;
+        return Run(all);
+    }
+    QStringList OutLines() const { return OutText.split(u'\n', Qt::SkipEmptyParts); }
+    int Transactions(const QString& type) const {
+        TQBSandboxCompany company(Company, false);
+        TSbTxnFilter filter;
+        filter.Type = type;
+        return int(company.Txns(filter).size());
+    }
+};
+
+} // namespace
+
+class TestCliDirect : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void checksThenEveryCheckExists();
+    void journalThenDuplicateQuestion();
+    void periodTakesEveryPayrollOfTheCompany();
+    void problemPayrollsFail_data();
+    void problemPayrollsFail();
+    void serviceFailures_data();
+    void serviceFailures();
+    void cancelDeletesTheTask();
+    void password_data();
+    void password();
+    void usageErrors_data();
+    void usageErrors();
+    void payrollList();
+    void builtProgramAfterSetUp();
+
+private:
+    TSandboxService m_service;
+    std::unique_ptr<TRegionalSettingsOverride> m_us;
+};
+
+void TestCliDirect::initTestCase() {
+    QString error;
+    if (!m_service.Start(&error))
+        QSKIP(qPrintable(error));
+}
+
+void TestCliDirect::init() {
+    QVERIFY(!m_service.Control(u"sandbox.reset"_s)->IsError());
+    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
+}
+
+void TestCliDirect::cleanup() {
+    m_us.reset();
+    // Whatever happened, the commands leave nothing behind on the service.
+    QCOMPARE(m_service.LiveTasks(), 0);
+    QCOMPARE(m_service.Sessions(), 0);
+}
+
+void TestCliDirect::checksThenEveryCheckExists() {
+    TCli cli(m_service);
+    // 10121 is the last Friday of March: employee and agency checks.
+    QCOMPARE(cli.Direct(u"checks"_s, {u"--payrolls"_s, u"10121"_s}), int(cecSuccess));
+    QCOMPARE(cli.ErrText, QString());
+    QVERIFY(cli.OutText.contains(u"Please wait while Orvane generates Employee Checks report\n"_s));
+    QVERIFY(cli.OutText.contains(u"Internal Pr#: 10121\n"_s));
+    QCOMPARE(cli.OutLines().mid(cli.OutLines().size() - 2),
+             QStringList({Summary(u"Employee"_s, 4, 0), Summary(u"Agency"_s, 3, 0)}));
+    QCOMPARE(cli.Transactions(u"Check"_s), 7);
+
+    QCOMPARE(cli.Direct(u"checks"_s, {u"--payrolls"_s, u"10121"_s, u"--kind"_s, u"agency"_s}),
+             int(cecSuccess));
+    QCOMPARE(cli.OutLines().last(), Summary(u"Agency"_s, 0, 3));
+    QVERIFY(!cli.OutText.contains(u"Employee Checks"_s));
+    QCOMPARE(cli.Direct(u"checks"_s, {u"--payrolls"_s, u"10121"_s, u"--kind"_s, u"employee"_s}),
+             int(cecSuccess));
+    QCOMPARE(cli.OutLines().last(), Summary(u"Employee"_s, 0, 4));
+    QCOMPARE(cli.Transactions(u"Check"_s), 7);
+}
+
+void TestCliDirect::journalThenDuplicateQuestion() {
+    TCli cli(m_service);
+    const QStringList payroll{u"--payrolls"_s, u"10091"_s};
+    QCOMPARE(cli.Direct(u"gl"_s, payroll), int(cecSuccess));
+    QVERIFY2(cli.OutText.endsWith(u"\nOrvane Journal Export completed\n"_s),
+             qPrintable(cli.OutText));
+    QCOMPARE(cli.ErrText, QString());
+    QCOMPARE(cli.Transactions(u"JournalEntry"_s), 1);
+
+    // Nobody to answer: No, and the run fails.
+    QCOMPARE(cli.Direct(u"gl"_s, payroll), int(cecFailed));
+    QVERIFY2(cli.OutText.contains(DuplicateQuestion + u" [y/N] (no input: No)\n"_s),
+             qPrintable(cli.OutText));
+    QCOMPARE(cli.ErrText, u"Error: Operation was aborted by user\n"_s);
+    QCOMPARE(cli.Direct(u"gl"_s, payroll + QStringList{u"--yes"_s}), int(cecSuccess));
+    QCOMPARE(cli.Transactions(u"JournalEntry"_s), 2);
+}
+
+void TestCliDirect::periodTakesEveryPayrollOfTheCompany() {
+    TCli cli(m_service);
+    // The week of 3/8/2024: the regular run 10091 and the supplemental 10092.
+    QCOMPARE(cli.Direct(u"gl"_s, {u"--from"_s, u"2024-03-04"_s, u"--to"_s, u"3/10/2024"_s}),
+             int(cecSuccess));
+    QVERIFY2(cli.OutText.contains(u"Internal Pr#: 10091, 10092\n"_s), qPrintable(cli.OutText));
+    QCOMPARE(cli.Transactions(u"JournalEntry"_s), 1);
+
+    // Numbers outside the period given are not taken.
+    QCOMPARE(cli.Direct(u"gl"_s, {u"--payrolls"_s, u"10101"_s, u"--from"_s, u"2024-03-04"_s,
+                                  u"--to"_s, u"2024-03-10"_s}),
+             int(cecFailed));
+    QCOMPARE(cli.ErrText,
+             u"Error: Payroll 10101 is not among the payrolls of company 34 in the period\n"_s);
+    QCOMPARE(cli.Direct(u"gl"_s, {u"--from"_s, u"2023-03-04"_s, u"--to"_s, u"2023-03-10"_s}),
+             int(cecFailed));
+    QCOMPARE(cli.ErrText,
+             u"Error: Company 34 has no payroll with a check date from 3/4/2023 to 3/10/2023\n"_s);
+    QCOMPARE(cli.Transactions(u"JournalEntry"_s), 1);
+}
+
+void TestCliDirect::problemPayrollsFail_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("unknown employee")
+        << u"checks"_s << QStringList{u"--payrolls"_s, u"10062"_s, u"--kind"_s, u"employee"_s}
+        << u"Whitfield"_s
+        << u"Error: Orvane Employee Checks Export partially completed: 1 error occured"_s;
+    QTest::newRow("missing class") << u"gl"_s << QStringList{u"--payrolls"_s,
+                                                             u"10122"_s,
+                                                             u"--split-billing"_s,
+                                                             u"--tag-parsing"_s,
+                                                             u"class"_s,
+                                                             u"--delimiter"_s,
+                                                             u"-"_s}
+                                   << u"Catering"_s << u"Error: Orvane Journal validation failed"_s;
+}
+
+void TestCliDirect::problemPayrollsFail() {
+    QFETCH(QString, command);
+    QFETCH(QStringList, args);
+    QFETCH(QString, logged);
+    QFETCH(QString, error);
+    TCli cli(m_service);
+    QCOMPARE(cli.Direct(command, args), int(cecFailed));
+    QVERIFY2(cli.OutText.contains(logged), qPrintable(cli.OutText));
+    QVERIFY2(cli.ErrText.startsWith(error), qPrintable(cli.ErrText));
+    QCOMPARE(cli.Transactions(u"JournalEntry"_s), 0);
+}
+
+void TestCliDirect::serviceFailures_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("failReport");
+    QTest::addColumn<QString>("error");
+    const QStringList payroll{u"--payrolls"_s, u"10091"_s};
+    const QString wrongPassword =
+        u"Error: Orvane server returned error: (800) Invalid user name, domain or password. \n"_s;
+    QTest::newRow("wrong password, checks")
+        << u"checks"_s << payroll << u"demo2"_s << false << wrongPassword;
+    QTest::newRow("wrong password, gl") << u"gl"_s << payroll << u"x"_s << false << wrongPassword;
+    QTest::newRow("unknown company")
+        << u"gl"_s << QStringList{u"--payrolls"_s, u"10091"_s, u"--company"_s, u"99"_s} << u"demo"_s
+        << false << u"Error: Company 99 is not in the Orvane company list\n"_s;
+    QTest::newRow("company of another client")
+        << u"gl"_s << QStringList{u"--payrolls"_s, u"10091"_s, u"--company"_s, u"51"_s} << u"demo"_s
+        << false
+        << u"Error: Payroll 10091 is not among the payrolls of company 51 in the period\n"_s;
+    QTest::newRow("report task failed, checks")
+        << u"checks"_s << payroll + QStringList{u"--kind"_s, u"employee"_s} << u"demo"_s << true
+        << u"Error: Report finished with errors: Payroll 10091 is locked\n"_s;
+    QTest::newRow("report task failed, gl")
+        << u"gl"_s << payroll << u"demo"_s << true
+        << u"Error: Report finished with errors: Payroll 10091 is locked\n"_s;
+}
+
+void TestCliDirect::serviceFailures() {
+    QFETCH(QString, command);
+    QFETCH(QStringList, args);
+    QFETCH(QString, password);
+    QFETCH(bool, failReport);
+    QFETCH(QString, error);
+    TCli cli(m_service);
+    cli.Password = password;
+    if (failReport)
+        m_service.Control(u"sandbox.setNextReport"_s, [](IRpcFunction& f) {
+            f.AddItem(u"ERROR"_s);
+            f.AddItem(u"Payroll 10091 is locked"_s);
+        });
+    QCOMPARE(cli.Direct(command, args), int(cecFailed));
+    QCOMPARE(cli.ErrText, error);
+    QCOMPARE(cli.Transactions(u"Check"_s), 0);
+    QCOMPARE(cli.Transactions(u"JournalEntry"_s), 0);
+}
+
+void TestCliDirect::cancelDeletesTheTask() {
+    TCli cli(m_service);
+    m_service.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(3600); });
+    int watched = 0;
+    // Ctrl+C as soon as the wait runs.
+    cli.WatchInterrupt = [&watched](std::function<void()> cancel) -> std::shared_ptr<void> {
+        ++watched;
+        QTimer::singleShot(20, cancel);
+        return nullptr;
+    };
+    QCOMPARE(cli.Direct(u"gl"_s, {u"--payrolls"_s, u"10091"_s}), int(cecFailed));
+    QCOMPARE(watched, 1);
+    QVERIFY(
+        cli.OutText.contains(u"Please wait while Orvane generates GL Report (Ctrl+C cancels)\n"_s));
+    QVERIFY2(cli.OutText.contains(u"Warning: User cancelled operation\n"_s),
+             qPrintable(cli.OutText));
+    QCOMPARE(cli.ErrText, u"Error: The Orvane journal was not fetched\n"_s);
+    QVERIFY(m_service.CalledMethods().contains(u"orv.taskQueue.deleteTask"_s));
+    QCOMPARE(cli.Transactions(u"JournalEntry"_s), 0);
+}
+
+void TestCliDirect::password_data() {
+    QTest::addColumn<bool>("saved");       // demo's password saved with the connection
+    QTest::addColumn<QString>("variable"); // ORVQ_PASSWORD; null: not set
+    QTest::addColumn<QString>("asked");    // the terminal's answer; null: no terminal
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("prompt"); // the question asked, if any
+    QTest::newRow("saved") << true << QString() << QString() << QStringList() << int(cecSuccess)
+                           << QString();
+    QTest::newRow("variable before saved")
+        << true << u"wrong"_s << QString() << QStringList() << int(cecFailed) << QString();
+    QTest::newRow("asked at the terminal") << false << QString() << u"demo"_s << QStringList()
+                                           << int(cecSuccess) << u"Orvane password of demo: "_s;
+    QTest::newRow("saved one not for another user")
+        << true << QString() << u"clerk"_s << QStringList{u"--user"_s, u"clerk@harbor"_s}
+        << int(cecSuccess) << u"Orvane password of clerk@harbor: "_s;
+    QTest::newRow("none and no terminal")
+        << false << QString() << QString() << QStringList() << int(cecUsage) << QString();
+}
+
+void TestCliDirect::password() {
+    QFETCH(bool, saved);
+    QFETCH(QString, variable);
+    QFETCH(QString, asked);
+    QFETCH(QStringList, flags);
+    QFETCH(int, exitCode);
+    QFETCH(QString, prompt);
+    TCli cli(m_service);
+    TOrvAPIConnectionParam param = m_service.Param();
+    param.Password = saved ? u"demo"_s : QString();
+    param.SavePassword = saved;
+    SaveConnectionParam(param, *cli.Settings, QString());
+    cli.Password = variable.isNull() ? std::nullopt : std::optional<QString>(variable);
+    QStringList prompts;
+    if (!asked.isNull())
+        cli.AskPassword = [&](const QString& question) -> std::optional<QString> {
+            prompts << question;
+            return asked;
+        };
+    QCOMPARE(cli.Run(QStringList{u"gl"_s, u"--direct"_s, u"--company-file"_s, cli.Company,
+                                 u"--company"_s, u"34"_s, u"--payrolls"_s, u"10091"_s} +
+                     flags),
+             exitCode);
+    QCOMPARE(prompts, prompt.isNull() ? QStringList() : QStringList{prompt});
+    if (exitCode == cecUsage)
+        QVERIFY2(cli.ErrText.contains(u"set the environment variable ORVQ_PASSWORD"_s),
+                 qPrintable(cli.ErrText));
+    // The flags and the answers never change the saved connection.
+    TOrvAPIConnectionParam after;
+    TRecordingLogger log;
+    LoadConnectionParam(log.Logger(), *cli.Settings, QString(), after);
+    QCOMPARE(after, param);
+}
+
+void TestCliDirect::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");
+    const QStringList gl{u"gl"_s, u"--direct"_s, u"--company"_s, u"34"_s};
+    const QStringList checks =
+        QStringList{u"checks"_s, u"--direct"_s, u"--company"_s, u"34"_s} + DemoAccounts;
+    const QStringList payroll{u"--payrolls"_s, u"10091"_s};
+    QTest::newRow("checks file and direct")
+        << checks + payroll + QStringList{u"--file"_s, u"x.txt"_s}
+        << u"--file and --direct exclude each other"_s;
+    QTest::newRow("gl file and direct") << gl + payroll + QStringList{u"--file"_s, u"x.txt"_s}
+                                        << u"--file and --direct exclude each other"_s;
+    QTest::newRow("password on the command line")
+        << gl + payroll + QStringList{u"--password"_s, u"demo"_s}
+        << u"a password is not taken from the command line"_s;
+    QTest::newRow("kind without direct")
+        << QStringList{u"checks"_s, u"--file"_s, u"x.txt"_s, u"--kind"_s, u"agency"_s}
+        << u"--kind goes with --direct only"_s;
+    QTest::newRow("server without direct")
+        << QStringList{u"gl"_s, u"--file"_s, u"x.txt"_s, u"--server"_s, u"h"_s}
+        << u"--server goes with --direct only"_s;
+    QTest::newRow("unknown kind") << checks + payroll + QStringList{u"--kind"_s, u"both"_s}
+                                  << u"--kind takes all, employee or agency, not \"both\""_s;
+    QTest::newRow("no company") << QStringList{u"gl"_s, u"--direct"_s} + payroll
+                                << u"the company is missing: --company CO_NBR"_s;
+    QTest::newRow("no payrolls") << gl << u"the payrolls are missing"_s;
+    QTest::newRow("bad payroll number") << gl + QStringList{u"--payrolls"_s, u"10091,x"_s}
+                                        << u"--payrolls takes a positive whole number, not \"x\""_s;
+    QTest::newRow("from without to")
+        << gl + QStringList{u"--from"_s, u"2024-03-01"_s} << u"--from and --to go together"_s;
+    QTest::newRow("bad date")
+        << gl + QStringList{u"--from"_s, u"2024-02-30"_s, u"--to"_s, u"2024-03-01"_s}
+        << u"--from takes a date (yyyy-mm-dd or 3/8/2024), not \"2024-02-30\""_s;
+    QTest::newRow("period backwards")
+        << gl + QStringList{u"--from"_s, u"2024-03-02"_s, u"--to"_s, u"2024-03-01"_s}
+        << u"the period ends before it begins"_s;
+    QTest::newRow("bad port") << gl + payroll + QStringList{u"--port"_s, u"99999"_s}
+                              << u"--port takes a number from 1 to 65535, not \"99999\""_s;
+    QTest::newRow("bad poll interval")
+        << gl + payroll + QStringList{u"--poll-interval"_s, u"0"_s}
+        << u"--poll-interval takes a number of seconds from 1 to 3600"_s;
+    QTest::newRow("no server saved") << gl + payroll + QStringList{u"--user"_s, u"demo"_s}
+                                     << u"no Orvane server is saved; give one with --server HOST"_s;
+    QTest::newRow("no user saved") << gl + payroll + QStringList{u"--server"_s, u"h"_s}
+                                   << u"no Orvane user is saved; give one with --user NAME"_s;
+    QTest::newRow("payrolls without period") << QStringList{u"payrolls"_s, u"--company"_s, u"34"_s}
+                                             << u"the period is missing: --from DATE --to DATE"_s;
+}
+
+void TestCliDirect::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    TCli cli(m_service);
+    const int code = cli.Run(args);
+    QVERIFY2(cli.ErrText.contains(error), qPrintable(cli.ErrText));
+    QCOMPARE(code, int(cecUsage));
+    QVERIFY(cli.ErrText.contains(u"Try 'orvq-cli "_s));
+    QVERIFY(!m_service.CalledMethods().contains(u"orv.sb.connect"_s));
+}
+
+void TestCliDirect::payrollList() {
+    TCli cli(m_service);
+    const QStringList period{u"--from"_s, u"2024-03-01"_s, u"--to"_s, u"2024-03-08"_s};
+    QCOMPARE(
+        cli.Run(QStringList{u"payrolls"_s, u"--company"_s, u"34"_s} + period + cli.Connection()),
+        int(cecSuccess));
+    QCOMPARE(cli.OutLines(), (QStringList{
+                                 u"Client 12 HLB Harbor Lane Bakery"_s,
+                                 u"  Company 34 HLB1 Harbor Lane Bakery (demo)"_s,
+                                 u"    Payroll 10081 3/1/2024 run 1 Regular Processed"_s,
+                                 u"    Payroll 10091 3/8/2024 run 1 Regular Processed"_s,
+                                 u"    Payroll 10092 3/8/2024 run 2 Supplemental Processed"_s,
+                             }));
+    // Every client and company.
+    QCOMPARE(cli.Run(QStringList{u"payrolls"_s} + period + cli.Connection()), int(cecSuccess));
+    QVERIFY(cli.OutText.contains(u"\nClient 19 SSD "_s));
+    QVERIFY(cli.OutText.contains(u"\n  Company 51 SSD1 "_s));
+    QCOMPARE(
+        cli.Run(QStringList{u"payrolls"_s, u"--company"_s, u"77"_s} + period + cli.Connection()),
+        int(cecFailed));
+    QCOMPARE(cli.OutText, QString());
+    QCOMPARE(cli.ErrText, u"Error: Company 77 is not in the Orvane company list\n"_s);
+}
+
+// As the README has a user run it: the built orvq-cli, the shipped
+// redirection file pointing at the build's certificates, a fresh home.
+void TestCliDirect::builtProgramAfterSetUp() {
+    const QString bin = QCoreApplication::applicationDirPath() + u"/../../bin"_s;
+    if (!QFile::exists(bin + u"/orvq-cli"_s) || !QFile::exists(bin + u"/certs/client.pem"_s))
+        QSKIP("orvq-cli or the sandbox certificates are not built");
+    TPaySandboxServer server;
+    QString error;
+    QVERIFY2(server.Start({u"--certs"_s, bin + u"/certs"_s}, &error), qPrintable(error));
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_s, home.path());
+    env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+    env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+    env.insert(u"ORVQ_PASSWORD"_s, u"demo"_s);
+    const QStringList connection{
+        u"--server"_s,  u"127.0.0.1"_s, u"--port"_s,          QString::number(server.Port()),
+        u"--user"_s,    u"demo"_s,      u"--poll-interval"_s, u"1"_s,
+        u"--company"_s, u"34"_s,        u"--payrolls"_s,      u"10091"_s};
+    const auto run = [&](const QStringList& args, QString* out) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(home.path());
+        process.start(bin + u"/orvq-cli"_s, args + connection);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        *out = QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    };
+    QString out;
+    QCOMPARE(run({u"gl"_s, u"--direct"_s}, &out), 0);
+    QVERIFY2(out.endsWith(u"\nOrvane Journal Export completed\n"_s), qPrintable(out));
+    QCOMPARE(run(QStringList{u"checks"_s, u"--direct"_s, u"--kind"_s, u"employee"_s} + DemoAccounts,
+                 &out),
+             0);
+    QVERIFY2(out.endsWith(Summary(u"Employee"_s, 4, 0) + u'\n'), qPrintable(out));
+    // Both went into the company of the redirection file, made on first use.
+    const QString company = home.filePath(u"data/OrvQ/company.sqlite"_s);
+    QVERIFY(QFile::exists(company));
+    TQBSandboxCompany qb(company, false);
+    TSbTxnFilter filter;
+    filter.Type = u"JournalEntry"_s;
+    QCOMPARE(qb.Txns(filter).size(), size_t(1));
+}
+
+QTEST_GUILESS_MAIN(TestCliDirect)
+#include "tst_clidirect.moc"
