@@ -125,8 +125,7 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
                           QStringList{"--kind"} + CliConnectionOptions + CliPayrollOptions,
                           QStringLiteral("goes with --direct only"));
             if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
-                throw ECliUsageError(QStringLiteral(
-                    "the report file is missing: --file PATH (or --direct for the service)"));
+                throw ECliUsageError(QStringLiteral("the report file is missing: --file PATH"));
         }
         inputs = std::make_unique<TCliChecksInputs>(options->Value(QStringLiteral("--file")),
                                                     KindChoice(*options), Options(env, *options));

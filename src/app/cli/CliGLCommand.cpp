@@ -157,8 +157,7 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
             RefuseOptions(*options, CliConnectionOptions + CliPayrollOptions,
                           QStringLiteral("goes with --direct only"));
             if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
-                throw ECliUsageError(QStringLiteral(
-                    "the journal file is missing: --file PATH (or --direct for the service)"));
+                throw ECliUsageError(QStringLiteral("the journal file is missing: --file PATH"));
         }
         answer = PresetAnswer(*options);
         inputs = std::make_unique<TCliGLInputs>(options->Value(QStringLiteral("--file")),
