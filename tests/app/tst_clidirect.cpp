@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 using orvtest::TSandboxService;
@@ -122,6 +123,7 @@ private Q_SLOTS:
     void usageErrors();
     void payrollList();
     void builtProgramAfterSetUp();
+    void builtProgramCancelsOnCtrlC();
 
 private:
     TSandboxService m_service;
@@ -489,6 +491,58 @@ void TestCliDirect::builtProgramAfterSetUp() {
     TSbTxnFilter filter;
     filter.Type = u"JournalEntry"_s;
     QCOMPARE(qb.Txns(filter).size(), size_t(1));
+}
+
+// The first Ctrl+C while a report is awaited cancels it: the server task is
+// deleted, nothing is posted and the program ends with exit code 1.
+void TestCliDirect::builtProgramCancelsOnCtrlC() {
+#ifndef Q_OS_UNIX
+    QSKIP("sends SIGINT");
+#else
+    const QString bin = QCoreApplication::applicationDirPath() + u"/../../bin"_s;
+    if (!QFile::exists(bin + u"/orvq-cli"_s) || !QFile::exists(bin + u"/certs/client.pem"_s))
+        QSKIP("orvq-cli or the sandbox certificates are not built");
+    TPaySandboxServer server;
+    QString error;
+    QVERIFY2(server.Start({u"--certs"_s, bin + u"/certs"_s, u"--task-delay"_s, u"3600"_s}, &error),
+             qPrintable(error));
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_s, home.path());
+    env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+    env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+    env.insert(u"ORVQ_PASSWORD"_s, u"demo"_s);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(home.path());
+    process.start(bin + u"/orvq-cli"_s,
+                  {u"gl"_s, u"--direct"_s, u"--server"_s, u"127.0.0.1"_s, u"--port"_s,
+                   QString::number(server.Port()), u"--user"_s, u"demo"_s, u"--company"_s, u"34"_s,
+                   u"--payrolls"_s, u"10091"_s, u"--poll-interval"_s, u"1"_s});
+    process.closeWriteChannel();
+    QByteArray out;
+    while (!out.contains("(Ctrl+C cancels)\n")) {
+        if (!process.waitForReadyRead(60000))
+            QFAIL(qPrintable(u"no wait line: "_s + QString::fromUtf8(out)));
+        out += process.readAllStandardOutput();
+    }
+    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QVERIFY(process.waitForFinished(60000));
+    out += process.readAllStandardOutput();
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(out.contains("Warning: User cancelled operation\n"), out.constData());
+    QCOMPARE(process.readAllStandardError(),
+             QByteArray("Error: The Orvane journal was not fetched\n"));
+    // The server task is gone (asked with the certificates it serves).
+    TRpcTransportSettings transport = server.Settings();
+    transport.CertificateFile = bin + u"/certs/client.pem"_s;
+    transport.RootCertificateFile = bin + u"/certs/server-ca.pem"_s;
+    TRpcCaller caller(transport);
+    IRpcFunctionPtr call = NewRpcFunction();
+    call->SetMethodName(u"sandbox.tasks"_s);
+    QCOMPARE(caller.ExecuteCall(call)->AsArray()->Count(), 0);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestCliDirect)

@@ -88,11 +88,12 @@ public:
     explicit TCliWaitWindow(const TCliEnvironment& env) : m_env(env) {}
     TOrvWaitResult Execute(const QString& title, const QString& message,
                            std::function<void()> closeRequested) override {
-        m_env.Out << message << (m_env.WatchInterrupt ? " (Ctrl+C cancels)\n" : "\n");
-        m_env.Out.flush();
+        // Watched before the line tells the user about it.
         std::shared_ptr<void> watch;
         if (m_env.WatchInterrupt)
             watch = m_env.WatchInterrupt([this] { m_window.RequestClose(); });
+        m_env.Out << message << (m_env.WatchInterrupt ? " (Ctrl+C cancels)\n" : "\n");
+        m_env.Out.flush();
         return m_window.Execute(title, message, std::move(closeRequested));
     }
     void Done(TOrvWaitResult result) override { m_window.Done(result); }
