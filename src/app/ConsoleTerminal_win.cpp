@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <io.h>
 #include <windows.h>
 

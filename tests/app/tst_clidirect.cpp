@@ -122,6 +122,8 @@ private Q_SLOTS:
     void usageErrors_data();
     void usageErrors();
     void payrollList();
+    void help_data();
+    void help();
     void builtProgramAfterSetUp();
     void builtProgramCancelsOnCtrlC();
 
@@ -442,6 +444,37 @@ void TestCliDirect::payrollList() {
         int(cecFailed));
     QCOMPARE(cli.OutText, QString());
     QCOMPARE(cli.ErrText, u"Error: Company 77 is not in the Orvane company list\n"_s);
+}
+
+void TestCliDirect::help_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("texts");
+    const QStringList service{u"--server HOST"_s, u"--port N"_s, u"--user NAME"_s,
+                              u"ORVQ_PASSWORD"_s, u"never taken from the command line"_s};
+    QTest::newRow("checks") << u"checks"_s << service + QStringList{u"--direct"_s,
+                                                                    u"--kind all|employee|agency"_s,
+                                                                    u"--company CO_NBR"_s,
+                                                                    u"--payrolls N[,N...]"_s,
+                                                                    u"--poll-interval S"_s,
+                                                                    u"Ctrl+C"_s};
+    QTest::newRow("gl") << u"gl"_s
+                        << service + QStringList{u"--direct"_s, u"--company CO_NBR"_s,
+                                                 u"--from DATE, --to DATE"_s,
+                                                 u"--poll-interval S"_s};
+    QTest::newRow("payrolls") << u"payrolls"_s
+                              << service + QStringList{u"--company CO_NBR"_s,
+                                                       u"--from DATE, --to DATE"_s};
+}
+
+void TestCliDirect::help() {
+    QFETCH(QString, command);
+    QFETCH(QStringList, texts);
+    TCli cli(m_service);
+    QCOMPARE(cli.Run({command, u"--help"_s}), int(cecSuccess));
+    for (const QString& text : texts)
+        QVERIFY2(cli.OutText.contains(text), qPrintable(text));
+    QCOMPARE(cli.Run({u"--help"_s}), int(cecSuccess));
+    QVERIFY(cli.OutText.contains(u"\n  "_s + command.leftJustified(10)));
 }
 
 // As the README has a user run it: the built orvq-cli, the shipped

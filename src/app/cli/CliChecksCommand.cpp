@@ -111,7 +111,8 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
         if (options->Has(QStringLiteral("--help"))) {
             env.Out << ChecksHelp << CliCommonOptionsHelp << '\n'
                     << CliPayrollOptionsHelp << '\n'
-                    << CliConnectionOptionsHelp << ChecksExitHelp;
+                    << CliConnectionOptionsHelp << CliReportWaitHelp << CliPasswordHelp
+                    << ChecksExitHelp;
             return cecSuccess;
         }
         const bool direct = options->Has(QStringLiteral("--direct"));

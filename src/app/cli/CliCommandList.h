@@ -3,8 +3,8 @@
 //     int Function(TCliEnvironment& env, const QStringList& args);
 // and one line here.
 ORVQ_CLI_COMMAND("checks", RunChecksCommand,
-                 "export the checks of an S1910 or S1911 report file into QuickBooks")
+                 "export the checks of an S1910 or S1911 report (file or service) into QuickBooks")
 ORVQ_CLI_COMMAND("gl", RunGLCommand,
-                 "export an S348 journal file into QuickBooks as one journal entry")
+                 "export an S348 journal (file or service) into QuickBooks as one journal entry")
 ORVQ_CLI_COMMAND("payrolls", RunPayrollsCommand,
                  "list the clients, companies and payrolls of the Orvane service")

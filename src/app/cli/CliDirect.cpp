@@ -14,12 +14,17 @@ const char* const CliConnectionOptionsHelp =
     "The Orvane service (each defaults to the connection saved by Orvane QB Export):\n"
     "  --server HOST        the service's address\n"
     "  --port N             its port (9943 unless saved otherwise)\n"
-    "  --user NAME          the user name, NAME or NAME@DOMAIN\n"
-    "  --poll-interval S    ask every S seconds whether the report is ready (default 15)\n"
+    "  --user NAME          the user name, NAME or NAME@DOMAIN\n";
+
+const char* const CliReportWaitHelp =
+    "  --poll-interval S    ask every S seconds whether the report is ready (default\n"
+    "                       15); Ctrl+C while a report is awaited cancels it\n";
+
+const char* const CliPasswordHelp =
     "The password is taken from the environment variable ORVQ_PASSWORD, else the saved\n"
     "one (when neither --server nor --user changes the saved ones), else asked for at\n"
     "the terminal. It is never taken from the command line, where other users of the\n"
-    "machine can read it. Ctrl+C while a report is generated cancels it.\n";
+    "machine can read it.\n";
 
 const char* const CliPayrollOptionsHelp =
     "The payrolls ('orvq-cli payrolls' lists the numbers):\n"

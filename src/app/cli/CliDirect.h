@@ -18,6 +18,10 @@ extern const QStringList CliConnectionOptions;
 extern const QStringList CliPayrollOptions;
 extern const char* const CliConnectionOptionsHelp;
 extern const char* const CliPayrollOptionsHelp;
+// --poll-interval and Ctrl+C, after the connection options of the exports.
+extern const char* const CliReportWaitHelp;
+// Where the password comes from, after the connection options.
+extern const char* const CliPasswordHelp;
 
 // A password is never taken from the command line, where every user of the
 // machine can read it. Throws ECliUsageError for --password.

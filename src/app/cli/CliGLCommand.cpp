@@ -144,7 +144,8 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
         if (options->Has(QStringLiteral("--help"))) {
             env.Out << GLHelp << CliCommonOptionsHelp << '\n'
                     << CliPayrollOptionsHelp << '\n'
-                    << CliConnectionOptionsHelp << GLExitHelp;
+                    << CliConnectionOptionsHelp << CliReportWaitHelp << CliPasswordHelp
+                    << GLExitHelp;
             return cecSuccess;
         }
         const bool direct = options->Has(QStringLiteral("--direct"));

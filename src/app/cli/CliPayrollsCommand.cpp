@@ -11,10 +11,11 @@ const char* const PayrollsHelp =
     "in the period (yyyy-mm-dd or the short date format, both ends included), one per\n"
     "line, with the internal numbers that 'orvq-cli checks --direct' and 'orvq-cli gl\n"
     "--direct' take:\n"
-    "  Client CL_NBR NUMBER NAME\n"
-    "    Company CO_NBR NUMBER NAME\n"
-    "      Payroll PR_NBR CHECK_DATE run RUN_NUMBER TYPE STATUS\n"
-    "(without the first two blanks).\n"
+    "\n"
+    "Client CL_NBR NUMBER NAME\n"
+    "  Company CO_NBR NUMBER NAME\n"
+    "    Payroll PR_NBR CHECK_DATE run RUN_NUMBER TYPE STATUS\n"
+    "\n"
     "The log goes to standard error.\n"
     "\n"
     "Options:\n"
@@ -62,14 +63,14 @@ int RunPayrollsCommand(TCliEnvironment& env, const QStringList& args) {
     try {
         RefuseCommandLinePassword(args);
         options = std::make_unique<TCliOptions>(
-            args, QStringList{"--company", "--from", "--to", "--dev-log"} + CliConnectionOptions,
+            args,
+            QStringList{"--company", "--from", "--to", "--dev-log", "--server", "--port", "--user"},
             QStringList{"--help"});
         if (options->Has(QStringLiteral("--help"))) {
-            env.Out << PayrollsHelp << CliConnectionOptionsHelp << PayrollsExitHelp;
+            env.Out << PayrollsHelp << CliConnectionOptionsHelp << CliPasswordHelp
+                    << PayrollsExitHelp;
             return cecSuccess;
         }
-        RefuseOptions(*options, {QStringLiteral("--poll-interval")},
-                      QStringLiteral("goes with the exports only"));
         const std::optional<TCliPeriod> given = CliPeriod(*options);
         if (!given)
             throw ECliUsageError(QStringLiteral("the period is missing: --from DATE --to DATE"));
