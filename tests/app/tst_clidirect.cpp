@@ -51,6 +51,7 @@ struct TCli {
     std::optional<QString> Password = u"demo"_s;
     std::function<std::optional<QString>(const QString&)> AskPassword;
     std::function<std::shared_ptr<void>(std::function<void()>)> WatchInterrupt;
+    bool RedirectionMissing = false;
 
     explicit TCli(const TSandboxService& service) : Service(service) {
         Settings = std::make_shared<TztSettingsRegistry>(
@@ -70,7 +71,11 @@ struct TCli {
         OutText.clear();
         ErrText.clear();
         TCliEnvironment env{Out, Err, nullptr, Settings, [this] { return Company; }};
-        env.ProgramRedirection = [this] { return Service.Environment().Redirection; };
+        env.ProgramRedirection = [this] {
+            if (RedirectionMissing)
+                throw ERedirectionFileNotFound(u"Cannot find redirection file for orvq"_s);
+            return Service.Environment().Redirection;
+        };
         env.PasswordVariable = Password;
         env.AskPassword = AskPassword;
         env.WatchInterrupt = WatchInterrupt;
@@ -117,6 +122,7 @@ private Q_SLOTS:
     void serviceFailures_data();
     void serviceFailures();
     void cancelDeletesTheTask();
+    void missingRedirection();
     void password_data();
     void password();
     void usageErrors_data();
@@ -306,6 +312,17 @@ void TestCliDirect::cancelDeletesTheTask() {
     QCOMPARE(cli.ErrText, u"Error: The Orvane journal was not fetched\n"_s);
     QVERIFY(m_service.CalledMethods().contains(u"orv.taskQueue.deleteTask"_s));
     QCOMPARE(cli.Transactions(u"JournalEntry"_s), 0);
+}
+
+void TestCliDirect::missingRedirection() {
+    TCli cli(m_service);
+    cli.RedirectionMissing = true;
+    QCOMPARE(cli.Direct(u"gl"_s, {u"--payrolls"_s, u"10091"_s}), int(cecFailed));
+    QCOMPARE(cli.ErrText, u"Error: Cannot find redirection file for orvq\n"_s);
+    // Logged once, in the step that needed it.
+    QCOMPARE(cli.OutText.count(u"Cannot find redirection file"_s), 1);
+    QVERIFY(cli.OutText.contains(u"Choosing Orvane payrolls"_s));
+    QVERIFY(!m_service.CalledMethods().contains(u"orv.sb.connect"_s));
 }
 
 void TestCliDirect::password_data() {

@@ -144,9 +144,9 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliDirectSource> source;
     if (choice) {
         try {
-            const TOrvAPIEnvironment orv = CliOrvEnvironment(env);
+            TOrvAPIEnvironment orv;
             const TOrvPayrollsDef selection =
-                LoadChosenPayrolls(*choice, param, session->Logger(), orv);
+                LoadChosenPayrolls(env, *choice, param, session->Logger(), orv);
             source = std::make_unique<TCliDirectSource>(session->Logger(), env, param, selection,
                                                         orv, pollIntervalMs);
             inputs->SetDirectSource(source.get());

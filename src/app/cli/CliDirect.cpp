@@ -260,14 +260,15 @@ TCliPayrollChoice CliPayrollChoice(const TCliOptions& options) {
     return choice;
 }
 
-TOrvPayrollsDef LoadChosenPayrolls(const TCliPayrollChoice& choice,
+TOrvPayrollsDef LoadChosenPayrolls(const TCliEnvironment& env, const TCliPayrollChoice& choice,
                                    const TOrvAPIConnectionParam& param,
-                                   const ICommonLoggerPtr& logger, const TOrvAPIEnvironment& orv) {
+                                   const ICommonLoggerPtr& logger, TOrvAPIEnvironment& orv) {
     ICommonLogger& log = *logger;
     TLogBlockGuard block(log, QStringLiteral("Choosing Orvane payrolls"));
     TOrvPayrollsDef selection;
     try {
         log.LogContextItem(QStringLiteral("Internal Co#"), QString::number(choice.CoNbr));
+        orv = CliOrvEnvironment(env);
         TOrvPayrollLists lists(orv.Redirection);
         TCliNoProgress progress;
         lists.LoadPayrollList(param, logger, progress, choice.Period.From, choice.Period.To, orv);

@@ -61,12 +61,13 @@ struct TCliPayrollChoice {
 // Throws ECliUsageError.
 TCliPayrollChoice CliPayrollChoice(const TCliOptions& options);
 
-// Loads the payroll lists of the period from the service and selects the
-// choice in them. Throws the service's error or EztException when the
-// company or a payroll is not in the lists.
-TOrvPayrollsDef LoadChosenPayrolls(const TCliPayrollChoice& choice,
+// Reads the main program's redirection into orv, loads the payroll lists of
+// the period from the service and selects the choice in them, in a log
+// block. Throws (logged) the redirection's or the service's error, or
+// EztException when the company or a payroll is not in the lists.
+TOrvPayrollsDef LoadChosenPayrolls(const TCliEnvironment& env, const TCliPayrollChoice& choice,
                                    const TOrvAPIConnectionParam& param,
-                                   const ICommonLoggerPtr& logger, const TOrvAPIEnvironment& orv);
+                                   const ICommonLoggerPtr& logger, TOrvAPIEnvironment& orv);
 
 // A progress indication nobody watches.
 class TCliNoProgress : public IProgressIndicator {
