@@ -57,7 +57,12 @@ struct TCli {
         Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive{Dir.filePath(u"orvq.ini"_s), QSettings::IniFormat}, QString());
         Company = Dir.filePath(u"company.sqlite"_s);
-        CreateSandboxCompany(Company, qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
+    }
+    // Made when a command or a check needs it: most usage errors never do.
+    void EnsureCompany() const {
+        if (!QFile::exists(Company))
+            CreateSandboxCompany(Company,
+                                 qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
     }
 
     // The service's address and the user demo, as flags.
@@ -88,6 +93,7 @@ struct TCli {
     // checks or gl --direct on the sandbox service and company; the demo
     // company 34 unless the args name another.
     int Direct(const QString& command, const QStringList& args) {
+        EnsureCompany();
         QStringList all{command, u"--direct"_s, u"--company-file"_s, Company};
         all += Connection() + args;
         if (!args.contains(u"--company"_s))
@@ -98,6 +104,7 @@ struct TCli {
     }
     QStringList OutLines() const { return OutText.split(u'\n', Qt::SkipEmptyParts); }
     int Transactions(const QString& type) const {
+        EnsureCompany();
         TQBSandboxCompany company(Company, false);
         TSbTxnFilter filter;
         filter.Type = type;
@@ -358,6 +365,7 @@ void TestCliDirect::password() {
     param.SavePassword = saved;
     SaveConnectionParam(param, *cli.Settings, QString());
     cli.Password = variable.isNull() ? std::nullopt : std::optional<QString>(variable);
+    cli.EnsureCompany();
     QStringList prompts;
     if (!asked.isNull())
         cli.AskPassword = [&](const QString& question) -> std::optional<QString> {
