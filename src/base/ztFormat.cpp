@@ -4,20 +4,20 @@
 
 namespace {
 
-struct Spec {
+struct TConversion {
     QString flags;
     int width = -1;
     int precision = -1;
     QChar conversion;
 };
 
-QString Pad(QString text, const Spec& spec) {
-    if (spec.width < 0 || text.size() >= spec.width)
+QString Pad(QString text, const TConversion& conv) {
+    if (conv.width < 0 || text.size() >= conv.width)
         return text;
-    const int fill = spec.width - static_cast<int>(text.size());
-    if (spec.flags.contains(u'-'))
+    const int fill = conv.width - static_cast<int>(text.size());
+    if (conv.flags.contains(u'-'))
         return text + QString(fill, u' ');
-    const bool zeroPad = spec.flags.contains(u'0') && spec.conversion != u's';
+    const bool zeroPad = conv.flags.contains(u'0') && conv.conversion != u's';
     if (zeroPad) {
         int signLen =
             (!text.isEmpty() && (text[0] == u'-' || text[0] == u'+' || text[0] == u' ')) ? 1 : 0;
@@ -26,25 +26,25 @@ QString Pad(QString text, const Spec& spec) {
     return QString(fill, u' ') + text;
 }
 
-QString WithSign(QString digits, bool negative, const Spec& spec) {
+QString WithSign(QString digits, bool negative, const TConversion& conv) {
     if (negative)
         return u'-' + digits;
-    if (spec.flags.contains(u'+'))
+    if (conv.flags.contains(u'+'))
         return u'+' + digits;
-    if (spec.flags.contains(u' '))
+    if (conv.flags.contains(u' '))
         return u' ' + digits;
     return digits;
 }
 
-QString FormatOne(const Spec& spec, const TFormatArg& arg) {
+QString FormatOne(const TConversion& conv, const TFormatArg& arg) {
     const auto& v = arg.Value();
-    switch (spec.conversion.unicode()) {
+    switch (conv.conversion.unicode()) {
     case 's': {
         OrvAssert(std::holds_alternative<QString>(v));
         QString text = std::get<QString>(v);
-        if (spec.precision >= 0)
-            text.truncate(spec.precision);
-        return Pad(text, spec);
+        if (conv.precision >= 0)
+            text.truncate(conv.precision);
+        return Pad(text, conv);
     }
     case 'd':
     case 'i':
@@ -54,17 +54,17 @@ QString FormatOne(const Spec& spec, const TFormatArg& arg) {
         // Magnitude as unsigned so the smallest qint64 formats too.
         const quint64 magnitude = n < 0 ? 0 - static_cast<quint64>(n) : static_cast<quint64>(n);
         QString digits = QString::number(magnitude);
-        if (spec.precision > digits.size())
-            digits.prepend(QString(spec.precision - digits.size(), u'0'));
-        return Pad(WithSign(digits, n < 0, spec), spec);
+        if (conv.precision > digits.size())
+            digits.prepend(QString(conv.precision - digits.size(), u'0'));
+        return Pad(WithSign(digits, n < 0, conv), conv);
     }
     case 'x':
     case 'X': {
         OrvAssert(std::holds_alternative<qint64>(v));
         QString digits = QString::number(static_cast<quint64>(std::get<qint64>(v)), 16);
-        if (spec.conversion == u'X')
+        if (conv.conversion == u'X')
             digits = digits.toUpper();
-        return Pad(digits, spec);
+        return Pad(digits, conv);
     }
     case 'f':
     case 'e':
@@ -76,11 +76,11 @@ QString FormatOne(const Spec& spec, const TFormatArg& arg) {
             d = static_cast<double>(std::get<qint64>(v));
         else
             OrvAssert(false);
-        const int precision = spec.precision >= 0 ? spec.precision : 6;
-        const char fmt = static_cast<char>(spec.conversion.unicode());
+        const int precision = conv.precision >= 0 ? conv.precision : 6;
+        const char fmt = static_cast<char>(conv.conversion.unicode());
         const bool negative = d < 0;
         QString digits = QString::number(negative ? -d : d, fmt, precision);
-        return Pad(WithSign(digits, negative, spec), spec);
+        return Pad(WithSign(digits, negative, conv), conv);
     }
     default:
         OrvAssert(false);
@@ -107,25 +107,25 @@ QString Format(const QString& format, const TFormatArgs& args) {
             ++i;
             continue;
         }
-        Spec spec;
+        TConversion conv;
         qsizetype j = i + 1;
         while (j < n && QStringView(u"-+ 0#").contains(format[j]))
-            spec.flags += format[j++];
+            conv.flags += format[j++];
         if (j < n && format[j].isDigit()) {
-            spec.width = 0;
+            conv.width = 0;
             while (j < n && format[j].isDigit())
-                spec.width = spec.width * 10 + format[j++].digitValue();
+                conv.width = conv.width * 10 + format[j++].digitValue();
         }
         if (j < n && format[j] == u'.') {
             ++j;
-            spec.precision = 0;
+            conv.precision = 0;
             while (j < n && format[j].isDigit())
-                spec.precision = spec.precision * 10 + format[j++].digitValue();
+                conv.precision = conv.precision * 10 + format[j++].digitValue();
         }
         OrvAssert(j < n);
-        spec.conversion = format[j];
+        conv.conversion = format[j];
         OrvAssert(next < args.size());
-        result += FormatOne(spec, args[next++]);
+        result += FormatOne(conv, args[next++]);
         i = j;
     }
     return result;
