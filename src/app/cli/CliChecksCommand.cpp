@@ -144,33 +144,16 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliDirectSource> source;
     if (choice) {
         try {
-            TOrvAPIEnvironment orv;
-            const TOrvPayrollsDef selection =
-                LoadChosenPayrolls(env, *choice, param, session->Logger(), orv);
-            source = std::make_unique<TCliDirectSource>(session->Logger(), env, param, selection,
-                                                        orv, pollIntervalMs);
+            source = OpenCliDirectSource(env, *choice, param, session->Logger(), pollIntervalMs);
             inputs->SetDirectSource(source.get());
         } catch (const EztException& e) {
             dialogs.ShowError(e.Message());
             return cecFailed;
         }
     }
-    // The company file is looked up when the run connects, so a missing
-    // redirection file is reported, and logged, as the run's failure.
-    const TCliOptions& opts = *options;
-    TQBConnectionFactory factory = [&env, &opts](const ICommonLoggerPtr& logger) {
-        return TQBConnection::Create(logger, CliConnectionConfig(env, opts));
-    };
-    TChecksExportRun run(session->Logger(), *inputs, dialogs, factory);
-    try {
-        run.RunChecksExport();
-    } catch (const EztException& e) {
-        dialogs.ShowError(e.Message());
+    TChecksExportRun run(session->Logger(), *inputs, dialogs, CliConnectionFactory(env, *options));
+    if (!RunShowingError(dialogs, [&run] { run.RunChecksExport(); }))
         return cecFailed;
-    } catch (const std::exception& e) {
-        dialogs.ShowError(QString::fromLocal8Bit(e.what()));
-        return cecFailed;
-    }
     int exitCode = cecSuccess;
     for (const TChecksRunOutcome& outcome : run.Outcomes()) {
         env.Out << outcome.Summary << '\n';

@@ -329,3 +329,13 @@ int TCliErrorDisplay::Flush() {
     QCoreApplication::sendPostedEvents();
     return m_shown;
 }
+
+std::unique_ptr<TCliDirectSource> OpenCliDirectSource(const TCliEnvironment& env,
+                                                      const TCliPayrollChoice& choice,
+                                                      const TOrvAPIConnectionParam& param,
+                                                      const ICommonLoggerPtr& logger,
+                                                      int pollIntervalMs) {
+    TOrvAPIEnvironment orv;
+    const TOrvPayrollsDef selection = LoadChosenPayrolls(env, choice, param, logger, orv);
+    return std::make_unique<TCliDirectSource>(logger, env, param, selection, orv, pollIntervalMs);
+}

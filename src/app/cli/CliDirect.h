@@ -97,6 +97,14 @@ private:
     bool m_failed = false;
 };
 
+// Loads the chosen payrolls (see LoadChosenPayrolls, whose errors it passes
+// on) and makes the direct source a run fetches its reports from.
+std::unique_ptr<TCliDirectSource> OpenCliDirectSource(const TCliEnvironment& env,
+                                                      const TCliPayrollChoice& choice,
+                                                      const TOrvAPIConnectionParam& param,
+                                                      const ICommonLoggerPtr& logger,
+                                                      int pollIntervalMs);
+
 // While it lives, failures handed to the error display (a report task that
 // failed while polling, a log-out that failed) are printed as "Error: ..."
 // lines; on destruction the ones still queued are shown first.

@@ -110,6 +110,24 @@ TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOp
     return config;
 }
 
+TQBConnectionFactory CliConnectionFactory(const TCliEnvironment& env, const TCliOptions& options) {
+    return [&env, &options](const ICommonLoggerPtr& logger) {
+        return TQBConnection::Create(logger, CliConnectionConfig(env, options));
+    };
+}
+
+bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run) {
+    try {
+        run();
+        return true;
+    } catch (const EztException& e) {
+        dialogs.ShowError(e.Message());
+    } catch (const std::exception& e) {
+        dialogs.ShowError(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
 QString MainProgramFilePath() {
     // "orvq-cli" -> "orvq", "orvq-cli.exe" -> "orvq.exe".
     const QFileInfo self(platform::ProgramFilePath());

@@ -123,6 +123,11 @@ private:
 // The connection settings of a command: the company file of --company-file
 // when given, else the one of the redirection file.
 TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options);
+// Opens QuickBooks when the run connects, so a missing redirection file is
+// reported, and logged, as the run's failure. Keeps references to both.
+TQBConnectionFactory CliConnectionFactory(const TCliEnvironment& env, const TCliOptions& options);
+// Runs an export; when it fails its error is shown and false returned.
+bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run);
 
 // The options every command takes, for its help text.
 extern const char* const CliCommonOptionsHelp;
