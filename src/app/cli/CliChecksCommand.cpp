@@ -96,9 +96,8 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliOptions> options;
     std::unique_ptr<TCliChecksInputs> inputs;
     std::unique_ptr<TCliLogSession> session;
-    std::optional<TCliPayrollChoice> choice;
+    TCliReportSourceChoice sourceChoice;
     TOrvAPIConnectionParam param;
-    int pollIntervalMs = 0;
     try {
         RefuseCommandLinePassword(args);
         options = std::make_unique<TCliOptions>(
@@ -115,24 +114,14 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
                     << ChecksExitHelp;
             return cecSuccess;
         }
-        const bool direct = options->Has(QStringLiteral("--direct"));
-        if (direct) {
-            if (options->Has(QStringLiteral("--file")))
-                throw ECliUsageError(QStringLiteral("--file and --direct exclude each other"));
-            choice = CliPayrollChoice(*options);
-            pollIntervalMs = CliPollIntervalMs(env, *options);
-        } else {
-            RefuseOptions(*options,
-                          QStringList{"--kind"} + CliConnectionOptions + CliPayrollOptions,
-                          QStringLiteral("goes with --direct only"));
-            if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
-                throw ECliUsageError(QStringLiteral("the report file is missing: --file PATH"));
-        }
+        sourceChoice =
+            CliReportSourceChoice(env, *options, QStringList{"--kind"},
+                                  QStringLiteral("the report file is missing: --file PATH"));
         inputs = std::make_unique<TCliChecksInputs>(options->Value(QStringLiteral("--file")),
                                                     KindChoice(*options), Options(env, *options));
         session =
             std::make_unique<TCliLogSession>(env.Out, options->Value(QStringLiteral("--dev-log")));
-        if (direct)
+        if (sourceChoice.Payrolls)
             param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
         env.Err << "orvq-cli checks: " << e.Message() << "\nTry 'orvq-cli checks --help'.\n";
@@ -142,9 +131,10 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);
     TCliErrorDisplay errorDisplay(env.Err);
     std::unique_ptr<TCliDirectSource> source;
-    if (choice) {
+    if (sourceChoice.Payrolls) {
         try {
-            source = OpenCliDirectSource(env, *choice, param, session->Logger(), pollIntervalMs);
+            source = OpenCliDirectSource(env, *sourceChoice.Payrolls, param, session->Logger(),
+                                         sourceChoice.PollIntervalMs);
             inputs->SetDirectSource(source.get());
         } catch (const EztException& e) {
             dialogs.ShowError(e.Message());

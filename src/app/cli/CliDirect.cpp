@@ -339,3 +339,21 @@ std::unique_ptr<TCliDirectSource> OpenCliDirectSource(const TCliEnvironment& env
     const TOrvPayrollsDef selection = LoadChosenPayrolls(env, choice, param, logger, orv);
     return std::make_unique<TCliDirectSource>(logger, env, param, selection, orv, pollIntervalMs);
 }
+
+TCliReportSourceChoice CliReportSourceChoice(const TCliEnvironment& env, const TCliOptions& options,
+                                             const QStringList& directOnly,
+                                             const QString& missingFile) {
+    TCliReportSourceChoice choice;
+    if (options.Has(QStringLiteral("--direct"))) {
+        if (options.Has(QStringLiteral("--file")))
+            throw ECliUsageError(QStringLiteral("--file and --direct exclude each other"));
+        choice.Payrolls = CliPayrollChoice(options);
+        choice.PollIntervalMs = CliPollIntervalMs(env, options);
+    } else {
+        RefuseOptions(options, directOnly + CliConnectionOptions + CliPayrollOptions,
+                      QStringLiteral("goes with --direct only"));
+        if (options.Value(QStringLiteral("--file")).trimmed().isEmpty())
+            throw ECliUsageError(missingFile);
+    }
+    return choice;
+}

@@ -97,6 +97,19 @@ private:
     bool m_failed = false;
 };
 
+// Where an export command takes its report from: with --direct the service
+// (the payroll choice and poll interval), else the file of --file.
+struct TCliReportSourceChoice {
+    std::optional<TCliPayrollChoice> Payrolls; // set exactly with --direct
+    int PollIntervalMs = 0;
+};
+// Throws ECliUsageError for --file with --direct, for a direct-only option
+// (the connection and payroll options and `directOnly`) without --direct,
+// and with `missingFile` when neither a source nor a file is given.
+TCliReportSourceChoice CliReportSourceChoice(const TCliEnvironment& env, const TCliOptions& options,
+                                             const QStringList& directOnly,
+                                             const QString& missingFile);
+
 // Loads the chosen payrolls (see LoadChosenPayrolls, whose errors it passes
 // on) and makes the direct source a run fetches its reports from.
 std::unique_ptr<TCliDirectSource> OpenCliDirectSource(const TCliEnvironment& env,

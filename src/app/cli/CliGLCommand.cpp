@@ -129,9 +129,8 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliGLInputs> inputs;
     std::unique_ptr<TCliLogSession> session;
     std::optional<bool> answer;
-    std::optional<TCliPayrollChoice> choice;
+    TCliReportSourceChoice sourceChoice;
     TOrvAPIConnectionParam param;
-    int pollIntervalMs = 0;
     try {
         RefuseCommandLinePassword(args);
         options = std::make_unique<TCliOptions>(
@@ -148,24 +147,15 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
                     << GLExitHelp;
             return cecSuccess;
         }
-        const bool direct = options->Has(QStringLiteral("--direct"));
-        if (direct) {
-            if (options->Has(QStringLiteral("--file")))
-                throw ECliUsageError(QStringLiteral("--file and --direct exclude each other"));
-            choice = CliPayrollChoice(*options);
-            pollIntervalMs = CliPollIntervalMs(env, *options);
-        } else {
-            RefuseOptions(*options, CliConnectionOptions + CliPayrollOptions,
-                          QStringLiteral("goes with --direct only"));
-            if (options->Value(QStringLiteral("--file")).trimmed().isEmpty())
-                throw ECliUsageError(QStringLiteral("the journal file is missing: --file PATH"));
-        }
+        sourceChoice =
+            CliReportSourceChoice(env, *options, QStringList(),
+                                  QStringLiteral("the journal file is missing: --file PATH"));
         answer = PresetAnswer(*options);
         inputs = std::make_unique<TCliGLInputs>(options->Value(QStringLiteral("--file")),
                                                 Options(env, *options));
         session =
             std::make_unique<TCliLogSession>(env.Out, options->Value(QStringLiteral("--dev-log")));
-        if (direct)
+        if (sourceChoice.Payrolls)
             param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
         env.Err << "orvq-cli gl: " << e.Message() << "\nTry 'orvq-cli gl --help'.\n";
@@ -176,9 +166,10 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
     TAnsweringDialogs dialogs(console, env.Out, answer);
     TCliErrorDisplay errorDisplay(env.Err);
     std::unique_ptr<TCliDirectSource> source;
-    if (choice) {
+    if (sourceChoice.Payrolls) {
         try {
-            source = OpenCliDirectSource(env, *choice, param, session->Logger(), pollIntervalMs);
+            source = OpenCliDirectSource(env, *sourceChoice.Payrolls, param, session->Logger(),
+                                         sourceChoice.PollIntervalMs);
             inputs->SetDirectSource(source.get());
         } catch (const EztException& e) {
             dialogs.ShowError(e.Message());
