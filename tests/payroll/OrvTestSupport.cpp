@@ -14,18 +14,6 @@ namespace orvtest {
 
 namespace {
 
-bool RunOpenssl(const QString& dir, const QStringList& args, QString* error) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral("openssl"), args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        *error = QStringLiteral("openssl ") + args.join(u' ') + QStringLiteral(": ") +
-                 QString::fromUtf8(p.readAllStandardError());
-        return false;
-    }
-    return true;
-}
-
 bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
@@ -58,42 +46,19 @@ bool TTestCertificates::Make(QString* error) {
         *error = QStringLiteral("no temporary folder");
         return false;
     }
-    const QString dir = m_dir.path();
-    if (!WriteFile(Path("server.ext"),
-                   "subjectAltName=DNS:localhost,IP:127.0.0.1\nextendedKeyUsage=serverAuth\n") ||
-        !WriteFile(Path("client.ext"), "extendedKeyUsage=clientAuth\n")) {
-        *error = QStringLiteral("cannot write the certificate extensions");
-        return false;
+    return testsupport::MakeTestCertificates(m_dir.path(),
+                                             QStringLiteral("DNS:localhost,IP:127.0.0.1"), error);
+}
+
+std::unique_ptr<TStubServer> ServeScript(const TTestCertificates& certificates,
+                                         const QJsonObject& script) {
+    auto server = std::make_unique<TStubServer>();
+    QString error;
+    if (!server->Start(certificates, script, &error)) {
+        qWarning("%s", qPrintable(error));
+        return nullptr;
     }
-    const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-    const QList<QStringList> steps{
-        QStringList{"req", "-x509"} + ec +
-            QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
-                        "/CN=OrvQ Payroll Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
-                        "-addext", "keyUsage=critical,keyCertSign,cRLSign"},
-        QStringList{"req"} + ec +
-            QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost"},
-        QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                    "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile",
-                    "server.ext"},
-        QStringList{"req"} + ec +
-            QStringList{"-keyout", "client.key", "-out", "client.csr", "-subj",
-                        "/CN=OrvQ Payroll Test Client"},
-        QStringList{"x509", "-req", "-in", "client.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                    "-CAcreateserial", "-out", "client.pem", "-days", "2", "-extfile",
-                    "client.ext"},
-    };
-    for (const QStringList& step : steps) {
-        if (!RunOpenssl(dir, step, error))
-            return false;
-    }
-    const QByteArray bundle =
-        testsupport::ReadFile(Path("client.pem")) + testsupport::ReadFile(Path("client.key"));
-    if (!WriteFile(Path("client-bundle.pem"), bundle)) {
-        *error = QStringLiteral("cannot write the client bundle");
-        return false;
-    }
-    return true;
+    return server;
 }
 
 IRedirectionPtr TestRedirection(const TTestCertificates& certificates) {

@@ -60,6 +60,10 @@ private:
     int m_port = 0;
 };
 
+// A stub server answering `script`, or null (with a warning) when it did not start.
+std::unique_ptr<TStubServer> ServeScript(const TTestCertificates& certificates,
+                                         const QJsonObject& script);
+
 // The sandbox payroll service (sandbox/payroll) on a free port with its own
 // certificates, reset through its control methods.
 class TSandboxService {

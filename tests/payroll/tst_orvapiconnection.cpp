@@ -112,13 +112,7 @@ void TestOrvAPIConnection::cleanup() {
 }
 
 std::unique_ptr<TStubServer> TestOrvAPIConnection::Serve(const QJsonObject& script) {
-    auto server = std::make_unique<TStubServer>();
-    QString error;
-    if (!server->Start(*m_certificates, script, &error)) {
-        qWarning("%s", qPrintable(error));
-        return nullptr;
-    }
-    return server;
+    return ServeScript(*m_certificates, script);
 }
 
 TOrvAPIEnvironment TestOrvAPIConnection::Environment() const {

@@ -98,13 +98,7 @@ void TestOrvReportWait::cleanup() {
 }
 
 std::unique_ptr<TStubServer> TestOrvReportWait::Serve(const QJsonObject& script) {
-    auto server = std::make_unique<TStubServer>();
-    QString error;
-    if (!server->Start(*m_certificates, script, &error)) {
-        qWarning("%s", qPrintable(error));
-        return nullptr;
-    }
-    return server;
+    return ServeScript(*m_certificates, script);
 }
 
 std::optional<QString> TestOrvReportWait::Run(TStubServer& server, IOrvReportWaitWindow& window) {

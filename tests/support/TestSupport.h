@@ -3,11 +3,20 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace testsupport {
 
 // Path of a fixture below tests/data.
 QString DataPath(const QString& relative);
 QByteArray ReadFile(const QString& path);
+
+// Runs the openssl program in dir; on failure error names the step.
+bool RunOpenssl(const QString& dir, const QStringList& args, QString* error);
+// Makes in dir, with the openssl program, a test CA (ca.pem, ca.key), a
+// server certificate it signs for the subjectAltName text `serverAltNames`
+// (server.pem, server.key) and a client certificate (client.pem, client.key,
+// and client-bundle.pem holding both, as the program is given it).
+bool MakeTestCertificates(const QString& dir, const QString& serverAltNames, QString* error);
 
 } // namespace testsupport

@@ -1,9 +1,11 @@
 #include "RpcTestSupport.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 
+#include "TestSupport.h"
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 #include <memory>
@@ -63,66 +65,33 @@ private:
     QTemporaryDir m_dir;
 };
 
-namespace {
-bool RunOpenssl(const QString& dir, const QStringList& args, QString* error) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral("openssl"), args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-        *error = QStringLiteral("openssl ") + args.join(u' ') + QStringLiteral(": ") +
-                 QString::fromUtf8(p.readAllStandardError());
-        return false;
-    }
-    return true;
-}
-} // namespace
-
 void TestXmlRpcTransport::initTestCase() {
     if (Python().isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
         QSKIP("python3 and openssl are needed for the TLS tests");
     QVERIFY(m_dir.isValid());
-    const QString dir = m_dir.path();
-    const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-    QFile ext(Cert("server.ext"));
-    QVERIFY(ext.open(QIODevice::WriteOnly));
-    ext.write("subjectAltName=DNS:localhost\nextendedKeyUsage=serverAuth\n");
-    ext.close();
-    QFile clientExt(Cert("client.ext"));
-    QVERIFY(clientExt.open(QIODevice::WriteOnly));
-    clientExt.write("extendedKeyUsage=clientAuth\n");
-    clientExt.close();
-    const QList<QStringList> steps{
-        QStringList{"req", "-x509"} + ec +
-            QStringList{"-keyout", "ca.key", "-out", "ca.pem", "-days", "2", "-subj",
-                        "/CN=OrvQ Test CA", "-addext", "basicConstraints=critical,CA:TRUE",
-                        "-addext", "keyUsage=critical,keyCertSign,cRLSign"},
-        QStringList{"req"} + ec +
-            QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=localhost"},
-        QStringList{"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                    "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile",
-                    "server.ext"},
-        QStringList{"req", "-x509"} + ec +
-            QStringList{"-keyout", "self.key", "-out", "self.pem", "-days", "2", "-subj",
-                        "/CN=localhost", "-addext", "subjectAltName=DNS:localhost"},
-        QStringList{"req"} + ec +
-            QStringList{"-keyout", "client.key", "-out", "client.csr", "-subj",
-                        "/CN=OrvQ Test Client"},
-        QStringList{"x509", "-req", "-in", "client.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                    "-CAcreateserial", "-out", "client.pem", "-days", "2", "-extfile",
-                    "client.ext"},
-    };
-    for (const QStringList& step : steps) {
-        QString error;
-        QVERIFY2(RunOpenssl(dir, step, &error), qPrintable(error));
-    }
-    // The certificate file the program is given holds certificate and key.
-    QFile bundle(Cert("client-bundle.pem"));
-    QVERIFY(bundle.open(QIODevice::WriteOnly));
-    for (const char* part : {"client.pem", "client.key"}) {
-        QFile f(Cert(part));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        bundle.write(f.readAll());
-    }
+    QString error;
+    QVERIFY2(
+        testsupport::MakeTestCertificates(m_dir.path(), QStringLiteral("DNS:localhost"), &error),
+        qPrintable(error));
+    // A self-signed server certificate for the refusal tests.
+    const QStringList selfSigned{"req",
+                                 "-x509",
+                                 "-newkey",
+                                 "ec",
+                                 "-pkeyopt",
+                                 "ec_paramgen_curve:prime256v1",
+                                 "-nodes",
+                                 "-keyout",
+                                 "self.key",
+                                 "-out",
+                                 "self.pem",
+                                 "-days",
+                                 "2",
+                                 "-subj",
+                                 "/CN=localhost",
+                                 "-addext",
+                                 "subjectAltName=DNS:localhost"};
+    QVERIFY2(testsupport::RunOpenssl(m_dir.path(), selfSigned, &error), qPrintable(error));
 }
 
 std::unique_ptr<TTestServer> TestXmlRpcTransport::StartServer(const QStringList& args) {
