@@ -17,19 +17,19 @@ status=0
 run_tests() {
     local tree=$1 label=$2 log="$1/ctest.log" started=$SECONDS
     echo
-    echo "==== $label ($tree): building"
+    echo "==== $label in $tree: building"
     if ! build_tree "$tree"; then
-        results+=("$label ($tree): BUILD FAILED")
+        results+=("$label in $tree: BUILD FAILED [$((SECONDS - started)) s]")
         status=1
         return
     fi
-    echo "==== $label ($tree): running the tests"
+    echo "==== $label in $tree: running the tests"
     local passed=true
     (cd "$tree" && ctest --output-on-failure --parallel "$(nproc)") 2>&1 | tee "$log" ||
         passed=false
     local summary
     summary=$(grep -E 'tests passed|No tests were found' "$log" | tail -1 || true)
-    results+=("$label ($tree): ${summary:-no CTest summary} [$((SECONDS - started)) s]")
+    results+=("$label in $tree: ${summary:-no CTest summary} [$((SECONDS - started)) s]")
     if [ "$passed" != true ]; then
         results+=("    failed: $(grep -E '^\s+[0-9]+ - ' "$log" | awk '{print $3}' | xargs)")
         status=1
