@@ -9,6 +9,7 @@ packages=(
     libcurl4-openssl-dev libssl-dev openssl libexpat1-dev
     p7zip-full xdg-utils
     python3 clang-format
+    g++-mingw-w64-x86-64-posix
 )
 
 missing=()

@@ -4,10 +4,13 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <mapi.h>
 #include <string>
 #include <vector>
+
+// windows.h first: the SDK headers after it use its types without including it.
 #include <windows.h>
+
+#include <mapi.h>
 
 namespace {
 
@@ -53,8 +56,9 @@ void CheckMapiResult(int result) {
 void SendMail(const QString& recipients, const QString& subject, const QString& body,
               const QString& attachments, const TCommandRunner&) {
     HMODULE mapi = ::LoadLibraryW(L"MAPI32.DLL");
-    auto sendMail =
-        mapi ? reinterpret_cast<LPMAPISENDMAIL>(::GetProcAddress(mapi, "MAPISendMail")) : nullptr;
+    auto sendMail = mapi ? reinterpret_cast<LPMAPISENDMAIL>(
+                               reinterpret_cast<void (*)()>(::GetProcAddress(mapi, "MAPISendMail")))
+                         : nullptr;
     if (!sendMail) {
         if (mapi)
             ::FreeLibrary(mapi);

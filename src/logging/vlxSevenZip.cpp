@@ -18,8 +18,11 @@
 #include <cwchar>
 #include <string>
 
+// The library's types and interfaces have external linkage: objects of
+// another module implement them. Declared in an anonymous namespace, the
+// optimiser would see no implementation of IOutArchive anywhere and turn
+// the calls into the library into calls of the pure virtual stub.
 namespace sevenzip {
-namespace {
 
 using HRESULT = std::int32_t;
 using ULONG = std::uint32_t;
@@ -43,7 +46,7 @@ struct GUID {
     std::uint16_t Data3;
     std::uint8_t Data4[8];
 };
-bool operator==(const GUID& a, const GUID& b) {
+inline bool operator==(const GUID& a, const GUID& b) {
     return std::memcmp(&a, &b, sizeof(GUID)) == 0;
 }
 
@@ -154,6 +157,8 @@ using TCreateObject = HRESULT (*)(const GUID* clsid, const GUID* iid, void** out
 using TGetNumberOfFormats = HRESULT (*)(UInt32* count);
 using TGetHandlerProperty2 = HRESULT (*)(UInt32 index, PROPID propId, PROPVARIANT* value);
 using TGetModuleProp = HRESULT (*)(PROPID propId, PROPVARIANT* value);
+
+namespace {
 
 // A reference to a library object, released when it goes.
 template <class T> class TComPtr {

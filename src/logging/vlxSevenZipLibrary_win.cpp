@@ -3,9 +3,12 @@
 #include "base/ztFormat.h"
 
 #include <QDir>
+
+// windows.h first: the SDK headers after it use its types without including it.
+#include <windows.h>
+
 #include <oleauto.h>
 #include <propidl.h>
-#include <windows.h>
 
 namespace sevenzip {
 

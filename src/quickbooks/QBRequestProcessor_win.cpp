@@ -2,9 +2,13 @@
 // behind the seam, driven through IDispatch so no type library is needed.
 #include "quickbooks/QBRequestProcessor.h"
 
+#include "base/ztFormat.h"
+
+// windows.h first: the SDK headers after it use its types without including it.
+#include <windows.h>
+
 #include <objbase.h>
 #include <oleauto.h>
-#include <windows.h>
 
 #include <vector>
 
@@ -44,9 +48,9 @@ QString KnownMessage(quint32 hr) {
     }
     QString message = KnownMessage(code);
     if (message.isEmpty())
-        message = what + u" failed (" + QString::number(code, 16).toUpper() + u").";
+        message = Format("%s failed (%X).", {what, code});
     if (!detail.isEmpty())
-        message += u"\n\n" + detail;
+        message += QStringLiteral("\n\n") + detail;
     throw EQBProcessorError(code, message);
 }
 

@@ -6,8 +6,10 @@
 
 #include <iterator>
 
-#include <shlobj.h>
+// windows.h first: the SDK headers after it use its types without including it.
 #include <windows.h>
+
+#include <shlobj.h>
 
 namespace platform {
 

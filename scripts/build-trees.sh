@@ -1,0 +1,28 @@
+# The two build trees and their one configuration each, sourced by every
+# script so none of them reconfigures a tree differently from another.
+#   build-release   the optimised build users run (-O2; what it asserts is
+#                   set in CMakeLists.txt), with tests and benchmarks
+#   build-sanitize  Debug with AddressSanitizer and UBSan, for the tests
+
+RELEASE_BUILD=build-release
+SANITIZE_BUILD=build-sanitize
+
+# configure_tree TREE: (re)configures TREE with its configuration.
+configure_tree() {
+    local options
+    case "$1" in
+    "$RELEASE_BUILD") options=(-DCMAKE_BUILD_TYPE=Release -DORVQ_SANITIZE=OFF) ;;
+    "$SANITIZE_BUILD") options=(-DCMAKE_BUILD_TYPE=Debug -DORVQ_SANITIZE=ON) ;;
+    *)
+        echo "configure_tree: unknown build tree $1" >&2
+        return 1
+        ;;
+    esac
+    cmake -S . -B "$1" -G Ninja "${options[@]}" -DORVQ_BUILD_TESTS=ON -DORVQ_BUILD_BENCH=ON \
+        >/dev/null
+}
+
+# build_tree TREE: configures TREE and builds everything in it.
+build_tree() {
+    configure_tree "$1" && cmake --build "$1" --parallel "$(nproc)"
+}
