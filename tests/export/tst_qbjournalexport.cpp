@@ -56,6 +56,8 @@ private Q_SLOTS:
     void clearWithoutTheAddedEntry();
     void unbalancedEntryRefused();
     void unknownAccountNumberFailsBeforeSending();
+    void refusedBeforeSending_data();
+    void refusedBeforeSending();
 };
 
 void TestQBJournalExport::missingNames_data() {
@@ -262,7 +264,7 @@ void TestQBJournalExport::linesByNumberWithClasses() {
 void TestQBJournalExport::linesByNameWithCustomers() {
     const TQBGLExportParam param = Param(false, gtpAssignName, u"|"_s);
     const TGLRecordArray records =
-        Journal({"HLB1,20240308,Division 20:Catering|Payroll Expenses:Wages,300.00,",
+        Journal({"HLB1,20240308,division 20:catering|Payroll Expenses:Wages,300.00,",
                  "HLB1,20240308,payroll liabilities:net pay clearing,,300.00"},
                 param);
     TGLSandbox sandbox;
@@ -275,6 +277,11 @@ void TestQBJournalExport::linesByNameWithCustomers() {
     QCOMPARE(add.JournalLineList[0].AccountRef.FullName.GetValue(), u"Payroll Expenses:Wages"_s);
     QVERIFY(!add.JournalLineList[0].AccountRef.ListID.IsSet());
     QVERIFY(!add.JournalLineList[0].ClassRef.IsSet());
+    // Names validated without regard to letter case go out as QuickBooks
+    // spells them.
+    QCOMPARE(add.JournalLineList[0].EntityRef.FullName.GetValue(), u"Division 20:Catering"_s);
+    QCOMPARE(add.JournalLineList[1].AccountRef.FullName.GetValue(),
+             u"Payroll Liabilities:Net Pay Clearing"_s);
     const QString memo = u"Payroll from Orvane"_s;
     const std::vector<TStoredLine> expected{
         {u"Debit"_s, u"Payroll Expenses:Wages"_s, u"300.00"_s, memo, {}, u"Division 20:Catering"_s},
@@ -372,6 +379,37 @@ void TestQBJournalExport::unknownAccountNumberFailsBeforeSending() {
     QCOMPARE(Texts(log.Sink().OfKind(lmException)),
              QStringList{u"Account with number <4242> doesn't exist in QB"_s});
     QCOMPARE(sandbox.Sent->Adds.size(), size_t(0));
+    QCOMPARE(sandbox.JournalEntries().size(), size_t(0));
+}
+
+void TestQBJournalExport::refusedBeforeSending_data() {
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<int>("parsing");
+    QTest::addColumn<QString>("message");
+    const QString class160(160, u'C');
+    QTest::newRow("class name of 160 characters")
+        << QStringList(
+               {u"HLB1,20240308,"_s + class160 + u"-6510,1.00,"_s, "HLB1,20240308,2110,,1.00"})
+        << int(gtpAssignClass)
+        << u"Class <"_s + QString(40, u'C') +
+               u"...> is too long for QuickBooks: it holds at most 159 characters, this has 160."_s;
+    QTest::newRow("no amounts") << QStringList({"HLB1,20240308,6510,0.00,", "HLB1,20240308,2110,,"})
+                                << int(gtpDontParse)
+                                << u"Orvane Journal holds no debit or credit amount, so there is "
+                                   u"nothing to post."_s;
+}
+
+void TestQBJournalExport::refusedBeforeSending() {
+    QFETCH(QStringList, lines);
+    QFETCH(int, parsing);
+    QFETCH(QString, message);
+    const TQBGLExportParam param = Param(true, static_cast<TGLTagParsing>(parsing), u"-"_s);
+    const TGLRecordArray records = Journal(lines, param);
+    TGLSandbox sandbox;
+    TRecordingLogger log;
+    auto qb = sandbox.Connect(log.LoggerPtr());
+    QVERIFY_THROWS_EXCEPTION(EztException, ExportJournal(*qb, records, param));
+    QCOMPARE(Texts(log.Sink().OfKind(lmException)), QStringList(message));
     QCOMPARE(sandbox.JournalEntries().size(), size_t(0));
 }
 
