@@ -86,7 +86,7 @@ private:
         resolve(m_options.CashAccount, "Cash account");
         resolve(m_options.LiabilityAccount, "Liability account");
         if (!missing.isEmpty())
-            throw EQBError(missing.join(u"\r\n"));
+            throw EQBError(missing.join(u"; "));
         m_cashAccount = m_options.CashAccount.trimmed();
     }
 
@@ -156,11 +156,15 @@ private:
             ++m_result.Errors;
             m_logger.StopException();
             // What the record created before it failed stays in QuickBooks;
-            // say so, or the user believes the record left no trace.
+            // after the add only the clearing can fail. QuickBooks' answers
+            // carry no cleared status, so a re-run finds the transaction but
+            // cannot see that it is not cleared: say so now.
             if (!m_created.isEmpty())
-                m_logger.LogWarning(m_created + QStringLiteral(" was created in QuickBooks "
-                                                               "before the failure and stays "
-                                                               "there."));
+                m_logger.LogWarning(m_created +
+                                    QStringLiteral(" was created in QuickBooks before the failure "
+                                                   "and stays there, not marked cleared. Mark it "
+                                                   "cleared in QuickBooks: a later run will find "
+                                                   "it and leave it as it is."));
         }
     }
 

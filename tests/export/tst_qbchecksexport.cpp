@@ -374,7 +374,7 @@ void TestQBChecksExport::unknownAccountStopsBeforePosting_data() {
     QTest::newRow("liability") << u"Payroll Checking"_s << u"No Such Liability "_s
                                << u"Liability account <No Such Liability> doesn't exist in QB"_s;
     QTest::newRow("both") << u"Nope"_s << u"Payroll Liabilities:"_s
-                          << u"Cash account <Nope> doesn't exist in QB\r\nLiability account "
+                          << u"Cash account <Nope> doesn't exist in QB; Liability account "
                              u"<Payroll Liabilities:> doesn't exist in QB"_s;
 }
 
@@ -489,7 +489,8 @@ void TestQBChecksExport::clearMarksCreatedTransactions() {
     QCOMPARE(Export(company, failing, {James}, options), Counts(1, 0, 0, 0, 0, 0, 1));
     QCOMPARE(Messages(failing.Sink(), lmWarning),
              QStringList(u"Check 1002 was created in QuickBooks before the failure and stays "
-                         u"there."_s));
+                         u"there, not marked cleared. Mark it cleared in QuickBooks: a later run "
+                         u"will find it and leave it as it is."_s));
     QCOMPARE(company.Txns(u"Check"_s).back().Cleared, u"NotCleared"_s);
 }
 

@@ -393,10 +393,6 @@ void TestQBJournalExport::refusedBeforeSending_data() {
         << int(gtpAssignClass)
         << u"Class <"_s + QString(40, u'C') +
                u"...> is too long for QuickBooks: it holds at most 159 characters, this has 160."_s;
-    QTest::newRow("no amounts") << QStringList({"HLB1,20240308,6510,0.00,", "HLB1,20240308,2110,,"})
-                                << int(gtpDontParse)
-                                << u"Orvane Journal holds no debit or credit amount, so there is "
-                                   u"nothing to post."_s;
 }
 
 void TestQBJournalExport::refusedBeforeSending() {

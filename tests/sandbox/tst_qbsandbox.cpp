@@ -228,12 +228,6 @@ void TestQBSandbox::statuses_data() {
     QTest::newRow("account name of 160 characters")
         << CheckAdd(account160, u"1.00"_s) << 3070 << "Error"
         << u"The string \""_s + account160 + u"\" in the field \"FullName\" is too long.";
-    const QString class160(160, u'C');
-    QTest::newRow("class name of 160 characters")
-        << CheckAdd(u"Checking"_s, u"1.00"_s, QString(),
-                    u"<ClassRef><FullName>"_s + class160 + u"</FullName></ClassRef>"_s)
-        << 3070 << "Error"
-        << u"The string \""_s + class160 + u"\" in the field \"FullName\" is too long.";
     const QString payee210(210, u'P');
     QTest::newRow("payee name of 210 characters")
         << CheckAdd(u"Checking"_s, u"1.00"_s,
