@@ -375,11 +375,6 @@ void WriteRequest(TQBXmlOut& out, const TQBRequest& rq, int requestID) {
 
 } // namespace
 
-void CheckQBRequest(const TQBRequest& request) {
-    TQBXmlOut out;
-    WriteRequest(out, request, 1);
-}
-
 QString WriteQBRequestSet(const TMsgSetRequest& request) {
     TQBXmlOut out;
     out.Raw(QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>"));

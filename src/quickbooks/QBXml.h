@@ -8,9 +8,6 @@
 // a control character in a text, a text longer than its field holds, counted
 // in characters), so such a set is never sent.
 QString WriteQBRequestSet(const TMsgSetRequest& request);
-// The same refusals for one request, before it joins a set: throws EQBError
-// naming the field, its limit and the start of the value.
-void CheckQBRequest(const TQBRequest& request);
 
 // Reads QuickBooks' answer to the request set. The text is untrusted: any
 // departure from one response per request, in order, with readable statuses

@@ -56,8 +56,7 @@ private Q_SLOTS:
     void clearWithoutTheAddedEntry();
     void unbalancedEntryRefused();
     void unknownAccountNumberFailsBeforeSending();
-    void refusedBeforeSending_data();
-    void refusedBeforeSending();
+    void tooLongClassRefusedBeforeSending();
 };
 
 void TestQBJournalExport::missingNames_data() {
@@ -382,30 +381,19 @@ void TestQBJournalExport::unknownAccountNumberFailsBeforeSending() {
     QCOMPARE(sandbox.JournalEntries().size(), size_t(0));
 }
 
-void TestQBJournalExport::refusedBeforeSending_data() {
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<int>("parsing");
-    QTest::addColumn<QString>("message");
-    const QString class160(160, u'C');
-    QTest::newRow("class name of 160 characters")
-        << QStringList(
-               {u"HLB1,20240308,"_s + class160 + u"-6510,1.00,"_s, "HLB1,20240308,2110,,1.00"})
-        << int(gtpAssignClass)
-        << u"Class <"_s + QString(40, u'C') +
-               u"...> is too long for QuickBooks: it holds at most 159 characters, this has 160."_s;
-}
-
-void TestQBJournalExport::refusedBeforeSending() {
-    QFETCH(QStringList, lines);
-    QFETCH(int, parsing);
-    QFETCH(QString, message);
-    const TQBGLExportParam param = Param(true, static_cast<TGLTagParsing>(parsing), u"-"_s);
-    const TGLRecordArray records = Journal(lines, param);
+void TestQBJournalExport::tooLongClassRefusedBeforeSending() {
+    const TQBGLExportParam param = Param(true, gtpAssignClass, u"-"_s);
+    const TGLRecordArray records = Journal(
+        {u"HLB1,20240308,"_s + QString(160, u'C') + u"-6510,1.00,"_s, "HLB1,20240308,2110,,1.00"},
+        param);
     TGLSandbox sandbox;
     TRecordingLogger log;
     auto qb = sandbox.Connect(log.LoggerPtr());
     QVERIFY_THROWS_EXCEPTION(EztException, ExportJournal(*qb, records, param));
-    QCOMPARE(Texts(log.Sink().OfKind(lmException)), QStringList(message));
+    QCOMPARE(Texts(log.Sink().OfKind(lmException)),
+             QStringList(u"Class <"_s + QString(40, u'C') +
+                         u"...> is too long for QuickBooks: it holds at most 159 characters, "
+                         u"this has 160."_s));
     QCOMPARE(sandbox.JournalEntries().size(), size_t(0));
 }
 
