@@ -1,5 +1,7 @@
 #include "company/QBSandboxXml.h"
 
+#include "base/vlxTextUtils.h"
+
 #include <QDate>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -491,11 +493,30 @@ bool ParseSandboxMessageSet(const QString& text, TSbMessageSet& set, QString& re
     return Validate(set.Requests, reason, 0);
 }
 
-int CheckSandboxValues(const TSbNode& node, QString& message) {
+namespace {
+
+// A full name's limit depends on what it names: accounts and classes 159
+// characters, payment methods 31, customers, vendors, employees and other
+// names 209.
+int FullNameLimit(const QString& parent) {
+    static const QStringList accountsAndClasses{
+        QStringLiteral("AccountRef"), QStringLiteral("DepositToAccountRef"),
+        QStringLiteral("ClassRef"), QStringLiteral("AccountQueryRq"),
+        QStringLiteral("ClassQueryRq")};
+    if (accountsAndClasses.contains(parent))
+        return 159;
+    if (parent == u"PaymentMethodRef")
+        return 31;
+    return 209;
+}
+
+int CheckValues(const TSbNode& node, const QString& parent, QString& message) {
     const TSchema& s = Schema();
     const auto leaf = s.Leaves.constFind(node.Name);
     if (leaf != s.Leaves.cend()) {
-        if (leaf->MaxLength > 0 && node.Text.size() > leaf->MaxLength) {
+        const int maxLength = node.Name == u"FullName" ? FullNameLimit(parent) : leaf->MaxLength;
+        // QuickBooks counts characters, not UTF-16 units.
+        if (maxLength > 0 && CharacterCount(node.Text) > maxLength) {
             message = u"The string \"" + node.Text + u"\" in the field \"" + node.Name +
                       u"\" is too long.";
             return 3070;
@@ -514,9 +535,15 @@ int CheckSandboxValues(const TSbNode& node, QString& message) {
         return 0;
     }
     for (const TSbNode& c : node.Children)
-        if (const int code = CheckSandboxValues(c, message))
+        if (const int code = CheckValues(c, node.Name, message))
             return code;
     return 0;
+}
+
+} // namespace
+
+int CheckSandboxValues(const TSbNode& request, QString& message) {
+    return CheckValues(request, QString(), message);
 }
 
 // ---- Writer -------------------------------------------------------------------

@@ -147,6 +147,37 @@ QString TrimControl(const QString& text) {
     return (first == 0 && last == text.size()) ? text : text.mid(first, last - first);
 }
 
+namespace {
+
+bool StartsSurrogatePair(QStringView text, qsizetype i) {
+    return i + 1 < text.size() && text[i].isHighSurrogate() && text[i + 1].isLowSurrogate();
+}
+
+} // namespace
+
+std::vector<qsizetype> CharacterOffsets(QStringView text) {
+    std::vector<qsizetype> offsets;
+    offsets.reserve(static_cast<size_t>(text.size()) + 1);
+    for (qsizetype i = 0; i < text.size(); i += StartsSurrogatePair(text, i) ? 2 : 1)
+        offsets.push_back(i);
+    offsets.push_back(text.size());
+    return offsets;
+}
+
+qsizetype CharacterCount(QStringView text) {
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); i += StartsSurrogatePair(text, i) ? 2 : 1)
+        ++count;
+    return count;
+}
+
+QString ShortenedText(const QString& text, qsizetype count) {
+    qsizetype i = 0;
+    for (qsizetype n = 0; n < count && i < text.size(); ++n)
+        i += StartsSurrogatePair(text, i) ? 2 : 1;
+    return i == text.size() ? text : text.left(i) + QStringLiteral("...");
+}
+
 QString DecodeReportBytes(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);

@@ -31,5 +31,14 @@ std::vector<QStringView> SplitTextLines(const QString& text);
 bool IsBlankText(QStringView text);
 // Removes leading and trailing characters with codes up to 32.
 QString TrimControl(const QString& text);
+// The UTF-16 offset of every character (code point) of the text, followed by
+// the text's size: a surrogate pair is one character, a lone surrogate too.
+std::vector<qsizetype> CharacterOffsets(QStringView text);
+// The number of characters (code points), as a reader counts them.
+qsizetype CharacterCount(QStringView text);
+// The text when it has at most `count` characters, else its first `count`
+// characters and "...": how messages quote values that may be huge. Never
+// splits a surrogate pair.
+QString ShortenedText(const QString& text, qsizetype count);
 // Decodes report bytes: UTF-8 when they are valid UTF-8, else Windows-1252.
 QString DecodeReportBytes(const QByteArray& bytes);

@@ -63,8 +63,10 @@ void TGLExportRun::ExportGLReport() {
     // while the report was fetched.
     const TQBGLExportParam options = m_source.GLExportParam();
     const TGLRecordArray records = ParseGLJournal(logger, m_reportText, options);
+    RequireJournalAmounts(records);
 
-    // QuickBooks is opened only for a journal that parsed.
+    // QuickBooks is opened only for a journal that parsed and has something
+    // to post.
     const std::unique_ptr<TQBConnection> qb = m_connect(m_logger);
     OrvAssert(qb != nullptr);
     if (!ValidateJournal(*qb, records, options))

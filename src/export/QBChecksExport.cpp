@@ -2,6 +2,7 @@
 
 #include "base/RegionalSettings.h"
 #include "base/vlxTextUtils.h"
+#include "export/QBNameIndex.h"
 
 #include <QHash>
 #include <QSet>
@@ -45,13 +46,13 @@ bool TextDiffers(const TQBStringType& value, const QString& expected) {
 class TChecksExporter {
 public:
     TChecksExporter(TQBConnection& connection, const TQBChecksExportParam& options)
-        : m_connection(connection), m_logger(connection.Logger()), m_options(options),
-          m_cashAccount(options.CashAccount.trimmed()) {}
+        : m_connection(connection), m_logger(connection.Logger()), m_options(options) {}
 
     TChecksExportResult Run(const TCheckRecords& records) {
         TLogBlockGuard block(m_logger, QStringLiteral("Exporting Checks/Deposits to QB"));
         try {
             OrvAssert(!records.empty());
+            ResolveAccounts();
             m_employees = m_connection.QueryEmployees();
             const TCheckDateRange range = GetCheckDateRange(records);
             m_deposits = m_connection.QueryDeposits(range.FromDate, range.ToDate);
@@ -66,6 +67,29 @@ public:
     }
 
 private:
+    // QuickBooks takes an account name in any letter case when it adds a
+    // check, but the existence tests compare names exactly: the options are
+    // turned into QuickBooks' own spelling first, so a re-run finds what an
+    // earlier one added however the names were typed. A name QuickBooks
+    // does not have stops the export before anything is posted.
+    void ResolveAccounts() {
+        const TQBNameIndex accounts = QBFullNameIndex(m_connection.QueryAccounts());
+        QStringList missing;
+        const auto resolve = [&](QString& name, const char* role) {
+            const QString found = accounts.Find(name);
+            if (found.isNull())
+                missing << Format("%s <%s> doesn't exist in QB",
+                                  {role, ShortenedText(name.trimmed(), 256)});
+            else
+                name = found;
+        };
+        resolve(m_options.CashAccount, "Cash account");
+        resolve(m_options.LiabilityAccount, "Liability account");
+        if (!missing.isEmpty())
+            throw EQBError(missing.join(u"; "));
+        m_cashAccount = m_options.CashAccount.trimmed();
+    }
+
     void BuildIndexes() {
         for (int i = 0; i < static_cast<int>(m_employees.size()); ++i) {
             const TQBEmployeeRet& e = m_employees[static_cast<size_t>(i)];
@@ -132,11 +156,15 @@ private:
             ++m_result.Errors;
             m_logger.StopException();
             // What the record created before it failed stays in QuickBooks;
-            // say so, or the user believes the record left no trace.
+            // after the add only the clearing can fail. QuickBooks' answers
+            // carry no cleared status, so a re-run finds the transaction but
+            // cannot see that it is not cleared: say so now.
             if (!m_created.isEmpty())
-                m_logger.LogWarning(m_created + QStringLiteral(" was created in QuickBooks "
-                                                               "before the failure and stays "
-                                                               "there."));
+                m_logger.LogWarning(m_created +
+                                    QStringLiteral(" was created in QuickBooks before the failure "
+                                                   "and stays there, not marked cleared. Mark it "
+                                                   "cleared in QuickBooks: a later run will find "
+                                                   "it and leave it as it is."));
         }
     }
 
@@ -275,9 +303,10 @@ private:
         return ret->TxnID.GetValue();
     }
 
-    void AddCheck(const TCheckRecord& r) {
-        auto set = m_connection.NewRequestSet();
-        TQBCheckAdd& add = set->AppendCheckAddRq();
+    // What QuickBooks is to hold for R; the sending is apart, so requests of
+    // many records can share a set.
+    TQBCheckAdd CheckFor(const TCheckRecord& r) const {
+        TQBCheckAdd add;
         add.AccountRef.FullName.SetValue(m_options.CashAccount);
         if (m_options.IncludeEENames)
             add.PayeeEntityRef.FullName.SetValue(PayeeName(r));
@@ -289,16 +318,11 @@ private:
         line.AccountRef.FullName.SetValue(m_options.LiabilityAccount);
         line.Amount.SetValue(r.Amount);
         SetMemo(line.Memo, r.Memo);
-        const auto response = m_connection.SendRequestSet(*set);
-        ++m_result.ChecksAdded;
-        m_created = Format("Check %s", {r.CheckNumber.trimmed()});
-        if (m_options.Clear)
-            m_connection.MarkCleared(CreatedTxnID<TQBCheckRet>(*response, "check"));
+        return add;
     }
 
-    void AddDeposit(const TCheckRecord& r) {
-        auto set = m_connection.NewRequestSet();
-        TQBDepositAdd& add = set->AppendDepositAddRq();
+    TQBDepositAdd DepositFor(const TCheckRecord& r) const {
+        TQBDepositAdd add;
         add.TxnDate.SetValue(r.CheckDate);
         add.DepositToAccountRef.FullName.SetValue(m_options.CashAccount);
         SetMemo(add.Memo, r.Memo);
@@ -309,6 +333,22 @@ private:
         line.CheckNumber.SetValue(r.CheckNumber);
         if (m_options.IncludeEENames)
             line.EntityRef.FullName.SetValue(PayeeName(r));
+        return add;
+    }
+
+    void AddCheck(const TCheckRecord& r) {
+        auto set = m_connection.NewRequestSet();
+        set->AppendCheckAddRq() = CheckFor(r);
+        const auto response = m_connection.SendRequestSet(*set);
+        ++m_result.ChecksAdded;
+        m_created = Format("Check %s", {r.CheckNumber.trimmed()});
+        if (m_options.Clear)
+            m_connection.MarkCleared(CreatedTxnID<TQBCheckRet>(*response, "check"));
+    }
+
+    void AddDeposit(const TCheckRecord& r) {
+        auto set = m_connection.NewRequestSet();
+        set->AppendDepositAddRq() = DepositFor(r);
         const auto response = m_connection.SendRequestSet(*set);
         ++m_result.DepositsAdded;
         m_created = Format("Deposit of check %s", {r.CheckNumber.trimmed()});
@@ -350,8 +390,8 @@ private:
 
     TQBConnection& m_connection;
     ICommonLogger& m_logger;
-    const TQBChecksExportParam& m_options;
-    const QString m_cashAccount; // trimmed
+    TQBChecksExportParam m_options; // accounts in QuickBooks' spelling once resolved
+    QString m_cashAccount;          // trimmed
 
     TQBEmployeeRetList m_employees;
     TQBDepositRetList m_deposits;

@@ -29,8 +29,11 @@ struct TChecksExportResult {
 bool IsDirectDepositCheck(const TCheckRecord& record);
 
 // Exports every record, each in its own log block; a record that fails is
-// logged there, counted in Errors, and the export goes on. Throws (after
-// logging) only when the initial queries fail; records must not be empty.
+// logged there, counted in Errors, and the export goes on. The accounts of
+// the options are taken in QuickBooks' spelling (letter case and blanks
+// around ignored). Throws (after logging) only when the initial queries fail
+// or QuickBooks lacks one of the accounts, before anything is posted;
+// records must not be empty.
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
                                  const TQBChecksExportParam& options);
 

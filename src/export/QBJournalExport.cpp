@@ -1,35 +1,47 @@
 #include "export/QBJournalExport.h"
 
 #include "base/RegionalSettings.h"
+#include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
+#include "export/QBNameIndex.h"
 
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <map>
-#include <optional>
 
 const QString JournalMemo = QStringLiteral("Payroll from Orvane");
 const QString JournalMacro = QStringLiteral("TxnId:0");
 
 QStringList MissingNames(const QStringList& known, const QStringList& names) {
-    QSet<QString> knownLower;
-    knownLower.reserve(known.size());
+    QSet<QString> knownKeys;
+    knownKeys.reserve(known.size());
     for (const QString& name : known)
-        knownLower.insert(name.toLower());
-    // Keyed by the lower-case form: sorted and de-duplicated without regard
-    // to letter case, the first form met kept.
+        knownKeys.insert(TQBNameIndex::Key(name));
+    // Keyed as QuickBooks compares names: sorted and de-duplicated without
+    // regard to letter case, the first form met kept.
     std::map<QString, QString> missing;
     for (const QString& name : names) {
-        QString lower = name.toLower();
-        if (!knownLower.contains(lower))
-            missing.emplace(std::move(lower), name);
+        QString key = TQBNameIndex::Key(name);
+        if (!knownKeys.contains(key))
+            missing.emplace(std::move(key), name);
     }
     QStringList result;
     result.reserve(static_cast<qsizetype>(missing.size()));
     for (const auto& entry : missing)
         result.append(entry.second);
     return result;
+}
+
+void RequireJournalAmounts(const TGLRecordArray& records) {
+    // QuickBooks cannot hold an entry without lines; it would refuse the
+    // request as malformed, which tells the user nothing.
+    for (const TGLRecord& r : records)
+        if (!r.Debit.IsZero() || !r.Credit.IsZero())
+            return;
+    throw EztException(QStringLiteral(
+        "Orvane Journal holds no debit or credit amount, so there is nothing to post."));
 }
 
 namespace {
@@ -39,8 +51,7 @@ namespace {
 constexpr qsizetype MaxQuotedLength = 256;
 
 QString Quoted(const QString& text) {
-    return text.size() <= MaxQuotedLength ? text
-                                          : text.left(MaxQuotedLength) + QStringLiteral("...");
+    return ShortenedText(text, MaxQuotedLength);
 }
 
 struct TNameCheck {
@@ -122,36 +133,20 @@ void RequireRecords(const TGLRecordArray& records) {
 
 // List ids of accounts by number. Validation compares numbers without
 // regard to letter case, so the lookup must too, or a journal that passed
-// would fail half-built; an exact match still wins over a case variant.
-class TAccountsByNumber {
-public:
-    explicit TAccountsByNumber(const TQBAccountRetList& accounts) {
-        for (const TQBAccountRet& a : accounts) {
-            if (!a.AccountNumber.IsSet())
-                continue;
-            const QString& number = a.AccountNumber.GetValue();
-            if (!m_exact.contains(number))
-                m_exact.insert(number, &a);
-            const QString lower = number.toLower();
-            if (!m_folded.contains(lower))
-                m_folded.insert(lower, &a);
-        }
-    }
+// would fail half-built.
+QString AccountListID(const TQBNameIndex& accountsByNumber, const QString& tag) {
+    const QString id = accountsByNumber.Find(tag);
+    if (id.isNull())
+        throw EztException(Format("Account with number <%s> doesn't exist in QB", {Quoted(tag)}));
+    return id;
+}
 
-    QString ListID(const QString& tag) const {
-        const TQBAccountRet* account = m_exact.value(tag);
-        if (!account)
-            account = m_folded.value(tag.toLower());
-        if (!account)
-            throw EztException(
-                Format("Account with number <%s> doesn't exist in QB", {Quoted(tag)}));
-        return account->ListID.GetValue();
-    }
-
-private:
-    QHash<QString, const TQBAccountRet*> m_exact;
-    QHash<QString, const TQBAccountRet*> m_folded;
-};
+// QuickBooks' spelling of a name, so the entry names what validation found;
+// a name the list lacks goes out as written and QuickBooks answers for it.
+QString Spelled(const TQBNameIndex& index, const QString& name) {
+    const QString found = index.Find(name);
+    return found.isNull() ? name : found;
+}
 
 } // namespace
 
@@ -201,12 +196,23 @@ void ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
     TLogBlockGuard block(logger, QStringLiteral("Exporting to QB"));
     try {
         RequireRecords(records);
-        std::optional<TAccountsByNumber> accounts;
-        TQBAccountRetList accountList;
+        RequireJournalAmounts(records);
+        TQBNameIndex accounts;
         if (param.UseAccountNumbers) {
-            accountList = qb.QueryAccounts();
-            accounts.emplace(accountList);
+            for (const TQBAccountRet& a : qb.QueryAccounts())
+                if (a.AccountNumber.IsSet())
+                    accounts.Add(a.AccountNumber.GetValue(), a.ListID.GetValue());
+        } else {
+            accounts = QBFullNameIndex(qb.QueryAccounts());
         }
+        TQBNameIndex classesOrNames;
+        const bool tagsNameSomething =
+            std::any_of(records.begin(), records.end(),
+                        [](const TGLRecord& r) { return !r.ClassOrName.isEmpty(); });
+        if (tagsNameSomething && param.GLTagParsing == gtpAssignClass)
+            classesOrNames = QBFullNameIndex(qb.QueryClasses());
+        else if (tagsNameSomething && param.GLTagParsing == gtpAssignName)
+            classesOrNames = QBFullNameIndex(qb.QueryCustomers());
 
         auto set = qb.NewRequestSet();
         TQBJournalEntryAdd& add = set->AppendJournalEntryAddRq();
@@ -215,17 +221,17 @@ void ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
         add.Memo.SetValue(JournalMemo);
 
         const auto fillLine = [&](TQBJournalLineAdd& line, const TGLRecord& r, Currency amount) {
-            if (accounts)
-                line.AccountRef.ListID.SetValue(accounts->ListID(r.AccountTag));
+            if (param.UseAccountNumbers)
+                line.AccountRef.ListID.SetValue(AccountListID(accounts, r.AccountTag));
             else
-                line.AccountRef.FullName.SetValue(r.AccountTag);
+                line.AccountRef.FullName.SetValue(Spelled(accounts, r.AccountTag));
             line.Amount.SetValue(amount);
             line.Memo.SetValue(JournalMemo);
             if (!r.ClassOrName.isEmpty()) {
                 if (param.GLTagParsing == gtpAssignClass)
-                    line.ClassRef.FullName.SetValue(r.ClassOrName);
+                    line.ClassRef.FullName.SetValue(Spelled(classesOrNames, r.ClassOrName));
                 else if (param.GLTagParsing == gtpAssignName)
-                    line.EntityRef.FullName.SetValue(r.ClassOrName);
+                    line.EntityRef.FullName.SetValue(Spelled(classesOrNames, r.ClassOrName));
             }
         };
         for (const TGLRecord& r : records) {

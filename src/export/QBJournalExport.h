@@ -22,13 +22,19 @@ bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
                      const TQBGLExportParam& param);
 
 // Creates the journal entry: a debit line and a credit line for each record
-// with such an amount, in record order. Nothing is posted unless the single
+// with such an amount, in record order, naming accounts, classes and
+// customers as QuickBooks spells them. Nothing is posted unless the single
 // add request is accepted; with `param.Clear` the entry is then marked
-// cleared. Throws EztException (EQBStatusError for QuickBooks' refusals).
+// cleared. A journal without amounts or with a value QuickBooks cannot store
+// is refused before anything is sent. Throws EztException (EQBStatusError
+// for QuickBooks' refusals).
 void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param);
 
-// The names of `names` that `known` lacks, compared without regard to letter
-// case: sorted that way, each kept once in the form met first. Linear in
-// both lists (hashing), so a large journal against a large company stays
-// fast.
+// Throws EztException when no record has a debit or credit amount: such a
+// journal makes no entry.
+void RequireJournalAmounts(const TGLRecordArray& records);
+
+// The names of `names` that `known` lacks, compared as QuickBooks compares
+// them (letter case and blanks around ignored): sorted that way, each kept once in the form met
+// first. Linear in both lists (hashing), so a large journal against a large company stays fast.
 QStringList MissingNames(const QStringList& known, const QStringList& names);

@@ -1,5 +1,6 @@
 #include "quickbooks/QBXml.h"
 
+#include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 
 #include <QXmlStreamReader>
@@ -95,6 +96,43 @@ QString Escaped(const QString& text) {
     return out;
 }
 
+// What a text field is called in messages, and the most characters desktop
+// QuickBooks stores in it (qbXML 7.0); a longer value is refused with 3070.
+struct TQBTextField {
+    const char* Label;
+    int MaxLength;
+};
+
+constexpr TQBTextField FldCheckNumber{"Check number", 11};
+constexpr TQBTextField FldEntryNumber{"Entry number", 11};
+constexpr TQBTextField FldMemo{"Memo", 4095};
+constexpr TQBTextField FldLineMemo{"Line memo", 4095};
+constexpr TQBTextField FldReceivedFrom{"Received from", 209};
+constexpr TQBTextField FldBankAccount{"Bank account", 159};
+constexpr TQBTextField FldAccount{"Account", 159};
+constexpr TQBTextField FldExpenseAccount{"Expense account", 159};
+constexpr TQBTextField FldDepositFromAccount{"Deposit from account", 159};
+constexpr TQBTextField FldClass{"Class", 159};
+constexpr TQBTextField FldPayee{"Payee", 209};
+constexpr TQBTextField FldCustomer{"Customer", 209};
+constexpr TQBTextField FldName{"Name", 209};
+constexpr TQBTextField FldFullNameOfAccountOrClass{"Full name", 159};
+constexpr TQBTextField FldFullNameOfEntity{"Full name", 209};
+
+// A message quotes the start of a refused value; a 4,000-character memo
+// does not belong in a message box.
+constexpr qsizetype QuotedStart = 40;
+
+void CheckLength(const QString& value, const TQBTextField& field) {
+    const qsizetype length = CharacterCount(value);
+    if (length <= field.MaxLength)
+        return;
+    throw EQBError(
+        Format("%s <%s> is too long for QuickBooks: it holds at most %d characters, "
+               "this has %d.",
+               {field.Label, ShortenedText(value, QuotedStart), field.MaxLength, length}));
+}
+
 class TQBXmlOut {
 public:
     void Open(const QString& name, const QString& attributes = QString()) {
@@ -117,6 +155,14 @@ public:
         if (v.IsSet())
             Leaf(name, v.GetValue());
     }
+    void String(const QString& name, const TQBStringType& v, const TQBTextField& field) {
+        if (v.IsSet())
+            Text(name, v.GetValue(), field);
+    }
+    void Text(const QString& name, const QString& value, const TQBTextField& field) {
+        CheckLength(value, field);
+        Leaf(name, value);
+    }
     void Amount(const QString& name, const TQBAmountType& v) {
         if (v.IsSet())
             Leaf(name, QBAmountToText(v.GetValue()));
@@ -133,12 +179,12 @@ public:
         if (v.IsSet())
             Leaf(name, QString::number(v.GetValue()));
     }
-    void Ref(const QString& name, const TQBRef& ref) {
+    void Ref(const QString& name, const TQBRef& ref, const TQBTextField& fullName) {
         if (!ref.IsSet())
             return;
         Open(name);
         String(QStringLiteral("ListID"), ref.ListID);
-        String(QStringLiteral("FullName"), ref.FullName);
+        String(QStringLiteral("FullName"), ref.FullName, fullName);
         Close(name);
     }
 
@@ -163,14 +209,17 @@ QString ActiveStatusText(TQBActiveStatus status) {
     throw EAssertionFailed();
 }
 
-void WriteListQuery(TQBXmlOut& out, const TQBListQuery& q) {
+void WriteListQuery(TQBXmlOut& out, const TQBListQuery& q, TQBRequestKind kind) {
     const bool general = q.MaxReturned.IsSet() || q.ActiveStatus.IsSet();
     // The three filter groups exclude each other in qbXML.
     OrvAssert(int(!q.ListIDs.isEmpty()) + int(!q.FullNames.isEmpty()) + int(general) <= 1);
     for (const QString& id : q.ListIDs)
         out.Leaf(QStringLiteral("ListID"), id);
+    const bool accountsOrClasses =
+        kind == TQBRequestKind::AccountQuery || kind == TQBRequestKind::ClassQuery;
     for (const QString& name : q.FullNames)
-        out.Leaf(QStringLiteral("FullName"), name);
+        out.Text(QStringLiteral("FullName"), name,
+                 accountsOrClasses ? FldFullNameOfAccountOrClass : FldFullNameOfEntity);
     out.Int(QStringLiteral("MaxReturned"), q.MaxReturned);
     if (q.ActiveStatus.IsSet())
         out.Leaf(QStringLiteral("ActiveStatus"), ActiveStatusText(q.ActiveStatus.GetValue()));
@@ -184,7 +233,8 @@ void WriteTxnQuery(TQBXmlOut& out, const TQBTxnQuery& q, TQBRequestKind kind) {
     for (const QString& id : q.TxnIDs)
         out.Leaf(QStringLiteral("TxnID"), id);
     for (const QString& ref : q.RefNumbers)
-        out.Leaf(QStringLiteral("RefNumber"), ref);
+        out.Text(QStringLiteral("RefNumber"), ref,
+                 kind == TQBRequestKind::CheckQuery ? FldCheckNumber : FldEntryNumber);
     out.Int(QStringLiteral("MaxReturned"), q.MaxReturned);
     if (q.TxnDateRangeFilter.IsSet()) {
         out.Open(QStringLiteral("TxnDateRangeFilter"));
@@ -197,19 +247,19 @@ void WriteTxnQuery(TQBXmlOut& out, const TQBTxnQuery& q, TQBRequestKind kind) {
 
 void WriteCheckAdd(TQBXmlOut& out, const TQBCheckAdd& a) {
     out.Open(QStringLiteral("CheckAdd"));
-    out.Ref(QStringLiteral("AccountRef"), a.AccountRef);
-    out.Ref(QStringLiteral("PayeeEntityRef"), a.PayeeEntityRef);
-    out.String(QStringLiteral("RefNumber"), a.RefNumber);
+    out.Ref(QStringLiteral("AccountRef"), a.AccountRef, FldBankAccount);
+    out.Ref(QStringLiteral("PayeeEntityRef"), a.PayeeEntityRef, FldPayee);
+    out.String(QStringLiteral("RefNumber"), a.RefNumber, FldCheckNumber);
     out.Date(QStringLiteral("TxnDate"), a.TxnDate);
-    out.String(QStringLiteral("Memo"), a.Memo);
+    out.String(QStringLiteral("Memo"), a.Memo, FldMemo);
     out.Bool(QStringLiteral("IsToBePrinted"), a.IsToBePrinted);
     for (const TQBExpenseLineAdd& line : a.ExpenseLineAddList) {
         out.Open(QStringLiteral("ExpenseLineAdd"));
-        out.Ref(QStringLiteral("AccountRef"), line.AccountRef);
+        out.Ref(QStringLiteral("AccountRef"), line.AccountRef, FldExpenseAccount);
         out.Amount(QStringLiteral("Amount"), line.Amount);
-        out.String(QStringLiteral("Memo"), line.Memo);
-        out.Ref(QStringLiteral("CustomerRef"), line.CustomerRef);
-        out.Ref(QStringLiteral("ClassRef"), line.ClassRef);
+        out.String(QStringLiteral("Memo"), line.Memo, FldLineMemo);
+        out.Ref(QStringLiteral("CustomerRef"), line.CustomerRef, FldCustomer);
+        out.Ref(QStringLiteral("ClassRef"), line.ClassRef, FldClass);
         out.Close(QStringLiteral("ExpenseLineAdd"));
     }
     out.Close(QStringLiteral("CheckAdd"));
@@ -218,15 +268,15 @@ void WriteCheckAdd(TQBXmlOut& out, const TQBCheckAdd& a) {
 void WriteDepositAdd(TQBXmlOut& out, const TQBDepositAdd& a) {
     out.Open(QStringLiteral("DepositAdd"));
     out.Date(QStringLiteral("TxnDate"), a.TxnDate);
-    out.Ref(QStringLiteral("DepositToAccountRef"), a.DepositToAccountRef);
-    out.String(QStringLiteral("Memo"), a.Memo);
+    out.Ref(QStringLiteral("DepositToAccountRef"), a.DepositToAccountRef, FldBankAccount);
+    out.String(QStringLiteral("Memo"), a.Memo, FldMemo);
     for (const TQBDepositLineAdd& line : a.DepositLineAddList) {
         out.Open(QStringLiteral("DepositLineAdd"));
-        out.Ref(QStringLiteral("EntityRef"), line.EntityRef);
-        out.Ref(QStringLiteral("AccountRef"), line.AccountRef);
-        out.String(QStringLiteral("Memo"), line.Memo);
-        out.String(QStringLiteral("CheckNumber"), line.CheckNumber);
-        out.Ref(QStringLiteral("ClassRef"), line.ClassRef);
+        out.Ref(QStringLiteral("EntityRef"), line.EntityRef, FldReceivedFrom);
+        out.Ref(QStringLiteral("AccountRef"), line.AccountRef, FldDepositFromAccount);
+        out.String(QStringLiteral("Memo"), line.Memo, FldLineMemo);
+        out.String(QStringLiteral("CheckNumber"), line.CheckNumber, FldCheckNumber);
+        out.Ref(QStringLiteral("ClassRef"), line.ClassRef, FldClass);
         out.Amount(QStringLiteral("Amount"), line.Amount);
         out.Close(QStringLiteral("DepositLineAdd"));
     }
@@ -238,19 +288,19 @@ void WriteJournalEntryAdd(TQBXmlOut& out, const TQBJournalEntryAdd& a) {
         a.DefMacro.IsSet() ? u" defMacro=\"" + Escaped(a.DefMacro.GetValue()) + u'"' : QString();
     out.Open(QStringLiteral("JournalEntryAdd"), attributes);
     out.Date(QStringLiteral("TxnDate"), a.TxnDate);
-    out.String(QStringLiteral("RefNumber"), a.RefNumber);
-    out.String(QStringLiteral("Memo"), a.Memo);
+    out.String(QStringLiteral("RefNumber"), a.RefNumber, FldEntryNumber);
+    out.String(QStringLiteral("Memo"), a.Memo, FldMemo);
     out.Bool(QStringLiteral("IsAdjustment"), a.IsAdjustment);
     for (const TQBJournalLineAdd& line : a.JournalLineList) {
         const QString name = line.Kind == TQBJournalLineKind::Debit
                                  ? QStringLiteral("JournalDebitLine")
                                  : QStringLiteral("JournalCreditLine");
         out.Open(name);
-        out.Ref(QStringLiteral("AccountRef"), line.AccountRef);
+        out.Ref(QStringLiteral("AccountRef"), line.AccountRef, FldAccount);
         out.Amount(QStringLiteral("Amount"), line.Amount);
-        out.String(QStringLiteral("Memo"), line.Memo);
-        out.Ref(QStringLiteral("EntityRef"), line.EntityRef);
-        out.Ref(QStringLiteral("ClassRef"), line.ClassRef);
+        out.String(QStringLiteral("Memo"), line.Memo, FldLineMemo);
+        out.Ref(QStringLiteral("EntityRef"), line.EntityRef, FldName);
+        out.Ref(QStringLiteral("ClassRef"), line.ClassRef, FldClass);
         out.Close(name);
     }
     out.Close(QStringLiteral("JournalEntryAdd"));
@@ -288,7 +338,7 @@ void WriteRequest(TQBXmlOut& out, const TQBRequest& rq, int requestID) {
     case TQBRequestKind::ClassQuery:
     case TQBRequestKind::CustomerQuery:
     case TQBRequestKind::EmployeeQuery:
-        WriteListQuery(out, std::get<TQBListQuery>(rq.Body));
+        WriteListQuery(out, std::get<TQBListQuery>(rq.Body), rq.Kind);
         break;
     case TQBRequestKind::CheckQuery:
     case TQBRequestKind::DepositQuery:

@@ -5,7 +5,8 @@
 
 // The qbXML text of a request set (what ToXMLString returns). Throws EQBError
 // for a value QuickBooks cannot take (an amount with more than two decimals,
-// a control character in a text).
+// a control character in a text, a text longer than its field holds, counted
+// in characters), so such a set is never sent.
 QString WriteQBRequestSet(const TMsgSetRequest& request);
 
 // Reads QuickBooks' answer to the request set. The text is untrusted: any

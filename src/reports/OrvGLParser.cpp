@@ -18,8 +18,7 @@ static_assert(FixedStart[GLFieldCount - 1] + FixedWidth[GLFieldCount - 1] == GLF
 constexpr qsizetype MaxQuotedLength = 256;
 
 QString Quoted(const QString& text) {
-    return text.size() <= MaxQuotedLength ? text
-                                          : text.left(MaxQuotedLength) + QStringLiteral("...");
+    return ShortenedText(text, MaxQuotedLength);
 }
 
 // An optional sign and one or more ASCII digits; the parts are at most four
@@ -192,14 +191,21 @@ QStringList SplitGLCsvLine(const QString& line, int count) {
 }
 
 QStringList SplitGLFixedLine(const QString& line) {
-    if (line.size() != GLFixedLineLength)
+    // Columns count characters: a character outside the Basic Multilingual
+    // Plane is two UTF-16 units and must neither lengthen the line nor be cut.
+    const std::vector<qsizetype> at = CharacterOffsets(line);
+    const qsizetype length = static_cast<qsizetype>(at.size()) - 1;
+    if (length != GLFixedLineLength)
         throw EztException(
             Format(QStringLiteral("Wrong length of fixed width record. Expected %d, got %d."),
-                   {GLFixedLineLength, line.size()}));
+                   {GLFixedLineLength, length}));
     QStringList fields;
     fields.reserve(GLFieldCount);
-    for (int i = 0; i < GLFieldCount; ++i)
-        fields.append(line.mid(FixedStart[i], FixedWidth[i]));
+    for (int i = 0; i < GLFieldCount; ++i) {
+        const qsizetype from = at[static_cast<size_t>(FixedStart[i])];
+        fields.append(
+            line.mid(from, at[static_cast<size_t>(FixedStart[i] + FixedWidth[i])] - from));
+    }
     return fields;
 }
 

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void samplesThenEverythingExists();
     void savedOptionsAndOverrides();
     void failedRecordsExitOne();
+    void accountsInAnySpelling();
     void failedRunExitOne();
     void devLogHoldsQbXml();
     void redirectedCompany();
@@ -206,13 +207,35 @@ void TestOrvqCli::savedOptionsAndOverrides() {
 
 void TestOrvqCli::failedRecordsExitOne() {
     TCli cli;
-    const int code = cli.Run({u"checks"_s, u"--file"_s, Sample(u"s1911-sample.txt"_s),
-                              u"--company-file"_s, cli.Company, u"--cash-account"_s,
-                              u"Payroll Checking"_s, u"--liability-account"_s, u"Nothing"_s});
+    const QString report = cli.Dir.filePath(u"s1911.txt"_s);
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("\"Internal Revenue Service\",\"Federal tax deposit\",3/8/2024,2001,4520.33\r\n"
+               "\"Internal Revenue Service\",\"Penalty\",3/8/2024,123456789012345,10.00\r\n");
+    file.close();
+    const int code =
+        cli.Run(QStringList({u"checks"_s, u"--file"_s, report, u"--company-file"_s, cli.Company}) +
+                DemoAccounts);
     QCOMPARE(code, int(cecFailed));
-    QVERIFY2(cli.LastLine().startsWith(u"Orvane Checks Export failed: 4 errors occured"_s),
+    QVERIFY2(cli.LastLine().startsWith(
+                 u"Orvane Checks Export partially completed: 1 error occured, 1 check added"_s),
              qPrintable(cli.LastLine()));
-    QVERIFY(cli.ErrText.startsWith(u"Error: Orvane Checks Export failed: 4 errors occured"_s));
+    QVERIFY(cli.ErrText.startsWith(u"Error: Orvane Checks Export partially completed"_s));
+    QCOMPARE(cli.Checks(), QStringList(u"2001"_s));
+}
+
+void TestOrvqCli::accountsInAnySpelling() {
+    // QuickBooks finds an account whatever the case; the export must find
+    // what it added the same way, or every run adds the checks again.
+    TCli cli;
+    const QStringList base{u"checks"_s, u"--file"_s, Sample(u"s1910-sample.txt"_s),
+                           u"--company-file"_s, cli.Company};
+    const QStringList spelled{u"--cash-account"_s, u"payroll checking "_s, u"--liability-account"_s,
+                              u"PAYROLL LIABILITIES:Net Pay Clearing"_s};
+    for (int run = 0; run < 3; ++run) {
+        QCOMPARE(cli.Run(base + spelled), int(cecSuccess));
+        QCOMPARE(cli.Checks(), QStringList({u"10234"_s, u"10235"_s}));
+    }
 }
 
 void TestOrvqCli::failedRunExitOne() {
@@ -242,7 +265,7 @@ void TestOrvqCli::devLogHoldsQbXml() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     QVERIFY(!text.contains(u"an older run"_s));
-    QCOMPARE(text.count(u"qbXML request sent"_s), 7); // 3 queries, 4 adds
+    QCOMPARE(text.count(u"qbXML request sent"_s), 8); // 4 queries, 4 adds
     QCOMPARE(text.count(u"<CheckAddRq"_s), 4);
     QVERIFY(text.contains(u"<Amount>4520.33</Amount>"_s));
     QVERIFY(!cli.OutText.contains(u"qbXML"_s)); // the user log leaves debug messages out

@@ -217,6 +217,10 @@ void TestGLExportRun::failures_data() {
 
     QTest::newRow("blank file, QuickBooks never opened")
         << Fixture(u"gl_blank.txt"_s) << u"Orvane Journal is empty"_s << 0 << QString();
+    QTest::newRow("no amount to post, QuickBooks never opened")
+        << Fixture(u"gl_no_amounts.csv"_s)
+        << u"Orvane Journal holds no debit or credit amount, so there is nothing to post."_s << 0
+        << QString();
     QTest::newRow("amount out of range")
         << Fixture(u"gl_bad_amount.csv"_s) << u"'1e308' is not a valid floating point value"_s << 0
         << QString();

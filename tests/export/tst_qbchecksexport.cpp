@@ -62,7 +62,12 @@ private Q_SLOTS:
     void otherBankAccountIsNotExisting();
     void withoutPayeeNamesChecksWithPayeeAreNotVoided();
     void unknownEmployeeFailsOnlyItsRecord();
-    void refusedLiabilityAccountFailsEveryRecord();
+    void accountNamesInQuickBooksSpelling_data();
+    void accountNamesInQuickBooksSpelling();
+    void unknownAccountStopsBeforePosting_data();
+    void unknownAccountStopsBeforePosting();
+    void valuesQuickBooksCannotStoreFailTheirRecord_data();
+    void valuesQuickBooksCannotStoreFailTheirRecord();
     void failedRequestThenCleanReRun();
     void lostAnswerThenCleanReRun();
     void clearMarksCreatedTransactions();
@@ -324,26 +329,121 @@ void TestQBChecksExport::unknownEmployeeFailsOnlyItsRecord() {
     QCOMPARE(company.Summary(), QStringList({u"Check 1001 125010"_s, u"Check 1003 29"_s}));
 }
 
-void TestQBChecksExport::refusedLiabilityAccountFailsEveryRecord() {
+void TestQBChecksExport::accountNamesInQuickBooksSpelling_data() {
+    QTest::addColumn<QString>("cash");
+    QTest::addColumn<QString>("liability");
+    QTest::newRow("lower case") << u"payroll checking"_s
+                                << u"payroll liabilities:net pay clearing"_s;
+    QTest::newRow("blanks around")
+        << u" Payroll Checking "_s << u"Payroll Liabilities:Net Pay Clearing "_s;
+    QTest::newRow("upper case and a trailing blank")
+        << u"PAYROLL CHECKING "_s << u"PAYROLL LIABILITIES:NET PAY CLEARING"_s;
+}
+
+void TestQBChecksExport::accountNamesInQuickBooksSpelling() {
+    // However the options spell the accounts, a re-run finds what the first
+    // run added, and QuickBooks holds its own names.
+    QFETCH(QString, cash);
+    QFETCH(QString, liability);
+    TDemoCompany company;
+    TQBChecksExportParam options = DemoOptions();
+    options.CashAccount = cash;
+    options.LiabilityAccount = liability;
+    const QStringList report{Maria, AnnaReturned};
+    for (int run = 0; run < 3; ++run) {
+        TRecordingLogger log;
+        QCOMPARE(Export(company, log, report, options),
+                 run == 0 ? Counts(1, 0, 0, 0, 1, 0, 0) : Counts(0, 1, 0, 0, 0, 1, 0));
+        QCOMPARE(Messages(log.Sink(), lmWarning), QStringList());
+    }
+    QCOMPARE(company.Summary(), QStringList({u"Check 1001 125010"_s, u"Deposit 1999 7501"_s}));
+    for (const TTxnView& t : company.Txns()) {
+        QCOMPARE(t.Account, u"Payroll Checking"_s);
+        QVERIFY(t.Lines.first().startsWith(u"Payroll Liabilities:Net Pay Clearing|"_s));
+    }
+    TRecordingLogger exact;
+    QCOMPARE(Export(company, exact, report), Counts(0, 1, 0, 0, 0, 1, 0));
+}
+
+void TestQBChecksExport::unknownAccountStopsBeforePosting_data() {
+    QTest::addColumn<QString>("cash");
+    QTest::addColumn<QString>("liability");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("cash") << u"Payroll Checkin"_s << u"payroll liabilities"_s
+                          << u"Cash account <Payroll Checkin> doesn't exist in QB"_s;
+    QTest::newRow("liability") << u"Payroll Checking"_s << u"No Such Liability "_s
+                               << u"Liability account <No Such Liability> doesn't exist in QB"_s;
+    QTest::newRow("both") << u"Nope"_s << u"Payroll Liabilities:"_s
+                          << u"Cash account <Nope> doesn't exist in QB; Liability account "
+                             u"<Payroll Liabilities:> doesn't exist in QB"_s;
+}
+
+void TestQBChecksExport::unknownAccountStopsBeforePosting() {
+    QFETCH(QString, cash);
+    QFETCH(QString, liability);
+    QFETCH(QString, message);
     TDemoCompany company;
     TRecordingLogger log;
+    const int depth = log.Depth();
     TQBChecksExportParam options = DemoOptions();
-    options.LiabilityAccount = u"No Such Liability"_s;
-    QCOMPARE(Export(company, log, {Maria, James}, options), Counts(0, 0, 0, 0, 0, 0, 2));
-    const QStringList errors = Messages(log.Sink(), lmException);
-    QCOMPARE(errors.size(), 2);
-    QVERIFY2(errors[0].startsWith(u"QB: [3140] There is an invalid reference to QuickBooks "
-                                  u"Account \"No Such Liability\""_s),
-             qPrintable(errors[0]));
+    options.CashAccount = cash;
+    options.LiabilityAccount = liability;
+    const TCheckRecords records = Records(log, {Maria, James, AnnaReturned});
+    auto connection = company.Connect(log.LoggerPtr());
+    try {
+        ExportChecks(*connection, records, options);
+        QFAIL("the export ran with an account QuickBooks does not have");
+    } catch (const EztException& e) {
+        QCOMPARE(e.Message(), message);
+    }
+    QCOMPARE(Messages(log.Sink(), lmException), QStringList(message));
     QCOMPARE(company.Txns().size(), size_t(0));
+    QCOMPARE(log.Depth(), depth);
+}
+
+void TestQBChecksExport::valuesQuickBooksCannotStoreFailTheirRecord_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("check number of 15 characters")
+        << u"\"Wei\",,\"Chen\",\"Pay\",3/8/2024,123456789012345,10.00"_s
+        << u"Check number <123456789012345> is too long for QuickBooks: it holds at most 11 "
+           u"characters, this has 15."_s;
+    QTest::newRow("void of a 12-character check number")
+        << u"\"Wei\",,\"Chen\",\"Void\",3/8/2024,123456789012,-10.00"_s
+        << u"Check number <123456789012> is too long for QuickBooks: it holds at most 11 "
+           u"characters, this has 12."_s;
+    QTest::newRow("memo of 4096 characters")
+        << u"\"Wei\",,\"Chen\",\""_s + QString(4096, u'm') + u"\",3/8/2024,4711,10.00"_s
+        << u"Memo <"_s + QString(40, u'm') +
+               u"...> is too long for QuickBooks: it holds at most 4095 characters, this has "
+               u"4096."_s;
+    QTest::newRow("agency payee of 210 characters")
+        << u"\""_s + QString(210, u'P') + u"\",\"Tax\",3/8/2024,2001,10.00"_s
+        << u"Payee <"_s + QString(40, u'P') +
+               u"...> is too long for QuickBooks: it holds at most 209 characters, this has 210."_s;
+}
+
+void TestQBChecksExport::valuesQuickBooksCannotStoreFailTheirRecord() {
+    // Refused before anything is sent for the record; the others go on.
+    QFETCH(QString, line);
+    QFETCH(QString, message);
+    const bool agency = line.count(u',') == 4;
+    const QString good =
+        agency ? u"\"Internal Revenue Service\",\"Tax\",3/8/2024,2002,380.10"_s : Maria;
+    TDemoCompany company;
+    TRecordingLogger log;
+    QCOMPARE(Export(company, log, {line, good}), Counts(1, 0, 0, 0, 0, 0, 1));
+    QCOMPARE(Messages(log.Sink(), lmException), QStringList(message));
+    QCOMPARE(company.Summary(),
+             QStringList(agency ? u"Check 2002 38010"_s : u"Check 1001 125010"_s));
 }
 
 void TestQBChecksExport::failedRequestThenCleanReRun() {
     TDemoCompany company;
-    // Requests: employees, deposits, checks, then one add a record; the
-    // third add fails.
+    // Requests: accounts, employees, deposits, checks, then one add a
+    // record; the third add fails.
     TSbFaults faults;
-    faults.FailRequest = 6;
+    faults.FailRequest = 7;
     company.SetFaults(faults);
     TRecordingLogger log;
     const QStringList report{Maria, James, Wei, AnnaReturned};
@@ -359,7 +459,7 @@ void TestQBChecksExport::failedRequestThenCleanReRun() {
 void TestQBChecksExport::lostAnswerThenCleanReRun() {
     TDemoCompany company;
     TSbFaults faults;
-    faults.LoseResponse = 5; // the second add is saved, its answer never arrives
+    faults.LoseResponse = 6; // the second add is saved, its answer never arrives
     company.SetFaults(faults);
     TRecordingLogger log;
     const QStringList report{Maria, James, Wei};
@@ -383,13 +483,14 @@ void TestQBChecksExport::clearMarksCreatedTransactions() {
         QCOMPARE(t.Cleared, u"Cleared"_s);
     // A clearing that fails leaves the check, counted and named in the log.
     TSbFaults faults;
-    faults.FailRequest = 5; // employees, deposits, checks, the add, then the clearing
+    faults.FailRequest = 6; // accounts, employees, deposits, checks, the add, the clearing
     company.SetFaults(faults);
     TRecordingLogger failing;
     QCOMPARE(Export(company, failing, {James}, options), Counts(1, 0, 0, 0, 0, 0, 1));
     QCOMPARE(Messages(failing.Sink(), lmWarning),
              QStringList(u"Check 1002 was created in QuickBooks before the failure and stays "
-                         u"there."_s));
+                         u"there, not marked cleared. Mark it cleared in QuickBooks: a later run "
+                         u"will find it and leave it as it is."_s));
     QCOMPARE(company.Txns(u"Check"_s).back().Cleared, u"NotCleared"_s);
 }
 
@@ -417,7 +518,7 @@ void TestQBChecksExport::queryFailureEndsExport() {
     const TCheckRecords records = Records(log, {Maria});
     auto connection = company.Connect(log.LoggerPtr());
     TSbFaults faults;
-    faults.FailRequest = 2; // the deposit query
+    faults.FailRequest = 3; // the deposit query
     company.SetFaults(faults);
     QVERIFY_THROWS_EXCEPTION(EQBStatusError, ExportChecks(*connection, records, DemoOptions()));
     const auto errors = log.Sink().OfKind(lmException);

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void clearWithoutTheAddedEntry();
     void unbalancedEntryRefused();
     void unknownAccountNumberFailsBeforeSending();
+    void tooLongClassRefusedBeforeSending();
 };
 
 void TestQBJournalExport::missingNames_data() {
@@ -262,7 +263,7 @@ void TestQBJournalExport::linesByNumberWithClasses() {
 void TestQBJournalExport::linesByNameWithCustomers() {
     const TQBGLExportParam param = Param(false, gtpAssignName, u"|"_s);
     const TGLRecordArray records =
-        Journal({"HLB1,20240308,Division 20:Catering|Payroll Expenses:Wages,300.00,",
+        Journal({"HLB1,20240308,division 20:catering|Payroll Expenses:Wages,300.00,",
                  "HLB1,20240308,payroll liabilities:net pay clearing,,300.00"},
                 param);
     TGLSandbox sandbox;
@@ -275,6 +276,11 @@ void TestQBJournalExport::linesByNameWithCustomers() {
     QCOMPARE(add.JournalLineList[0].AccountRef.FullName.GetValue(), u"Payroll Expenses:Wages"_s);
     QVERIFY(!add.JournalLineList[0].AccountRef.ListID.IsSet());
     QVERIFY(!add.JournalLineList[0].ClassRef.IsSet());
+    // Names validated without regard to letter case go out as QuickBooks
+    // spells them.
+    QCOMPARE(add.JournalLineList[0].EntityRef.FullName.GetValue(), u"Division 20:Catering"_s);
+    QCOMPARE(add.JournalLineList[1].AccountRef.FullName.GetValue(),
+             u"Payroll Liabilities:Net Pay Clearing"_s);
     const QString memo = u"Payroll from Orvane"_s;
     const std::vector<TStoredLine> expected{
         {u"Debit"_s, u"Payroll Expenses:Wages"_s, u"300.00"_s, memo, {}, u"Division 20:Catering"_s},
@@ -372,6 +378,22 @@ void TestQBJournalExport::unknownAccountNumberFailsBeforeSending() {
     QCOMPARE(Texts(log.Sink().OfKind(lmException)),
              QStringList{u"Account with number <4242> doesn't exist in QB"_s});
     QCOMPARE(sandbox.Sent->Adds.size(), size_t(0));
+    QCOMPARE(sandbox.JournalEntries().size(), size_t(0));
+}
+
+void TestQBJournalExport::tooLongClassRefusedBeforeSending() {
+    const TQBGLExportParam param = Param(true, gtpAssignClass, u"-"_s);
+    const TGLRecordArray records = Journal(
+        {u"HLB1,20240308,"_s + QString(160, u'C') + u"-6510,1.00,"_s, "HLB1,20240308,2110,,1.00"},
+        param);
+    TGLSandbox sandbox;
+    TRecordingLogger log;
+    auto qb = sandbox.Connect(log.LoggerPtr());
+    QVERIFY_THROWS_EXCEPTION(EztException, ExportJournal(*qb, records, param));
+    QCOMPARE(Texts(log.Sink().OfKind(lmException)),
+             QStringList(u"Class <"_s + QString(40, u'C') +
+                         u"...> is too long for QuickBooks: it holds at most 159 characters, "
+                         u"this has 160."_s));
     QCOMPARE(sandbox.JournalEntries().size(), size_t(0));
 }
 

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void splitsCsvLine_data();
     void splitsCsvLine();
     void cutsFixedLineByColumns();
+    void measuresFixedLineInCharacters();
     void parsesDate_data();
     void parsesDate();
     void parsesAmount_data();
@@ -242,6 +243,34 @@ void TestGLParser::cutsFixedLineByColumns() {
             QCOMPARE(e.Message(), Format("Wrong length of fixed width record. Expected 87, got %d.",
                                          {wrong.size()}));
         }
+    }
+}
+
+void TestGLParser::measuresFixedLineInCharacters() {
+    // An emoji is two UTF-16 units but one character: the line is still 87
+    // characters, and the columns after it are not shifted or split.
+    const QString emoji = QString::fromUcs4(U"\U0001F600");
+    const QString tag = "NY-Wages " + emoji + QString(5, u' ');
+    const QString line = "ORV1" + QString("20240308") + "abcde" + emoji + QString(12, u' ') + tag +
+                         QString("5.00").rightJustified(14) + QString("5.00").rightJustified(14) +
+                         QString(14, u' ');
+    QCOMPARE(line.size(), GLFixedLineLength + 2);
+    const QStringList fields = SplitGLFixedLine(line);
+    QCOMPARE(fields[2], "abcde" + emoji);
+    QCOMPARE(fields[5], tag);
+    QCOMPARE(fields[7], QString("5.00").rightJustified(14));
+    const TGLRecordArray records =
+        ParseGLJournal(m_log->Logger(), line + "\r\n" + line, TagParam(gtpAssignClass, "-"));
+    QCOMPARE(records.size(), size_t(2));
+    QCOMPARE(records[1].AccountTag, "Wages " + emoji);
+    QCOMPARE(records[1].Debit, Currency::FromRaw(50000));
+
+    // 87 UTF-16 units holding two emoji are 85 characters.
+    try {
+        SplitGLFixedLine(line.chopped(2));
+        QFAIL("no exception");
+    } catch (const EztException& e) {
+        QCOMPARE(e.Message(), QString("Wrong length of fixed width record. Expected 87, got 85."));
     }
 }
 

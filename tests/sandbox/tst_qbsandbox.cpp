@@ -222,6 +222,24 @@ void TestQBSandbox::statuses_data() {
         << CheckAdd(u"Checking"_s, u"1.00"_s, u"<RefNumber>123456789012</RefNumber>"_s) << 3070
         << "Error"
         << "The string \"123456789012\" in the field \"RefNumber\" is too long.";
+    // Full names by what they name: accounts and classes 159 characters,
+    // other names 209; lengths in characters, not UTF-16 units.
+    const QString account160(160, u'A');
+    QTest::newRow("account name of 160 characters")
+        << CheckAdd(account160, u"1.00"_s) << 3070 << "Error"
+        << u"The string \""_s + account160 + u"\" in the field \"FullName\" is too long.";
+    const QString payee210(210, u'P');
+    QTest::newRow("payee name of 210 characters")
+        << CheckAdd(u"Checking"_s, u"1.00"_s,
+                    u"<PayeeEntityRef><FullName>"_s + payee210 + u"</FullName></PayeeEntityRef>"_s)
+        << 3070 << "Error"
+        << u"The string \""_s + payee210 + u"\" in the field \"FullName\" is too long.";
+    QString emoji;
+    for (int i = 0; i < 4095; ++i)
+        emoji += QString::fromUcs4(U"\U0001F600");
+    QTest::newRow("memo of 4095 characters outside the BMP")
+        << CheckAdd(u"Checking"_s, u"1.00"_s, u"<Memo>"_s + emoji + u"</Memo>"_s) << 0 << "Info"
+        << "Status OK";
     QTest::newRow("impossible date")
         << CheckAdd(u"Checking"_s, u"1.00"_s, u"<TxnDate>2024-02-30</TxnDate>"_s) << 3020 << "Error"
         << "There was an error when converting the date value \"2024-02-30\" in the field "
