@@ -45,7 +45,10 @@ TReDBGrid::TReDBGrid(QWidget* parent)
 }
 
 TReDBGrid::~TReDBGrid() {
+    // The table outlives the grid's parts being torn down: it must not reach them.
     disconnect(m_model, nullptr, this, nullptr);
+    if (m_connectedTable)
+        disconnect(m_connectedTable, nullptr, this, nullptr);
 }
 
 void TReDBGrid::SetTable(TMemTable* table) {

@@ -24,7 +24,6 @@ private Q_SLOTS:
     void init();
     void titleClicksSort();
     void cellColours();
-    void wildcardSwap();
     void filterAction();
     void quoteInAValue();
     void filterTheTableCannotEvaluate();
@@ -86,6 +85,8 @@ void TestReDBGrid::cleanupTestCase() {
 }
 
 void TestReDBGrid::init() {
+    // Whatever an earlier case left for the error display is not this one's.
+    QCoreApplication::processEvents();
     m_displayed.clear();
 }
 
@@ -138,13 +139,6 @@ void TestReDBGrid::cellColours() {
     QCOMPARE(ground(PayColumn), base);
     QCOMPARE(ground(PhotoColumn),
              QColor(base.red() * 5 / 6, base.green() * 5 / 6, base.blue() * 5 / 6));
-}
-
-void TestReDBGrid::wildcardSwap() {
-    const QString dialog = QStringLiteral("0=0 AND NAME like '%SMITH%' AND CO_NBR = '12'");
-    const QString table = QStringLiteral("0=0 AND NAME like '*SMITH*' AND CO_NBR = '12'");
-    QCOMPARE(DialogToTableWildcards(dialog), table);
-    QCOMPARE(TableToDialogWildcards(table), dialog);
 }
 
 void TestReDBGrid::filterAction() {
@@ -257,6 +251,9 @@ void TestReDBGrid::findFirstAndNext() {
     find->FieldBox()->setCurrentIndex(0);
     find->CaseSensitiveBox()->setChecked(true);
     QVERIFY(!find->FindFirst());
+    find->AnywhereButton()->setChecked(true);
+    QVERIFY(find->FindFirst());
+    QCOMPARE(table->RecNo(), 0); // Lopez
     find->ExactButton()->setChecked(true);
     find->ValueEdit()->setText(QStringLiteral("Chen"));
     QVERIFY(find->FindFirst());

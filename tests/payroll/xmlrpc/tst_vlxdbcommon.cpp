@@ -13,8 +13,6 @@ private Q_SLOTS:
     void blobNeverSorts();
     void sortFieldsOfIndexes();
     void nameLists();
-    void locateRecord_data();
-    void locateRecord();
 };
 
 using testsupport::Employees;
@@ -126,33 +124,6 @@ void TestDbCommon::nameLists() {
     QCOMPARE(FieldListAdd(QStringLiteral("A;B"), QStringLiteral("A")), QStringLiteral("A;B"));
     QCOMPARE(FieldListRemove(QStringLiteral("A;B;C"), QStringLiteral("B")), QStringLiteral("A;C"));
     QCOMPARE(FieldListRemove(QStringLiteral("B"), QStringLiteral("B")), QString());
-}
-
-void TestDbCommon::locateRecord_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<int>("match");
-    QTest::addColumn<bool>("caseSensitive");
-    QTest::addColumn<int>("from");
-    QTest::addColumn<int>("found");
-    QTest::newRow("exact ignores case") << "OKAFOR" << int(lomExact) << false << 0 << 1;
-    QTest::newRow("exact with case") << "OKAFOR" << int(lomExact) << true << 0 << -1;
-    QTest::newRow("exact is whole") << "Oka" << int(lomExact) << false << 0 << -1;
-    QTest::newRow("at the beginning") << "Oka" << int(lomAtBeginning) << false << 0 << 1;
-    QTest::newRow("anywhere") << "o" << int(lomAnywhere) << false << 0 << 0;
-    QTest::newRow("next after a match") << "o" << int(lomAnywhere) << false << 1 << 1;
-    QTest::newRow("next skips the rest") << "o" << int(lomAnywhere) << false << 2 << 3;
-    QTest::newRow("past the end") << "o" << int(lomAnywhere) << false << 6 << -1;
-}
-
-void TestDbCommon::locateRecord() {
-    QFETCH(QString, value);
-    QFETCH(int, match);
-    QFETCH(bool, caseSensitive);
-    QFETCH(int, from);
-    auto t = Employees();
-    QTEST(LocateRecord(*t, 2, value, TLocateMatch(match),
-                       caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive, from),
-          "found");
 }
 
 QTEST_GUILESS_MAIN(TestDbCommon)
