@@ -3,7 +3,11 @@
 #include "base/ztFormat.h"
 #include "payroll/xmlrpc/MemTableFilter.h"
 
+#include <QHash>
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
 
 QStringList SplitFieldList(const QString& fields) {
     QStringList names;
@@ -14,6 +18,32 @@ QStringList SplitFieldList(const QString& fields) {
     }
     return names;
 }
+
+// Brackets a change of the visible records or fields with ViewAboutToChange
+// and ViewChanged, so item models reset around it and never see a half-done
+// view. While controls are disabled the first change opens the pair and
+// EnableControls closes it.
+class TMemTable::TViewChange {
+public:
+    explicit TViewChange(TMemTable& table) : m_table(table) {
+        m_table.m_positions.clear();
+        if (m_table.m_disabled == 0) {
+            Q_EMIT m_table.ViewAboutToChange();
+        } else if (!m_table.m_viewPending) {
+            m_table.m_viewPending = true;
+            Q_EMIT m_table.ViewAboutToChange();
+        }
+    }
+    ~TViewChange() {
+        if (m_table.m_disabled == 0)
+            Q_EMIT m_table.ViewChanged();
+    }
+    TViewChange(const TViewChange&) = delete;
+    TViewChange& operator=(const TViewChange&) = delete;
+
+private:
+    TMemTable& m_table;
+};
 
 TMemTable::TMemTable(QObject* parent) : QObject(parent) {}
 
@@ -54,13 +84,15 @@ int TMemTable::FieldByName(const QString& name) const {
 }
 
 void TMemTable::SetDisplayLabel(const QString& field, const QString& label) {
-    m_fields[size_t(FieldByName(field))].DisplayLabel = label;
-    NotifyView();
+    const size_t index = size_t(FieldByName(field));
+    TViewChange change(*this);
+    m_fields[index].DisplayLabel = label;
 }
 
 void TMemTable::SetVisible(const QString& field, bool visible) {
-    m_fields[size_t(FieldByName(field))].Visible = visible;
-    NotifyView();
+    const size_t index = size_t(FieldByName(field));
+    TViewChange change(*this);
+    m_fields[index].Visible = visible;
 }
 
 void TMemTable::RequireActive() const {
@@ -156,9 +188,11 @@ void TMemTable::Post() {
     // nothing reorders or hides records, and show the new record as current.
     if (m_indexName.isEmpty() && m_indexFieldNames.isEmpty() && !(m_filtered && m_filter) &&
         !m_master) {
-        m_view.push_back(int(m_records.size() - 1));
+        {
+            TViewChange change(*this);
+            m_view.push_back(int(m_records.size() - 1));
+        }
         SetPosition(int(m_view.size() - 1));
-        NotifyView();
     } else {
         const TBookmark added = TBookmark(m_records.size() - 1);
         RebuildView();
@@ -220,15 +254,22 @@ TBookmark TMemTable::Bookmark() const {
     return m_view.empty() ? kNoBookmark : TBookmark(m_view[size_t(m_pos)]);
 }
 
-bool TMemTable::BookmarkValid(TBookmark bookmark) const {
-    return bookmark >= 0 && std::find(m_view.begin(), m_view.end(), int(bookmark)) != m_view.end();
+int TMemTable::PositionOf(TBookmark bookmark) const {
+    if (bookmark < 0 || bookmark >= TBookmark(m_records.size()))
+        return -1;
+    if (m_positions.size() != m_records.size()) {
+        m_positions.assign(m_records.size(), -1);
+        for (size_t p = 0; p < m_view.size(); ++p)
+            m_positions[size_t(m_view[p])] = int(p);
+    }
+    return m_positions[size_t(bookmark)];
 }
 
 bool TMemTable::GotoBookmark(TBookmark bookmark) {
-    const auto found = std::find(m_view.begin(), m_view.end(), int(bookmark));
-    if (bookmark < 0 || found == m_view.end())
+    const int position = PositionOf(bookmark);
+    if (position < 0)
         return false;
-    SetPosition(int(found - m_view.begin()));
+    SetPosition(position);
     return true;
 }
 
@@ -240,7 +281,7 @@ QVariant TMemTable::Value(int field) const {
     return m_records[size_t(m_view[size_t(m_pos)])].at(size_t(field));
 }
 
-QVariant TMemTable::ValueAt(int position, int field) const {
+const QVariant& TMemTable::ValueAt(int position, int field) const {
     return m_records[size_t(m_view.at(size_t(position)))].at(size_t(field));
 }
 
@@ -309,6 +350,9 @@ bool TMemTable::HasIndex(const QString& name) const {
 void TMemTable::SetIndexName(const QString& name) {
     if (!name.isEmpty() && !HasIndex(name))
         throw ETableError(Format("Index '%s' not found", {name}));
+    // An index does not change while current (DeleteIndex clears the name).
+    if (name.compare(m_indexName, Qt::CaseInsensitive) == 0)
+        return;
     m_indexName = name;
     if (!name.isEmpty())
         m_indexFieldNames.clear();
@@ -318,6 +362,8 @@ void TMemTable::SetIndexName(const QString& name) {
 void TMemTable::SetIndexFieldNames(const QString& fields) {
     for (const QString& name : SplitFieldList(fields))
         FieldByName(name);
+    if (fields == m_indexFieldNames)
+        return;
     m_indexFieldNames = fields;
     if (!fields.isEmpty())
         m_indexName.clear();
@@ -336,11 +382,15 @@ void TMemTable::SetFilter(const QString& expression) {
 }
 
 void TMemTable::SetFiltered(bool filtered) {
+    if (filtered == m_filtered)
+        return;
     m_filtered = filtered;
     RebuildView();
 }
 
 void TMemTable::SetFilterCaseInsensitive(bool on) {
+    if (on == m_filterCaseInsensitive)
+        return;
     m_filterCaseInsensitive = on;
     if (m_filtered)
         RebuildView();
@@ -349,24 +399,19 @@ void TMemTable::SetFilterCaseInsensitive(bool on) {
 void TMemTable::EnableControls() {
     if (m_disabled == 0)
         throw EAssertionFailed();
-    if (--m_disabled == 0 && m_viewPending) {
-        m_viewPending = false;
-        Q_EMIT ViewChanged();
-        Q_EMIT CurrentChanged();
-    }
-}
-
-void TMemTable::NotifyView() {
-    if (m_disabled > 0) {
-        m_viewPending = true;
+    if (--m_disabled > 0)
         return;
-    }
-    Q_EMIT ViewChanged();
+    const bool view = std::exchange(m_viewPending, false);
+    const bool current = std::exchange(m_currentPending, false);
+    if (view)
+        Q_EMIT ViewChanged();
+    if (current)
+        Q_EMIT CurrentChanged();
 }
 
 void TMemTable::NotifyCurrent() {
     if (m_disabled > 0) {
-        m_viewPending = true;
+        m_currentPending = true;
         return;
     }
     Q_EMIT CurrentChanged();
@@ -385,39 +430,218 @@ std::vector<int> TMemTable::SortKeys(QString fields, QString descFields, bool al
 
 namespace {
 
-int CompareCells(const QVariant& a, const QVariant& b, TMemFieldKind kind, Qt::CaseSensitivity cs) {
-    // Nulls sort first.
-    if (!a.isValid() || !b.isValid())
-        return int(a.isValid()) - int(b.isValid());
+bool SameValue(const QVariant& a, const QVariant& b, TMemFieldKind kind) {
     switch (kind) {
     case fkString:
-        return QString::compare(a.toString(), b.toString(), cs);
+        return a.toString() == b.toString();
     case fkInteger:
-    case fkFloat: {
-        const double x = a.toDouble(), y = b.toDouble();
-        return x < y ? -1 : x > y ? 1 : 0;
+    case fkFloat:
+        return a.toDouble() == b.toDouble();
+    case fkBoolean:
+        return a.toBool() == b.toBool();
+    case fkDate:
+        return a.toDate() == b.toDate();
+    case fkDateTime:
+        return a.toDateTime() == b.toDateTime();
+    default:
+        return false;
+    }
+}
+
+// One sort field's values read once before sorting, as numbers: texts by
+// their rank among the column's texts (case-folded when the index says so),
+// dates as day numbers, date-times as milliseconds; null (and NaN) as minus
+// infinity, so nulls sort first. The comparisons of a large table then touch
+// no QVariant and no string.
+struct TSortColumn {
+    bool Descending = false;
+    std::vector<double> Keys; // by record
+};
+
+double SortNumber(const QVariant& value, TMemFieldKind kind) {
+    switch (kind) {
+    case fkDate:
+        return double(value.toDate().toJulianDay());
+    case fkDateTime: {
+        // The date and time as written: no zone conversion, which would cost
+        // a look at the system's zone for every value.
+        const QDateTime dateTime = value.toDateTime();
+        return double(dateTime.date().toJulianDay()) * 86400000.0 +
+               dateTime.time().msecsSinceStartOfDay();
     }
     case fkBoolean:
-        return int(a.toBool()) - int(b.toBool());
-    case fkDate: {
-        const QDate x = a.toDate(), y = b.toDate();
-        return x < y ? -1 : x > y ? 1 : 0;
-    }
-    case fkDateTime: {
-        const QDateTime x = a.toDateTime(), y = b.toDateTime();
-        return x < y ? -1 : x > y ? 1 : 0;
-    }
+        return value.toBool() ? 1 : 0;
     default:
-        return 0; // blobs do not sort
+        return value.toDouble();
     }
+}
+
+// A text to sort, with twelve of its UTF-16 units (from an offset) held in
+// the item, so comparisons stay in the array being sorted.
+struct TTextItem {
+    static constexpr int Units = 12;
+    quint64 Chunk[3] = {0, 0, 0};
+    qsizetype EndsHere = 0; // the text's length when it ends in this chunk
+    const QString* Text = nullptr;
+    int Record = 0;
+
+    void Load(int offset, Qt::CaseSensitivity cs) {
+        const qsizetype size = Text->size();
+        for (int i = 0; i < Units; ++i) {
+            const qsizetype at = offset + i;
+            char16_t unit = at < size ? Text->at(at).unicode() : 0;
+            if (cs == Qt::CaseInsensitive)
+                unit = unit < 0x80 ? (unit >= u'A' && unit <= u'Z' ? unit + 0x20 : unit)
+                                   : QChar::toCaseFolded(unit);
+            Chunk[i / 4] = (Chunk[i / 4] << 16) | unit;
+        }
+        EndsHere = size <= offset + Units ? size : std::numeric_limits<qsizetype>::max();
+    }
+    bool SameChunk(const TTextItem& other) const {
+        return Chunk[0] == other.Chunk[0] && Chunk[1] == other.Chunk[1] &&
+               Chunk[2] == other.Chunk[2];
+    }
+    bool operator<(const TTextItem& other) const {
+        for (int i = 0; i < 3; ++i) {
+            if (Chunk[i] != other.Chunk[i])
+                return Chunk[i] < other.Chunk[i];
+        }
+        return EndsHere < other.EndsHere;
+    }
+};
+
+// Sorts texts twelve units at a time: by the chunk at the offset, then each
+// run that agrees so far by the next chunk. Every text is read once a level,
+// instead of once a comparison. Ranks follow the order, equal texts sharing
+// one; `ranks` is indexed by the items' Record.
+void SortTextItems(std::vector<TTextItem>::iterator begin, std::vector<TTextItem>::iterator end,
+                   int offset, Qt::CaseSensitivity cs, double& rank, std::vector<double>& ranks) {
+    for (auto it = begin; it != end; ++it)
+        it->Load(offset, cs);
+    std::sort(begin, end);
+    for (auto run = begin; run != end;) {
+        auto next = run + 1;
+        while (next != end && next->SameChunk(*run) && next->EndsHere == run->EndsHere)
+            ++next;
+        if (next - run > 1 && run->EndsHere == std::numeric_limits<qsizetype>::max()) {
+            SortTextItems(run, next, offset + TTextItem::Units, cs, rank, ranks);
+        } else {
+            for (auto it = run; it != next; ++it)
+                ranks[size_t(it->Record)] = rank;
+            ++rank;
+        }
+        run = next;
+    }
+}
+
+// Ranks the texts of a column: equal texts (in the sort's sense of case)
+// share a rank. Lists repeat their texts (a status, a type), so each
+// distinct text is sorted once.
+void RankTexts(const std::vector<TTextItem>& items, Qt::CaseSensitivity cs,
+               std::vector<double>& ranks) {
+    QHash<QStringView, int> ids;
+    ids.reserve(qsizetype(items.size()));
+    std::vector<int> idOfItem(items.size());
+    std::vector<TTextItem> distinct;
+    for (size_t i = 0; i < items.size(); ++i) {
+        auto found = ids.constFind(*items[i].Text);
+        if (found == ids.constEnd()) {
+            found = ids.insert(*items[i].Text, int(distinct.size()));
+            distinct.push_back({{0, 0, 0}, 0, items[i].Text, int(distinct.size())});
+        }
+        idOfItem[i] = *found;
+    }
+    std::vector<double> rankOfId(distinct.size());
+    double rank = 0;
+    SortTextItems(distinct.begin(), distinct.end(), 0, cs, rank, rankOfId);
+    for (size_t i = 0; i < items.size(); ++i)
+        ranks[size_t(items[i].Record)] = rankOfId[size_t(idOfItem[i])];
 }
 
 } // namespace
 
+void TMemTable::SortView() {
+    std::vector<bool> descending;
+    std::vector<int> keys;
+    bool caseInsensitive = false;
+    if (!m_indexName.isEmpty()) {
+        for (const TMemIndexDef& def : m_indexes) {
+            if (def.Name.compare(m_indexName, Qt::CaseInsensitive) == 0) {
+                keys = SortKeys(def.Fields, def.DescFields, def.Descending, descending);
+                caseInsensitive = def.CaseInsensitive;
+            }
+        }
+    } else if (!m_indexFieldNames.isEmpty()) {
+        keys = SortKeys(m_indexFieldNames, QString(), false, descending);
+    }
+    if (keys.empty() || m_view.size() < 2)
+        return;
+
+    std::vector<TSortColumn> columns(keys.size());
+    for (size_t k = 0; k < keys.size(); ++k) {
+        TSortColumn& column = columns[k];
+        const size_t f = size_t(keys[k]);
+        const TMemFieldKind kind = m_fields[f].Kind;
+        column.Descending = descending[k];
+        // Blobs do not sort: every value counts as null.
+        column.Keys.assign(m_records.size(), -HUGE_VAL);
+        std::vector<TTextItem> texts;
+        for (const int r : m_view) {
+            const QVariant& value = m_records[size_t(r)][f];
+            if (!value.isValid() || kind == fkBlob)
+                continue;
+            if (kind == fkString) {
+                // Text fields hold a QString (SetString): read in place.
+                texts.push_back({{0, 0, 0}, 0, static_cast<const QString*>(value.constData()), r});
+            } else {
+                const double key = SortNumber(value, kind);
+                if (!std::isnan(key))
+                    column.Keys[size_t(r)] = key;
+            }
+        }
+        if (kind == fkString)
+            RankTexts(texts, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive,
+                      column.Keys);
+    }
+
+    // The first two keys travel with the record, so most comparisons stay
+    // in the array being sorted.
+    struct TSortItem {
+        double Key[2];
+        int Record;
+    };
+    const size_t inline_ = std::min<size_t>(columns.size(), 2);
+    std::vector<TSortItem> items;
+    items.reserve(m_view.size());
+    for (const int r : m_view) {
+        TSortItem item{{0, 0}, r};
+        for (size_t k = 0; k < inline_; ++k)
+            item.Key[k] = columns[k].Keys[size_t(r)];
+        items.push_back(item);
+    }
+    auto less = [](double x, double y, bool descending) { return descending ? x > y : x < y; };
+    std::stable_sort(items.begin(), items.end(), [&](const TSortItem& a, const TSortItem& b) {
+        for (size_t k = 0; k < inline_; ++k) {
+            if (a.Key[k] != b.Key[k])
+                return less(a.Key[k], b.Key[k], columns[k].Descending);
+        }
+        for (size_t k = inline_; k < columns.size(); ++k) {
+            const double x = columns[k].Keys[size_t(a.Record)];
+            const double y = columns[k].Keys[size_t(b.Record)];
+            if (x != y)
+                return less(x, y, columns[k].Descending);
+        }
+        return false;
+    });
+    for (size_t i = 0; i < items.size(); ++i)
+        m_view[i] = items[i].Record;
+}
+
 void TMemTable::RebuildView() {
     if (!m_active)
         return;
-    const TBookmark current = m_view.empty() ? kNoBookmark : Bookmark();
+    const TBookmark current = Bookmark();
+    const int oldPosition = m_pos;
 
     // Master link: the values the detail fields must equal.
     std::vector<int> linkFields;
@@ -436,60 +660,34 @@ void TMemTable::RebuildView() {
         }
     }
 
-    m_view.clear();
-    if (!linkedToNothing) {
-        m_view.reserve(m_records.size());
-        const TMemFilter* filter = m_filtered ? m_filter.get() : nullptr;
-        for (size_t r = 0; r < m_records.size(); ++r) {
-            const TRecord& record = m_records[r];
-            bool visible = true;
-            for (size_t k = 0; k < linkFields.size() && visible; ++k) {
-                const QVariant& v = record[size_t(linkFields[k])];
-                visible = v.isValid() && linkValues[k].isValid() &&
-                          CompareCells(v, linkValues[k], m_fields[size_t(linkFields[k])].Kind,
-                                       Qt::CaseSensitive) == 0;
-            }
-            if (visible && filter)
-                visible = filter->Matches(record, m_filterCaseInsensitive);
-            if (visible)
-                m_view.push_back(int(r));
-        }
-    }
-
-    std::vector<bool> descending;
-    std::vector<int> keys;
-    Qt::CaseSensitivity cs = Qt::CaseSensitive;
-    if (!m_indexName.isEmpty()) {
-        for (const TMemIndexDef& def : m_indexes) {
-            if (def.Name.compare(m_indexName, Qt::CaseInsensitive) == 0) {
-                keys = SortKeys(def.Fields, def.DescFields, def.Descending, descending);
-                cs = def.CaseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    {
+        TViewChange change(*this);
+        m_view.clear();
+        if (!linkedToNothing) {
+            m_view.reserve(m_records.size());
+            const TMemFilter* filter = m_filtered ? m_filter.get() : nullptr;
+            for (size_t r = 0; r < m_records.size(); ++r) {
+                const TRecord& record = m_records[r];
+                bool visible = true;
+                for (size_t k = 0; k < linkFields.size() && visible; ++k) {
+                    const QVariant& v = record[size_t(linkFields[k])];
+                    visible = v.isValid() && linkValues[k].isValid() &&
+                              SameValue(v, linkValues[k], m_fields[size_t(linkFields[k])].Kind);
+                }
+                if (visible && filter)
+                    visible = filter->Matches(record, m_filterCaseInsensitive);
+                if (visible)
+                    m_view.push_back(int(r));
             }
         }
-    } else if (!m_indexFieldNames.isEmpty()) {
-        keys = SortKeys(m_indexFieldNames, QString(), false, descending);
+        SortView();
+        // Stay on the same record when it is still visible, else go to the
+        // first; views learn the new view with the position already in place.
+        const int position = PositionOf(current);
+        m_pos = position >= 0 ? position : 0;
+        m_bof = m_view.empty();
+        m_eof = m_view.empty();
     }
-    if (!keys.empty()) {
-        std::stable_sort(m_view.begin(), m_view.end(), [&](int a, int b) {
-            for (size_t k = 0; k < keys.size(); ++k) {
-                const size_t f = size_t(keys[k]);
-                int c = CompareCells(m_records[size_t(a)][f], m_records[size_t(b)][f],
-                                     m_fields[f].Kind, cs);
-                if (descending[k])
-                    c = -c;
-                if (c != 0)
-                    return c < 0;
-            }
-            return false;
-        });
-    }
-
-    NotifyView();
-    // Stay on the same record when it is still visible, else go to the first.
-    if (current == kNoBookmark || !GotoBookmark(current)) {
-        m_pos = -1;
-        SetPosition(0);
-    }
-    m_bof = m_view.empty();
-    m_eof = m_view.empty();
+    if (m_pos != oldPosition || Bookmark() != current)
+        NotifyCurrent();
 }

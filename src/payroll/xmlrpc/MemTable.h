@@ -106,7 +106,11 @@ public:
     bool Eof() const { return m_eof; }
     bool Bof() const { return m_bof; }
     TBookmark Bookmark() const;
-    bool BookmarkValid(TBookmark bookmark) const;
+    // The record at a view position.
+    TBookmark BookmarkAt(int position) const { return TBookmark(m_view.at(size_t(position))); }
+    // View position of a record; -1 when it is not visible.
+    int PositionOf(TBookmark bookmark) const;
+    bool BookmarkValid(TBookmark bookmark) const { return PositionOf(bookmark) >= 0; }
     // False (and no move) when the record is not visible.
     bool GotoBookmark(TBookmark bookmark);
 
@@ -115,8 +119,8 @@ public:
     QVariant Value(int field) const;
     QVariant Value(const QString& field) const { return Value(FieldByName(field)); }
     bool IsNull(int field) const { return !Value(field).isValid(); }
-    // Value of a visible record by view position.
-    QVariant ValueAt(int position, int field) const;
+    // Value of a visible record by view position, without a copy.
+    const QVariant& ValueAt(int position, int field) const;
 
     // ---- master-detail ----
     // Shows only the records whose detail fields equal the master's current
@@ -153,7 +157,11 @@ public:
     bool ControlsDisabled() const { return m_disabled > 0; }
 
 Q_SIGNALS:
-    // The set or order of visible records changed.
+    // The set or order of visible records, or the fields, are about to
+    // change; ViewChanged follows. While controls are disabled the pair
+    // spans everything up to EnableControls.
+    void ViewAboutToChange();
+    // The set or order of visible records, or the fields, changed.
     void ViewChanged();
     // The cursor moved to another record.
     void CurrentChanged();
@@ -163,9 +171,11 @@ private:
 
     void RequireActive() const;
     void RequireInserting(int field) const;
+    class TViewChange;
+
     void RebuildView();
+    void SortView();
     void SetPosition(int position);
-    void NotifyView();
     void NotifyCurrent();
     void OnMasterChanged();
     std::vector<int> SortKeys(QString fields, QString descFields, bool allDesc,
@@ -178,6 +188,8 @@ private:
     bool m_inserting = false;
 
     std::vector<int> m_view; // record indexes in view order
+    // Record index -> view position (-1 hidden); built on first use.
+    mutable std::vector<int> m_positions;
     int m_pos = 0;
     bool m_eof = true;
     bool m_bof = true;
@@ -198,6 +210,19 @@ private:
 
     int m_disabled = 0;
     bool m_viewPending = false;
+    bool m_currentPending = false;
+};
+
+// Views stay still for the guard's lifetime (DisableControls/EnableControls).
+class TControlsDisabledGuard {
+public:
+    explicit TControlsDisabledGuard(TMemTable& table) : m_table(table) { table.DisableControls(); }
+    ~TControlsDisabledGuard() { m_table.EnableControls(); }
+    TControlsDisabledGuard(const TControlsDisabledGuard&) = delete;
+    TControlsDisabledGuard& operator=(const TControlsDisabledGuard&) = delete;
+
+private:
+    TMemTable& m_table;
 };
 
 // ";"-separated name lists.

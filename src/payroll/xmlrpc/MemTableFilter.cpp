@@ -1,5 +1,6 @@
 #include "payroll/xmlrpc/MemTableFilter.h"
 
+#include "base/RegionalSettings.h"
 #include "base/ztFormat.h"
 
 #include <cmath>
@@ -141,6 +142,14 @@ bool ConvertLiteral(const QString& text, TMemFieldKind kind, QVariant& out) {
         return true;
     case fkDate:
     case fkDateTime: {
+        // A date as the grid shows it (the regional short date) first: that
+        // is what the user types into a filter.
+        try {
+            const QDate date = StrToDate(t);
+            out = kind == fkDate ? QVariant(date) : QVariant(date.startOfDay());
+            return true;
+        } catch (const EztException&) {
+        }
         for (const char* format : {"MM/dd/yyyy hh:mm:ss", "MM/dd/yyyy", "yyyy-MM-dd hh:mm:ss",
                                    "yyyy-MM-dd", "M/d/yyyy"}) {
             const QDateTime dt = QDateTime::fromString(t, QLatin1String(format));
@@ -368,8 +377,14 @@ int CompareValues(const QVariant& a, const QVariant& b, TMemFieldKind kind,
         return x < y ? -1 : x > y ? 1 : 0;
     }
     case fkDateTime: {
+        // As shown: date and time as written, whatever zone they carry. The
+        // service's values are marked UTC, typed ones local.
         const QDateTime x = a.toDateTime(), y = b.toDateTime();
-        return x < y ? -1 : x > y ? 1 : 0;
+        const QDate dx = x.date(), dy = y.date();
+        if (dx != dy)
+            return dx < dy ? -1 : 1;
+        const QTime tx = x.time(), ty = y.time();
+        return tx < ty ? -1 : tx > ty ? 1 : 0;
     }
     default:
         return QString::compare(TextOf(a), TextOf(b), cs);

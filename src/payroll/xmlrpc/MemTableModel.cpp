@@ -2,31 +2,78 @@
 
 #include "base/RegionalSettings.h"
 
-TMemTableModel::TMemTableModel(TMemTable* table, QObject* parent)
-    : QAbstractTableModel(parent), m_table(table) {
-    CollectColumns();
+TMemTableModel::TMemTableModel(TMemTable* table, QObject* parent) : QAbstractTableModel(parent) {
+    SetTable(table);
+}
+
+void TMemTableModel::SetTable(TMemTable* table) {
+    BeginReset();
+    if (m_table)
+        disconnect(m_table, nullptr, this, nullptr);
+    m_table = table;
     if (table) {
-        connect(table, &TMemTable::ViewChanged, this, &TMemTableModel::Reset);
-        connect(table, &QObject::destroyed, this, &TMemTableModel::Reset);
+        connect(table, &TMemTable::ViewAboutToChange, this, &TMemTableModel::BeginReset);
+        connect(table, &TMemTable::ViewChanged, this, &TMemTableModel::EndReset);
+        // A table goes away between changes: the model shows nothing.
+        connect(table, &QObject::destroyed, this, [this] {
+            BeginReset();
+            EndReset();
+        });
     }
+    EndReset();
+}
+
+void TMemTableModel::SetColumns(const std::vector<TMemTableColumn>& columns) {
+    BeginReset();
+    m_configured = columns;
+    EndReset();
+}
+
+void TMemTableModel::BeginReset() {
+    if (m_resetting)
+        return;
+    m_resetting = true;
+    beginResetModel();
+}
+
+void TMemTableModel::EndReset() {
+    if (!m_resetting)
+        return;
+    CollectColumns();
+    m_resetting = false;
+    endResetModel();
 }
 
 void TMemTableModel::CollectColumns() {
     m_columns.clear();
+    m_titles.clear();
     if (!m_table)
         return;
-    for (int f = 0; f < m_table->FieldCount(); ++f) {
-        if (m_table->Field(f).Visible)
-            m_columns.push_back(f);
+    if (m_configured.empty()) {
+        for (int f = 0; f < m_table->FieldCount(); ++f) {
+            if (m_table->Field(f).Visible) {
+                m_columns.push_back(f);
+                m_titles.emplace_back();
+            }
+        }
+        return;
+    }
+    for (const TMemTableColumn& column : m_configured) {
+        const int field = m_table->FindField(column.Field);
+        if (field >= 0) {
+            m_columns.push_back(field);
+            m_titles.push_back(column.Title);
+        }
     }
 }
 
-void TMemTableModel::Reset() {
-    beginResetModel();
-    CollectColumns();
-    endResetModel();
+int TMemTableModel::ColumnOfField(int field) const {
+    for (size_t c = 0; c < m_columns.size(); ++c) {
+        if (m_columns[c] == field)
+            return int(c);
+    }
+    return -1;
 }
-
 int TMemTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !m_table || !m_table->Active() ? 0 : m_table->RecordCount();
 }
@@ -64,12 +111,19 @@ QVariant TMemTableModel::data(const QModelIndex& index, int role) const {
         index.column() >= columnCount())
         return QVariant();
     const int field = m_columns[size_t(index.column())];
-    const QVariant value = m_table->ValueAt(index.row(), field);
-    if (role == Qt::DisplayRole)
-        return DisplayText(value, m_table->Field(field).Kind);
-    if (role == Qt::EditRole)
-        return value;
-    return QVariant();
+    const TMemFieldKind kind = m_table->Field(field).Kind;
+    switch (role) {
+    case Qt::DisplayRole:
+        return DisplayText(m_table->ValueAt(index.row(), field), kind);
+    case Qt::EditRole:
+        return m_table->ValueAt(index.row(), field);
+    case Qt::TextAlignmentRole:
+        if (kind == fkInteger || kind == fkFloat)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant();
+    default:
+        return QVariant();
+    }
 }
 
 QVariant TMemTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -79,5 +133,6 @@ QVariant TMemTableModel::headerData(int section, Qt::Orientation orientation, in
         return section + 1;
     if (section < 0 || section >= columnCount())
         return QVariant();
-    return m_table->Field(m_columns[size_t(section)]).Label();
+    const QString& title = m_titles[size_t(section)];
+    return title.isEmpty() ? m_table->Field(m_columns[size_t(section)]).Label() : title;
 }

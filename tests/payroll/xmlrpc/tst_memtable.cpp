@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <numeric>
 
 class TestMemTable : public QObject {
     Q_OBJECT
@@ -19,9 +20,12 @@ private Q_SLOTS:
     void masterDetail();
     void masterGoneFirst();
     void sortIndex();
+    void sortTextsLikeCompare_data();
+    void sortTextsLikeCompare();
     void filter_data();
     void filter();
     void filterValueIsData();
+    void filterDatesAsShown();
     void filterRejects_data();
     void filterRejects();
     void controlsDisabled();
@@ -182,6 +186,53 @@ void TestMemTable::sortIndex() {
         t->AddIndex({QStringLiteral("X"), QStringLiteral("MISSING"), QString(), false, false}));
 }
 
+void TestMemTable::sortTextsLikeCompare_data() {
+    QTest::addColumn<bool>("caseInsensitive");
+    QTest::newRow("case-insensitive") << true;
+    QTest::newRow("case-sensitive") << false;
+}
+
+// Texts with long common beginnings, repeats, case variants, nulls and empty
+// ones sort as QString::compare orders them, equal ones by the second key.
+void TestMemTable::sortTextsLikeCompare() {
+    QFETCH(bool, caseInsensitive);
+    const Qt::CaseSensitivity cs = caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    TMemTable t;
+    t.AddField({QStringLiteral("TEXT"), fkString, 0, false, QString(), true});
+    t.AddField({QStringLiteral("N"), fkInteger, 0, false, QString(), true});
+    t.Open();
+    QList<QPair<QString, int>> rows;
+    quint32 seed = 7;
+    for (int i = 0; i < 600; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        QString text = QStringLiteral("Harbor Lane Bakery ").left(int(seed >> 8) % 20);
+        for (int c = int(seed >> 16) % 14; c > 0; --c)
+            text += QChar(u"aAbB \u00e9\u00c9"[(seed >> (c % 24)) % 7]);
+        t.Append();
+        if (i % 50 != 0)
+            t.SetString(0, text);
+        t.SetInteger(1, int(seed >> 20) % 3);
+        t.Post();
+        rows.append({i % 50 != 0 ? text : QString(), int(seed >> 20) % 3});
+    }
+    t.AddIndex({QStringLiteral("SORT"), QStringLiteral("TEXT;N"), QStringLiteral("N"), false,
+                caseInsensitive});
+    t.SetIndexName(QStringLiteral("SORT"));
+    QList<int> expected(rows.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+        const bool nullA = a % 50 == 0, nullB = b % 50 == 0;
+        if (nullA != nullB)
+            return nullA;
+        const int c = nullA ? 0 : QString::compare(rows[a].first, rows[b].first, cs);
+        return c != 0 ? c < 0 : rows[a].second > rows[b].second;
+    });
+    QList<int> order;
+    for (int p = 0; p < t.RecordCount(); ++p)
+        order << int(t.BookmarkAt(p));
+    QCOMPARE(order, expected);
+}
+
 void TestMemTable::filter_data() {
     QTest::addColumn<QString>("expression");
     QTest::addColumn<bool>("caseInsensitive");
@@ -233,6 +284,41 @@ void TestMemTable::filterValueIsData() {
     QCOMPARE(Names(*t), QStringList{QStringLiteral("x' OR '1'='1")});
 }
 
+void TestMemTable::filterDatesAsShown() {
+    TRegionalSettings settings;
+    settings.DateOrder = TDateOrder::DayMonthYear;
+    settings.DateSeparator = u'.';
+    TRegionalSettingsOverride regional(settings);
+    // The service's date-times are marked UTC; typed dates are local. Away
+    // from UTC they must still meet on the date the grid shows.
+    const bool zoneSet = qEnvironmentVariableIsSet("TZ");
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "America/New_York");
+    tzset();
+    TMemTable t;
+    t.AddField({QStringLiteral("CHECK_DATE"), fkDateTime, 0, false, QString(), true});
+    t.Open();
+    for (const int day : {7, 8}) {
+        t.Append();
+        t.SetDateTime(0, QDateTime(QDate(2024, 3, day), QTime(0, 0), Qt::UTC));
+        t.Post();
+    }
+    t.SetFilter(QStringLiteral("CHECK_DATE = '8.3.2024'"));
+    t.SetFiltered(true);
+    const int matches = t.RecordCount();
+    const QDate date = t.IsEmpty() ? QDate() : t.Value(0).toDateTime().date();
+    t.SetFilter(QStringLiteral("CHECK_DATE >= '03/08/2024 00:00:00'"));
+    const int later = t.RecordCount();
+    if (zoneSet)
+        qputenv("TZ", zone);
+    else
+        qunsetenv("TZ");
+    tzset();
+    QCOMPARE(matches, 1);
+    QCOMPARE(date, QDate(2024, 3, 8));
+    QCOMPARE(later, 1);
+}
+
 void TestMemTable::filterRejects_data() {
     QTest::addColumn<QString>("expression");
     QTest::addColumn<QString>("message");
@@ -273,16 +359,31 @@ void TestMemTable::filterRejects() {
 
 void TestMemTable::controlsDisabled() {
     auto t = People();
+    QSignalSpy aboutToChange(t.get(), &TMemTable::ViewAboutToChange);
     QSignalSpy view(t.get(), &TMemTable::ViewChanged);
     QSignalSpy current(t.get(), &TMemTable::CurrentChanged);
+    // Views hear of a change before it happens, while rows still name their
+    // old records.
+    int countBefore = -1;
+    connect(t.get(), &TMemTable::ViewAboutToChange, [&] { countBefore = t->RecordCount(); });
     t->DisableControls();
+    t->SetFilter(QStringLiteral("CL_NBR = 1"));
+    t->SetFiltered(true);
     t->SetIndexFieldNames(QStringLiteral("NAME"));
     t->Last();
+    QCOMPARE(aboutToChange.count(), 1);
+    QCOMPARE(countBefore, 5);
     QCOMPARE(view.count(), 0);
     QCOMPARE(current.count(), 0);
     t->EnableControls();
     QCOMPARE(view.count(), 1);
     QCOMPARE(current.count(), 1);
+    // Only the cursor moved: no view change.
+    t->DisableControls();
+    t->First();
+    t->EnableControls();
+    QCOMPARE(view.count(), 1);
+    QCOMPARE(current.count(), 2);
     QVERIFY_THROWS_EXCEPTION(EAssertionFailed, t->EnableControls());
 }
 
@@ -340,6 +441,16 @@ void TestMemTable::itemModel() {
     t->SetFiltered(true);
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.data(model.index(0, 1)).toString(), QStringLiteral("adams"));
+    // Configured columns: in their order, under their titles; unknown
+    // fields left out.
+    model.SetColumns({{QStringLiteral("name"), QStringLiteral("Employee")},
+                      {QStringLiteral("MISSING"), QStringLiteral("x")},
+                      {QStringLiteral("CO_NBR"), QString()}});
+    QCOMPARE(model.columnCount(), 2);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Employee"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("CO_NBR"));
+    QCOMPARE(model.data(model.index(1, 1), Qt::TextAlignmentRole).toInt(),
+             int(Qt::AlignRight | Qt::AlignVCenter));
     t.reset();
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 0);
