@@ -1,5 +1,6 @@
 #include "logging/vlxLoggerImpl.h"
 
+#include "base/vlxTextUtils.h"
 #include "base/ztExceptions.h"
 
 #include <QtGlobal>
@@ -101,21 +102,7 @@ IStatefulLoggerPtr CreateStatefulLogger(const QString& applicationTitle) {
 // ---- Exception logger ------------------------------------------------------
 
 TExceptionText SplitExceptionMessage(const QString& text) {
-    QString normalised;
-    normalised.reserve(text.size() + 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r') {
-            normalised += QStringLiteral("\r\n");
-            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
-        } else if (c == u'\n') {
-            normalised += QStringLiteral("\r\n");
-        } else {
-            normalised += c;
-        }
-    }
-
+    const QString normalised = NormaliseLineBreaks(text);
     TExceptionText result;
     const qsizetype split = normalised.indexOf(QStringLiteral("\r\n\r\n"));
     if (split < 0) {
