@@ -37,7 +37,7 @@ struct TCli {
 
     TCli() {
         Settings = std::make_shared<TztSettingsRegistry>(
-            TztSettingsHive{Dir.filePath(u"orvq.ini"_s), QSettings::IniFormat}, QString());
+            TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         Company = Dir.filePath(u"company.sqlite"_s);
         CreateSandboxCompany(Company, SourceDir() + u"/data/demo"_s);
     }
