@@ -144,16 +144,17 @@ void TestOrvqCli::help() {
 
 void TestOrvqCli::samplesThenEverythingExists_data() {
     QTest::addColumn<QString>("sample");
+    QTest::addColumn<QString>("recognized");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
-    QTest::newRow("S1910") << u"s1910-sample.txt"_s
+    QTest::newRow("S1910") << u"s1910-sample.txt"_s << u"S1910 Employee Checks Report"_s
                            << u"2 checks added, 0 checks voided, 1 deposit added, 0 checks already "
                               u"existed, 0 checks were already voided, 0 deposits already "
                               u"existed"_s
                            << u"0 checks added, 0 checks voided, 0 deposits added, 2 checks "
                               u"already existed, 0 checks were already voided, 1 deposit already "
                               u"existed"_s;
-    QTest::newRow("S1911") << u"s1911-sample.txt"_s
+    QTest::newRow("S1911") << u"s1911-sample.txt"_s << u"S1911 Agency Checks Report"_s
                            << u"4 checks added, 0 checks voided, 0 deposits added, 0 checks "
                               u"already existed, 0 checks were already voided, 0 deposits already "
                               u"existed"_s
@@ -164,6 +165,7 @@ void TestOrvqCli::samplesThenEverythingExists_data() {
 
 void TestOrvqCli::samplesThenEverythingExists() {
     QFETCH(QString, sample);
+    QFETCH(QString, recognized);
     QFETCH(QString, first);
     QFETCH(QString, second);
     TCli cli;
@@ -171,8 +173,15 @@ void TestOrvqCli::samplesThenEverythingExists() {
         QStringList({u"checks"_s, u"--file"_s, Sample(sample), u"--company-file"_s, cli.Company}) +
         DemoAccounts;
     QCOMPARE(cli.Run(args), int(cecSuccess));
-    QCOMPARE(cli.LastLine(), u"Orvane Checks Export successfully completed: "_s + first);
-    QVERIFY(cli.OutText.startsWith(u"Event: Orvane Checks Export started\n"_s));
+    // The user log as its file holds it, records one empty line apart, then
+    // the box and the summary.
+    const QString context =
+        u"Context:\nOrvane Checks Export\nOrvane Checks file: "_s + Sample(sample) + u'\n';
+    const QString done = u"Orvane Checks Export successfully completed"_s;
+    QCOMPARE(cli.OutText, u"Event: Orvane Checks Export started\n\n"_s +
+                              u"Event: Report recognized as "_s + recognized + u'\n' + context +
+                              u'\n' + u"Event: "_s + done + u": "_s + first + u'\n' + context +
+                              u'\n' + done + u'\n' + done + u": "_s + first + u'\n');
     QCOMPARE(cli.ErrText, QString());
     QCOMPARE(cli.Run(args), int(cecSuccess));
     QCOMPARE(cli.LastLine(), u"Orvane Checks Export successfully completed: "_s + second);

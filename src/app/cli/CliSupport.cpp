@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 
+#include "base/vlxTextUtils.h"
 #include "logging/vlxLogWriters.h"
 #include "settings/vlxPlatformPaths.h"
 #include "settings/vlxRedir.h"
@@ -48,10 +49,11 @@ bool TCliOptions::Switch(const QString& name, bool fallback) const {
 }
 
 void TTextStreamLogOutput::WriteLine(const QString& text) {
-    QString lines = text;
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (!lines.endsWith(u'\n'))
-        lines += u'\n';
+    // As in the log file, a line break follows each record, so the records
+    // of the user log (each ending with its own) stand one empty line apart;
+    // the console's lines end with LF.
+    QString lines = NormaliseLineBreaks(text + QLatin1String("\r\n"));
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_stream << lines;
     m_stream.flush();
 }
