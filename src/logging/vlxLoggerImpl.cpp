@@ -40,9 +40,11 @@ void TStatefulLogger::CheckUsable() const {
     OrvAssert(m_state.Depth() > 0);
 }
 
+// Every text enters the state here, so no writer or view ever sees a raw
+// control character of the input (a NUL in a memo, say).
 void TStatefulLogger::LogEntry(const QString& blockName) {
     CheckUsable();
-    m_state.Blocks.push_back(TLogBlock{blockName, {}, {}});
+    m_state.Blocks.push_back(TLogBlock{EscapeControlChars(blockName), {}, {}});
     Notify(&ILoggerEventSink::OnEntry);
 }
 
@@ -54,14 +56,16 @@ void TStatefulLogger::LogExit() {
 
 void TStatefulLogger::LogContextItem(const QString& tag, const QString& value) {
     CheckUsable();
-    m_state.Innermost().Context.push_back(TLogBlockContextItem{tag, value});
+    m_state.Innermost().Context.push_back(
+        TLogBlockContextItem{EscapeControlChars(tag), EscapeControlChars(value)});
     Notify(&ILoggerEventSink::OnContextItem);
 }
 
 void TStatefulLogger::LogMessage(TLogMessageKind kind, const QString& message,
                                  const QString& details) {
     CheckUsable();
-    m_state.Innermost().Messages.push_back(TLogMessage{kind, message, details});
+    m_state.Innermost().Messages.push_back(
+        TLogMessage{kind, EscapeControlChars(message), EscapeControlChars(details)});
     Notify(&ILoggerEventSink::OnMessage);
 }
 

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void closedRootAsserts();
     void destructionClosesInnermostAndReportsLeftSinks();
     void stateCopyIsDeep();
+    void controlCharactersEnterEscaped();
 
     void exceptionPassedThroughThreeHandlersLoggedOnce();
     void newContextLogsSameExceptionAgain_data();
@@ -440,6 +441,21 @@ void TestLoggerImpl::misuseAsserts() {
     }
     QVERIFY(asserted);
     QVERIFY(f.Sink->Messages().isEmpty());
+}
+
+void TestLoggerImpl::controlCharactersEnterEscaped() {
+    const IStatefulLoggerPtr logger = CreateStatefulLogger();
+    const auto sink = std::make_shared<TRecordingSink>();
+    logger->AddSink(sink);
+    const QString nul(QChar(0));
+    logger->LogEntry("Check " + nul);
+    logger->LogContextItem("Memo\x1b", "Pay" + nul + "day\r\n\tnext");
+    logger->LogMessage(lmError, "Bad \x7f", "at\x01");
+    logger->LogExit();
+    logger->RemoveSink(sink);
+    const QStringList expected{"entry 2 Check \\x00", "item 2 Memo\\x1B=Pay\\x00day\r\n\tnext",
+                               "Error 2 Check \\x00: Bad \\x7F|at\\x01", "exit 2 Check \\x00"};
+    QCOMPARE(sink->Events, expected);
 }
 
 void TestLoggerImpl::messageDetailsSplit_data() {

@@ -78,17 +78,17 @@ TCliLogSession::TCliLogSession(QTextStream& out, const QString& devLogFile)
 
 TCliLogSession::~TCliLogSession() = default;
 
-void TConsoleUserDialogs::ShowInformation(const QString& message) {
+void TConsoleUserDialogs::DoShowInformation(const QString& message) {
     m_out << message << '\n';
     m_out.flush();
 }
 
-void TConsoleUserDialogs::ShowError(const QString& message) {
+void TConsoleUserDialogs::DoShowError(const QString& message) {
     m_err << "Error: " << message << '\n';
     m_err.flush();
 }
 
-bool TConsoleUserDialogs::ConfirmYesNo(const QString& message) {
+bool TConsoleUserDialogs::DoConfirmYesNo(const QString& message) {
     m_out << message << " [y/N] ";
     m_out.flush();
     const QString answer = m_in ? m_in->readLine().trimmed().toLower() : QString();
@@ -116,6 +116,13 @@ TQBConnectionFactory CliConnectionFactory(const TCliEnvironment& env, const TCli
     return [&env, &options](const ICommonLoggerPtr& logger) {
         return TQBConnection::Create(logger, CliConnectionConfig(env, options));
     };
+}
+
+int ShowUsageError(QTextStream& err, const QString& command, const QString& message) {
+    // The message quotes the command line, which may hold anything.
+    err << "orvq-cli " << command << ": " << EscapeControlChars(message) << "\nTry 'orvq-cli "
+        << command << " --help'.\n";
+    return cecUsage;
 }
 
 bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run) {
