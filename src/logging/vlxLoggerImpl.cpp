@@ -168,20 +168,33 @@ void TExceptionLoggerImpl::LogCurrentExceptionIfNew() {
     std::exception_ptr current = std::current_exception();
     // Outside a handler a rethrow would terminate the program.
     OrvAssert(current != nullptr);
-    const EztException* exception = nullptr;
+    // The thrown object is the identity; a thrown value of no exception
+    // class has only its exception_ptr to tell it by.
+    const void* object = nullptr;
+    TExceptionText text;
     try {
         throw;
     } catch (const EztException& e) {
-        exception = &e;
+        object = &e;
+        text = SplitExceptionMessage(e.Message());
+    } catch (const std::exception& e) {
+        // A library's or the standard library's: its own text, and its type
+        // for whoever has to find where it came from.
+        object = &e;
+        const QString type = ExceptionTypeName(e);
+        text = SplitExceptionMessage(QString::fromUtf8(e.what()));
+        if (text.Message.trimmed().isEmpty())
+            text.Message = type;
+        text.Details = QStringLiteral("Type: ") + type +
+                       (text.Details.isEmpty() ? QString() : QStringLiteral("\r\n") + text.Details);
     } catch (...) {
-        throw EAssertionFailed();
+        text.Message = QStringLiteral("Unknown exception");
     }
-    if (exception == m_lastLoggedObject)
+    if (object ? object == m_lastLoggedObject : current == m_lastLogged)
         return;
-    const TExceptionText text = SplitExceptionMessage(exception->Message());
     m_inner->LogMessage(lmException, text.Message, text.Details);
     m_lastLogged = std::move(current);
-    m_lastLoggedObject = exception;
+    m_lastLoggedObject = object;
 }
 
 void TExceptionLoggerImpl::PassthroughException() {
