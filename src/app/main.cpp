@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
             << (QFileInfo::exists(company) ? "\n\n" : " (created now from the demo company)\n\n");
         out.flush();
     } catch (const EztException& e) {
-        err << "Error: " << e.Message() << '\n';
+        TConsoleUserDialogs(out, err, nullptr).ShowError(e.Message());
         return cecFailed;
     }
     TCliEnvironment env{out, err, nullptr, settings, &MainProgramCompanyFile};

@@ -1,5 +1,6 @@
 #include "base/vlxDeferredCall.h"
 
+#include "base/vlxTextUtils.h"
 #include "base/ztExceptions.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,9 @@ TDeferredCallErrorHandler& ErrorHandler() {
     return handler;
 }
 
-void ReportFailure(const QString& message) {
+// The error display shows no raw control character of the input.
+void ReportFailure(const QString& failure) {
+    const QString message = EscapeControlChars(failure);
     if (ErrorHandler())
         ErrorHandler()(message);
     else

@@ -22,5 +22,6 @@ void PostDeferredCall(std::function<void(const T&)> call, T value,
 
 // The application's default error display for failed deferred calls (the
 // GUI shows a message box); by default the message goes to the Qt log.
+// Control characters in the message arrive escaped (EscapeControlChars).
 using TDeferredCallErrorHandler = std::function<void(const QString& message)>;
 void SetDeferredCallErrorHandler(TDeferredCallErrorHandler handler);

@@ -10,6 +10,36 @@ bool IsBlank(QChar c) {
     return c.unicode() >= 1 && c.unicode() <= 32;
 }
 
+bool IsLayout(QChar c) {
+    return c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+QString EscapeControls(const QString& text, bool keepLayout) {
+    const auto escaped = [keepLayout](QChar c) {
+        return IsControlChar(c) && !(keepLayout && IsLayout(c));
+    };
+    // Every logged text passes here, nearly all of it printable: one compare
+    // a character finds that, and such text is not copied.
+    const QChar* const end = text.cend();
+    const QChar* first = text.cbegin();
+    for (; first != end; ++first) {
+        if (char16_t(first->unicode() - 0x20) >= 0x5F && escaped(*first))
+            break;
+    }
+    if (first == end)
+        return text;
+    QString result = text.left(first - text.cbegin());
+    result.reserve(text.size() + 16);
+    for (const QChar c : QStringView(first, end)) {
+        if (escaped(c))
+            result += QStringLiteral("\\x") +
+                      QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            result += c;
+    }
+    return result;
+}
+
 } // namespace
 
 QString IndentText(const QString& text, int level) {
@@ -193,6 +223,59 @@ QString DecodeReportBytes(const QByteArray& bytes) {
     for (const char ch : bytes) {
         const auto b = static_cast<unsigned char>(ch);
         *out++ = (b >= 0x80 && b < 0xA0) ? QChar(high[b - 0x80]) : QChar(b);
+    }
+    return result;
+}
+
+int HexDigitValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
+
+bool IsControlChar(QChar c) {
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+}
+
+QString EscapeControlChars(const QString& text) {
+    return EscapeControls(text, true);
+}
+
+QString EscapeControlCharsInLine(const QString& text) {
+    return EscapeControls(text, false);
+}
+
+QString NormaliseLineBreaks(const QString& text) {
+    // Text already in CR LF throughout, most text, is not copied.
+    qsizetype first = 0;
+    for (; first < text.size(); ++first) {
+        const QChar c = text.at(first);
+        if (c == u'\n')
+            break;
+        if (c == u'\r') {
+            if (first + 1 == text.size() || text.at(first + 1) != u'\n')
+                break;
+            ++first;
+        }
+    }
+    if (first == text.size())
+        return text;
+    QString result = text.left(first);
+    result.reserve(text.size() + 16);
+    for (qsizetype i = first; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            result += QLatin1String("\r\n");
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+        } else {
+            result += c;
+        }
     }
     return result;
 }

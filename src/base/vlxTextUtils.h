@@ -42,3 +42,15 @@ qsizetype CharacterCount(QStringView text);
 QString ShortenedText(const QString& text, qsizetype count);
 // Decodes report bytes: UTF-8 when they are valid UTF-8, else Windows-1252.
 QString DecodeReportBytes(const QByteArray& bytes);
+// The value of a hexadecimal digit; -1 for any other character.
+int HexDigitValue(QChar c);
+// C0 and C1 control characters and DEL.
+bool IsControlChar(QChar c);
+// Every control character (C0, DEL, C1) as "\xNN", so that text taken from
+// input never reaches a log or the screen raw; TAB, LF and CR stay, as text
+// of several lines is laid out with them.
+QString EscapeControlChars(const QString& text);
+// The same for text shown on one line: TAB, LF and CR escaped too.
+QString EscapeControlCharsInLine(const QString& text);
+// Every CR LF, CR and LF as CR LF.
+QString NormaliseLineBreaks(const QString& text);

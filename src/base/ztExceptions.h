@@ -23,6 +23,8 @@ private:
 class EAssertionFailed : public EztException {
 public:
     EAssertionFailed();
+    // "Assertion failure", and in the details where and what failed.
+    EAssertionFailed(const char* file, int line, const char* condition);
 };
 
 // A text that does not convert to a date or number.
@@ -31,8 +33,12 @@ public:
     using EztException::EztException;
 };
 
-// Throws EAssertionFailed when the condition does not hold.
-inline void OrvAssert(bool condition) {
-    if (!condition)
-        throw EAssertionFailed();
-}
+[[noreturn]] void ThrowAssertionFailed(const char* file, int line, const char* condition);
+
+// Throws EAssertionFailed naming the source file, the line and the
+// condition when the condition does not hold.
+#define OrvAssert(...)                                                                             \
+    ((__VA_ARGS__) ? void() : ThrowAssertionFailed(__FILE__, __LINE__, #__VA_ARGS__))
+
+// The type of an exception as a reader knows it: "std::out_of_range".
+QString ExceptionTypeName(const std::exception& exception);

@@ -3,6 +3,8 @@
 // console, tests answer from a script. Runs never talk to widgets.
 #pragma once
 
+#include "base/vlxTextUtils.h"
+
 #include <QString>
 #include <memory>
 
@@ -10,10 +12,19 @@ class IUserDialogs {
 public:
     virtual ~IUserDialogs() = default;
     // An information box with an OK button.
-    virtual void ShowInformation(const QString& message) = 0;
+    void ShowInformation(const QString& message) { DoShowInformation(EscapeControlChars(message)); }
     // An error box (stop icon) with an OK button.
-    virtual void ShowError(const QString& message) = 0;
+    void ShowError(const QString& message) { DoShowError(EscapeControlChars(message)); }
     // A confirmation box with Yes and No buttons; true for Yes.
-    virtual bool ConfirmYesNo(const QString& message) = 0;
+    bool ConfirmYesNo(const QString& message) {
+        return DoConfirmYesNo(EscapeControlChars(message));
+    }
+
+protected:
+    // The boxes themselves. Their text never holds a raw control character
+    // (a NUL of a report, say), whoever answers: escaped once, here.
+    virtual void DoShowInformation(const QString& message) = 0;
+    virtual void DoShowError(const QString& message) = 0;
+    virtual bool DoConfirmYesNo(const QString& message) = 0;
 };
 using IUserDialogsPtr = std::shared_ptr<IUserDialogs>;

@@ -175,7 +175,9 @@ void TPlainTextDevLogWriter::Write(const TLogState& state, const QString& text) 
         QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 3).rightJustified(9, u' ') +
         QStringLiteral(" sec | ");
     const QString indent((state.Depth() - 1) * 4, u' ');
-    QString body = text;
+    // Continuation lines start under the event text, and every line ends
+    // with CR LF whatever the text's own line breaks (qbXML has bare LFs).
+    QString body = NormaliseLineBreaks(text);
     if (body.contains(u'\n'))
         body.replace(u'\n', u'\n' + QString(prefix.size() + indent.size(), u' '));
     Output()->WriteLine(prefix + indent + body);

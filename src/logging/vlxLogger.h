@@ -22,8 +22,10 @@ public:
 using ILoggerPtr = std::shared_ptr<ILogger>;
 
 // A logger that logs the exception being handled once, however many
-// handlers it passes through. Call the four operations only inside a catch
-// block, for an EztException; anything else is an assertion failure.
+// handlers it passes through: an EztException with its message, any other
+// std::exception with its what() and its type in the details. Call the four
+// operations only inside a catch block; outside one they fail with an
+// assertion failure.
 class IExceptionLogger : public ILogger {
 public:
     [[noreturn]] virtual void PassthroughException() = 0;

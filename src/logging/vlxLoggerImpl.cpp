@@ -1,5 +1,6 @@
 #include "logging/vlxLoggerImpl.h"
 
+#include "base/vlxTextUtils.h"
 #include "base/ztExceptions.h"
 
 #include <QtGlobal>
@@ -39,9 +40,11 @@ void TStatefulLogger::CheckUsable() const {
     OrvAssert(m_state.Depth() > 0);
 }
 
+// Every text enters the state here, so no writer or view ever sees a raw
+// control character of the input (a NUL in a memo, say).
 void TStatefulLogger::LogEntry(const QString& blockName) {
     CheckUsable();
-    m_state.Blocks.push_back(TLogBlock{blockName, {}, {}});
+    m_state.Blocks.push_back(TLogBlock{EscapeControlChars(blockName), {}, {}});
     Notify(&ILoggerEventSink::OnEntry);
 }
 
@@ -53,14 +56,16 @@ void TStatefulLogger::LogExit() {
 
 void TStatefulLogger::LogContextItem(const QString& tag, const QString& value) {
     CheckUsable();
-    m_state.Innermost().Context.push_back(TLogBlockContextItem{tag, value});
+    m_state.Innermost().Context.push_back(
+        TLogBlockContextItem{EscapeControlChars(tag), EscapeControlChars(value)});
     Notify(&ILoggerEventSink::OnContextItem);
 }
 
 void TStatefulLogger::LogMessage(TLogMessageKind kind, const QString& message,
                                  const QString& details) {
     CheckUsable();
-    m_state.Innermost().Messages.push_back(TLogMessage{kind, message, details});
+    m_state.Innermost().Messages.push_back(
+        TLogMessage{kind, EscapeControlChars(message), EscapeControlChars(details)});
     Notify(&ILoggerEventSink::OnMessage);
 }
 
@@ -101,21 +106,7 @@ IStatefulLoggerPtr CreateStatefulLogger(const QString& applicationTitle) {
 // ---- Exception logger ------------------------------------------------------
 
 TExceptionText SplitExceptionMessage(const QString& text) {
-    QString normalised;
-    normalised.reserve(text.size() + 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r') {
-            normalised += QStringLiteral("\r\n");
-            if (i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
-        } else if (c == u'\n') {
-            normalised += QStringLiteral("\r\n");
-        } else {
-            normalised += c;
-        }
-    }
-
+    const QString normalised = NormaliseLineBreaks(text);
     TExceptionText result;
     const qsizetype split = normalised.indexOf(QStringLiteral("\r\n\r\n"));
     if (split < 0) {
@@ -177,20 +168,33 @@ void TExceptionLoggerImpl::LogCurrentExceptionIfNew() {
     std::exception_ptr current = std::current_exception();
     // Outside a handler a rethrow would terminate the program.
     OrvAssert(current != nullptr);
-    const EztException* exception = nullptr;
+    // The thrown object is the identity; a thrown value of no exception
+    // class has only its exception_ptr to tell it by.
+    const void* object = nullptr;
+    TExceptionText text;
     try {
         throw;
     } catch (const EztException& e) {
-        exception = &e;
+        object = &e;
+        text = SplitExceptionMessage(e.Message());
+    } catch (const std::exception& e) {
+        // A library's or the standard library's: its own text, and its type
+        // for whoever has to find where it came from.
+        object = &e;
+        const QString type = ExceptionTypeName(e);
+        text = SplitExceptionMessage(QString::fromUtf8(e.what()));
+        if (text.Message.trimmed().isEmpty())
+            text.Message = type;
+        text.Details = QStringLiteral("Type: ") + type +
+                       (text.Details.isEmpty() ? QString() : QStringLiteral("\r\n") + text.Details);
     } catch (...) {
-        throw EAssertionFailed();
+        text.Message = QStringLiteral("Unknown exception");
     }
-    if (exception == m_lastLoggedObject)
+    if (object ? object == m_lastLoggedObject : current == m_lastLogged)
         return;
-    const TExceptionText text = SplitExceptionMessage(exception->Message());
     m_inner->LogMessage(lmException, text.Message, text.Details);
     m_lastLogged = std::move(current);
-    m_lastLoggedObject = exception;
+    m_lastLoggedObject = object;
 }
 
 void TExceptionLoggerImpl::PassthroughException() {

@@ -2,6 +2,7 @@
 
 #include "base/RegionalSettings.h"
 #include "base/vlxGlobalWaitIndicator.h"
+#include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 
 const QString OrvClientsQuery = QStringLiteral("qClList.rwq");
@@ -220,8 +221,9 @@ void TOrvPayrollLists::LoadPayrollList(const TOrvAPIConnectionParam& param,
 QStringList TOrvPayrollLists::ListText() {
     OrvAssert(m_clients && m_companies);
     QStringList lines;
+    // One line per record, whatever the service sent.
     const auto text = [](const TMemTable& table, const char* field) {
-        return table.Value(QString::fromUtf8(field)).toString();
+        return EscapeControlCharsInLine(table.Value(QString::fromUtf8(field)).toString());
     };
     TMemTable& clients = *m_clients;
     TMemTable& companies = *m_companies;

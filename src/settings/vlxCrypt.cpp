@@ -1,5 +1,6 @@
 #include "settings/vlxCrypt.h"
 
+#include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 
 #include <openssl/evp.h>
@@ -46,17 +47,6 @@ QByteArray RunCipher(const QByteArray& data, const QByteArray& keyString, bool e
     return out;
 }
 
-int HexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return -1;
-}
-
 } // namespace
 
 QByteArray EncryptString(const QByteArray& data, const QByteArray& keyString) {
@@ -87,7 +77,7 @@ QByteArray HexToStr(const QString& text) {
         const QString pair = text.mid(i, 2);
         int value = 0;
         for (const QChar c : pair) {
-            const int digit = HexDigit(c);
+            const int digit = HexDigitValue(c);
             if (digit < 0)
                 throw EConvertError(Format(QStringLiteral("'%s' is not a valid integer value"),
                                            {QString(QStringLiteral("0x") + pair)}));

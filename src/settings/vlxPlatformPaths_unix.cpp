@@ -64,8 +64,8 @@ QString CommonAppDataFolder() {
 // sections are the subkeys ("OrvaneConnection", "QBGLExportOptions", ...).
 TztSettingsHive AppSettingsHive(const QString& programName) {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return {config + QStringLiteral("/Zantrel/") + programName + QStringLiteral(".ini"),
-            QSettings::IniFormat};
+    return TztSettingsHive::File(config + QStringLiteral("/Zantrel/") + programName +
+                                 QStringLiteral(".ini"));
 }
 
 QString AppSettingsRootPath(const QString&) {

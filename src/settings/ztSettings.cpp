@@ -3,6 +3,7 @@
 #include "base/RegionalSettings.h"
 #include "base/ztFormat.h"
 #include "settings/vlxPlatformPaths.h"
+#include "settings/ztSettingsFile.h"
 
 #include <QMutexLocker>
 #include <QTime>
@@ -27,7 +28,8 @@ QString Join(const QString& group, const QString& value) {
 }
 
 // The stored text of a value read back from QSettings, whatever its type:
-// registry DWORDs and binaries, or an INI value QSettings split at commas.
+// the settings file gives text, the registry DWORDs, binaries and
+// multi-strings too.
 QString StoredText(const QVariant& stored) {
     if (!stored.isValid())
         return QString();
@@ -155,6 +157,10 @@ bool SettingsTextToValue(const QString& text, const QVariant& defaultValue, QVar
     default:
         return false;
     }
+}
+
+TztSettingsHive TztSettingsHive::File(const QString& fileName) {
+    return {fileName, SettingsFileFormat()};
 }
 
 TztSettingsRegistry::TztSettingsRegistry(TztSettingsHive hive, const QString& rootPath)

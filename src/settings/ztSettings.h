@@ -1,8 +1,9 @@
 // The settings store: values addressed by "Key\Sub\ValueName" below the
 // program's root key, stored as text, converted on reading to the type of
 // the caller's default. Windows keeps the tree in the registry
-// (HKEY_CURRENT_USER\Software\Zantrel\<program>), Unix in one INI file,
-// ~/.config/Zantrel/<program>.ini, whose sections are the subkeys.
+// (HKEY_CURRENT_USER\Software\Zantrel\<program>), Unix in one settings
+// file, ~/.config/Zantrel/<program>.ini, whose sections are the subkeys and
+// whose values read as they were written by hand (ztSettingsFile.h).
 #pragma once
 
 #include "base/ztExceptions.h"
@@ -55,10 +56,12 @@ public:
 using IztSettingsPtr = std::shared_ptr<IztSettings>;
 
 // Where a store keeps its tree: a registry hive (QSettings::NativeFormat on
-// Windows, "HKEY_CURRENT_USER") or a settings file (QSettings::IniFormat).
+// Windows, "HKEY_CURRENT_USER") or a settings file (ztSettingsFile.h).
 struct TztSettingsHive {
     QString Location;
-    QSettings::Format Format = QSettings::IniFormat;
+    QSettings::Format Format;
+
+    static TztSettingsHive File(const QString& fileName);
 };
 
 class TztSettingsRegistry : public IztSettings {

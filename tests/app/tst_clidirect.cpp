@@ -55,7 +55,7 @@ struct TCli {
 
     explicit TCli(const TSandboxService& service) : Service(service) {
         Settings = std::make_shared<TztSettingsRegistry>(
-            TztSettingsHive{Dir.filePath(u"orvq.ini"_s), QSettings::IniFormat}, QString());
+            TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         Company = Dir.filePath(u"company.sqlite"_s);
     }
     // Made when a command or a check needs it: most usage errors never do.

@@ -2,6 +2,7 @@
 // into a fresh sandbox company and run again, saved options and their
 // overrides, exit codes, the developer log and the redirected company.
 #include "CliSupport.h"
+#include "TestSupport.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "settings/QBDecl.h"
@@ -37,7 +38,7 @@ struct TCli {
 
     TCli() {
         Settings = std::make_shared<TztSettingsRegistry>(
-            TztSettingsHive{Dir.filePath(u"orvq.ini"_s), QSettings::IniFormat}, QString());
+            TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         Company = Dir.filePath(u"company.sqlite"_s);
         CreateSandboxCompany(Company, SourceDir() + u"/data/demo"_s);
     }
@@ -86,6 +87,7 @@ private Q_SLOTS:
     void accountsInAnySpelling();
     void failedRunExitOne();
     void devLogHoldsQbXml();
+    void controlCharactersShownEscaped();
     void redirectedCompany();
     void consoleQuestions_data();
     void consoleQuestions();
@@ -115,6 +117,10 @@ void TestOrvqCli::usageErrors_data() {
     QTest::newRow("no liability account")
         << QStringList({u"checks"_s, u"--file"_s, file, u"--cash-account"_s, u"Checking"_s})
         << u"--liability-account NAME"_s;
+    QTest::newRow("control characters in the command line")
+        << QStringList({u"checks"_s, u"--fa\u0001st"_s}) << u"unknown option --fa\\x01st"_s;
+    QTest::newRow("control character in a command")
+        << QStringList(u"gl\u001b"_s) << u"unknown command \"gl\\x1B\""_s;
     QTest::newRow("developer log not writable")
         << (QStringList({u"checks"_s, u"--file"_s, file, u"--dev-log"_s,
                          u"/nonexistent-folder/dev.log"_s}) +
@@ -145,16 +151,17 @@ void TestOrvqCli::help() {
 
 void TestOrvqCli::samplesThenEverythingExists_data() {
     QTest::addColumn<QString>("sample");
+    QTest::addColumn<QString>("recognized");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
-    QTest::newRow("S1910") << u"s1910-sample.txt"_s
+    QTest::newRow("S1910") << u"s1910-sample.txt"_s << u"S1910 Employee Checks Report"_s
                            << u"2 checks added, 0 checks voided, 1 deposit added, 0 checks already "
                               u"existed, 0 checks were already voided, 0 deposits already "
                               u"existed"_s
                            << u"0 checks added, 0 checks voided, 0 deposits added, 2 checks "
                               u"already existed, 0 checks were already voided, 1 deposit already "
                               u"existed"_s;
-    QTest::newRow("S1911") << u"s1911-sample.txt"_s
+    QTest::newRow("S1911") << u"s1911-sample.txt"_s << u"S1911 Agency Checks Report"_s
                            << u"4 checks added, 0 checks voided, 0 deposits added, 0 checks "
                               u"already existed, 0 checks were already voided, 0 deposits already "
                               u"existed"_s
@@ -165,6 +172,7 @@ void TestOrvqCli::samplesThenEverythingExists_data() {
 
 void TestOrvqCli::samplesThenEverythingExists() {
     QFETCH(QString, sample);
+    QFETCH(QString, recognized);
     QFETCH(QString, first);
     QFETCH(QString, second);
     TCli cli;
@@ -172,8 +180,15 @@ void TestOrvqCli::samplesThenEverythingExists() {
         QStringList({u"checks"_s, u"--file"_s, Sample(sample), u"--company-file"_s, cli.Company}) +
         DemoAccounts;
     QCOMPARE(cli.Run(args), int(cecSuccess));
-    QCOMPARE(cli.LastLine(), u"Orvane Checks Export successfully completed: "_s + first);
-    QVERIFY(cli.OutText.startsWith(u"Event: Orvane Checks Export started\n"_s));
+    // The user log as its file holds it, records one empty line apart, then
+    // the box and the summary.
+    const QString context =
+        u"Context:\nOrvane Checks Export\nOrvane Checks file: "_s + Sample(sample) + u'\n';
+    const QString done = u"Orvane Checks Export successfully completed"_s;
+    QCOMPARE(cli.OutText, u"Event: Orvane Checks Export started\n\n"_s +
+                              u"Event: Report recognized as "_s + recognized + u'\n' + context +
+                              u'\n' + u"Event: "_s + done + u": "_s + first + u'\n' + context +
+                              u'\n' + done + u'\n' + done + u": "_s + first + u'\n');
     QCOMPARE(cli.ErrText, QString());
     QCOMPARE(cli.Run(args), int(cecSuccess));
     QCOMPARE(cli.LastLine(), u"Orvane Checks Export successfully completed: "_s + second);
@@ -269,6 +284,47 @@ void TestOrvqCli::devLogHoldsQbXml() {
     QCOMPARE(text.count(u"<CheckAddRq"_s), 4);
     QVERIFY(text.contains(u"<Amount>4520.33</Amount>"_s));
     QVERIFY(!cli.OutText.contains(u"qbXML"_s)); // the user log leaves debug messages out
+}
+
+// A NUL in a memo, a control character in a GL tag or a file name: shown
+// escaped on the console and in the developer log, never raw.
+void TestOrvqCli::controlCharactersShownEscaped() {
+    TCli cli;
+    const auto write = [&cli](const QString& name, const QByteArray& bytes) {
+        QFile file(cli.Dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(name));
+        return file.fileName();
+    };
+    const QString devLog = cli.Dir.filePath(u"dev.log"_s);
+    const QStringList common{u"--company-file"_s, cli.Company, u"--dev-log"_s, devLog};
+    const auto raw = [](const QString& text) {
+        return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+            return (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') ||
+                   (c.unicode() >= 0x7f && c.unicode() <= 0x9f);
+        });
+    };
+    const auto checkRun = [&](const QStringList& args, const QString& shown) {
+        QCOMPARE(cli.Run(args + common), int(cecFailed));
+        const QString dev = QString::fromUtf8(testsupport::ReadFile(devLog));
+        QVERIFY(!raw(cli.OutText) && !raw(cli.ErrText) && !raw(dev));
+        QVERIFY2(cli.OutText.contains(shown), qPrintable(cli.OutText));
+        QVERIFY2(dev.contains(shown), qPrintable(shown));
+    };
+
+    static const char withNul[] = "\"Maria\",A,\"Lopez\",\"Pay\0day\",3/8/2024,1001,1250.10\r\n";
+    const QString report = write(u"s1910.txt"_s, QByteArray(withNul, sizeof withNul - 1));
+    checkRun(QStringList({u"checks"_s, u"--file"_s, report}) + DemoAccounts, u"Pay\\x00day"_s);
+    const QString journal =
+        write(u"s348.csv"_s, "HLB1,20240308,PR0311,WK10,,65\x01"
+                             "10,100.00,100.00,\r\n"
+                             "HLB1,20240308,PR0311,WK10,,6510,-100.00,,100.00\r\n");
+    checkRun({u"gl"_s, u"--file"_s, journal}, u"65\\x0110"_s);
+    checkRun(QStringList({u"checks"_s, u"--file"_s, cli.Dir.filePath(u"no\u0001ne.txt"_s)}) +
+                 DemoAccounts,
+             u"no\\x01ne.txt"_s);
+    QVERIFY2(cli.ErrText.startsWith(u"Error: "_s) && cli.ErrText.contains(u"no\\x01ne.txt"_s),
+             qPrintable(cli.ErrText));
 }
 
 void TestOrvqCli::redirectedCompany() {

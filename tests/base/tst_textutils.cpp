@@ -17,6 +17,8 @@ private Q_SLOTS:
     void recognisesComponentStreams();
     void decodesReportBytes_data();
     void decodesReportBytes();
+    void escapesControlCharacters_data();
+    void escapesControlCharacters();
 };
 
 void TestTextUtils::splitsCommaText_data() {
@@ -121,6 +123,28 @@ void TestTextUtils::decodesReportBytes() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(DecodeReportBytes(bytes), text);
+}
+
+void TestTextUtils::escapesControlCharacters_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("escaped");
+    QTest::addColumn<QString>("inLine");
+    const QString plain = QStringLiteral("Z\u00fcrich \\x00 \u00a0\u20ac");
+    QTest::newRow("nothing to escape") << plain << plain << plain;
+    QTest::newRow("NUL, ESC, DEL and C1")
+        << QString::fromLatin1("a\0b\x1b\x7f\x85", 6) << QStringLiteral("a\\x00b\\x1B\\x7F\\x85")
+        << QStringLiteral("a\\x00b\\x1B\\x7F\\x85");
+    QTest::newRow("layout kept only in text of several lines")
+        << QStringLiteral("a\tb\r\nc\nd") << QStringLiteral("a\tb\r\nc\nd")
+        << QStringLiteral("a\\x09b\\x0D\\x0Ac\\x0Ad");
+}
+
+void TestTextUtils::escapesControlCharacters() {
+    QFETCH(QString, text);
+    QFETCH(QString, escaped);
+    QFETCH(QString, inLine);
+    QCOMPARE(EscapeControlChars(text), escaped);
+    QCOMPARE(EscapeControlCharsInLine(text), inLine);
 }
 
 QTEST_GUILESS_MAIN(TestTextUtils)

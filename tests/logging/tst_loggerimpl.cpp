@@ -25,6 +25,7 @@ private Q_SLOTS:
     void closedRootAsserts();
     void destructionClosesInnermostAndReportsLeftSinks();
     void stateCopyIsDeep();
+    void controlCharactersEnterEscaped();
 
     void exceptionPassedThroughThreeHandlersLoggedOnce();
     void newContextLogsSameExceptionAgain_data();
@@ -35,6 +36,8 @@ private Q_SLOTS:
     void withMessageVariants();
     void misuseAsserts_data();
     void misuseAsserts();
+    void foreignExceptionsLoggedWithTheirText_data();
+    void foreignExceptionsLoggedWithTheirText();
     void messageDetailsSplit_data();
     void messageDetailsSplit();
     void longDetailsAreCut();
@@ -402,44 +405,87 @@ void TestLoggerImpl::withMessageVariants() {
 
 void TestLoggerImpl::misuseAsserts_data() {
     QTest::addColumn<std::function<void(IExceptionLogger&)>>("operation");
-    QTest::addColumn<std::function<void()>>("raise");
     using Op = std::function<void(IExceptionLogger&)>;
-    using Raise = std::function<void()>;
-    const Op ops[] = {
-        [](IExceptionLogger& l) { l.PassthroughException(); },
-        [](IExceptionLogger& l) { l.StopException(); },
-        [](IExceptionLogger& l) { l.PassthroughExceptionWithMessage(lmWarning, "m", ""); },
-        [](IExceptionLogger& l) { l.StopExceptionWithMessage(lmWarning, "m", ""); }};
-    const char* names[] = {"PassthroughException", "StopException",
-                           "PassthroughExceptionWithMessage", "StopExceptionWithMessage"};
-    for (int i = 0; i < 4; ++i) {
-        QTest::addRow("%s outside a handler", names[i]) << ops[i] << Raise();
-        QTest::addRow("%s for a standard exception", names[i])
-            << ops[i] << Raise([] { throw std::runtime_error("foreign"); });
-        QTest::addRow("%s for a thrown int", names[i]) << ops[i] << Raise([] { throw 7; });
-    }
+    QTest::newRow("PassthroughException")
+        << Op([](IExceptionLogger& l) { l.PassthroughException(); });
+    QTest::newRow("StopException") << Op([](IExceptionLogger& l) { l.StopException(); });
+    QTest::newRow("PassthroughExceptionWithMessage")
+        << Op([](IExceptionLogger& l) { l.PassthroughExceptionWithMessage(lmWarning, "m", ""); });
+    QTest::newRow("StopExceptionWithMessage")
+        << Op([](IExceptionLogger& l) { l.StopExceptionWithMessage(lmWarning, "m", ""); });
 }
 
+// Outside a handler there is no exception to log.
 void TestLoggerImpl::misuseAsserts() {
     QFETCH(std::function<void(IExceptionLogger&)>, operation);
-    QFETCH(std::function<void()>, raise);
     TExceptionFixture f;
-    bool asserted = false;
-    try {
-        if (raise) {
-            try {
-                raise();
-            } catch (...) {
-                operation(*f.Logger);
-            }
-        } else {
-            operation(*f.Logger);
-        }
-    } catch (const EAssertionFailed&) {
-        asserted = true;
-    }
-    QVERIFY(asserted);
+    QVERIFY_THROWS_EXCEPTION(EAssertionFailed, operation(*f.Logger));
     QVERIFY(f.Sink->Messages().isEmpty());
+}
+
+namespace {
+
+const int FailingAssertionLine = __LINE__ + 2;
+void FailAssertion() {
+    OrvAssert(1 + 1 == 3);
+}
+
+} // namespace
+
+void TestLoggerImpl::foreignExceptionsLoggedWithTheirText_data() {
+    QTest::addColumn<std::function<void()>>("raise");
+    QTest::addColumn<QString>("logged");
+    using Raise = std::function<void()>;
+    QTest::newRow("std::out_of_range")
+        << Raise([] { throw std::out_of_range("index 7 is out of range"); })
+        << "index 7 is out of range|Type: std::out_of_range";
+    QTest::newRow("std::bad_alloc")
+        << Raise([] { throw std::bad_alloc(); }) << "std::bad_alloc|Type: std::bad_alloc";
+    QTest::newRow("text with details")
+        << Raise([] { throw std::runtime_error("Failed\n\nstep 2"); })
+        << "Failed|Type: std::runtime_error\r\nstep 2";
+    QTest::newRow("no exception class") << Raise([] { throw 7; }) << "Unknown exception|";
+    QTest::newRow("assertion") << Raise(FailAssertion)
+                               << QStringLiteral("Assertion failure|File: tst_loggerimpl.cpp\r\n"
+                                                 "Line: %1\r\nCondition: 1 + 1 == 3")
+                                      .arg(FailingAssertionLine);
+}
+
+// Logged once where it is first handled, and passed on as it was.
+void TestLoggerImpl::foreignExceptionsLoggedWithTheirText() {
+    QFETCH(std::function<void()>, raise);
+    QFETCH(QString, logged);
+    TExceptionFixture f;
+    f.Logger->LogEntry("Work");
+    std::exception_ptr inner;
+    try {
+        try {
+            raise();
+        } catch (...) {
+            inner = std::current_exception();
+            f.Logger->PassthroughException();
+        }
+    } catch (...) {
+        QVERIFY(std::current_exception() == inner);
+        f.Logger->StopException();
+    }
+    f.Logger->LogExit();
+    QCOMPARE(f.Sink->Messages(), QStringList{"Exception 2 Work: " + logged});
+}
+
+void TestLoggerImpl::controlCharactersEnterEscaped() {
+    const IStatefulLoggerPtr logger = CreateStatefulLogger();
+    const auto sink = std::make_shared<TRecordingSink>();
+    logger->AddSink(sink);
+    const QString nul(QChar(0));
+    logger->LogEntry("Check " + nul);
+    logger->LogContextItem("Memo\x1b", "Pay" + nul + "day\r\n\tnext");
+    logger->LogMessage(lmError, "Bad \x7f", "at\x01");
+    logger->LogExit();
+    logger->RemoveSink(sink);
+    const QStringList expected{"entry 2 Check \\x00", "item 2 Memo\\x1B=Pay\\x00day\r\n\tnext",
+                               "Error 2 Check \\x00: Bad \\x7F|at\\x01", "exit 2 Check \\x00"};
+    QCOMPARE(sink->Events, expected);
 }
 
 void TestLoggerImpl::messageDetailsSplit_data() {

@@ -1,8 +1,11 @@
+#include "TestSupport.h"
+
 #include "logging/vlxLogArchiveDefaults.h"
 #include "logging/vlxLoggerChain.h"
 #include "logging/vlxLoggerViewText.h"
 #include "settings/ztSettings.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -46,6 +49,7 @@ private Q_SLOTS:
     void archiveDefaults();
     void settingsOverrideDefaults_data();
     void settingsOverrideDefaults();
+    void readmeSupportLogExample();
 };
 
 void TestLoggerViewText::componentCaption_data() {
@@ -211,11 +215,24 @@ void TestLoggerViewText::settingsOverrideDefaults() {
     QFETCH(QString, password);
     QFETCH(QString, recipients);
     QTemporaryDir dir;
-    TztSettingsRegistry store({dir.filePath("store.ini"), QSettings::IniFormat}, QString());
+    TztSettingsRegistry store(TztSettingsHive::File(dir.filePath("store.ini")), QString());
     store.SetAsString(LogArchivePasswordSetting, storedPassword);
     store.SetAsString(LogMailRecipientsSetting, storedRecipients);
     QCOMPARE(LogArchivePassword(&store), password);
     QCOMPARE(LogMailRecipients(&store), recipients);
+}
+
+// What the README tells a bureau to write is what the log page gets.
+void TestLoggerViewText::readmeSupportLogExample() {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("store.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(testsupport::ReadmeExample(QStringLiteral("[SupportLog]")));
+    file.close();
+    TztSettingsRegistry store(TztSettingsHive::File(file.fileName()), QString());
+    QCOMPARE(LogMailRecipients(&store),
+             QStringLiteral("help@bureau.example\nbackup@bureau.example"));
+    QCOMPARE(LogArchivePassword(&store), QStringLiteral("agreed;secret"));
 }
 
 QTEST_GUILESS_MAIN(TestLoggerViewText)

@@ -70,7 +70,8 @@ void TestLogWriters::devWriterGolden() {
         log.LogContextItem("File", "C:\\data\\s1910.txt");
         log.LogError("The file is empty");
         log.LogEntry("Line");
-        log.LogDebug("two\nlines", "d1\r\nd2");
+        // Bare LF and CR, as in qbXML and report text, end lines with CR LF too.
+        log.LogDebug("two\nlines", "d1\r\nd2\rd3");
         log.LogExit();
         log.LogExit(); // the clock steps back here: the elapsed time stays positive
     }
@@ -80,8 +81,8 @@ void TestLogWriters::devWriterGolden() {
         "    1.000 sec |     File = C:\\data\\s1910.txt",
         "    0.000 sec |     Error: The file is empty\r\n" + pad16 + Blanks(4),
         "  123.456 sec |         enter Line",
-        "    0.000 sec |         Debug: two\n" + pad16 + Blanks(8) + "lines\r\n" + pad16 +
-            Blanks(8) + "d1\r\n" + pad16 + Blanks(8) + "d2",
+        "    0.000 sec |         Debug: two\r\n" + pad16 + Blanks(8) + "lines\r\n" + pad16 +
+            Blanks(8) + "d1\r\n" + pad16 + Blanks(8) + "d2\r\n" + pad16 + Blanks(8) + "d3",
         "    0.000 sec |         leave Line",
         "    2.500 sec |     leave Reading file",
     };

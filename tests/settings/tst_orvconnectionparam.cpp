@@ -36,8 +36,7 @@ private Q_SLOTS:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<TztSettingsRegistry>(
-            TztSettingsHive{m_dir->filePath(QStringLiteral("s.ini")), QSettings::IniFormat},
-            QString());
+            TztSettingsHive::File(m_dir->filePath(QStringLiteral("s.ini"))), QString());
     }
 
     void nothingStored() {
@@ -193,7 +192,7 @@ private Q_SLOTS:
         QFile f(blocker);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
-        TztSettingsRegistry store({blocker + QStringLiteral("/s.ini"), QSettings::IniFormat},
+        TztSettingsRegistry store(TztSettingsHive::File(blocker + QStringLiteral("/s.ini")),
                                   QString());
         TOrvAPIConnectionParam param;
         param.APIServerAddress = QStringLiteral("host");

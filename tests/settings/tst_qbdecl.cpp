@@ -24,8 +24,7 @@ private Q_SLOTS:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<TztSettingsRegistry>(
-            TztSettingsHive{m_dir->filePath(QStringLiteral("s.ini")), QSettings::IniFormat},
-            QString());
+            TztSettingsHive::File(m_dir->filePath(QStringLiteral("s.ini"))), QString());
     }
 
     void loadGLExportParam_data() {

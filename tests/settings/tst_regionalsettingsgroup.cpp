@@ -1,5 +1,8 @@
+#include "TestSupport.h"
+
 #include "settings/RegionalSettingsGroup.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,8 +20,7 @@ private Q_SLOTS:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<TztSettingsRegistry>(
-            TztSettingsHive{m_dir->filePath(QStringLiteral("s.ini")), QSettings::IniFormat},
-            QString());
+            TztSettingsHive::File(m_dir->filePath(QStringLiteral("s.ini"))), QString());
     }
 
     void read_data() {
@@ -56,6 +58,15 @@ private Q_SLOTS:
         m_store->SetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator"),
                              decimalSeparator);
         QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()), expected);
+    }
+
+    // The README's example, copied into the settings file, does what it says.
+    void readmeExample() {
+        QFile file(m_dir->filePath(QStringLiteral("s.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(testsupport::ReadmeExample(QStringLiteral("[RegionalSettings]")));
+        file.close();
+        QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()), German());
     }
 
     void loadPutsSettingsInForce() {

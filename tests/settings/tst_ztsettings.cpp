@@ -2,6 +2,7 @@
 
 #include "base/RegionalSettings.h"
 #include "settings/ztSettings.h"
+#include "settings/ztSettingsFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,12 +19,11 @@ class TestZtSettings : public QObject {
 
     QString File() const { return m_dir->filePath(QStringLiteral("store.ini")); }
     std::unique_ptr<TztSettingsRegistry> Store(const QString& root = QString()) const {
-        return std::make_unique<TztSettingsRegistry>(TztSettingsHive{File(), QSettings::IniFormat},
-                                                     root);
+        return std::make_unique<TztSettingsRegistry>(TztSettingsHive::File(File()), root);
     }
     // The file as another program (or a hand edit) sees it.
     std::unique_ptr<QSettings> Raw() const {
-        return std::make_unique<QSettings>(File(), QSettings::IniFormat);
+        return std::make_unique<QSettings>(File(), SettingsFileFormat());
     }
     void WriteFile(const QByteArray& bytes) const {
         QFile f(File());
@@ -140,6 +140,93 @@ private Q_SLOTS:
         QCOMPARE(value, expected);
     }
 
+    // A value written by hand reads as written: ";", "," and "=" are text,
+    // comments take whole lines; QSettings' quoting is still understood.
+    void handWrittenValues_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("addresses separated by ;")
+            << QByteArray("V=a@x.example;b@y.example") << QStringLiteral("a@x.example;b@y.example");
+        QTest::newRow("account name, blanks around") << QByteArray("V =  Bank,Checking:Payroll\t ")
+                                                     << QStringLiteral("Bank,Checking:Payroll");
+        QTest::newRow("equals sign and backslashes")
+            << QByteArray("V=x=y DOMAIN\\tom C:\\new") << QStringLiteral("x=y DOMAIN\\tom C:\\new");
+        QTest::newRow("text after a value belongs to it")
+            << QByteArray("V=DMY ; day first") << QStringLiteral("DMY ; day first");
+        QTest::newRow("quoted as QSettings writes")
+            << QByteArray("V=\"a;b, \\\"c\\\" \\\\d\\t\\0\\x31\"")
+            << QStringLiteral("a;b, \"c\" \\d\t") + QChar(0) + u'1';
+        QTest::newRow("quoted keeps blanks")
+            << QByteArray("V=\" padded \"") << QStringLiteral(" padded ");
+        QTest::newRow("quoted text beginning with @")
+            << QByteArray("V=\"@@x;y\"") << QStringLiteral("@x;y");
+        QTest::newRow("quotes not around the whole value are text")
+            << QByteArray("V=\"a\" b") << QStringLiteral("\"a\" b");
+        QTest::newRow("quote without its end is text")
+            << QByteArray("V=\"a;b") << QStringLiteral("\"a;b");
+    }
+    void handWrittenValues() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, value);
+        WriteFile("\xEF\xBB\xBF; written by hand\r\n[Key]\r\n  # a comment\r\n" + line +
+                  "\r\nNext=1\r\n");
+        auto store = Store();
+        QCOMPARE(store->GetAsString(QStringLiteral("Key\\V")), value);
+        QCOMPARE(store->GetValueNames(QStringLiteral("Key")),
+                 (QStringList{QStringLiteral("Next"), QStringLiteral("V")}));
+    }
+
+    // The store writes each value so that it reads back unchanged, as it
+    // stands wherever it can.
+    void writtenValuesReadBack_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("separators") << QStringLiteral("a;b, c=d") << QByteArray("V=a;b, c=d");
+        QTest::newRow("backslashes")
+            << QStringLiteral("DOMAIN\\tom") << QByteArray("V=DOMAIN\\tom");
+        QTest::newRow("@ first") << QStringLiteral("@x") << QByteArray("V=@x");
+        QTest::newRow("non-ASCII")
+            << QStringLiteral("Z\u00fcrich") << QByteArray("V=Z\xc3\xbcrich");
+        QTest::newRow("blanks at the ends")
+            << QStringLiteral(" @a\\b ") << QByteArray("V=\" @a\\\\b \"");
+        QTest::newRow("quote first") << QStringLiteral("\"q\"") << QByteArray("V=\"\\\"q\\\"\"");
+        QTest::newRow("control characters")
+            << QStringLiteral("a\r\nb\t") + QChar(0) + QStringLiteral("1") + QChar(0x7f)
+            << QByteArray("V=\"a\\r\\nb\\t\\0\\x31\\x7f\"");
+    }
+    void writtenValuesReadBack() {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, line);
+        Store()->SetAsString(QStringLiteral("Key\\V"), value);
+        QCOMPARE(testsupport::ReadFile(File()), "[Key]\n" + line + '\n');
+        QCOMPARE(Store()->GetAsString(QStringLiteral("Key\\V")), value);
+    }
+
+    // A file QSettings' INI format wrote (quoted values, escaped keys,
+    // [General] for the root) reads as it did.
+    void fileOfQSettingsReadsAsBefore() {
+        const QStringList values{QStringLiteral("a;b"), QStringLiteral(" lead"),
+                                 QStringLiteral("@x,y"), QStringLiteral("tab\there, too")};
+        {
+            QSettings ini(File(), QSettings::IniFormat);
+            for (int i = 0; i < values.size(); ++i)
+                ini.setValue(QStringLiteral("Key with blank/V%1").arg(i), values[i]);
+            ini.setValue(QStringLiteral("General/Top"), QStringLiteral("group"));
+            ini.setValue(QStringLiteral("Top"), QStringLiteral("root"));
+        }
+        auto store = Store();
+        for (int i = 0; i < values.size(); ++i)
+            QCOMPARE(store->GetAsString(QStringLiteral("Key with blank\\V%1").arg(i)), values[i]);
+        QCOMPARE(store->GetAsString(QStringLiteral("General\\Top")), QStringLiteral("group"));
+        QCOMPARE(store->GetAsString(QStringLiteral("Top")), QStringLiteral("root"));
+        // Written again by the store, the same keys stand in the same places.
+        store->SetAsString(QStringLiteral("Key with blank\\V0"), QStringLiteral("a;b;c"));
+        QSettings ini(File(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("General/Top")).toString(), QStringLiteral("group"));
+        QCOMPARE(ini.value(QStringLiteral("Top")).toString(), QStringLiteral("root"));
+        QCOMPARE(ini.value(QStringLiteral("Key with blank/V1")).toString(), values[1]);
+    }
+
     void typedAccessors() {
         auto store = Store();
         store->SetAsInteger(QStringLiteral("K\\I"), -5);
@@ -239,7 +326,7 @@ private Q_SLOTS:
     void unwritableStoreThrowsOnWrite() {
         // The settings file would have to live below a plain file.
         WriteFile("not a folder");
-        TztSettingsRegistry store({File() + QStringLiteral("/store.ini"), QSettings::IniFormat},
+        TztSettingsRegistry store(TztSettingsHive::File(File() + QStringLiteral("/store.ini")),
                                   QString());
         QCOMPARE(store.GetAsString(QStringLiteral("K\\V")), QString());
         QVERIFY_THROWS_EXCEPTION(ESettingsError,
@@ -284,7 +371,7 @@ private Q_SLOTS:
         const QString file =
             m_dir->filePath(QStringLiteral("config/Zantrel/%1.ini"))
                 .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-        QSettings raw(file, QSettings::IniFormat);
+        QSettings raw(file, SettingsFileFormat());
         QCOMPARE(raw.value(QStringLiteral("OrvaneConnection/Username")).toString(),
                  QStringLiteral("me"));
     }

@@ -14,13 +14,14 @@ public:
     // Answers for ConfirmYesNo, taken from the front.
     QList<bool> Answers;
 
-    void ShowInformation(const QString& message) override {
+protected:
+    void DoShowInformation(const QString& message) override {
         Shown << QStringLiteral("information: ") + message;
     }
-    void ShowError(const QString& message) override {
+    void DoShowError(const QString& message) override {
         Shown << QStringLiteral("error: ") + message;
     }
-    bool ConfirmYesNo(const QString& message) override {
+    bool DoConfirmYesNo(const QString& message) override {
         Shown << QStringLiteral("confirm: ") + message;
         if (Answers.isEmpty()) {
             QTest::qFail("a question was asked that the test did not script", __FILE__, __LINE__);

@@ -18,6 +18,23 @@ QByteArray ReadFile(const QString& path) {
     return file.readAll();
 }
 
+QByteArray ReadmeExample(const QString& firstLine) {
+    const QString readme = QString::fromUtf8(
+        ReadFile(qEnvironmentVariable("ORVQ_SOURCE_DIR") + QStringLiteral("/README.md")));
+    const QString indent(4, u' ');
+    QByteArray example;
+    for (const QString& line : readme.split(u'\n')) {
+        if (example.isEmpty() && line != indent + firstLine)
+            continue;
+        if (!line.startsWith(indent))
+            break;
+        example += line.mid(indent.size()).toUtf8() + '\n';
+    }
+    if (example.isEmpty())
+        qFatal("README.md has no example beginning with %s", qPrintable(firstLine));
+    return example;
+}
+
 bool RunOpenssl(const QString& dir, const QStringList& args, QString* error) {
     QProcess p;
     p.setWorkingDirectory(dir);

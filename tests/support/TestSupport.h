@@ -10,6 +10,9 @@ namespace testsupport {
 // Path of a fixture below tests/data.
 QString DataPath(const QString& relative);
 QByteArray ReadFile(const QString& path);
+// The indented example of README.md that begins with the line firstLine, as
+// a user copies it: without the indent, lines ending with LF.
+QByteArray ReadmeExample(const QString& firstLine);
 
 // Runs the openssl program in dir; on failure error names the step.
 bool RunOpenssl(const QString& dir, const QStringList& args, QString* error);

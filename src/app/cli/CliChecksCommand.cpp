@@ -124,8 +124,7 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
         if (sourceChoice.Payrolls)
             param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
-        env.Err << "orvq-cli checks: " << e.Message() << "\nTry 'orvq-cli checks --help'.\n";
-        return cecUsage;
+        return ShowUsageError(env.Err, QStringLiteral("checks"), e.Message());
     }
 
     TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);

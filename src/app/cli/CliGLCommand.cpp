@@ -67,9 +67,11 @@ class TAnsweringDialogs : public IUserDialogs {
 public:
     TAnsweringDialogs(TConsoleUserDialogs& console, QTextStream& out, std::optional<bool> answer)
         : m_console(console), m_out(out), m_answer(answer) {}
-    void ShowInformation(const QString& message) override { m_console.ShowInformation(message); }
-    void ShowError(const QString& message) override { m_console.ShowError(message); }
-    bool ConfirmYesNo(const QString& message) override {
+
+protected:
+    void DoShowInformation(const QString& message) override { m_console.ShowInformation(message); }
+    void DoShowError(const QString& message) override { m_console.ShowError(message); }
+    bool DoConfirmYesNo(const QString& message) override {
         if (!m_answer)
             return m_console.ConfirmYesNo(message);
         m_out << message << (*m_answer ? " (--yes: Yes)\n" : " (--no: No)\n");
@@ -158,8 +160,7 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
         if (sourceChoice.Payrolls)
             param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
-        env.Err << "orvq-cli gl: " << e.Message() << "\nTry 'orvq-cli gl --help'.\n";
-        return cecUsage;
+        return ShowUsageError(env.Err, QStringLiteral("gl"), e.Message());
     }
 
     TConsoleUserDialogs console(env.Out, env.Err, env.In);

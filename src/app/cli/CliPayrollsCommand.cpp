@@ -88,29 +88,25 @@ int RunPayrollsCommand(TCliEnvironment& env, const QStringList& args) {
             std::make_unique<TCliLogSession>(env.Err, options->Value(QStringLiteral("--dev-log")));
         param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
-        env.Err << "orvq-cli payrolls: " << e.Message() << "\nTry 'orvq-cli payrolls --help'.\n";
-        return cecUsage;
+        return ShowUsageError(env.Err, QStringLiteral("payrolls"), e.Message());
     }
 
+    TConsoleUserDialogs dialogs(env.Out, env.Err, nullptr);
     TCliErrorDisplay errorDisplay(env.Err);
     QStringList lines;
-    try {
-        const TOrvAPIEnvironment orv = CliOrvEnvironment(env);
-        TOrvPayrollLists lists(orv.Redirection);
-        TCliNoProgress progress;
-        lists.LoadPayrollList(param, session->Logger(), progress, period.From, period.To, orv);
-        lines = lists.ListText();
-    } catch (const EztException& e) {
-        env.Err << "Error: " << e.Message() << '\n';
+    if (!RunShowingError(dialogs, [&] {
+            const TOrvAPIEnvironment orv = CliOrvEnvironment(env);
+            TOrvPayrollLists lists(orv.Redirection);
+            TCliNoProgress progress;
+            lists.LoadPayrollList(param, session->Logger(), progress, period.From, period.To, orv);
+            lines = lists.ListText();
+        }))
         return cecFailed;
-    }
     if (coNbr > 0) {
         lines = CompanyLines(lines, coNbr);
         if (lines.isEmpty()) {
-            env.Err << "Error: "
-                    << Format(QStringLiteral("Company %d is not in the Orvane company list"),
-                              {coNbr})
-                    << '\n';
+            dialogs.ShowError(
+                Format(QStringLiteral("Company %d is not in the Orvane company list"), {coNbr}));
             return cecFailed;
         }
     }

@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 
+#include "base/vlxTextUtils.h"
 #include "logging/vlxLogWriters.h"
 #include "settings/vlxPlatformPaths.h"
 #include "settings/vlxRedir.h"
@@ -48,10 +49,11 @@ bool TCliOptions::Switch(const QString& name, bool fallback) const {
 }
 
 void TTextStreamLogOutput::WriteLine(const QString& text) {
-    QString lines = text;
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (!lines.endsWith(u'\n'))
-        lines += u'\n';
+    // As in the log file, a line break follows each record, so the records
+    // of the user log (each ending with its own) stand one empty line apart;
+    // the console's lines end with LF.
+    QString lines = NormaliseLineBreaks(text + QLatin1String("\r\n"));
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_stream << lines;
     m_stream.flush();
 }
@@ -76,17 +78,17 @@ TCliLogSession::TCliLogSession(QTextStream& out, const QString& devLogFile)
 
 TCliLogSession::~TCliLogSession() = default;
 
-void TConsoleUserDialogs::ShowInformation(const QString& message) {
+void TConsoleUserDialogs::DoShowInformation(const QString& message) {
     m_out << message << '\n';
     m_out.flush();
 }
 
-void TConsoleUserDialogs::ShowError(const QString& message) {
+void TConsoleUserDialogs::DoShowError(const QString& message) {
     m_err << "Error: " << message << '\n';
     m_err.flush();
 }
 
-bool TConsoleUserDialogs::ConfirmYesNo(const QString& message) {
+bool TConsoleUserDialogs::DoConfirmYesNo(const QString& message) {
     m_out << message << " [y/N] ";
     m_out.flush();
     const QString answer = m_in ? m_in->readLine().trimmed().toLower() : QString();
@@ -114,6 +116,13 @@ TQBConnectionFactory CliConnectionFactory(const TCliEnvironment& env, const TCli
     return [&env, &options](const ICommonLoggerPtr& logger) {
         return TQBConnection::Create(logger, CliConnectionConfig(env, options));
     };
+}
+
+int ShowUsageError(QTextStream& err, const QString& command, const QString& message) {
+    // The message quotes the command line, which may hold anything.
+    err << "orvq-cli " << command << ": " << EscapeControlChars(message) << "\nTry 'orvq-cli "
+        << command << " --help'.\n";
+    return cecUsage;
 }
 
 bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run) {

@@ -110,9 +110,11 @@ class TConsoleUserDialogs : public IUserDialogs {
 public:
     TConsoleUserDialogs(QTextStream& out, QTextStream& err, QTextStream* in)
         : m_out(out), m_err(err), m_in(in) {}
-    void ShowInformation(const QString& message) override;
-    void ShowError(const QString& message) override;
-    bool ConfirmYesNo(const QString& message) override;
+
+protected:
+    void DoShowInformation(const QString& message) override;
+    void DoShowError(const QString& message) override;
+    bool DoConfirmYesNo(const QString& message) override;
 
 private:
     QTextStream& m_out;
@@ -126,6 +128,8 @@ TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOp
 // Opens QuickBooks when the run connects, so a missing redirection file is
 // reported, and logged, as the run's failure. Keeps references to both.
 TQBConnectionFactory CliConnectionFactory(const TCliEnvironment& env, const TCliOptions& options);
+// Wrong usage of a command, with the hint to its help; returns cecUsage.
+int ShowUsageError(QTextStream& err, const QString& command, const QString& message);
 // Runs an export; when it fails its error is shown and false returned.
 bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run);
 

@@ -1,6 +1,8 @@
 // The dispatch of orvq-cli to its subcommands.
 #include "CliSupport.h"
 
+#include "base/vlxTextUtils.h"
+
 #define ORVQ_CLI_COMMAND(name, function, summary)                                                  \
     int function(TCliEnvironment& env, const QStringList& args);
 #include "CliCommandList.h"
@@ -47,7 +49,7 @@ int RunOrvqCli(const QStringList& args, TCliEnvironment& env) {
     for (const TCliCommand& c : Commands)
         if (args[0] == QLatin1String(c.Name))
             return c.Run(env, args.mid(1));
-    env.Err << "orvq-cli: unknown command \"" << args[0] << "\"\n\n";
+    env.Err << "orvq-cli: unknown command \"" << EscapeControlCharsInLine(args[0]) << "\"\n\n";
     PrintUsage(env.Err);
     return cecUsage;
 }

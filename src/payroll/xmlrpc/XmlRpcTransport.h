@@ -16,8 +16,9 @@ public:
 
 struct TRpcTransportSettings {
     QString Host;
-    int Port = 80;
-    bool UseTls = false;
+    int Port = 443;
+    // Plain HTTP only where asked for explicitly.
+    bool UseTls = true;
     // Extra trusted CA certificates (PEM), on top of the system's trust store.
     QString RootCertificateFile;
     // PEM holding the client certificate, and its key unless KeyFile is set.

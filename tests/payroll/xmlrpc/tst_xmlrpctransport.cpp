@@ -45,6 +45,7 @@ private Q_SLOTS:
     void initTestCase();
     void urlForms_data();
     void urlForms();
+    void secureByDefault();
     void trustedServerAnswers();
     void clientCertificatePresented();
     void refusedCertificates_data();
@@ -165,6 +166,13 @@ void TestXmlRpcTransport::urlForms() {
         QCOMPARE(RpcServerUrl(settings), url);
 }
 
+// Settings that say nothing about it speak TLS.
+void TestXmlRpcTransport::secureByDefault() {
+    TRpcTransportSettings settings;
+    settings.Host = QStringLiteral("payroll.example");
+    QCOMPARE(RpcServerUrl(settings), QStringLiteral("https://payroll.example:443"));
+}
+
 void TestXmlRpcTransport::trustedServerAnswers() {
     auto server = StartServer({"echo", Cert("server.pem"), Cert("server.key")});
     QVERIFY(server);
@@ -271,6 +279,7 @@ void TestXmlRpcTransport::plainHttpAndStatus() {
     auto plain = StartServer({"plain"});
     QVERIFY(plain);
     TRpcTransportSettings settings;
+    settings.UseTls = false;
     settings.Host = QStringLiteral("127.0.0.1");
     settings.Port = plain->Port();
     settings.EndpointPath = QStringLiteral("/RPC2");
@@ -311,6 +320,7 @@ void TestXmlRpcTransport::throughProxy() {
     auto proxy = StartServer({"plain"});
     QVERIFY(proxy);
     TRpcTransportSettings settings;
+    settings.UseTls = false;
     // Never resolved here: the proxy receives the whole URL.
     settings.Host = QStringLiteral("payroll.invalid");
     settings.Port = 9943;
