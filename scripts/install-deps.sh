@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
     libcurl4-openssl-dev libssl-dev openssl libexpat1-dev
     p7zip-full xdg-utils
-    python3 clang-format
+    python3 clang-format ccache
     g++-mingw-w64-x86-64-posix
 )
 
