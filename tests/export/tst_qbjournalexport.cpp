@@ -311,22 +311,31 @@ void TestQBJournalExport::recordsWithBothOrNoAmounts() {
 }
 
 void TestQBJournalExport::clearMarksTheEntry() {
+    // One request a set clears in a set of its own; more than one sends the
+    // clearing after the add in its set, naming the entry by the add's macro.
     for (const bool clear : {false, true}) {
-        TQBGLExportParam param = Param(true);
-        param.Clear = clear;
-        const TGLRecordArray records =
-            Journal({"HLB1,20240308,6510,10.00,", "HLB1,20240308,2110,,10.00"}, param);
-        TGLSandbox sandbox;
-        TRecordingLogger log;
-        auto qb = sandbox.Connect(log.LoggerPtr());
-        ExportJournal(*qb, records, param);
-        QCOMPARE(sandbox.JournalEntries().at(0).Cleared, clear ? u"Cleared"_s : u"NotCleared"_s);
+        for (const int batchSize : {1, 50}) {
+            TQBGLExportParam param = Param(true);
+            param.Clear = clear;
+            param.BatchSize = batchSize;
+            const TGLRecordArray records =
+                Journal({"HLB1,20240308,6510,10.00,", "HLB1,20240308,2110,,10.00"}, param);
+            TGLSandbox sandbox;
+            TRecordingLogger log;
+            auto qb = sandbox.Connect(log.LoggerPtr());
+            ExportJournal(*qb, records, param);
+            QCOMPARE(sandbox.JournalEntries().at(0).Cleared,
+                     clear ? u"Cleared"_s : u"NotCleared"_s);
+            // The account query, the add, and the clearing alone with one a set.
+            QCOMPARE(sandbox.Sent->RequestSets, clear && batchSize == 1 ? 3 : 2);
+        }
     }
 }
 
 void TestQBJournalExport::clearWithoutTheAddedEntry() {
     TQBGLExportParam param = Param(true);
     param.Clear = true;
+    param.BatchSize = 1; // the clearing needs the entry's TxnID from the answer
     const TGLRecordArray records =
         Journal({"HLB1,20240308,6510,10.00,", "HLB1,20240308,2110,,10.00"}, param);
     TGLSandbox sandbox;
