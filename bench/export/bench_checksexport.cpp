@@ -1,10 +1,13 @@
-// Exports a generated S1910 report of 2,000 checks into a fresh sandbox demo
-// company, then runs the same report again, with the full logger chain
+// Exports a generated S1910 report into a fresh sandbox demo company that
+// answers each request set after a latency, as QuickBooks does on a real
+// installation, then runs the same report again, with the full logger chain
 // attached. The report mixes new checks, checks the company already holds,
-// voids of held checks and returned pay without a check (deposits). Prints
-// checks per second and qbXML round trips per check for both passes.
+// voids of held checks and returned pay without a check (deposits). Both
+// passes run with request sets of 50 requests and with one request a set;
+// the figures are printed side by side: qbXML round trips per check and
+// seconds end to end (connecting and the initial queries included).
 //
-//     bench_checksexport [checks]
+//     bench_checksexport [checks=1000] [latency-ms=30]
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "export/QBChecksExport.h"
@@ -15,12 +18,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
 
-// Counts the requests sent to QuickBooks.
+// Counts the request sets sent to QuickBooks.
 class TRoundTrips : public TLoggerEventSink {
 public:
     int Count = 0;
@@ -46,22 +50,31 @@ QString Line(const TEmployee& e, const QString& memo, const QDate& date, int num
              Currency::FromRaw(cents * 100).ToFixed(2));
 }
 
+QString LoadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(file.readAll()).section(u' ', 0, 2);
+}
+
+struct TPassFigures {
+    double TripsPerCheck = 0;
+    double Seconds = 0;
+    QString Summary;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int total = argc > 1 ? std::max(20, atoi(argv[1])) : 2000;
+    const int total = argc > 1 ? std::max(20, atoi(argv[1])) : 1000;
+    const int latencyMs = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
     // Shares of the report: 10 % held checks, 10 % voids of held checks,
     // 10 % returned pay without a check, the rest new checks.
     const int existing = total / 10;
     const int voids = total / 10;
     const int deposits = total / 10;
     const int fresh = total - existing - voids - deposits;
-
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("company.sqlite"));
-    const QString demo = QDir(QCoreApplication::applicationDirPath()).filePath("demo");
-    CreateSandboxCompany(file, QFileInfo::exists(demo) ? demo : QStringLiteral(ORVQ_DEMO_DIR));
 
     const QDate first(2024, 3, 1);
     QStringList report;
@@ -94,31 +107,63 @@ int main(int argc, char** argv) {
                                         std::make_shared<TStringsLogOutput>(&devLog)));
     TScopedSink user(chain.Stateful, std::make_shared<TPlainTextUserLogWriter>(
                                          std::make_shared<TStringsLogOutput>(&userLog)));
-    TQBConnectionConfig config;
-    config.Processor.CompanyFile = file;
-    TQBChecksExportParam options;
-    options.CashAccount = QStringLiteral("Payroll Checking");
-    options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
+    const QString demo = QDir(QCoreApplication::applicationDirPath()).filePath("demo");
 
-    auto pass = [&](const char* name, const QStringList& lines) {
-        const TCheckRecords records =
-            ParseChecksReport(*chain.Common, lines.join(QStringLiteral("\r\n")), crkEmployee);
-        trips->Count = 0;
-        QElapsedTimer timer;
-        timer.start();
-        auto connection = TQBConnection::Create(chain.Common, config);
-        const TChecksExportResult r = ExportChecks(*connection, records, options);
-        connection.reset();
-        const double seconds = timer.nsecsElapsed() / 1e9;
-        std::printf("%-28s %6d checks %8.3f s %9.1f checks/s %6.3f round trips/check\n", name,
-                    int(records.size()), seconds, records.size() / seconds,
-                    double(trips->Count) / records.size());
-        std::printf("    %s\n", qPrintable(FormatChecksExportResult(r)));
-    };
-    pass("held checks (setup)", held);
-    pass("export, fresh", report);
-    pass("export, re-run", report);
+    std::printf("%d checks (%d new, %d held, %d voids of held checks, %d returned pay), %d ms "
+                "a request set; load average before: %s\n",
+                total, fresh, existing, voids, deposits, latencyMs, qPrintable(LoadAverage()));
+    // [batch size][fresh, re-run]
+    TPassFigures figures[2][2];
+    const int batchSizes[2] = {DefaultQBBatchSize, 1};
+    for (int b = 0; b < 2; ++b) {
+        QTemporaryDir dir;
+        TQBConnectionConfig config;
+        config.Processor.CompanyFile = dir.filePath(QStringLiteral("company.sqlite"));
+        CreateSandboxCompany(config.Processor.CompanyFile,
+                             QFileInfo::exists(demo) ? demo : QStringLiteral(ORVQ_DEMO_DIR));
+        TQBChecksExportParam options;
+        options.CashAccount = QStringLiteral("Payroll Checking");
+        options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
+        const auto pass = [&](const QStringList& lines, int batchSize) {
+            const TCheckRecords records =
+                ParseChecksReport(*chain.Common, lines.join(QStringLiteral("\r\n")), crkEmployee);
+            options.BatchSize = batchSize;
+            trips->Count = 0;
+            QElapsedTimer timer;
+            timer.start();
+            auto connection = TQBConnection::Create(chain.Common, config);
+            const TChecksExportResult r = ExportChecks(*connection, records, options);
+            connection.reset();
+            return TPassFigures{double(trips->Count) / records.size(), timer.nsecsElapsed() / 1e9,
+                                FormatChecksExportResult(r)};
+        };
+        pass(held, DefaultQBBatchSize); // the company's checks before the report
+        {
+            TQBSandboxCompany company(config.Processor.CompanyFile, false);
+            company.Begin();
+            company.SetLatencyMs(latencyMs);
+            company.Commit();
+        }
+        figures[b][0] = pass(report, batchSizes[b]);
+        figures[b][1] = pass(report, batchSizes[b]);
+    }
+
+    std::printf("\n%-16s %29s   %29s\n", "", "request sets of 50", "one request a set");
+    std::printf("%-16s %16s %12s   %16s %12s\n", "", "round trips/check", "seconds",
+                "round trips/check", "seconds");
+    const char* names[2] = {"export, fresh", "export, re-run"};
+    for (int p = 0; p < 2; ++p)
+        std::printf("%-16s %16.3f %12.3f   %16.3f %12.3f\n", names[p], figures[0][p].TripsPerCheck,
+                    figures[0][p].Seconds, figures[1][p].TripsPerCheck, figures[1][p].Seconds);
+    for (int p = 0; p < 2; ++p)
+        std::printf("%s: %s\n", names[p], qPrintable(figures[0][p].Summary));
+    std::printf("load average after: %s\n", qPrintable(LoadAverage()));
     std::printf("log: %d user records, %d developer records\n", int(userLog.size()),
                 int(devLog.size()));
-    return 0;
+    // Both batch sizes must have done the same.
+    const bool same = figures[0][0].Summary == figures[1][0].Summary &&
+                      figures[0][1].Summary == figures[1][1].Summary;
+    if (!same)
+        std::printf("the two batch sizes did not do the same!\n");
+    return same ? 0 : 1;
 }

@@ -229,6 +229,11 @@ TSbFaults TQBSandboxCompany::Faults() {
     f.AccessDenied = Meta(QStringLiteral("fault.access_denied")) == u"1";
     f.FailRequest = Meta(QStringLiteral("fault.fail_request")).toInt();
     f.LoseResponse = Meta(QStringLiteral("fault.lose_response")).toInt();
+    f.FailBeforeSave = Meta(QStringLiteral("fault.fail_before_save")).toInt();
+    f.ForgetAnswers = Meta(QStringLiteral("fault.forget_answers")) == u"1";
+    const int status = Meta(QStringLiteral("fault.fail_status")).toInt();
+    if (status > 0)
+        f.FailStatus = status;
     return f;
 }
 
@@ -240,6 +245,31 @@ void TQBSandboxCompany::SetFaults(const TSbFaults& f) {
             f.FailRequest > 0 ? QString::number(f.FailRequest) : QString());
     SetMeta(QStringLiteral("fault.lose_response"),
             f.LoseResponse > 0 ? QString::number(f.LoseResponse) : QString());
+    SetMeta(QStringLiteral("fault.fail_before_save"),
+            f.FailBeforeSave > 0 ? QString::number(f.FailBeforeSave) : QString());
+    SetMeta(QStringLiteral("fault.forget_answers"),
+            f.ForgetAnswers ? QStringLiteral("1") : QString());
+    SetMeta(QStringLiteral("fault.fail_status"),
+            f.FailStatus != TSbFaults().FailStatus ? QString::number(f.FailStatus) : QString());
+}
+
+int TQBSandboxCompany::LatencyMs() {
+    return std::max(0, Meta(QStringLiteral("latency_ms")).toInt());
+}
+
+void TQBSandboxCompany::SetLatencyMs(int milliseconds) {
+    SetMeta(QStringLiteral("latency_ms"),
+            milliseconds > 0 ? QString::number(milliseconds) : QString());
+}
+
+TSbStoredAnswer TQBSandboxCompany::StoredAnswer(const QString& application) {
+    return {Meta(u"recovery.id:" + application), Meta(u"recovery.answer:" + application)};
+}
+
+void TQBSandboxCompany::SetStoredAnswer(const QString& application, const TSbStoredAnswer& answer) {
+    SetMeta(u"recovery.id:" + application, answer.MessageSetID);
+    SetMeta(u"recovery.answer:" + application,
+            answer.MessageSetID.isEmpty() ? QString() : answer.Responses);
 }
 
 QString TQBSandboxCompany::TimeStamp() const {

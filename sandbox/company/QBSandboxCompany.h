@@ -87,12 +87,24 @@ struct TSbTxnFilter {
     bool IncludeLines = false;
 };
 
-// Faults armed in the company file for tests and demonstrations.
+// Faults armed in the company file for tests and demonstrations. Counts
+// are requests from now; each fault fires once.
 struct TSbFaults {
-    bool NotRunning = false;   // BeginSession refused: QuickBooks not running
-    bool AccessDenied = false; // BeginSession refused: the user denied access
-    int FailRequest = 0;       // the n-th request from now fails with an error status
-    int LoseResponse = 0;      // the n-th request from now is committed, its answer lost
+    bool NotRunning = false;    // BeginSession refused: QuickBooks not running
+    bool AccessDenied = false;  // BeginSession refused: the user denied access
+    int FailRequest = 0;        // the n-th request fails with status FailStatus
+    int FailStatus = 3180;      // 3180 (saving refused), 3140 (bad reference), 3070 (too long)
+    int LoseResponse = 0;       // the set holding the n-th request is saved, its answer lost
+    int FailBeforeSave = 0;     // the processor fails on the set holding the n-th request
+                                // before anything of it is saved
+    bool ForgetAnswers = false; // no answer is kept for error recovery
+};
+
+// What the company keeps of the last set an application sent with a new
+// message-set ID, for error recovery.
+struct TSbStoredAnswer {
+    QString MessageSetID;
+    QString Responses; // the set's response elements as they were answered
 };
 
 class TQBSandboxCompany {
@@ -117,6 +129,14 @@ public:
     void SetVersions(const QStringList& versions);
     TSbFaults Faults();
     void SetFaults(const TSbFaults& faults);
+    // How long QuickBooks takes to answer a request set, in milliseconds.
+    int LatencyMs();
+    void SetLatencyMs(int milliseconds);
+
+    // Error recovery, per application: the last answer kept, replaced by the
+    // next; an empty ID drops it.
+    TSbStoredAnswer StoredAnswer(const QString& application);
+    void SetStoredAnswer(const QString& application, const TSbStoredAnswer& answer);
 
     // Lists.
     QString AddListElement(TSbListElement element); // returns the ListID

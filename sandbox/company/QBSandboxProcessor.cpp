@@ -4,6 +4,7 @@
 #include "company/QBSandboxXml.h"
 
 #include <QFileInfo>
+#include <QThread>
 #include <QUuid>
 
 const QString SandboxParseErrorMessage =
@@ -72,12 +73,35 @@ qint64 TextCents(const QString& text) {
 const QList<TSbListKind> Entities{TSbListKind::Customer, TSbListKind::Employee, TSbListKind::Vendor,
                                   TSbListKind::OtherName};
 
+// Macros of one request set: an add's defMacro names the TxnID it created,
+// a later request of the set uses it with useMacro.
+using TSbMacros = QHash<QString, QString>;
+
 class THandler {
 public:
-    THandler(TQBSandboxCompany& company, QDate today) : m_company(company), m_today(today) {}
+    THandler(TQBSandboxCompany& company, QDate today, TSbMacros& macros)
+        : m_company(company), m_today(today), m_macros(macros) {}
 
     TSbResult Handle(const TSbNode& rq) {
         try {
+            // The add element is the request's only child.
+            if (rq.Name.endsWith(u"AddRq") && !rq.Children.empty()) {
+                TSbResult result = HandleRequest(rq);
+                const QString macro =
+                    rq.Children.front().Attributes.value(QStringLiteral("defMacro"));
+                if (!macro.isEmpty() && result.Severity != u"Error")
+                    m_macros.insert(macro, m_lastAdded);
+                return result;
+            }
+            return HandleRequest(rq);
+        } catch (const TStatus& status) {
+            return status.Result;
+        }
+    }
+
+private:
+    TSbResult HandleRequest(const TSbNode& rq) {
+        {
             const QString name = rq.Name;
             if (name == u"AccountQueryRq")
                 return ListQuery(rq, TSbListKind::Account);
@@ -103,13 +127,24 @@ public:
                 return TxnVoid(rq);
             if (name == u"ClearedStatusModRq")
                 return ClearedStatusMod(*rq.Child(u"ClearedStatusMod"));
-        } catch (const TStatus& status) {
-            return status.Result;
         }
         throw ESandboxError(u"The request " + rq.Name + u" is not handled.");
     }
 
-private:
+    // The TxnID a request names, directly or through a macro of the set.
+    QString TxnIDOf(const TSbNode& parent) const {
+        const TSbNode* id = parent.Child(u"TxnID");
+        if (!id)
+            return QString();
+        const QString macro = id->Attributes.value(QStringLiteral("useMacro"));
+        if (macro.isEmpty())
+            return id->Text;
+        const auto it = m_macros.constFind(macro);
+        if (it == m_macros.cend())
+            throw TStatus{NotFound(macro)};
+        return *it;
+    }
+
     // ---- queries ----
 
     TSbResult ListQuery(const TSbNode& rq, TSbListKind kind) {
@@ -249,7 +284,7 @@ private:
     }
 
     TSbResult Added(TSbTxn& t) {
-        m_company.AddTxn(t);
+        m_lastAdded = m_company.AddTxn(t);
         TSbXmlOut out;
         WriteTxnRet(out, t, true);
         TSbResult r;
@@ -374,7 +409,7 @@ private:
     }
 
     TSbResult TxnVoid(const TSbNode& rq) {
-        const QString id = rq.ChildText(u"TxnID");
+        const QString id = TxnIDOf(rq);
         const QString type = rq.ChildText(u"TxnVoidType");
         auto t = m_company.FindTxn(id, false);
         if (!t || t->Type != type)
@@ -393,7 +428,7 @@ private:
     }
 
     TSbResult ClearedStatusMod(const TSbNode& mod) {
-        const QString id = mod.ChildText(u"TxnID");
+        const QString id = TxnIDOf(mod);
         const QString lineID = mod.ChildText(u"TxnLineID");
         if (!m_company.FindTxn(id, false))
             return NotFound(id);
@@ -527,6 +562,8 @@ private:
 
     TQBSandboxCompany& m_company;
     QDate m_today;
+    TSbMacros& m_macros;
+    QString m_lastAdded;
     QHash<QString, QString> m_names;
     bool m_namesLoaded = false;
 };
@@ -541,8 +578,10 @@ TQBSandboxProcessor::TQBSandboxProcessor(TOptions options) : m_options(std::move
 
 TQBSandboxProcessor::~TQBSandboxProcessor() = default;
 
-void TQBSandboxProcessor::OpenConnection(const QString&, const QString&) {
+void TQBSandboxProcessor::OpenConnection(const QString& appID, const QString& appName) {
     m_connected = true;
+    // Answers are kept per application, as QuickBooks keeps them.
+    m_application = appID.isEmpty() ? appName : appID;
 }
 
 QString TQBSandboxProcessor::BeginSession(const QString& companyFile, int) {
@@ -598,6 +637,50 @@ QStringList TQBSandboxProcessor::QBXMLVersionsForSession(const QString& ticket) 
     }
 }
 
+namespace {
+
+// The first element of a request that holds text, for a fault's message.
+const TSbNode* FirstLeaf(const TSbNode& node) {
+    if (node.Children.empty())
+        return node.Text.isEmpty() ? nullptr : &node;
+    for (const TSbNode& c : node.Children)
+        if (const TSbNode* leaf = FirstLeaf(c))
+            return leaf;
+    return nullptr;
+}
+
+// The status an armed fail-request fault answers, in QuickBooks' words.
+TSbResult FaultResult(const TSbNode& rq, int code) {
+    const TSbNode* leaf = FirstLeaf(rq);
+    const QString text = leaf ? leaf->Text : QString();
+    switch (code) {
+    case 3070:
+        return ErrorResult(code, u"The string \"" + text + u"\" in the field \"" +
+                                     (leaf ? leaf->Name : QString()) + u"\" is too long.");
+    case 3140:
+        return ErrorResult(code, u"There is an invalid reference to QuickBooks Account \"" + text +
+                                     u"\" in the " + rq.Name.left(rq.Name.size() - 5) + u'.' +
+                                     NotFoundTail);
+    default:
+        return ErrorResult(code, QStringLiteral("There was an error when processing the request.  "
+                                                "QuickBooks error message: fault armed with "
+                                                "orvq-qbsandbox."));
+    }
+}
+
+QString Envelope(const QString& attributes, const QString& responses) {
+    return u"<?xml version=\"1.0\" ?>\n<QBXML>\n<QBXMLMsgsRs" + attributes + u">\n" + responses +
+           u"\n</QBXMLMsgsRs>\n</QBXML>\n";
+}
+
+// Statuses of the message set itself (messageSetStatusCode).
+constexpr int SetStatusOK = 0;
+constexpr int SetStatusNoAnswerKept = 1;
+
+const QString ClearAllMessageSets = QStringLiteral("ClearAllMessageSets");
+
+} // namespace
+
 QString TQBSandboxProcessor::ProcessRequest(const QString& ticket, const QString& request) {
     TQBSandboxCompany& company = Session(ticket);
     TSbMessageSet set;
@@ -609,83 +692,125 @@ QString TQBSandboxProcessor::ProcessRequest(const QString& ticket, const QString
             throw EQBProcessorError(qbhr::ParseError, SandboxParseErrorMessage +
                                                           u"\n\nqbXML version " + set.Version +
                                                           u" is not supported.");
-        TSbXmlOut out;
-        bool failed = false;
-        bool lost = false;
-        // A transaction without a date takes the company clock's day.
-        const QDate today = QDate::fromString(company.TimeStamp().left(10), u"yyyy-MM-dd");
-        for (const TSbNode& rq : set.Requests.Children) {
-            const QString rqID = rq.Attributes.value(QStringLiteral("requestID"));
-            TSbResult result;
-            if (failed && set.StopOnError) {
-                result = ErrorResult(3231, QStringLiteral("The request has not been processed."));
-            } else {
-                // Count the request against armed faults; the count survives
-                // a refused request.
-                TSbFaults faults = company.Faults();
-                bool failHere = false;
-                if (faults.FailRequest > 0 || faults.LoseResponse > 0) {
-                    failHere = faults.FailRequest == 1;
-                    lost = faults.LoseResponse == 1;
-                    faults.FailRequest = std::max(0, faults.FailRequest - 1);
-                    faults.LoseResponse = std::max(0, faults.LoseResponse - 1);
-                    company.Begin();
-                    company.SetFaults(faults);
-                    company.Commit();
-                }
-                QString message;
-                if (failHere) {
-                    result = ErrorResult(3180,
-                                         QStringLiteral("There was an error when processing the "
-                                                        "request.  QuickBooks error message: fault "
-                                                        "armed with orvq-qbsandbox."));
-                } else if (const int code = CheckSandboxValues(rq, message)) {
-                    result = ErrorResult(code, message);
-                } else {
-                    company.Begin();
-                    try {
-                        result = THandler(company, today).Handle(rq);
-                    } catch (...) {
-                        company.Rollback();
-                        throw;
-                    }
-                    if (result.Severity == u"Error")
-                        company.Rollback();
-                    else
-                        company.Commit();
-                }
-                failed = failed || result.Severity == u"Error";
-            }
-            if (lost)
-                throw EQBProcessorError(qbhr::CannotAccess,
-                                        QStringLiteral("The connection to QuickBooks was lost "
-                                                       "before QuickBooks answered. Check in "
-                                                       "QuickBooks whether the last transaction "
-                                                       "was saved before you run the export "
-                                                       "again."));
-            QString attrs =
-                (rq.Attributes.contains(QStringLiteral("requestID"))
-                     ? TSbXmlOut::Attr(QStringLiteral("requestID"), rqID)
-                     : QString()) +
-                TSbXmlOut::Attr(QStringLiteral("statusCode"), QString::number(result.Code)) +
-                TSbXmlOut::Attr(QStringLiteral("statusSeverity"), result.Severity) +
-                TSbXmlOut::Attr(QStringLiteral("statusMessage"), result.Message);
-            if (result.RetCount)
-                attrs +=
-                    TSbXmlOut::Attr(QStringLiteral("retCount"), QString::number(*result.RetCount));
-            const QString rsName = ResponseName(rq.Name);
-            out.Open(rsName, attrs);
-            if (result.Severity != u"Error")
-                out.Raw(result.Body);
-            out.Close(rsName);
-        }
-        return u"<?xml version=\"1.0\" ?>\n<QBXML>\n<QBXMLMsgsRs>\n" + out.Text() +
-               u"\n</QBXMLMsgsRs>\n</QBXML>\n";
+        // A round trip to QuickBooks takes its time, as on a real installation.
+        if (const int latency = company.LatencyMs(); latency > 0)
+            QThread::msleep(static_cast<unsigned long>(latency));
+        if (!set.OldMessageSetID.isEmpty())
+            return StatusAnswer(company, set.OldMessageSetID);
+        return Process(company, set);
     } catch (const ESandboxError& e) {
         throw EQBProcessorError(qbhr::CannotAccess,
                                 u"QuickBooks cannot read or change the company file.\n\n" +
                                     e.Message());
     }
+}
+
+QString TQBSandboxProcessor::StatusAnswer(TQBSandboxCompany& company, const QString& id) {
+    const QString idAttribute = TSbXmlOut::Attr(QStringLiteral("oldMessageSetID"), id);
+    const auto status = [](int code) {
+        return TSbXmlOut::Attr(QStringLiteral("messageSetStatusCode"), QString::number(code));
+    };
+    if (id == ClearAllMessageSets) {
+        company.Begin();
+        company.SetStoredAnswer(m_application, TSbStoredAnswer());
+        company.Commit();
+        return Envelope(idAttribute + status(SetStatusOK), QString());
+    }
+    const TSbStoredAnswer kept = company.StoredAnswer(m_application);
+    if (kept.MessageSetID != id)
+        return Envelope(idAttribute + status(SetStatusNoAnswerKept), QString());
+    return Envelope(idAttribute + status(SetStatusOK), kept.Responses);
+}
+
+QString TQBSandboxProcessor::Process(TQBSandboxCompany& company, const TSbMessageSet& set) {
+    const std::vector<TSbNode>& requests = set.Requests.Children;
+    const int count = static_cast<int>(requests.size());
+    TSbFaults faults = company.Faults();
+    const auto saveFaults = [&] {
+        company.Begin();
+        company.SetFaults(faults);
+        company.Commit();
+    };
+    if (faults.FailBeforeSave > 0) {
+        const bool fires = faults.FailBeforeSave <= count;
+        faults.FailBeforeSave = fires ? 0 : faults.FailBeforeSave - count;
+        saveFaults();
+        if (fires)
+            throw EQBProcessorError(qbhr::CannotAccess,
+                                    QStringLiteral("The connection to QuickBooks was lost."));
+    }
+    const bool counting = faults.FailRequest > 0 || faults.LoseResponse > 0;
+    TSbXmlOut out;
+    TSbMacros macros;
+    bool failed = false;
+    bool lost = false;
+    // A transaction without a date takes the company clock's day.
+    const QDate today = QDate::fromString(company.TimeStamp().left(10), u"yyyy-MM-dd");
+    for (const TSbNode& rq : requests) {
+        TSbResult result;
+        if (failed && set.StopOnError) {
+            result = ErrorResult(3231, QStringLiteral("The request has not been processed."));
+        } else {
+            // Requests QuickBooks handles count against armed faults.
+            const bool failHere = faults.FailRequest == 1;
+            lost = lost || faults.LoseResponse == 1;
+            faults.FailRequest = std::max(0, faults.FailRequest - 1);
+            faults.LoseResponse = std::max(0, faults.LoseResponse - 1);
+            QString message;
+            if (failHere) {
+                result = FaultResult(rq, faults.FailStatus);
+            } else if (const int code = CheckSandboxValues(rq, message)) {
+                result = ErrorResult(code, message);
+            } else {
+                // One transaction per request: a refused request leaves nothing.
+                company.Begin();
+                try {
+                    result = THandler(company, today, macros).Handle(rq);
+                } catch (...) {
+                    company.Rollback();
+                    throw;
+                }
+                if (result.Severity == u"Error")
+                    company.Rollback();
+                else
+                    company.Commit();
+            }
+            failed = failed || result.Severity == u"Error";
+        }
+        QString attrs =
+            (rq.Attributes.contains(QStringLiteral("requestID"))
+                 ? TSbXmlOut::Attr(QStringLiteral("requestID"),
+                                   rq.Attributes.value(QStringLiteral("requestID")))
+                 : QString()) +
+            TSbXmlOut::Attr(QStringLiteral("statusCode"), QString::number(result.Code)) +
+            TSbXmlOut::Attr(QStringLiteral("statusSeverity"), result.Severity) +
+            TSbXmlOut::Attr(QStringLiteral("statusMessage"), result.Message);
+        if (result.RetCount)
+            attrs += TSbXmlOut::Attr(QStringLiteral("retCount"), QString::number(*result.RetCount));
+        const QString rsName = ResponseName(rq.Name);
+        out.Open(rsName, attrs);
+        if (result.Severity != u"Error")
+            out.Raw(result.Body);
+        out.Close(rsName);
+    }
+    if (counting)
+        saveFaults();
+    QString setAttributes;
+    if (!set.NewMessageSetID.isEmpty()) {
+        if (!faults.ForgetAnswers) {
+            company.Begin();
+            company.SetStoredAnswer(m_application, {set.NewMessageSetID, out.Text()});
+            company.Commit();
+        }
+        setAttributes =
+            TSbXmlOut::Attr(QStringLiteral("newMessageSetID"), set.NewMessageSetID) +
+            TSbXmlOut::Attr(QStringLiteral("messageSetStatusCode"), QString::number(SetStatusOK));
+    }
+    if (lost)
+        throw EQBProcessorError(qbhr::CannotAccess,
+                                QStringLiteral("The connection to QuickBooks was lost before "
+                                               "QuickBooks answered."));
+    return Envelope(setAttributes, out.Text());
 }
 
 void TQBSandboxProcessor::EndSession(const QString& ticket) {

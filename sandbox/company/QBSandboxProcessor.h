@@ -3,6 +3,7 @@
 #pragma once
 
 #include "company/QBSandboxCompany.h"
+#include "company/QBSandboxXml.h"
 #include "quickbooks/QBRequestProcessor.h"
 
 #include <map>
@@ -29,9 +30,14 @@ public:
 
 private:
     TQBSandboxCompany& Session(const QString& ticket);
+    QString Process(TQBSandboxCompany& company, const TSbMessageSet& set);
+    // The answer to a status request: the answer kept under the ID, or a
+    // message-set status saying there is none.
+    QString StatusAnswer(TQBSandboxCompany& company, const QString& id);
 
     TOptions m_options;
     bool m_connected = false;
+    QString m_application;
     std::map<QString, std::unique_ptr<TQBSandboxCompany>> m_sessions;
 };
 

@@ -16,8 +16,9 @@ const char* const Usage =
     "  orvq-qbsandbox add class|vendor FILE FULLNAME\n"
     "  orvq-qbsandbox add customer FILE FULLNAME [COMPANYNAME]\n"
     "  orvq-qbsandbox add employee FILE FIRST LAST [MIDDLE]\n"
-    "  orvq-qbsandbox fault FILE [not-running|access-denied|fail-request N|lose-response "
-    "N|clear]\n"
+    "  orvq-qbsandbox fault FILE [not-running|access-denied|fail-request N [3070|3140|3180]|\n"
+    "                             lose-response N|fail-before-save N|forget-answers|clear]\n"
+    "  orvq-qbsandbox latency FILE [MS]\n"
     "  orvq-qbsandbox versions FILE [1.0,2.0,...]\n";
 
 class EUsage : public ESandboxError {
@@ -233,10 +234,18 @@ void Fault(QTextStream& out, const QStringList& a) {
         f.NotRunning = true;
     else if (what == u"access-denied")
         f.AccessDenied = true;
-    else if (what == u"fail-request")
+    else if (what == u"fail-request") {
         f.FailRequest = count();
-    else if (what == u"lose-response")
+        const QString code = a.value(4, QStringLiteral("3180"));
+        if (!QStringList{"3070", "3140", "3180"}.contains(code))
+            throw EUsage(u"fail-request answers with 3070, 3140 or 3180, not \"" + code + u"\"");
+        f.FailStatus = code.toInt();
+    } else if (what == u"lose-response")
         f.LoseResponse = count();
+    else if (what == u"fail-before-save")
+        f.FailBeforeSave = count();
+    else if (what == u"forget-answers")
+        f.ForgetAnswers = true;
     else if (what == u"clear")
         f = TSbFaults();
     else if (!what.isEmpty())
@@ -245,10 +254,27 @@ void Fault(QTextStream& out, const QStringList& a) {
     company.SetFaults(f);
     company.Commit();
     out << "not-running: " << (f.NotRunning ? "armed" : "off")
-        << "\naccess-denied: " << (f.AccessDenied ? "armed" : "off")
-        << "\nfail-request: " << (f.FailRequest ? QString::number(f.FailRequest) : "off")
+        << "\naccess-denied: " << (f.AccessDenied ? "armed" : "off") << "\nfail-request: "
+        << (f.FailRequest
+                ? QString::number(f.FailRequest) + u" (" + QString::number(f.FailStatus) + u')'
+                : QStringLiteral("off"))
         << "\nlose-response: " << (f.LoseResponse ? QString::number(f.LoseResponse) : "off")
-        << '\n';
+        << "\nfail-before-save: " << (f.FailBeforeSave ? QString::number(f.FailBeforeSave) : "off")
+        << "\nforget-answers: " << (f.ForgetAnswers ? "armed" : "off") << '\n';
+}
+
+void Latency(QTextStream& out, const QStringList& a) {
+    TQBSandboxCompany company(a[1], false);
+    if (a.size() > 2) {
+        bool ok = false;
+        const int ms = a[2].toInt(&ok);
+        if (!ok || ms < 0 || ms > 60000)
+            throw EUsage(u"\"" + a[2] + u"\" is not a latency of 0 to 60000 milliseconds");
+        company.Begin();
+        company.SetLatencyMs(ms);
+        company.Commit();
+    }
+    out << "latency: " << company.LatencyMs() << " ms per request set\n";
 }
 
 void Versions(QTextStream& out, const QStringList& a) {
@@ -302,6 +328,10 @@ int RunQBSandboxTool(const QStringList& args, QTextStream& out, QTextStream& err
         }
         if (command == u"fault" && args.size() >= 2) {
             Fault(out, args);
+            return 0;
+        }
+        if (command == u"latency" && args.size() >= 2) {
+            Latency(out, args);
             return 0;
         }
         if (command == u"versions" && args.size() >= 2) {

@@ -485,6 +485,17 @@ bool ParseSandboxMessageSet(const QString& text, TSbMessageSet& set, QString& re
         return false;
     }
     set.StopOnError = onError == u"stopOnError";
+    set.NewMessageSetID = set.Requests.Attributes.value(QStringLiteral("newMessageSetID"));
+    set.OldMessageSetID = set.Requests.Attributes.value(QStringLiteral("oldMessageSetID"));
+    for (const QString* id : {&set.NewMessageSetID, &set.OldMessageSetID})
+        if (id->size() > 23) {
+            reason = QStringLiteral("a message-set ID is longer than 23 characters");
+            return false;
+        }
+    if (!set.OldMessageSetID.isEmpty() && !set.Requests.Children.empty()) {
+        reason = QStringLiteral("a status request (oldMessageSetID) holds requests");
+        return false;
+    }
     for (const TSbNode& rq : set.Requests.Children)
         if (rq.Attributes.value(QStringLiteral("requestID")).size() > 50) {
             reason = QStringLiteral("a requestID is longer than 50 characters");

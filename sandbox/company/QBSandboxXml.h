@@ -22,7 +22,9 @@ struct TSbNode {
 struct TSbMessageSet {
     QString Version; // from <?qbxml version="..."?>
     bool StopOnError = true;
-    TSbNode Requests; // QBXMLMsgsRq
+    QString NewMessageSetID; // error recovery: keep the answer under this ID
+    QString OldMessageSetID; // a status request for the answer kept under this ID
+    TSbNode Requests;        // QBXMLMsgsRq
 };
 
 // Parses and validates a request message set: well-formed XML, the qbxml

@@ -3,9 +3,15 @@
 #include "base/RegionalSettings.h"
 #include "base/vlxTextUtils.h"
 #include "export/QBNameIndex.h"
+#include "logging/vlxDeferredLogger.h"
+#include "quickbooks/QBXml.h"
 
 #include <QHash>
 #include <QSet>
+
+#include <algorithm>
+#include <deque>
+#include <optional>
 
 bool IsDirectDepositCheck(const TCheckRecord& record) {
     return record.CheckNumber.size() == 8 || record.CheckNumber.contains(u'-');
@@ -39,6 +45,27 @@ bool TextDiffers(const TQBStringType& value, const QString& expected) {
     return Trimmed(value) != expected.trimmed();
 }
 
+// The key under which two check numbers may name the same QuickBooks check.
+QString NumberKey(const TCheckRecord& r) {
+    return r.CheckNumber.trimmed().toCaseFolded();
+}
+
+// A record on its way through the export: what it is to send next, and what
+// it logs, held until the record is done and every record before it has
+// been logged, so the log reads in report order however the requests
+// travel.
+struct TRecordWork {
+    enum TStage { rsNew, rsQuery, rsChange, rsClear, rsDone };
+
+    const TCheckRecord* Record = nullptr;
+    TStage Stage = rsNew;
+    std::optional<TQBRequest> Request; // waiting to be sent, or sent and not yet answered
+    bool Included = false;
+    QString Payee;   // the trimmed payee name a voided check must have
+    QString Created; // what the record created so far
+    TDeferredLogger Log;
+};
+
 // One pass of the export over the records, with the lists QuickBooks held
 // before it started. The lists are indexed once so that a report of
 // thousands of checks is matched in linear time; every index keeps
@@ -61,8 +88,10 @@ public:
         } catch (...) {
             m_logger.PassthroughException();
         }
-        for (const TCheckRecord& r : records)
-            ExportRecord(r);
+        m_works = std::vector<TRecordWork>(records.size());
+        for (size_t i = 0; i < records.size(); ++i)
+            m_works[i].Record = &records[i];
+        ExportRecords();
         return m_result;
     }
 
@@ -122,49 +151,245 @@ private:
         }
     }
 
-    void ExportRecord(const TCheckRecord& r) {
-        TLogBlockGuard block(m_logger, QStringLiteral("Exporting Check/Deposit to QB"));
-        m_created.clear();
-        try {
-            if (r.IsEmployeeCheck) {
-                m_logger.LogContextItem(QStringLiteral("First Name"), r.FirstName);
-                m_logger.LogContextItem(QStringLiteral("Middle Initial"), r.MiddleInitial);
-                m_logger.LogContextItem(QStringLiteral("Last Name"), r.LastName);
-            } else {
-                m_logger.LogContextItem(QStringLiteral("Payee"), r.Payee);
+    // Requests of many records share a set of up to BatchSize requests,
+    // answered one by one (continueOnError). A set carries, in this order:
+    // the requests earlier answers made necessary (voids, deposits and
+    // clearings, oldest record first), then the requests of records not yet
+    // started, in report order. QuickBooks handles a set's requests in
+    // order, so a record's void query sees everything earlier records
+    // changed, as it does with one request a set; a record whose check
+    // number has a void query in the set waits for the next one.
+    void ExportRecords() {
+        const int batchSize = std::clamp(m_options.BatchSize, 1, MaxQBBatchSize);
+        size_t next = 0;
+        size_t logged = 0;
+        std::deque<size_t> waiting;
+        while (logged < m_works.size()) {
+            auto set = m_connection.NewRequestSet();
+            set->SetOnError(oeContinueOnError);
+            std::vector<size_t> owners;
+            const auto place = [&](size_t index) {
+                set->AppendRequest(*m_works[index].Request);
+                owners.push_back(index);
+            };
+            while (!waiting.empty() && static_cast<int>(owners.size()) < batchSize) {
+                place(waiting.front());
+                waiting.pop_front();
             }
-            m_logger.LogContextItem(QStringLiteral("Memo"), r.Memo);
-            m_logger.LogContextItem(QStringLiteral("CheckNumber"), r.CheckNumber);
-            m_logger.LogContextItem(QStringLiteral("Date"), DateToStr(r.CheckDate));
-            m_logger.LogContextItem(QStringLiteral("Amount"), CurrToStr(r.Amount));
+            QSet<QString> querying;
+            while (next < m_works.size() && static_cast<int>(owners.size()) < batchSize) {
+                TRecordWork& w = m_works[next];
+                const QString key = NumberKey(*w.Record);
+                if (w.Record->Amount.IsNegative() && querying.contains(key))
+                    break;
+                Start(w);
+                if (w.Stage == TRecordWork::rsQuery)
+                    querying.insert(key);
+                if (w.Request)
+                    place(next);
+                ++next;
+            }
+            if (!owners.empty())
+                SendSet(*set, owners, waiting);
+            while (logged < m_works.size() && m_works[logged].Stage == TRecordWork::rsDone)
+                m_works[logged++].Log.Replay(m_logger);
+        }
+    }
 
-            const bool included = !IsDirectDepositCheck(r) || m_options.IncludeDD;
-            if (!r.Amount.IsNegative()) {
-                if (included) {
-                    if (CheckExists(r))
-                        ++m_result.ChecksExisted;
-                    else
-                        AddCheck(r);
-                }
-            } else if (!VoidMatchingCheck(r) && included) {
-                if (DepositExists(r))
-                    ++m_result.DepositsExisted;
-                else
-                    AddDeposit(r);
-            }
+    void SendSet(TMsgSetRequest& set, const std::vector<size_t>& owners,
+                 std::deque<size_t>& waiting) {
+        std::unique_ptr<TMsgSetResponse> response;
+        try {
+            response = m_connection.SendBatch(set);
+        } catch (const EQBError&) {
+            FailSet(owners);
+            return;
+        } catch (const EQBProcessorError&) {
+            FailSet(owners);
+            return;
+        }
+        for (size_t i = 0; i < owners.size(); ++i) {
+            TRecordWork& w = m_works[owners[i]];
+            Answer(w, response->At(static_cast<int>(i)));
+            if (w.Stage != TRecordWork::rsDone)
+                waiting.push_back(owners[i]);
+        }
+    }
+
+    // Inside the handler of a set without an answer to go by: every request
+    // of the set fails with the reason, and none is sent again.
+    void FailSet(const std::vector<size_t>& owners) {
+        const std::exception_ptr failure = std::current_exception();
+        for (size_t index : owners)
+            InRecord(m_works[index], [&] { std::rethrow_exception(failure); });
+    }
+
+    // Runs a step of the record; a failure is counted and logged in the
+    // record's block, and ends the record.
+    template <typename F> void InRecord(TRecordWork& w, F step) {
+        try {
+            step();
+        } catch (const EQBStateUnknown&) {
+            Fail(w, true);
         } catch (...) {
-            ++m_result.Errors;
-            m_logger.StopException();
-            // What the record created before it failed stays in QuickBooks;
-            // after the add only the clearing can fail. QuickBooks' answers
-            // carry no cleared status, so a re-run finds the transaction but
-            // cannot see that it is not cleared: say so now.
-            if (!m_created.isEmpty())
-                m_logger.LogWarning(m_created +
-                                    QStringLiteral(" was created in QuickBooks before the failure "
-                                                   "and stays there, not marked cleared. Mark it "
-                                                   "cleared in QuickBooks: a later run will find "
-                                                   "it and leave it as it is."));
+            Fail(w, false);
+        }
+    }
+
+    // Inside the handler of the record's failure.
+    void Fail(TRecordWork& w, bool stateUnknown) {
+        ++m_result.Errors;
+        w.Log.StopException();
+        // What the record created before it failed stays in QuickBooks; after
+        // the add only the clearing can fail. QuickBooks' answers carry no
+        // cleared status, so a re-run finds the transaction but cannot see
+        // whether it is cleared: say so now.
+        if (!w.Created.isEmpty())
+            w.Log.LogWarning(
+                w.Created +
+                (stateUnknown
+                     ? QStringLiteral(" was created in QuickBooks before the failure; whether it "
+                                      "was marked cleared is unknown. Look at it in QuickBooks: a "
+                                      "later run will find it and leave it as it is.")
+                     : QStringLiteral(" was created in QuickBooks before the failure and stays "
+                                      "there, not marked cleared. Mark it cleared in QuickBooks: "
+                                      "a later run will find it and leave it as it is.")));
+        Finish(w);
+    }
+
+    void Finish(TRecordWork& w) {
+        w.Request.reset();
+        w.Stage = TRecordWork::rsDone;
+        w.Log.LogExit();
+    }
+
+    // The record's next request; refused here when QuickBooks could not
+    // take it, so the set it joins is never refused for it.
+    static void Await(TRecordWork& w, TRecordWork::TStage stage, TQBRequest request) {
+        CheckQBRequest(request);
+        w.Request = std::move(request);
+        w.Stage = stage;
+    }
+
+    void Start(TRecordWork& w) {
+        const TCheckRecord& r = *w.Record;
+        ICommonLogger& log = w.Log;
+        log.LogEntry(QStringLiteral("Exporting Check/Deposit to QB"));
+        InRecord(w, [&] {
+            if (r.IsEmployeeCheck) {
+                log.LogContextItem(QStringLiteral("First Name"), r.FirstName);
+                log.LogContextItem(QStringLiteral("Middle Initial"), r.MiddleInitial);
+                log.LogContextItem(QStringLiteral("Last Name"), r.LastName);
+            } else {
+                log.LogContextItem(QStringLiteral("Payee"), r.Payee);
+            }
+            log.LogContextItem(QStringLiteral("Memo"), r.Memo);
+            log.LogContextItem(QStringLiteral("CheckNumber"), r.CheckNumber);
+            log.LogContextItem(QStringLiteral("Date"), DateToStr(r.CheckDate));
+            log.LogContextItem(QStringLiteral("Amount"), CurrToStr(r.Amount));
+
+            w.Included = !IsDirectDepositCheck(r) || m_options.IncludeDD;
+            if (!r.Amount.IsNegative()) {
+                if (!w.Included) {
+                    Finish(w);
+                } else if (CheckExists(log, r)) {
+                    ++m_result.ChecksExisted;
+                    Finish(w);
+                } else {
+                    Await(w, TRecordWork::rsChange, {TQBRequestKind::CheckAdd, CheckFor(r)});
+                }
+                return;
+            }
+            // A negative amount voids the check it matches, wherever it is
+            // dated: its void query comes first.
+            w.Payee = m_options.IncludeEENames ? PayeeName(r).trimmed() : QString();
+            TQBTxnQuery query;
+            query.RefNumbers.append(r.CheckNumber);
+            Await(w, TRecordWork::rsQuery, {TQBRequestKind::CheckQuery, query});
+        });
+    }
+
+    void Answer(TRecordWork& w, const TQBResponse& response) {
+        const TCheckRecord& r = *w.Record;
+        const TQBRequestKind kind = w.Request->Kind;
+        w.Request.reset();
+        InRecord(w, [&] {
+            TQBConnection::CheckResponseStatus(w.Log, response);
+            switch (kind) {
+            case TQBRequestKind::CheckQuery: {
+                const TQBCheckRetList* found = response.DetailAs<TQBCheckRetList>();
+                DecideVoidOrDeposit(w, found ? *found : TQBCheckRetList());
+                break;
+            }
+            case TQBRequestKind::CheckAdd:
+                ++m_result.ChecksAdded;
+                w.Created = Format("Check %s", {r.CheckNumber.trimmed()});
+                ClearOrFinish(w, response, "check");
+                break;
+            case TQBRequestKind::DepositAdd:
+                ++m_result.DepositsAdded;
+                w.Created = Format("Deposit of check %s", {r.CheckNumber.trimmed()});
+                ClearOrFinish(w, response, "deposit");
+                break;
+            case TQBRequestKind::TxnVoid:
+                ++m_result.ChecksVoided;
+                Finish(w);
+                break;
+            default: // the clearing
+                Finish(w);
+                break;
+            }
+        });
+    }
+
+    void ClearOrFinish(TRecordWork& w, const TQBResponse& response, const char* what) {
+        if (!m_options.Clear) {
+            Finish(w);
+            return;
+        }
+        TQBClearedStatusMod mod;
+        mod.TxnID.SetValue(CreatedTxnID(response, what));
+        mod.ClearedStatus.SetValue(csCleared);
+        Await(w, TRecordWork::rsClear, {TQBRequestKind::ClearedStatusMod, mod});
+    }
+
+    // The first check of the number in the cash account with the payee of
+    // the options decides: the same amount is voided, amount 0 was voided
+    // before. Without one, returned pay becomes a deposit.
+    void DecideVoidOrDeposit(TRecordWork& w, const TQBCheckRetList& found) {
+        const TCheckRecord& r = *w.Record;
+        for (const TQBCheckRet& c : found) {
+            if (!c.Amount.IsSet())
+                continue;
+            if (!c.AccountRef.FullName.IsSet() || Trimmed(c.AccountRef.FullName) != m_cashAccount)
+                continue;
+            if (m_options.IncludeEENames) {
+                if (!c.PayeeEntityRef.FullName.IsSet() ||
+                    Trimmed(c.PayeeEntityRef.FullName) != w.Payee)
+                    continue;
+            } else if (c.PayeeEntityRef.IsSet()) {
+                continue;
+            }
+            if ((c.Amount.GetValue() + r.Amount).IsZero()) {
+                TQBTxnVoid v;
+                v.TxnVoidType.SetValue(tvtCheck);
+                v.TxnID.SetValue(c.TxnID.GetValue());
+                Await(w, TRecordWork::rsChange, {TQBRequestKind::TxnVoid, v});
+                return;
+            }
+            if (c.Amount.GetValue().IsZero()) {
+                ++m_result.ChecksAlreadyVoided;
+                Finish(w);
+                return;
+            }
+        }
+        if (!w.Included) {
+            Finish(w);
+        } else if (DepositExists(w.Log, r)) {
+            ++m_result.DepositsExisted;
+            Finish(w);
+        } else {
+            Await(w, TRecordWork::rsChange, {TQBRequestKind::DepositAdd, DepositFor(r)});
         }
     }
 
@@ -204,7 +429,7 @@ private:
         return Trimmed(ref.FullName) != r.Payee.trimmed();
     }
 
-    bool CheckExists(const TCheckRecord& r) {
+    bool CheckExists(ICommonLogger& log, const TCheckRecord& r) {
         const auto it = m_checksByNumber.constFind(r.CheckNumber.trimmed());
         if (it == m_checksByNumber.cend())
             return false;
@@ -237,15 +462,15 @@ private:
                 differing << QStringLiteral("Expense Memo");
         }
         if (!differing.isEmpty())
-            m_logger.LogWarningFmt(QStringLiteral("Check with Bank Acoount %s and Number %s "
-                                                  "already exists and some fields are different "
-                                                  "(%s)"),
-                                   {m_options.CashAccount, r.CheckNumber.trimmed(),
-                                    differing.join(QStringLiteral(", "))});
+            log.LogWarningFmt(QStringLiteral("Check with Bank Acoount %s and Number %s "
+                                             "already exists and some fields are different "
+                                             "(%s)"),
+                              {m_options.CashAccount, r.CheckNumber.trimmed(),
+                               differing.join(QStringLiteral(", "))});
         return true;
     }
 
-    bool DepositExists(const TCheckRecord& r) {
+    bool DepositExists(ICommonLogger& log, const TCheckRecord& r) {
         const auto it = m_depositsByNumber.constFind(r.CheckNumber.trimmed());
         if (it == m_depositsByNumber.cend())
             return false;
@@ -278,11 +503,11 @@ private:
         if (m_options.IncludeEENames && PayeeDiffers(line->EntityRef, r))
             differing << QStringLiteral("Received From");
         if (!differing.isEmpty())
-            m_logger.LogWarningFmt(QStringLiteral("Deposit to account %s with a line with Check "
-                                                  "Number %s already exists and some fields are "
-                                                  "different (%s)"),
-                                   {m_options.CashAccount, r.CheckNumber.trimmed(),
-                                    differing.join(QStringLiteral(", "))});
+            log.LogWarningFmt(QStringLiteral("Deposit to account %s with a line with Check "
+                                             "Number %s already exists and some fields are "
+                                             "different (%s)"),
+                              {m_options.CashAccount, r.CheckNumber.trimmed(),
+                               differing.join(QStringLiteral(", "))});
         return true;
     }
 
@@ -292,10 +517,11 @@ private:
             memo.SetValue(text);
     }
 
-    // The TxnID of the transaction an add created, from the first response.
-    template <typename Ret>
-    static QString CreatedTxnID(const TMsgSetResponse& response, const char* what) {
-        const Ret* ret = response.Count() > 0 ? response.At(0).DetailAs<Ret>() : nullptr;
+    // The TxnID of the transaction an add created, from its response.
+    static QString CreatedTxnID(const TQBResponse& response, const char* what) {
+        const TQBTxnRetBase* ret = response.DetailAs<TQBCheckRet>();
+        if (!ret)
+            ret = response.DetailAs<TQBDepositRet>();
         if (!ret || !ret->TxnID.IsSet())
             throw EQBError(Format("QuickBooks did not return the created %s, so it cannot be "
                                   "marked cleared.",
@@ -336,58 +562,6 @@ private:
         return add;
     }
 
-    void AddCheck(const TCheckRecord& r) {
-        auto set = m_connection.NewRequestSet();
-        set->AppendCheckAddRq() = CheckFor(r);
-        const auto response = m_connection.SendRequestSet(*set);
-        ++m_result.ChecksAdded;
-        m_created = Format("Check %s", {r.CheckNumber.trimmed()});
-        if (m_options.Clear)
-            m_connection.MarkCleared(CreatedTxnID<TQBCheckRet>(*response, "check"));
-    }
-
-    void AddDeposit(const TCheckRecord& r) {
-        auto set = m_connection.NewRequestSet();
-        set->AppendDepositAddRq() = DepositFor(r);
-        const auto response = m_connection.SendRequestSet(*set);
-        ++m_result.DepositsAdded;
-        m_created = Format("Deposit of check %s", {r.CheckNumber.trimmed()});
-        if (m_options.Clear)
-            m_connection.MarkCleared(CreatedTxnID<TQBDepositRet>(*response, "deposit"));
-    }
-
-    bool VoidMatchingCheck(const TCheckRecord& r) {
-        const QString payee = m_options.IncludeEENames ? PayeeName(r).trimmed() : QString();
-        const TQBCheckRetList found = m_connection.QueryChecksByNumber(r.CheckNumber);
-        for (const TQBCheckRet& c : found) {
-            if (!c.Amount.IsSet())
-                continue;
-            if (!c.AccountRef.FullName.IsSet() || Trimmed(c.AccountRef.FullName) != m_cashAccount)
-                continue;
-            if (m_options.IncludeEENames) {
-                if (!c.PayeeEntityRef.FullName.IsSet() ||
-                    Trimmed(c.PayeeEntityRef.FullName) != payee)
-                    continue;
-            } else if (c.PayeeEntityRef.IsSet()) {
-                continue;
-            }
-            if ((c.Amount.GetValue() + r.Amount).IsZero()) {
-                auto set = m_connection.NewRequestSet();
-                TQBTxnVoid& v = set->AppendTxnVoidRq();
-                v.TxnVoidType.SetValue(tvtCheck);
-                v.TxnID.SetValue(c.TxnID.GetValue());
-                m_connection.SendRequestSet(*set);
-                ++m_result.ChecksVoided;
-                return true;
-            }
-            if (c.Amount.GetValue().IsZero()) {
-                ++m_result.ChecksAlreadyVoided;
-                return true;
-            }
-        }
-        return false;
-    }
-
     TQBConnection& m_connection;
     ICommonLogger& m_logger;
     TQBChecksExportParam m_options; // accounts in QuickBooks' spelling once resolved
@@ -402,7 +576,7 @@ private:
     QHash<QString, std::vector<std::pair<int, int>>> m_depositsByNumber;
 
     TChecksExportResult m_result;
-    QString m_created; // what the current record created so far
+    std::vector<TRecordWork> m_works;
 };
 
 QString Phrase(int count, const QString& noun, const QString& verb) {

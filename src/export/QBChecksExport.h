@@ -29,7 +29,11 @@ struct TChecksExportResult {
 bool IsDirectDepositCheck(const TCheckRecord& record);
 
 // Exports every record, each in its own log block; a record that fails is
-// logged there, counted in Errors, and the export goes on. The accounts of
+// logged there, counted in Errors, and the export goes on. The requests of
+// many records travel in request sets of up to `options.BatchSize`; what
+// the run logs and does is the same for any batch size. A record whose
+// request set's answer was lost and not recovered fails with "state
+// unknown: check QuickBooks" and is not sent again. The accounts of
 // the options are taken in QuickBooks' spelling (letter case and blanks
 // around ignored). Throws (after logging) only when the initial queries fail
 // or QuickBooks lacks one of the accounts, before anything is posted;

@@ -12,7 +12,7 @@
 #include <map>
 
 const QString JournalMemo = QStringLiteral("Payroll from Orvane");
-const QString JournalMacro = QStringLiteral("TxnId:0");
+const QString JournalMacro = QStringLiteral("TxnID:JournalEntry");
 
 QStringList MissingNames(const QStringList& known, const QStringList& names) {
     QSet<QString> knownKeys;
@@ -241,8 +241,18 @@ void ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
                 fillLine(add.AppendJournalLine(TQBJournalLineKind::Credit), r, r.Credit);
         }
 
+        // QuickBooks handles a set's requests in order and, stopping on the
+        // first error, skips the clearing when the add fails; so with more
+        // than one request a set the clearing follows the add in its set and
+        // names the entry by the add's macro.
+        const bool clearInSet = param.Clear && param.BatchSize > 1;
+        if (clearInSet) {
+            TQBClearedStatusMod& mod = set->AppendClearedStatusModRq();
+            mod.TxnIDMacro.SetValue(JournalMacro);
+            mod.ClearedStatus.SetValue(csCleared);
+        }
         const auto response = qb.SendRequestSet(*set);
-        if (param.Clear) {
+        if (param.Clear && !clearInSet) {
             const TQBJournalEntryRet* entry =
                 response->Count() > 0 ? response->At(0).DetailAs<TQBJournalEntryRet>() : nullptr;
             if (!entry || !entry->TxnID.IsSet())

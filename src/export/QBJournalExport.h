@@ -10,8 +10,8 @@
 
 // Memo of the journal entry and of each of its lines.
 extern const QString JournalMemo; // "Payroll from Orvane"
-// Macro of the add request, so a lost answer can be matched later.
-extern const QString JournalMacro; // "TxnId:0"
+// Macro of the add request: a later request of its set names the entry by it.
+extern const QString JournalMacro; // "TxnID:JournalEntry"
 
 // True when the journal may be exported: one company code, one date, every
 // account (and class or customer, as the tag parsing says) known to
@@ -25,9 +25,10 @@ bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
 // with such an amount, in record order, naming accounts, classes and
 // customers as QuickBooks spells them. Nothing is posted unless the single
 // add request is accepted; with `param.Clear` the entry is then marked
-// cleared. A journal without amounts or with a value QuickBooks cannot store
-// is refused before anything is sent. Throws EztException (EQBStatusError
-// for QuickBooks' refusals).
+// cleared, in the add's request set unless `param.BatchSize` is 1. A journal
+// without amounts or with a value QuickBooks cannot store is refused before
+// anything is sent. Throws EztException (EQBStatusError for QuickBooks'
+// refusals).
 void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param);
 
 // Throws EztException when no record has a debit or credit amount: such a

@@ -2,6 +2,8 @@
 
 #include "quickbooks/QBSessionManager.h"
 
+#include <QUuid>
+
 const QString QBApplicationTitle = QStringLiteral("Orvane QB Export");
 
 namespace {
@@ -49,7 +51,8 @@ std::unique_ptr<TQBConnection> TQBConnection::Create(ICommonLoggerPtr logger,
 
 TQBConnection::TQBConnection(ICommonLoggerPtr logger, IQBSessionManagerPtr sessionManager,
                              const QString& sdkDownloadAddress)
-    : m_logger(std::move(logger)), m_sessionManager(std::move(sessionManager)) {
+    : m_logger(std::move(logger)), m_sessionManager(std::move(sessionManager)),
+      m_messageSetPrefix(QUuid::createUuid().toString(QUuid::Id128).left(12)) {
     OrvAssert(m_logger && m_sessionManager);
     Open(sdkDownloadAddress);
 }
@@ -116,25 +119,93 @@ std::unique_ptr<TMsgSetRequest> TQBConnection::NewRequestSet() {
     return set;
 }
 
-std::unique_ptr<TMsgSetResponse> TQBConnection::SendRequestSet(const TMsgSetRequest& requestSet) {
-    m_logger->LogDebug(QStringLiteral("qbXML request sent"), requestSet.ToXMLString());
-    auto response = m_sessionManager->DoRequests(requestSet);
-    m_logger->LogDebug(QStringLiteral("qbXML response received"), response->ToXMLString());
-    for (const TQBResponse& rs : response->ResponseList()) {
-        const QString text = Format("QB: [%d] %s", {rs.StatusCode, rs.StatusMessage});
-        const QString severity = rs.StatusSeverity.toUpper();
-        if (severity == u"INFO") {
-            if (rs.StatusCode != 0)
-                m_logger->LogDebug(text);
-        } else if (severity == u"WARN") {
-            m_logger->LogWarning(text);
-        } else if (severity == u"ERROR") {
-            throw EQBStatusError(rs.StatusCode, text);
-        } else {
-            m_logger->LogWarningFmt(QStringLiteral("QB %s: [%d] %s"),
-                                    {rs.StatusSeverity, rs.StatusCode, rs.StatusMessage});
-        }
+void TQBConnection::CheckResponseStatus(ICommonLogger& logger, const TQBResponse& rs) {
+    const QString text = Format("QB: [%d] %s", {rs.StatusCode, rs.StatusMessage});
+    const QString severity = rs.StatusSeverity.toUpper();
+    if (severity == u"INFO") {
+        if (rs.StatusCode != 0)
+            logger.LogDebug(text);
+    } else if (severity == u"WARN") {
+        logger.LogWarning(text);
+    } else if (severity == u"ERROR") {
+        throw EQBStatusError(rs.StatusCode, text);
+    } else {
+        logger.LogWarningFmt(QStringLiteral("QB %s: [%d] %s"),
+                             {rs.StatusSeverity, rs.StatusCode, rs.StatusMessage});
     }
+}
+
+std::unique_ptr<TMsgSetResponse> TQBConnection::SendRequestSet(TMsgSetRequest& requestSet) {
+    auto response = Exchange(requestSet);
+    for (const TQBResponse& rs : response->ResponseList())
+        CheckResponseStatus(*m_logger, rs);
+    return response;
+}
+
+std::unique_ptr<TMsgSetResponse> TQBConnection::SendBatch(TMsgSetRequest& requestSet) {
+    return Exchange(requestSet);
+}
+
+std::unique_ptr<TMsgSetResponse> TQBConnection::Exchange(TMsgSetRequest& requestSet) {
+    const bool changes = requestSet.ChangesData();
+    if (changes)
+        requestSet.SetNewMessageSetID(m_messageSetPrefix + u'-' +
+                                      QString::number(++m_messageSetCount));
+    m_logger->LogDebug(QStringLiteral("qbXML request sent"), requestSet.ToXMLString());
+    std::unique_ptr<TMsgSetResponse> response;
+    try {
+        response = m_sessionManager->DoRequests(requestSet);
+    } catch (const EQBProcessorError& e) {
+        // A set QuickBooks could not parse was refused whole: nothing of it
+        // was done, and there is nothing to recover.
+        if (!changes || e.HResult() == qbhr::ParseError)
+            throw;
+        return Recover(requestSet, e.Message());
+    } catch (const EQBResponseError& e) {
+        if (!changes)
+            throw;
+        return Recover(requestSet, e.Message());
+    }
+    m_logger->LogDebug(QStringLiteral("qbXML response received"), response->ToXMLString());
+    return response;
+}
+
+std::unique_ptr<TMsgSetResponse> TQBConnection::Recover(const TMsgSetRequest& lost,
+                                                        const QString& failure) {
+    const QString id = lost.NewMessageSetID();
+    m_logger->LogWarningFmt(QStringLiteral("The answer of QuickBooks to request set %s did not "
+                                           "arrive; asking QuickBooks for the answer it kept"),
+                            {id}, failure);
+    const auto unknown = [&](const QString& why) {
+        m_logger->LogWarningFmt(
+            QStringLiteral("No answer of QuickBooks to request set %s could be recovered: what "
+                           "QuickBooks did with it is unknown"),
+            {id}, why);
+        return EQBStateUnknown(Format("The answer of QuickBooks to request set %s was lost and "
+                                      "QuickBooks keeps no copy of it: state unknown: check "
+                                      "QuickBooks",
+                                      {id}));
+    };
+    // Nothing else may reach QuickBooks before this question: a later set
+    // would replace the answer kept.
+    auto status =
+        m_sessionManager->CreateMsgSetRequest(QStringLiteral("US"), m_majorVersion, m_minorVersion);
+    status->SetOnError(oeContinueOnError);
+    status->SetOldMessageSetID(id);
+    m_logger->LogDebug(QStringLiteral("qbXML request sent"), status->ToXMLString());
+    std::unique_ptr<TMsgSetResponse> response;
+    try {
+        response = m_sessionManager->DoRecoveryRequest(*status, lost);
+    } catch (const EQBError& e) {
+        throw unknown(e.Message());
+    } catch (const EQBProcessorError& e) {
+        throw unknown(e.Message());
+    }
+    m_logger->LogDebug(QStringLiteral("qbXML response received"), response->ToXMLString());
+    if (response->Count() == 0)
+        throw unknown(QString());
+    m_logger->LogEventFmt(
+        QStringLiteral("The answer of QuickBooks to request set %s was recovered"), {id});
     return response;
 }
 

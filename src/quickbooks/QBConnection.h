@@ -17,6 +17,13 @@ private:
     int m_statusCode;
 };
 
+// QuickBooks' answer to a set that changes data was lost and QuickBooks
+// keeps no copy of it: what the set did cannot be known here.
+class EQBStateUnknown : public EQBError {
+public:
+    using EQBError::EQBError;
+};
+
 // QuickBooks or its SDK cannot be reached at all.
 class EQBAccessError : public EQBError {
 public:
@@ -63,9 +70,24 @@ public:
 
     std::unique_ptr<TMsgSetRequest> NewRequestSet();
     // Logs request and response; fails with EQBStatusError at the first
-    // response of severity error.
-    std::unique_ptr<TMsgSetResponse> SendRequestSet(const TMsgSetRequest& requestSet);
+    // response of severity error. A set that changes data is sent for error
+    // recovery (see SendBatch).
+    std::unique_ptr<TMsgSetResponse> SendRequestSet(TMsgSetRequest& requestSet);
+    // Sends a set whose responses belong to different callers: statuses are
+    // left to them (CheckResponseStatus). A set that changes data carries a
+    // new message-set ID; when the processor fails after QuickBooks may have
+    // seen the set, or its answer cannot be read, QuickBooks' stored answer
+    // is asked for at once and returned as if it had arrived (logged).
+    // Throws EQBStateUnknown when QuickBooks keeps no answer, and the
+    // processor's error when it refused the set whole before QuickBooks
+    // saw it or the set changes nothing.
+    std::unique_ptr<TMsgSetResponse> SendBatch(TMsgSetRequest& requestSet);
     void MarkCleared(const QString& txnID);
+
+    // Logs the status of one response as QuickBooks' severity asks: Info
+    // with a code other than 0 as debug, Warn as a warning; Error throws
+    // EQBStatusError "QB: [code] message".
+    static void CheckResponseStatus(ICommonLogger& logger, const TQBResponse& response);
 
     // Lists and lookups. A query that found nothing gives an empty list.
     TQBAccountRetList QueryAccounts();
@@ -97,10 +119,17 @@ public:
 
 private:
     void Open(const QString& sdkDownloadAddress);
+    std::unique_ptr<TMsgSetResponse> Exchange(TMsgSetRequest& requestSet);
+    std::unique_ptr<TMsgSetResponse> Recover(const TMsgSetRequest& lost, const QString& failure);
     template <typename List, typename Append> List QueryList(const QString& caption, Append append);
 
     ICommonLoggerPtr m_logger;
     IQBSessionManagerPtr m_sessionManager;
     int m_majorVersion = 0;
     int m_minorVersion = 0;
+    // Message-set IDs are this connection's random prefix and a sequence
+    // number, unique across runs and within the 23 characters QuickBooks
+    // keeps.
+    QString m_messageSetPrefix;
+    int m_messageSetCount = 0;
 };

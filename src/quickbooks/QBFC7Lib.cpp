@@ -36,6 +36,19 @@ QString QBRequestKindName(TQBRequestKind kind) {
     throw EAssertionFailed();
 }
 
+bool IsQBChangeRequest(TQBRequestKind kind) {
+    switch (kind) {
+    case TQBRequestKind::CheckAdd:
+    case TQBRequestKind::DepositAdd:
+    case TQBRequestKind::JournalEntryAdd:
+    case TQBRequestKind::TxnVoid:
+    case TQBRequestKind::ClearedStatusMod:
+        return true;
+    default:
+        return false;
+    }
+}
+
 TMsgSetRequest::TMsgSetRequest(QString country, int major, int minor)
     : m_country(std::move(country)), m_major(major), m_minor(minor) {
     // Only the US edition of QuickBooks is supported.
@@ -48,6 +61,7 @@ void TMsgSetRequest::SetOnError(int value) {
 }
 
 template <typename T> T& TMsgSetRequest::Append(TQBRequestKind kind) {
+    OrvAssert(m_oldMessageSetID.isEmpty());
     auto rq = std::make_unique<TQBRequest>(TQBRequest{kind, T()});
     T& body = std::get<T>(rq->Body);
     m_requests.push_back(std::move(rq));
@@ -89,6 +103,28 @@ TQBTxnVoid& TMsgSetRequest::AppendTxnVoidRq() {
 }
 TQBClearedStatusMod& TMsgSetRequest::AppendClearedStatusModRq() {
     return Append<TQBClearedStatusMod>(TQBRequestKind::ClearedStatusMod);
+}
+
+void TMsgSetRequest::AppendRequest(TQBRequest request) {
+    OrvAssert(m_oldMessageSetID.isEmpty());
+    m_requests.push_back(std::make_unique<TQBRequest>(std::move(request)));
+}
+
+void TMsgSetRequest::SetNewMessageSetID(const QString& id) {
+    OrvAssert(!id.isEmpty() && id.size() <= QBMessageSetIDMaxLength);
+    m_newMessageSetID = id;
+}
+
+void TMsgSetRequest::SetOldMessageSetID(const QString& id) {
+    OrvAssert(!id.isEmpty() && id.size() <= QBMessageSetIDMaxLength && m_requests.empty());
+    m_oldMessageSetID = id;
+}
+
+bool TMsgSetRequest::ChangesData() const {
+    for (const auto& rq : m_requests)
+        if (IsQBChangeRequest(rq->Kind))
+            return true;
+    return false;
 }
 
 QString TMsgSetRequest::ToXMLString() const {

@@ -102,6 +102,9 @@ enum class TQBRequestKind {
 // "CheckAdd" etc.: the element names are this text plus "Rq" / "Rs".
 QString QBRequestKindName(TQBRequestKind kind);
 
+// Adds, voids and cleared-status changes change the company; queries do not.
+bool IsQBChangeRequest(TQBRequestKind kind);
+
 // Account, class, customer and employee queries. Exact list ids, exact full
 // names, or the general filters: never two of these at once.
 struct TQBListQuery {
@@ -196,6 +199,9 @@ struct TQBTxnVoid {
 
 struct TQBClearedStatusMod {
     TQBIDType TxnID;
+    // Instead of TxnID: the macro an earlier add of the same set defined, so
+    // the change reaches the transaction that add creates.
+    TQBStringType TxnIDMacro;
     TQBIDType TxnLineID;
     TQBValue<TQBClearedStatus> ClearedStatus;
 };
@@ -207,6 +213,10 @@ struct TQBRequest {
     TQBRequestKind Kind;
     TQBRequestBody Body;
 };
+
+// Error recovery: QuickBooks keeps its answer to a set sent with a new
+// message-set ID of at most this many characters.
+constexpr int QBMessageSetIDMaxLength = 23;
 
 // A request set in one qbXML version; requests keep the order appended.
 class TMsgSetRequest {
@@ -233,6 +243,18 @@ public:
     TQBJournalEntryAdd& AppendJournalEntryAddRq();
     TQBTxnVoid& AppendTxnVoidRq();
     TQBClearedStatusMod& AppendClearedStatusModRq();
+    void AppendRequest(TQBRequest request);
+
+    // The ID under which QuickBooks keeps its answer to this set until the
+    // next set with an ID replaces it.
+    void SetNewMessageSetID(const QString& id);
+    QString NewMessageSetID() const { return m_newMessageSetID; }
+    // Makes this a status request: it asks for QuickBooks' stored answer to
+    // the set sent with this ID, and holds no requests.
+    void SetOldMessageSetID(const QString& id);
+    QString OldMessageSetID() const { return m_oldMessageSetID; }
+    // True when a request of the set changes the company.
+    bool ChangesData() const;
 
     int Count() const { return static_cast<int>(m_requests.size()); }
     const TQBRequest& At(int index) const { return *m_requests.at(static_cast<size_t>(index)); }
@@ -247,6 +269,8 @@ private:
     int m_major;
     int m_minor;
     TQBOnError m_onError = oeStopOnError;
+    QString m_newMessageSetID;
+    QString m_oldMessageSetID;
     std::vector<std::unique_ptr<TQBRequest>> m_requests;
 };
 
@@ -426,6 +450,11 @@ public:
     virtual std::unique_ptr<TMsgSetRequest> CreateMsgSetRequest(const QString& country, int major,
                                                                 int minor) = 0;
     virtual std::unique_ptr<TMsgSetResponse> DoRequests(const TMsgSetRequest& request) = 0;
+    // Sends a status request (an old message-set ID, no requests) and reads
+    // the answer as the answer to `lost`, the set sent with that ID: its
+    // stored responses, or no response at all when QuickBooks keeps none.
+    virtual std::unique_ptr<TMsgSetResponse> DoRecoveryRequest(const TMsgSetRequest& statusRequest,
+                                                               const TMsgSetRequest& lost) = 0;
     virtual void EndSession() = 0;
     virtual void CloseConnection() = 0;
 };

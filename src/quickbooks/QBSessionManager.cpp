@@ -45,6 +45,14 @@ std::unique_ptr<TMsgSetResponse> TQBSessionManager::DoRequests(const TMsgSetRequ
     return ReadQBResponseSet(answer, request);
 }
 
+std::unique_ptr<TMsgSetResponse>
+TQBSessionManager::DoRecoveryRequest(const TMsgSetRequest& statusRequest,
+                                     const TMsgSetRequest& lost) {
+    OrvAssert(!m_ticket.isEmpty() && !statusRequest.OldMessageSetID().isEmpty());
+    const QString answer = m_processor->ProcessRequest(m_ticket, statusRequest.ToXMLString());
+    return ReadQBStoredResponseSet(answer, lost);
+}
+
 void TQBSessionManager::EndSession() {
     if (m_ticket.isEmpty())
         return;

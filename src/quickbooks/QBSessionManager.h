@@ -16,6 +16,8 @@ public:
     std::unique_ptr<TMsgSetRequest> CreateMsgSetRequest(const QString& country, int major,
                                                         int minor) override;
     std::unique_ptr<TMsgSetResponse> DoRequests(const TMsgSetRequest& request) override;
+    std::unique_ptr<TMsgSetResponse> DoRecoveryRequest(const TMsgSetRequest& statusRequest,
+                                                       const TMsgSetRequest& lost) override;
     void EndSession() override;
     void CloseConnection() override;
 

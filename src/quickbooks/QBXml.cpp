@@ -150,6 +150,11 @@ public:
         m_text += u'<' + name + u'>' + Escaped(value) + u"</" + name + u">\n";
     }
     void Raw(const QString& line) { m_text += line + u'\n'; }
+    // An ID element standing for what an earlier add of the set defined.
+    void MacroUse(const QString& name, const QString& macro) {
+        Indent();
+        m_text += u'<' + name + u" useMacro=\"" + Escaped(macro) + u"\"/>\n";
+    }
 
     void String(const QString& name, const TQBStringType& v) {
         if (v.IsSet())
@@ -363,7 +368,10 @@ void WriteRequest(TQBXmlOut& out, const TQBRequest& rq, int requestID) {
     case TQBRequestKind::ClearedStatusMod: {
         const auto& m = std::get<TQBClearedStatusMod>(rq.Body);
         out.Open(QStringLiteral("ClearedStatusMod"));
-        out.Leaf(QStringLiteral("TxnID"), m.TxnID.GetValue());
+        if (m.TxnIDMacro.IsSet())
+            out.MacroUse(QStringLiteral("TxnID"), m.TxnIDMacro.GetValue());
+        else
+            out.Leaf(QStringLiteral("TxnID"), m.TxnID.GetValue());
         out.String(QStringLiteral("TxnLineID"), m.TxnLineID);
         out.Leaf(QStringLiteral("ClearedStatus"), ClearedStatusText(m.ClearedStatus.GetValue()));
         out.Close(QStringLiteral("ClearedStatusMod"));
@@ -381,14 +389,24 @@ QString WriteQBRequestSet(const TMsgSetRequest& request) {
     out.Raw(
         Format("<?qbxml version=\"%d.%d\"?>", {request.MajorVersion(), request.MinorVersion()}));
     out.Open(QStringLiteral("QBXML"));
-    out.Open(QStringLiteral("QBXMLMsgsRq"), request.OnError() == oeStopOnError
-                                                ? QStringLiteral(" onError=\"stopOnError\"")
-                                                : QStringLiteral(" onError=\"continueOnError\""));
+    QString attributes = request.OnError() == oeStopOnError
+                             ? QStringLiteral(" onError=\"stopOnError\"")
+                             : QStringLiteral(" onError=\"continueOnError\"");
+    if (!request.NewMessageSetID().isEmpty())
+        attributes += u" newMessageSetID=\"" + Escaped(request.NewMessageSetID()) + u'"';
+    if (!request.OldMessageSetID().isEmpty())
+        attributes += u" oldMessageSetID=\"" + Escaped(request.OldMessageSetID()) + u'"';
+    out.Open(QStringLiteral("QBXMLMsgsRq"), attributes);
     for (int i = 0; i < request.Count(); ++i)
         WriteRequest(out, request.At(i), i + 1);
     out.Close(QStringLiteral("QBXMLMsgsRq"));
     out.Close(QStringLiteral("QBXML"));
     return out.Text();
+}
+
+void CheckQBRequest(const TQBRequest& request) {
+    TQBXmlOut out;
+    WriteRequest(out, request, 1);
 }
 
 // ---- Reader ----------------------------------------------------------------
@@ -770,8 +788,11 @@ bool NextChild(QXmlStreamReader& xml) {
 
 } // namespace
 
-std::unique_ptr<TMsgSetResponse> ReadQBResponseSet(const QString& text,
-                                                   const TMsgSetRequest& request) {
+namespace {
+
+// Reads the responses of a set; a stored answer may also hold none at all.
+std::unique_ptr<TMsgSetResponse> ReadResponses(const QString& text, const TMsgSetRequest& request,
+                                               bool noneAllowed) {
     QXmlStreamReader xml(text);
     if (!NextChild(xml) || xml.name() != u"QBXML")
         Fail(QStringLiteral("it is not a qbXML document."));
@@ -784,7 +805,8 @@ std::unique_ptr<TMsgSetResponse> ReadQBResponseSet(const QString& text,
         const int index = static_cast<int>(responses.size());
         responses.push_back(ReadResponse(xml, request.At(index), index + 1));
     }
-    if (static_cast<int>(responses.size()) != request.Count())
+    if (static_cast<int>(responses.size()) != request.Count() &&
+        !(noneAllowed && responses.empty()))
         Fail(Format("it answers %d of the %d requests sent.",
                     {static_cast<int>(responses.size()), request.Count()}));
     if (NextChild(xml))
@@ -798,4 +820,16 @@ std::unique_ptr<TMsgSetResponse> ReadQBResponseSet(const QString& text,
     if (xml.hasError())
         Fail(xml.errorString());
     return std::make_unique<TMsgSetResponse>(text, std::move(responses));
+}
+
+} // namespace
+
+std::unique_ptr<TMsgSetResponse> ReadQBResponseSet(const QString& text,
+                                                   const TMsgSetRequest& request) {
+    return ReadResponses(text, request, false);
+}
+
+std::unique_ptr<TMsgSetResponse> ReadQBStoredResponseSet(const QString& text,
+                                                         const TMsgSetRequest& lost) {
+    return ReadResponses(text, lost, true);
 }

@@ -8,12 +8,19 @@
 // a control character in a text, a text longer than its field holds, counted
 // in characters), so such a set is never sent.
 QString WriteQBRequestSet(const TMsgSetRequest& request);
+// The same checks for one request, so that a set holding the requests of
+// many records is never refused whole for one of them.
+void CheckQBRequest(const TQBRequest& request);
 
 // Reads QuickBooks' answer to the request set. The text is untrusted: any
 // departure from one response per request, in order, with readable statuses
 // and complete returned objects throws EQBResponseError.
 std::unique_ptr<TMsgSetResponse> ReadQBResponseSet(const QString& xml,
                                                    const TMsgSetRequest& request);
+// Reads QuickBooks' answer to a status request as its stored answer to the
+// lost set: every response of that set, or none when it keeps no answer.
+std::unique_ptr<TMsgSetResponse> ReadQBStoredResponseSet(const QString& xml,
+                                                         const TMsgSetRequest& lost);
 
 // Value forms of qbXML: amounts "-12.50", dates "2024-03-07".
 QString QBAmountToText(Currency amount);

@@ -14,6 +14,11 @@ QString BoolText(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
+int LoadBatchSize(const IztSettings& settings, const QString& key) {
+    const int size = settings.GetAsInteger(Name(key, "BatchSize"));
+    return size >= 1 && size <= MaxQBBatchSize ? size : DefaultQBBatchSize;
+}
+
 } // namespace
 
 TQBGLExportParam LoadGLExportParam(const IztSettings& settings, const QString& key) {
@@ -36,6 +41,7 @@ TQBGLExportParam LoadGLExportParam(const IztSettings& settings, const QString& k
         delimiter.left(!delimiter.isEmpty() && delimiter[0].isHighSurrogate() ? 2 : 1);
     param.ExcludeManualChecks = settings.GetAsBoolean(Name(key, "ExcludeManualChecks"));
     param.SplitBillingByDBDT = settings.GetAsBoolean(Name(key, "SplitBillingByDBDT"));
+    param.BatchSize = LoadBatchSize(settings, key);
     return param;
 }
 
@@ -55,6 +61,7 @@ TQBChecksExportParam LoadChecksExportParam(const IztSettings& settings, const QS
     param.LiabilityAccount = settings.GetAsString(Name(key, "LiabilityAccount"));
     param.IncludeDD = settings.GetAsBoolean(Name(key, "IncludeDD"));
     param.IncludeEENames = settings.GetValue(Name(key, "IncludeEENames"), true).toBool();
+    param.BatchSize = LoadBatchSize(settings, key);
     return param;
 }
 

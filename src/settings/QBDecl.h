@@ -15,6 +15,14 @@ enum TGLTagParsing : std::uint8_t {
     gtpAssignName = 2,  // a QuickBooks customer, set as the line's name
 };
 
+// How many requests the exports send to QuickBooks in one request set; each
+// set costs one round trip through QuickBooks' request processor. No widget
+// shows it: it is read from "BatchSize" of the option group (1 to
+// MaxQBBatchSize; anything else gives the default) and never written by the
+// program, so a value set in the settings stays. 1 sends every request alone.
+constexpr int DefaultQBBatchSize = 50;
+constexpr int MaxQBBatchSize = 500;
+
 struct TQBGLExportParam {
     bool Clear = false;
     bool UseAccountNumbers = true;
@@ -22,12 +30,13 @@ struct TQBGLExportParam {
     QString DelimiterInGLTag; // at most one character
     bool ExcludeManualChecks = false;
     bool SplitBillingByDBDT = false;
+    int BatchSize = DefaultQBBatchSize; // above 1 the clearing joins the add's set
 
     friend bool operator==(const TQBGLExportParam& a, const TQBGLExportParam& b) {
         return a.Clear == b.Clear && a.UseAccountNumbers == b.UseAccountNumbers &&
                a.GLTagParsing == b.GLTagParsing && a.DelimiterInGLTag == b.DelimiterInGLTag &&
                a.ExcludeManualChecks == b.ExcludeManualChecks &&
-               a.SplitBillingByDBDT == b.SplitBillingByDBDT;
+               a.SplitBillingByDBDT == b.SplitBillingByDBDT && a.BatchSize == b.BatchSize;
     }
 };
 
@@ -37,11 +46,12 @@ struct TQBChecksExportParam {
     QString LiabilityAccount; // full name of the account of the expense and deposit lines
     bool IncludeDD = false;
     bool IncludeEENames = true;
+    int BatchSize = DefaultQBBatchSize;
 
     friend bool operator==(const TQBChecksExportParam& a, const TQBChecksExportParam& b) {
         return a.Clear == b.Clear && a.CashAccount == b.CashAccount &&
                a.LiabilityAccount == b.LiabilityAccount && a.IncludeDD == b.IncludeDD &&
-               a.IncludeEENames == b.IncludeEENames;
+               a.IncludeEENames == b.IncludeEENames && a.BatchSize == b.BatchSize;
     }
 };
 

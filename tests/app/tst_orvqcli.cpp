@@ -86,6 +86,7 @@ private Q_SLOTS:
     void failedRecordsExitOne();
     void accountsInAnySpelling();
     void failedRunExitOne();
+    void devLogHoldsQbXml_data();
     void devLogHoldsQbXml();
     void controlCharactersShownEscaped();
     void redirectedCompany();
@@ -121,6 +122,12 @@ void TestOrvqCli::usageErrors_data() {
         << QStringList({u"checks"_s, u"--fa\u0001st"_s}) << u"unknown option --fa\\x01st"_s;
     QTest::newRow("control character in a command")
         << QStringList(u"gl\u001b"_s) << u"unknown command \"gl\\x1B\""_s;
+    QTest::newRow("batch size 0")
+        << (QStringList({u"checks"_s, u"--file"_s, file, u"--batch-size"_s, u"0"_s}) + DemoAccounts)
+        << u"--batch-size takes a number from 1 to 500, not \"0\""_s;
+    QTest::newRow("gl batch size not a number")
+        << QStringList({u"gl"_s, u"--file"_s, file, u"--batch-size"_s, u"lots"_s})
+        << u"--batch-size takes a number from 1 to 500, not \"lots\""_s;
     QTest::newRow("developer log not writable")
         << (QStringList({u"checks"_s, u"--file"_s, file, u"--dev-log"_s,
                          u"/nonexistent-folder/dev.log"_s}) +
@@ -145,7 +152,7 @@ void TestOrvqCli::help() {
     for (const QString& option :
          {u"--file PATH"_s, u"--cash-account NAME"_s, u"--liability-account NAME"_s,
           u"--no-clear"_s, u"--no-include-dd"_s, u"--no-payee-names"_s, u"--company-file FILE"_s,
-          u"--dev-log FILE"_s, u"Exit code 0"_s})
+          u"--dev-log FILE"_s, u"--batch-size N"_s, u"Exit code 0"_s})
         QVERIFY2(cli.OutText.contains(option), qPrintable(option));
 }
 
@@ -265,7 +272,17 @@ void TestOrvqCli::failedRunExitOne() {
     QVERIFY(cli.OutText.contains(u"Warning: Orvane Checks Export failed\n"_s));
 }
 
+void TestOrvqCli::devLogHoldsQbXml_data() {
+    QTest::addColumn<QStringList>("batchSize");
+    QTest::addColumn<int>("sets");
+    // 4 queries, then 4 adds: alone with --batch-size 1, in one set by default.
+    QTest::newRow("one request a set") << QStringList{u"--batch-size"_s, u"1"_s} << 8;
+    QTest::newRow("default") << QStringList() << 5;
+}
+
 void TestOrvqCli::devLogHoldsQbXml() {
+    QFETCH(QStringList, batchSize);
+    QFETCH(int, sets);
     TCli cli;
     const QString devLog = cli.Dir.filePath(u"dev.log"_s);
     QFile stale(devLog);
@@ -274,13 +291,13 @@ void TestOrvqCli::devLogHoldsQbXml() {
     stale.close();
     QCOMPARE(cli.Run(QStringList({u"checks"_s, u"--file"_s, Sample(u"s1911-sample.txt"_s),
                                   u"--company-file"_s, cli.Company, u"--dev-log"_s, devLog}) +
-                     DemoAccounts),
+                     DemoAccounts + batchSize),
              int(cecSuccess));
     QFile file(devLog);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
     QVERIFY(!text.contains(u"an older run"_s));
-    QCOMPARE(text.count(u"qbXML request sent"_s), 8); // 4 queries, 4 adds
+    QCOMPARE(text.count(u"qbXML request sent"_s), sets);
     QCOMPARE(text.count(u"<CheckAddRq"_s), 4);
     QVERIFY(text.contains(u"<Amount>4520.33</Amount>"_s));
     QVERIFY(!cli.OutText.contains(u"qbXML"_s)); // the user log leaves debug messages out

@@ -133,3 +133,4 @@ inline QStringList Messages(const TRecordingLogSink& sink, TLogMessageKind kind)
 } // namespace checkstest
 
 Q_DECLARE_METATYPE(TChecksExportResult)
+Q_DECLARE_METATYPE(TSbFaults)

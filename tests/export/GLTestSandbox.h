@@ -48,6 +48,10 @@ public:
                 r.Detail = std::monostate();
         return std::make_unique<TMsgSetResponse>(response->ToXMLString(), std::move(responses));
     }
+    std::unique_ptr<TMsgSetResponse> DoRecoveryRequest(const TMsgSetRequest& statusRequest,
+                                                       const TMsgSetRequest& lost) override {
+        return m_inner->DoRecoveryRequest(statusRequest, lost);
+    }
     void EndSession() override { m_inner->EndSession(); }
     void CloseConnection() override { m_inner->CloseConnection(); }
 

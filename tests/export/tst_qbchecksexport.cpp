@@ -3,6 +3,8 @@
 // re-run, and the summary sentence.
 #include "ChecksTestSupport.h"
 
+#include "logging/vlxLogWriters.h"
+
 using namespace checkstest;
 using namespace Qt::StringLiterals;
 
@@ -32,6 +34,49 @@ TChecksExportResult Export(TDemoCompany& company, TRecordingLogger& log, const Q
     const TCheckRecords records = Records(log, lines);
     auto connection = company.Connect(log.LoggerPtr());
     return ExportChecks(*connection, records, options);
+}
+
+TQBChecksExportParam Batched(int batchSize, bool clear = false) {
+    TQBChecksExportParam options = DemoOptions();
+    options.BatchSize = batchSize;
+    options.Clear = clear;
+    return options;
+}
+
+// Keeps the qbXML of every request set sent.
+class TRequestSets : public TLoggerEventSink {
+public:
+    QStringList Sets;
+    void OnMessage(const TLogState& state) override {
+        const TLogMessage& m = state.Innermost().Messages.back();
+        if (m.Message == u"qbXML request sent")
+            Sets << m.Details;
+    }
+};
+
+// One export as the user and the company see it.
+struct TLoggedExport {
+    TChecksExportResult Result;
+    QStringList UserLog;
+    QStringList Sets;
+    QStringList Company;
+};
+
+TLoggedExport LoggedExport(TDemoCompany& company, const QStringList& lines,
+                           const TQBChecksExportParam& options) {
+    TLoggedExport out;
+    TLoggerChain chain = CreateLoggerChain();
+    auto sets = std::make_shared<TRequestSets>();
+    TScopedSink user(chain.Stateful, std::make_shared<TPlainTextUserLogWriter>(
+                                         std::make_shared<TStringsLogOutput>(&out.UserLog)));
+    TScopedSink recorder(chain.Stateful, sets);
+    const TCheckRecords records =
+        ParseChecksReport(*chain.Common, lines.join(u"\r\n"_s), crkEither);
+    auto connection = company.Connect(chain.Common);
+    out.Result = ExportChecks(*connection, records, options);
+    out.Sets = sets->Sets;
+    out.Company = company.Summary();
+    return out;
 }
 
 } // namespace
@@ -69,7 +114,11 @@ private Q_SLOTS:
     void valuesQuickBooksCannotStoreFailTheirRecord_data();
     void valuesQuickBooksCannotStoreFailTheirRecord();
     void failedRequestThenCleanReRun();
-    void lostAnswerThenCleanReRun();
+    void batchedRunLogsAsOneRequestASet_data();
+    void batchedRunLogsAsOneRequestASet();
+    void someRequestsOfASetFail();
+    void lostOrFailedSetThenCleanReRun_data();
+    void lostOrFailedSetThenCleanReRun();
     void clearMarksCreatedTransactions();
     void agencyChecks();
     void queryFailureEndsExport();
@@ -456,21 +505,150 @@ void TestQBChecksExport::failedRequestThenCleanReRun() {
                                              u"Check 1003 29"_s, u"Deposit 1999 7501"_s}));
 }
 
-void TestQBChecksExport::lostAnswerThenCleanReRun() {
+void TestQBChecksExport::batchedRunLogsAsOneRequestASet_data() {
+    QTest::addColumn<QStringList>("held");
+    QTest::addColumn<QStringList>("report");
+    QTest::addColumn<bool>("clear");
+    QTest::addColumn<TChecksExportResult>("counts");
+    const QString wei = u"\"Wei\",,\"Chen\",\"Pay\",3/8/2024,1003,0.29"_s;
+    const QString weiVoid = u"\"Wei\",,\"Chen\",\"Void\",3/9/2024,1003,-0.29"_s;
+    QTest::newRow("employee checks, cleared")
+        << QStringList{Maria, James, AnnaReturned}
+        << QStringList{Maria,
+                       u"\"James\",T,\"Okafor\",\"Other memo\",3/8/2024,1002,980.29"_s,
+                       wei,
+                       wei,
+                       u"\"Maria\",A,\"Lopez\",\"Void\",3/9/2024,1001,-1250.10"_s,
+                       weiVoid,
+                       weiVoid,
+                       u"\"Anna\",K,\"Novak\",\"Returned late\",3/9/2024,1999,-75.01"_s,
+                       u"\"John\",A,\"Smith\",\"Pay\",3/8/2024,1005,10.00"_s,
+                       u"\"Wei\",,\"Chen\",\"Pay\",3/8/2024,123456789012345,10.00"_s,
+                       u"\"Sarah\",J,\"O'Neil\",\"Void\",3/9/2024,1002,-980.29"_s,
+                       WeiDD,
+                       u"\"Daniel\",,\"Brooks\",\"Pay\",3/8/2024,1006,100.00"_s}
+        << true << Counts(3, 2, 2, 1, 1, 1, 2);
+    const QString irs = u"\"Internal Revenue Service\",\"Federal tax deposit\",3/8/2024,2001,"
+                        u"4520.33"_s;
+    const QString sui = u"\"State Unemployment Fund\",\"SUI\",3/8/2024,2003,380.10"_s;
+    QTest::newRow("agency checks, unknown payee")
+        << QStringList{irs}
+        << QStringList{irs,
+                       u"\"Nobody Agency\",\"Tax\",3/8/2024,2002,15.00"_s,
+                       sui,
+                       u"\"Internal Revenue Service\",\"Void\",3/9/2024,2001,-4520.33"_s,
+                       u"\"Harbor Health Plan\",\"Premium\",3/8/2024,2004,99.00"_s,
+                       u"\"Harbor Health Plan\",\"Void\",3/9/2024,2004,-99.00"_s,
+                       u"\"Nobody Agency\",\"Refund\",3/9/2024,2005,-5.00"_s,
+                       sui,
+                       u"\"Internal Revenue Service\",\"Tax\",3/8/2024,2001,4520.33"_s}
+        << false << Counts(3, 2, 2, 0, 0, 0, 2);
+}
+
+void TestQBChecksExport::batchedRunLogsAsOneRequestASet() {
+    // Shared request sets change the round trips, nothing a user sees: each
+    // record's block, warnings and error in report order, the counts, and
+    // what QuickBooks holds, including voids of checks this run added.
+    QFETCH(QStringList, held);
+    QFETCH(QStringList, report);
+    QFETCH(bool, clear);
+    QFETCH(TChecksExportResult, counts);
+    std::vector<TLoggedExport> runs;
+    for (const int batchSize : {1, 3, 50}) {
+        TDemoCompany company;
+        TRecordingLogger setup;
+        QCOMPARE(Export(company, setup, held).Errors, 0);
+        runs.push_back(LoggedExport(company, report, Batched(batchSize, clear)));
+        for (const QString& set : runs.back().Sets)
+            QVERIFY2(set.count(u"requestID="_s) <= batchSize, qPrintable(set));
+    }
+    const TLoggedExport& single = runs.front();
+    QCOMPARE(single.Result, counts);
+    for (const TLoggedExport& batched : {runs[1], runs[2]}) {
+        QCOMPARE(batched.Result, single.Result);
+        QCOMPARE(batched.UserLog, single.UserLog);
+        QCOMPARE(batched.Company, single.Company);
+    }
+    QVERIFY(runs[2].Sets.size() * 2 < single.Sets.size());
+}
+
+void TestQBChecksExport::someRequestsOfASetFail() {
+    // One set: an unknown payee (3140), a value QuickBooks finds too long
+    // (3070, armed) and two good checks. Each record gets its own outcome.
     TDemoCompany company;
     TSbFaults faults;
-    faults.LoseResponse = 6; // the second add is saved, its answer never arrives
+    faults.FailRequest = 7; // accounts, employees, deposits, checks, then the adds
+    faults.FailStatus = 3070;
     company.SetFaults(faults);
     TRecordingLogger log;
-    const QStringList report{Maria, James, Wei};
-    QCOMPARE(Export(company, log, report), Counts(2, 0, 0, 0, 0, 0, 1));
+    const QStringList report{
+        u"\"Internal Revenue Service\",\"Federal tax deposit\",3/8/2024,2001,4520.33"_s,
+        u"\"Nobody Agency\",\"Tax\",3/8/2024,2002,15.00"_s,
+        u"\"State Unemployment Fund\",\"SUI\",3/8/2024,2003,380.10"_s,
+        u"\"Harbor Health Plan\",\"Premium\",3/8/2024,2004,99.00"_s};
+    QCOMPARE(Export(company, log, report), Counts(2, 0, 0, 0, 0, 0, 2));
+    const auto errors = log.Sink().OfKind(lmException);
+    QCOMPARE(errors.size(), size_t(2));
+    QVERIFY2(errors[0].Message.startsWith(u"QB: [3140] There is an invalid reference to "
+                                          u"QuickBooks Entity \"Nobody Agency\""_s),
+             qPrintable(errors[0].Message));
+    QVERIFY(errors[0].Context.contains(u"CheckNumber=2002"_s));
+    QVERIFY2(errors[1].Message.startsWith(u"QB: [3070] The string"_s),
+             qPrintable(errors[1].Message));
+    QVERIFY(errors[1].Context.contains(u"CheckNumber=2003"_s));
+    QCOMPARE(company.Summary(), QStringList({u"Check 2001 452033"_s, u"Check 2004 9900"_s}));
+}
+
+void TestQBChecksExport::lostOrFailedSetThenCleanReRun_data() {
+    // Six new checks, three a set: requests 5 to 7 in the first set, 8 to 10
+    // in the second; the fault strikes the second set in its middle.
+    QTest::addColumn<TSbFaults>("faults");
+    QTest::addColumn<bool>("clear");
+    QTest::addColumn<TChecksExportResult>("counts");
+    QTest::addColumn<int>("held");
+    QTest::addColumn<TChecksExportResult>("rerun");
+    TSbFaults lost;
+    lost.LoseResponse = 9;
+    QTest::newRow("answer lost after saving: recovered")
+        << lost << false << Counts(6, 0, 0, 0, 0, 0, 0) << 6 << Counts(0, 6, 0, 0, 0, 0, 0);
+    TSbFaults before;
+    before.FailBeforeSave = 9;
+    QTest::newRow("processor fails before saving")
+        << before << false << Counts(3, 0, 0, 0, 0, 0, 3) << 3 << Counts(3, 3, 0, 0, 0, 0, 0);
+    TSbFaults forgotten = lost;
+    forgotten.ForgetAnswers = true;
+    QTest::newRow("answer lost, none kept: not sent again")
+        << forgotten << false << Counts(3, 0, 0, 0, 0, 0, 3) << 6 << Counts(0, 6, 0, 0, 0, 0, 0);
+    // With clearing, the second set holds the first three records' clearings.
+    QTest::newRow("clearings lost, none kept")
+        << forgotten << true << Counts(6, 0, 0, 0, 0, 0, 3) << 6 << Counts(0, 6, 0, 0, 0, 0, 0);
+}
+
+void TestQBChecksExport::lostOrFailedSetThenCleanReRun() {
+    QFETCH(TSbFaults, faults);
+    QFETCH(bool, clear);
+    QFETCH(TChecksExportResult, counts);
+    QFETCH(int, held);
+    QFETCH(TChecksExportResult, rerun);
+    TDemoCompany company;
+    company.SetFaults(faults);
+    QStringList report;
+    for (int i = 0; i < 6; ++i)
+        report << u"\"Wei\",,\"Chen\",\"Pay\",3/8/2024,%1,1%2.00"_s.arg(3001 + i).arg(i);
+    TRecordingLogger log;
+    QCOMPARE(Export(company, log, report, Batched(3, clear)), counts);
+    QCOMPARE(company.Txns().size(), size_t(held));
     const QStringList errors = Messages(log.Sink(), lmException);
-    QCOMPARE(errors.size(), 1);
-    QVERIFY2(errors[0].contains(u"lost"_s), qPrintable(errors[0]));
-    QCOMPARE(company.Txns().size(), size_t(3));
+    QCOMPARE(errors.size(), counts.Errors);
+    for (const QString& error : errors)
+        QVERIFY2(error.endsWith(u": state unknown: check QuickBooks"_s), qPrintable(error));
+    QCOMPARE(Messages(log.Sink(), lmWarning).filter(u"marked cleared is unknown"_s).size(),
+             clear ? counts.Errors : 0);
+    const QStringList events = Messages(log.Sink(), lmEvent).filter(u"was recovered"_s);
+    QCOMPARE(events.size(), counts.Errors == 0 ? 1 : 0);
     TRecordingLogger again;
-    QCOMPARE(Export(company, again, report), Counts(0, 3, 0, 0, 0, 0, 0));
-    QCOMPARE(company.Txns().size(), size_t(3));
+    QCOMPARE(Export(company, again, report, Batched(3)), rerun);
+    QCOMPARE(company.Txns().size(), size_t(6));
 }
 
 void TestQBChecksExport::clearMarksCreatedTransactions() {

@@ -232,7 +232,7 @@ void TestQBJournalExport::linesByNumberWithClasses() {
 
     QCOMPARE(sandbox.Sent->Adds.size(), size_t(1));
     const TQBJournalEntryAdd& add = sandbox.Sent->Adds[0];
-    QCOMPARE(add.DefMacro.GetValue(), u"TxnId:0"_s);
+    QCOMPARE(add.DefMacro.GetValue(), u"TxnID:JournalEntry"_s);
     QCOMPARE(add.Memo.GetValue(), u"Payroll from Orvane"_s);
     QCOMPARE(add.TxnDate.GetValue(), QDate(2024, 3, 8));
     for (const TQBJournalLineAdd& line : add.JournalLineList) {
@@ -311,22 +311,31 @@ void TestQBJournalExport::recordsWithBothOrNoAmounts() {
 }
 
 void TestQBJournalExport::clearMarksTheEntry() {
+    // One request a set clears in a set of its own; more than one sends the
+    // clearing after the add in its set, naming the entry by the add's macro.
     for (const bool clear : {false, true}) {
-        TQBGLExportParam param = Param(true);
-        param.Clear = clear;
-        const TGLRecordArray records =
-            Journal({"HLB1,20240308,6510,10.00,", "HLB1,20240308,2110,,10.00"}, param);
-        TGLSandbox sandbox;
-        TRecordingLogger log;
-        auto qb = sandbox.Connect(log.LoggerPtr());
-        ExportJournal(*qb, records, param);
-        QCOMPARE(sandbox.JournalEntries().at(0).Cleared, clear ? u"Cleared"_s : u"NotCleared"_s);
+        for (const int batchSize : {1, 50}) {
+            TQBGLExportParam param = Param(true);
+            param.Clear = clear;
+            param.BatchSize = batchSize;
+            const TGLRecordArray records =
+                Journal({"HLB1,20240308,6510,10.00,", "HLB1,20240308,2110,,10.00"}, param);
+            TGLSandbox sandbox;
+            TRecordingLogger log;
+            auto qb = sandbox.Connect(log.LoggerPtr());
+            ExportJournal(*qb, records, param);
+            QCOMPARE(sandbox.JournalEntries().at(0).Cleared,
+                     clear ? u"Cleared"_s : u"NotCleared"_s);
+            // The account query, the add, and the clearing alone with one a set.
+            QCOMPARE(sandbox.Sent->RequestSets, clear && batchSize == 1 ? 3 : 2);
+        }
     }
 }
 
 void TestQBJournalExport::clearWithoutTheAddedEntry() {
     TQBGLExportParam param = Param(true);
     param.Clear = true;
+    param.BatchSize = 1; // the clearing needs the entry's TxnID from the answer
     const TGLRecordArray records =
         Journal({"HLB1,20240308,6510,10.00,", "HLB1,20240308,2110,,10.00"}, param);
     TGLSandbox sandbox;

@@ -37,6 +37,9 @@ struct TCannedState {
     std::optional<EQBProcessorError> BeginError;
     QStringList Calls;
     QString LastRequest;
+    QStringList Requests;
+    // Thrown by the next ProcessRequest instead of answering.
+    std::optional<EQBProcessorError> FailNext;
 };
 
 class TCannedProcessor : public IQBRequestProcessor {
@@ -56,6 +59,12 @@ public:
     QStringList QBXMLVersionsForSession(const QString&) override { return m_state->Versions; }
     QString ProcessRequest(const QString&, const QString& request) override {
         m_state->LastRequest = request;
+        m_state->Requests << request;
+        if (m_state->FailNext) {
+            const EQBProcessorError error = *m_state->FailNext;
+            m_state->FailNext.reset();
+            throw error;
+        }
         return m_state->Answer;
     }
     void EndSession(const QString&) override { m_state->Calls << QStringLiteral("End"); }

@@ -4,6 +4,7 @@
 #include "quickbooks/QBConnection.h"
 #include "quickbooks/QBSessionManager.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -64,6 +65,8 @@ private Q_SLOTS:
     void statusTable();
     void errorStopsBeforeLaterResponses();
     void requestAndResponseLogged();
+    void lostAnswerAskedForAtOnce_data();
+    void lostAnswerAskedForAtOnce();
 
     void sandboxDemoCreatedOnFirstUse();
     void listQueries();
@@ -282,6 +285,65 @@ void TestQBConnection::requestAndResponseLogged() {
     QCOMPARE(log.Log->Details[first], state->LastRequest);
     QCOMPARE(log.Log->Details[first + 1], state->Answer);
     QCOMPARE(response->ToXMLString(), state->Answer);
+}
+
+void TestQBConnection::lostAnswerAskedForAtOnce_data() {
+    QTest::addColumn<bool>("changes");
+    QTest::addColumn<uint>("hresult");
+    QTest::addColumn<QString>("kept"); // the answer to the status request
+    QTest::addColumn<QString>("outcome");
+    const QString kept =
+        Answer(u'<' + Rs(u"ClearedStatusMod"_s, 1, u"0"_s, u"Info"_s, u"Status OK"_s) + u"/>");
+    QTest::newRow("answer kept") << true << uint(qbhr::CannotAccess) << kept << "recovered";
+    QTest::newRow("none kept") << true << uint(qbhr::CannotAccess) << Answer(QString())
+                               << "state unknown";
+    QTest::newRow("set refused whole") << true << uint(qbhr::ParseError) << kept << "refused";
+    QTest::newRow("a query is not recovered")
+        << false << uint(qbhr::CannotAccess) << kept << "refused";
+}
+
+void TestQBConnection::lostAnswerAskedForAtOnce() {
+    QFETCH(bool, changes);
+    QFETCH(uint, hresult);
+    QFETCH(QString, kept);
+    QFETCH(QString, outcome);
+    TTestLogger log;
+    auto state = std::make_shared<TCannedState>();
+    state->Answer = kept;
+    auto qb = CannedConnection(log, state);
+    state->FailNext = EQBProcessorError(hresult, u"The connection was lost."_s);
+    auto set = qb->NewRequestSet();
+    if (changes) {
+        TQBClearedStatusMod& mod = set->AppendClearedStatusModRq();
+        mod.TxnID.SetValue(u"80000001-1"_s);
+        mod.ClearedStatus.SetValue(csCleared);
+    } else {
+        set->AppendAccountQueryRq();
+    }
+    QString result;
+    try {
+        qb->SendBatch(*set);
+        result = u"recovered"_s;
+    } catch (const EQBStateUnknown& e) {
+        QVERIFY(e.Message().endsWith(u"state unknown: check QuickBooks"_s));
+        result = u"state unknown"_s;
+    } catch (const EQBProcessorError&) {
+        result = u"refused"_s;
+    }
+    QCOMPARE(result, outcome);
+    static const QRegularExpression newID(u"newMessageSetID=\"([0-9a-f]{12}-1)\""_s);
+    const QString id = newID.match(state->Requests.value(0)).captured(1);
+    QCOMPARE(id.isEmpty(), !changes);
+    if (outcome == u"refused") {
+        QCOMPARE(state->Requests.size(), 1);
+        return;
+    }
+    // The very next request asks for the lost set's answer, and only that.
+    QCOMPARE(state->Requests.size(), 2);
+    QVERIFY2(state->Requests[1].contains(u"oldMessageSetID=\"" + id + u'"'),
+             qPrintable(state->Requests[1]));
+    QVERIFY(!state->Requests[1].contains(u"Rq requestID"_s));
+    QCOMPARE(log.Log->Lines.filter(u"was recovered"_s).size(), outcome == u"recovered" ? 1 : 0);
 }
 
 // ---- against a sandbox company file ----------------------------------------

@@ -31,6 +31,26 @@ QString CheckAdd(const QString& account, const QString& amount, const QString& e
            amount + u"</Amount>" + line + u"</ExpenseLineAdd></CheckAdd></CheckAddRq>";
 }
 
+// A request set kept for error recovery under `id`, or a status request
+// asking for it (no requests).
+QString Recoverable(const QString& requests, const QString& id) {
+    return Envelope(requests, u"continueOnError\" newMessageSetID=\""_s + id);
+}
+QString StatusRequest(const QString& id) {
+    return Envelope(QString(), u"continueOnError\" oldMessageSetID=\""_s + id);
+}
+
+// The response elements of an answer, without the envelope.
+QString Responses(const QString& answer) {
+    const qsizetype open = answer.indexOf(u'>', answer.indexOf(u"<QBXMLMsgsRs"_s));
+    return answer.mid(open + 1, answer.indexOf(u"</QBXMLMsgsRs>"_s) - open - 1).trimmed();
+}
+
+QString SetStatus(const QString& answer) {
+    static const QRegularExpression re(u"<QBXMLMsgsRs[^>]*messageSetStatusCode=\"(\\d+)\""_s);
+    return re.match(answer).captured(1);
+}
+
 QString JournalEntry(const QString& debit, const QString& credit) {
     return u"<JournalEntryAddRq><JournalEntryAdd><TxnDate>2024-03-07</TxnDate>"
            u"<JournalDebitLine><AccountRef><FullName>Payroll Expenses:Wages</FullName>"
@@ -76,6 +96,8 @@ const QString InvalidTail = u"  QuickBooks error message: Invalid argument.  The
 
 } // namespace
 
+Q_DECLARE_METATYPE(TSbFaults)
+
 class TestQBSandbox : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -94,7 +116,10 @@ private Q_SLOTS:
     void faultsRefuseTheSession_data();
     void faultsRefuseTheSession();
     void failRequestIsOneShot();
-    void lostResponseWasCommitted();
+    void answerKeptForRecovery();
+    void lostAndFailedSets_data();
+    void lostAndFailedSets();
+    void macroNamesTheAddedTransaction();
     void twoSessionsSeeCommittedData();
     void notACompanyFile();
     void toolInitAndList();
@@ -301,6 +326,10 @@ void TestQBSandbox::rejectedMessageSets_data() {
     QTest::newRow("no onError") << Envelope(good).replace(u" onError=\"stopOnError\""_s, QString())
                                 << "onError";
     QTest::newRow("rollbackOnError") << Envelope(good, u"rollbackOnError"_s) << "onError";
+    QTest::newRow("message-set ID of 24 characters")
+        << Recoverable(good, QString(24, u'x')) << "longer than 23 characters";
+    QTest::newRow("status request with requests")
+        << Envelope(good, u"continueOnError\" oldMessageSetID=\"run-1"_s) << "holds requests";
     QTest::newRow("no qbxml instruction")
         << Envelope(good).replace(u"<?qbxml version=\"7.0\"?>"_s, QString())
         << "version instruction";
@@ -521,23 +550,105 @@ void TestQBSandbox::failRequestIsOneShot() {
     QCOMPARE(TxnCount(u"Check"_s), 2);
 }
 
-void TestQBSandbox::lostResponseWasCommitted() {
+void TestQBSandbox::answerKeptForRecovery() {
+    Send(CheckAdd(u"Checking"_s, u"1.00"_s));
+    const QString answer = m_processor->ProcessRequest(
+        m_ticket, Recoverable(CheckAdd(u"Checking"_s, u"2.00"_s) + CheckAdd(u"Nope"_s, u"3.00"_s),
+                              u"run-1"_s));
+    QVERIFY(answer.contains(u"newMessageSetID=\"run-1\""_s));
+    QCOMPARE(SetStatus(answer), u"0"_s);
+    const auto status = [&](const QString& id) {
+        return m_processor->ProcessRequest(m_ticket, StatusRequest(id));
+    };
+    // The kept answer comes back as it was answered; asking changes nothing.
+    const QString kept = status(u"run-1"_s);
+    QCOMPARE(SetStatus(kept), u"0"_s);
+    QCOMPARE(Responses(kept), Responses(answer));
+    QCOMPARE(Statuses(kept).size(), size_t(2));
+    QCOMPARE(TxnCount(u"Check"_s), 2);
+    // Another ID, or another application, finds none.
+    QCOMPARE(SetStatus(status(u"run-0"_s)), u"1"_s);
+    QCOMPARE(Responses(status(u"run-0"_s)), QString());
+    auto other = Processor(m_file);
+    other->OpenConnection(QString(), u"another application"_s);
+    const QString otherTicket = other->BeginSession(QString(), 2);
+    QCOMPARE(SetStatus(other->ProcessRequest(otherTicket, StatusRequest(u"run-1"_s))), u"1"_s);
+    other->EndSession(otherTicket);
+    // A set without an ID keeps the answer; the next set with one replaces it.
+    Send(u"<ClassQueryRq/>"_s);
+    QCOMPARE(SetStatus(status(u"run-1"_s)), u"0"_s);
+    m_processor->ProcessRequest(m_ticket, Recoverable(u"<ClassQueryRq/>"_s, u"run-2"_s));
+    QCOMPARE(SetStatus(status(u"run-1"_s)), u"1"_s);
+    QCOMPARE(Statuses(status(u"run-2"_s)).at(0).Name, u"ClassQueryRs"_s);
+    QCOMPARE(SetStatus(status(u"ClearAllMessageSets"_s)), u"0"_s);
+    QCOMPARE(SetStatus(status(u"run-2"_s)), u"1"_s);
+}
+
+void TestQBSandbox::lostAndFailedSets_data() {
+    QTest::addColumn<TSbFaults>("faults");
+    QTest::addColumn<int>("saved");
+    QTest::addColumn<int>("kept");
+    TSbFaults lost;
+    lost.LoseResponse = 2;
+    QTest::newRow("answer lost after saving") << lost << 3 << 3;
+    TSbFaults before;
+    before.FailBeforeSave = 2;
+    QTest::newRow("failure before saving") << before << 0 << 0;
+    TSbFaults forgotten = lost;
+    forgotten.ForgetAnswers = true;
+    QTest::newRow("answer lost, none kept") << forgotten << 3 << 0;
+}
+
+void TestQBSandbox::lostAndFailedSets() {
+    // The fault strikes the second request: the set is saved whole or not
+    // at all, and a status request finds its answer only where it was kept.
+    QFETCH(TSbFaults, faults);
+    QFETCH(int, saved);
+    QFETCH(int, kept);
     {
         TQBSandboxCompany company(m_file, false);
-        TSbFaults f;
-        f.LoseResponse = 1;
         company.Begin();
-        company.SetFaults(f);
+        company.SetFaults(faults);
         company.Commit();
     }
+    const QString set =
+        Recoverable(CheckAdd(u"Checking"_s, u"1.00"_s) + CheckAdd(u"Checking"_s, u"2.00"_s) +
+                        CheckAdd(u"Checking"_s, u"3.00"_s),
+                    u"run-7"_s);
     try {
-        Send(CheckAdd(u"Checking"_s, u"1.00"_s));
+        m_processor->ProcessRequest(m_ticket, set);
         QFAIL("answered");
     } catch (const EQBProcessorError& e) {
         QCOMPARE(e.HResult(), qbhr::CannotAccess);
     }
-    QCOMPARE(TxnCount(u"Check"_s), 1);
-    QCOMPARE(Statuses(Send(CheckAdd(u"Checking"_s, u"1.00"_s))).at(0).Code, 0);
+    QCOMPARE(TxnCount(u"Check"_s), saved);
+    const QString status = m_processor->ProcessRequest(m_ticket, StatusRequest(u"run-7"_s));
+    QCOMPARE(SetStatus(status), kept > 0 ? u"0"_s : u"1"_s);
+    QCOMPARE(int(Statuses(status).size()), kept);
+    // Each fault fires once.
+    QCOMPARE(Statuses(Send(CheckAdd(u"Checking"_s, u"4.00"_s))).at(0).Code, 0);
+}
+
+void TestQBSandbox::macroNamesTheAddedTransaction() {
+    const QString clear = u"<ClearedStatusModRq><ClearedStatusMod><TxnID useMacro=\"TxnId:0\"/>"
+                          u"<ClearedStatus>Cleared</ClearedStatus></ClearedStatusMod>"
+                          u"</ClearedStatusModRq>"_s;
+    const QString entry =
+        JournalEntry(u"10.00"_s, u"10.00"_s)
+            .replace(u"<JournalEntryAdd>"_s, u"<JournalEntryAdd defMacro=\"TxnId:0\">"_s);
+    const QString answer = Send(entry + clear);
+    QCOMPARE(Statuses(answer).at(1).Code, 0);
+    TQBSandboxCompany company(m_file, false);
+    QCOMPARE(company.FindTxn(Element(answer, u"TxnID"_s))->Cleared, u"Cleared"_s);
+    // A macro no add of the set defined names nothing; a refused add defines none.
+    QCOMPARE(Statuses(Send(clear, u"continueOnError"_s)).at(0).Code, 3120);
+    const auto refused =
+        Statuses(Send(QString(entry).replace(u"<Amount>10.00</Amount></JournalCreditLine>"_s,
+                                             u"<Amount>9.00</Amount></JournalCreditLine>"_s) +
+                          clear,
+                      u"continueOnError"_s));
+    QCOMPARE(refused.at(0).Code, 3180);
+    QCOMPARE(refused.at(1).Code, 3120);
 }
 
 void TestQBSandbox::twoSessionsSeeCommittedData() {
@@ -624,6 +735,19 @@ void TestQBSandbox::toolAddAndRefusals_data() {
                               << "is not a date of the form YYYY-MM-DD";
     QTest::newRow("missing file") << QStringList{"list", "accounts", "/nonexistent/x.qbsb"} << 1
                                   << "does not exist";
+    QTest::newRow("latency") << QStringList{"latency", "@", "30"} << 0
+                             << "latency: 30 ms per request set";
+    QTest::newRow("bad latency") << QStringList{"latency", "@", "-5"} << 2
+                                 << "is not a latency of 0 to 60000 milliseconds";
+    QTest::newRow("fail with a status")
+        << QStringList{"fault", "@", "fail-request", "2", "3070"} << 0 << "fail-request: 2 (3070)";
+    QTest::newRow("fail with an unknown status")
+        << QStringList{"fault", "@", "fail-request", "2", "3999"} << 2
+        << "fail-request answers with 3070, 3140 or 3180";
+    QTest::newRow("fail before saving")
+        << QStringList{"fault", "@", "fail-before-save", "4"} << 0 << "fail-before-save: 4";
+    QTest::newRow("forget answers")
+        << QStringList{"fault", "@", "forget-answers"} << 0 << "forget-answers: armed";
 }
 
 void TestQBSandbox::toolAddAndRefusals() {

@@ -117,6 +117,34 @@ private Q_SLOTS:
         QCOMPARE(LoadChecksExportParam(*m_store, QBChecksExportOptionsKey), param);
     }
 
+    void batchSizeReadNeverWritten_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("size");
+        QTest::newRow("nothing stored") << QString() << 50;
+        QTest::newRow("one") << QStringLiteral("1") << 1;
+        QTest::newRow("largest") << QStringLiteral("500") << 500;
+        QTest::newRow("zero") << QStringLiteral("0") << 50;
+        QTest::newRow("too large") << QStringLiteral("501") << 50;
+        QTest::newRow("junk") << QStringLiteral("many") << 50;
+    }
+    void batchSizeReadNeverWritten() {
+        // No widget edits it: what an administrator stored stays stored.
+        QFETCH(QString, stored);
+        QFETCH(int, size);
+        for (const QString& key : {QBChecksExportOptionsKey, QBGLExportOptionsKey}) {
+            if (!stored.isNull())
+                Store(key, {{"BatchSize", stored}});
+            TQBChecksExportParam checks = LoadChecksExportParam(*m_store, key);
+            TQBGLExportParam gl = LoadGLExportParam(*m_store, key);
+            QCOMPARE(checks.BatchSize, size);
+            QCOMPARE(gl.BatchSize, size);
+            checks.BatchSize = gl.BatchSize = 7;
+            SaveChecksExportParam(checks, *m_store, key);
+            SaveGLExportParam(gl, *m_store, key);
+            QCOMPARE(m_store->GetAsString(key + QStringLiteral("\\BatchSize")), stored);
+        }
+    }
+
     void includeEENamesJunkKeepsDefault() {
         Store(QBChecksExportOptionsKey, {{"IncludeEENames", "n/a"}, {"IncludeDD", "n/a"}});
         const TQBChecksExportParam param =

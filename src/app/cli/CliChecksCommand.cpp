@@ -80,6 +80,7 @@ TQBChecksExportParam Options(const TCliEnvironment& env, const TCliOptions& opti
     p.Clear = options.Switch(QStringLiteral("--clear"), p.Clear);
     p.IncludeDD = options.Switch(QStringLiteral("--include-dd"), p.IncludeDD);
     p.IncludeEENames = options.Switch(QStringLiteral("--payee-names"), p.IncludeEENames);
+    p.BatchSize = CliBatchSize(options, p.BatchSize);
     // The window does not run without both accounts either.
     if (p.CashAccount.trimmed().isEmpty())
         throw ECliUsageError(
@@ -103,7 +104,7 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
         options = std::make_unique<TCliOptions>(
             args,
             QStringList{"--file", "--cash-account", "--liability-account", "--company-file",
-                        "--dev-log", "--kind"} +
+                        "--dev-log", "--kind", "--batch-size"} +
                 CliConnectionOptions + CliPayrollOptions,
             QStringList{"--clear", "--no-clear", "--include-dd", "--no-include-dd", "--payee-names",
                         "--no-payee-names", "--direct", "--help"});

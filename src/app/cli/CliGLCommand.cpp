@@ -111,6 +111,7 @@ TQBGLExportParam Options(const TCliEnvironment& env, const TCliOptions& options)
     p.ExcludeManualChecks =
         options.Switch(QStringLiteral("--exclude-manual-checks"), p.ExcludeManualChecks);
     p.SplitBillingByDBDT = options.Switch(QStringLiteral("--split-billing"), p.SplitBillingByDBDT);
+    p.BatchSize = CliBatchSize(options, p.BatchSize);
     return p;
 }
 
@@ -137,7 +138,8 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
         RefuseCommandLinePassword(args);
         options = std::make_unique<TCliOptions>(
             args,
-            QStringList{"--file", "--tag-parsing", "--delimiter", "--company-file", "--dev-log"} +
+            QStringList{"--file", "--tag-parsing", "--delimiter", "--company-file", "--dev-log",
+                        "--batch-size"} +
                 CliConnectionOptions + CliPayrollOptions,
             QStringList{"--clear", "--no-clear", "--account-numbers", "--no-account-numbers",
                         "--exclude-manual-checks", "--no-exclude-manual-checks", "--split-billing",

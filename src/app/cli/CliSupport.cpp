@@ -15,7 +15,22 @@ const char* const CliCommonOptionsHelp =
     "                       (a missing company file is created with the demo company)\n"
     "  --dev-log FILE       also write the developer log, with every qbXML request and\n"
     "                       response, to FILE (replaced)\n"
+    "  --batch-size N       send up to N requests to QuickBooks in one request set, 1 to\n"
+    "                       500 (default: the saved value, else 50); each set is one\n"
+    "                       round trip. 1 sends every request alone\n"
     "  --help               show this help\n";
+
+int CliBatchSize(const TCliOptions& options, int saved) {
+    if (!options.Has(QStringLiteral("--batch-size")))
+        return saved;
+    const QString text = options.Value(QStringLiteral("--batch-size"));
+    bool ok = false;
+    const int size = text.trimmed().toInt(&ok);
+    if (!ok || size < 1 || size > MaxQBBatchSize)
+        throw ECliUsageError(Format("--batch-size takes a number from 1 to %d, not \"%s\"",
+                                    {MaxQBBatchSize, text.left(64)}));
+    return size;
+}
 
 TCliOptions::TCliOptions(const QStringList& args, const QStringList& valued,
                          const QStringList& flags) {

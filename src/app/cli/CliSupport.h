@@ -10,6 +10,7 @@
 #include "logging/vlxLogWriters.h"
 #include "logging/vlxLoggerChain.h"
 #include "payroll/OrvReportTask.h"
+#include "settings/QBDecl.h"
 #include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
 
@@ -133,8 +134,11 @@ int ShowUsageError(QTextStream& err, const QString& command, const QString& mess
 // Runs an export; when it fails its error is shown and false returned.
 bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run);
 
-// The options every command takes, for its help text.
+// The options every export command takes, for its help text.
 extern const char* const CliCommonOptionsHelp;
+// The requests a request set holds: --batch-size when given, else `saved`.
+// Throws ECliUsageError for anything but a number from 1 to MaxQBBatchSize.
+int CliBatchSize(const TCliOptions& options, int saved);
 
 // Runs orvq-cli: args without the program name. Returns the exit code.
 int RunOrvqCli(const QStringList& args, TCliEnvironment& env);
