@@ -7,6 +7,7 @@
 //     bench_checksexport [checks]
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "export/QBChecksExport.h"
 #include "export/QBConnectionFactory.h"
 #include "logging/vlxLogWriters.h"
@@ -50,6 +51,7 @@ QString Line(const TEmployee& e, const QString& memo, const QDate& date, int num
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     const int total = argc > 1 ? std::max(20, atoi(argv[1])) : 2000;
     // Shares of the report: 10 % held checks, 10 % voids of held checks,
     // 10 % returned pay without a check, the rest new checks.

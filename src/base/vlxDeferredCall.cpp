@@ -1,38 +1,10 @@
 #include "base/vlxDeferredCall.h"
 
+#include "base/vlxErrorDisplay.h"
 #include "base/ztExceptions.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QtDebug>
-
-namespace {
-
-TDeferredCallErrorHandler& ErrorHandler() {
-    static TDeferredCallErrorHandler handler;
-    return handler;
-}
-
-void ReportFailure(const QString& message) {
-    if (ErrorHandler())
-        ErrorHandler()(message);
-    else
-        qWarning("Deferred call failed: %s", qUtf8Printable(message));
-}
-
-void Run(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EztException& e) {
-        ReportFailure(e.Message());
-    } catch (const std::exception& e) {
-        ReportFailure(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ReportFailure(QStringLiteral("Unknown error"));
-    }
-}
-
-} // namespace
 
 void PostDeferredCall(std::function<void()> call, const QObject* receiver) {
     OrvAssert(call != nullptr);
@@ -46,11 +18,11 @@ void PostDeferredCall(std::function<void()> call, const QObject* receiver) {
          guarded = receiver != nullptr] {
             if (guarded && guard.isNull())
                 return;
-            Run(call);
+            try {
+                call();
+            } catch (...) {
+                ShowInErrorDisplay(std::current_exception());
+            }
         },
         Qt::QueuedConnection);
-}
-
-void SetDeferredCallErrorHandler(TDeferredCallErrorHandler handler) {
-    ErrorHandler() = std::move(handler);
 }

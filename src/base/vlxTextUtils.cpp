@@ -1,6 +1,7 @@
 #include "base/vlxTextUtils.h"
 
 #include "base/ztExceptions.h"
+#include "base/ztFormat.h"
 
 #include <QStringDecoder>
 
@@ -195,4 +196,12 @@ QString DecodeReportBytes(const QByteArray& bytes) {
         *out++ = (b >= 0x80 && b < 0xA0) ? QChar(high[b - 0x80]) : QChar(b);
     }
     return result;
+}
+
+int StrToInt(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok)
+        throw EConvertError(Format("'%s' is not a valid integer value", {text}));
+    return value;
 }

@@ -4,6 +4,7 @@
 #include "CliSupport.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "settings/QBDecl.h"
 
 #include <QFile>
@@ -34,22 +35,32 @@ struct TCli {
     IztSettingsPtr Settings;
     QString Company;
     bool RedirectionMissing = false;
+    std::unique_ptr<TAppCore> Core;
 
     TCli() {
+        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive{Dir.filePath(u"orvq.ini"_s), QSettings::IniFormat}, QString());
         Company = Dir.filePath(u"company.sqlite"_s);
         CreateSandboxCompany(Company, SourceDir() + u"/data/demo"_s);
+        TAppCoreOptions options;
+        options.Settings = Settings;
+        options.Redirection = [this]() -> IRedirectionPtr {
+            if (RedirectionMissing)
+                throw ERedirectionFileNotFound(u"Cannot find redirection file"_s);
+            return std::make_shared<TGenericRedirection>(
+                TRedirectionEntries(),
+                TRedirectionEntries{{u"QBCompanyFile"_s, Company},
+                                    {u"Log"_s, Dir.filePath(u"OrvQ.log"_s)}},
+                TRedirectionPlaces(), QString());
+        };
+        Core = std::make_unique<TAppCore>(options);
     }
 
     int Run(const QStringList& args) {
         OutText.clear();
         ErrText.clear();
-        TCliEnvironment env{Out, Err, nullptr, Settings, [this] {
-                                if (RedirectionMissing)
-                                    throw EztException(u"Cannot find redirection file"_s);
-                                return Company;
-                            }};
+        TCliEnvironment env{Out, Err, nullptr, *Core};
         const int code = RunOrvqCli(args, env);
         Out.flush();
         Err.flush();

@@ -1,5 +1,6 @@
 #include "base/vlxClasses.h"
 #include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "base/vlxGlobalWaitIndicator.h"
 #include "base/ztExceptions.h"
 
@@ -122,12 +123,12 @@ void TestWaitIndicators::deferredCallsRunInOrderAfterPoster() {
 
 void TestWaitIndicators::failingDeferredCallDoesNotStopLaterOnes() {
     QStringList shown;
-    SetDeferredCallErrorHandler([&](const QString& message) { shown << message; });
+    SetErrorDisplay([&](const QString& message) { shown << message; });
     bool laterRan = false;
     PostDeferredCall([] { throw EztException("Cannot access QuickBooks"); });
     PostDeferredCall([&] { laterRan = true; });
     QCoreApplication::processEvents();
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
     QCOMPARE(shown, QStringList{"Cannot access QuickBooks"});
     QVERIFY(laterRan);
 }
