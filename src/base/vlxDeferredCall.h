@@ -17,3 +17,14 @@ void PostDeferredCall(std::function<void(const T&)> call, T value,
                       const QObject* receiver = nullptr) {
     PostDeferredCall([call = std::move(call), value = std::move(value)] { call(value); }, receiver);
 }
+
+// While one lives, deferred calls wait. For the moment a window must reach
+// the screen in the middle of a step (the wait window), when the window
+// system's events are let through but no call may run before the step ends.
+class TDeferredCallHold {
+public:
+    TDeferredCallHold();
+    ~TDeferredCallHold();
+    TDeferredCallHold(const TDeferredCallHold&) = delete;
+    TDeferredCallHold& operator=(const TDeferredCallHold&) = delete;
+};

@@ -1,11 +1,16 @@
 #include "ui/vlxWaitForm.h"
 
 #include "app/core/AppCore.h"
+#include "base/vlxDeferredCall.h"
 #include "base/ztExceptions.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QScreen>
+#include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <QtDebug>
 
 namespace {
@@ -49,6 +54,23 @@ QString TWaitIndicatorForm::Text() const {
     return text.replace(u'\n', CrLf);
 }
 
+void TWaitIndicatorForm::ShowNow() {
+    show();
+    // A new window can be drawn only once the window system has put it on
+    // the screen: its events are let through for that moment, at most a
+    // second, but no user input, timer or deferred call.
+    TDeferredCallHold hold;
+    QElapsedTimer waited;
+    waited.start();
+    while (!windowHandle()->isExposed() && waited.elapsed() < 1000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::ExcludeSocketNotifiers |
+                                        QEventLoop::X11ExcludeTimers);
+        if (!windowHandle()->isExposed())
+            QThread::msleep(2);
+    }
+}
+
 void TWaitIndicatorForm::PaintNow() {
     if (isVisible())
         repaint();
@@ -77,7 +99,7 @@ void TLargeWaitIndicator::StartWait(const QString& message) {
         m_window->SetText(m_messages.join(CrLf));
         if (m_owner && m_owner->isVisible()) {
             CentreOn(m_window, m_owner);
-            m_window->show();
+            m_window->ShowNow();
         }
     } else {
         m_window->SetText(m_messages.join(CrLf));

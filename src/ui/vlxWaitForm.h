@@ -22,6 +22,8 @@ public:
 
     void SetText(const QString& text);
     QString Text() const;
+    // Shows the window and draws it before the step that raised it goes on.
+    void ShowNow();
     // Draws the window now, without the event loop.
     void PaintNow();
 

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void deferredCallsRunInOrderAfterPoster();
     void failingDeferredCallDoesNotStopLaterOnes();
     void deferredCallDroppedWithItsReceiver();
+    void deferredCallsWaitWhileHeld();
 };
 
 void TestWaitIndicators::hourglassShowsOnceForNestedWaits() {
@@ -140,6 +141,20 @@ void TestWaitIndicators::deferredCallDroppedWithItsReceiver() {
     receiver.reset();
     QCoreApplication::processEvents();
     QVERIFY(!ran);
+}
+
+void TestWaitIndicators::deferredCallsWaitWhileHeld() {
+    QStringList ran;
+    PostDeferredCall([&] { ran << "before"; });
+    {
+        TDeferredCallHold hold;
+        PostDeferredCall([&] { ran << "during"; });
+        QCoreApplication::processEvents();
+        QCOMPARE(ran, QStringList());
+    }
+    PostDeferredCall([&] { ran << "after"; });
+    QCoreApplication::processEvents();
+    QCOMPARE(ran, (QStringList{"before", "during", "after"}));
 }
 
 QTEST_GUILESS_MAIN(TestWaitIndicators)
