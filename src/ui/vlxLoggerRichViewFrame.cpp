@@ -101,9 +101,12 @@ void TLoggerRichViewFrame::AddNewItems() {
     }
     if (lvMessages->columnWidth(0) < m_captionWidth)
         lvMessages->setColumnWidth(0, m_captionWidth);
-    // Drawn now: the message loop may not run before a long step ends.
-    lvMessages->doItemsLayout();
-    repaint();
+    // Drawn now: the message loop may not run before a long step ends. A
+    // page not on the screen is laid out when it is shown.
+    if (isVisible()) {
+        lvMessages->doItemsLayout();
+        repaint();
+    }
 }
 
 void TLoggerRichViewFrame::lvMessagesChange() {
