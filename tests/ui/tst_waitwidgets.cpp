@@ -1,10 +1,9 @@
-// The wait window and its stacked lines, the hourglass, the status-bar
-// progress as drawn, and the modal wait window that runs a procedure.
+// The wait window and its stacked lines, the status-bar progress as drawn,
+// and the modal wait window that runs a procedure.
 #include "base/vlxDeferredCall.h"
 #include "base/vlxErrorDisplay.h"
 #include "base/vlxGlobalWaitIndicator.h"
 #include "base/ztExceptions.h"
-#include "ui/OrvqApplication.h"
 #include "ui/WaitForm.h"
 #include "ui/vlxStatusBarProgress.h"
 #include "ui/vlxWaitForm.h"
@@ -50,7 +49,6 @@ class TestWaitWidgets : public QObject {
 private Q_SLOTS:
     void nestedWaitsStackLines();
     void hiddenUntilOwnerShown();
-    void hourglassCursor();
     void progressDrawing_data();
     void progressDrawing();
     void progressRepaintsWithoutRunningEvents();
@@ -83,20 +81,6 @@ void TestWaitWidgets::hiddenUntilOwnerShown() {
     QVERIFY(!wait.Window()->isVisible());
     wait.EndWait();
     QVERIFY(wait.Window() == nullptr);
-}
-
-void TestWaitWidgets::hourglassCursor() {
-    UseHourglassCursor(true);
-    THourglassWaitIndicator hourglass;
-    hourglass.StartWait(u"a"_s);
-    hourglass.StartWait(u"b"_s);
-    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    hourglass.EndWait();
-    QVERIFY(QGuiApplication::overrideCursor() != nullptr);
-    hourglass.EndWait();
-    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-    hourglass.EndWait(); // unbalanced: ignored
-    UseHourglassCursor(false);
 }
 
 void TestWaitWidgets::progressDrawing_data() {
