@@ -150,7 +150,7 @@ void TestOrvqCli::usageErrors() {
 void TestOrvqCli::help() {
     TCli cli;
     QCOMPARE(cli.Run({u"--help"_s}), int(cecSuccess));
-    QVERIFY(cli.OutText.contains(u"  checks    export the checks"_s));
+    QVERIFY(cli.OutText.contains(u"  checks      export the checks"_s));
     QCOMPARE(cli.Run({u"checks"_s, u"--help"_s}), int(cecSuccess));
     for (const QString& option :
          {u"--file PATH"_s, u"--cash-account NAME"_s, u"--liability-account NAME"_s,
