@@ -10,6 +10,7 @@
 //     bench_checksexport [checks=1000] [latency-ms=30]
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "export/QBChecksExport.h"
 #include "export/QBConnectionFactory.h"
 #include "logging/vlxLogWriters.h"
@@ -67,6 +68,7 @@ struct TPassFigures {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     const int total = argc > 1 ? std::max(20, atoi(argv[1])) : 1000;
     const int latencyMs = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
     // Shares of the report: 10 % held checks, 10 % voids of held checks,

@@ -7,6 +7,7 @@
 //     bench_glexport [lines] [accounts] [post]
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "export/QBJournalExport.h"
 #include "quickbooks/QBSessionManager.h"
 
@@ -95,6 +96,7 @@ int RunLayout(const QString& companyFile, int lines, int accounts, bool fixedWid
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int accounts = argc > 2 ? std::atoi(argv[2]) : 5000;
     const bool post = argc > 3 && std::strcmp(argv[3], "post") == 0;

@@ -1,23 +1,23 @@
 // orvq-cli: the exports of Orvane QB Export for scripts (see --help).
 #include "CliSupport.h"
 #include "ConsoleTerminal.h"
-
-#include "settings/RegionalSettingsGroup.h"
+#include "ProgramQBProcessor.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane QB Export"));
+    QCoreApplication::setApplicationName(ApplicationTitle);
+    UseProgramQBRequestProcessor();
     QTextStream out(stdout);
     QTextStream err(stderr);
     QTextStream in(stdin);
-    const IztSettingsPtr settings = MainProgramSettings();
-    LoadRegionalSettings(*settings);
+    TAppCoreOptions options;
+    options.ProgramFilePath = MainProgramFilePath();
+    TAppCore core(options);
     // Questions are asked only at a terminal; in batch use they are answered No.
     const bool terminal = StdinIsTerminal();
-    TCliEnvironment env{out, err, terminal ? &in : nullptr, settings, &MainProgramCompanyFile};
-    env.ProgramRedirection = &MainProgramRedirection;
+    TCliEnvironment env{out, err, terminal ? &in : nullptr, core};
     if (qEnvironmentVariableIsSet("ORVQ_PASSWORD"))
         env.PasswordVariable = qEnvironmentVariable("ORVQ_PASSWORD");
     if (terminal)

@@ -1,59 +1,87 @@
 #include "base/vlxDeferredCall.h"
 
-#include "base/vlxTextUtils.h"
+#include "base/vlxErrorDisplay.h"
 #include "base/ztExceptions.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QtDebug>
+#include <deque>
 
 namespace {
 
-TDeferredCallErrorHandler& ErrorHandler() {
-    static TDeferredCallErrorHandler handler;
-    return handler;
-}
+struct TCall {
+    std::function<void()> Run;
+    QPointer<const QObject> Receiver;
+    bool Guarded = false;
+};
 
-// The error display shows no raw control character of the input.
-void ReportFailure(const QString& failure) {
-    const QString message = EscapeControlChars(failure);
-    if (ErrorHandler())
-        ErrorHandler()(message);
-    else
-        qWarning("Deferred call failed: %s", qUtf8Printable(message));
-}
+// The queue of the application object: calls still queued when it goes are
+// dropped. One posted event per call, as one message per call, so the
+// loop's other events are handled between two calls.
+class TDeferredCalls : public QObject {
+public:
+    explicit TDeferredCalls(QObject* application) : QObject(application) {}
 
-void Run(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const EztException& e) {
-        ReportFailure(e.Message());
-    } catch (const std::exception& e) {
-        ReportFailure(QString::fromUtf8(e.what()));
-    } catch (...) {
-        ReportFailure(QStringLiteral("Unknown error"));
+    void Post(TCall call) {
+        m_calls.push_back(std::move(call));
+        PostRunNext();
     }
+    void Hold() { ++m_holds; }
+    void Release() {
+        if (--m_holds > 0)
+            return;
+        for (; m_owed > 0; --m_owed)
+            PostRunNext();
+    }
+
+private:
+    void PostRunNext() {
+        QMetaObject::invokeMethod(
+            this, [this] { RunNext(); }, Qt::QueuedConnection);
+    }
+    void RunNext() {
+        if (m_holds > 0) {
+            ++m_owed;
+            return;
+        }
+        if (m_calls.empty())
+            return;
+        const TCall call = std::move(m_calls.front());
+        m_calls.pop_front();
+        if (call.Guarded && call.Receiver.isNull())
+            return;
+        try {
+            call.Run();
+        } catch (...) {
+            ShowInErrorDisplay(std::current_exception());
+        }
+    }
+
+    std::deque<TCall> m_calls;
+    int m_holds = 0;
+    int m_owed = 0;
+};
+
+TDeferredCalls& Calls() {
+    static QPointer<TDeferredCalls> calls;
+    QCoreApplication* application = QCoreApplication::instance();
+    OrvAssert(application != nullptr);
+    if (!calls)
+        calls = new TDeferredCalls(application);
+    return *calls;
 }
 
 } // namespace
 
 void PostDeferredCall(std::function<void()> call, const QObject* receiver) {
     OrvAssert(call != nullptr);
-    QObject* app = QCoreApplication::instance();
-    OrvAssert(app != nullptr);
-    // The application object owns the queue; calls still queued when it
-    // goes away are dropped.
-    QMetaObject::invokeMethod(
-        app,
-        [call = std::move(call), guard = QPointer<const QObject>(receiver),
-         guarded = receiver != nullptr] {
-            if (guarded && guard.isNull())
-                return;
-            Run(call);
-        },
-        Qt::QueuedConnection);
+    Calls().Post({std::move(call), receiver, receiver != nullptr});
 }
 
-void SetDeferredCallErrorHandler(TDeferredCallErrorHandler handler) {
-    ErrorHandler() = std::move(handler);
+TDeferredCallHold::TDeferredCallHold() {
+    Calls().Hold();
+}
+
+TDeferredCallHold::~TDeferredCallHold() {
+    Calls().Release();
 }

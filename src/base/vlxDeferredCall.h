@@ -6,11 +6,9 @@
 #include <QObject>
 #include <functional>
 
-class EztException;
-
 // Queues the call. When `receiver` is given and destroyed first, the call is
-// dropped. A call that throws goes to the deferred-call error handler; the
-// message loop and later calls go on.
+// dropped. A call that throws goes to the application's error display
+// (vlxErrorDisplay.h); the message loop and later calls go on.
 void PostDeferredCall(std::function<void()> call, const QObject* receiver = nullptr);
 
 // The value is copied now, so the call sees it as it was when posted.
@@ -20,8 +18,13 @@ void PostDeferredCall(std::function<void(const T&)> call, T value,
     PostDeferredCall([call = std::move(call), value = std::move(value)] { call(value); }, receiver);
 }
 
-// The application's default error display for failed deferred calls (the
-// GUI shows a message box); by default the message goes to the Qt log.
-// Control characters in the message arrive escaped (EscapeControlChars).
-using TDeferredCallErrorHandler = std::function<void(const QString& message)>;
-void SetDeferredCallErrorHandler(TDeferredCallErrorHandler handler);
+// While one lives, deferred calls wait. For the moment a window must reach
+// the screen in the middle of a step (the wait window), when the window
+// system's events are let through but no call may run before the step ends.
+class TDeferredCallHold {
+public:
+    TDeferredCallHold();
+    ~TDeferredCallHold();
+    TDeferredCallHold(const TDeferredCallHold&) = delete;
+    TDeferredCallHold& operator=(const TDeferredCallHold&) = delete;
+};

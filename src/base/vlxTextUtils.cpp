@@ -1,6 +1,7 @@
 #include "base/vlxTextUtils.h"
 
 #include "base/ztExceptions.h"
+#include "base/ztFormat.h"
 
 #include <QStringDecoder>
 
@@ -278,4 +279,12 @@ QString NormaliseLineBreaks(const QString& text) {
         }
     }
     return result;
+}
+
+int StrToInt(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok)
+        throw EConvertError(Format("'%s' is not a valid integer value", {text}));
+    return value;
 }

@@ -31,6 +31,9 @@ std::vector<QStringView> SplitTextLines(const QString& text);
 bool IsBlankText(QStringView text);
 // Removes leading and trailing characters with codes up to 32.
 QString TrimControl(const QString& text);
+// A whole number in decimal, with an optional sign. Throws EConvertError
+// "'%s' is not a valid integer value".
+int StrToInt(const QString& text);
 // The UTF-16 offset of every character (code point) of the text, followed by
 // the text's size: a surrogate pair is one character, a lone surrogate too.
 std::vector<qsizetype> CharacterOffsets(QStringView text);

@@ -39,6 +39,10 @@ public:
     // itemCaption may be empty: the caption is then the message text.
     explicit TLogMessageList(TItemCaption itemCaption = {}, std::function<void()> changed = {});
 
+    // Captions of items added from now on.
+    void SetItemCaption(TItemCaption itemCaption) { m_itemCaption = std::move(itemCaption); }
+    void SetChanged(std::function<void()> changed) { m_changed = std::move(changed); }
+
     void OnMessage(const TLogState& state) override;
     const std::vector<TLogViewItem>& Items() const { return m_items; }
 

@@ -1,7 +1,6 @@
 #include "logging/vlxSendMailLoggerView.h"
 
 #include "base/ztFormat.h"
-#include "logging/vlxLogArchiveDefaults.h"
 #include "logging/vlxSevenZip.h"
 #include "settings/vlxPlatformPaths.h"
 #include "settings/vlxRedir.h"
@@ -136,13 +135,4 @@ void TSendMailLogs::PackAndSendMail(const QString& buttonCaption) {
     } catch (...) {
         log.PassthroughException();
     }
-}
-
-void StartProgramLogging(TCommonLoggerKeeper& keeper, TSendMailLogs& logs,
-                         const TRedirectionFactory& redirection, const IztSettings* settings,
-                         const QString& caption, const QDateTime& now) {
-    StartUserLogFromRedirection(keeper, redirection);
-    logs.SetArchivePassword(LogArchivePassword(settings));
-    logs.SetMailRecipients(LogMailRecipients(settings));
-    LogStartupInfo(*keeper.Logger(), caption, now);
 }

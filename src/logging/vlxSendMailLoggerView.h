@@ -13,8 +13,6 @@
 #include <QString>
 #include <functional>
 
-class IztSettings;
-
 // Everything the actions reach outside the logger; tests replace them.
 struct TSendMailLogServices {
     // Default: the program's redirection file, read anew on each call.
@@ -72,11 +70,3 @@ private:
     QString m_password;
     QString m_recipients;
 };
-
-// The main window's start-up as far as logging goes, once the log page
-// exists: the user log file of the "Log" alias (a failure is logged and
-// the program runs on without one), the archive password and recipients
-// (settings may be null), then the caption and the time as debug records.
-void StartProgramLogging(TCommonLoggerKeeper& keeper, TSendMailLogs& logs,
-                         const TRedirectionFactory& redirection, const IztSettings* settings,
-                         const QString& caption, const QDateTime& now);

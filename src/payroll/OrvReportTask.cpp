@@ -1,7 +1,7 @@
 #include "payroll/OrvReportTask.h"
 
 #include "base/vlxDeferredCall.h"
-#include "payroll/OrvErrorDisplay.h"
+#include "base/vlxErrorDisplay.h"
 
 TOrvTask::TOrvTask(IOrvAPIConnectionPtr connection, ICommonLoggerPtr logger, int pollIntervalMs)
     : m_connection(std::move(connection)), m_logger(std::move(logger)) {

@@ -1,8 +1,8 @@
 #include "payroll/orvAPIConnection.h"
 
+#include "base/vlxErrorDisplay.h"
 #include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
-#include "payroll/OrvErrorDisplay.h"
 #include "payroll/xmlrpc/XmlRpcDataSet.h"
 
 #include <QElapsedTimer>

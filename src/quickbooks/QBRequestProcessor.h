@@ -1,6 +1,8 @@
 // The request processor: the channel that carries qbXML text to a QuickBooks
-// company and back. On Windows it is QuickBooks' own processor; here it is
-// the sandbox company. The session manager of the SDK seam sits on top.
+// company and back. The program entry hands the library the processor of its
+// platform (QuickBooks' own on Windows, the sandbox company where QuickBooks
+// does not exist), so the library never links a stand-in. The session
+// manager of the SDK seam sits on top.
 #pragma once
 
 #include "base/ztExceptions.h"
@@ -8,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 // A failure of the processor itself (no answer at all), with the HRESULT the
@@ -51,6 +54,16 @@ struct TQBProcessorConfig {
     QString DemoDataDir;
 };
 
-// The platform's processor: QuickBooks' own on Windows, the sandbox company
-// elsewhere. Creating it never talks to QuickBooks yet.
+using TQBRequestProcessorFactory =
+    std::function<IQBRequestProcessorPtr(const TQBProcessorConfig& config)>;
+
+// Called once by the program entry (tests: before they connect).
+void SetQBRequestProcessorFactory(TQBRequestProcessorFactory factory);
+
+// A processor of the factory handed over; creating it never talks to
+// QuickBooks yet. Without a factory it fails as a workstation without the
+// SDK does.
 IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config);
+
+// QuickBooks' own processor (QBRequestProcessor_win.cpp); Windows only.
+IQBRequestProcessorPtr CreateQBXMLRP2Processor(const TQBProcessorConfig& config);

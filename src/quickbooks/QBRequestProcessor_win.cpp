@@ -197,6 +197,6 @@ private:
 
 } // namespace
 
-IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config) {
+IQBRequestProcessorPtr CreateQBXMLRP2Processor(const TQBProcessorConfig& config) {
     return std::make_unique<TQBXMLRP2Processor>(config.CompanyFile);
 }

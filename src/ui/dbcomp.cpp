@@ -1,7 +1,7 @@
 #include "ui/dbcomp.h"
 
+#include "base/vlxErrorDisplay.h"
 #include "base/ztFormat.h"
-#include "payroll/OrvErrorDisplay.h"
 #include "ui/DBGridGlyphs.h"
 #include "ui/DBGridParts.h"
 #include "ui/FindDialog.h"

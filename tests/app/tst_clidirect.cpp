@@ -9,6 +9,7 @@
 #include "base/RegionalSettings.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "settings/QBDecl.h"
 #include "settings/vlxPlatformPaths.h"
 
@@ -37,6 +38,23 @@ QString Summary(const QString& kind, int added, int existed) {
                   {kind, added, existed});
 }
 
+// The service's redirection with a user log file of the test's own.
+class TTestRedirection : public IRedirection {
+public:
+    TTestRedirection(IRedirectionPtr inner, QString logFile)
+        : m_inner(std::move(inner)), m_logFile(std::move(logFile)) {}
+    QString GetDirectory(const QString& alias) const override {
+        return m_inner->GetDirectory(alias);
+    }
+    QString GetFileName(const QString& alias) const override {
+        return alias == u"Log" ? m_logFile : m_inner->GetFileName(alias);
+    }
+
+private:
+    IRedirectionPtr m_inner;
+    QString m_logFile;
+};
+
 // One orvq-cli in process with its own settings, a sandbox company and the
 // sandbox service's certificates as the program's redirection.
 struct TCli {
@@ -53,10 +71,22 @@ struct TCli {
     std::function<std::shared_ptr<void>(std::function<void()>)> WatchInterrupt;
     bool RedirectionMissing = false;
 
+    std::unique_ptr<TAppCore> Core;
+
     explicit TCli(const TSandboxService& service) : Service(service) {
+        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         Company = Dir.filePath(u"company.sqlite"_s);
+        TAppCoreOptions options;
+        options.Settings = Settings;
+        options.Redirection = [this]() -> IRedirectionPtr {
+            if (RedirectionMissing)
+                throw ERedirectionFileNotFound(u"Cannot find redirection file for orvq"_s);
+            return std::make_shared<TTestRedirection>(Service.Environment().Redirection,
+                                                      Dir.filePath(u"OrvQ.log"_s));
+        };
+        Core = std::make_unique<TAppCore>(options);
     }
     // Made when a command or a check needs it: most usage errors never do.
     void EnsureCompany() const {
@@ -75,12 +105,7 @@ struct TCli {
     int Run(const QStringList& args) {
         OutText.clear();
         ErrText.clear();
-        TCliEnvironment env{Out, Err, nullptr, Settings, [this] { return Company; }};
-        env.ProgramRedirection = [this] {
-            if (RedirectionMissing)
-                throw ERedirectionFileNotFound(u"Cannot find redirection file for orvq"_s);
-            return Service.Environment().Redirection;
-        };
+        TCliEnvironment env{Out, Err, nullptr, *Core};
         env.PasswordVariable = Password;
         env.AskPassword = AskPassword;
         env.WatchInterrupt = WatchInterrupt;
@@ -326,8 +351,9 @@ void TestCliDirect::missingRedirection() {
     cli.RedirectionMissing = true;
     QCOMPARE(cli.Direct(u"gl"_s, {u"--payrolls"_s, u"10091"_s}), int(cecFailed));
     QCOMPARE(cli.ErrText, u"Error: Cannot find redirection file for orvq\n"_s);
-    // Logged once, in the step that needed it.
-    QCOMPARE(cli.OutText.count(u"Cannot find redirection file"_s), 1);
+    // Logged in the steps that needed it: the user log file at the start,
+    // then the payroll lists.
+    QCOMPARE(cli.OutText.count(u"Cannot find redirection file"_s), 2);
     QVERIFY(cli.OutText.contains(u"Choosing Orvane payrolls"_s));
     QVERIFY(!m_service.CalledMethods().contains(u"orv.sb.connect"_s));
 }

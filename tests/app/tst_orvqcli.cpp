@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "settings/QBDecl.h"
 
 #include <QFile>
@@ -35,22 +36,34 @@ struct TCli {
     IztSettingsPtr Settings;
     QString Company;
     bool RedirectionMissing = false;
+    std::optional<QString> Password; // ORVQ_PASSWORD
+    std::unique_ptr<TAppCore> Core;
 
     TCli() {
+        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         Company = Dir.filePath(u"company.sqlite"_s);
         CreateSandboxCompany(Company, SourceDir() + u"/data/demo"_s);
+        TAppCoreOptions options;
+        options.Settings = Settings;
+        options.Redirection = [this]() -> IRedirectionPtr {
+            if (RedirectionMissing)
+                throw ERedirectionFileNotFound(u"Cannot find redirection file"_s);
+            return std::make_shared<TGenericRedirection>(
+                TRedirectionEntries(),
+                TRedirectionEntries{{u"QBCompanyFile"_s, Company},
+                                    {u"Log"_s, Dir.filePath(u"OrvQ.log"_s)}},
+                TRedirectionPlaces(), QString());
+        };
+        Core = std::make_unique<TAppCore>(options);
     }
 
     int Run(const QStringList& args) {
         OutText.clear();
         ErrText.clear();
-        TCliEnvironment env{Out, Err, nullptr, Settings, [this] {
-                                if (RedirectionMissing)
-                                    throw EztException(u"Cannot find redirection file"_s);
-                                return Company;
-                            }};
+        TCliEnvironment env{Out, Err, nullptr, *Core};
+        env.PasswordVariable = Password;
         const int code = RunOrvqCli(args, env);
         Out.flush();
         Err.flush();
@@ -92,6 +105,8 @@ private Q_SLOTS:
     void redirectedCompany();
     void consoleQuestions_data();
     void consoleQuestions();
+    void connectionSavedOnlyWhenAsked();
+    void demoExportsIntoTheRedirectedCompany();
 };
 
 void TestOrvqCli::usageErrors_data() {
@@ -147,7 +162,7 @@ void TestOrvqCli::usageErrors() {
 void TestOrvqCli::help() {
     TCli cli;
     QCOMPARE(cli.Run({u"--help"_s}), int(cecSuccess));
-    QVERIFY(cli.OutText.contains(u"  checks    export the checks"_s));
+    QVERIFY(cli.OutText.contains(u"  checks      export the checks"_s));
     QCOMPARE(cli.Run({u"checks"_s, u"--help"_s}), int(cecSuccess));
     for (const QString& option :
          {u"--file PATH"_s, u"--cash-account NAME"_s, u"--liability-account NAME"_s,
@@ -382,6 +397,42 @@ void TestOrvqCli::consoleQuestions() {
     QVERIFY(out.startsWith(u"Journal Entry exists.Continue? [y/N] "_s));
     dialogs.ShowError(u"It failed"_s);
     QCOMPARE(err, u"Error: It failed\n"_s);
+}
+
+void TestOrvqCli::connectionSavedOnlyWhenAsked() {
+    TCli cli;
+    const auto saved = [&cli] {
+        TOrvAPIConnectionParam param;
+        LoadConnectionParam(*cli.Core->Logger(), *cli.Settings, QString(), param);
+        return param;
+    };
+    const QStringList sandbox{u"connection"_s,     u"--if-none-saved"_s, u"--server"_s,
+                              u"127.0.0.1"_s,      u"--user"_s,          u"demo"_s,
+                              u"--save-password"_s};
+    // No password to save: nothing is written.
+    QCOMPARE(cli.Run(sandbox), int(cecUsage));
+    QCOMPARE(saved().APIServerAddress, QString());
+
+    cli.Password = u"demo"_s;
+    QCOMPARE(cli.Run(sandbox), int(cecSuccess));
+    QCOMPARE(saved(), (TOrvAPIConnectionParam{u"127.0.0.1"_s, 9943, u"demo"_s, u"demo"_s, true}));
+    QVERIFY(cli.OutText.contains(u"Password: saved"_s));
+    // A saved connection is the user's: never replaced on a later start.
+    QCOMPARE(cli.Run(QStringList(sandbox).replaceInStrings(u"127.0.0.1"_s, u"other"_s)),
+             int(cecSuccess));
+    QCOMPARE(saved().APIServerAddress, u"127.0.0.1"_s);
+    QCOMPARE(cli.Run({u"connection"_s, u"--port"_s, u"9944"_s, u"--no-save-password"_s}),
+             int(cecSuccess));
+    QCOMPARE(saved(), (TOrvAPIConnectionParam{u"127.0.0.1"_s, 9944, u"demo"_s, QString(), false}));
+}
+
+void TestOrvqCli::demoExportsIntoTheRedirectedCompany() {
+    TCli cli;
+    QCOMPARE(cli.Run({u"demo"_s, Sample(u"s1911-sample.txt"_s)}), int(cecSuccess));
+    QVERIFY(cli.OutText.startsWith(u"Orvane QB Export: exporting "_s));
+    QCOMPARE(cli.Checks().size(), 4);
+    // The user log file of the redirection has the run.
+    QVERIFY(testsupport::ReadFile(cli.Dir.filePath(u"OrvQ.log"_s)).contains("4 checks added"));
 }
 
 QTEST_GUILESS_MAIN(TestOrvqCli)

@@ -1,5 +1,6 @@
 #include "base/vlxClasses.h"
 #include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "base/vlxGlobalWaitIndicator.h"
 #include "base/ztExceptions.h"
 
@@ -45,6 +46,7 @@ private Q_SLOTS:
     void deferredCallsRunInOrderAfterPoster();
     void failingDeferredCallDoesNotStopLaterOnes();
     void deferredCallDroppedWithItsReceiver();
+    void deferredCallsWaitWhileHeld();
 };
 
 void TestWaitIndicators::hourglassShowsOnceForNestedWaits() {
@@ -122,12 +124,12 @@ void TestWaitIndicators::deferredCallsRunInOrderAfterPoster() {
 
 void TestWaitIndicators::failingDeferredCallDoesNotStopLaterOnes() {
     QStringList shown;
-    SetDeferredCallErrorHandler([&](const QString& message) { shown << message; });
+    SetErrorDisplay([&](const QString& message) { shown << message; });
     bool laterRan = false;
     PostDeferredCall([] { throw EztException("Cannot access QuickBooks"); });
     PostDeferredCall([&] { laterRan = true; });
     QCoreApplication::processEvents();
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
     QCOMPARE(shown, QStringList{"Cannot access QuickBooks"});
     QVERIFY(laterRan);
 }
@@ -139,6 +141,20 @@ void TestWaitIndicators::deferredCallDroppedWithItsReceiver() {
     receiver.reset();
     QCoreApplication::processEvents();
     QVERIFY(!ran);
+}
+
+void TestWaitIndicators::deferredCallsWaitWhileHeld() {
+    QStringList ran;
+    PostDeferredCall([&] { ran << "before"; });
+    {
+        TDeferredCallHold hold;
+        PostDeferredCall([&] { ran << "during"; });
+        QCoreApplication::processEvents();
+        QCOMPARE(ran, QStringList());
+    }
+    PostDeferredCall([&] { ran << "after"; });
+    QCoreApplication::processEvents();
+    QCOMPARE(ran, (QStringList{"before", "during", "after"}));
 }
 
 QTEST_GUILESS_MAIN(TestWaitIndicators)

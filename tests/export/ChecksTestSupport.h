@@ -5,6 +5,7 @@
 #include "RecordingLogSink.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "export/QBChecksExport.h"
 #include "export/QBConnectionFactory.h"
 #include "reports/orvchecksparser.h"
@@ -43,6 +44,7 @@ class TDemoCompany {
 public:
     TDemoCompany() {
         QVERIFY(m_dir.isValid());
+        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         m_file = m_dir.filePath(QStringLiteral("company.sqlite"));
         CreateSandboxCompany(m_file, DemoDir());
     }

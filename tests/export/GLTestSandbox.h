@@ -5,6 +5,7 @@
 
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "quickbooks/QBConnection.h"
 #include "quickbooks/QBSessionManager.h"
 
@@ -84,6 +85,7 @@ class TGLSandbox {
 public:
     TGLSandbox() {
         QVERIFY(m_dir.isValid());
+        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         Config.Processor.CompanyFile = m_dir.filePath(QStringLiteral("company.qbsb"));
         Config.Processor.DemoDataDir = DemoDir();
         CreateSandboxCompany(Config.Processor.CompanyFile, DemoDir());

@@ -150,8 +150,10 @@ void TestSendMailLogs::startUpSequence() {
         return std::make_shared<TGenericRedirection>(scene.Directories, scene.FileNames,
                                                      TRedirectionPlaces(), QString());
     };
-    StartProgramLogging(scene.Keeper, *scene.Logs, redirection, nullptr, "Orvane QB Export",
-                        PackTime);
+    StartUserLogFromRedirection(scene.Keeper, redirection);
+    scene.Logs->SetArchivePassword(LogArchivePassword(nullptr));
+    scene.Logs->SetMailRecipients(LogMailRecipients(nullptr));
+    LogStartupInfo(*scene.Keeper.Logger(), "Orvane QB Export", PackTime);
     scene.Keeper.Logger()->LogEvent("Running");
 
     // The start messages reach the in-memory developer log, never the file.

@@ -5,7 +5,7 @@
 #include "RecordingLogSink.h"
 #include "TestSupport.h"
 
-#include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "payroll/orvAPIConnection.h"
 #include "payroll/xmlrpc/XmlRpcTransport.h"
 
@@ -102,12 +102,12 @@ void TestOrvAPIConnection::init() {
     m_log = std::make_unique<TRecordingLogger>();
     m_rootDepth = m_log->Depth();
     m_displayed.clear();
-    SetDeferredCallErrorHandler([this](const QString& message) { m_displayed << message; });
+    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvAPIConnection::cleanup() {
     QCoreApplication::processEvents();
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
     m_log.reset();
 }
 

@@ -6,9 +6,10 @@
 #include "ScriptedUserDialogs.h"
 
 #include "base/RegionalSettings.h"
-#include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "export/ChecksExportRun.h"
 #include "export/GLExportRun.h"
 #include "payroll/OrvDirectReportSource.h"
@@ -68,6 +69,7 @@ private:
 };
 
 void TestOrvDirectExport::initTestCase() {
+    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     QString error;
     if (!m_sandbox.Start(&error))
         QSKIP(qPrintable(error));
@@ -86,12 +88,12 @@ void TestOrvDirectExport::init() {
     m_windows.clear();
     m_onWindow = nullptr;
     m_displayed.clear();
-    SetDeferredCallErrorHandler([this](const QString& message) { m_displayed << message; });
+    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvDirectExport::cleanup() {
     QCoreApplication::processEvents();
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
     m_windows.clear();
     m_us.reset();
     m_log.reset();

@@ -4,7 +4,7 @@
 #include "OrvTestSupport.h"
 #include "RecordingLogSink.h"
 
-#include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "payroll/OrvReportWait.h"
 
 #include <QJsonArray>
@@ -88,12 +88,12 @@ void TestOrvReportWait::initTestCase() {
 void TestOrvReportWait::init() {
     m_log = std::make_unique<TRecordingLogger>();
     m_displayed.clear();
-    SetDeferredCallErrorHandler([this](const QString& message) { m_displayed << message; });
+    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvReportWait::cleanup() {
     QCoreApplication::processEvents();
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
     m_log.reset();
 }
 

@@ -6,7 +6,7 @@
 #include "RecordingLogSink.h"
 
 #include "base/vlxClasses.h"
-#include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "payroll/OrvDirectReportSource.h"
 #include "payroll/OrvPayrollLists.h"
 #include "payroll/xmlrpc/XmlRpcTransport.h"
@@ -72,12 +72,12 @@ void TestOrvSandbox::init() {
     QVERIFY(!Control(QStringLiteral("sandbox.reset"))->IsError());
     m_log = std::make_unique<TRecordingLogger>();
     m_displayed.clear();
-    SetDeferredCallErrorHandler([this](const QString& message) { m_displayed << message; });
+    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvSandbox::cleanup() {
     QCoreApplication::processEvents();
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
     m_log.reset();
 }
 

@@ -1,6 +1,7 @@
 #include "QBTestSupport.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "quickbooks/QBConnection.h"
 #include "quickbooks/QBSessionManager.h"
 
@@ -52,6 +53,7 @@ TQBEmployeeRet Employee(const QString& id, const QString& first, const QString& 
 class TestQBConnection : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor); }
     void versionChoice_data();
     void versionChoice();
     void badVersions_data();

@@ -1,5 +1,5 @@
 #include "EmployeeTable.h"
-#include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "ui/FindDialog.h"
 #include "ui/SFilterDialog.h"
 #include "ui/dbcomp.h"
@@ -77,11 +77,11 @@ QStringList SelectedNames(const TReDBGrid& grid) {
 } // namespace
 
 void TestReDBGrid::initTestCase() {
-    SetDeferredCallErrorHandler([this](const QString& message) { m_displayed << message; });
+    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
 }
 
 void TestReDBGrid::cleanupTestCase() {
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
 }
 
 void TestReDBGrid::init() {

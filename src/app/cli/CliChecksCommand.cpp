@@ -72,7 +72,7 @@ int KindChoice(const TCliOptions& options) {
 }
 
 TQBChecksExportParam Options(const TCliEnvironment& env, const TCliOptions& options) {
-    TQBChecksExportParam p = LoadChecksExportParam(*env.Settings, QBChecksExportOptionsKey);
+    TQBChecksExportParam p = LoadChecksExportParam(*env.Core.Settings(), QBChecksExportOptionsKey);
     if (options.Has(QStringLiteral("--cash-account")))
         p.CashAccount = options.Value(QStringLiteral("--cash-account"));
     if (options.Has(QStringLiteral("--liability-account")))
@@ -120,8 +120,8 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
                                   QStringLiteral("the report file is missing: --file PATH"));
         inputs = std::make_unique<TCliChecksInputs>(options->Value(QStringLiteral("--file")),
                                                     KindChoice(*options), Options(env, *options));
-        session =
-            std::make_unique<TCliLogSession>(env.Out, options->Value(QStringLiteral("--dev-log")));
+        session = std::make_unique<TCliLogSession>(env, env.Out,
+                                                   options->Value(QStringLiteral("--dev-log")));
         if (sourceChoice.Payrolls)
             param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {

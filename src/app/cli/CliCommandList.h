@@ -8,3 +8,7 @@ ORVQ_CLI_COMMAND("gl", RunGLCommand,
                  "export an S348 journal (file or service) into QuickBooks as one journal entry")
 ORVQ_CLI_COMMAND("payrolls", RunPayrollsCommand,
                  "list the clients, companies and payrolls of the Orvane service")
+ORVQ_CLI_COMMAND("connection", RunConnectionCommand,
+                 "show or change the saved connection settings of the Orvane service")
+ORVQ_CLI_COMMAND("demo", RunDemoCommand,
+                 "export the bundled sample checks report into the demo company")

@@ -1,7 +1,7 @@
 #include "CliDirect.h"
 
 #include "base/RegionalSettings.h"
-#include "base/vlxDeferredCall.h"
+#include "base/vlxErrorDisplay.h"
 #include "base/ztFormat.h"
 
 #include <QCoreApplication>
@@ -141,23 +141,26 @@ void RefuseOptions(const TCliOptions& options, const QStringList& names, const Q
             throw ECliUsageError(Format("%s %s", {name, why}));
 }
 
+int CliPort(const TCliOptions& options) {
+    const QString text = options.Value(QStringLiteral("--port"));
+    bool ok = false;
+    const int port = text.trimmed().toInt(&ok);
+    if (!ok || port < 1 || port > 65535)
+        throw ECliUsageError(
+            Format("--port takes a number from 1 to 65535, not \"%s\"", {text.left(64)}));
+    return port;
+}
+
 TOrvAPIConnectionParam CliConnectionParam(const TCliEnvironment& env, const TCliOptions& options,
                                           ICommonLogger& logger) {
     TOrvAPIConnectionParam saved;
-    LoadConnectionParam(logger, *env.Settings, QString(), saved);
+    LoadConnectionParam(logger, *env.Core.Settings(), QString(), saved);
     TOrvAPIConnectionParam param = saved;
     param.SavePassword = false;
     if (options.Has(QStringLiteral("--server")))
         param.APIServerAddress = options.Value(QStringLiteral("--server")).trimmed();
-    if (options.Has(QStringLiteral("--port"))) {
-        const QString text = options.Value(QStringLiteral("--port"));
-        bool ok = false;
-        const int port = text.trimmed().toInt(&ok);
-        if (!ok || port < 1 || port > 65535)
-            throw ECliUsageError(
-                Format("--port takes a number from 1 to 65535, not \"%s\"", {text.left(64)}));
-        param.APIServerPort = port;
-    }
+    if (options.Has(QStringLiteral("--port")))
+        param.APIServerPort = CliPort(options);
     if (options.Has(QStringLiteral("--user")))
         param.Username = options.Value(QStringLiteral("--user")).trimmed();
     if (param.APIServerAddress.isEmpty())
@@ -190,7 +193,7 @@ TOrvAPIConnectionParam CliConnectionParam(const TCliEnvironment& env, const TCli
 TOrvAPIEnvironment CliOrvEnvironment(const TCliEnvironment& env) {
     TOrvAPIEnvironment orv;
     // Read once: the lists and every fetch of the command see the same file.
-    orv.Redirection = env.ProgramRedirection ? env.ProgramRedirection() : MainProgramRedirection();
+    orv.Redirection = env.Core.Redirection();
     return orv;
 }
 
@@ -309,7 +312,7 @@ TFetchedReport TCliDirectSource::Note(TFetchedReport report) {
 }
 
 TCliErrorDisplay::TCliErrorDisplay(QTextStream& err) : m_err(err) {
-    SetDeferredCallErrorHandler([this](const QString& message) {
+    SetErrorDisplay([this](const QString& message) {
         m_err << "Error: " << message << '\n';
         m_err.flush();
         ++m_shown;
@@ -322,7 +325,7 @@ TCliErrorDisplay::~TCliErrorDisplay() {
     } catch (...) {
         // A destructor must not throw; what could be shown was.
     }
-    SetDeferredCallErrorHandler(nullptr);
+    SetErrorDisplay(nullptr);
 }
 
 int TCliErrorDisplay::Flush() {

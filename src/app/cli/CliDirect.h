@@ -30,6 +30,8 @@ void RefuseCommandLinePassword(const QStringList& args);
 // Throws ECliUsageError naming the first of names that is given.
 void RefuseOptions(const TCliOptions& options, const QStringList& names, const QString& why);
 
+// The value of --port. Throws ECliUsageError.
+int CliPort(const TCliOptions& options);
 // The saved connection settings with the flags' overrides. The password is
 // the one of ORVQ_PASSWORD, else the saved one (for the saved server and
 // user only), else asked for at a terminal. Throws ECliUsageError when the

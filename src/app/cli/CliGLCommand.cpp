@@ -97,7 +97,7 @@ TGLTagParsing TagParsing(const QString& value) {
 }
 
 TQBGLExportParam Options(const TCliEnvironment& env, const TCliOptions& options) {
-    TQBGLExportParam p = LoadGLExportParam(*env.Settings, QBGLExportOptionsKey);
+    TQBGLExportParam p = LoadGLExportParam(*env.Core.Settings(), QBGLExportOptionsKey);
     p.Clear = options.Switch(QStringLiteral("--clear"), p.Clear);
     p.UseAccountNumbers = options.Switch(QStringLiteral("--account-numbers"), p.UseAccountNumbers);
     if (options.Has(QStringLiteral("--tag-parsing")))
@@ -157,8 +157,8 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
         answer = PresetAnswer(*options);
         inputs = std::make_unique<TCliGLInputs>(options->Value(QStringLiteral("--file")),
                                                 Options(env, *options));
-        session =
-            std::make_unique<TCliLogSession>(env.Out, options->Value(QStringLiteral("--dev-log")));
+        session = std::make_unique<TCliLogSession>(env, env.Out,
+                                                   options->Value(QStringLiteral("--dev-log")));
         if (sourceChoice.Payrolls)
             param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {

@@ -84,8 +84,8 @@ int RunPayrollsCommand(TCliEnvironment& env, const QStringList& args) {
                     Format("--company takes a positive whole number, not \"%s\"", {text.left(64)}));
         }
         // The listing is the output; the log stays out of its way.
-        session =
-            std::make_unique<TCliLogSession>(env.Err, options->Value(QStringLiteral("--dev-log")));
+        session = std::make_unique<TCliLogSession>(env, env.Err,
+                                                   options->Value(QStringLiteral("--dev-log")));
         param = CliConnectionParam(env, *options, *session->Logger());
     } catch (const ECliUsageError& e) {
         return ShowUsageError(env.Err, QStringLiteral("payrolls"), e.Message());

@@ -73,8 +73,9 @@ void TTextStreamLogOutput::WriteLine(const QString& text) {
     m_stream.flush();
 }
 
-TCliLogSession::TCliLogSession(QTextStream& out, const QString& devLogFile)
-    : m_chain(CreateLoggerChain()) {
+TCliLogSession::TCliLogSession(TCliEnvironment& env, QTextStream& out, const QString& devLogFile)
+    : m_logger(env.Core.Logger()) {
+    const IStatefulLoggerPtr& logger = env.Core.Keeper().StatefulLogger();
     if (!devLogFile.isEmpty()) {
         // Checked here: the log output itself never reports a failure.
         QFile file(devLogFile);
@@ -83,12 +84,18 @@ TCliLogSession::TCliLogSession(QTextStream& out, const QString& devLogFile)
                                         {devLogFile, file.errorString()}));
         file.close();
         m_dev = std::make_unique<TScopedSink>(
-            m_chain.Stateful,
+            logger,
             std::make_shared<TPlainTextDevLogWriter>(std::make_shared<TFileLogOutput>(devLogFile)));
     }
     m_user = std::make_unique<TScopedSink>(
-        m_chain.Stateful,
+        logger,
         std::make_shared<TPlainTextUserLogWriter>(std::make_shared<TTextStreamLogOutput>(out)));
+    if (!env.ProgramLogStarted) {
+        env.ProgramLogStarted = true;
+        env.Core.StartUserLogFile();
+        env.Core.LogStartupInfo(ProgramCaption(ApplicationTitle, ProgramVersion()),
+                                QDateTime::currentDateTime());
+    }
 }
 
 TCliLogSession::~TCliLogSession() = default;
@@ -113,13 +120,17 @@ bool TConsoleUserDialogs::DoConfirmYesNo(const QString& message) {
     return yes;
 }
 
+QString CliCompanyFile(const TCliEnvironment& env) {
+    return env.Core.Redirection()->GetFileName(QStringLiteral("QBCompanyFile"));
+}
+
 TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options) {
     TQBConnectionConfig config;
     config.SdkDownloadAddress = QBSdkDownloadAddress;
     if (options.Has(QStringLiteral("--company-file"))) {
         config.Processor.CompanyFile = options.Value(QStringLiteral("--company-file"));
     } else {
-        config.Processor.CompanyFile = env.RedirectedCompanyFile();
+        config.Processor.CompanyFile = CliCompanyFile(env);
         // The redirected file lies in the program's data folder, which a
         // fresh workstation does not have yet.
         QDir().mkpath(QFileInfo(config.Processor.CompanyFile).absolutePath());
@@ -158,21 +169,4 @@ QString MainProgramFilePath() {
     const QString suffix = self.suffix();
     return self.absolutePath() + QStringLiteral("/orvq") +
            (suffix.isEmpty() ? QString() : u'.' + suffix);
-}
-
-IztSettingsPtr MainProgramSettings() {
-    const QString program = platform::ProgramName(MainProgramFilePath());
-    return std::make_shared<TztSettingsRegistry>(platform::AppSettingsHive(program),
-                                                 platform::AppSettingsRootPath(program));
-}
-
-QString MainProgramCompanyFile() {
-    const TRedirectionFile redirection(
-        LocateRedirectionFile(StartupWorkDir(), MainProgramFilePath()));
-    return redirection.GetFileName(QStringLiteral("QBCompanyFile"));
-}
-
-IRedirectionPtr MainProgramRedirection() {
-    return std::make_shared<TRedirectionFile>(
-        LocateRedirectionFile(StartupWorkDir(), MainProgramFilePath()));
 }

@@ -1,9 +1,9 @@
-// What every orvq-cli command shares: its environment (streams, settings,
-// the company file of the redirection), option parsing, the logger with the
-// user log on the console and an optional developer log file, and the
-// console dialogs.
+// What every orvq-cli command shares: its environment (streams, the main
+// program's start-up core), option parsing, the console and developer log
+// sinks on the program's logger, and the console dialogs.
 #pragma once
 
+#include "app/core/AppCore.h"
 #include "base/ztExceptions.h"
 #include "export/QBConnectionFactory.h"
 #include "export/UserDialogs.h"
@@ -32,21 +32,19 @@ public:
 };
 
 struct TCliEnvironment {
-    TCliEnvironment(QTextStream& out, QTextStream& err, QTextStream* in, IztSettingsPtr settings,
-                    std::function<QString()> redirectedCompanyFile)
-        : Out(out), Err(err), In(in), Settings(std::move(settings)),
-          RedirectedCompanyFile(std::move(redirectedCompanyFile)) {}
+    TCliEnvironment(QTextStream& out, QTextStream& err, QTextStream* in, TAppCore& core)
+        : Out(out), Err(err), In(in), Core(core) {}
 
     QTextStream& Out;
     QTextStream& Err;
     QTextStream* In = nullptr; // answers to questions; null: every question is answered No
-    IztSettingsPtr Settings;   // the program's settings store
-    // The company file of the alias "QBCompanyFile"; throws when the
-    // redirection file or the alias is missing.
-    std::function<QString()> RedirectedCompanyFile;
-    // The main program's redirection file, where the payroll service's
-    // certificates and stored queries are; throws when it is missing.
-    std::function<IRedirectionPtr()> ProgramRedirection;
+    // The main program's settings store, its redirection file (the company
+    // file, the payroll service's certificates and stored queries) and its
+    // logger keeper with the user log file.
+    TAppCore& Core;
+    // The user log file and the start-up records are started with the
+    // first command's log, so that a failure shows on the console.
+    bool ProgramLogStarted = false;
     // The password of ORVQ_PASSWORD, when that variable is set.
     std::optional<QString> PasswordVariable;
     // Asks for the password without echo; null where nobody can answer.
@@ -88,20 +86,21 @@ private:
     QTextStream& m_stream;
 };
 
-// The logger of one command: the user log on the output stream, the
-// developer log (every qbXML request and response) in a file when asked.
+// The log of one command on the program's logger: the user log on the
+// output stream, the developer log (every qbXML request and response) in a
+// file when asked.
 class TCliLogSession {
 public:
     // Throws ECliUsageError when the developer log file cannot be written.
-    TCliLogSession(QTextStream& out, const QString& devLogFile);
+    TCliLogSession(TCliEnvironment& env, QTextStream& out, const QString& devLogFile);
     ~TCliLogSession();
     TCliLogSession(const TCliLogSession&) = delete;
     TCliLogSession& operator=(const TCliLogSession&) = delete;
 
-    const ICommonLoggerPtr& Logger() const { return m_chain.Common; }
+    const ICommonLoggerPtr& Logger() const { return m_logger; }
 
 private:
-    TLoggerChain m_chain;
+    ICommonLoggerPtr m_logger;
     std::unique_ptr<TScopedSink> m_user;
     std::unique_ptr<TScopedSink> m_dev;
 };
@@ -123,6 +122,9 @@ private:
     QTextStream* m_in;
 };
 
+// The company file of the alias "QBCompanyFile" of the main program's
+// redirection file. Throws ERedirectionError.
+QString CliCompanyFile(const TCliEnvironment& env);
 // The connection settings of a command: the company file of --company-file
 // when given, else the one of the redirection file.
 TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options);
@@ -144,11 +146,5 @@ int CliBatchSize(const TCliOptions& options, int saved);
 int RunOrvqCli(const QStringList& args, TCliEnvironment& env);
 
 // orvq-cli works on the data of the main program "orvq" beside it: its
-// settings store and its redirection file.
+// settings store and its redirection file (TAppCoreOptions).
 QString MainProgramFilePath();
-IztSettingsPtr MainProgramSettings();
-// The company file of the alias "QBCompanyFile" of the main program's
-// redirection file. Throws ERedirectionError.
-QString MainProgramCompanyFile();
-// The main program's redirection file. Throws ERedirectionError.
-IRedirectionPtr MainProgramRedirection();

@@ -31,7 +31,7 @@ void PrintUsage(QTextStream& s) {
          "\n"
          "Commands:\n";
     for (const TCliCommand& c : Commands)
-        s << "  " << QString::fromLatin1(c.Name).leftJustified(10) << c.Summary << '\n';
+        s << "  " << QString::fromLatin1(c.Name).leftJustified(12) << c.Summary << '\n';
     s << "\norvq-cli COMMAND --help explains a command.\n";
 }
 

@@ -6,6 +6,7 @@
 #include "base/RegionalSettings.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
 #include "export/QBChecksExport.h"
 #include "export/QBJournalExport.h"
 #include "quickbooks/QBSessionManager.h"
@@ -46,6 +47,7 @@ private:
 };
 
 void TestPaySandboxExport::init() {
+    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_config.CompanyFile = m_dir->filePath(QStringLiteral("company.qbsb"));

@@ -1,10 +1,9 @@
-// Without QuickBooks on this platform, requests go to the sandbox company.
-#include "quickbooks/QBRequestProcessor.h"
+#include "company/QBSandboxRequestProcessor.h"
 
 #include "company/QBSandboxLists.h"
 #include "company/QBSandboxProcessor.h"
 
-IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config) {
+IQBRequestProcessorPtr CreateSandboxRequestProcessor(const TQBProcessorConfig& config) {
     TQBSandboxProcessor::TOptions options;
     options.CompanyFile = config.CompanyFile;
     options.DemoDataDir =

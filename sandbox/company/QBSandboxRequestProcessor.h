@@ -1,0 +1,9 @@
+// The sandbox company as the request processor a program or a test hands
+// the QuickBooks library (SetQBRequestProcessorFactory).
+#pragma once
+
+#include "quickbooks/QBRequestProcessor.h"
+
+// A processor on config's company file, created from the demo data (of
+// config, else the folder "demo" beside the program) when missing.
+IQBRequestProcessorPtr CreateSandboxRequestProcessor(const TQBProcessorConfig& config);

@@ -1,0 +1,7 @@
+#include "ProgramQBProcessor.h"
+
+#include "quickbooks/QBRequestProcessor.h"
+
+void UseProgramQBRequestProcessor() {
+    SetQBRequestProcessorFactory(&CreateQBXMLRP2Processor);
+}

@@ -1,0 +1,81 @@
+// How either program starts, without widgets: the settings store with the
+// regional settings stored in it, the redirection file, the logger keeper
+// with the user log file, the start-up records, the process-wide wait
+// indicator and the error display. The window (TOrvAPIClientMainFm) and
+// orvq-cli both start through it, each calling the steps in its own order;
+// neither builds a logger chain of its own.
+#pragma once
+
+#include "base/vlxClasses.h"
+#include "base/vlxErrorDisplay.h"
+#include "logging/vlxLoggerKeeper.h"
+#include "settings/vlxRedir.h"
+#include "settings/ztSettings.h"
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+
+inline const QString ApplicationTitle = QStringLiteral("Orvane QB Export");
+constexpr int ProgramBuildNumber = 2859;
+
+// "major.minor" of this build's version (the project version of CMake).
+QString ProgramVersion();
+// The window's caption: title, blank, version, ".0.", build number, blank.
+// An unknown (empty) version leaves "Orvane QB Export .0.2859 ".
+QString ProgramCaption(const QString& title, const QString& version);
+
+struct TAppCoreOptions {
+    // The program whose settings store and redirection file are used; empty:
+    // the running program. orvq-cli names "orvq" beside it.
+    QString ProgramFilePath;
+    // Replace the program's store and redirection file (tests). The factory
+    // is called anew whenever a path is needed.
+    IztSettingsPtr Settings;
+    TRedirectionFactory Redirection;
+};
+
+class TAppCore {
+public:
+    // The keeper first, with firstSink (the log view; may be null) so that
+    // everything after it can log; then the settings store, whose
+    // "RegionalSettings" group is put in force.
+    explicit TAppCore(TAppCoreOptions options = {}, ILoggerEventSinkPtr firstSink = {});
+    // Puts back what it replaced (the wait indicator, the error display);
+    // the keeper stops the user log file and releases the chain.
+    ~TAppCore();
+    TAppCore(const TAppCore&) = delete;
+    TAppCore& operator=(const TAppCore&) = delete;
+
+    TCommonLoggerKeeper& Keeper() { return *m_keeper; }
+    const ICommonLoggerPtr& Logger() const { return m_keeper->Logger(); }
+    const IztSettingsPtr& Settings() const { return m_settings; }
+    // The redirection file, read anew. Throws ERedirectionError.
+    IRedirectionPtr Redirection() const { return m_redirection(); }
+    const TRedirectionFactory& RedirectionFactory() const { return m_redirection; }
+
+    // Start-up steps.
+    // The user log file of the alias "Log"; when the redirection cannot give
+    // it, the failure is logged and the program runs on without one.
+    void StartUserLogFile();
+    // "Caption: " and "Timestamp: " debug records.
+    void LogStartupInfo(const QString& caption, const QDateTime& now);
+    // The process-wide wait indicator shows this one until
+    // RestoreWaitIndicator or the core's end.
+    void InstallWaitIndicator(IWaitIndicatorPtr indicator);
+    // Failures of user actions, timers and deferred calls are shown here
+    // until the core's end.
+    void InstallErrorDisplay(TErrorDisplay display);
+
+    // Shutdown steps; each may be called when nothing was started.
+    void StopUserLogFile();
+    // A plain hourglass indicator again.
+    void RestoreWaitIndicator();
+
+private:
+    std::unique_ptr<TCommonLoggerKeeper> m_keeper;
+    IztSettingsPtr m_settings;
+    TRedirectionFactory m_redirection;
+    bool m_waitIndicatorInstalled = false;
+    bool m_errorDisplayInstalled = false;
+};

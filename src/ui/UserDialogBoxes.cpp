@@ -1,0 +1,105 @@
+#include "ui/UserDialogBoxes.h"
+
+#include "app/core/AppCore.h"
+#include "base/ztExceptions.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+namespace {
+
+TPreAnsweredDialogs*& Answering() {
+    static TPreAnsweredDialogs* answering = nullptr;
+    return answering;
+}
+
+QMessageBox::StandardButton DefaultAnswer(QMessageBox::StandardButtons buttons) {
+    if (buttons.testFlag(QMessageBox::Ok))
+        return QMessageBox::Ok;
+    if (buttons.testFlag(QMessageBox::No))
+        return QMessageBox::No;
+    return QMessageBox::Cancel;
+}
+
+} // namespace
+
+TPreAnsweredDialogs::TPreAnsweredDialogs() {
+    OrvAssert(Answering() == nullptr);
+    Answering() = this;
+}
+
+TPreAnsweredDialogs::~TPreAnsweredDialogs() {
+    Answering() = nullptr;
+}
+
+QStringList TPreAnsweredDialogs::BoxTexts() const {
+    QStringList texts;
+    for (const TMessageBoxRequest& box : m_boxes)
+        texts << box.Text;
+    return texts;
+}
+
+TPreAnsweredDialogs* TPreAnsweredDialogs::Active() {
+    return Answering();
+}
+
+QMessageBox::StandardButton TPreAnsweredDialogs::Answer(const TMessageBoxRequest& box) {
+    m_boxes.append(box);
+    if (m_boxAnswers.empty())
+        return DefaultAnswer(box.Buttons);
+    const QMessageBox::StandardButton answer = m_boxAnswers.front();
+    m_boxAnswers.pop_front();
+    return answer;
+}
+
+QString TPreAnsweredDialogs::AnswerFileDialog(const QString& caption) {
+    m_fileDialogs << caption;
+    if (m_fileAnswers.empty())
+        return QString();
+    const QString answer = m_fileAnswers.front();
+    m_fileAnswers.pop_front();
+    return answer;
+}
+
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
+                                           const QString& title, const QString& text,
+                                           QMessageBox::StandardButtons buttons) {
+    if (TPreAnsweredDialogs* answers = Answering())
+        return answers->Answer({icon, title, text, buttons});
+    // The program's texts end their lines with CR LF; a label wants LF.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(icon, title, shown, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& folder,
+                        const QString& filter) {
+    if (TPreAnsweredDialogs* answers = Answering())
+        return answers->AnswerFileDialog(caption);
+    return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+}
+
+QString ErrorDisplayText(const QString& message) {
+    if (!message.isEmpty() && message.back() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void ShowErrorBox(const QString& message) {
+    ShowMessageBox(QApplication::activeWindow(), QMessageBox::Critical, ApplicationTitle,
+                   ErrorDisplayText(message));
+}
+
+void TWindowUserDialogs::ShowInformation(const QString& message) {
+    ShowMessageBox(m_parent, QMessageBox::Information, ApplicationTitle, message);
+}
+
+void TWindowUserDialogs::ShowError(const QString& message) {
+    ShowMessageBox(m_parent, QMessageBox::Critical, ApplicationTitle, message);
+}
+
+bool TWindowUserDialogs::ConfirmYesNo(const QString& message) {
+    return ShowMessageBox(m_parent, QMessageBox::Question, ApplicationTitle, message,
+                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}

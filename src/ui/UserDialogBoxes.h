@@ -1,0 +1,85 @@
+// Every message box and file dialog of the window opens through here, so
+// that tests answer them instead of a user: while a TPreAnsweredDialogs
+// lives, nothing is shown; each box and dialog is recorded and answered.
+// The default error display and the run cores' IUserDialogs are built on
+// the same boxes.
+#pragma once
+
+#include "export/UserDialogs.h"
+
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+class QWidget;
+
+struct TMessageBoxRequest {
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QString Title;
+    QString Text;
+    QMessageBox::StandardButtons Buttons;
+};
+
+// A modal box over parent; returns the button pressed.
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
+                                           const QString& title, const QString& text,
+                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+// The file-open dialog; empty when cancelled. Filter in Qt's form, e.g.
+// "GL Journal files (*.csv *.txt)".
+QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& folder,
+                        const QString& filter);
+
+class TPreAnsweredDialogs {
+public:
+    TPreAnsweredDialogs();
+    ~TPreAnsweredDialogs();
+    TPreAnsweredDialogs(const TPreAnsweredDialogs&) = delete;
+    TPreAnsweredDialogs& operator=(const TPreAnsweredDialogs&) = delete;
+
+    // Answers, in turn, of the next boxes; without one a box is answered
+    // OK, else No, else Cancel.
+    void AnswerNextBox(QMessageBox::StandardButton answer) { m_boxAnswers.push_back(answer); }
+    // Answers of the next file dialogs; without one a dialog is cancelled.
+    void AnswerNextFileDialog(const QString& fileName) { m_fileAnswers.push_back(fileName); }
+
+    const QList<TMessageBoxRequest>& Boxes() const { return m_boxes; }
+    // The texts of the boxes shown so far.
+    QStringList BoxTexts() const;
+    const QStringList& FileDialogCaptions() const { return m_fileDialogs; }
+
+    // The one living now, or null; ShowMessageBox and GetOpenFileName ask
+    // it instead of the user.
+    static TPreAnsweredDialogs* Active();
+    QMessageBox::StandardButton Answer(const TMessageBoxRequest& box);
+    QString AnswerFileDialog(const QString& caption);
+
+private:
+    std::deque<QMessageBox::StandardButton> m_boxAnswers;
+    std::deque<QString> m_fileAnswers;
+    QList<TMessageBoxRequest> m_boxes;
+    QStringList m_fileDialogs;
+};
+
+// The text of the default error display: the message, with a full stop
+// appended when its last character sorts after "." (a letter or a digit,
+// but not "!" or ")").
+QString ErrorDisplayText(const QString& message);
+// The default error display: a box with the stop icon titled with the
+// application title, over the active window.
+void ShowErrorBox(const QString& message);
+
+// The run cores' boxes as message boxes over parent, titled with the
+// application title.
+class TWindowUserDialogs : public IUserDialogs {
+public:
+    explicit TWindowUserDialogs(QWidget* parent) : m_parent(parent) {}
+    void ShowInformation(const QString& message) override;
+    void ShowError(const QString& message) override;
+    bool ConfirmYesNo(const QString& message) override;
+
+private:
+    QWidget* m_parent;
+};
