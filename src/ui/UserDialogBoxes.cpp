@@ -91,15 +91,15 @@ void ShowErrorBox(const QString& message) {
                    ErrorDisplayText(message));
 }
 
-void TWindowUserDialogs::ShowInformation(const QString& message) {
+void TWindowUserDialogs::DoShowInformation(const QString& message) {
     ShowMessageBox(m_parent, QMessageBox::Information, ApplicationTitle, message);
 }
 
-void TWindowUserDialogs::ShowError(const QString& message) {
+void TWindowUserDialogs::DoShowError(const QString& message) {
     ShowMessageBox(m_parent, QMessageBox::Critical, ApplicationTitle, message);
 }
 
-bool TWindowUserDialogs::ConfirmYesNo(const QString& message) {
+bool TWindowUserDialogs::DoConfirmYesNo(const QString& message) {
     return ShowMessageBox(m_parent, QMessageBox::Question, ApplicationTitle, message,
                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }

@@ -76,9 +76,11 @@ void ShowErrorBox(const QString& message);
 class TWindowUserDialogs : public IUserDialogs {
 public:
     explicit TWindowUserDialogs(QWidget* parent) : m_parent(parent) {}
-    void ShowInformation(const QString& message) override;
-    void ShowError(const QString& message) override;
-    bool ConfirmYesNo(const QString& message) override;
+
+protected:
+    void DoShowInformation(const QString& message) override;
+    void DoShowError(const QString& message) override;
+    bool DoConfirmYesNo(const QString& message) override;
 
 private:
     QWidget* m_parent;
