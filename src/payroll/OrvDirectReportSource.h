@@ -16,8 +16,9 @@ struct TOrvDirectReportSourceServices {
     std::function<TOrvAPIConnectionParam()> ConnectionParam;
     // The payroll selection panel's choice, read at each fetch.
     std::function<TOrvPayrollsDef()> SelectedPayrolls;
-    // A report wait window over the page.
-    std::function<std::unique_ptr<IOrvReportWaitWindow>()> CreateWaitWindow;
+    // A report wait window over the page (the window program's:
+    // OrvWaitWindowFactory of ui/OrvWaitForm.h).
+    TOrvReportWaitWindowFactory CreateWaitWindow;
     TOrvAPIEnvironment Environment;
     TOrvReportWaitTimings Timings;
 };

@@ -52,6 +52,20 @@ QDateTime DateTimeValue(const TMemTable& table, const QString& field) {
 
 } // namespace
 
+class TOrvPayrollLists::TReplacing {
+public:
+    explicit TReplacing(TOrvPayrollLists& lists) : m_lists(lists) { ++m_lists.m_loading; }
+    ~TReplacing() {
+        if (--m_lists.m_loading == 0)
+            Q_EMIT m_lists.TablesReplaced();
+    }
+    TReplacing(const TReplacing&) = delete;
+    TReplacing& operator=(const TReplacing&) = delete;
+
+private:
+    TOrvPayrollLists& m_lists;
+};
+
 TOrvPayrollLists::TOrvPayrollLists(IRedirectionPtr redirection)
     : m_redirection(std::move(redirection)) {}
 
@@ -61,6 +75,7 @@ QString TOrvPayrollLists::QueryPath(const QString& fileName) const {
 }
 
 void TOrvPayrollLists::LoadCompanies(IOrvAPIConnection& connection, IProgressIndicator& progress) {
+    const TReplacing replacing(*this);
     m_payrolls.reset(); // it links to the company table
     m_companies.reset();
     m_clients.reset();
@@ -93,6 +108,7 @@ void TOrvPayrollLists::LoadCompanies(IOrvAPIConnection& connection, IProgressInd
 
 void TOrvPayrollLists::LoadPayrolls(IOrvAPIConnection& connection, IProgressIndicator& progress,
                                     const QDate& from, const QDate& to) {
+    const TReplacing replacing(*this);
     m_payrolls.reset();
     LoadCompanies(connection, progress);
     IRpcStructPtr params = NewRpcStruct();
@@ -211,6 +227,7 @@ void TOrvPayrollLists::LoadPayrollList(const TOrvAPIConnectionParam& param,
                                        const QDate& from, const QDate& to,
                                        const TOrvAPIEnvironment& environment) {
     TWaitGuard wait(WaitIndicator(), QStringLiteral("Getting payroll list"));
+    const TReplacing replacing(*this);
     m_payrolls.reset();
     m_companies.reset();
     m_clients.reset();

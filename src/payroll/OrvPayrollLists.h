@@ -9,6 +9,7 @@
 #include "payroll/xmlrpc/MemTable.h"
 
 #include <QDate>
+#include <QObject>
 #include <QSet>
 #include <memory>
 
@@ -16,11 +17,13 @@ extern const QString OrvClientsQuery;   // "qClList.rwq"
 extern const QString OrvCompaniesQuery; // "qCoList.rwq"
 extern const QString OrvPayrollsQuery;  // "qPrList.rwq"
 
-class TOrvPayrollLists {
+class TOrvPayrollLists : public QObject {
+    Q_OBJECT
 public:
     // redirection: where the "Queries" folder is; null reads the program's
     // redirection file at each load.
     explicit TOrvPayrollLists(IRedirectionPtr redirection = nullptr);
+    void SetRedirection(IRedirectionPtr redirection) { m_redirection = std::move(redirection); }
 
     // Replaces the client and company tables; on failure there are none.
     void LoadCompanies(IOrvAPIConnection& connection, IProgressIndicator& progress);
@@ -68,7 +71,16 @@ public:
                          IProgressIndicator& progress, const QDate& from, const QDate& to,
                          const TOrvAPIEnvironment& environment = {});
 
+Q_SIGNALS:
+    // A load has replaced the tables (or, when it failed, dropped them):
+    // views bind the new ones. Once per load, after it has ended.
+    void TablesReplaced();
+
 private:
+    // Emits TablesReplaced when the outermost load ends, however it ends.
+    class TReplacing;
+    int m_loading = 0;
+
     IRedirectionPtr m_redirection;
     std::unique_ptr<TMemTable> m_clients;
     std::unique_ptr<TMemTable> m_companies;

@@ -31,6 +31,9 @@ public:
     virtual bool ConfirmYesNo(const QString& question) = 0;
 };
 
+// Makes one report wait window for each report fetched.
+using TOrvReportWaitWindowFactory = std::function<std::unique_ptr<IOrvReportWaitWindow>()>;
+
 // A report wait window without widgets (the command line): runs the message
 // loop until the report is ready; RequestClose acts as the Cancel button and
 // the "Cancel?" question takes AnswerToCancel.

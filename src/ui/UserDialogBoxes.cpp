@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace {
 
@@ -61,6 +63,15 @@ QString TPreAnsweredDialogs::AnswerFileDialog(const QString& caption) {
     return answer;
 }
 
+QString TPreAnsweredDialogs::AnswerPrintDialog() {
+    ++m_printDialogs;
+    if (m_printAnswers.empty())
+        return QString();
+    const QString answer = m_printAnswers.front();
+    m_printAnswers.pop_front();
+    return answer;
+}
+
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
                                            const QString& title, const QString& text,
                                            QMessageBox::StandardButtons buttons) {
@@ -78,6 +89,19 @@ QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& 
     if (TPreAnsweredDialogs* answers = Answering())
         return answers->AnswerFileDialog(caption);
     return QFileDialog::getOpenFileName(parent, caption, folder, filter);
+}
+
+bool ChoosePrinter(QWidget* parent, QPrinter& printer) {
+    if (TPreAnsweredDialogs* answers = Answering()) {
+        const QString pdfPath = answers->AnswerPrintDialog();
+        if (pdfPath.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdfPath);
+        return true;
+    }
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString ErrorDisplayText(const QString& message) {

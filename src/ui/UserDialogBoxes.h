@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <deque>
 
+class QPrinter;
 class QWidget;
 
 struct TMessageBoxRequest {
@@ -32,6 +33,10 @@ QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon ic
 QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& folder,
                         const QString& filter);
 
+// The print dialog over parent; true when the user chose a printer, which
+// printer then prints to.
+bool ChoosePrinter(QWidget* parent, QPrinter& printer);
+
 class TPreAnsweredDialogs {
 public:
     TPreAnsweredDialogs();
@@ -45,20 +50,29 @@ public:
     // Answers of the next file dialogs; without one a dialog is cancelled.
     void AnswerNextFileDialog(const QString& fileName) { m_fileAnswers.push_back(fileName); }
 
+    // Answers of the next print dialogs: print to a PDF file at the path.
+    // Without one a print dialog is cancelled.
+    void AnswerNextPrintDialog(const QString& pdfPath) { m_printAnswers.push_back(pdfPath); }
+
     const QList<TMessageBoxRequest>& Boxes() const { return m_boxes; }
     // The texts of the boxes shown so far.
     QStringList BoxTexts() const;
     const QStringList& FileDialogCaptions() const { return m_fileDialogs; }
+    int PrintDialogCount() const { return m_printDialogs; }
 
     // The one living now, or null; ShowMessageBox and GetOpenFileName ask
     // it instead of the user.
     static TPreAnsweredDialogs* Active();
     QMessageBox::StandardButton Answer(const TMessageBoxRequest& box);
     QString AnswerFileDialog(const QString& caption);
+    // The PDF path to print to, or empty (cancelled).
+    QString AnswerPrintDialog();
 
 private:
     std::deque<QMessageBox::StandardButton> m_boxAnswers;
     std::deque<QString> m_fileAnswers;
+    std::deque<QString> m_printAnswers;
+    int m_printDialogs = 0;
     QList<TMessageBoxRequest> m_boxes;
     QStringList m_fileDialogs;
 };
