@@ -6,9 +6,13 @@ const QString QBSdkDownloadAddress =
     QStringLiteral("https://developer.intuit.com/app/developer/qbdesktop/docs/get-started");
 
 TQBConnectionConfig DefaultQBConnectionConfig() {
+    return QBConnectionConfig(*Redirection());
+}
+
+TQBConnectionConfig QBConnectionConfig(const IRedirection& redirection) {
     TQBConnectionConfig config;
     config.SdkDownloadAddress = QBSdkDownloadAddress;
-    config.Processor.CompanyFile = Redirection()->GetFileName(QStringLiteral("QBCompanyFile"));
+    config.Processor.CompanyFile = redirection.GetFileName(QStringLiteral("QBCompanyFile"));
     return config;
 }
 
@@ -20,5 +24,11 @@ TQBConnectionFactory QBConnectionFactory(TQBConnectionConfig config) {
 TQBConnectionFactory DefaultQBConnectionFactory() {
     return [](const ICommonLoggerPtr& logger) {
         return TQBConnection::Create(logger, DefaultQBConnectionConfig());
+    };
+}
+
+TQBConnectionFactory RedirectedQBConnectionFactory(std::function<IRedirectionPtr()> redirection) {
+    return [redirection = std::move(redirection)](const ICommonLoggerPtr& logger) {
+        return TQBConnection::Create(logger, QBConnectionConfig(*redirection()));
     };
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "quickbooks/QBConnection.h"
+#include "settings/vlxRedir.h"
 
 #include <functional>
 #include <memory>
@@ -21,8 +22,14 @@ extern const QString QBSdkDownloadAddress;
 // redirection file or the alias is missing.
 TQBConnectionConfig DefaultQBConnectionConfig();
 
+// The same from a given redirection.
+TQBConnectionConfig QBConnectionConfig(const IRedirection& redirection);
+
 // A factory over fixed settings.
 TQBConnectionFactory QBConnectionFactory(TQBConnectionConfig config);
 // A factory that reads DefaultQBConnectionConfig at each connection, so a
 // changed redirection file takes effect with the next run.
 TQBConnectionFactory DefaultQBConnectionFactory();
+// A factory that asks redirection() for the company file at each
+// connection (the window's redirection, which tests replace).
+TQBConnectionFactory RedirectedQBConnectionFactory(std::function<IRedirectionPtr()> redirection);

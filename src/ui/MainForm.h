@@ -1,16 +1,33 @@
 // The main window of Orvane QB Export: the shared window with the
 // "Import/Export" tab as "GL Export" (shown at start) and a fourth tab
-// "Checks Export". Each export tab holds its page.
+// "Checks Export". Each export tab holds its page; the pages' options and
+// periods are loaded at start and saved at shutdown.
 #pragma once
 
 #include "ui/OrvAPIClientMainForm.h"
+#include "ui/QBExportBaseFrame.h"
+
+class TQBChecksExportFrm;
+class TQBGLExportFrm;
+
+// The option groups of the pages in the settings store.
+extern const QString OrvGLExportPayrollFilterKey;     // "OrvGLExportPayrollFilter"
+extern const QString OrvChecksExportPayrollFilterKey; // "OrvChecksExportPayrollFilter"
 
 class TMainFm : public TOrvAPIClientMainFm {
     Q_OBJECT
 public:
-    explicit TMainFm(TMainWindowOptions options = {});
+    // pageServices: what the pages use besides the window (tests: faster
+    // polling, scripted boxes); QuickBooks and the redirection default to
+    // the window's.
+    explicit TMainFm(TMainWindowOptions options = {}, TExportPageServices pageServices = {});
+    ~TMainFm() override;
 
-    QWidget* TabSheet4;           // "Checks Export"
-    QWidget* QBGLExportFrame;     // the GL export page, filling "GL Export"
-    QWidget* QBChecksExportFrame; // the checks export page, filling "Checks Export"
+    QWidget* TabSheet4;                      // "Checks Export"
+    TQBGLExportFrm* QBGLExportFrame;         // the GL export page, filling "GL Export"
+    TQBChecksExportFrm* QBChecksExportFrame; // the checks export page, filling "Checks Export"
+
+private:
+    void LoadOptions();
+    void SaveOptions();
 };

@@ -1,0 +1,27 @@
+// The "Checks Export" page: the employee and agency checks reports from the
+// payroll service or a checks file, exported as checks and deposits into
+// the accounts chosen in its panel. At start it fetches QuickBooks'
+// account list.
+#pragma once
+
+#include "ui/QBExportBaseFrame.h"
+
+class TOrvOptionsFrm;
+class TQBChecksExportParamFrm;
+
+class TQBChecksExportFrm : public TQBExportBaseFrm {
+    Q_OBJECT
+public:
+    explicit TQBChecksExportFrm(TExportPageServices services = {}, QWidget* parent = nullptr);
+
+    // Also queues the account list fetch, which runs from the message loop.
+    void Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
+              ILogRecorder& recorder) override;
+
+    TQBChecksExportParamFrm* QBParamFrame;
+    TOrvOptionsFrm* OrvOptionsFrame;
+
+protected:
+    bool CanRun() const override;
+    void RunExport() override;
+};

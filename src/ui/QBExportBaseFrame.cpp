@@ -1,0 +1,206 @@
+#include "ui/QBExportBaseFrame.h"
+
+#include "payroll/OrvDirectReportSource.h"
+#include "ui/FileOpenFrame.h"
+#include "ui/OrvAPIConnectionParamFrame.h"
+#include "ui/OrvPayrollFilterFrame.h"
+#include "ui/OrvWaitForm.h"
+#include "ui/OrvaneMultiplePayrollFrame.h"
+#include "ui/OrvqApplication.h"
+#include "ui/PlainTextPrinting.h"
+#include "ui/UserDialogBoxes.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton* ActionButton(QAction* action, int width) {
+    auto* button = new QPushButton(action->text());
+    button->setFixedSize(width, 25);
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button, [button, action] {
+        button->setText(action->text());
+        button->setEnabled(action->isEnabled());
+    });
+    return button;
+}
+
+} // namespace
+
+TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHint,
+                                   const QString& printReportCaption, TExportPageServices services,
+                                   QWidget* parent)
+    : QWidget(parent), m_services(std::move(services)) {
+    m_dialogs =
+        m_services.Dialogs ? m_services.Dialogs : std::make_shared<TWindowUserDialogs>(this);
+
+    RunAction = new QAction(QStringLiteral("Run"), this);
+    PrintReportAction = new QAction(printReportCaption, this);
+    PrintLogAction = new QAction(QStringLiteral("Print Log"), this);
+    ConnectToOrv = new QAction(QStringLiteral("Get Orvane payroll list"), this);
+    connect(RunAction, &QAction::triggered, this, UserAction([this] { Run(); }));
+    connect(PrintReportAction, &QAction::triggered, this, UserAction([this] { PrintReport(); }));
+    connect(PrintLogAction, &QAction::triggered, this, UserAction([this] { PrintLog(); }));
+    connect(ConnectToOrv, &QAction::triggered, this, UserAction([this] { GetPayrollList(); }));
+
+    lblCaption = new QLabel(caption);
+    lblCaption->setFixedHeight(25);
+    QFont bold = lblCaption->font();
+    bold.setBold(true);
+    lblCaption->setFont(bold);
+
+    pgSource = new QTabWidget;
+    tsDirect = new QWidget;
+    tsFile = new QWidget;
+    pgSource->addTab(tsDirect, QStringLiteral("Direct connection"));
+    pgSource->addTab(tsFile, QStringLiteral("File"));
+
+    PayrollFilterFrame = new TOrvPayrollFilterFrm;
+    PayrollFilterFrame->setFixedWidth(314);
+    btnConnectToOrv = ActionButton(ConnectToOrv, 153);
+    auto* strip = new QWidget;
+    strip->setFixedHeight(65);
+    auto* stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(0, 0, 0, 0);
+    stripLayout->addWidget(PayrollFilterFrame);
+    stripLayout->addWidget(btnConnectToOrv, 0, Qt::AlignVCenter);
+    stripLayout->addStretch();
+    PayrollFrame = new TOrvaneMultiplePayrollFrm;
+    m_directLayout = new QVBoxLayout(tsDirect);
+    m_directLayout->addWidget(strip);
+    m_directLayout->addWidget(PayrollFrame, 1);
+
+    lblFileHint = new QLabel(fileHint);
+    lblFileHint->setFixedHeight(17);
+    lblFileHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    FileOpenFrame = new TFileOpenFrm;
+    auto* fileLayout = new QVBoxLayout(tsFile);
+    fileLayout->addWidget(lblFileHint);
+    fileLayout->addWidget(FileOpenFrame);
+    fileLayout->addStretch();
+
+    btnRun = ActionButton(RunAction, 75);
+    btnPrintReport = ActionButton(PrintReportAction, 81);
+    btnPrintLog = ActionButton(PrintLogAction, 81);
+    auto* buttons = new QWidget;
+    buttons->setFixedHeight(38);
+    auto* buttonLayout = new QHBoxLayout(buttons);
+    buttonLayout->addWidget(btnRun);
+    buttonLayout->addWidget(btnPrintReport);
+    buttonLayout->addWidget(btnPrintLog);
+    buttonLayout->addStretch();
+
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->addWidget(lblCaption);
+    m_layout->addWidget(pgSource, 1);
+    m_layout->addWidget(buttons);
+
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &TQBExportBaseFrm::UpdateActions);
+    UpdateActions();
+}
+
+TQBExportBaseFrm::~TQBExportBaseFrm() = default;
+
+void TQBExportBaseFrm::SetParamFrame(QWidget* frame) {
+    m_layout->insertWidget(m_layout->count() - 1, frame);
+}
+
+void TQBExportBaseFrm::AddToDirectTab(QWidget* widget) {
+    m_directLayout->addWidget(widget);
+}
+
+void TQBExportBaseFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
+                            ILogRecorder& recorder) {
+    m_logger = std::move(logger);
+    m_connection = &connection;
+    m_recorder = &recorder;
+    PayrollFrame->SetLogger(m_logger);
+    pgSource->setCurrentIndex(connection.IsComplete() ? rstDirectConnection : rstFile);
+    UpdateActions();
+}
+
+TOrvAPIEnvironment TQBExportBaseFrm::Environment() const {
+    TOrvAPIEnvironment environment;
+    if (m_services.Redirection)
+        environment.Redirection = m_services.Redirection();
+    return environment;
+}
+
+bool TQBExportBaseFrm::IsSourceReady() const {
+    if (SourceTab() == rstFile)
+        return FileOpenFrame->HasFile();
+    return m_connection && m_connection->IsComplete() && PayrollFrame->IsReady();
+}
+
+TReportSourceTab TQBExportBaseFrm::SourceTab() const {
+    return pgSource->currentIndex() == rstFile ? rstFile : rstDirectConnection;
+}
+
+QString TQBExportBaseFrm::FileName() const {
+    return FileOpenFrame->FileName();
+}
+
+IDirectReportSource* TQBExportBaseFrm::DirectSource() const {
+    return m_directSource.get();
+}
+
+void TQBExportBaseFrm::UpdateActions() {
+    const auto enable = [](QAction* action, bool on) {
+        if (action->isEnabled() != on)
+            action->setEnabled(on);
+    };
+    enable(RunAction, m_logger && CanRun());
+    enable(PrintReportAction, !m_reportText.isEmpty());
+    enable(PrintLogAction, !m_logText.isEmpty());
+    enable(ConnectToOrv, m_connection && m_connection->IsComplete());
+}
+
+void TQBExportBaseFrm::Run() {
+    m_reportText.clear();
+    m_logText.clear();
+    UpdateActions();
+    if (SourceTab() == rstDirectConnection) {
+        // The selection and the settings are read when the fetch starts.
+        TOrvDirectReportSourceServices services;
+        services.ConnectionParam = [this] { return m_connection->GetParam(); };
+        services.SelectedPayrolls = [this] { return PayrollFrame->GetSelectedPayrolls(); };
+        services.CreateWaitWindow =
+            m_services.CreateWaitWindow ? m_services.CreateWaitWindow : OrvWaitWindowFactory(this);
+        services.Environment = Environment();
+        services.Timings = m_services.ReportTimings;
+        m_directSource = std::make_unique<TOrvDirectReportSource>(m_logger, services);
+    }
+    m_recorder->StartRecording(false);
+    try {
+        RunExport();
+    } catch (...) {
+        m_logText = m_recorder->StopRecording();
+        m_directSource.reset();
+        throw;
+    }
+    m_logText = m_recorder->StopRecording();
+    m_directSource.reset();
+}
+
+void TQBExportBaseFrm::GetPayrollList() {
+    PayrollFrame->SetEnvironment(Environment());
+    const TOrvPayrollPeriod period = PayrollFilterFrame->Period();
+    PayrollFrame->LoadPayrollList(m_connection->GetParam(), period.From.date(), period.To.date());
+    ConnectToOrv->setText(QStringLiteral("Refresh Orvane payroll list"));
+}
+
+void TQBExportBaseFrm::PrintReport() {
+    PrintText(this, m_reportText);
+}
+
+void TQBExportBaseFrm::PrintLog() {
+    PrintText(this, m_logText);
+}
