@@ -31,6 +31,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString Started = u"Orvane QB Export 1.4.0.2859 started"_s;
+// The pages' periods of a store that has none: logged, the defaults kept.
+const QStringList PeriodsNotStored{u"'' is not a valid date"_s, u"'' is not a valid date"_s};
 
 // A main window on a settings file and a redirection of a test folder.
 struct TScene {
@@ -135,7 +137,7 @@ void TestMainWindow::startWithEmptyStore() {
     // Nothing stored: empty entries, no failure, nothing written back.
     QCOMPARE(window.OrvFrame->APIServerEdit->text(), QString());
     QVERIFY(!window.OrvFrame->IsComplete());
-    QCOMPARE(Listed(window), QStringList{Started});
+    QCOMPARE(Listed(window), QStringList{Started} + PeriodsNotStored);
     QVERIFY(!QFile::exists(scene.StoreFile()));
     // The user log file is written from the start.
     QVERIFY(DeveloperLog(window).contains(
@@ -157,7 +159,7 @@ void TestMainWindow::startWithCompleteStore() {
     QCOMPARE(window.OrvFrame->PasswordEdit->text(), u"    "_s);
     QVERIFY(window.OrvFrame->IsComplete());
     QCOMPARE(window.OrvFrame->GetParam().Password, u"demo"_s);
-    QCOMPARE(Listed(window), QStringList{Started});
+    QCOMPARE(Listed(window), QStringList{Started} + PeriodsNotStored);
 }
 
 void TestMainWindow::startWithDamagedStore() {
@@ -173,7 +175,8 @@ void TestMainWindow::startWithDamagedStore() {
     TMainFm window(scene.Options());
     // Each failure is logged in its own step; every later step still ran.
     QCOMPARE(Listed(window), (QStringList{u"Cannot find redirection for file alias <Log>"_s,
-                                          u"'0xZZ' is not a valid integer value"_s, Started}));
+                                          u"'0xZZ' is not a valid integer value"_s, Started} +
+                              PeriodsNotStored));
     QVERIFY(DeveloperLog(window).contains("Debug: Caption: "));
     QCOMPARE(window.OrvFrame->APIServerEdit->text(), u"api.example.com"_s);
     QCOMPARE(window.OrvFrame->UserNameEdit->text(), u"demo"_s);
@@ -205,7 +208,8 @@ void TestMainWindow::savedOnEveryKeystroke() {
         // stored settings stay as they were.
         QTest::keyClicks(window.OrvFrame->APIServerEdit, u":x"_s);
         QCOMPARE(stored().APIServerAddress, u"api"_s);
-        QCOMPARE(Listed(window), (QStringList{Started, u"'' is not a valid integer value"_s,
+        QCOMPARE(Listed(window), (QStringList{Started} + PeriodsNotStored +
+                                  QStringList{u"'' is not a valid integer value"_s,
                                               u"'x' is not a valid integer value"_s}));
         QTest::keyClick(window.OrvFrame->APIServerEdit, Qt::Key_Backspace);
         QTest::keyClick(window.OrvFrame->APIServerEdit, Qt::Key_Backspace);
@@ -264,10 +268,16 @@ void TestMainWindow::failuresReachTheErrorDisplay() {
     QTimer::singleShot(0, [] { throw EztException(u"Timer failed"_s); });
     PostDeferredCall([] { throw EztException(u"Deferred call failed"_s); });
     PostToErrorDisplay(std::make_exception_ptr(EztException(u"Log-out failed!"_s)));
-    QTRY_COMPARE(boxes.Boxes().size(), 4);
-    QCOMPARE(boxes.BoxTexts(),
+    // The checks page's account list fetch at start fails as well: this
+    // store names no QuickBooks company. It runs behind its own modal
+    // window, so the order of the deferred failures is the loops'.
+    QTRY_COMPARE(boxes.Boxes().size(), 5);
+    QStringList texts = boxes.BoxTexts();
+    texts.sort();
+    QCOMPARE(texts,
              (QStringList{u"Cannot find redirection for directory alias <LogArchives>."_s,
-                          u"Timer failed."_s, u"Deferred call failed."_s, u"Log-out failed!"_s}));
+                          u"Cannot find redirection for file alias <QBCompanyFile>."_s,
+                          u"Deferred call failed."_s, u"Log-out failed!"_s, u"Timer failed."_s}));
     for (const TMessageBoxRequest& box : boxes.Boxes()) {
         QCOMPARE(box.Icon, QMessageBox::Critical);
         QCOMPARE(box.Title, u"Orvane QB Export"_s);

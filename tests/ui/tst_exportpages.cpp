@@ -1,0 +1,338 @@
+// The export pages in the main window: when each action is enabled, what
+// Run leaves for printing, the option panels' rules, and the option groups
+// and periods kept across a restart.
+#include "MainWindowScene.h"
+#include "RecordingLogSink.h"
+
+#include "base/RegionalSettings.h"
+#include "base/vlxErrorDisplay.h"
+#include "settings/OrvConnectionParam.h"
+#include "ui/FileOpenFrame.h"
+#include "ui/OrvAPIConnectionParamFrame.h"
+#include "ui/OrvOptionsFrame.h"
+#include "ui/OrvPayrollFilterFrame.h"
+#include "ui/OrvqApplication.h"
+#include "ui/QBChecksExportFrame.h"
+#include "ui/QBChecksExportParamFrame.h"
+#include "ui/QBGLExportFrame.h"
+#include "ui/QBGLExportParamFrame.h"
+#include "ui/UserDialogBoxes.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Cash = u"Payroll Checking"_s;
+const QString Liability = u"Payroll Liabilities:Net Pay Clearing"_s;
+
+// Waits for the account list fetched at start.
+bool AccountListFetched(TQBChecksExportFrm& page) {
+    return QTest::qWaitFor(
+        [&] { return page.QBParamFrame->bbGetAccountList->text() == u"Refresh Account list"_s; });
+}
+
+// Runs the message loop until it has nothing left to do, once.
+void LetTheLoopIdle() {
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+class TestExportPages : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void actionsEnabled_data();
+    void actionsEnabled();
+    void runLeavesReportAndLog();
+    void checksPanelKeepsTheRecord();
+    void accountListFailureKeepsTheLists();
+    void glTagParsing_data();
+    void glTagParsing();
+    void optionsKeptAcrossRestart();
+    void fileFilter();
+
+private:
+    TWindowScene m_scene;
+};
+
+void TestExportPages::initTestCase() {
+    QVERIFY(m_scene.Dir.isValid());
+    m_scene.CreateCompany();
+}
+
+void TestExportPages::actionsEnabled_data() {
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<bool>("fileChosen");
+    QTest::addColumn<QString>("cashAccount");
+    QTest::addColumn<bool>("glRun");
+    QTest::addColumn<bool>("checksRun");
+    // Incomplete settings open the file tab; complete ones the direct tab,
+    // where nothing is loaded yet.
+    QTest::newRow("no settings, no file") << false << false << Cash << false << false;
+    QTest::newRow("no settings, file") << false << true << Cash << true << true;
+    QTest::newRow("file, account QuickBooks lacks") << false << true << u"Gone"_s << true << false;
+    QTest::newRow("settings, no payroll list") << true << false << Cash << false << false;
+}
+
+void TestExportPages::actionsEnabled() {
+    QFETCH(bool, complete);
+    QFETCH(bool, fileChosen);
+    QFETCH(QString, cashAccount);
+    QFETCH(bool, glRun);
+    QFETCH(bool, checksRun);
+    QFile::remove(m_scene.StoreFile());
+    if (complete)
+        SaveConnectionParam({u"127.0.0.1"_s, 9943, u"demo"_s, u"demo"_s, true}, *m_scene.Store(),
+                            QString());
+    TMainFm window(m_scene.Options());
+    TQBGLExportFrm& gl = *window.QBGLExportFrame;
+    TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
+    QVERIFY(AccountListFetched(checks));
+    checks.QBParamFrame->SetParam({false, cashAccount, Liability, false, true});
+    for (TQBExportBaseFrm* page :
+         {static_cast<TQBExportBaseFrm*>(&gl), static_cast<TQBExportBaseFrm*>(&checks)}) {
+        QCOMPARE(page->SourceTab(), complete ? rstDirectConnection : rstFile);
+        if (fileChosen)
+            page->FileOpenFrame->SetFileName(u"  report.csv "_s);
+        page->UpdateActions();
+        QCOMPARE(page->ConnectToOrv->isEnabled(), complete);
+        QCOMPARE(page->btnConnectToOrv->isEnabled(), complete);
+        QVERIFY(!page->PrintReportAction->isEnabled() && !page->PrintLogAction->isEnabled());
+    }
+    QCOMPARE(gl.RunAction->isEnabled(), glRun);
+    QCOMPARE(checks.RunAction->isEnabled(), checksRun);
+    QCOMPARE(checks.btnRun->isEnabled(), checksRun);
+
+    // Completing the settings enables the list action at the next idle
+    // moment, without switching the source tab.
+    window.OrvFrame->SetParam({u"127.0.0.1"_s, 9943, u"demo"_s, u"demo"_s, true});
+    LetTheLoopIdle();
+    QVERIFY(gl.ConnectToOrv->isEnabled());
+    QCOMPARE(gl.SourceTab(), complete ? rstDirectConnection : rstFile);
+}
+
+void TestExportPages::runLeavesReportAndLog() {
+    QFile::remove(m_scene.StoreFile());
+    TPreAnsweredDialogs boxes;
+    TMainFm window(m_scene.Options());
+    TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
+    QVERIFY(AccountListFetched(checks));
+    checks.QBParamFrame->SetParam({false, Cash, Liability, false, true});
+    // A checks file that is no report: it is titled in the report text,
+    // the parse fails, and the run's log is left for printing.
+    const QString file = m_scene.Dir.filePath(u"bad.csv"_s);
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("not a report\r\n");
+    }
+    boxes.AnswerNextFileDialog(file);
+    checks.FileOpenFrame->FileOpen1->trigger();
+    QCOMPARE(checks.FileName(), file);
+    QCOMPARE(boxes.FileDialogCaptions(), QStringList{u"Open"_s});
+    checks.UpdateActions();
+    checks.RunAction->trigger();
+    QVERIFY(checks.ReportText().startsWith(u"Orvane Checks report:\r\nnot a report"_s));
+    QVERIFY(checks.LogText().contains(u"Orvane Checks Export failed"_s));
+    // Only the run's lines: not the start-up's.
+    QVERIFY(!checks.LogText().contains(u"1.4.0.2859 started"_s));
+    checks.UpdateActions();
+    QVERIFY(checks.PrintReportAction->isEnabled() && checks.PrintLogAction->isEnabled());
+    QCOMPARE(boxes.Boxes().size(), 1);
+    QCOMPARE(boxes.Boxes()[0].Icon, QMessageBox::Critical);
+
+    // The GL page on an empty file: no report to print, but the log.
+    TQBGLExportFrm& gl = *window.QBGLExportFrame;
+    const QString empty = m_scene.Dir.filePath(u"empty.csv"_s);
+    QFile(empty).open(QIODevice::WriteOnly);
+    gl.FileOpenFrame->SetFileName(empty);
+    gl.UpdateActions();
+    gl.RunAction->trigger();
+    QCOMPARE(boxes.BoxTexts().last(), u"Orvane Journal is empty."_s);
+    gl.UpdateActions();
+    QVERIFY(!gl.PrintReportAction->isEnabled());
+    QVERIFY(gl.PrintLogAction->isEnabled());
+    // A cancelled print dialog prints nothing.
+    gl.PrintLogAction->trigger();
+    QCOMPARE(boxes.PrintDialogCount(), 1);
+}
+
+void TestExportPages::checksPanelKeepsTheRecord() {
+    TRecordingLogger log;
+    TQBChecksExportParamFrm panel;
+    panel.Init(log.LoggerPtr(), QBConnectionFactory([this] {
+                   TQBConnectionConfig config;
+                   config.Processor.CompanyFile = m_scene.CompanyFile();
+                   return config;
+               }()));
+    TQBChecksExportParam stored{true, u"payroll CHECKING"_s, u"Gone Account"_s, true, false};
+    stored.BatchSize = 7;
+    panel.SetParam(stored);
+    QVERIFY(!panel.AccountsChosen());
+    panel.RefreshAccountList();
+    QCOMPARE(panel.bbGetAccountList->text(), u"Refresh Account list"_s);
+    QVERIFY(panel.cbCashAccount->count() > 2);
+    QCOMPARE(panel.cbLiabilityAccount->count(), panel.cbCashAccount->count());
+    // Re-selected regardless of case; the missing name selects nothing and
+    // both stay in the record as stored.
+    QCOMPARE(panel.cbCashAccount->currentText(), Cash);
+    QCOMPARE(panel.cbLiabilityAccount->currentIndex(), -1);
+    QVERIFY(!panel.AccountsChosen());
+    QCOMPARE(panel.GetParam(), stored);
+    QVERIFY(panel.cbCleared->isChecked() && panel.cbIncludeDD->isChecked());
+    QVERIFY(!panel.cbIncludeEENames->isChecked());
+
+    // The user's choices reach the record at once.
+    panel.cbLiabilityAccount->setFocus();
+    QTest::keyClick(panel.cbLiabilityAccount, Qt::Key_Down);
+    QVERIFY(panel.AccountsChosen());
+    QCOMPARE(panel.GetParam().LiabilityAccount, panel.cbLiabilityAccount->currentText());
+    panel.cbIncludeEENames->click();
+    panel.cbCleared->click();
+    QVERIFY(panel.GetParam().IncludeEENames);
+    QVERIFY(!panel.GetParam().Clear);
+    QCOMPARE(panel.GetParam().BatchSize, 7);
+}
+
+void TestExportPages::accountListFailureKeepsTheLists() {
+    QStringList displayed;
+    SetErrorDisplay([&](const QString& message) { displayed << message; });
+    TQBChecksExportParamFrm panel;
+    int attempts = 0;
+    panel.Init(nullptr, [&](const ICommonLoggerPtr&) -> std::unique_ptr<TQBConnection> {
+        ++attempts;
+        throw EztException(u"QuickBooks is not running"_s);
+    });
+    panel.cbCashAccount->addItems({u"Old cash"_s});
+    panel.cbLiabilityAccount->addItems({u"Old liability"_s});
+    panel.bbGetAccountList->click();
+    QCOMPARE(attempts, 1);
+    SetErrorDisplay(nullptr);
+    QCOMPARE(displayed, QStringList{u"QuickBooks is not running"_s});
+    QCOMPARE(panel.cbCashAccount->itemText(0), u"Old cash"_s);
+    QCOMPARE(panel.cbLiabilityAccount->itemText(0), u"Old liability"_s);
+    QCOMPARE(panel.bbGetAccountList->text(), u"Get Account list"_s);
+}
+
+void TestExportPages::glTagParsing_data() {
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("selected"); // the button's caption, or none
+    QTest::addColumn<int>("read");
+    QTest::newRow("don't parse") << 0 << u"Don't parse"_s << 0;
+    QTest::newRow("class") << 1 << u"Assign Class"_s << 1;
+    QTest::newRow("customer") << 2 << u"Assign Customer"_s << 2;
+    QTest::newRow("out of range") << 7 << QString() << 0;
+}
+
+void TestExportPages::glTagParsing() {
+    QFETCH(int, value);
+    QFETCH(QString, selected);
+    QFETCH(int, read);
+    TQBGLExportParamFrm panel;
+    // As designed: full names, no parsing button selected.
+    QVERIFY(panel.rbAccountFullNames->isChecked());
+    QVERIFY(!panel.rbDontParse->isChecked() && !panel.rbAssignClass->isChecked());
+    QCOMPARE(panel.edtDelimiter->text(), u"-"_s);
+    panel.rbAssignCustomer->click();
+    TQBGLExportParam param;
+    param.GLTagParsing = TGLTagParsing(value);
+    panel.SetParam(param);
+    QStringList checked;
+    for (QRadioButton* button : {panel.rbAssignClass, panel.rbAssignCustomer, panel.rbDontParse})
+        if (button->isChecked())
+            checked << button->text();
+    QCOMPARE(checked, selected.isEmpty() ? QStringList() : QStringList{selected});
+    QCOMPARE(int(panel.GetParam().GLTagParsing), read);
+    // The buttons stay one group after an out-of-range value.
+    panel.rbAssignClass->click();
+    panel.rbDontParse->click();
+    QVERIFY(!panel.rbAssignClass->isChecked());
+    // No control disables another; an empty delimiter is read as such.
+    QVERIFY(panel.edtDelimiter->isEnabled());
+    panel.edtDelimiter->clear();
+    QCOMPARE(panel.GetParam().DelimiterInGLTag, QString());
+}
+
+void TestExportPages::optionsKeptAcrossRestart() {
+    QFile::remove(m_scene.StoreFile());
+    // The batch size is read but never written by the program.
+    m_scene.Store()->SetAsInteger(u"QBChecksExportOptions\\BatchSize"_s, 7);
+    TQBGLExportParam gl;
+    gl.Clear = true;
+    gl.UseAccountNumbers = false;
+    gl.GLTagParsing = gtpAssignName;
+    gl.DelimiterInGLTag = u"/"_s;
+    gl.ExcludeManualChecks = false;
+    gl.SplitBillingByDBDT = true;
+    const TQBChecksExportParam checks{true, u"Not In QuickBooks"_s, Liability, true, false, 7};
+    const TOrvPayrollPeriod glPeriod{QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
+                                     QDateTime(QDate(2024, 3, 31), QTime(23, 59))};
+    const TOrvPayrollPeriod checksPeriod{QDateTime(QDate(2023, 2, 5), QTime(0, 0)),
+                                         QDateTime(QDate(2024, 1, 9), QTime(23, 59))};
+    {
+        TMainFm window(m_scene.Options());
+        // A store without periods: the failures are logged, defaults kept.
+        QCOMPARE(LoggedCaptions(window).count(u"'' is not a valid date"_s), 2);
+        QCOMPARE(window.QBGLExportFrame->PayrollFilterFrame->Period().From,
+                 DefaultPayrollPeriod().From);
+        QVERIFY(AccountListFetched(*window.QBChecksExportFrame));
+        window.QBGLExportFrame->QBParamFrame->SetParam(gl);
+        window.QBGLExportFrame->PayrollFilterFrame->SetPeriod(glPeriod);
+        window.QBChecksExportFrame->QBParamFrame->SetParam(checks);
+        window.QBChecksExportFrame->OrvOptionsFrame->rbAgency->click();
+        window.QBChecksExportFrame->PayrollFilterFrame->SetPeriod(checksPeriod);
+    }
+    const IztSettingsPtr store = m_scene.Store();
+    QCOMPARE(store->GetAsString(u"OrvGLExportPayrollFilter\\DateFrom"_s), u"3/1/2024"_s);
+    QCOMPARE(store->GetAsInteger(u"QBChecksExportOptions\\BatchSize"_s), 7);
+    QCOMPARE(store->GetAsInteger(u"OrvChecksExportOptions\\Kind"_s), int(crcAgencyChecks));
+
+    {
+        TMainFm window(m_scene.Options());
+        QCOMPARE(LoggedCaptions(window).count(u"'' is not a valid date"_s), 0);
+        QCOMPARE(window.QBGLExportFrame->QBParamFrame->GetParam(), gl);
+        QCOMPARE(window.QBChecksExportFrame->QBParamFrame->GetParam(), checks);
+        QCOMPARE(window.QBChecksExportFrame->OrvOptionsFrame->Kind(), int(crcAgencyChecks));
+        const auto dates = [](const TOrvPayrollFilterFrm& filter) {
+            return QList<QDate>{filter.Period().From.date(), filter.Period().To.date()};
+        };
+        QCOMPARE(dates(*window.QBGLExportFrame->PayrollFilterFrame),
+                 (QList<QDate>{QDate(2024, 3, 1), QDate(2024, 3, 31)}));
+        QCOMPARE(dates(*window.QBChecksExportFrame->PayrollFilterFrame),
+                 (QList<QDate>{QDate(2023, 2, 5), QDate(2024, 1, 9)}));
+    }
+
+    // A date written under another locale keeps the default period.
+    store->SetAsString(u"OrvGLExportPayrollFilter\\DateTo"_s, u"31.03.2024"_s);
+    TMainFm window(m_scene.Options());
+    QCOMPARE(LoggedCaptions(window).count(u"'31.03.2024' is not a valid date"_s), 1);
+    QCOMPARE(window.QBGLExportFrame->PayrollFilterFrame->Period().From,
+             DefaultPayrollPeriod().From);
+}
+
+void TestExportPages::fileFilter() {
+    QCOMPARE(QtFileFilter(u"GL Journal files (*.csv,*.txt)|*.csv;*.txt"_s),
+             u"GL Journal files (*.csv *.txt)"_s);
+    QCOMPARE(QtFileFilter(u"Checks files (*.csv)|*.csv|All files|*.*"_s),
+             u"Checks files (*.csv);;All files (*.*)"_s);
+}
+
+int main(int argc, char** argv) {
+    TOrvqApplication app(argc, argv);
+    TestExportPages test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_exportpages.moc"
