@@ -49,11 +49,5 @@ bool TQBChecksExportFrm::CanRun() const {
 void TQBChecksExportFrm::RunExport() {
     const TChecksPageInputs inputs(*this, *OrvOptionsFrame, *QBParamFrame);
     TChecksExportRun run(Logger(), inputs, Dialogs(), Services().Connect);
-    try {
-        run.RunChecksExport();
-    } catch (...) {
-        SetReportText(run.ReportText());
-        throw;
-    }
-    SetReportText(run.ReportText());
+    RunKeepingReport(run, &TChecksExportRun::RunChecksExport);
 }

@@ -179,15 +179,11 @@ void TQBExportBaseFrm::Run() {
         m_directSource = std::make_unique<TOrvDirectReportSource>(m_logger, services);
     }
     m_recorder->StartRecording(false);
-    try {
-        RunExport();
-    } catch (...) {
+    const TOnExit stop{[this] {
         m_logText = m_recorder->StopRecording();
         m_directSource.reset();
-        throw;
-    }
-    m_logText = m_recorder->StopRecording();
-    m_directSource.reset();
+    }};
+    RunExport();
 }
 
 void TQBExportBaseFrm::GetPayrollList() {

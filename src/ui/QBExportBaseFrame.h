@@ -107,9 +107,19 @@ protected:
     const ICommonLoggerPtr& Logger() const { return m_logger; }
     const TExportPageServices& Services() const { return m_services; }
     IUserDialogs& Dialogs() const { return *m_dialogs; }
-    void SetReportText(const QString& text) { m_reportText = text; }
+    // Runs step of run; the run's report text becomes the page's, also
+    // when the step fails (a report that fails can still be printed).
+    template <typename TRun> void RunKeepingReport(TRun& run, void (TRun::*step)()) {
+        const TOnExit keep{[&] { m_reportText = run.ReportText(); }};
+        (run.*step)();
+    }
 
 private:
+    // Calls Run when the scope ends, also by an exception.
+    struct TOnExit {
+        std::function<void()> Run;
+        ~TOnExit() { Run(); }
+    };
     TOrvAPIEnvironment Environment() const;
 
     TExportPageServices m_services;

@@ -32,11 +32,5 @@ TQBGLExportFrm::TQBGLExportFrm(TExportPageServices services, QWidget* parent)
 void TQBGLExportFrm::RunExport() {
     const TGLPageInputs inputs(*this, *QBParamFrame);
     TGLExportRun run(Logger(), inputs, Dialogs(), Services().Connect);
-    try {
-        run.RunGLExport();
-    } catch (...) {
-        SetReportText(run.ReportText());
-        throw;
-    }
-    SetReportText(run.ReportText());
+    RunKeepingReport(run, &TGLExportRun::RunGLExport);
 }
