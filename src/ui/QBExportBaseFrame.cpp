@@ -22,7 +22,8 @@ namespace {
 
 QPushButton* ActionButton(QAction* action, int width) {
     auto* button = new QPushButton(action->text());
-    button->setFixedSize(width, 25);
+    button->setFixedHeight(25);
+    button->setMinimumWidth(width);
     QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
     QObject::connect(action, &QAction::changed, button, [button, action] {
         button->setText(action->text());
@@ -65,7 +66,7 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     PayrollFilterFrame->setFixedWidth(314);
     btnConnectToOrv = ActionButton(ConnectToOrv, 153);
     auto* strip = new QWidget;
-    strip->setFixedHeight(65);
+    strip->setMinimumHeight(65);
     auto* stripLayout = new QHBoxLayout(strip);
     stripLayout->setContentsMargins(0, 0, 0, 0);
     stripLayout->addWidget(PayrollFilterFrame);
