@@ -69,13 +69,13 @@ QList<QStringList> LayOutPlainText(const QString& text,
             line.clear();
             pages.NewPage();
             break;
-        case u'\t':
-            // Blanks up to the next tab stop of the printed line; a line
-            // that wraps meanwhile starts its own columns.
-            do
+        case u'\t': {
+            // Blanks up to the next tab stop; they may wrap like any text.
+            const int blanks = kTabColumns - line.size() % kTabColumns;
+            for (int i = 0; i < blanks; ++i)
                 put(u' ');
-            while (line.size() % kTabColumns != 0);
             break;
+        }
         default:
             put(c);
         }
