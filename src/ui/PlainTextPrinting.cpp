@@ -85,11 +85,12 @@ QList<QStringList> LayOutPlainText(const QString& text,
 
 void PrintPlainText(QPrinter& printer, const QString& text) {
     QPainter painter;
-    if (!painter.begin(&printer))
-        throw EztException(QStringLiteral("The printer could not start printing") +
-                           (printer.outputFileName().isEmpty()
-                                ? QString()
-                                : QStringLiteral(" to ") + printer.outputFileName()));
+    if (!painter.begin(&printer)) {
+        const QString target = printer.outputFileName().isEmpty()
+                                   ? QStringLiteral(" on ") + printer.printerName()
+                                   : QStringLiteral(" to ") + printer.outputFileName();
+        throw EztException(QStringLiteral("The printer could not start printing") + target);
+    }
     const QFontMetrics metrics = painter.fontMetrics();
     const QRect page = painter.viewport();
     const int lineHeight = qMax(1, metrics.lineSpacing());
