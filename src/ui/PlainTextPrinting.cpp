@@ -69,13 +69,13 @@ QList<QStringList> LayOutPlainText(const QString& text,
             line.clear();
             pages.NewPage();
             break;
-        case u'\t':
-            // Blanks up to the next tab stop of the printed line; a line
-            // that wraps meanwhile starts its own columns.
-            do
+        case u'\t': {
+            // Blanks up to the next tab stop; they may wrap like any text.
+            const int blanks = kTabColumns - line.size() % kTabColumns;
+            for (int i = 0; i < blanks; ++i)
                 put(u' ');
-            while (line.size() % kTabColumns != 0);
             break;
+        }
         default:
             put(c);
         }
@@ -85,11 +85,12 @@ QList<QStringList> LayOutPlainText(const QString& text,
 
 void PrintPlainText(QPrinter& printer, const QString& text) {
     QPainter painter;
-    if (!painter.begin(&printer))
-        throw EztException(QStringLiteral("The printer could not start printing") +
-                           (printer.outputFileName().isEmpty()
-                                ? QString()
-                                : QStringLiteral(" to ") + printer.outputFileName()));
+    if (!painter.begin(&printer)) {
+        const QString target = printer.outputFileName().isEmpty()
+                                   ? QStringLiteral(" on ") + printer.printerName()
+                                   : QStringLiteral(" to ") + printer.outputFileName();
+        throw EztException(QStringLiteral("The printer could not start printing") + target);
+    }
     const QFontMetrics metrics = painter.fontMetrics();
     const QRect page = painter.viewport();
     const int lineHeight = qMax(1, metrics.lineSpacing());
