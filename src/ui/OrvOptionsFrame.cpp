@@ -16,7 +16,7 @@ TOrvOptionsFrm::TOrvOptionsFrm(QWidget* parent) : QWidget(parent) {
     layout->addWidget(rbEmployee);
     layout->addWidget(rbAgency);
     layout->addStretch();
-    setFixedHeight(46);
+    setMinimumHeight(46);
 }
 
 int TOrvOptionsFrm::Kind() const {

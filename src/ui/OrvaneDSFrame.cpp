@@ -8,7 +8,7 @@
 TOrvaneDsFrm::TOrvaneDsFrm(QWidget* parent)
     : QWidget(parent), CaptionLabel(new QLabel(QStringLiteral("Dataset name"), this)),
       Grid(new TReDBGrid(this)) {
-    CaptionLabel->setFixedHeight(25);
+    CaptionLabel->setMinimumHeight(25);
     CaptionLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     CaptionLabel->setIndent(4);
     auto* layout = new QVBoxLayout(this);

@@ -41,7 +41,7 @@ TQBChecksExportParamFrm::TQBChecksExportParamFrm(QWidget* parent) : QWidget(pare
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(GroupBox1);
-    setFixedHeight(96);
+    setMinimumHeight(96);
 
     // Only the user's changes reach the record; filling a list does not.
     connect(cbCashAccount, &QComboBox::textActivated, this,

@@ -22,7 +22,7 @@ namespace {
 
 QPushButton* ActionButton(QAction* action, int width) {
     auto* button = new QPushButton(action->text());
-    button->setFixedHeight(25);
+    button->setMinimumHeight(25);
     button->setMinimumWidth(width);
     QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
     QObject::connect(action, &QAction::changed, button, [button, action] {
@@ -51,7 +51,7 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     connect(ConnectToOrv, &QAction::triggered, this, UserAction([this] { GetPayrollList(); }));
 
     lblCaption = new QLabel(caption);
-    lblCaption->setFixedHeight(25);
+    lblCaption->setMinimumHeight(25);
     QFont bold = lblCaption->font();
     bold.setBold(true);
     lblCaption->setFont(bold);
@@ -63,7 +63,7 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     pgSource->addTab(tsFile, QStringLiteral("File"));
 
     PayrollFilterFrame = new TOrvPayrollFilterFrm;
-    PayrollFilterFrame->setFixedWidth(314);
+    PayrollFilterFrame->setMinimumWidth(314);
     btnConnectToOrv = ActionButton(ConnectToOrv, 153);
     auto* strip = new QWidget;
     strip->setMinimumHeight(65);
@@ -78,7 +78,7 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     m_directLayout->addWidget(PayrollFrame, 1);
 
     lblFileHint = new QLabel(fileHint);
-    lblFileHint->setFixedHeight(17);
+    lblFileHint->setMinimumHeight(17);
     lblFileHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     FileOpenFrame = new TFileOpenFrm;
     auto* fileLayout = new QVBoxLayout(tsFile);
@@ -90,7 +90,7 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     btnPrintReport = ActionButton(PrintReportAction, 81);
     btnPrintLog = ActionButton(PrintLogAction, 81);
     auto* buttons = new QWidget;
-    buttons->setFixedHeight(38);
+    buttons->setMinimumHeight(38);
     auto* buttonLayout = new QHBoxLayout(buttons);
     buttonLayout->addWidget(btnRun);
     buttonLayout->addWidget(btnPrintReport);

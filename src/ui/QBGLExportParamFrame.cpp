@@ -64,7 +64,7 @@ TQBGLExportParamFrm::TQBGLExportParamFrm(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(GroupBox1);
-    setFixedHeight(139);
+    setMinimumHeight(139);
 }
 
 TQBGLExportParam TQBGLExportParamFrm::GetParam() const {
