@@ -30,8 +30,10 @@ TOrvReportDef GLReportDef(const TOrvPayrollsDef& selection, const TQBGLExportPar
 TOrvDirectReportSource::TOrvDirectReportSource(ICommonLoggerPtr logger,
                                                TOrvDirectReportSourceServices services)
     : m_logger(std::move(logger)), m_services(std::move(services)) {
-    OrvAssert(m_logger && m_services.ConnectionParam && m_services.SelectedPayrolls &&
-              m_services.CreateWaitWindow);
+    OrvAssert(m_logger != nullptr);
+    m_services.Wait.Cancel = m_services.Environment.Cancel;
+    if (!m_services.Wait.ShowFailure)
+        m_services.Wait.ShowFailure = m_services.Environment.ShowFailure;
 }
 
 TFetchedReport TOrvDirectReportSource::FetchChecksReport(TChecksFetchKind kind) {
@@ -47,14 +49,13 @@ TFetchedReport TOrvDirectReportSource::FetchGLReport(const TQBGLExportParam& opt
 }
 
 TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QString& waitText) {
-    const TOrvPayrollsDef selection = m_services.SelectedPayrolls();
+    const TOrvPayrollsDef& selection = m_services.SelectedPayrolls;
     LogPayrollsDef(*m_logger, selection);
     const TOrvReportDef report = build(selection);
     // Released when the fetch ends, also on failure; releasing logs out.
     const IOrvAPIConnectionPtr connection =
-        CreateOrvAPIConnection(m_services.ConnectionParam(), m_logger, m_services.Environment);
-    std::unique_ptr<IOrvReportWaitWindow> window = m_services.CreateWaitWindow();
-    OrvAssert(window != nullptr);
-    return RunReportAndWait(*window, m_logger, connection, report, waitText,
-                            QStringLiteral("Orvane QB Export"), m_services.Timings);
+        CreateOrvAPIConnection(m_services.ConnectionParam, m_logger, m_services.Environment);
+    TNoRunProgress nowhere;
+    const TWaitGuard wait(m_services.Progress ? *m_services.Progress : nowhere, waitText);
+    return RunReportAndWait(m_logger, connection, report, m_services.Wait);
 }
