@@ -1,7 +1,7 @@
 #include "ui/QBChecksExportFrame.h"
 
 #include "base/vlxDeferredCall.h"
-#include "export/ChecksExportRun.h"
+#include "runs/ChecksExportRun.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/OrvOptionsFrame.h"
 #include "ui/QBChecksExportParamFrame.h"

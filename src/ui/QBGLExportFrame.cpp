@@ -1,6 +1,6 @@
 #include "ui/QBGLExportFrame.h"
 
-#include "export/GLExportRun.h"
+#include "runs/GLExportRun.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/QBGLExportParamFrame.h"
 

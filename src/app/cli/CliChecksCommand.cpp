@@ -3,7 +3,7 @@
 // options overridden by flags.
 #include "CliDirect.h"
 
-#include "export/ChecksExportRun.h"
+#include "runs/ChecksExportRun.h"
 
 namespace {
 

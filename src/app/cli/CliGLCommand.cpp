@@ -4,7 +4,7 @@
 // --no in batch use.
 #include "CliDirect.h"
 
-#include "export/GLExportRun.h"
+#include "runs/GLExportRun.h"
 
 namespace {
 

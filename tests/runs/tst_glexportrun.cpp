@@ -5,7 +5,7 @@
 
 #include "base/RegionalSettings.h"
 #include "base/vlxGlobalWaitIndicator.h"
-#include "export/GLExportRun.h"
+#include "runs/GLExportRun.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "export/GLExportRun.h"
+#include "runs/GLExportRun.h"
 
 #include "base/RegionalSettings.h"
 #include "base/vlxGlobalWaitIndicator.h"

@@ -1,4 +1,4 @@
-#include "export/ChecksExportRun.h"
+#include "runs/ChecksExportRun.h"
 
 #include "base/vlxGlobalWaitIndicator.h"
 #include "base/vlxTextUtils.h"

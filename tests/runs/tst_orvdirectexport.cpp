@@ -10,8 +10,8 @@
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "company/QBSandboxRequestProcessor.h"
-#include "export/ChecksExportRun.h"
-#include "export/GLExportRun.h"
+#include "runs/ChecksExportRun.h"
+#include "runs/GLExportRun.h"
 #include "payroll/OrvDirectReportSource.h"
 #include "payroll/OrvPayrollLists.h"
 

@@ -4,7 +4,7 @@
 #include "ChecksTestSupport.h"
 #include "ScriptedUserDialogs.h"
 #include "base/vlxGlobalWaitIndicator.h"
-#include "export/ChecksExportRun.h"
+#include "runs/ChecksExportRun.h"
 
 #include <QFile>
 
