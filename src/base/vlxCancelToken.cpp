@@ -5,6 +5,18 @@
 EOperationCancelled::EOperationCancelled()
     : EztException(QStringLiteral("User cancelled operation")) {}
 
+bool IsCancel(const std::exception_ptr& failure) {
+    if (!failure)
+        return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EOperationCancelled&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 void TCancelToken::Cancel() {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -19,6 +20,9 @@ class EOperationCancelled : public EztException {
 public:
     EOperationCancelled();
 };
+
+// Whether failure is a cancel (none is not).
+bool IsCancel(const std::exception_ptr& failure);
 
 class TCancelToken {
 public:

@@ -34,6 +34,9 @@ class IRunProgress : public IWaitIndicator {
 public:
     // done of total records of the innermost stage (0 <= done <= total).
     virtual void SetProgress(int done, int total) = 0;
+    // A stage that waits for a report of the payroll service, ended by
+    // EndWait: the command line shows only these, with how to cancel.
+    virtual void StartReportWait(const QString& message) { StartWait(message); }
 };
 using IRunProgressPtr = std::shared_ptr<IRunProgress>;
 

@@ -28,6 +28,10 @@ QString MessageOf(const std::exception_ptr& failure) {
 
 } // namespace
 
+QString ErrorDisplayMessage(const std::exception_ptr& failure) {
+    return EscapeControlChars(MessageOf(failure));
+}
+
 void SetErrorDisplay(TErrorDisplay display) {
     Display() = std::move(display);
 }
@@ -35,7 +39,7 @@ void SetErrorDisplay(TErrorDisplay display) {
 void ShowInErrorDisplay(std::exception_ptr failure) noexcept {
     try {
         // The display shows no raw control character of the input.
-        const QString message = EscapeControlChars(MessageOf(failure));
+        const QString message = ErrorDisplayMessage(failure);
         if (Display())
             Display()(message);
         else

@@ -12,6 +12,10 @@ using TErrorDisplay = std::function<void(const QString& message)>;
 // None: back to the Qt log.
 void SetErrorDisplay(TErrorDisplay display);
 
+// The failure's message as the display shows it: an exception's message,
+// control characters escaped.
+QString ErrorDisplayMessage(const std::exception_ptr& failure);
+
 // Shows the failure's message now. Never throws.
 void ShowInErrorDisplay(std::exception_ptr failure) noexcept;
 

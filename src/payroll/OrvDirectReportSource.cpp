@@ -6,6 +6,27 @@ namespace {
 
 const QString kWaitFormat = QStringLiteral("Please wait while Orvane generates %s report");
 
+// The report wait as a stage of the run, for as long as it lives.
+class TReportWaitStage {
+public:
+    TReportWaitStage(IRunProgress* progress, const QString& message) : m_progress(progress) {
+        if (m_progress)
+            m_progress->StartReportWait(message);
+    }
+    ~TReportWaitStage() {
+        try {
+            if (m_progress)
+                m_progress->EndWait();
+        } catch (...) {
+        }
+    }
+    TReportWaitStage(const TReportWaitStage&) = delete;
+    TReportWaitStage& operator=(const TReportWaitStage&) = delete;
+
+private:
+    IRunProgress* m_progress;
+};
+
 } // namespace
 
 TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TChecksFetchKind kind) {
@@ -55,7 +76,6 @@ TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QStri
     // Released when the fetch ends, also on failure; releasing logs out.
     const IOrvAPIConnectionPtr connection =
         CreateOrvAPIConnection(m_services.ConnectionParam, m_logger, m_services.Environment);
-    TNoRunProgress nowhere;
-    const TWaitGuard wait(m_services.Progress ? *m_services.Progress : nowhere, waitText);
+    const TReportWaitStage wait(m_services.Progress, waitText);
     return RunReportAndWait(m_logger, connection, report, m_services.Wait);
 }

@@ -32,8 +32,8 @@ std::optional<QString> RunReportAndWait(const ICommonLoggerPtr& logger,
     // Declared first: the server task is deleted after the cancel is logged.
     TOrvReportTask task(connection, logger, report, options.Cancel);
     try {
-        if (options.Cancel)
-            options.Cancel->CheckPoint();
+        if (options.Cancel && options.Cancel->Cancelled())
+            throw EOperationCancelled();
         task.Start();
     } catch (const EOperationCancelled&) {
         Cancelled(logger, options);

@@ -1,6 +1,5 @@
 #include "runs/ChecksExportRun.h"
 
-#include "base/vlxGlobalWaitIndicator.h"
 #include "base/vlxTextUtils.h"
 #include "reports/ReportFile.h"
 
@@ -8,29 +7,37 @@ QString ChecksRunName(const QString& kindName) {
     return Format("Orvane %s Export", {kindName});
 }
 
-TChecksExportRun::TChecksExportRun(ICommonLoggerPtr logger, const IChecksRunInputs& inputs,
-                                   IUserDialogs& dialogs, TQBConnectionFactory connectionFactory)
-    : m_logger(std::move(logger)), m_inputs(inputs), m_dialogs(dialogs),
-      m_connectionFactory(std::move(connectionFactory)) {
-    OrvAssert(m_logger != nullptr && m_connectionFactory != nullptr);
+IDirectReportSourcePtr OpenDirectReportSource(TRunContext& context,
+                                              const TReportSourceOptions& source) {
+    if (!source.Direct)
+        throw EztException(QStringLiteral(
+            "Reports cannot be fetched from Orvane here. Export a report file instead."));
+    return context.OpenDirectSource(*source.Direct);
 }
 
-void TChecksExportRun::RunChecksExport() {
+TChecksExportRun::TChecksExportRun(TChecksRunOptions options) : m_options(std::move(options)) {}
+
+void TChecksExportRun::RunChecksExport(TRunContext& context) {
+    OrvAssert(context.Logger != nullptr && context.ConnectQB != nullptr &&
+              context.Dialogs != nullptr);
     m_outcomes.clear();
-    if (m_inputs.SourceTab() == rstFile) {
-        RunKind(rkFile);
+    if (m_options.Source.Tab == rstFile) {
+        RunKind(context, rkFile);
         return;
     }
-    switch (m_inputs.CheckKindChoice()) {
+    switch (m_options.CheckKindChoice) {
     case crcAllChecks:
-        RunKind(rkEmployee);
-        RunKind(rkAgency);
+        RunKind(context, rkEmployee);
+        // A cancel the employee report's wait took leaves the agency report
+        // to fetch; any other stops here.
+        if (!context.Cancel->Cancelled())
+            RunKind(context, rkAgency);
         break;
     case crcAgencyChecks:
-        RunKind(rkAgency);
+        RunKind(context, rkAgency);
         break;
     default:
-        RunKind(rkEmployee);
+        RunKind(context, rkEmployee);
         break;
     }
 }
@@ -45,8 +52,8 @@ void TChecksExportRun::AddReportPiece(const QString& kindName, const QString& te
         m_reportText = piece;
 }
 
-void TChecksExportRun::RunKind(TRunKind kind) {
-    ICommonLogger& logger = *m_logger;
+void TChecksExportRun::RunKind(TRunContext& context, TRunKind kind) {
+    ICommonLogger& logger = *context.Logger;
     const QString kindName = kind == rkEmployee ? QStringLiteral("Employee Checks")
                              : kind == rkAgency ? QStringLiteral("Agency Checks")
                                                 : QStringLiteral("Checks");
@@ -61,17 +68,14 @@ void TChecksExportRun::RunKind(TRunKind kind) {
 
         TFetchedReport report;
         if (kind == rkFile) {
-            const QString path = m_inputs.FileName();
+            const QString& path = m_options.Source.FileName;
             logger.LogContextItem(QStringLiteral("Orvane Checks file"), path);
             const QString text = TextReportOrEmpty(ReadReportFile(path));
             logger.LogDebug(QStringLiteral("Orvane Checks file"), text);
             report = text;
         } else {
-            IDirectReportSource* source = m_inputs.DirectSource();
-            if (!source)
-                throw EztException(QStringLiteral(
-                    "Reports cannot be fetched from Orvane here. Export a report file instead."));
-            report = source->FetchChecksReport(kind == rkEmployee ? cfkEmployee : cfkAgency);
+            report = OpenDirectReportSource(context, m_options.Source)
+                         ->FetchChecksReport(kind == rkEmployee ? cfkEmployee : cfkAgency);
         }
 
         AddReportPiece(kindName, report.value_or(QString()));
@@ -79,25 +83,34 @@ void TChecksExportRun::RunKind(TRunKind kind) {
             logger.LogWarning(runName + QStringLiteral(" failed"));
             return;
         }
+        // Nothing is opened for a run cancelled meanwhile.
+        context.Cancel->CheckPoint();
 
         TChecksExportResult result;
         {
-            TWaitGuard wait(WaitIndicator(), QStringLiteral("Creating QuickBooks Transactions"));
+            TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transactions"));
             // Declared after the wait guard: freed before the wait ends.
-            const std::unique_ptr<TQBConnection> connection = m_connectionFactory(m_logger);
+            const std::unique_ptr<TQBConnection> connection = context.ConnectQB(context.Logger);
             const TCheckRecords records = ParseChecksReport(logger, *report, parserKind);
-            result = ExportChecks(*connection, records, m_inputs.ChecksExportParam());
+            result = ExportChecks(*connection, records, m_options.Checks, context.Watch());
         }
 
         const QString message = runName + u' ' + FormatChecksExportResult(result);
         m_outcomes.push_back({runName, result, message});
-        if (result.Errors > 0) {
+        if (result.Cancelled) {
+            logger.LogWarning(QStringLiteral("User cancelled operation"));
             logger.LogWarning(message);
-            m_dialogs.ShowError(message);
+            context.Dialogs->ShowInformation(message);
+        } else if (result.Errors > 0) {
+            logger.LogWarning(message);
+            context.Dialogs->ShowError(message);
         } else {
             logger.LogEvent(message);
-            m_dialogs.ShowInformation(runName + QStringLiteral(" successfully completed"));
+            context.Dialogs->ShowInformation(runName + QStringLiteral(" successfully completed"));
         }
+    } catch (const EOperationCancelled&) {
+        logger.LogWarning(QStringLiteral("User cancelled operation"));
+        logger.LogWarning(runName + QStringLiteral(" failed"));
     } catch (...) {
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {runName});
     }

@@ -1,24 +1,21 @@
 // The checks export run: what the Run action of the checks page does. It
 // takes the report from a file or the payroll service, opens QuickBooks,
 // parses the report, exports the checks and reports the outcome in the log
-// and in a box. It reads its inputs through IChecksRunInputs and talks to the
-// user through IUserDialogs, so the window, the command line and the tests
-// drive the same code.
+// and in a box. Its inputs are an options record filled before it starts;
+// it reaches everything else through the run context, so the window's
+// worker thread, the command line and the tests run the same code.
 #pragma once
 
 #include "export/QBChecksExport.h"
-#include "export/QBConnectionFactory.h"
-#include "export/ReportSource.h"
-#include "export/UserDialogs.h"
+#include "runs/RunContext.h"
 
 #include <vector>
 
-// What the checks page offers a run besides the report source.
-class IChecksRunInputs : public IReportSource {
-public:
+struct TChecksRunOptions {
+    TReportSourceOptions Source;
     // The check kind choice of the direct tab (TChecksReportChoice).
-    virtual int CheckKindChoice() const = 0;
-    virtual TQBChecksExportParam ChecksExportParam() const = 0;
+    int CheckKindChoice = crcEmployeeChecks;
+    TQBChecksExportParam Checks;
 };
 
 // The outcome of one completed run of a kind.
@@ -30,13 +27,13 @@ struct TChecksRunOutcome {
 
 class TChecksExportRun {
 public:
-    TChecksExportRun(ICommonLoggerPtr logger, const IChecksRunInputs& inputs, IUserDialogs& dialogs,
-                     TQBConnectionFactory connectionFactory);
+    explicit TChecksExportRun(TChecksRunOptions options);
 
     // Runs the kinds of the source tab and kind choice. A failed kind ends
     // the run: it is logged with run name + " failed" and its error leaves
-    // for the default error display.
-    void RunChecksExport();
+    // for the default error display. A cancel ends it too, after the
+    // summary of what was done.
+    void RunChecksExport(TRunContext& context);
 
     // The titled report texts of the runs since the page emptied it; kinds
     // are separated by a form feed.
@@ -47,16 +44,18 @@ public:
 
 private:
     enum TRunKind { rkEmployee, rkAgency, rkFile };
-    void RunKind(TRunKind kind);
+    void RunKind(TRunContext& context, TRunKind kind);
     void AddReportPiece(const QString& kindName, const QString& text);
 
-    ICommonLoggerPtr m_logger;
-    const IChecksRunInputs& m_inputs;
-    IUserDialogs& m_dialogs;
-    TQBConnectionFactory m_connectionFactory;
+    TChecksRunOptions m_options;
     QString m_reportText;
     std::vector<TChecksRunOutcome> m_outcomes;
 };
 
 // "Orvane %s Export" with the kind name.
 QString ChecksRunName(const QString& kindName);
+
+// "Reports cannot be fetched from Orvane here. ..." when the options have no
+// direct source.
+IDirectReportSourcePtr OpenDirectReportSource(TRunContext& context,
+                                              const TReportSourceOptions& source);

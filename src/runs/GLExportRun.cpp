@@ -1,42 +1,34 @@
 #include "runs/GLExportRun.h"
 
 #include "base/RegionalSettings.h"
-#include "base/vlxGlobalWaitIndicator.h"
 #include "base/vlxTextUtils.h"
 #include "export/QBJournalExport.h"
 #include "reports/OrvGLParser.h"
 #include "reports/ReportFile.h"
+#include "runs/ChecksExportRun.h"
 
 const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 
 EGLExportAborted::EGLExportAborted()
     : EztException(QStringLiteral("Operation was aborted by user")) {}
 
-TGLExportRun::TGLExportRun(ICommonLoggerPtr logger, const IGLRunInputs& source,
-                           IUserDialogs& dialogs, TQBConnectionFactory connect)
-    : m_logger(std::move(logger)), m_source(source), m_dialogs(dialogs),
-      m_connect(std::move(connect)) {
-    OrvAssert(m_logger && m_connect);
-}
+TGLExportRun::TGLExportRun(TGLRunOptions options) : m_options(std::move(options)) {}
 
-void TGLExportRun::RunGLExport() {
-    ICommonLogger& logger = *m_logger;
+void TGLExportRun::RunGLExport(TRunContext& context) {
+    OrvAssert(context.Logger && context.ConnectQB && context.Dialogs);
+    ICommonLogger& logger = *context.Logger;
     TLogBlockGuard block(logger, GLExportRunName);
     try {
         m_reportText.clear();
-        const TQBGLExportParam options = m_source.GLExportParam();
+        const TQBGLExportParam& options = m_options.GL;
         LogGLExportParam(logger, options);
         logger.LogEvent(GLExportRunName + QStringLiteral(" started"));
 
         TFetchedReport report;
-        if (m_source.SourceTab() == rstDirectConnection) {
-            IDirectReportSource* direct = m_source.DirectSource();
-            if (!direct)
-                throw EztException(QStringLiteral(
-                    "Reports cannot be fetched from Orvane here. Export a report file instead."));
-            report = direct->FetchGLReport(options);
+        if (m_options.Source.Tab == rstDirectConnection) {
+            report = OpenDirectReportSource(context, m_options.Source)->FetchGLReport(options);
         } else {
-            const QString fileName = m_source.FileName();
+            const QString& fileName = m_options.Source.FileName;
             logger.LogContextItem(QStringLiteral("Orvane Journal file"), fileName);
             report = TextReportOrEmpty(ReadReportFile(fileName));
         }
@@ -47,27 +39,29 @@ void TGLExportRun::RunGLExport() {
         m_reportText = *report;
 
         {
-            TWaitGuard wait(WaitIndicator(), QStringLiteral("Creating QuickBooks Transaction"));
-            ExportGLReport();
+            TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transaction"));
+            ExportGLReport(context);
         }
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
-        m_dialogs.ShowInformation(GLExportRunName + QStringLiteral(" completed"));
+        context.Dialogs->ShowInformation(GLExportRunName + QStringLiteral(" completed"));
+    } catch (const EOperationCancelled&) {
+        logger.LogWarning(QStringLiteral("User cancelled operation"));
+        logger.LogWarning(GLExportRunName + QStringLiteral(" failed"));
     } catch (...) {
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {GLExportRunName});
     }
 }
 
-void TGLExportRun::ExportGLReport() {
-    ICommonLogger& logger = *m_logger;
-    // The panel is read again: the options logged may have been changed
-    // while the report was fetched.
-    const TQBGLExportParam options = m_source.GLExportParam();
+void TGLExportRun::ExportGLReport(TRunContext& context) {
+    ICommonLogger& logger = *context.Logger;
+    const TQBGLExportParam& options = m_options.GL;
     const TGLRecordArray records = ParseGLJournal(logger, m_reportText, options);
     RequireJournalAmounts(records);
 
     // QuickBooks is opened only for a journal that parsed and has something
-    // to post.
-    const std::unique_ptr<TQBConnection> qb = m_connect(m_logger);
+    // to post, and not for a run cancelled meanwhile.
+    context.Cancel->CheckPoint();
+    const std::unique_ptr<TQBConnection> qb = context.ConnectQB(context.Logger);
     OrvAssert(qb != nullptr);
     if (!ValidateJournal(*qb, records, options))
         throw EztException(QStringLiteral("Orvane Journal validation failed"));
@@ -79,8 +73,10 @@ void TGLExportRun::ExportGLReport() {
                                                       "entry."),
                                        {DateToStr(date)});
         logger.LogWarning(message);
-        if (!m_dialogs.ConfirmYesNo(message + QStringLiteral("Continue?")))
+        if (!context.Dialogs->ConfirmYesNo(message + QStringLiteral("Continue?")))
             throw EGLExportAborted();
     }
+    // The last safe point: the entry and its clearing travel in one set.
+    context.Cancel->CheckPoint();
     ExportJournal(*qb, records, options);
 }

@@ -3,19 +3,14 @@
 // the user confirmed a date that already has one.
 #pragma once
 
-#include "export/QBConnectionFactory.h"
-#include "export/ReportSource.h"
-#include "export/UserDialogs.h"
-#include "logging/vlxcommonlogger.h"
+#include "runs/RunContext.h"
 #include "settings/QBDecl.h"
 
 #include <QString>
 
-// What the GL page offers a run besides the report source: the GL option
-// panel, read each time the run needs it.
-class IGLRunInputs : public IReportSource {
-public:
-    virtual TQBGLExportParam GLExportParam() const = 0;
+struct TGLRunOptions {
+    TReportSourceOptions Source;
+    TQBGLExportParam GL;
 };
 
 extern const QString GLExportRunName; // "Orvane Journal Export"
@@ -28,13 +23,13 @@ public:
 
 class TGLExportRun {
 public:
-    TGLExportRun(ICommonLoggerPtr logger, const IGLRunInputs& source, IUserDialogs& dialogs,
-                 TQBConnectionFactory connect);
+    explicit TGLExportRun(TGLRunOptions options);
 
     // The Run action. Logs the run in its own block and shows the success
     // box; a failure is logged with the warning "... failed" and travels on
-    // to the caller's error display.
-    void RunGLExport();
+    // to the caller's error display. A cancel before the posting posts
+    // nothing.
+    void RunGLExport(TRunContext& context);
 
     // The journal exactly as the last run read or fetched it, set before it
     // is parsed so a journal that fails can still be printed.
@@ -43,12 +38,9 @@ public:
     // Parses ReportText, opens QuickBooks, validates, asks about a date that
     // already has a journal entry and exports. Nothing is posted unless the
     // whole journal validated and the user agreed.
-    void ExportGLReport();
+    void ExportGLReport(TRunContext& context);
 
 private:
-    ICommonLoggerPtr m_logger;
-    const IGLRunInputs& m_source;
-    IUserDialogs& m_dialogs;
-    TQBConnectionFactory m_connect;
+    TGLRunOptions m_options;
     QString m_reportText;
 };

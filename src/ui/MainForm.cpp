@@ -9,6 +9,7 @@
 #include "ui/QBChecksExportParamFrame.h"
 #include "ui/QBGLExportFrame.h"
 #include "ui/QBGLExportParamFrame.h"
+#include "ui/UserDialogBoxes.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -50,18 +51,34 @@ void SavePeriod(const TOrvPayrollFilterFrm& filter, IztSettings& settings, const
 
 TMainFm::TMainFm(TMainWindowOptions options, TExportPageServices pageServices)
     : TOrvAPIClientMainFm(std::move(options)) {
-    if (!pageServices.Connect)
-        pageServices.Connect = RedirectedQBConnectionFactory(Core().RedirectionFactory());
-    if (!pageServices.Redirection)
-        pageServices.Redirection = Core().RedirectionFactory();
+    StartRuns(std::move(pageServices));
     PageControl1->setTabText(PageControl1->indexOf(TabSheet2), QStringLiteral("GL Export"));
     TabSheet4 = new QWidget;
     PageControl1->addTab(TabSheet4, QStringLiteral("Checks Export"));
-    QBGLExportFrame = FillWithPage(TabSheet2, new TQBGLExportFrm(pageServices));
-    QBChecksExportFrame = FillWithPage(TabSheet4, new TQBChecksExportFrm(pageServices));
-    QBGLExportFrame->Init(Logger(), *OrvFrame, *this);
-    QBChecksExportFrame->Init(Logger(), *OrvFrame, *this);
+    QBGLExportFrame = FillWithPage(TabSheet2, new TQBGLExportFrm);
+    QBChecksExportFrame = FillWithPage(TabSheet4, new TQBChecksExportFrm);
+    QBGLExportFrame->Init(Logger(), *OrvFrame, *this, Runs());
+    QBChecksExportFrame->Init(Logger(), *OrvFrame, *this, Runs());
     LoadOptions();
+}
+
+void TMainFm::StartRuns(TExportPageServices pageServices) {
+    TRunServices runs;
+    runs.Logger = Logger();
+    runs.Dialogs = pageServices.Dialogs ? pageServices.Dialogs
+                                        : std::make_shared<TWindowUserDialogs>(this);
+    runs.ConnectQB = pageServices.Connect
+                         ? pageServices.Connect
+                         : RedirectedQBConnectionFactory(Core().RedirectionFactory());
+    const std::function<IRedirectionPtr()> redirection =
+        pageServices.Redirection ? pageServices.Redirection : Core().RedirectionFactory();
+    runs.Orvane = [redirection] {
+        TOrvAPIEnvironment environment;
+        environment.Redirection = redirection();
+        return environment;
+    };
+    runs.ReportPollIntervalMs = pageServices.ReportPollIntervalMs;
+    InstallRuns(std::move(runs));
 }
 
 TMainFm::~TMainFm() {

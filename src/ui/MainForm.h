@@ -28,6 +28,7 @@ public:
     TQBChecksExportFrm* QBChecksExportFrame; // the checks export page, filling "Checks Export"
 
 private:
+    void StartRuns(TExportPageServices pageServices);
     void LoadOptions();
     void SaveOptions();
 };

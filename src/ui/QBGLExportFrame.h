@@ -9,7 +9,7 @@ class TQBGLExportParamFrm;
 class TQBGLExportFrm : public TQBExportBaseFrm {
     Q_OBJECT
 public:
-    explicit TQBGLExportFrm(TExportPageServices services = {}, QWidget* parent = nullptr);
+    explicit TQBGLExportFrm(QWidget* parent = nullptr);
 
     TQBGLExportParamFrm* QBParamFrame;
 

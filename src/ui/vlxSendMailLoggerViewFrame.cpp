@@ -65,3 +65,8 @@ TUtilityLoggerViewFrm::TUtilityLoggerViewFrm(QWidget* parent, TSendMailLogServic
     : TSendMailLoggerViewFrame(parent, std::move(services)) {
     LoggerRichView->SetOnItemCaption(&ComponentItemCaption);
 }
+
+void TSendMailLoggerViewFrame::SetActionsEnabled(bool enabled) {
+    BitBtn1->setEnabled(enabled);
+    BitBtn2->setEnabled(enabled);
+}

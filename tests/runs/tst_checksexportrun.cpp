@@ -2,13 +2,14 @@
 // sources, the kinds of the kind choice, the report text, the boxes, the
 // log and the failure paths.
 #include "ChecksTestSupport.h"
+#include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
-#include "base/vlxGlobalWaitIndicator.h"
 #include "runs/ChecksExportRun.h"
 
 #include <QFile>
 
 using namespace checkstest;
+using namespace runtest;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -29,27 +30,21 @@ public:
     TFetchedReport FetchGLReport(const TQBGLExportParam&) override { return std::nullopt; }
 };
 
-class TInputs : public IChecksRunInputs {
-public:
+// What the page's controls would give the run.
+struct TInputs {
     TReportSourceTab Tab = rstFile;
     QString File;
     int Choice = crcEmployeeChecks;
     TQBChecksExportParam Options = DemoOptions();
     IDirectReportSource* Direct = nullptr;
 
-    TReportSourceTab SourceTab() const override { return Tab; }
-    QString FileName() const override { return File; }
-    IDirectReportSource* DirectSource() const override { return Direct; }
-    int CheckKindChoice() const override { return Choice; }
-    TQBChecksExportParam ChecksExportParam() const override { return Options; }
-};
-
-// Counts the wait marks so a test can see them balanced.
-class TCountingWait : public IWaitIndicator {
-public:
-    QStringList Marks;
-    void StartWait(const QString& message) override { Marks << u"start "_s + message; }
-    void EndWait() override { Marks << u"end"_s; }
+    TChecksRunOptions RunOptions() const {
+        TChecksRunOptions options;
+        options.Source = Source(Tab, File, Direct != nullptr);
+        options.CheckKindChoice = Choice;
+        options.Checks = Options;
+        return options;
+    }
 };
 
 struct TRunFixture {
@@ -57,11 +52,9 @@ struct TRunFixture {
     TRecordingLogger Log;
     TInputs Inputs;
     TScriptedUserDialogs Dialogs;
-    std::shared_ptr<TCountingWait> Wait = std::make_shared<TCountingWait>();
+    std::shared_ptr<TRecordingProgress> Wait = std::make_shared<TRecordingProgress>();
     QTemporaryDir Dir;
-
-    TRunFixture() { SetWaitIndicator(Wait); }
-    ~TRunFixture() { SetWaitIndicator(); }
+    TRunContext Context = runtest::Context(Log.LoggerPtr(), Dialogs, Company.Factory(), Wait);
 
     QString WriteFile(const QString& name, const QByteArray& bytes) {
         QFile f(Dir.filePath(name));
@@ -70,7 +63,10 @@ struct TRunFixture {
         return f.fileName();
     }
     TChecksExportRun Run() {
-        return TChecksExportRun(Log.LoggerPtr(), Inputs, Dialogs, Company.Factory());
+        if (Inputs.Direct)
+            Context = runtest::Context(Log.LoggerPtr(), Dialogs, Company.Factory(), Wait,
+                                       Inputs.Direct);
+        return TChecksExportRun(Inputs.RunOptions());
     }
     QStringList Events() { return Messages(Log.Sink(), lmEvent); }
     QStringList Warnings() { return Messages(Log.Sink(), lmWarning); }
@@ -91,13 +87,15 @@ private Q_SLOTS:
     void cancelledEmployeeFetchStillRunsAgency();
     void failedEmployeeRunEndsAllChecks();
     void directTabWithoutDirectSource();
+    void cancelWhilePosting_data();
+    void cancelWhilePosting();
 };
 
 void TestChecksExportRun::fileRunThenEverythingExists() {
     TRunFixture f;
     f.Inputs.File = f.WriteFile(u"s1910.txt"_s, EmployeeReport.toUtf8());
     TChecksExportRun run = f.Run();
-    run.RunChecksExport();
+    run.RunChecksExport(f.Context);
     const QString summary =
         u"Orvane Checks Export successfully completed: 2 checks added, 0 checks voided, 0 "
         u"deposits added, 0 checks already existed, 0 checks were already voided, 0 deposits "
@@ -110,7 +108,7 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
     QCOMPARE(run.ReportText(), u"Orvane Checks report:\r\n"_s + EmployeeReport);
     QCOMPARE(run.Outcomes().size(), size_t(1));
     QCOMPARE(run.Outcomes()[0].Summary, summary);
-    QCOMPARE(f.Wait->Marks, QStringList({u"start Creating QuickBooks Transactions"_s, u"end"_s}));
+    QCOMPARE(f.Wait->Stages(), QStringList({u"start Creating QuickBooks Transactions"_s, u"end"_s}));
     // The file's text is in the developer log of the run's block.
     const auto debug = f.Log.Sink().OfKind(lmDebug);
     QVERIFY(std::any_of(debug.begin(), debug.end(), [](const TRecordedMessage& m) {
@@ -120,9 +118,10 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
 
     TRunFixture again;
     again.Inputs.File = f.Inputs.File;
-    TChecksExportRun second(again.Log.LoggerPtr(), again.Inputs, again.Dialogs,
-                            f.Company.Factory());
-    second.RunChecksExport();
+    TRunContext context =
+        runtest::Context(again.Log.LoggerPtr(), again.Dialogs, f.Company.Factory());
+    TChecksExportRun second(again.Inputs.RunOptions());
+    second.RunChecksExport(context);
     QCOMPARE(second.Outcomes()[0].Summary,
              u"Orvane Checks Export successfully completed: 0 checks added, 0 checks voided, 0 "
              u"deposits added, 2 checks already existed, 0 checks were already voided, 0 deposits "
@@ -134,7 +133,7 @@ void TestChecksExportRun::agencyFileRunsAsChecks() {
     TRunFixture f;
     f.Inputs.File = f.WriteFile(u"s1911.txt"_s, AgencyReport.toUtf8());
     TChecksExportRun run = f.Run();
-    run.RunChecksExport();
+    run.RunChecksExport(f.Context);
     QVERIFY(f.Events().contains(u"Report recognized as S1911 Agency Checks Report"_s));
     QCOMPARE(f.Dialogs.Shown,
              QStringList(u"information: Orvane Checks Export successfully completed"_s));
@@ -147,7 +146,7 @@ void TestChecksExportRun::singleFailureShowsErrorBox() {
         u"s1910.txt"_s,
         (EmployeeReport + u"\"John\",A,\"Smith\",\"Pay\",3/8/2024,1003,10.00\r\n"_s).toUtf8());
     TChecksExportRun run = f.Run();
-    run.RunChecksExport();
+    run.RunChecksExport(f.Context);
     const QString summary =
         u"Orvane Checks Export partially completed: 1 error occured, 2 checks added, 0 checks "
         u"voided, 0 deposits added, 0 checks already existed, 0 checks were already voided, 0 "
@@ -192,7 +191,7 @@ void TestChecksExportRun::failures() {
     const int depth = f.Log.Depth();
     TChecksExportRun run = f.Run();
     try {
-        run.RunChecksExport();
+        run.RunChecksExport(f.Context);
         QFAIL("the run did not fail");
     } catch (const EztException& e) {
         QVERIFY2(e.Message().contains(error), qPrintable(e.Message()));
@@ -202,7 +201,7 @@ void TestChecksExportRun::failures() {
     QCOMPARE(f.Dialogs.Shown, QStringList()); // the error display is the caller's
     QCOMPARE(run.ReportText(), reportText);
     QCOMPARE(f.Log.Depth(), depth);
-    QCOMPARE(f.Wait->Marks.count(u"end"_s), f.Wait->Marks.size() - f.Wait->Marks.count(u"end"_s));
+    QCOMPARE(f.Wait->Stages().count(u"end"_s), f.Wait->Stages().size() - f.Wait->Stages().count(u"end"_s));
     QCOMPARE(f.Company.Txns().size(), size_t(0));
 }
 
@@ -234,7 +233,7 @@ void TestChecksExportRun::kindChoice() {
     f.Inputs.Direct = &source;
     f.Inputs.Choice = choice;
     TChecksExportRun run = f.Run();
-    run.RunChecksExport();
+    run.RunChecksExport(f.Context);
     QCOMPARE(source.Fetches, fetches);
     QCOMPARE(f.Dialogs.Shown, boxes);
     QCOMPARE(run.Outcomes().size(), size_t(fetches.size()));
@@ -256,7 +255,7 @@ void TestChecksExportRun::cancelledEmployeeFetchStillRunsAgency() {
     f.Inputs.Direct = &source;
     f.Inputs.Choice = crcAllChecks;
     TChecksExportRun run = f.Run();
-    run.RunChecksExport();
+    run.RunChecksExport(f.Context);
     QCOMPARE(f.Warnings(), QStringList(u"Orvane Employee Checks Export failed"_s));
     QCOMPARE(f.Dialogs.Shown,
              QStringList(u"information: Orvane Agency Checks Export successfully completed"_s));
@@ -274,7 +273,7 @@ void TestChecksExportRun::failedEmployeeRunEndsAllChecks() {
     f.Inputs.Direct = &source;
     f.Inputs.Choice = crcAllChecks;
     TChecksExportRun run = f.Run();
-    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport());
+    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport(f.Context));
     QCOMPARE(source.Fetches, QStringList(u"employee"_s));
     QCOMPARE(f.Warnings().last(), u"Orvane Employee Checks Export failed"_s);
     QCOMPARE(f.Company.Txns().size(), size_t(0));
@@ -284,8 +283,59 @@ void TestChecksExportRun::directTabWithoutDirectSource() {
     TRunFixture f;
     f.Inputs.Tab = rstDirectConnection;
     TChecksExportRun run = f.Run();
-    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport());
+    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport(f.Context));
     QCOMPARE(f.Warnings(), QStringList(u"Orvane Employee Checks Export failed"_s));
+}
+
+void TestChecksExportRun::cancelWhilePosting_data() {
+    QTest::addColumn<bool>("direct");
+    QTest::addColumn<bool>("stepOnly"); // the wait window's Cancel, not closing the window
+    QTest::addColumn<QStringList>("fetches");
+    QTest::newRow("file") << false << false << QStringList();
+    QTest::newRow("all checks: the agency report is not fetched")
+        << true << true << QStringList(u"employee"_s);
+}
+
+// Cancelled after the first of three request sets: the run stops there,
+// says so with the counts, and nothing after it is posted.
+void TestChecksExportRun::cancelWhilePosting() {
+    QFETCH(bool, direct);
+    QFETCH(bool, stepOnly);
+    QFETCH(QStringList, fetches);
+    TRunFixture f;
+    const QString report =
+        EmployeeReport + u"\"John\",A,\"Doe\",\"Pay\",3/8/2024,1003,10.00\r\n"_s;
+    TFakeDirectSource source;
+    if (direct) {
+        source.Employee = report;
+        source.Agency = AgencyReport;
+        f.Inputs.Tab = rstDirectConnection;
+        f.Inputs.Direct = &source;
+        f.Inputs.Choice = crcAllChecks;
+    } else {
+        f.Inputs.File = f.WriteFile(u"s1910.txt"_s, report.toUtf8());
+    }
+    f.Inputs.Options.IncludeEENames = false;
+    f.Inputs.Options.BatchSize = 1;
+    TChecksExportRun run = f.Run();
+    f.Wait->OnProgress = [&](int done, int) {
+        if (done == 1)
+            stepOnly ? f.Context.Cancel->CancelStep() : f.Context.Cancel->Cancel();
+    };
+    run.RunChecksExport(f.Context);
+    const QString kind = direct ? u"Employee Checks"_s : u"Checks"_s;
+    const QString summary = u"Orvane "_s + kind +
+                            u" Export cancelled, 2 records not exported: 1 check added, 0 checks "
+                            u"voided, 0 deposits added, 0 checks already existed, 0 checks were "
+                            u"already voided, 0 deposits already existed"_s;
+    QCOMPARE(f.Company.Summary(), QStringList(u"Check 1001 125010"_s));
+    QCOMPARE(run.Outcomes().size(), size_t(1));
+    QCOMPARE(run.Outcomes()[0].Summary, summary);
+    QCOMPARE(f.Warnings(), QStringList({u"User cancelled operation"_s, summary}));
+    QCOMPARE(f.Dialogs.Shown, QStringList(u"information: "_s + summary));
+    QCOMPARE(source.Fetches, fetches);
+    QVERIFY(f.Wait->Marks.contains(u"1/3"_s));
+    QVERIFY(!f.Wait->Marks.contains(u"2/3"_s));
 }
 
 QTEST_GUILESS_MAIN(TestChecksExportRun)

@@ -1,10 +1,10 @@
 #include "GLTestSandbox.h"
 #include "RecordingLogSink.h"
+#include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
 #include "TestSupport.h"
 
 #include "base/RegionalSettings.h"
-#include "base/vlxGlobalWaitIndicator.h"
 #include "runs/GLExportRun.h"
 
 #include <QtTest>
@@ -27,26 +27,24 @@ public:
     }
 };
 
-class TFakeGLSource : public IGLRunInputs {
-public:
+// What the page's controls would give the run.
+struct TFakeGLSource {
     TReportSourceTab Tab = rstFile;
     QString File;
     TFakeDirectSource* Direct = nullptr;
     TQBGLExportParam Options;
-
-    TReportSourceTab SourceTab() const override { return Tab; }
-    QString FileName() const override { return File; }
-    IDirectReportSource* DirectSource() const override { return Direct; }
-    TQBGLExportParam GLExportParam() const override { return Options; }
+    // Cancels the run before it starts.
+    bool Cancelled = false;
 };
 
 // Counts the busy steps so a failing run is seen to end its wait.
-class TCountingWait : public IWaitIndicator {
+class TCountingWait : public IRunProgress {
 public:
     QStringList Started;
     int Ended = 0;
     void StartWait(const QString& message) override { Started << message; }
     void EndWait() override { ++Ended; }
+    void SetProgress(int, int) override {}
 };
 
 QString Sample(const QString& name) {
@@ -82,6 +80,7 @@ private Q_SLOTS:
     void failures_data();
     void failures();
     void directSource();
+    void cancelPostsNothing();
 
 private:
     // Runs with the scripted dialogs; the message of the error that left the
@@ -103,25 +102,30 @@ void TestGLExportRun::init() {
     m_dialogs = std::make_shared<TScriptedUserDialogs>();
     m_wait = std::make_shared<TCountingWait>();
     m_regional = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
-    SetWaitIndicator(m_wait);
     m_connections = 0;
 }
 
 void TestGLExportRun::cleanup() {
-    SetWaitIndicator();
     m_regional.reset();
     m_log.reset();
     m_sandbox.reset();
 }
 
 QString TestGLExportRun::Run(TFakeGLSource& source) {
-    TGLExportRun run(m_log->LoggerPtr(), source, *m_dialogs, [this](const ICommonLoggerPtr& l) {
-        ++m_connections;
-        return m_sandbox->Connect(l);
-    });
+    TRunContext context = runtest::Context(
+        m_log->LoggerPtr(), *m_dialogs,
+        [this](const ICommonLoggerPtr& l) {
+            ++m_connections;
+            return m_sandbox->Connect(l);
+        },
+        m_wait, source.Direct);
+    if (source.Cancelled)
+        context.Cancel->Cancel();
+    TGLExportRun run(
+        {runtest::Source(source.Tab, source.File, source.Direct != nullptr), source.Options});
     QString error;
     try {
-        run.RunGLExport();
+        run.RunGLExport(context);
     } catch (const EztException& e) {
         error = e.Message();
     }
@@ -286,6 +290,21 @@ void TestGLExportRun::directSource() {
     QCOMPARE(m_reportText, *direct.Report);
     QCOMPARE(m_sandbox->JournalEntries().size(), size_t(1));
     QCOMPARE(m_dialogs->Shown, QStringList{u"information: Orvane Journal Export completed"_s});
+}
+
+// A run cancelled before it reaches QuickBooks posts nothing and says so.
+void TestGLExportRun::cancelPostsNothing() {
+    TFakeGLSource source;
+    source.File = Sample(u"s348-journal.csv"_s);
+    source.Cancelled = true;
+    QCOMPARE(Run(source), QString());
+    QCOMPARE(m_connections, 0);
+    QCOMPARE(m_sandbox->JournalEntries().size(), size_t(0));
+    QCOMPARE(m_dialogs->Shown, QStringList());
+    QCOMPARE(Messages(m_log->Sink(), lmWarning),
+             QStringList({u"User cancelled operation"_s, u"Orvane Journal Export failed"_s}));
+    QCOMPARE(Messages(m_log->Sink(), lmException), QStringList());
+    QCOMPARE(m_wait->Ended, m_wait->Started.size());
 }
 
 QTEST_GUILESS_MAIN(TestGLExportRun)

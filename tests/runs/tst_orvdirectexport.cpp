@@ -3,6 +3,7 @@
 // into a sandbox QuickBooks company made from the same demo data.
 #include "OrvTestSupport.h"
 #include "RecordingLogSink.h"
+#include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
 
 #include "base/RegionalSettings.h"
@@ -10,10 +11,9 @@
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "company/QBSandboxRequestProcessor.h"
+#include "payroll/OrvPayrollLists.h"
 #include "runs/ChecksExportRun.h"
 #include "runs/GLExportRun.h"
-#include "payroll/OrvDirectReportSource.h"
-#include "payroll/OrvPayrollLists.h"
 
 #include <QtTest>
 
@@ -21,21 +21,12 @@ using namespace orvtest;
 
 namespace {
 
-// The direct tab of a page.
-class TDirectInputs : public IChecksRunInputs, public IGLRunInputs {
-public:
-    IDirectReportSource* Source = nullptr;
-    int Choice = crcEmployeeChecks;
-    TQBChecksExportParam ChecksOptions;
-    TQBGLExportParam GLOptions;
-
-    TReportSourceTab SourceTab() const override { return rstDirectConnection; }
-    QString FileName() const override { return QString(); }
-    IDirectReportSource* DirectSource() const override { return Source; }
-    int CheckKindChoice() const override { return Choice; }
-    TQBChecksExportParam ChecksExportParam() const override { return ChecksOptions; }
-    TQBGLExportParam GLExportParam() const override { return GLOptions; }
-};
+TQBChecksExportParam DemoAccounts() {
+    TQBChecksExportParam options;
+    options.CashAccount = QStringLiteral("Payroll Checking");
+    options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
+    return options;
+}
 
 } // namespace
 
@@ -54,7 +45,11 @@ private Q_SLOTS:
 private:
     // The payrolls chosen by number from the lists, as the page would.
     TOrvPayrollsDef Select(qint32 coNbr, const QList<qint32>& prNbrs);
-    std::unique_ptr<TOrvDirectReportSource> Source(const TOrvPayrollsDef& selection);
+    // The direct tab of a page with those payrolls.
+    TReportSourceOptions Source(const TOrvPayrollsDef& selection);
+    // A run's context on the sandbox company and service; its report waits
+    // are the scripted ones.
+    TRunContext Context();
     int Transactions(const QString& type);
 
     TSandboxService m_sandbox;
@@ -63,8 +58,7 @@ private:
     std::unique_ptr<TRecordingLogger> m_log;
     std::unique_ptr<TRegionalSettingsOverride> m_us;
     TScriptedUserDialogs m_dialogs;
-    std::vector<std::unique_ptr<TScriptedWaitWindow>> m_windows;
-    std::function<void(int)> m_onWindow; // called with the window's index
+    std::unique_ptr<TScriptedReportWait> m_waits;
     QStringList m_displayed;
 };
 
@@ -85,8 +79,7 @@ void TestOrvDirectExport::init() {
     m_log = std::make_unique<TRecordingLogger>();
     m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
     m_dialogs = TScriptedUserDialogs();
-    m_windows.clear();
-    m_onWindow = nullptr;
+    m_waits = std::make_unique<TScriptedReportWait>();
     m_displayed.clear();
     SetErrorDisplay([this](const QString& message) { m_displayed << message; });
 }
@@ -94,7 +87,7 @@ void TestOrvDirectExport::init() {
 void TestOrvDirectExport::cleanup() {
     QCoreApplication::processEvents();
     SetErrorDisplay(nullptr);
-    m_windows.clear();
+    m_waits.reset();
     m_us.reset();
     m_log.reset();
     m_dir.reset();
@@ -102,7 +95,7 @@ void TestOrvDirectExport::cleanup() {
 
 TOrvPayrollsDef TestOrvDirectExport::Select(qint32 coNbr, const QList<qint32>& prNbrs) {
     TOrvPayrollLists lists(m_sandbox.Environment().Redirection);
-    TNoProgress progress;
+    TNoRunProgress progress;
     lists.LoadPayrollList(m_sandbox.Param(), m_log->LoggerPtr(), progress, QDate(2024, 1, 1),
                           QDate(2024, 12, 31), m_sandbox.Environment());
     const TOrvPayrollsDef selection = lists.SelectByNumbers(coNbr, prNbrs);
@@ -110,21 +103,23 @@ TOrvPayrollsDef TestOrvDirectExport::Select(qint32 coNbr, const QList<qint32>& p
     return selection;
 }
 
-std::unique_ptr<TOrvDirectReportSource>
-TestOrvDirectExport::Source(const TOrvPayrollsDef& selection) {
-    TOrvDirectReportSourceServices services;
-    services.ConnectionParam = [this] { return m_sandbox.Param(); };
-    services.SelectedPayrolls = [selection] { return selection; };
-    services.CreateWaitWindow = [this] {
-        m_windows.push_back(std::make_unique<TScriptedWaitWindow>());
-        if (m_onWindow)
-            m_onWindow(int(m_windows.size()) - 1);
-        return std::make_unique<TWindowRef>(*m_windows.back());
-    };
-    services.Environment = m_sandbox.Environment();
-    services.Timings.StartDelayMs = 0;
-    services.Timings.PollIntervalMs = 5;
-    return std::make_unique<TOrvDirectReportSource>(m_log->LoggerPtr(), services);
+TReportSourceOptions TestOrvDirectExport::Source(const TOrvPayrollsDef& selection) {
+    TReportSourceOptions source;
+    source.Tab = rstDirectConnection;
+    source.Direct = TDirectSourceOptions{m_sandbox.Param(), selection};
+    return source;
+}
+
+TRunContext TestOrvDirectExport::Context() {
+    TQBConnectionConfig config;
+    config.Processor.CompanyFile = m_companyFile;
+    TRunContext context = runtest::Context(m_log->LoggerPtr(), m_dialogs,
+                                           QBConnectionFactory(config), runtest::Borrowed(*m_waits));
+    context.Orvane = m_sandbox.Environment();
+    context.ReportPollIntervalMs = 5;
+    context.Cancel = m_waits->Cancel;
+    context.PollWait = [this](int ms) { return m_waits->WaitBeforePoll(ms); };
+    return context;
 }
 
 int TestOrvDirectExport::Transactions(const QString& type) {
@@ -135,18 +130,11 @@ int TestOrvDirectExport::Transactions(const QString& type) {
 }
 
 void TestOrvDirectExport::employeeChecks() {
-    auto source = Source(Select(34, {10091}));
-    TDirectInputs inputs;
-    inputs.Source = source.get();
-    inputs.ChecksOptions.CashAccount = QStringLiteral("Payroll Checking");
-    inputs.ChecksOptions.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
-    inputs.ChecksOptions.IncludeDD = true;
-    TChecksExportRun run(m_log->LoggerPtr(), inputs, m_dialogs, QBConnectionFactory([this] {
-                             TQBConnectionConfig config;
-                             config.Processor.CompanyFile = m_companyFile;
-                             return config;
-                         }()));
-    run.RunChecksExport();
+    TChecksRunOptions options{Source(Select(34, {10091})), crcEmployeeChecks, DemoAccounts()};
+    options.Checks.IncludeDD = true;
+    TChecksExportRun run(options);
+    TRunContext context = Context();
+    run.RunChecksExport(context);
     QCOMPARE(int(run.Outcomes().size()), 1);
     QCOMPARE(run.Outcomes()[0].Result.ChecksAdded, 6);
     QCOMPARE(run.Outcomes()[0].Result.Errors, 0);
@@ -159,14 +147,15 @@ void TestOrvDirectExport::employeeChecks() {
 
 void TestOrvDirectExport::allChecksWithEmployeeReportCancelled() {
     // 10121 holds the agency checks of March.
-    auto source = Source(Select(34, {10121}));
+    const TReportSourceOptions source = Source(Select(34, {10121}));
     m_sandbox.Control(QStringLiteral("sandbox.setTaskDelay"),
                       [](IRpcFunction& f) { f.AddItem(3600); });
-    m_onWindow = [this](int index) {
+    QStringList messages;
+    m_waits->OnReportWait = [&](int index) {
+        messages << m_waits->Message;
         if (index == 0) {
-            TScriptedWaitWindow& window = *m_windows.back();
-            window.Answers = {true};
-            window.PressCancelWhen = [this] {
+            m_waits->Answers = {true};
+            m_waits->PressCancelWhen = [this] {
                 return m_sandbox.CalledMethods().contains(
                     QStringLiteral("orv.taskQueue.isTaskFinished"));
             };
@@ -176,20 +165,12 @@ void TestOrvDirectExport::allChecksWithEmployeeReportCancelled() {
                               [](IRpcFunction& f) { f.AddItem(0); });
         }
     };
-    TDirectInputs inputs;
-    inputs.Source = source.get();
-    inputs.Choice = crcAllChecks;
-    inputs.ChecksOptions.CashAccount = QStringLiteral("Payroll Checking");
-    inputs.ChecksOptions.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
-    TQBConnectionConfig config;
-    config.Processor.CompanyFile = m_companyFile;
-    TChecksExportRun run(m_log->LoggerPtr(), inputs, m_dialogs, QBConnectionFactory(config));
-    run.RunChecksExport();
-    QCOMPARE(int(m_windows.size()), 2);
-    QCOMPARE(m_windows[0]->Message,
-             QStringLiteral("Please wait while Orvane generates Employee Checks report"));
-    QCOMPARE(m_windows[1]->Message,
-             QStringLiteral("Please wait while Orvane generates Agency Checks report"));
+    TChecksExportRun run({source, crcAllChecks, DemoAccounts()});
+    TRunContext context = Context();
+    run.RunChecksExport(context);
+    QCOMPARE(messages,
+             (QStringList{"Please wait while Orvane generates Employee Checks report",
+                          "Please wait while Orvane generates Agency Checks report"}));
     // Only the agency kind reached QuickBooks; each fetch logged in anew.
     QCOMPARE(int(run.Outcomes().size()), 1);
     QCOMPARE(run.Outcomes()[0].RunName, QStringLiteral("Orvane Agency Checks Export"));
@@ -207,19 +188,14 @@ void TestOrvDirectExport::allChecksWithEmployeeReportCancelled() {
 }
 
 void TestOrvDirectExport::failedFetchPostsNothing() {
-    auto source = Source(Select(34, {10091}));
+    const TReportSourceOptions source = Source(Select(34, {10091}));
     m_sandbox.Control(QStringLiteral("sandbox.setNextReport"), [](IRpcFunction& f) {
         f.AddItem(QStringLiteral("ERROR"));
         f.AddItem(QStringLiteral("Payroll 10091 is locked"));
     });
-    TDirectInputs inputs;
-    inputs.Source = source.get();
-    inputs.ChecksOptions.CashAccount = QStringLiteral("Payroll Checking");
-    inputs.ChecksOptions.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
-    TQBConnectionConfig config;
-    config.Processor.CompanyFile = m_companyFile;
-    TChecksExportRun run(m_log->LoggerPtr(), inputs, m_dialogs, QBConnectionFactory(config));
-    run.RunChecksExport();
+    TChecksExportRun run({source, crcEmployeeChecks, DemoAccounts()});
+    TRunContext context = Context();
+    run.RunChecksExport(context);
     QCoreApplication::processEvents();
     QCOMPARE(int(run.Outcomes().size()), 0);
     QCOMPARE(Transactions(QStringLiteral("Check")), 0);
@@ -229,18 +205,13 @@ void TestOrvDirectExport::failedFetchPostsNothing() {
 }
 
 void TestOrvDirectExport::journal() {
-    auto source = Source(Select(34, {10091}));
-    TDirectInputs inputs;
-    inputs.Source = source.get();
-    TQBConnectionConfig config;
-    config.Processor.CompanyFile = m_companyFile;
-    TGLExportRun run(m_log->LoggerPtr(), inputs, m_dialogs, QBConnectionFactory(config));
-    run.RunGLExport();
+    TGLExportRun run({Source(Select(34, {10091})), TQBGLExportParam()});
+    TRunContext context = Context();
+    run.RunGLExport(context);
     QVERIFY(!run.ReportText().isEmpty());
     QCOMPARE(Transactions(QStringLiteral("JournalEntry")), 1);
     QCOMPARE(m_dialogs.Shown, QStringList{"information: Orvane Journal Export completed"});
-    QCOMPARE(m_windows.front()->Message,
-             QStringLiteral("Please wait while Orvane generates GL Report"));
+    QCOMPARE(m_waits->Message, QStringLiteral("Please wait while Orvane generates GL Report"));
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(m_sandbox.Sessions(), 0);
 }

@@ -151,18 +151,6 @@ int ShowUsageError(QTextStream& err, const QString& command, const QString& mess
     return cecUsage;
 }
 
-bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run) {
-    try {
-        run();
-        return true;
-    } catch (const EztException& e) {
-        dialogs.ShowError(e.Message());
-    } catch (const std::exception& e) {
-        dialogs.ShowError(QString::fromLocal8Bit(e.what()));
-    }
-    return false;
-}
-
 QString MainProgramFilePath() {
     // "orvq-cli" -> "orvq", "orvq-cli.exe" -> "orvq.exe".
     const QFileInfo self(platform::ProgramFilePath());
