@@ -152,7 +152,9 @@ TRunThread::~TRunThread() {
     m_crossing->Close();
     if (m_cancel)
         m_cancel->Cancel();
-    m_thread.quit();
+    // Queued behind a run not begun yet, which so ends as a cancelled one.
+    QMetaObject::invokeMethod(
+        m_worker, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
     m_thread.wait();
 }
 
