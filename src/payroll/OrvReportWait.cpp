@@ -31,13 +31,15 @@ std::optional<QString> RunReportAndWait(const ICommonLoggerPtr& logger,
     OrvAssert(logger != nullptr && connection != nullptr);
     // Declared first: the server task is deleted after the cancel is logged.
     TOrvReportTask task(connection, logger, report, options.Cancel);
-    try {
-        if (options.Cancel && options.Cancel->Cancelled())
-            throw EOperationCancelled();
-        task.Start();
-    } catch (const EOperationCancelled&) {
+    if (options.Cancel && options.Cancel->Cancelled()) {
         Cancelled(logger, options);
         return std::nullopt;
+    }
+    {
+        // A start given up half-way could leave a task on the server that
+        // nobody deletes: the cancel is taken right after it.
+        const TCancelShield starting(options.Cancel);
+        task.Start();
     }
     try {
         for (;;) {

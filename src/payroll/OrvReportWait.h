@@ -21,7 +21,8 @@ struct TOrvReportWaitOptions {
     TFailureDisplay ShowFailure;
 };
 
-// Starts the task, waits one interval before each poll, fetches the report
+// Starts the task (not cancelled half-way, so that no task is left behind
+// on the server), waits one interval before each poll, fetches the report
 // and deletes the task. Returns the report text (a stored component stream
 // reads as empty text), or nothing when a poll failed (the failure is
 // logged in the poll's block and shown) or the run was cancelled ("User

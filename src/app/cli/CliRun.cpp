@@ -15,19 +15,22 @@ public:
     void StartReportWait(const QString& message) override {
         ++m_depth;
         const bool watched = m_host.m_env.WatchInterrupt != nullptr;
+        if (watched) {
+            m_waitDepth = m_depth;
+            // Watched before the line tells the user about it; the command's
+            // loop serves the run all along, so it can be waited for.
+            TCliRunHost* host = &m_host;
+            QMetaObject::invokeMethod(
+                &m_host.m_loop,
+                [host] {
+                    TRunThread* runs = host->m_runs.get();
+                    host->m_interruptWatch =
+                        host->m_env.WatchInterrupt([runs] { runs->CancelStep(); });
+                },
+                Qt::BlockingQueuedConnection);
+        }
         m_host.m_env.Out << message << (watched ? " (Ctrl+C cancels)\n" : "\n");
         m_host.m_env.Out.flush();
-        if (!watched)
-            return;
-        m_waitDepth = m_depth;
-        TCliRunHost* host = &m_host;
-        QMetaObject::invokeMethod(
-            &m_host.m_loop,
-            [host] {
-                TRunThread* runs = host->m_runs.get();
-                host->m_interruptWatch = host->m_env.WatchInterrupt([runs] { runs->CancelStep(); });
-            },
-            Qt::QueuedConnection);
     }
     void EndWait() override {
         if (m_depth-- == m_waitDepth) {
