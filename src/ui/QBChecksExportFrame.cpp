@@ -54,8 +54,8 @@ void TQBChecksExportFrm::RefreshAccountList() {
                      if (!failure)
                          QBParamFrame->SetAccountNames(run->AccountNames());
                      UpdateActions();
-                     Q_EMIT AccountListEnded();
                      if (failure && !IsCancel(failure))
                          ShowInErrorDisplay(failure);
+                     Q_EMIT AccountListEnded();
                  });
 }

@@ -175,9 +175,9 @@ void TQBExportBaseFrm::StartRecordedRun(TRunThread::TWork work,
             m_reportText = reportText();
             m_logText = m_recorder->StopRecording();
             UpdateActions();
-            Q_EMIT RunEnded();
             if (failure)
                 ShowInErrorDisplay(failure);
+            Q_EMIT RunEnded();
         });
     } catch (...) {
         m_logText = m_recorder->StopRecording();
@@ -201,9 +201,9 @@ void TQBExportBaseFrm::GetPayrollList() {
                               ConnectToOrv->setText(QStringLiteral("Refresh Orvane payroll list"));
                       }
                       UpdateActions();
-                      Q_EMIT RunEnded();
                       if (failure && !IsCancel(failure))
                           ShowInErrorDisplay(failure);
+                      Q_EMIT RunEnded();
                   });
 }
 

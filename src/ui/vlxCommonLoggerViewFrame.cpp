@@ -2,6 +2,7 @@
 
 #include "ui/vlxLoggerRichViewFrame.h"
 
+#include <QPointer>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -13,10 +14,12 @@ namespace {
 class TViewThreadSink : public TLoggerEventSink {
 public:
     TViewThreadSink(ILoggerEventSinkPtr inner, QObject* view)
-        : m_inner(std::move(inner)), m_view(view) {}
+        : m_inner(std::move(inner)), m_view(view), m_viewThread(view->thread()) {}
 
     void OnMessage(const TLogState& state) override {
-        if (QThread::currentThread() == m_view->thread()) {
+        // The page may be gone before the keeper detaches the sink; runs
+        // have ended by then.
+        if (QThread::currentThread() == m_viewThread || m_view.isNull()) {
             m_inner->OnMessage(state);
             return;
         }
@@ -27,7 +30,8 @@ public:
 
 private:
     ILoggerEventSinkPtr m_inner;
-    QObject* m_view;
+    QPointer<QObject> m_view;
+    QThread* m_viewThread;
 };
 
 } // namespace
