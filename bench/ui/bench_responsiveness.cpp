@@ -149,8 +149,7 @@ int main(int argc, char** argv) {
     // The account list at start, fetched like any run.
     {
         QEventLoop loop;
-        QObject::connect(&checks, &TQBChecksExportFrm::AccountListEnded, &loop,
-                         &QEventLoop::quit);
+        QObject::connect(&checks, &TQBChecksExportFrm::AccountListEnded, &loop, &QEventLoop::quit);
         loop.exec();
     }
     TQBChecksExportParam checksOptions{false, QStringLiteral("Payroll Checking"),

@@ -582,7 +582,7 @@ private:
     ICommonLogger& m_logger;
     TQBChecksExportParam m_options; // accounts in QuickBooks' spelling once resolved
     TRunWatch m_watch;
-    QString m_cashAccount;          // trimmed
+    QString m_cashAccount; // trimmed
 
     TQBEmployeeRetList m_employees;
     TQBDepositRetList m_deposits;
@@ -624,8 +624,8 @@ QString FormatChecksExportResult(const TChecksExportResult& r) {
     const int done = r.ChecksAdded + r.ChecksExisted + r.ChecksVoided + r.ChecksAlreadyVoided +
                      r.DepositsAdded + r.DepositsExisted;
     const QString prefix =
-        r.Cancelled ? Format("cancelled, %s not exported: ",
-                             {Phrase(r.NotExported, QStringLiteral("record"), QString()).trimmed()})
+        r.Cancelled     ? Format("cancelled, %s not exported: ",
+                                 {Phrase(r.NotExported, QStringLiteral("record"), QString()).trimmed()})
         : r.Errors == 0 ? QStringLiteral("successfully completed: ")
         : done < 1      ? QStringLiteral("failed: ")
                         : QStringLiteral("partially completed: ");

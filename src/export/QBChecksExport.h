@@ -25,8 +25,7 @@ struct TChecksExportResult {
         return a.ChecksAdded == b.ChecksAdded && a.ChecksExisted == b.ChecksExisted &&
                a.ChecksVoided == b.ChecksVoided && a.ChecksAlreadyVoided == b.ChecksAlreadyVoided &&
                a.DepositsAdded == b.DepositsAdded && a.DepositsExisted == b.DepositsExisted &&
-               a.Errors == b.Errors && a.NotExported == b.NotExported &&
-               a.Cancelled == b.Cancelled;
+               a.Errors == b.Errors && a.NotExported == b.NotExported && a.Cancelled == b.Cancelled;
     }
 };
 

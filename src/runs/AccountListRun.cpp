@@ -1,7 +1,8 @@
 #include "runs/AccountListRun.h"
 
 void TAccountListRun::FetchAccountList(TRunContext& context) {
-    const TWaitGuard wait(*context.Progress, QStringLiteral("Getting Account list from QuickBooks"));
+    const TWaitGuard wait(*context.Progress,
+                          QStringLiteral("Getting Account list from QuickBooks"));
     QStringList names;
     {
         const std::unique_ptr<TQBConnection> connection = context.ConnectQB(context.Logger);

@@ -2,17 +2,10 @@
 
 #include "base/vlxTextUtils.h"
 #include "reports/ReportFile.h"
+#include "runs/ExportRunSteps.h"
 
 QString ChecksRunName(const QString& kindName) {
     return Format("Orvane %s Export", {kindName});
-}
-
-IDirectReportSourcePtr OpenDirectReportSource(TRunContext& context,
-                                              const TReportSourceOptions& source) {
-    if (!source.Direct)
-        throw EztException(QStringLiteral(
-            "Reports cannot be fetched from Orvane here. Export a report file instead."));
-    return context.OpenDirectSource(*source.Direct);
 }
 
 TChecksExportRun::TChecksExportRun(TChecksRunOptions options) : m_options(std::move(options)) {}
@@ -109,8 +102,7 @@ void TChecksExportRun::RunKind(TRunContext& context, TRunKind kind) {
             context.Dialogs->ShowInformation(runName + QStringLiteral(" successfully completed"));
         }
     } catch (const EOperationCancelled&) {
-        logger.LogWarning(QStringLiteral("User cancelled operation"));
-        logger.LogWarning(runName + QStringLiteral(" failed"));
+        LogRunCancelled(logger, runName);
     } catch (...) {
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {runName});
     }

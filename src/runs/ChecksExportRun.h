@@ -54,8 +54,3 @@ private:
 
 // "Orvane %s Export" with the kind name.
 QString ChecksRunName(const QString& kindName);
-
-// "Reports cannot be fetched from Orvane here. ..." when the options have no
-// direct source.
-IDirectReportSourcePtr OpenDirectReportSource(TRunContext& context,
-                                              const TReportSourceOptions& source);

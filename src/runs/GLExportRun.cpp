@@ -5,7 +5,7 @@
 #include "export/QBJournalExport.h"
 #include "reports/OrvGLParser.h"
 #include "reports/ReportFile.h"
-#include "runs/ChecksExportRun.h"
+#include "runs/ExportRunSteps.h"
 
 const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 
@@ -45,8 +45,7 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
         context.Dialogs->ShowInformation(GLExportRunName + QStringLiteral(" completed"));
     } catch (const EOperationCancelled&) {
-        logger.LogWarning(QStringLiteral("User cancelled operation"));
-        logger.LogWarning(GLExportRunName + QStringLiteral(" failed"));
+        LogRunCancelled(logger, GLExportRunName);
     } catch (...) {
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {GLExportRunName});
     }

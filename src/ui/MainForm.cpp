@@ -65,8 +65,8 @@ TMainFm::TMainFm(TMainWindowOptions options, TExportPageServices pageServices)
 void TMainFm::StartRuns(TExportPageServices pageServices) {
     TRunServices runs;
     runs.Logger = Logger();
-    runs.Dialogs = pageServices.Dialogs ? pageServices.Dialogs
-                                        : std::make_shared<TWindowUserDialogs>(this);
+    runs.Dialogs =
+        pageServices.Dialogs ? pageServices.Dialogs : std::make_shared<TWindowUserDialogs>(this);
     runs.ConnectQB = pageServices.Connect
                          ? pageServices.Connect
                          : RedirectedQBConnectionFactory(Core().RedirectionFactory());

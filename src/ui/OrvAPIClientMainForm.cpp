@@ -168,8 +168,7 @@ void TOrvAPIClientMainFm::InstallRuns(TRunServices services) {
     m_runWindow = new TOrvWaitFm(this, *m_runs);
     m_runBar = std::make_unique<TStatusBarProgressIndicator>(StatusBar1);
     connect(m_runs.get(), &TRunThread::RunStarted, this, &TOrvAPIClientMainFm::RunStarted);
-    connect(m_runs.get(), &TRunThread::StagesChanged, this,
-            &TOrvAPIClientMainFm::RunStagesChanged);
+    connect(m_runs.get(), &TRunThread::StagesChanged, this, &TOrvAPIClientMainFm::RunStagesChanged);
     connect(m_runs.get(), &TRunThread::ProgressChanged, this,
             &TOrvAPIClientMainFm::RunProgressChanged);
     connect(m_runs.get(), &TRunThread::RunFinished, this, &TOrvAPIClientMainFm::RunFinished);

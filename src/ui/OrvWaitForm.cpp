@@ -23,8 +23,8 @@ QString StageText(const QString& stage, int done, int total) {
 TOrvWaitFm::TOrvWaitFm(QWidget* owner, TRunThread& runs)
     : QDialog(owner ? owner->window() : nullptr,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      MessagePanel(new QLabel(this)),
-      CancelButton(new QPushButton(QStringLiteral("Cancel"), this)), m_runs(runs) {
+      MessagePanel(new QLabel(this)), CancelButton(new QPushButton(QStringLiteral("Cancel"), this)),
+      m_runs(runs) {
     setWindowTitle(ApplicationTitle);
     QFont bold = MessagePanel->font();
     bold.setBold(true);
@@ -96,9 +96,9 @@ void TOrvWaitFm::AskCancel() {
     m_asking = true;
     // Nothing more is posted while the user decides.
     m_runs.Hold();
-    const bool cancel = ShowMessageBox(this, QMessageBox::Question, windowTitle(),
-                                       QStringLiteral("Cancel?"),
-                                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    const bool cancel =
+        ShowMessageBox(this, QMessageBox::Question, windowTitle(), QStringLiteral("Cancel?"),
+                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     if (cancel)
         m_runs.CancelStep();
     m_runs.Release();

@@ -142,8 +142,8 @@ TReportSourceOptions TQBExportBaseFrm::SourceOptions() const {
     source.Tab = SourceTab();
     source.FileName = FileName();
     if (source.Tab == rstDirectConnection)
-        source.Direct = TDirectSourceOptions{m_connection->GetParam(),
-                                             PayrollFrame->GetSelectedPayrolls()};
+        source.Direct =
+            TDirectSourceOptions{m_connection->GetParam(), PayrollFrame->GetSelectedPayrolls()};
     return source;
 }
 

@@ -15,7 +15,7 @@ TQBGLExportFrm::TQBGLExportFrm(QWidget* parent)
 }
 
 void TQBGLExportFrm::RunExport() {
-    StartExport(std::make_shared<TGLExportRun>(TGLRunOptions{SourceOptions(),
-                                                             QBParamFrame->GetParam()}),
-                &TGLExportRun::RunGLExport);
+    StartExport(
+        std::make_shared<TGLExportRun>(TGLRunOptions{SourceOptions(), QBParamFrame->GetParam()}),
+        &TGLExportRun::RunGLExport);
 }

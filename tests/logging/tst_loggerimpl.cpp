@@ -1,8 +1,8 @@
 #include "RecordingSink.h"
 
+#include "base/vlxCancelToken.h"
 #include "base/ztExceptions.h"
 #include "logging/vlxLoggerChain.h"
-#include "base/vlxCancelToken.h"
 #include "logging/vlxLoggerImpl.h"
 
 #include <QtTest>

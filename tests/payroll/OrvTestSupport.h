@@ -126,5 +126,4 @@ public:
     void EndProgress() override {}
 };
 
-
 } // namespace orvtest

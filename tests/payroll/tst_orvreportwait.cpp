@@ -105,7 +105,7 @@ std::unique_ptr<TStubServer> TestOrvReportWait::Serve(const QJsonObject& script)
 }
 
 std::optional<QString> TestOrvReportWait::Run(TStubServer& server, TCancelToken* cancel,
-                                             std::function<bool(int)> wait) {
+                                              std::function<bool(int)> wait) {
     TOrvAPIEnvironment environment;
     environment.Redirection = TestRedirection(*m_certificates);
     environment.Cancel = cancel;
@@ -172,10 +172,9 @@ void TestOrvReportWait::cancelBetweenPolls() {
     const auto warnings = m_log->Sink().OfKind(lmWarning);
     QCOMPARE(int(warnings.size()), 1);
     QCOMPARE(warnings.front().Message, QStringLiteral("User cancelled operation"));
-    QCOMPARE(server->Methods(),
-             (QStringList{"orv.sb.connect", "orv.taskQueue.runReport",
-                          "orv.taskQueue.isTaskFinished", "orv.taskQueue.deleteTask",
-                          "orv.disconnect"}));
+    QCOMPARE(server->Methods(), (QStringList{"orv.sb.connect", "orv.taskQueue.runReport",
+                                             "orv.taskQueue.isTaskFinished",
+                                             "orv.taskQueue.deleteTask", "orv.disconnect"}));
     // The wait took the cancel: the run goes on with its next report.
     QVERIFY(!cancel.Cancelled());
     QCOMPARE(m_log->Sink().OfKind(lmException).size(), size_t(0));

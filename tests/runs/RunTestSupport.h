@@ -55,8 +55,7 @@ inline TRunContext Context(ICommonLoggerPtr logger, IUserDialogs& dialogs,
 }
 
 // A source for the direct tab: the payrolls do not matter to a fake.
-inline TReportSourceOptions Source(TReportSourceTab tab, const QString& file,
-                                   bool direct = false) {
+inline TReportSourceOptions Source(TReportSourceTab tab, const QString& file, bool direct = false) {
     TReportSourceOptions source;
     source.Tab = tab;
     source.FileName = file;

@@ -64,8 +64,8 @@ struct TRunFixture {
     }
     TChecksExportRun Run() {
         if (Inputs.Direct)
-            Context = runtest::Context(Log.LoggerPtr(), Dialogs, Company.Factory(), Wait,
-                                       Inputs.Direct);
+            Context =
+                runtest::Context(Log.LoggerPtr(), Dialogs, Company.Factory(), Wait, Inputs.Direct);
         return TChecksExportRun(Inputs.RunOptions());
     }
     QStringList Events() { return Messages(Log.Sink(), lmEvent); }
@@ -108,7 +108,8 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
     QCOMPARE(run.ReportText(), u"Orvane Checks report:\r\n"_s + EmployeeReport);
     QCOMPARE(run.Outcomes().size(), size_t(1));
     QCOMPARE(run.Outcomes()[0].Summary, summary);
-    QCOMPARE(f.Wait->Stages(), QStringList({u"start Creating QuickBooks Transactions"_s, u"end"_s}));
+    QCOMPARE(f.Wait->Stages(),
+             QStringList({u"start Creating QuickBooks Transactions"_s, u"end"_s}));
     // The file's text is in the developer log of the run's block.
     const auto debug = f.Log.Sink().OfKind(lmDebug);
     QVERIFY(std::any_of(debug.begin(), debug.end(), [](const TRecordedMessage& m) {
@@ -201,7 +202,8 @@ void TestChecksExportRun::failures() {
     QCOMPARE(f.Dialogs.Shown, QStringList()); // the error display is the caller's
     QCOMPARE(run.ReportText(), reportText);
     QCOMPARE(f.Log.Depth(), depth);
-    QCOMPARE(f.Wait->Stages().count(u"end"_s), f.Wait->Stages().size() - f.Wait->Stages().count(u"end"_s));
+    QCOMPARE(f.Wait->Stages().count(u"end"_s),
+             f.Wait->Stages().size() - f.Wait->Stages().count(u"end"_s));
     QCOMPARE(f.Company.Txns().size(), size_t(0));
 }
 
@@ -303,8 +305,7 @@ void TestChecksExportRun::cancelWhilePosting() {
     QFETCH(bool, stepOnly);
     QFETCH(QStringList, fetches);
     TRunFixture f;
-    const QString report =
-        EmployeeReport + u"\"John\",A,\"Doe\",\"Pay\",3/8/2024,1003,10.00\r\n"_s;
+    const QString report = EmployeeReport + u"\"John\",A,\"Doe\",\"Pay\",3/8/2024,1003,10.00\r\n"_s;
     TFakeDirectSource source;
     if (direct) {
         source.Employee = report;

@@ -113,8 +113,8 @@ TReportSourceOptions TestOrvDirectExport::Source(const TOrvPayrollsDef& selectio
 TRunContext TestOrvDirectExport::Context() {
     TQBConnectionConfig config;
     config.Processor.CompanyFile = m_companyFile;
-    TRunContext context = runtest::Context(m_log->LoggerPtr(), m_dialogs,
-                                           QBConnectionFactory(config), runtest::Borrowed(*m_waits));
+    TRunContext context = runtest::Context(
+        m_log->LoggerPtr(), m_dialogs, QBConnectionFactory(config), runtest::Borrowed(*m_waits));
     context.Orvane = m_sandbox.Environment();
     context.ReportPollIntervalMs = 5;
     context.Cancel = m_waits->Cancel;
@@ -168,9 +168,8 @@ void TestOrvDirectExport::allChecksWithEmployeeReportCancelled() {
     TChecksExportRun run({source, crcAllChecks, DemoAccounts()});
     TRunContext context = Context();
     run.RunChecksExport(context);
-    QCOMPARE(messages,
-             (QStringList{"Please wait while Orvane generates Employee Checks report",
-                          "Please wait while Orvane generates Agency Checks report"}));
+    QCOMPARE(messages, (QStringList{"Please wait while Orvane generates Employee Checks report",
+                                    "Please wait while Orvane generates Agency Checks report"}));
     // Only the agency kind reached QuickBooks; each fetch logged in anew.
     QCOMPARE(int(run.Outcomes().size()), 1);
     QCOMPARE(run.Outcomes()[0].RunName, QStringLiteral("Orvane Agency Checks Export"));

@@ -105,8 +105,8 @@ void TestRunThread::runOffTheHostThread() {
     QVERIFY(worker != nullptr && worker != QThread::currentThread());
     QVERIFY(answer);
     QCOMPARE(m_dialogs->Shown, (QStringList{u"confirm: Continue?"_s, u"information: Done"_s}));
-    QCOMPARE(m_dialogs->Threads, (QList<QThread*>{QThread::currentThread(),
-                                                  QThread::currentThread()}));
+    QCOMPARE(m_dialogs->Threads,
+             (QList<QThread*>{QThread::currentThread(), QThread::currentThread()}));
     QCOMPARE(started.size(), 1);
     QCOMPARE(finished.size(), 1);
     QStringList shown;

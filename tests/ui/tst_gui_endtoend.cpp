@@ -10,6 +10,7 @@
 
 #include "company/QBSandboxCompany.h"
 #include "settings/OrvConnectionParam.h"
+#include "ui/FileOpenFrame.h"
 #include "ui/OrvOptionsFrame.h"
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvWaitForm.h"
@@ -20,7 +21,6 @@
 #include "ui/QBChecksExportParamFrame.h"
 #include "ui/QBGLExportFrame.h"
 #include "ui/UserDialogBoxes.h"
-#include "ui/FileOpenFrame.h"
 #include "ui/dbcomp.h"
 
 #include <QAction>
@@ -110,6 +110,8 @@ private:
     QStringList Run(TQBExportBaseFrm& page);
     // Boxes of this test alone.
     void AnswerBoxes();
+    // Shows the window and waits for the account list fetched at start.
+    void Show(TMainFm& window);
 
     TSandboxService m_sandbox;
     TWindowScene m_scene;
@@ -137,6 +139,12 @@ int TestGuiEndToEnd::Transactions(const QString& type) {
 void TestGuiEndToEnd::AnswerBoxes() {
     m_boxes.reset();
     m_boxes = std::make_unique<TPreAnsweredDialogs>();
+}
+
+void TestGuiEndToEnd::Show(TMainFm& window) {
+    window.show();
+    QTRY_COMPARE(window.QBChecksExportFrame->QBParamFrame->bbGetAccountList->text(),
+                 u"Refresh Account list"_s);
 }
 
 TExportPageServices TestGuiEndToEnd::Services() const {
@@ -264,9 +272,8 @@ void TestGuiEndToEnd::cancelBetweenRequestSets() {
                           .toUtf8());
     }
     TMainFm window(m_scene.Options(), Services());
-    window.show();
+    Show(window);
     TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
-    QTRY_COMPARE(checks.QBParamFrame->bbGetAccountList->text(), u"Refresh Account list"_s);
     TQBChecksExportParam options{false, u"Payroll Checking"_s,
                                  u"Payroll Liabilities:Net Pay Clearing"_s, false, false};
     options.BatchSize = 3;
@@ -299,9 +306,7 @@ void TestGuiEndToEnd::closeDuringRun() {
     AnswerBoxes();
     m_sandbox.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(0); });
     TMainFm window(m_scene.Options(), Services());
-    window.show();
-    QTRY_COMPARE(window.QBChecksExportFrame->QBParamFrame->bbGetAccountList->text(),
-                 u"Refresh Account list"_s);
+    Show(window);
     TQBGLExportFrm& gl = *window.QBGLExportFrame;
     ChoosePayrolls(gl, {10091});
     const int entries = Transactions(u"JournalEntry"_s);
@@ -319,8 +324,7 @@ void TestGuiEndToEnd::closeDuringRun() {
     window.close();
     QVERIFY(ended.wait(60000));
     QTRY_VERIFY(!window.isVisible());
-    QCOMPARE(m_boxes->BoxTexts(),
-             QStringList(2, u"A run is in progress. Stop it and close?"_s));
+    QCOMPARE(m_boxes->BoxTexts(), QStringList(2, u"A run is in progress. Stop it and close?"_s));
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(Transactions(u"JournalEntry"_s), entries);
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
@@ -336,9 +340,7 @@ void TestGuiEndToEnd::hungCallCancelled() {
     TExportPageServices services = Services();
     services.ReportPollIntervalMs = 0;
     TMainFm window(m_scene.Options(), services);
-    window.show();
-    QTRY_COMPARE(window.QBChecksExportFrame->QBParamFrame->bbGetAccountList->text(),
-                 u"Refresh Account list"_s);
+    Show(window);
     TQBGLExportFrm& gl = *window.QBGLExportFrame;
     ChoosePayrolls(gl, {10091});
     const int entries = Transactions(u"JournalEntry"_s);

@@ -94,10 +94,9 @@ void TestOrvWaitForm::stages_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("a stage") << QStringList{u"Please wait while Orvane generates GL Report"_s} << 0
                              << -1 << u"Please wait while Orvane generates GL Report"_s;
-    QTest::newRow("nested, counted") << QStringList{u"Getting payroll list"_s,
-                                                    u"Getting company list"_s}
-                                     << 1 << 2
-                                     << u"Getting payroll list\r\nGetting company list: 1 of 2"_s;
+    QTest::newRow("nested, counted")
+        << QStringList{u"Getting payroll list"_s, u"Getting company list"_s} << 1 << 2
+        << u"Getting payroll list\r\nGetting company list: 1 of 2"_s;
     QTest::newRow("thousands") << QStringList{u"Creating QuickBooks Transactions"_s} << 350 << 1000
                                << u"Creating QuickBooks Transactions: 350 of 1,000"_s;
 }

@@ -94,7 +94,7 @@ void TestPayrollFrames::cleanup() {
 }
 
 void TestPayrollFrames::Load(TOrvaneMultiplePayrollFrm& frame, const TOrvAPIConnectionParam& param,
-                            const IRunProgressPtr& progress) {
+                             const IRunProgressPtr& progress) {
     TPayrollListsRun run({param, kMarch1, kMarch31});
     TRunContext context;
     context.Logger = m_log->LoggerPtr();
@@ -123,9 +123,8 @@ void TestPayrollFrames::loadBindsLabelledGrids() {
 
     Load(*frame, m_sandbox.Param(), stages);
     QVERIFY(frame->IsReady());
-    QCOMPARE(stages->Steps,
-             (QStringList{"start Getting payroll list", "start Getting company list", "0/2", "1/2",
-                          "2/2", "end", "end"}));
+    QCOMPARE(stages->Steps, (QStringList{"start Getting payroll list", "start Getting company list",
+                                         "0/2", "1/2", "2/2", "end", "end"}));
     QCOMPARE(m_sandbox.Sessions(), 0); // logged out after the load
     TOrvPayrollLists& lists = frame->Lists();
     QCOMPARE(companies.ClientsFrm->Grid->Table(), lists.Clients());

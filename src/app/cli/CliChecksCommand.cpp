@@ -116,9 +116,9 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
                      sourceChoice.PollIntervalMs);
     if (sourceChoice.Payrolls) {
         const std::exception_ptr failure = host.Run([&](TRunContext& context) {
-            runOptions.Source.Direct = TDirectSourceOptions{
-                param, LoadChosenPayrolls(context, env, *sourceChoice.Payrolls, param,
-                                          host.Orvane())};
+            runOptions.Source.Direct =
+                TDirectSourceOptions{param, LoadChosenPayrolls(context, env, *sourceChoice.Payrolls,
+                                                               param, host.Orvane())};
         });
         if (ShowRunFailure(dialogs, failure))
             return cecFailed;

@@ -156,9 +156,9 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
                      sourceChoice.PollIntervalMs);
     if (sourceChoice.Payrolls) {
         const std::exception_ptr failure = host.Run([&](TRunContext& context) {
-            runOptions.Source.Direct = TDirectSourceOptions{
-                param, LoadChosenPayrolls(context, env, *sourceChoice.Payrolls, param,
-                                          host.Orvane())};
+            runOptions.Source.Direct =
+                TDirectSourceOptions{param, LoadChosenPayrolls(context, env, *sourceChoice.Payrolls,
+                                                               param, host.Orvane())};
         });
         if (ShowRunFailure(dialogs, failure))
             return cecFailed;

@@ -88,8 +88,7 @@ TCliRunHost::TCliRunHost(const TCliEnvironment& env, IUserDialogs& dialogs,
     };
     services.Progress = std::make_shared<TReportWaitLine>(*this);
     services.DirectSource = [this](const TDirectSourceOptions& options, TRunContext& context) {
-        return std::make_shared<TNotingSource>(OrvaneReportSource(context, options),
-                                               m_fetchFailed);
+        return std::make_shared<TNotingSource>(OrvaneReportSource(context, options), m_fetchFailed);
     };
     m_runs = std::make_unique<TRunThread>(std::move(services));
 }
