@@ -177,7 +177,9 @@ void TLedgerDb::SetSchemaVersion(int version) {
         Exec(u"PRAGMA user_version = " + QString::number(version));
         return;
     }
-    Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_version (version INTEGER NOT NULL)"));
+    if (SchemaVersion() == 0)
+        Exec(
+            QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_version (version INTEGER NOT NULL)"));
     Exec(QStringLiteral("DELETE FROM ledger_version"));
     Exec(QStringLiteral("INSERT INTO ledger_version (version) VALUES (?)"), {version});
 }
