@@ -29,16 +29,16 @@ template <> struct TTexts<TLedgerOutcome> { static constexpr auto& Of = OutcomeT
 template <> struct TTexts<TLedgerPairingKind> { static constexpr auto& Of = PairingKindTexts; };
 template <> struct TTexts<TBureauChecksKind> { static constexpr auto& Of = ChecksKindTexts; };
 
-template <typename TEnum> QString TextOf(TEnum value) {
+} // namespace
+
+template <typename TEnum> QString TLedgerWords<TEnum>::Text(TEnum value) {
     const auto& texts = TTexts<TEnum>::Of;
     const auto index = static_cast<std::size_t>(value);
     OrvAssert(index < std::size(texts));
     return QString::fromLatin1(texts[index]);
 }
 
-} // namespace
-
-template <typename TEnum> bool ParseLedgerText(const QString& text, TEnum& value) {
+template <typename TEnum> bool TLedgerWords<TEnum>::Parse(const QString& text, TEnum& value) {
     const auto& texts = TTexts<TEnum>::Of;
     for (std::size_t i = 0; i < std::size(texts); ++i) {
         if (text == QLatin1String(texts[i])) {
@@ -48,35 +48,14 @@ template <typename TEnum> bool ParseLedgerText(const QString& text, TEnum& value
     }
     return false;
 }
-template bool ParseLedgerText(const QString&, TLedgerRunKind&);
-template bool ParseLedgerText(const QString&, TLedgerRunState&);
-template bool ParseLedgerText(const QString&, TLedgerReportKind&);
-template bool ParseLedgerText(const QString&, TLedgerRecordKind&);
-template bool ParseLedgerText(const QString&, TLedgerOutcome&);
-template bool ParseLedgerText(const QString&, TLedgerPairingKind&);
-template bool ParseLedgerText(const QString&, TBureauChecksKind&);
 
-QString LedgerText(TLedgerRunKind kind) {
-    return TextOf(kind);
-}
-QString LedgerText(TLedgerRunState state) {
-    return TextOf(state);
-}
-QString LedgerText(TLedgerReportKind kind) {
-    return TextOf(kind);
-}
-QString LedgerText(TLedgerRecordKind kind) {
-    return TextOf(kind);
-}
-QString LedgerText(TLedgerOutcome outcome) {
-    return TextOf(outcome);
-}
-QString LedgerText(TLedgerPairingKind kind) {
-    return TextOf(kind);
-}
-QString LedgerText(TBureauChecksKind kind) {
-    return TextOf(kind);
-}
+template struct TLedgerWords<TLedgerRunKind>;
+template struct TLedgerWords<TLedgerRunState>;
+template struct TLedgerWords<TLedgerReportKind>;
+template struct TLedgerWords<TLedgerRecordKind>;
+template struct TLedgerWords<TLedgerOutcome>;
+template struct TLedgerWords<TLedgerPairingKind>;
+template struct TLedgerWords<TBureauChecksKind>;
 
 TLedgerIdentity TLedgerIdentity::ThisWorkstation(const QString& programVersion) {
     return TLedgerIdentity{OsUserName(), QSysInfo::machineHostName(), programVersion};

@@ -50,16 +50,19 @@ enum TLedgerOutcome {
     loInvalid,
 };
 
-// The words the ledger stores and the user reads: "journal entry",
-// "already existed", "state unknown", "interrupted".
-QString LedgerText(TLedgerRunKind kind);
-QString LedgerText(TLedgerRunState state);
-QString LedgerText(TLedgerReportKind kind);
-QString LedgerText(TLedgerRecordKind kind);
-QString LedgerText(TLedgerOutcome outcome);
-// The reverse, for these enumerations and those below; false
-// for a text none of the values has.
-template <typename TEnum> bool ParseLedgerText(const QString& text, TEnum& value);
+// The words the ledger stores and the user reads ("journal entry", "already
+// existed", "state unknown", "interrupted"), for every enumeration here.
+template <typename TEnum> struct TLedgerWords {
+    static QString Text(TEnum value);
+    // False for a text none of the values has.
+    static bool Parse(const QString& text, TEnum& value);
+};
+template <typename TEnum> QString LedgerText(TEnum value) {
+    return TLedgerWords<TEnum>::Text(value);
+}
+template <typename TEnum> bool ParseLedgerText(const QString& text, TEnum& value) {
+    return TLedgerWords<TEnum>::Parse(text, value);
+}
 
 // Who writes: the operating-system user, the computer (the workstation name
 // claims show) and the program's version.
@@ -147,7 +150,6 @@ struct TLedgerRunFilter {
 // A QuickBooks company an Orvane company (by number) or a report file (by
 // SHA-256) was posted into.
 enum TLedgerPairingKind { lpaOrvaneCompany, lpaReportFile };
-QString LedgerText(TLedgerPairingKind kind); // "orvane company", "report file"
 
 struct TLedgerPairing {
     TLedgerPairingKind Kind = lpaOrvaneCompany;
@@ -180,7 +182,6 @@ struct TBureauMapEntry {
                a.IncludeDD == b.IncludeDD && a.PayeeNames == b.PayeeNames;
     }
 };
-QString LedgerText(TBureauChecksKind kind); // "all", "employee", "agency"
 
 // A claim on exporting one payroll: granted to this ledger's workstation, or
 // naming the workstation that holds it.

@@ -27,6 +27,20 @@ const QString ClaimKey = QStringLiteral("orvane_company = ? AND payroll = ? AND 
 // How many values one IN list binds: far below every engine's limit.
 constexpr int InListChunk = 400;
 
+// SELECT columns FROM table [WHERE where] ORDER BY order [LIMIT limit].
+QSqlQuery Select(TLedgerDb& db, const QString& columns, const QString& table, const QString& where,
+                 QVariantList values, const QString& order, int limit = 0) {
+    QString sql = u"SELECT " + columns + u" FROM " + table;
+    if (!where.isEmpty())
+        sql += u" WHERE " + where;
+    sql += u" ORDER BY " + order;
+    if (limit > 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        values << limit;
+    }
+    return db.Exec(sql, values);
+}
+
 QString NewId() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
@@ -192,20 +206,12 @@ void TRunLedger::EndRun(const QString& runId, TLedgerRunState state, const QStri
 
 QList<TLedgerRun> TRunLedger::ReadRuns(const QString& where, const QVariantList& values,
                                        const QString& order, int limit) {
-    QString sql = u"SELECT " + RunColumns + u" FROM runs";
-    if (!where.isEmpty())
-        sql += u" WHERE " + where;
-    sql += u" ORDER BY " + order;
-    QVariantList bound = values;
-    if (limit > 0) {
-        sql += QStringLiteral(" LIMIT ?");
-        bound << limit;
-    }
     const QDateTime staleBefore = Now().addSecs(-m_options.RunLeaseSeconds);
     QList<TLedgerRun> runs;
     QHash<QString, qsizetype> index;
     {
-        QSqlQuery q = m_db->Exec(sql, bound);
+        QSqlQuery q =
+            Select(*m_db, RunColumns, QStringLiteral("runs"), where, values, order, limit);
         while (q.next()) {
             TLedgerRun run;
             run.Id = q.value(0).toString();
@@ -285,8 +291,8 @@ std::optional<TLedgerRun> TRunLedger::FindRun(const QString& idOrPrefix) {
 QList<TLedgerRecord> TRunLedger::ReadRecords(const QString& where, const QVariantList& values,
                                              bool interrupted) {
     QList<TLedgerRecord> records;
-    QSqlQuery q = m_db->Exec(
-        u"SELECT " + RecordColumns + u" FROM records WHERE " + where + u" ORDER BY seq", values);
+    QSqlQuery q = Select(*m_db, RecordColumns, QStringLiteral("records"), where, values,
+                         QStringLiteral("seq"));
     while (q.next()) {
         TLedgerRecord r;
         r.Seq = q.value(0).toInt();
@@ -350,10 +356,8 @@ QStringList TRunLedger::ExportedPayrolls(const QString& orvaneCompany, TLedgerRe
 
 QList<TLedgerPairing> TRunLedger::ReadPairings(const QString& where, const QVariantList& values) {
     QList<TLedgerPairing> pairings;
-    QSqlQuery q = m_db->Exec(u"SELECT " + PairingColumns + u" FROM pairings" +
-                                 (where.isEmpty() ? QString() : u" WHERE " + where) +
-                                 u" ORDER BY kind, pair_key",
-                             values);
+    QSqlQuery q = Select(*m_db, PairingColumns, QStringLiteral("pairings"), where, values,
+                         QStringLiteral("kind, pair_key"));
     while (q.next()) {
         TLedgerPairing p;
         p.Kind = Parsed<TLedgerPairingKind>(*m_db, q.value(0), "pairing kind");
@@ -407,10 +411,8 @@ bool TRunLedger::RemovePairing(TLedgerPairingKind kind, const QString& key) {
 
 QList<TBureauMapEntry> TRunLedger::ReadMap(const QString& where, const QVariantList& values) {
     QList<TBureauMapEntry> entries;
-    QSqlQuery q = m_db->Exec(u"SELECT " + MapColumns + u" FROM company_map" +
-                                 (where.isEmpty() ? QString() : u" WHERE " + where) +
-                                 u" ORDER BY orvane_company",
-                             values);
+    QSqlQuery q = Select(*m_db, MapColumns, QStringLiteral("company_map"), where, values,
+                         QStringLiteral("orvane_company"));
     while (q.next()) {
         TBureauMapEntry e;
         e.OrvaneCompany = q.value(0).toString();
