@@ -44,13 +44,19 @@ int Run(const QString& location, int count) {
     const QString id = ledger->BeginRun(start);
     QList<TLedgerRecordIntent> intents;
     for (int i = 1; i <= count; ++i)
-        intents << TLedgerRecordIntent{lekCheck, QString::number(1000 + i), QDate(2026, 12, 4),
-                                       QStringLiteral("Payee"), Currency::FromUnits(i)};
+        intents << TLedgerRecordIntent{lekCheck,
+                                       QString::number(1000 + i),
+                                       QDate(2026, 12, 4),
+                                       QStringLiteral("Payee"),
+                                       Currency::FromUnits(i),
+                                       QString(),
+                                       QString(),
+                                       QString()};
     const QList<int> seqs = ledger->WriteIntents(id, intents);
     QList<TLedgerRecordOutcome> outcomes;
     for (int i = 0; i < count / 2; ++i)
         outcomes << TLedgerRecordOutcome{seqs[i], loAdded, u"TX-" + QString::number(seqs[i]),
-                                         QStringLiteral("1")};
+                                         QStringLiteral("1"), QString()};
     ledger->WriteOutcomes(id, outcomes);
     std::cout << id.toStdString() << std::endl;
     std::string line;
@@ -87,45 +93,53 @@ int Begin(const QString& location) {
 int Fixture(const QString& path) {
     QDateTime now(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
     auto ledger = Open(path, QStringLiteral("WS-1"), [&now] { return now; });
-    const QString run = ledger->BeginRun(
-        {lrkChecks,
-         lpkEmployeeChecks,
-         {QStringLiteral("34"), {QStringLiteral("1001")}},
-         {QStringLiteral("C:/Books/harbor.qbw"), QStringLiteral("Harbor Lane Bakery")},
-         QStringLiteral("Clear")});
+    TLedgerRunStart checks;
+    checks.ReportKind = lpkEmployeeChecks;
+    checks.Source.OrvaneCompany = QStringLiteral("34");
+    checks.Source.Payrolls = QStringList{QStringLiteral("1001")};
+    checks.Target = {QStringLiteral("C:/Books/harbor.qbw"), QStringLiteral("Harbor Lane Bakery")};
+    checks.Options = QStringLiteral("Clear");
+    const QString run = ledger->BeginRun(checks);
     ledger->WriteIntents(
         run, {{lekCheck, QStringLiteral("1105100"), QDate(2026, 11, 27), QStringLiteral("Lee Ann"),
-               Currency::FromRaw(12345000), QStringLiteral("Checking; Payroll Liabilities")},
+               Currency::FromRaw(12345000), QStringLiteral("Checking; Payroll Liabilities"),
+               QString(), QString()},
               {lekVoid, QStringLiteral("1105000"), QDate(2026, 11, 20), QStringLiteral("Ray Oh"),
                Currency::FromUnits(-80), QStringLiteral("Checking"), QStringLiteral("TX-0"),
                QStringLiteral("4")}});
-    ledger->WriteOutcomes(run, {{1, loAdded, QStringLiteral("TX-1"), QStringLiteral("1")},
-                                {2, loVoided, {}, QStringLiteral("5")}});
+    ledger->WriteOutcomes(run,
+                          {{1, loAdded, QStringLiteral("TX-1"), QStringLiteral("1"), QString()},
+                           {2, loVoided, QString(), QStringLiteral("5"), QString()}});
     ledger->EndRun(run, lrsFinished);
     now = now.addSecs(60);
-    TLedgerRunStart undo{lrkUndo};
+    TLedgerRunStart undo;
+    undo.Kind = lrkUndo;
     undo.TargetRunId = run;
     const QString undoRun = ledger->BeginRun(undo);
-    ledger->WriteIntents(undoRun, {{lekDeletion,
-                                    QStringLiteral("1105100"),
-                                    QDate(2026, 11, 27),
-                                    QStringLiteral("Lee Ann"),
-                                    Currency::FromRaw(12345000),
-                                    {},
-                                    QStringLiteral("TX-1"),
-                                    QStringLiteral("1")}});
+    ledger->WriteIntents(undoRun, {{lekDeletion, QStringLiteral("1105100"), QDate(2026, 11, 27),
+                                    QStringLiteral("Lee Ann"), Currency::FromRaw(12345000),
+                                    QString(), QStringLiteral("TX-1"), QStringLiteral("1")}});
     now = now.addSecs(60);
-    ledger->BeginRun({lrkGL, lpkJournal, {QStringLiteral("34"), {QStringLiteral("1001")}}});
-    ledger->RecordPairing(
-        {lpaOrvaneCompany,
-         QStringLiteral("34"),
-         QStringLiteral("Harbor Lane Bakery"),
-         {QStringLiteral("C:/Books/harbor.qbw"), QStringLiteral("Harbor Lane Bakery")},
-         {},
-         run});
-    ledger->AddMapEntry({QStringLiteral("34"), QStringLiteral("C:/Books/harbor.qbw"),
-                         QStringLiteral("Checking"), QStringLiteral("Payroll Liabilities"),
-                         bckEmployee, true});
+    TLedgerRunStart gl = checks;
+    gl.Kind = lrkGL;
+    gl.ReportKind = lpkJournal;
+    gl.Target = {};
+    gl.Options.clear();
+    ledger->BeginRun(gl);
+    ledger->RecordPairing({lpaOrvaneCompany,
+                           QStringLiteral("34"),
+                           QStringLiteral("Harbor Lane Bakery"),
+                           checks.Target,
+                           {},
+                           run});
+    TBureauMapEntry entry;
+    entry.OrvaneCompany = QStringLiteral("34");
+    entry.CompanyFile = checks.Target.CompanyFile;
+    entry.CashAccount = QStringLiteral("Checking");
+    entry.LiabilityAccount = QStringLiteral("Payroll Liabilities");
+    entry.ChecksKind = bckEmployee;
+    entry.PostGL = true;
+    ledger->AddMapEntry(entry);
     return 0;
 }
 

@@ -32,7 +32,24 @@ TLedgerRecordIntent Record(TLedgerRecordKind kind, const QString& txn = {}) {
             QStringLiteral("Lee Ann"),
             Currency::FromRaw(123456789),
             QStringLiteral("Checking"),
-            txn};
+            txn,
+            QString()};
+}
+
+TLedgerRecordOutcome Outcome(int seq, TLedgerOutcome outcome, const QString& txn = {},
+                             const QString& message = {}) {
+    return {seq, outcome, txn, QString(), message};
+}
+
+TLedgerSource Payrolls(const QStringList& payrolls) {
+    return {QStringLiteral("34"), payrolls, QString(), 0, QString()};
+}
+
+TBureauMapEntry Entry(const QString& company, const QString& file = {}) {
+    TBureauMapEntry entry;
+    entry.OrvaneCompany = company;
+    entry.CompanyFile = file;
+    return entry;
 }
 
 QString Outcomes(const QList<TLedgerRecord>& records) {
@@ -129,16 +146,18 @@ private Q_SLOTS:
         const QString id = ledger->BeginRun(
             {lrkChecks,
              lpkEmployeeChecks,
-             {QStringLiteral("34"), {QStringLiteral("1001"), QStringLiteral("1002")}},
+             Payrolls({"1001", "1002"}),
              {QStringLiteral("C:/Books/harbor.qbw"), QStringLiteral("Harbor Lane Bakery")},
-             QStringLiteral("Clear")});
+             QStringLiteral("Clear"),
+             QString()});
         const QList<int> seqs = ledger->WriteIntents(
             id, {Record(lekCheck), Record(lekCheck), Record(lekVoid, QStringLiteral("TX-9"))});
         QCOMPARE(seqs, (QList<int>{1, 2, 3}));
         // Committed before the set is sent: another connection reads them.
         QCOMPARE(Outcomes(reader->Records(id)), QStringLiteral("pending,pending,pending"));
-        ledger->WriteOutcomes(id, {{1, loAdded, QStringLiteral("TX-1"), QStringLiteral("ES-1")},
-                                   {2, loFailed, {}, {}, QStringLiteral("QB: [3140] no account")}});
+        ledger->WriteOutcomes(
+            id, {{1, loAdded, QStringLiteral("TX-1"), QStringLiteral("ES-1"), QString()},
+                 Outcome(2, loFailed, {}, QStringLiteral("QB: [3140] no account"))});
         ledger->EndRun(id, lrsFinished);
 
         // What was never answered may have reached QuickBooks.
@@ -335,31 +354,30 @@ private Q_SLOTS:
                              QList<TLedgerRecordIntent> records, const QString& target = {}) {
             m_now = m_now.addSecs(60);
             const QStringList payrolls = payroll.isEmpty() ? QStringList() : QStringList{payroll};
-            const QString id = ledger->BeginRun(
-                {kind, report, {QStringLiteral("34"), payrolls}, {file, "Co"}, {}, target});
+            const QString id =
+                ledger->BeginRun({kind, report, Payrolls(payrolls), {file, "Co"}, {}, target});
             ledger->WriteIntents(id, records);
             ledger->WriteOutcomes(id, outcomes);
             ledger->EndRun(id, lrsFinished);
             return id;
         };
         const QString a = run(lrkChecks, lpkEmployeeChecks, "A.qbw", "1001",
-                              {{1, loAdded, "TX-1"},
-                               {2, loAdded, "TX-2"},
-                               {3, loAlreadyExisted, "TX-3"},
-                               {4, loVoided},
-                               {5, loAdded, "TX-5"}},
+                              {Outcome(1, loAdded, "TX-1"), Outcome(2, loAdded, "TX-2"),
+                               Outcome(3, loAlreadyExisted, "TX-3"), Outcome(4, loVoided),
+                               Outcome(5, loAdded, "TX-5")},
                               {Record(lekCheck), Record(lekDeposit), Record(lekCheck),
                                Record(lekVoid, "TX-4"), Record(lekJournalEntry)});
-        const QString undo = run(lrkUndo, lpkNone, "A.qbw", {}, {{1, loDeleted}, {2, loNotDeleted}},
-                                 {Record(lekDeletion, "TX-1"), Record(lekDeletion, "TX-2")}, a);
-        const QString failed =
-            run(lrkChecks, lpkEmployeeChecks, "B.qbw", "1002", {{1, loFailed}}, {Record(lekCheck)});
+        const QString undo =
+            run(lrkUndo, lpkNone, "A.qbw", {}, {Outcome(1, loDeleted), Outcome(2, loNotDeleted)},
+                {Record(lekDeletion, "TX-1"), Record(lekDeletion, "TX-2")}, a);
+        const QString failed = run(lrkChecks, lpkEmployeeChecks, "B.qbw", "1002",
+                                   {Outcome(1, loFailed)}, {Record(lekCheck)});
         const QString preview = run(lrkPreview, lpkEmployeeChecks, "A.qbw", "1003",
-                                    {{1, loWouldAdd}}, {Record(lekCheck)});
-        const QString gl = run(lrkGL, lpkJournal, "B.qbw", "1001", {{1, loAdded, "TX-6"}},
+                                    {Outcome(1, loWouldAdd)}, {Record(lekCheck)});
+        const QString gl = run(lrkGL, lpkJournal, "B.qbw", "1001", {Outcome(1, loAdded, "TX-6")},
                                {Record(lekJournalEntry)});
         const QString clean = run(lrkChecks, lpkEmployeeChecks, "B.qbw", "1005",
-                                  {{1, loAdded, "TX-7"}}, {Record(lekCheck)});
+                                  {Outcome(1, loAdded, "TX-7")}, {Record(lekCheck)});
 
         QCOMPARE(Ids(ledger->Runs()), (QStringList{clean, gl, preview, failed, undo, a}));
         QCOMPARE(Ids(ledger->Runs({"A.qbw", 2})), (QStringList{preview, undo}));
@@ -409,7 +427,7 @@ private Q_SLOTS:
                                false,       true,
                                false};
         ledger->AddMapEntry(harbor);
-        ledger->AddMapEntry({"12", "C:/deli.qbw", "Bank", "Liabilities"});
+        ledger->AddMapEntry(Entry("12", "C:/deli.qbw"));
         QVERIFY(
             ErrorOf([&] { ledger->AddMapEntry(harbor); }).contains(u"in the company map already"));
         harbor.CashAccount = QStringLiteral("Savings");
@@ -417,9 +435,11 @@ private Q_SLOTS:
         harbor.PayeeNames = true;
         ledger->UpdateMapEntry(harbor);
         QVERIFY(*ledger->MapEntry("34") == harbor);
+        QVERIFY(ErrorOf([&] {
+                    ledger->UpdateMapEntry(Entry("99"));
+                }).contains(u"not in the company map"));
         QVERIFY(
-            ErrorOf([&] { ledger->UpdateMapEntry({"99"}); }).contains(u"not in the company map"));
-        QVERIFY(ErrorOf([&] { ledger->AddMapEntry({" "}); }).contains(u"needs an Orvane company"));
+            ErrorOf([&] { ledger->AddMapEntry(Entry(" ")); }).contains(u"needs an Orvane company"));
         QVERIFY(ledger->RemoveMapEntry("12"));
         QVERIFY(!ledger->RemoveMapEntry("12"));
         const QList<TBureauMapEntry> map = ledger->CompanyMap();
