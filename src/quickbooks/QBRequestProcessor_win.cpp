@@ -58,7 +58,7 @@ private:
 
 class TQBXMLRP2Processor : public IQBRequestProcessor {
 public:
-    explicit TQBXMLRP2Processor(QString companyFile) : m_companyFile(std::move(companyFile)) {
+    TQBXMLRP2Processor() {
         m_comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     }
     ~TQBXMLRP2Processor() override {
@@ -85,7 +85,10 @@ public:
     }
 
     QString BeginSession(const QString& companyFile, int openMode) override {
-        TVariant file(companyFile.isEmpty() ? m_companyFile : companyFile), mode(openMode);
+        // Only a file the run names is opened; empty is the file open in
+        // QuickBooks. The alias "QBCompanyFile" names the sandbox's company,
+        // never one for QuickBooks.
+        TVariant file(companyFile), mode(openMode);
         TVariant ticket;
         Call(L"BeginSession", {&file, &mode}, &ticket);
         return ticket.Get()->vt == VT_BSTR ? ComText(ticket.Get()->bstrVal) : QString();
@@ -175,13 +178,12 @@ private:
         }
     }
 
-    QString m_companyFile;
     IDispatch* m_rp = nullptr;
     bool m_comInitialized = false;
 };
 
 } // namespace
 
-IQBRequestProcessorPtr CreateQBXMLRP2Processor(const TQBProcessorConfig& config) {
-    return std::make_unique<TQBXMLRP2Processor>(config.CompanyFile);
+IQBRequestProcessorPtr CreateQBXMLRP2Processor(const TQBProcessorConfig&) {
+    return std::make_unique<TQBXMLRP2Processor>();
 }
