@@ -130,6 +130,7 @@ int main(int argc, char** argv) {
         TRedirectionEntries files;
         files.append({QStringLiteral("Log"), dir.filePath(QStringLiteral("OrvQ.log"))});
         files.append({QStringLiteral("QBCompanyFile"), companyFile});
+        files.append({QStringLiteral("Ledger"), dir.filePath(QStringLiteral("ledger.sqlite"))});
         return std::make_shared<TGenericRedirection>(TRedirectionEntries(), files,
                                                      TRedirectionPlaces(), QString());
     };

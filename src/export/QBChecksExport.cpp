@@ -1,6 +1,7 @@
 #include "export/QBChecksExport.h"
 
 #include "base/RegionalSettings.h"
+#include "base/vlxErrorDisplay.h"
 #include "base/vlxTextUtils.h"
 #include "export/QBNameIndex.h"
 #include "logging/vlxDeferredLogger.h"
@@ -55,7 +56,7 @@ QString NumberKey(const TCheckRecord& r) {
 // been logged, so the log reads in report order however the requests
 // travel.
 struct TRecordWork {
-    enum TStage { rsNew, rsQuery, rsChange, rsClear, rsDone };
+    enum TStage { rsNew, rsQuery, rsChange, rsClear, rsRefresh, rsDone };
 
     const TCheckRecord* Record = nullptr;
     TStage Stage = rsNew;
@@ -64,7 +65,32 @@ struct TRecordWork {
     QString Payee;   // the trimmed payee name a voided check must have
     QString Created; // what the record created so far
     TDeferredLogger Log;
+    // What the observer hears: the check, void or deposit, and its clearing.
+    TExportNote Note;
+    TExportNote Clearing;
+    // The note whose change Request carries; null for a query.
+    TExportNote* InFlight = nullptr;
 };
+
+// How a record reads in the ledger: the employee's names or the payee.
+QString NotePayee(const TCheckRecord& r) {
+    if (!r.IsEmployeeCheck)
+        return r.Payee.trimmed();
+    QStringList names;
+    for (const QString& part : {r.FirstName, r.MiddleInitial, r.LastName})
+        if (!part.trimmed().isEmpty())
+            names << part.trimmed();
+    return names.join(u' ');
+}
+
+// A transaction QuickBooks holds already for a record, and the fields in
+// which it differs.
+struct TExisting {
+    const TQBTxnRetBase* Txn = nullptr;
+    QStringList Differing;
+};
+
+const QString NotIncludedMessage = QStringLiteral("Direct deposit: not exported");
 
 // One pass of the export over the records, with the lists QuickBooks held
 // before it started. The lists are indexed once so that a report of
@@ -73,9 +99,9 @@ struct TRecordWork {
 class TChecksExporter {
 public:
     TChecksExporter(TQBConnection& connection, const TQBChecksExportParam& options,
-                    const TRunWatch& watch)
+                    const TRunWatch& watch, IExportObserver* observer)
         : m_connection(connection), m_logger(connection.Logger()), m_options(options),
-          m_watch(watch) {}
+          m_watch(watch), m_observer(observer) {}
 
     TChecksExportResult Run(const TCheckRecords& records) {
         TLogBlockGuard block(m_logger, QStringLiteral("Exporting Checks/Deposits to QB"));
@@ -94,6 +120,13 @@ public:
         for (size_t i = 0; i < records.size(); ++i)
             m_works[i].Record = &records[i];
         ExportRecords();
+        if (m_observerFailure) {
+            try {
+                std::rethrow_exception(m_observerFailure);
+            } catch (...) {
+                m_logger.PassthroughException();
+            }
+        }
         return m_result;
     }
 
@@ -119,6 +152,8 @@ private:
         if (!missing.isEmpty())
             throw EQBError(missing.join(u"; "));
         m_cashAccount = m_options.CashAccount.trimmed();
+        m_noteAccounts =
+            m_cashAccount + QStringLiteral(" / ") + m_options.LiabilityAccount.trimmed();
     }
 
     void BuildIndexes() {
@@ -162,7 +197,9 @@ private:
     // changed, as it does with one request a set; a record whose check
     // number has a void query in the set waits for the next one.
     // A cancel is taken before a set is built: records begun are finished,
-    // no other record is begun.
+    // no other record is begun. The observer hears of a set's changes
+    // before it is sent and of what became of records after; when it fails,
+    // nothing more is sent.
     void ExportRecords() {
         const int batchSize = std::clamp(m_options.BatchSize, 1, MaxQBBatchSize);
         const int total = static_cast<int>(m_works.size());
@@ -179,7 +216,10 @@ private:
             set->SetOnError(oeContinueOnError);
             std::vector<size_t> owners;
             const auto place = [&](size_t index) {
-                set->AppendRequest(*m_works[index].Request);
+                TRecordWork& w = m_works[index];
+                set->AppendRequest(*w.Request);
+                if (w.InFlight)
+                    m_sending << *w.InFlight;
                 owners.push_back(index);
             };
             while (!waiting.empty() && static_cast<int>(owners.size()) < batchSize) {
@@ -200,16 +240,50 @@ private:
                     place(next);
                 ++next;
             }
+            if (!Tell(&IExportObserver::Sending, m_sending))
+                break;
             if (!owners.empty())
                 SendSet(*set, owners, waiting);
             while (logged < m_works.size() && m_works[logged].Stage == TRecordWork::rsDone)
                 m_works[logged++].Log.Replay(m_logger);
+            if (!Tell(&IExportObserver::Settled, m_settled))
+                break;
             m_watch.SetProgress(static_cast<int>(logged), total);
         }
         // Begun records are all done: the log of the last ones is replayed.
         while (logged < next && m_works[logged].Stage == TRecordWork::rsDone)
             m_works[logged++].Log.Replay(m_logger);
         m_result.NotExported = total - static_cast<int>(next);
+    }
+
+    // Hands the observer what was gathered; false when it failed.
+    bool Tell(void (IExportObserver::*event)(const TExportNotes&), TExportNotes& notes) {
+        if (!m_observer || notes.isEmpty())
+            return true;
+        try {
+            (m_observer->*event)(notes);
+        } catch (...) {
+            m_observerFailure = std::current_exception();
+        }
+        notes.clear();
+        return !m_observerFailure;
+    }
+
+    // The record's intent is the observer's before its change is sent.
+    static void AwaitChange(TRecordWork& w, TRecordWork::TStage stage, TQBRequest request,
+                            TExportNote& note) {
+        Await(w, stage, std::move(request));
+        w.InFlight = &note;
+    }
+
+    void Settle(TRecordWork& w, TExportNote& note, TLedgerOutcome outcome,
+                const QString& message = QString()) {
+        note.Outcome = outcome;
+        note.Message = message;
+        if (w.InFlight == &note)
+            w.InFlight = nullptr;
+        if (m_observer)
+            m_settled << note;
     }
 
     void SendSet(TMsgSetRequest& set, const std::vector<size_t>& owners,
@@ -236,8 +310,15 @@ private:
     // of the set fails with the reason, and none is sent again.
     void FailSet(const std::vector<size_t>& owners) {
         const std::exception_ptr failure = std::current_exception();
-        for (size_t index : owners)
-            InRecord(m_works[index], [&] { std::rethrow_exception(failure); });
+        for (size_t index : owners) {
+            TRecordWork& w = m_works[index];
+            // Only the EditSequence after a clearing was asked for: the
+            // record itself is done.
+            if (w.Stage == TRecordWork::rsRefresh)
+                Finish(w);
+            else
+                InRecord(w, [&] { std::rethrow_exception(failure); });
+        }
     }
 
     // Runs a step of the record; a failure is counted and logged in the
@@ -255,6 +336,11 @@ private:
     // Inside the handler of the record's failure.
     void Fail(TRecordWork& w, bool stateUnknown) {
         ++m_result.Errors;
+        const QString message = ErrorDisplayMessage(std::current_exception());
+        if (w.InFlight)
+            Settle(w, *w.InFlight, stateUnknown ? loStateUnknown : loFailed, message);
+        else if (w.Note.Outcome == loPending)
+            Settle(w, w.Note, loFailed, message);
         w.Log.StopException();
         // What the record created before it failed stays in QuickBooks; after
         // the add only the clearing can fail. QuickBooks' answers carry no
@@ -275,6 +361,7 @@ private:
 
     void Finish(TRecordWork& w) {
         w.Request.reset();
+        w.InFlight = nullptr;
         w.Stage = TRecordWork::rsDone;
         w.Log.LogExit();
     }
@@ -304,15 +391,21 @@ private:
             log.LogContextItem(QStringLiteral("Date"), DateToStr(r.CheckDate));
             log.LogContextItem(QStringLiteral("Amount"), CurrToStr(r.Amount));
 
+            const int key = 2 * static_cast<int>(&w - m_works.data());
+            w.Note =
+                ExportNote(key, r.Amount.IsNegative() ? lekVoid : lekCheck, r.CheckNumber.trimmed(),
+                           r.CheckDate, NotePayee(r), r.Amount, m_noteAccounts);
             w.Included = !IsDirectDepositCheck(r) || m_options.IncludeDD;
             if (!r.Amount.IsNegative()) {
                 if (!w.Included) {
+                    Settle(w, w.Note, loSkipped, NotIncludedMessage);
                     Finish(w);
-                } else if (CheckExists(log, r)) {
+                } else if (SettleExisting(w, CheckExists(log, r))) {
                     ++m_result.ChecksExisted;
                     Finish(w);
                 } else {
-                    Await(w, TRecordWork::rsChange, {TQBRequestKind::CheckAdd, CheckFor(r)});
+                    AwaitChange(w, TRecordWork::rsChange, {TQBRequestKind::CheckAdd, CheckFor(r)},
+                                w.Note);
                 }
                 return;
             }
@@ -329,6 +422,11 @@ private:
         const TCheckRecord& r = *w.Record;
         const TQBRequestKind kind = w.Request->Kind;
         w.Request.reset();
+        if (w.Stage == TRecordWork::rsRefresh) {
+            Refreshed(w, response);
+            Finish(w);
+            return;
+        }
         InRecord(w, [&] {
             TQBConnection::CheckResponseStatus(w.Log, response);
             switch (kind) {
@@ -340,18 +438,25 @@ private:
             case TQBRequestKind::CheckAdd:
                 ++m_result.ChecksAdded;
                 w.Created = Format("Check %s", {r.CheckNumber.trimmed()});
+                SettleCreated(w, response);
                 ClearOrFinish(w, response, "check");
                 break;
             case TQBRequestKind::DepositAdd:
                 ++m_result.DepositsAdded;
                 w.Created = Format("Deposit of check %s", {r.CheckNumber.trimmed()});
+                SettleCreated(w, response);
                 ClearOrFinish(w, response, "deposit");
                 break;
             case TQBRequestKind::TxnVoid:
                 ++m_result.ChecksVoided;
+                Settle(w, w.Note, loVoided);
                 Finish(w);
                 break;
-            default: // the clearing
+            case TQBRequestKind::ClearedStatusMod:
+                Settle(w, w.Clearing, loCleared);
+                RefreshOrFinish(w);
+                break;
+            default:
                 Finish(w);
                 break;
             }
@@ -366,7 +471,69 @@ private:
         TQBClearedStatusMod mod;
         mod.TxnID.SetValue(CreatedTxnID(response, what));
         mod.ClearedStatus.SetValue(csCleared);
-        Await(w, TRecordWork::rsClear, {TQBRequestKind::ClearedStatusMod, mod});
+        w.Clearing = ExportNote(w.Note.Key + 1, lekClearing, w.Note.Number, w.Note.Date,
+                                w.Note.Payee, w.Note.Amount, m_cashAccount);
+        w.Clearing.TxnID = mod.TxnID.GetValue();
+        AwaitChange(w, TRecordWork::rsClear, {TQBRequestKind::ClearedStatusMod, mod}, w.Clearing);
+    }
+
+    // What the record created, with QuickBooks' TxnID and EditSequence.
+    void SettleCreated(TRecordWork& w, const TQBResponse& response) {
+        const TQBTxnRetBase* ret = response.DetailAs<TQBCheckRet>();
+        if (!ret)
+            ret = response.DetailAs<TQBDepositRet>();
+        if (ret) {
+            w.Note.TxnID = ret->TxnID.GetValueOr(QString());
+            w.Note.EditSequence = ret->EditSequence.GetValueOr(QString());
+        }
+        Settle(w, w.Note, loAdded);
+    }
+
+    // A clearing changes the transaction's EditSequence, which an undo
+    // compares: the new one is read with the next set, where a watcher
+    // keeps it.
+    void RefreshOrFinish(TRecordWork& w) {
+        if (!m_observer) {
+            Finish(w);
+            return;
+        }
+        TQBTxnQuery query;
+        query.TxnIDs.append(w.Clearing.TxnID);
+        Await(
+            w, TRecordWork::rsRefresh,
+            {w.Note.Kind == lekDeposit ? TQBRequestKind::DepositQuery : TQBRequestKind::CheckQuery,
+             query});
+    }
+
+    // Without an answer to go by, the EditSequence of the add stays; an
+    // undo then leaves the transaction as changed, which is safe.
+    void Refreshed(TRecordWork& w, const TQBResponse& response) {
+        const TQBTxnRetBase* found = nullptr;
+        if (const auto* checks = response.DetailAs<TQBCheckRetList>(); checks && !checks->empty())
+            found = &checks->front();
+        if (const auto* deposits = response.DetailAs<TQBDepositRetList>();
+            deposits && !deposits->empty())
+            found = &deposits->front();
+        if (!found || !found->EditSequence.IsSet() ||
+            found->TxnID.GetValueOr(QString()) != w.Note.TxnID)
+            return;
+        w.Note.EditSequence = found->EditSequence.GetValue();
+        Settle(w, w.Note, loAdded);
+    }
+
+    // Settles a record that QuickBooks holds already; false when it does not.
+    bool SettleExisting(TRecordWork& w, const TExisting& existing) {
+        if (!existing.Txn)
+            return false;
+        w.Note.TxnID = existing.Txn->TxnID.GetValueOr(QString());
+        w.Note.EditSequence = existing.Txn->EditSequence.GetValueOr(QString());
+        if (existing.Differing.isEmpty())
+            Settle(w, w.Note, loAlreadyExisted);
+        else
+            Settle(w, w.Note, loDiffers,
+                   QStringLiteral("Fields differ: ") +
+                       existing.Differing.join(QStringLiteral(", ")));
+        return true;
     }
 
     // The first check of the number in the cash account with the payee of
@@ -390,22 +557,31 @@ private:
                 TQBTxnVoid v;
                 v.TxnVoidType.SetValue(tvtCheck);
                 v.TxnID.SetValue(c.TxnID.GetValue());
-                Await(w, TRecordWork::rsChange, {TQBRequestKind::TxnVoid, v});
+                w.Note.TxnID = c.TxnID.GetValue();
+                w.Note.EditSequence = c.EditSequence.GetValueOr(QString());
+                AwaitChange(w, TRecordWork::rsChange, {TQBRequestKind::TxnVoid, v}, w.Note);
                 return;
             }
             if (c.Amount.GetValue().IsZero()) {
                 ++m_result.ChecksAlreadyVoided;
+                w.Note.TxnID = c.TxnID.GetValueOr(QString());
+                w.Note.EditSequence = c.EditSequence.GetValueOr(QString());
+                Settle(w, w.Note, loAlreadyExisted, QStringLiteral("The check was voided before"));
                 Finish(w);
                 return;
             }
         }
+        w.Note.Kind = lekDeposit;
+        w.Note.Amount = -r.Amount;
         if (!w.Included) {
+            Settle(w, w.Note, loSkipped, NotIncludedMessage);
             Finish(w);
-        } else if (DepositExists(w.Log, r)) {
+        } else if (SettleExisting(w, DepositExists(w.Log, r))) {
             ++m_result.DepositsExisted;
             Finish(w);
         } else {
-            Await(w, TRecordWork::rsChange, {TQBRequestKind::DepositAdd, DepositFor(r)});
+            AwaitChange(w, TRecordWork::rsChange, {TQBRequestKind::DepositAdd, DepositFor(r)},
+                        w.Note);
         }
     }
 
@@ -445,10 +621,10 @@ private:
         return Trimmed(ref.FullName) != r.Payee.trimmed();
     }
 
-    bool CheckExists(ICommonLogger& log, const TCheckRecord& r) {
+    TExisting CheckExists(ICommonLogger& log, const TCheckRecord& r) {
         const auto it = m_checksByNumber.constFind(r.CheckNumber.trimmed());
         if (it == m_checksByNumber.cend())
-            return false;
+            return {};
         const TQBCheckRet* found = nullptr;
         for (int i : *it) {
             const TQBCheckRet& c = m_checks[static_cast<size_t>(i)];
@@ -458,7 +634,7 @@ private:
             }
         }
         if (!found)
-            return false;
+            return {};
         QStringList differing;
         if (AmountDiffers(found->Amount, r.Amount))
             differing << QStringLiteral("Amount");
@@ -483,13 +659,13 @@ private:
                                              "(%s)"),
                               {m_options.CashAccount, r.CheckNumber.trimmed(),
                                differing.join(QStringLiteral(", "))});
-        return true;
+        return {found, differing};
     }
 
-    bool DepositExists(ICommonLogger& log, const TCheckRecord& r) {
+    TExisting DepositExists(ICommonLogger& log, const TCheckRecord& r) {
         const auto it = m_depositsByNumber.constFind(r.CheckNumber.trimmed());
         if (it == m_depositsByNumber.cend())
-            return false;
+            return {};
         const TQBDepositRet* found = nullptr;
         const TQBDepositLineRet* line = nullptr;
         for (const auto& [d, l] : *it) {
@@ -502,7 +678,7 @@ private:
             }
         }
         if (!found)
-            return false;
+            return {};
         QStringList differing;
         if (found->DepositLineRetList.size() != 1)
             differing << QStringLiteral("Line Count");
@@ -524,7 +700,7 @@ private:
                                              "different (%s)"),
                               {m_options.CashAccount, r.CheckNumber.trimmed(),
                                differing.join(QStringLiteral(", "))});
-        return true;
+        return {found, differing};
     }
 
     static void SetMemo(TQBStringType& memo, const QString& text) {
@@ -582,7 +758,13 @@ private:
     ICommonLogger& m_logger;
     TQBChecksExportParam m_options; // accounts in QuickBooks' spelling once resolved
     TRunWatch m_watch;
-    QString m_cashAccount; // trimmed
+    IExportObserver* m_observer;
+    QString m_cashAccount;  // trimmed
+    QString m_noteAccounts; // "cash / liability", as the observer hears them
+    // What the observer is to hear next, and why it stopped the export.
+    TExportNotes m_sending;
+    TExportNotes m_settled;
+    std::exception_ptr m_observerFailure;
 
     TQBEmployeeRetList m_employees;
     TQBDepositRetList m_deposits;
@@ -603,8 +785,9 @@ QString Phrase(int count, const QString& noun, const QString& verb) {
 } // namespace
 
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
-                                 const TQBChecksExportParam& options, const TRunWatch& watch) {
-    return TChecksExporter(connection, options, watch).Run(records);
+                                 const TQBChecksExportParam& options, const TRunWatch& watch,
+                                 IExportObserver* observer) {
+    return TChecksExporter(connection, options, watch, observer).Run(records);
 }
 
 QString FormatChecksExportResult(const TChecksExportResult& r) {

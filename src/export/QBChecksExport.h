@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/vlxCancelToken.h"
+#include "export/ExportObserver.h"
 #include "quickbooks/QBConnection.h"
 #include "reports/orvchecksparser.h"
 #include "settings/QBDecl.h"
@@ -46,8 +47,13 @@ bool IsDirectDepositCheck(const TCheckRecord& record);
 // taken between sets: no record is begun after it, and the records begun
 // are finished (a check is voided, cleared as the options say), so nothing
 // is left half-posted.
+// The observer, when given, hears every record: the changes of a request set
+// before it is sent, what became of each record after (with the TxnID and
+// EditSequence QuickBooks holds, read again after a clearing). When it
+// throws, nothing more is sent and its error leaves the export (logged).
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
-                                 const TQBChecksExportParam& options, const TRunWatch& watch = {});
+                                 const TQBChecksExportParam& options, const TRunWatch& watch = {},
+                                 IExportObserver* observer = nullptr);
 
 // "successfully completed: 2 checks added, 0 checks voided, ...";
 // "cancelled, 650 records not exported: 350 checks added, ..."

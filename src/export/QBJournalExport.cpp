@@ -1,6 +1,7 @@
 #include "export/QBJournalExport.h"
 
 #include "base/RegionalSettings.h"
+#include "base/vlxErrorDisplay.h"
 #include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 #include "export/QBNameIndex.h"
@@ -148,6 +149,95 @@ QString Spelled(const TQBNameIndex& index, const QString& name) {
     return found.isNull() ? name : found;
 }
 
+// What the observer hears of the journal entry and its clearing.
+class TJournalNotes {
+public:
+    TJournalNotes(IExportObserver* observer, const QDate& date, const TQBJournalEntryAdd& add)
+        : m_observer(observer) {
+        Currency debits;
+        for (const TQBJournalLineAdd& line : add.JournalLineList)
+            if (line.Kind == TQBJournalLineKind::Debit)
+                debits += line.Amount.GetValue();
+        const QString lines = Format("%d lines", {static_cast<int>(add.JournalLineList.size())});
+        m_entry = ExportNote(0, lekJournalEntry, QString(), date, QString(), debits, lines);
+        m_clearing = ExportNote(1, lekClearing, QString(), date, QString(), debits, QString());
+    }
+
+    // The entry's add (not sent before) and, with it or alone, its clearing.
+    void Sending(bool clearing) {
+        if (!m_observer)
+            return;
+        TExportNotes notes;
+        if (m_entry.Outcome == loPending)
+            notes << m_entry;
+        if (clearing)
+            notes << m_clearing;
+        m_clearingSent = clearing;
+        m_observer->Sending(notes);
+    }
+    // The answer to request `index` of the set: the add, then the clearing.
+    void Answered(int index, const TQBResponse& response) {
+        if (response.StatusSeverity == u"Error")
+            return;
+        if (index == 0 && m_entry.Outcome == loPending) {
+            if (const auto* entry = response.DetailAs<TQBJournalEntryRet>()) {
+                m_entry.TxnID = entry->TxnID.GetValueOr(QString());
+                m_entry.EditSequence = entry->EditSequence.GetValueOr(QString());
+                m_clearing.TxnID = m_entry.TxnID;
+            }
+            m_entry.Outcome = loAdded;
+        } else if (m_clearingSent) {
+            Cleared();
+        }
+    }
+    void Cleared() { m_clearing.Outcome = loCleared; }
+    // Inside the handler of the set's failure: what has no answer failed, or
+    // its state is unknown.
+    void Failed() {
+        const std::exception_ptr failure = std::current_exception();
+        bool unknown = false;
+        try {
+            std::rethrow_exception(failure);
+        } catch (const EQBStateUnknown&) {
+            unknown = true;
+        } catch (...) {
+        }
+        const QString message = ErrorDisplayMessage(failure);
+        for (TExportNote* note : {&m_entry, &m_clearing}) {
+            if (note->Outcome == loPending && (note == &m_entry || m_clearingSent)) {
+                note->Outcome = unknown ? loStateUnknown : loFailed;
+                note->Message = message;
+            }
+        }
+        Settled();
+    }
+    void Settled() {
+        if (!m_observer)
+            return;
+        TExportNotes notes{m_entry};
+        if (m_clearingSent)
+            notes << m_clearing;
+        m_clearingSent = false;
+        m_observer->Settled(notes);
+    }
+    // A clearing changes the entry's EditSequence, which an undo compares.
+    void Refresh(TQBConnection& qb) {
+        if (!m_observer || m_entry.TxnID.isEmpty())
+            return;
+        const TQBJournalEntryRetList found = qb.QueryJournalEntriesByTxnID({m_entry.TxnID});
+        if (found.empty() || !found.front().EditSequence.IsSet())
+            return;
+        m_entry.EditSequence = found.front().EditSequence.GetValue();
+        m_observer->Settled({m_entry});
+    }
+
+private:
+    IExportObserver* m_observer;
+    TExportNote m_entry;
+    TExportNote m_clearing;
+    bool m_clearingSent = false;
+};
+
 } // namespace
 
 bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
@@ -190,8 +280,8 @@ bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
     return result;
 }
 
-void ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
-                   const TQBGLExportParam& param) {
+void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param,
+                   IExportObserver* observer) {
     ICommonLogger& logger = qb.Logger();
     TLogBlockGuard block(logger, QStringLiteral("Exporting to QB"));
     try {
@@ -251,15 +341,39 @@ void ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
             mod.TxnIDMacro.SetValue(JournalMacro);
             mod.ClearedStatus.SetValue(csCleared);
         }
-        const auto response = qb.SendRequestSet(*set);
+        TJournalNotes notes(observer, records.front().JournalDate, add);
+        notes.Sending(clearInSet);
+        std::unique_ptr<TMsgSetResponse> response;
+        try {
+            response = qb.SendBatch(*set);
+            // Statuses in request order, as one caller's set.
+            for (int i = 0; i < response->Count(); ++i) {
+                notes.Answered(i, response->At(i));
+                TQBConnection::CheckResponseStatus(logger, response->At(i));
+            }
+        } catch (...) {
+            notes.Failed();
+            throw;
+        }
+        notes.Settled();
         if (param.Clear && !clearInSet) {
             const TQBJournalEntryRet* entry =
                 response->Count() > 0 ? response->At(0).DetailAs<TQBJournalEntryRet>() : nullptr;
             if (!entry || !entry->TxnID.IsSet())
                 throw EQBError(QStringLiteral("QuickBooks did not return the journal entry it "
                                               "created, so it cannot be marked cleared."));
-            qb.MarkCleared(entry->TxnID.GetValue());
+            notes.Sending(true);
+            try {
+                qb.MarkCleared(entry->TxnID.GetValue());
+                notes.Cleared();
+            } catch (...) {
+                notes.Failed();
+                throw;
+            }
+            notes.Settled();
         }
+        if (param.Clear)
+            notes.Refresh(qb);
     } catch (...) {
         logger.PassthroughException();
     }

@@ -2,6 +2,7 @@
 // QuickBooks company, then posted as one journal entry.
 #pragma once
 
+#include "export/ExportObserver.h"
 #include "quickbooks/QBConnection.h"
 #include "reports/OrvGLParser.h"
 #include "settings/QBDecl.h"
@@ -29,7 +30,11 @@ bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
 // without amounts or with a value QuickBooks cannot store is refused before
 // anything is sent. Throws EztException (EQBStatusError for QuickBooks'
 // refusals).
-void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param);
+// The observer, when given, hears the entry and its clearing before their
+// set is sent and what became of them after, with the entry's TxnID and its
+// EditSequence (read again after the clearing).
+void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param,
+                   IExportObserver* observer = nullptr);
 
 // Throws EztException when no record has a debit or credit amount: such a
 // journal makes no entry.

@@ -14,9 +14,10 @@ const char* const RunStateTexts[] = {"running", "finished", "failed", "interrupt
 const char* const ReportKindTexts[] = {"", "employee checks", "agency checks", "journal"};
 const char* const RecordKindTexts[] = {"check",         "void",     "deposit",
                                        "journal entry", "clearing", "deletion"};
-const char* const OutcomeTexts[] = {
-    "pending", "added",   "voided",      "already existed", "differs",    "failed", "state unknown",
-    "skipped", "deleted", "not deleted", "would add",       "would void", "invalid"};
+const char* const OutcomeTexts[] = {"pending", "added",       "voided",        "already existed",
+                                    "differs", "failed",      "state unknown", "skipped",
+                                    "deleted", "not deleted", "would add",     "would void",
+                                    "invalid", "cleared"};
 const char* const PairingKindTexts[] = {"orvane company", "report file"};
 const char* const ChecksKindTexts[] = {"all", "employee", "agency"};
 

@@ -48,6 +48,7 @@ enum TLedgerOutcome {
     loWouldAdd, // previews
     loWouldVoid,
     loInvalid,
+    loCleared, // a clearing done
 };
 
 // The words the ledger stores and the user reads ("journal entry", "already

@@ -3,6 +3,7 @@
 #include "base/vlxTextUtils.h"
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
+#include "runs/LedgerRunWriter.h"
 
 QString ChecksRunName(const QString& kindName) {
     return Format("Orvane %s Export", {kindName});
@@ -14,23 +15,25 @@ void TChecksExportRun::RunChecksExport(TRunContext& context) {
     OrvAssert(context.Logger != nullptr && context.ConnectQB != nullptr &&
               context.Dialogs != nullptr);
     m_outcomes.clear();
+    // Opened by the first kind, used on this thread only.
+    std::unique_ptr<TRunLedger> ledger;
     if (m_options.Source.Tab == rstFile) {
-        RunKind(context, rkFile);
+        RunKind(context, ledger, rkFile);
         return;
     }
     switch (m_options.CheckKindChoice) {
     case crcAllChecks:
-        RunKind(context, rkEmployee);
+        RunKind(context, ledger, rkEmployee);
         // A cancel the employee report's wait took leaves the agency report
         // to fetch; any other stops here.
         if (!context.Cancel->Cancelled())
-            RunKind(context, rkAgency);
+            RunKind(context, ledger, rkAgency);
         break;
     case crcAgencyChecks:
-        RunKind(context, rkAgency);
+        RunKind(context, ledger, rkAgency);
         break;
     default:
-        RunKind(context, rkEmployee);
+        RunKind(context, ledger, rkEmployee);
         break;
     }
 }
@@ -45,7 +48,8 @@ void TChecksExportRun::AddReportPiece(const QString& kindName, const QString& te
         m_reportText = piece;
 }
 
-void TChecksExportRun::RunKind(TRunContext& context, TRunKind kind) {
+void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>& ledger,
+                               TRunKind kind) {
     ICommonLogger& logger = *context.Logger;
     const QString kindName = kind == rkEmployee ? QStringLiteral("Employee Checks")
                              : kind == rkAgency ? QStringLiteral("Agency Checks")
@@ -58,6 +62,9 @@ void TChecksExportRun::RunKind(TRunContext& context, TRunKind kind) {
     TLogBlockGuard block(logger, runName);
     try {
         logger.LogEvent(runName + QStringLiteral(" started"));
+        // Nothing is fetched for a run that could not record what it posts.
+        if (!ledger)
+            ledger = OpenRunLedger(context);
 
         TFetchedReport report;
         if (kind == rkFile) {
@@ -85,7 +92,18 @@ void TChecksExportRun::RunKind(TRunContext& context, TRunKind kind) {
             // Declared after the wait guard: freed before the wait ends.
             const std::unique_ptr<TQBConnection> connection = context.ConnectQB(context.Logger);
             const TCheckRecords records = ParseChecksReport(logger, *report, parserKind);
-            result = ExportChecks(*connection, records, m_options.Checks, context.Watch());
+            TLedgerRunStart start;
+            start.Kind = lrkChecks;
+            start.ReportKind =
+                records.front().IsEmployeeCheck ? lpkEmployeeChecks : lpkAgencyChecks;
+            start.Source = kind == rkFile ? FileRunSource(m_options.Source.FileName)
+                                          : ServiceRunSource(m_options.Source);
+            start.Target = QBCompanyTarget(*connection);
+            start.Options = ChecksOptionsText(m_options.Checks);
+            TLedgerRunWriter writer(*ledger, start);
+            result = ExportChecks(*connection, records, m_options.Checks, context.Watch(), &writer);
+            writer.End(lrsFinished,
+                       result.Cancelled ? FormatChecksExportResult(result) : QString());
         }
 
         const QString message = runName + u' ' + FormatChecksExportResult(result);

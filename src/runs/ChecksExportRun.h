@@ -3,7 +3,8 @@
 // parses the report, exports the checks and reports the outcome in the log
 // and in a box. Its inputs are an options record filled before it starts;
 // it reaches everything else through the run context, so the window's
-// worker thread, the command line and the tests run the same code.
+// worker thread, the command line and the tests run the same code. Each
+// report posted is a run of the ledger, written ahead of every request set.
 #pragma once
 
 #include "export/QBChecksExport.h"
@@ -44,7 +45,7 @@ public:
 
 private:
     enum TRunKind { rkEmployee, rkAgency, rkFile };
-    void RunKind(TRunContext& context, TRunKind kind);
+    void RunKind(TRunContext& context, std::unique_ptr<TRunLedger>& ledger, TRunKind kind);
     void AddReportPiece(const QString& kindName, const QString& text);
 
     TChecksRunOptions m_options;

@@ -6,6 +6,7 @@
 #include "reports/OrvGLParser.h"
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
+#include "runs/LedgerRunWriter.h"
 
 const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 
@@ -23,6 +24,8 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
         const TQBGLExportParam& options = m_options.GL;
         LogGLExportParam(logger, options);
         logger.LogEvent(GLExportRunName + QStringLiteral(" started"));
+        // Nothing is fetched for a run that could not record what it posts.
+        const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
 
         TFetchedReport report;
         if (m_options.Source.Tab == rstDirectConnection) {
@@ -40,7 +43,7 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
 
         {
             TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transaction"));
-            ExportGLReport(context);
+            ExportGLReport(context, *ledger);
         }
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
         context.Dialogs->ShowInformation(GLExportRunName + QStringLiteral(" completed"));
@@ -51,7 +54,7 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
     }
 }
 
-void TGLExportRun::ExportGLReport(TRunContext& context) {
+void TGLExportRun::ExportGLReport(TRunContext& context, TRunLedger& ledger) {
     ICommonLogger& logger = *context.Logger;
     const TQBGLExportParam& options = m_options.GL;
     const TGLRecordArray records = ParseGLJournal(logger, m_reportText, options);
@@ -77,5 +80,15 @@ void TGLExportRun::ExportGLReport(TRunContext& context) {
     }
     // The last safe point: the entry and its clearing travel in one set.
     context.Cancel->CheckPoint();
-    ExportJournal(*qb, records, options);
+    TLedgerRunStart start;
+    start.Kind = lrkGL;
+    start.ReportKind = lpkJournal;
+    start.Source = m_options.Source.Tab == rstDirectConnection
+                       ? ServiceRunSource(m_options.Source)
+                       : FileRunSource(m_options.Source.FileName);
+    start.Target = QBCompanyTarget(*qb);
+    start.Options = GLOptionsText(options);
+    TLedgerRunWriter writer(ledger, start);
+    ExportJournal(*qb, records, options, &writer);
+    writer.End(lrsFinished);
 }

@@ -36,9 +36,10 @@ public:
     const QString& ReportText() const { return m_reportText; }
 
     // Parses ReportText, opens QuickBooks, validates, asks about a date that
-    // already has a journal entry and exports. Nothing is posted unless the
-    // whole journal validated and the user agreed.
-    void ExportGLReport(TRunContext& context);
+    // already has a journal entry and exports, recording the run in the
+    // ledger. Nothing is posted unless the whole journal validated and the
+    // user agreed.
+    void ExportGLReport(TRunContext& context, TRunLedger& ledger);
 
 private:
     TGLRunOptions m_options;

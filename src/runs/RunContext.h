@@ -13,6 +13,7 @@
 #include "export/QBConnectionFactory.h"
 #include "export/ReportSource.h"
 #include "export/UserDialogs.h"
+#include "ledger/RunLedger.h"
 #include "logging/vlxcommonlogger.h"
 #include "payroll/OrvData.h"
 #include "payroll/OrvReportTask.h"
@@ -37,6 +38,10 @@ struct TReportSourceOptions {
     std::optional<TDirectSourceOptions> Direct;
 };
 
+// Opens the run ledger on the calling thread. Throws ELedgerError (and the
+// redirection's errors when it cannot name the ledger).
+using TLedgerFactory = std::function<std::unique_ptr<TRunLedger>()>;
+
 struct TRunContext {
     ICommonLoggerPtr Logger;
     // Boxes and questions; from a worker they cross to the window's thread.
@@ -59,6 +64,9 @@ struct TRunContext {
     // Failures that have no caller (a poll of a report task, a log-out);
     // none: the application's error display.
     TFailureDisplay ShowFailure;
+    // The run ledger, opened on the run's thread by every run that may
+    // change QuickBooks; none: such a run refuses to post.
+    TLedgerFactory OpenLedger;
 
     TRunWatch Watch() const { return {Progress.get(), Cancel.get()}; }
     TOrvAPIEnvironment OrvaneEnvironment() const;

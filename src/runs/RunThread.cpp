@@ -174,6 +174,16 @@ void TRunThread::Start(TWork work, TDone done) {
     context->DirectSource = m_services.DirectSource;
     context->Progress = std::make_shared<TProgress>(*this, m_services.Progress);
     context->Cancel = m_cancel;
+    if (m_services.Ledger) {
+        try {
+            context->OpenLedger = m_services.Ledger();
+        } catch (...) {
+            context->OpenLedger = [failure =
+                                       std::current_exception()]() -> std::unique_ptr<TRunLedger> {
+                std::rethrow_exception(failure);
+            };
+        }
+    }
     context->ShowFailure = [this, show = m_services.ShowFailure](std::exception_ptr failure) {
         QMetaObject::invokeMethod(
             this,

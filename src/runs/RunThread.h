@@ -37,6 +37,10 @@ struct TRunServices {
     IRunProgressPtr Progress;
     // Replaces the payroll service as the report source (tests).
     std::function<IDirectReportSourcePtr(const TDirectSourceOptions&, TRunContext&)> DirectSource;
+    // Called when a run starts, on the host's thread (where the settings
+    // are read): the run ledger the run opens on its own. A failure here
+    // fails only a run that opens the ledger.
+    std::function<TLedgerFactory()> Ledger;
 };
 
 class TRunThread : public QObject {

@@ -78,6 +78,7 @@ void TMainFm::StartRuns(TExportPageServices pageServices) {
         return environment;
     };
     runs.ReportPollIntervalMs = pageServices.ReportPollIntervalMs;
+    runs.Ledger = [this] { return Core().LedgerFactory(); };
     InstallRuns(std::move(runs));
 }
 

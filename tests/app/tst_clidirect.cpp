@@ -13,6 +13,7 @@
 #include "settings/QBDecl.h"
 #include "settings/vlxPlatformPaths.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -38,7 +39,8 @@ QString Summary(const QString& kind, int added, int existed) {
                   {kind, added, existed});
 }
 
-// The service's redirection with a user log file of the test's own.
+// The service's redirection with a user log file and a run ledger of the
+// test's own.
 class TTestRedirection : public IRedirection {
 public:
     TTestRedirection(IRedirectionPtr inner, QString logFile)
@@ -47,6 +49,8 @@ public:
         return m_inner->GetDirectory(alias);
     }
     QString GetFileName(const QString& alias) const override {
+        if (alias == u"Ledger")
+            return QFileInfo(m_logFile).absolutePath() + u"/ledger.sqlite"_s;
         return alias == u"Log" ? m_logFile : m_inner->GetFileName(alias);
     }
 

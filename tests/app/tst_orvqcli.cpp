@@ -53,6 +53,7 @@ struct TCli {
             return std::make_shared<TGenericRedirection>(
                 TRedirectionEntries(),
                 TRedirectionEntries{{u"QBCompanyFile"_s, Company},
+                                    {u"Ledger"_s, Dir.filePath(u"ledger.sqlite"_s)},
                                     {u"Log"_s, Dir.filePath(u"OrvQ.log"_s)}},
                 TRedirectionPlaces(), QString());
         };
@@ -290,9 +291,10 @@ void TestOrvqCli::failedRunExitOne() {
 void TestOrvqCli::devLogHoldsQbXml_data() {
     QTest::addColumn<QStringList>("batchSize");
     QTest::addColumn<int>("sets");
-    // 4 queries, then 4 adds: alone with --batch-size 1, in one set by default.
-    QTest::newRow("one request a set") << QStringList{u"--batch-size"_s, u"1"_s} << 8;
-    QTest::newRow("default") << QStringList() << 5;
+    // The company's name for the run ledger, 4 queries, then 4 adds: alone
+    // with --batch-size 1, in one set by default.
+    QTest::newRow("one request a set") << QStringList{u"--batch-size"_s, u"1"_s} << 9;
+    QTest::newRow("default") << QStringList() << 6;
 }
 
 void TestOrvqCli::devLogHoldsQbXml() {

@@ -6,6 +6,7 @@
 #include "runs/RunContext.h"
 
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace runtest {
 
@@ -38,6 +39,17 @@ public:
     }
 };
 
+// A run ledger in a temporary folder of its own, which lives as long as the
+// factory.
+inline TLedgerFactory TemporaryLedger() {
+    auto dir = std::make_shared<QTemporaryDir>();
+    return [dir] {
+        TLedgerLocation location;
+        location.FilePath = dir->filePath(QStringLiteral("ledger.sqlite"));
+        return std::make_unique<TRunLedger>(location, TLedgerOptions{});
+    };
+}
+
 inline TRunContext Context(ICommonLoggerPtr logger, IUserDialogs& dialogs,
                            TQBConnectionFactory connect, IRunProgressPtr progress = nullptr,
                            IDirectReportSource* direct = nullptr) {
@@ -45,6 +57,7 @@ inline TRunContext Context(ICommonLoggerPtr logger, IUserDialogs& dialogs,
     context.Logger = std::move(logger);
     context.Dialogs = Borrowed(dialogs);
     context.ConnectQB = std::move(connect);
+    context.OpenLedger = TemporaryLedger();
     if (progress)
         context.Progress = std::move(progress);
     if (direct)

@@ -20,6 +20,7 @@ struct TWindowScene {
 
     QString StoreFile() const { return Dir.filePath(QStringLiteral("orvq.ini")); }
     QString CompanyFile() const { return Dir.filePath(QStringLiteral("company.qbsb")); }
+    QString LedgerFile() const { return Dir.filePath(QStringLiteral("ledger.sqlite")); }
     IztSettingsPtr Store() const {
         return std::make_shared<TztSettingsRegistry>(
             TztSettingsHive{StoreFile(), QSettings::IniFormat}, QString());
@@ -28,7 +29,8 @@ struct TWindowScene {
         CreateSandboxCompany(CompanyFile(), qEnvironmentVariable("ORVQ_SOURCE_DIR") +
                                                 QStringLiteral("/data/demo"));
     }
-    // The redirection names the company file and the user log file.
+    // The redirection names the company file, the run ledger and the user
+    // log file.
     TMainWindowOptions Options() const {
         TMainWindowOptions options;
         options.Core.Settings = Store();
@@ -36,6 +38,7 @@ struct TWindowScene {
             TRedirectionEntries files;
             files.append({QStringLiteral("Log"), Dir.filePath(QStringLiteral("OrvQ.log"))});
             files.append({QStringLiteral("QBCompanyFile"), CompanyFile()});
+            files.append({QStringLiteral("Ledger"), LedgerFile()});
             return std::make_shared<TGenericRedirection>(TRedirectionEntries(), files,
                                                          TRedirectionPlaces(), QString());
         };

@@ -6,6 +6,10 @@ ORVQ_CLI_COMMAND("checks", RunChecksCommand,
                  "export the checks of an S1910 or S1911 report (file or service) into QuickBooks")
 ORVQ_CLI_COMMAND("gl", RunGLCommand,
                  "export an S348 journal (file or service) into QuickBooks as one journal entry")
+ORVQ_CLI_COMMAND("runs", RunRunsCommand,
+                 "list the runs of the run ledger, or show one run with its records")
+ORVQ_CLI_COMMAND("undo", RunUndoCommand,
+                 "take back what a run added to QuickBooks, or --preview what that would do")
 ORVQ_CLI_COMMAND("payrolls", RunPayrollsCommand,
                  "list the clients, companies and payrolls of the Orvane service")
 ORVQ_CLI_COMMAND("connection", RunConnectionCommand,

@@ -87,6 +87,7 @@ TCliRunHost::TCliRunHost(const TCliEnvironment& env, IUserDialogs& dialogs,
         ++m_failuresShown;
     };
     services.Progress = std::make_shared<TReportWaitLine>(*this);
+    services.Ledger = [&env] { return env.Core.LedgerFactory(); };
     services.DirectSource = [this](const TDirectSourceOptions& options, TRunContext& context) {
         return std::make_shared<TNotingSource>(OrvaneReportSource(context, options), m_fetchFailed);
     };

@@ -47,6 +47,25 @@ TAppCore::~TAppCore() {
     // The keeper stops the user log file when it goes.
 }
 
+std::function<std::unique_ptr<TRunLedger>()> TAppCore::LedgerFactory() const {
+    TLedgerLocation location;
+    std::exception_ptr failure;
+    try {
+        location = ParseLedgerLocation(Redirection()->GetFileName(QStringLiteral("Ledger")));
+        if (location.Engine == lenPostgreSQL)
+            location.Password = LoadLedgerPassword(*m_settings);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    return [location, failure]() -> std::unique_ptr<TRunLedger> {
+        if (failure)
+            std::rethrow_exception(failure);
+        TLedgerOptions options;
+        options.Identity = TLedgerIdentity::ThisWorkstation(ProgramVersion());
+        return std::make_unique<TRunLedger>(location, options);
+    };
+}
+
 void TAppCore::StartUserLogFile() {
     StartUserLogFromRedirection(*m_keeper, m_redirection);
 }

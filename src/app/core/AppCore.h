@@ -8,6 +8,7 @@
 
 #include "base/vlxClasses.h"
 #include "base/vlxErrorDisplay.h"
+#include "ledger/RunLedger.h"
 #include "logging/vlxLoggerKeeper.h"
 #include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
@@ -53,6 +54,11 @@ public:
     // The redirection file, read anew. Throws ERedirectionError.
     IRedirectionPtr Redirection() const { return m_redirection(); }
     const TRedirectionFactory& RedirectionFactory() const { return m_redirection; }
+    // The run ledger of the alias "Ledger" (and, for PostgreSQL, the saved
+    // password), read now on this thread; the function returned opens it on
+    // the thread that calls it, as this workstation and program version.
+    // Where the redirection cannot name it, calling the function throws.
+    std::function<std::unique_ptr<TRunLedger>()> LedgerFactory() const;
 
     // Start-up steps.
     // The user log file of the alias "Log"; when the redirection cannot give

@@ -1,0 +1,88 @@
+// orvq-cli runs: the runs of the ledger, newest first, or one run with its
+// records.
+#include "CliRun.h"
+
+#include "runs/LedgerReport.h"
+#include "runs/LedgerRunWriter.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const char* const RunsHelp =
+    "usage: orvq-cli runs [--company-file FILE] [--limit N]\n"
+    "       orvq-cli runs --show RUN\n"
+    "\n"
+    "Lists the runs recorded in the run ledger (the alias \"Ledger\" of the program's\n"
+    "redirection file), newest first, one a line: id, start time, kind, QuickBooks\n"
+    "company, what became of its records, state. A run that ended without saying so\n"
+    "reads as interrupted, its unanswered records as state unknown.\n"
+    "\n"
+    "Options:\n"
+    "  --company-file FILE  only the runs into this company file\n"
+    "  --limit N            at most N runs\n"
+    "  --show RUN           the run (its id, or the beginning of it) with every record\n"
+    "  --help               show this help\n"
+    "\n"
+    "Exit code 0: listed; 1: the ledger cannot be read or the run is not in it; 2: wrong\n"
+    "usage.\n";
+
+int Limit(const TCliOptions& options) {
+    if (!options.Has(QStringLiteral("--limit")))
+        return 0;
+    const QString text = options.Value(QStringLiteral("--limit"));
+    bool ok = false;
+    const int limit = text.trimmed().toInt(&ok);
+    if (!ok || limit < 1)
+        throw ECliUsageError(
+            Format("--limit takes a positive number, not \"%s\"", {text.left(64)}));
+    return limit;
+}
+
+} // namespace
+
+int RunRunsCommand(TCliEnvironment& env, const QStringList& args) {
+    std::unique_ptr<TCliOptions> options;
+    TLedgerRunFilter filter;
+    try {
+        options = std::make_unique<TCliOptions>(
+            args, QStringList{"--company-file", "--limit", "--show"}, QStringList{"--help"});
+        if (options->Has(QStringLiteral("--help"))) {
+            env.Out << RunsHelp;
+            return cecSuccess;
+        }
+        if (options->Has(QStringLiteral("--show")) &&
+            (options->Has(QStringLiteral("--limit")) ||
+             options->Has(QStringLiteral("--company-file"))))
+            throw ECliUsageError(QStringLiteral("--show takes no other option"));
+        filter.Limit = Limit(*options);
+        if (options->Has(QStringLiteral("--company-file")))
+            filter.CompanyFile =
+                QFileInfo(options->Value(QStringLiteral("--company-file"))).absoluteFilePath();
+    } catch (const ECliUsageError& e) {
+        return ShowUsageError(env.Err, QStringLiteral("runs"), e.Message());
+    }
+
+    TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);
+    TCliRunHost host(env, dialogs, CliConnectionFactory(env, *options));
+    QString text;
+    const std::exception_ptr failure = host.Run([&](TRunContext& context) {
+        const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
+        if (!options->Has(QStringLiteral("--show"))) {
+            for (const TLedgerRun& run : ledger->Runs(filter))
+                text += LedgerRunLine(run) + u'\n';
+            return;
+        }
+        const QString id = options->Value(QStringLiteral("--show"));
+        const std::optional<TLedgerRun> run = ledger->FindRun(id);
+        if (!run)
+            throw EztException(Format("No run with the id \"%s\" is in the ledger.",
+                                      {EscapeControlChars(id.left(64))}));
+        text = LedgerRunReport(*run, ledger->Records(run->Id));
+    });
+    if (ShowRunFailure(dialogs, failure))
+        return cecFailed;
+    env.Out << text;
+    env.Out.flush();
+    return cecSuccess;
+}

@@ -1,0 +1,24 @@
+// The runs of the ledger as people read them: one line per run (orvq-cli
+// runs), and a run with its records as a plain-text report (orvq-cli runs
+// --show, the History tab's printout).
+#pragma once
+
+#include "ledger/LedgerTypes.h"
+
+// The first 8 characters of a run's id, which find it in most ledgers.
+QString ShortRunId(const QString& id);
+// "12 added, 1 failed" in the outcomes' order; "no records" for none.
+QString LedgerCountsText(const QMap<TLedgerOutcome, int>& counts);
+// "checks (employee checks)", "gl", "undo of 1a2b3c4d".
+QString LedgerRunKindText(const TLedgerRun& run);
+// "Harbor Lane Bakery (C:\...\harbor.qbw)".
+QString LedgerTargetText(const TLedgerTarget& target);
+// "payrolls 101, 102 of Orvane company 34" or "file s1910.txt, 1,234 bytes, SHA-256 ...".
+QString LedgerSourceText(const TLedgerSource& source);
+// Local time, "yyyy-MM-dd HH:mm:ss"; empty for an invalid one.
+QString LedgerTimeDisplay(const QDateTime& utc);
+// id, time, kind, target company, counts and state, two blanks apart.
+QString LedgerRunLine(const TLedgerRun& run);
+// The run's fields, one a line, then its records as a table; lines end with
+// "\n".
+QString LedgerRunReport(const TLedgerRun& run, const QList<TLedgerRecord>& records);

@@ -1,0 +1,122 @@
+#include "runs/LedgerRunWriter.h"
+
+#include "base/ztFormat.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+TLedgerRunWriter::TLedgerRunWriter(TRunLedger& ledger, const TLedgerRunStart& start)
+    : m_ledger(ledger), m_runId(ledger.BeginRun(start)) {}
+
+TLedgerRunWriter::~TLedgerRunWriter() {
+    if (m_ended)
+        return;
+    try {
+        m_ledger.EndRun(m_runId, lrsFailed, QStringLiteral("The run stopped"));
+    } catch (...) {
+        // The ledger failed before: its error is the run's.
+    }
+}
+
+void TLedgerRunWriter::WriteNew(const TExportNotes& records) {
+    QList<TLedgerRecordIntent> intents;
+    QList<int> keys;
+    for (const TExportNote& note : records) {
+        if (m_seqs.contains(note.Key) || keys.contains(note.Key))
+            continue;
+        intents << note;
+        keys << note.Key;
+    }
+    if (intents.isEmpty())
+        return;
+    const QList<int> seqs = m_ledger.WriteIntents(m_runId, intents);
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        m_seqs.insert(keys[i], seqs[i]);
+}
+
+void TLedgerRunWriter::Sending(const TExportNotes& records) {
+    WriteNew(records);
+}
+
+void TLedgerRunWriter::Settled(const TExportNotes& records) {
+    WriteNew(records);
+    QList<TLedgerRecordOutcome> outcomes;
+    for (const TExportNote& note : records)
+        outcomes << TLedgerRecordOutcome{m_seqs.value(note.Key), note.Outcome, note.TxnID,
+                                         note.EditSequence, note.Message};
+    m_ledger.WriteOutcomes(m_runId, outcomes);
+}
+
+void TLedgerRunWriter::Heartbeat() {
+    m_ledger.Heartbeat(m_runId);
+}
+
+void TLedgerRunWriter::End(TLedgerRunState state, const QString& message) {
+    m_ended = true;
+    m_ledger.EndRun(m_runId, state, message);
+}
+
+std::unique_ptr<TRunLedger> OpenRunLedger(const TRunContext& context) {
+    if (!context.OpenLedger)
+        throw ELedgerError(QStringLiteral("No run ledger is set up here. Posting stops: nothing "
+                                          "may be posted without a record in the ledger."));
+    return context.OpenLedger();
+}
+
+TLedgerTarget QBCompanyTarget(TQBConnection& qb) {
+    TLedgerTarget target;
+    target.CompanyName = qb.QueryCompany().CompanyName.GetValue().trimmed();
+    // One spelling of the path, so that runs can be found by their file.
+    const QString file = qb.CurrentCompanyFileName();
+    target.CompanyFile = file.isEmpty() ? file : QFileInfo(file).absoluteFilePath();
+    return target;
+}
+
+TLedgerSource FileRunSource(const QString& path) {
+    TLedgerSource source;
+    source.FileName = QFileInfo(path).absoluteFilePath();
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(&file);
+        source.FileSize = file.size();
+        source.FileSha256 = QString::fromLatin1(hash.result().toHex());
+    }
+    return source;
+}
+
+TLedgerSource ServiceRunSource(const TReportSourceOptions& options) {
+    TLedgerSource source;
+    if (!options.Direct)
+        return source;
+    const TOrvPayrollsDef& payrolls = options.Direct->Payrolls;
+    source.OrvaneCompany = QString::number(payrolls.Company.CoNbr);
+    for (const TPrDef& payroll : payrolls.Payrolls)
+        source.Payrolls << QString::number(payroll.PrNbr);
+    return source;
+}
+
+namespace {
+
+QString YesNo(bool value) {
+    return value ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+} // namespace
+
+QString ChecksOptionsText(const TQBChecksExportParam& o) {
+    return Format("cash account %s; liability account %s; clear %s; direct deposit %s; payee "
+                  "names %s; batch size %d",
+                  {o.CashAccount.trimmed(), o.LiabilityAccount.trimmed(), YesNo(o.Clear),
+                   YesNo(o.IncludeDD), YesNo(o.IncludeEENames), o.BatchSize});
+}
+
+QString GLOptionsText(const TQBGLExportParam& o) {
+    const char* const tags[] = {"not parsed", "class", "name"};
+    const int tag = static_cast<int>(o.GLTagParsing);
+    return Format("clear %s; account numbers %s; GL tags %s; batch size %d",
+                  {YesNo(o.Clear), YesNo(o.UseAccountNumbers),
+                   QString::fromLatin1(tag >= 0 && tag < 3 ? tags[tag] : "not parsed"),
+                   o.BatchSize});
+}

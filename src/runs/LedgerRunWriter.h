@@ -1,0 +1,58 @@
+// A run's record in the run ledger: begun once QuickBooks is open and before
+// anything is sent, each request set's records written ahead of it through
+// the exports' observer seam, ended with the run. One ledger run per report
+// posted ("All Checks" makes two) and per undo.
+#pragma once
+
+#include "export/ExportObserver.h"
+#include "ledger/RunLedger.h"
+#include "quickbooks/QBConnection.h"
+#include "runs/RunContext.h"
+#include "settings/QBDecl.h"
+
+#include <QHash>
+
+class TLedgerRunWriter : public IExportObserver {
+public:
+    // Begins the run. Throws ELedgerError.
+    TLedgerRunWriter(TRunLedger& ledger, const TLedgerRunStart& start);
+    // A run that did not End is ended as failed; when the ledger fails
+    // then too, the run reads as interrupted once its lease is over.
+    ~TLedgerRunWriter() override;
+    TLedgerRunWriter(const TLedgerRunWriter&) = delete;
+    TLedgerRunWriter& operator=(const TLedgerRunWriter&) = delete;
+
+    const QString& RunId() const { return m_runId; }
+
+    // Intents before their set is sent; outcomes after, a record that
+    // needed no change written then with its outcome. Throw ELedgerError.
+    void Sending(const TExportNotes& records) override;
+    void Settled(const TExportNotes& records) override;
+    // Renews the run's lease during a long wait.
+    void Heartbeat();
+    // Records still pending become state unknown. Throws ELedgerError.
+    void End(TLedgerRunState state, const QString& message = QString());
+
+private:
+    // Writes the records not written before as intents.
+    void WriteNew(const TExportNotes& records);
+
+    TRunLedger& m_ledger;
+    QString m_runId;
+    QHash<int, int> m_seqs; // the export's key -> the ledger's sequence number
+    bool m_ended = false;
+};
+
+// The context's ledger, opened now. Throws ELedgerError ("Posting stops")
+// when there is none or it cannot be opened.
+std::unique_ptr<TRunLedger> OpenRunLedger(const TRunContext& context);
+
+// The company the connection has open, as QuickBooks names it.
+TLedgerTarget QBCompanyTarget(TQBConnection& qb);
+// A file run's source: the file's name, size and SHA-256.
+TLedgerSource FileRunSource(const QString& path);
+// A service run's source: the Orvane company and its payrolls.
+TLedgerSource ServiceRunSource(const TReportSourceOptions& source);
+// What a run's options were, as the user would read them.
+QString ChecksOptionsText(const TQBChecksExportParam& options);
+QString GLOptionsText(const TQBGLExportParam& options);

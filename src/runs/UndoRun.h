@@ -1,0 +1,81 @@
+// Taking a run back: what a run of the ledger added (checks, deposits,
+// journal entries) and no undo has deleted since is deleted from QuickBooks
+// with TxnDelRq, a request set at a time, each only when QuickBooks still
+// holds it as the run left it (its EditSequence read now, one query per set,
+// equals the stored one). A changed or vanished transaction is left and
+// named; voids are listed as not undoable (QuickBooks has no un-void). An
+// undo is a run of the ledger itself, so running it again after an
+// interruption finishes it, and after a complete one finds nothing to do.
+// Refused when the open company (name and file) is not the run's.
+#pragma once
+
+#include "runs/RunContext.h"
+#include "settings/QBDecl.h"
+
+#include <QSet>
+
+class TLedgerRunWriter;
+
+struct TUndoRunOptions {
+    // The run to take back: its id, or an unambiguous beginning of one.
+    QString RunId;
+    // Says what an undo would do; deletes nothing and records nothing.
+    bool Preview = false;
+    int BatchSize = DefaultQBBatchSize;
+};
+
+// What the undo does, or would do, with one record of the run.
+enum TUndoAction {
+    uaDelete,       // would be deleted (preview)
+    uaDeleted,      //
+    uaChanged,      // changed in QuickBooks after the run: left
+    uaGone,         // no longer in QuickBooks: left
+    uaFailed,       // QuickBooks refused the delete
+    uaStateUnknown, // the answer was lost: run the undo again
+    uaNotUndoable,  // a void
+};
+
+struct TUndoItem {
+    TLedgerRecord Record; // of the run taken back
+    TUndoAction Action = uaDelete;
+    QString Text; // "Check 1105100 was changed in QuickBooks after the run: not deleted"
+};
+
+struct TUndoResult {
+    TLedgerRun Run;    // the run taken back
+    QString UndoRunId; // the undo's own run; empty for a preview or nothing to do
+    QList<TUndoItem> Items;
+    QMap<TUndoAction, int> Counts;
+    bool Cancelled = false;
+    QString Summary;
+
+    int Count(TUndoAction action) const { return Counts.value(action); }
+    // Nothing the undo could delete, now or in a later run.
+    bool NothingToDo() const;
+};
+
+class TUndoRun {
+public:
+    explicit TUndoRun(TUndoRunOptions options);
+
+    // Logs each item and the summary in a block of its own and shows the
+    // summary in a box (not for a preview). Refusals and failures are logged
+    // there and travel on: a run that is not in the ledger, an undo's own
+    // run, a run still going, another open company.
+    void RunUndo(TRunContext& context);
+    const TUndoResult& Result() const { return m_result; }
+
+private:
+    // One kind of transaction, a request set at a time; writer is null for
+    // a preview.
+    void UndoKind(TRunContext& context, TQBConnection& qb, TLedgerRunWriter* writer,
+                  const QList<TLedgerRecord>& records, const QSet<QString>& deletedBefore);
+    void Add(const TLedgerRecord& record, TUndoAction action, const QString& detail = QString());
+
+    TUndoRunOptions m_options;
+    TUndoResult m_result;
+};
+
+// "Check 1105100", "Deposit of check 1105100", "Journal entry of 03/08/2024",
+// "Void of check 1105100".
+QString LedgerRecordName(const TLedgerRecord& record);
