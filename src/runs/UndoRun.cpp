@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 const QString UndoBlock = QStringLiteral("Undoing a run");
@@ -177,6 +179,10 @@ void TUndoRun::RunUndo(TRunContext& context) {
                             m_result.Cancelled ? QStringLiteral("cancelled") : QString());
         }
 
+        // In the run's order, as its report lists them.
+        std::stable_sort(
+            m_result.Items.begin(), m_result.Items.end(),
+            [](const TUndoItem& a, const TUndoItem& b) { return a.Record.Seq < b.Record.Seq; });
         const int left = m_result.Count(uaChanged) + m_result.Count(uaGone);
         if (m_result.NothingToDo())
             m_result.Summary = Format("Run %s has nothing left to undo", {id});

@@ -1,0 +1,410 @@
+// The runs and the run ledger against a sandbox company: every set's records
+// are in the ledger before the set reaches QuickBooks; undo takes back
+// exactly what a run added, leaves what changed since, is refused for
+// another company, finishes an interrupted undo and then has nothing to do;
+// a ledger that cannot be written stops a run before anything is posted.
+#include "ChecksTestSupport.h"
+#include "RunTestSupport.h"
+#include "ScriptedUserDialogs.h"
+#include "runs/ChecksExportRun.h"
+#include "runs/GLExportRun.h"
+#include "runs/UndoRun.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+using namespace checkstest;
+using namespace runtest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The sandbox company, with a look at every request set before it is
+// handed over and a way to lose the answers from then on.
+class TWatchedProcessor : public IQBRequestProcessor {
+public:
+    struct TWatch {
+        std::function<void(const QString& request)> BeforeChange;
+        bool LoseAnswers = false;
+    };
+
+    TWatchedProcessor(IQBRequestProcessorPtr inner, std::shared_ptr<TWatch> watch)
+        : m_inner(std::move(inner)), m_watch(std::move(watch)) {}
+    void OpenConnection(const QString& id, const QString& name) override {
+        m_inner->OpenConnection(id, name);
+    }
+    QString BeginSession(const QString& file, int mode) override {
+        return m_inner->BeginSession(file, mode);
+    }
+    QString GetCurrentCompanyFileName(const QString& ticket) override {
+        return m_inner->GetCurrentCompanyFileName(ticket);
+    }
+    QStringList QBXMLVersionsForSession(const QString& ticket) override {
+        return m_inner->QBXMLVersionsForSession(ticket);
+    }
+    QString ProcessRequest(const QString& ticket, const QString& request) override {
+        if (m_watch->LoseAnswers)
+            throw EQBProcessorError(qbhr::CannotAccess, u"The connection was lost."_s);
+        const bool changes = request.contains(u"newMessageSetID"_s);
+        if (changes && m_watch->BeforeChange)
+            m_watch->BeforeChange(request);
+        const QString answer = m_inner->ProcessRequest(ticket, request);
+        // QuickBooks saved the set; its answer and every later one are lost.
+        if (changes && m_watch->BeforeChange) {
+            m_watch->LoseAnswers = true;
+            throw EQBProcessorError(qbhr::CannotAccess, u"The connection was lost."_s);
+        }
+        return answer;
+    }
+    void EndSession(const QString& ticket) override { m_inner->EndSession(ticket); }
+    void CloseConnection() override { m_inner->CloseConnection(); }
+
+private:
+    IQBRequestProcessorPtr m_inner;
+    std::shared_ptr<TWatch> m_watch;
+};
+
+// "kind number outcome" of each record, in order.
+QStringList Rows(const QList<TLedgerRecord>& records) {
+    QStringList rows;
+    for (const TLedgerRecord& r : records)
+        rows << LedgerText(r.Kind) + u' ' + r.Number + u' ' + LedgerText(r.Outcome);
+    return rows;
+}
+
+QString EmployeeLines(int first, int count) {
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text +=
+            u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,%1,%2.25\r\n"_s.arg(first + i).arg(100 + i);
+    return text;
+}
+
+struct TFixture {
+    TDemoCompany Company;
+    TRecordingLogger Log;
+    TScriptedUserDialogs Dialogs;
+    QTemporaryDir Dir;
+    TRunContext Context = runtest::Context(Log.LoggerPtr(), Dialogs, Company.Factory());
+
+    QString WriteFile(const QString& name, const QString& text) {
+        QFile f(Dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(text.toUtf8()) < 0)
+            qFatal("cannot write the fixture");
+        return f.fileName();
+    }
+    // Exports the checks of text; the run's ledger id.
+    QString Export(const QString& text, bool clear = false) {
+        TChecksRunOptions options;
+        options.Source = Source(rstFile, WriteFile(u"report%1.txt"_s.arg(++m_files), text));
+        options.Checks = DemoOptions();
+        options.Checks.Clear = clear;
+        TChecksExportRun(options).RunChecksExport(Context);
+        return Context.OpenLedger()->Runs().first().Id;
+    }
+    TUndoResult Undo(const QString& runId, bool preview = false) {
+        TUndoRun undo({runId, preview, DefaultQBBatchSize});
+        undo.RunUndo(Context);
+        return undo.Result();
+    }
+    QStringList Texts(const TUndoResult& result) {
+        QStringList texts;
+        for (const TUndoItem& item : result.Items)
+            texts << item.Text;
+        return texts;
+    }
+
+private:
+    int m_files = 0;
+};
+
+} // namespace
+
+class TestRunRecording : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor); }
+    void writtenAheadOfEverySet_data();
+    void writtenAheadOfEverySet();
+    void runRecordsItsSourceAndTarget();
+    void undoOfThousandChecksRemovesExactlyThem();
+    void undoLeavesWhatChangedAndThenHasNothingToDo_data();
+    void undoLeavesWhatChangedAndThenHasNothingToDo();
+    void voidsAreListedNotUndone();
+    void undoRefusedForAnotherCompany_data();
+    void undoRefusedForAnotherCompany();
+    void interruptedUndoIsFinishedByRunningAgain();
+    void unwritableLedgerStopsBeforePosting_data();
+    void unwritableLedgerStopsBeforePosting();
+};
+
+// The processor looks into the ledger when the first set that changes the
+// company arrives, then loses that set's answer for good: the ledger held
+// the set's records before QuickBooks saw them, and afterwards says their
+// state is unknown while QuickBooks holds them.
+void TestRunRecording::writtenAheadOfEverySet_data() {
+    QTest::addColumn<bool>("journal");
+    QTest::addColumn<QStringList>("atSend");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("checks") << false
+                            << QStringList{u"check 1001 pending"_s, u"check 1002 pending"_s}
+                            << QStringList{u"check 1001 state unknown"_s,
+                                           u"check 1002 state unknown"_s};
+    QTest::newRow("journal with its clearing")
+        << true << QStringList{u"journal entry  pending"_s, u"clearing  pending"_s}
+        << QStringList{u"journal entry  state unknown"_s, u"clearing  state unknown"_s};
+}
+
+void TestRunRecording::writtenAheadOfEverySet() {
+    QFETCH(bool, journal);
+    QFETCH(QStringList, atSend);
+    QFETCH(QStringList, after);
+    TFixture f;
+    auto watch = std::make_shared<TWatchedProcessor::TWatch>();
+    QStringList seen;
+    watch->BeforeChange = [&](const QString&) {
+        auto ledger = f.Context.OpenLedger();
+        seen = Rows(ledger->Records(ledger->Runs().first().Id));
+    };
+    SetQBRequestProcessorFactory([watch](const TQBProcessorConfig& config) {
+        return std::make_unique<TWatchedProcessor>(CreateSandboxRequestProcessor(config), watch);
+    });
+    try {
+        if (journal) {
+            TGLRunOptions options;
+            options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                                 u"/data/samples/s348-journal.csv"_s);
+            options.GL.Clear = true;
+            TGLExportRun(options).RunGLExport(f.Context);
+        } else {
+            f.Export(EmployeeLines(1001, 2));
+        }
+    } catch (const EztException& e) {
+        // The journal's run fails with its lost answer; the checks count it.
+        QVERIFY2(journal && e.Message().contains(u"state unknown"_s), qPrintable(e.Message()));
+    }
+    QCOMPARE(seen, atSend);
+    auto ledger = f.Context.OpenLedger();
+    const TLedgerRun run = ledger->Runs().first();
+    QCOMPARE(Rows(ledger->Records(run.Id)), after);
+    // QuickBooks holds what the ledger could not confirm.
+    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
+    TSbTxnFilter filter;
+    filter.Type = journal ? u"JournalEntry"_s : u"Check"_s;
+    QCOMPARE(int(TQBSandboxCompany(f.Company.FileName(), false).Txns(filter).size()),
+             journal ? 1 : 2);
+}
+
+void TestRunRecording::runRecordsItsSourceAndTarget() {
+    TFixture f;
+    const QString report = EmployeeLines(1001, 2);
+    const QString id = f.Export(report);
+    const TLedgerRun run = *f.Context.OpenLedger()->FindRun(id);
+    QCOMPARE(run.Kind, lrkChecks);
+    QCOMPARE(run.ReportKind, lpkEmployeeChecks);
+    QCOMPARE(run.State, lrsFinished);
+    QCOMPARE(run.Source.FileSize, qint64(report.toUtf8().size()));
+    QCOMPARE(run.Source.FileSha256,
+             QString::fromLatin1(
+                 QCryptographicHash::hash(report.toUtf8(), QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(run.Target.CompanyFile, QFileInfo(f.Company.FileName()).absoluteFilePath());
+    QVERIFY(!run.Target.CompanyName.isEmpty());
+    QVERIFY2(run.Options.contains(u"cash account Payroll Checking"_s), qPrintable(run.Options));
+    QCOMPARE(run.Counts.value(loAdded), 2);
+}
+
+// Cleared checks too: the clearing changes their EditSequence, which the run
+// reads again, so undo finds them as the run left them.
+void TestRunRecording::undoOfThousandChecksRemovesExactlyThem() {
+    TFixture f;
+    f.Export(EmployeeLines(5001, 2)); // an earlier run the undo must not touch
+    const QStringList before = f.Company.Summary();
+    const QString id = f.Export(EmployeeLines(200001, 1000), true);
+    QCOMPARE(f.Company.Summary().size(), before.size() + 1000);
+    const TUndoResult result = f.Undo(id);
+    QCOMPARE(result.Count(uaDeleted), 1000);
+    QCOMPARE(result.Items.size(), 1000);
+    QCOMPARE(f.Company.Summary(), before);
+    const TLedgerRun undo = *f.Context.OpenLedger()->FindRun(result.UndoRunId);
+    QCOMPARE(undo.Kind, lrkUndo);
+    QCOMPARE(undo.TargetRunId, id);
+    QCOMPARE(undo.Counts.value(loDeleted), 1000);
+}
+
+void TestRunRecording::undoLeavesWhatChangedAndThenHasNothingToDo_data() {
+    QTest::addColumn<QString>("change"); // what a user did to check 1002 after the run
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("second");
+    QTest::newRow("nothing") << QString()
+                             << QStringList{u"Check 1001 deleted"_s, u"Check 1002 deleted"_s,
+                                            u"Check 1003 deleted"_s}
+                             << QStringList();
+    const QString left = u"Check 1002 was changed in QuickBooks after the run: not deleted"_s;
+    QTest::newRow("edited") << u"edit"_s
+                            << QStringList{u"Check 1001 deleted"_s, left, u"Check 1003 deleted"_s}
+                            << QStringList{left};
+    const QString gone = u"Check 1002 is no longer in QuickBooks: not deleted"_s;
+    QTest::newRow("deleted") << u"delete"_s
+                             << QStringList{u"Check 1001 deleted"_s, gone, u"Check 1003 deleted"_s}
+                             << QStringList{gone};
+}
+
+void TestRunRecording::undoLeavesWhatChangedAndThenHasNothingToDo() {
+    QFETCH(QString, change);
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    TFixture f;
+    const QStringList before = f.Company.Summary();
+    const QString id = f.Export(EmployeeLines(1001, 3));
+    {
+        TQBSandboxCompany company(f.Company.FileName(), false);
+        const QString txn = company.TxnsByNumber(u"1002"_s).front().TxnID;
+        company.Begin();
+        if (change == u"edit")
+            company.SetTxnMemo(txn, u"Corrected by the bookkeeper"_s);
+        else if (change == u"delete")
+            company.DeleteTxn(txn);
+        company.Commit();
+    }
+    const QStringList afterChange = f.Company.Summary();
+
+    const TUndoResult preview = f.Undo(id, true);
+    QCOMPARE(preview.Count(uaDelete), 2 + int(change.isEmpty()));
+    QVERIFY(preview.UndoRunId.isEmpty());
+    QCOMPARE(f.Company.Summary(), afterChange);
+
+    QCOMPARE(f.Texts(f.Undo(id)), first);
+    QStringList expected = before;
+    if (change == u"edit")
+        expected << u"Check 1002 10125"_s;
+    QCOMPARE(f.Company.Summary(), expected);
+
+    const TUndoResult again = f.Undo(id);
+    QCOMPARE(f.Texts(again), second);
+    QVERIFY(again.NothingToDo());
+    QVERIFY2(again.Summary.endsWith(u"has nothing left to undo"_s), qPrintable(again.Summary));
+    QCOMPARE(f.Company.Summary(), expected);
+    QCOMPARE(f.Dialogs.Shown.last(), u"information: "_s + again.Summary);
+}
+
+void TestRunRecording::voidsAreListedNotUndone() {
+    TFixture f;
+    f.Export(EmployeeLines(1001, 2));
+    // Check 1002 returned: voided; check 1003 new.
+    const QString id = f.Export(u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,1002,-101.25\r\n"_s +
+                                EmployeeLines(1003, 1));
+    const TUndoResult result = f.Undo(id);
+    // In the ledger's order: the void was written once its query was answered.
+    QCOMPARE(f.Texts(result),
+             (QStringList{u"Check 1003 deleted"_s,
+                          u"Void of check 1002 cannot be undone: QuickBooks has no un-void"_s}));
+    QVERIFY2(result.Summary.endsWith(u"; 1 void cannot be undone"_s), qPrintable(result.Summary));
+    QCOMPARE(f.Company.Summary(), (QStringList{u"Check 1001 10025"_s, u"Check 1002 0"_s}));
+}
+
+void TestRunRecording::undoRefusedForAnotherCompany_data() {
+    QTest::addColumn<bool>("otherFile");
+    QTest::newRow("another company file") << true;
+    QTest::newRow("the company renamed") << false;
+}
+
+void TestRunRecording::undoRefusedForAnotherCompany() {
+    QFETCH(bool, otherFile);
+    TFixture f;
+    const QString id = f.Export(EmployeeLines(1001, 2));
+    TDemoCompany other;
+    const TDemoCompany& open = otherFile ? other : f.Company;
+    if (!otherFile) {
+        TQBSandboxCompany company(f.Company.FileName(), false);
+        company.Begin();
+        company.SetCompanyName(u"Second Street Deli"_s);
+        company.Commit();
+    }
+    const QStringList held = f.Company.Summary();
+    f.Context.ConnectQB = open.Factory();
+    try {
+        f.Undo(id);
+        QFAIL("the undo was not refused");
+    } catch (const EztException& e) {
+        const TLedgerRun run = *f.Context.OpenLedger()->FindRun(id);
+        for (const QString& named : {run.Target.CompanyName, run.Target.CompanyFile,
+                                     QFileInfo(open.FileName()).absoluteFilePath()})
+            QVERIFY2(e.Message().contains(named), qPrintable(e.Message()));
+        QVERIFY2(e.Message().endsWith(u"Nothing was undone."_s), qPrintable(e.Message()));
+    }
+    QCOMPARE(f.Company.Summary(), held);
+    QCOMPARE(other.Summary(), QStringList());
+    QCOMPARE(f.Context.OpenLedger()->UndoRunsOf(id).size(), 0);
+}
+
+// The delete set reaches QuickBooks, its answer is lost for good: the undo
+// cannot tell; running it again finds them gone and finishes the undo.
+void TestRunRecording::interruptedUndoIsFinishedByRunningAgain() {
+    TFixture f;
+    const QStringList before = f.Company.Summary();
+    const QString id = f.Export(EmployeeLines(1001, 3));
+    TSbFaults faults;
+    faults.LoseResponse = 3; // the company's name, the query, then the deletes
+    faults.ForgetAnswers = true;
+    f.Company.SetFaults(faults);
+    const TUndoResult lost = f.Undo(id);
+    QCOMPARE(lost.Count(uaStateUnknown), 3);
+    QCOMPARE(f.Dialogs.Shown.last(), u"error: "_s + lost.Summary);
+    QCOMPARE(f.Company.Summary(), before);
+
+    f.Company.SetFaults(TSbFaults());
+    const TUndoResult finished = f.Undo(id);
+    QCOMPARE(finished.Count(uaDeleted), 3);
+    QCOMPARE(f.Context.OpenLedger()->Undoable(id).size(), 0);
+    QVERIFY(f.Undo(id).NothingToDo());
+}
+
+void TestRunRecording::unwritableLedgerStopsBeforePosting_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("cannot be opened") << u"open"_s;
+    QTest::newRow("locked by another writer") << u"locked"_s;
+}
+
+void TestRunRecording::unwritableLedgerStopsBeforePosting() {
+    QFETCH(QString, damage);
+    TFixture f;
+    TLedgerLocation location;
+    QFile blocker(f.Dir.filePath(u"file"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    location.FilePath = damage == u"open" ? blocker.fileName() + u"/ledger.sqlite"_s
+                                          : f.Dir.filePath(u"ledger.sqlite"_s);
+    TLedgerOptions options;
+    options.BusyTimeoutMs = 50;
+    f.Context.OpenLedger = [location, options] {
+        return std::make_unique<TRunLedger>(location, options);
+    };
+    std::unique_ptr<TRunLedger> other;
+    QSqlDatabase lock;
+    if (damage == u"locked") {
+        other = f.Context.OpenLedger();
+        lock = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"locker"_s);
+        lock.setDatabaseName(location.FilePath);
+        QVERIFY(lock.open());
+        QVERIFY(QSqlQuery(lock).exec(u"BEGIN IMMEDIATE"_s));
+    }
+    try {
+        f.Export(EmployeeLines(1001, 2));
+        QFAIL("the run did not stop");
+    } catch (const ELedgerError& e) {
+        QVERIFY2(e.Message().contains(u"Posting stops"_s), qPrintable(e.Message()));
+    }
+    QCOMPARE(f.Company.Summary(), QStringList());
+    if (lock.isOpen()) {
+        QSqlQuery(lock).exec(u"ROLLBACK"_s);
+        lock.close();
+    }
+    lock = QSqlDatabase();
+    QSqlDatabase::removeDatabase(u"locker"_s);
+}
+
+QTEST_GUILESS_MAIN(TestRunRecording)
+#include "tst_runrecording.moc"
