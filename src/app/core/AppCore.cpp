@@ -37,6 +37,7 @@ TAppCore::TAppCore(TAppCoreOptions options, ILoggerEventSinkPtr firstSink)
     m_settings = options.Settings ? std::move(options.Settings) : ProgramSettings(program);
     m_redirection =
         options.Redirection ? std::move(options.Redirection) : ProgramRedirection(program);
+    m_ledgerOptions = std::move(options.Ledger);
     LoadRegionalSettings(*m_settings);
 }
 
@@ -57,11 +58,11 @@ std::function<std::unique_ptr<TRunLedger>()> TAppCore::LedgerFactory() const {
     } catch (...) {
         failure = std::current_exception();
     }
-    return [location, failure]() -> std::unique_ptr<TRunLedger> {
+    TLedgerOptions options = m_ledgerOptions;
+    options.Identity = TLedgerIdentity::ThisWorkstation(ProgramVersion());
+    return [location, failure, options]() -> std::unique_ptr<TRunLedger> {
         if (failure)
             std::rethrow_exception(failure);
-        TLedgerOptions options;
-        options.Identity = TLedgerIdentity::ThisWorkstation(ProgramVersion());
         return std::make_unique<TRunLedger>(location, options);
     };
 }

@@ -34,6 +34,9 @@ struct TAppCoreOptions {
     // is called anew whenever a path is needed.
     IztSettingsPtr Settings;
     TRedirectionFactory Redirection;
+    // The run ledger's options (tests: a clock of their own); the identity
+    // is always this workstation's.
+    TLedgerOptions Ledger;
 };
 
 class TAppCore {
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<TCommonLoggerKeeper> m_keeper;
     IztSettingsPtr m_settings;
     TRedirectionFactory m_redirection;
+    TLedgerOptions m_ledgerOptions;
     bool m_waitIndicatorInstalled = false;
     bool m_errorDisplayInstalled = false;
 };

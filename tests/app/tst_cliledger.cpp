@@ -1,0 +1,227 @@
+// orvq-cli runs and undo: the runs of the ledger listed and shown, a run
+// taken back and then found with nothing left to undo, wrong usage; in a
+// second process, a run killed mid-way reads as interrupted with its
+// unanswered records, and a ledger its user may not write stops a run before
+// anything is posted.
+#include "CliSupport.h"
+#include "company/QBSandboxCompany.h"
+#include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString Sample(const QString& name) {
+    return qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/samples/"_s + name;
+}
+
+const QStringList DemoAccounts{u"--cash-account"_s, u"Payroll Checking"_s, u"--liability-account"_s,
+                               u"Payroll Liabilities:Net Pay Clearing"_s};
+
+// orvq-cli in this process on a folder of its own: the folder cli_child
+// works on too.
+struct TCli {
+    QTemporaryDir Dir;
+    QString OutText;
+    QString ErrText;
+    QTextStream Out{&OutText};
+    QTextStream Err{&ErrText};
+    std::unique_ptr<TAppCore> Core;
+
+    TCli() {
+        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
+        CreateSandboxCompany(Company(), qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
+        TAppCoreOptions options;
+        options.Settings = std::make_shared<TztSettingsRegistry>(
+            TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
+        options.Redirection = [this]() -> IRedirectionPtr {
+            return std::make_shared<TGenericRedirection>(
+                TRedirectionEntries(),
+                TRedirectionEntries{{u"QBCompanyFile"_s, Company()},
+                                    {u"Ledger"_s, Ledger()},
+                                    {u"Log"_s, Dir.filePath(u"OrvQ.log"_s)}},
+                TRedirectionPlaces(), QString());
+        };
+        Core = std::make_unique<TAppCore>(options);
+    }
+    QString Company() const { return Dir.filePath(u"company.sqlite"_s); }
+    QString Ledger() const { return Dir.filePath(u"ledger/ledger.sqlite"_s); }
+
+    int Run(const QStringList& args) {
+        OutText.clear();
+        ErrText.clear();
+        TCliEnvironment env{Out, Err, nullptr, *Core};
+        const int code = RunOrvqCli(args, env);
+        Out.flush();
+        Err.flush();
+        return code;
+    }
+    QStringList Lines() const { return OutText.split(u'\n', Qt::SkipEmptyParts); }
+    // "Check 1001" per check of the company.
+    QStringList Checks() const {
+        TQBSandboxCompany company(Company(), false);
+        TSbTxnFilter filter;
+        filter.Type = u"Check"_s;
+        QStringList checks;
+        for (const TSbTxn& t : company.Txns(filter))
+            checks << u"Check "_s + t.RefNumber;
+        return checks;
+    }
+    QStringList ExportSample() const {
+        return QStringList{u"checks"_s, u"--file"_s, Sample(u"s1911-sample.txt"_s)} + DemoAccounts;
+    }
+
+    void StartChild(QProcess& child, const QString& mode, const QStringList& args) {
+        child.start(QCoreApplication::applicationDirPath() + u"/cli_child"_s,
+                    QStringList{Dir.path(), mode} + args);
+        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+    }
+};
+
+// The line the child writes once it holds; what it wrote before is its log.
+bool WaitForLine(QProcess& child, const QString& wanted) {
+    while (child.state() == QProcess::Running) {
+        while (child.canReadLine())
+            if (QString::fromUtf8(child.readLine()).trimmed() == wanted)
+                return true;
+        child.waitForReadyRead(-1);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestCliLedger : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void runsThenUndoThenNothingLeft();
+    void usageErrors_data();
+    void usageErrors();
+    void killedRunReadsInterrupted();
+    void readOnlyLedgerStopsRun();
+};
+
+void TestCliLedger::runsThenUndoThenNothingLeft() {
+    TCli cli;
+    QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
+    const QStringList added = cli.Checks();
+    QCOMPARE(added.size(), 4);
+
+    QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+    QCOMPARE(cli.Lines().size(), 1);
+    const QString line = cli.Lines().first();
+    const QString id = line.section(u"  "_s, 0, 0);
+    QCOMPARE(id.size(), 36);
+    QVERIFY2(line.contains(u"  checks (agency checks)  "_s) && line.contains(cli.Company()) &&
+                 line.endsWith(u"  4 added  finished"_s),
+             qPrintable(line));
+    QCOMPARE(cli.Run({u"runs"_s, u"--company-file"_s, cli.Dir.filePath(u"other.sqlite"_s)}),
+             int(cecSuccess));
+    QCOMPARE(cli.OutText, QString());
+
+    QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, id.left(8)}), int(cecSuccess));
+    QVERIFY2(cli.OutText.startsWith(u"Run: "_s + id + u'\n'), qPrintable(cli.OutText));
+    QCOMPARE(cli.OutText.count(u"\tcheck\t"_s), 4);
+
+    QCOMPARE(cli.Run({u"undo"_s, id, u"--preview"_s}), int(cecSuccess));
+    QVERIFY2(cli.Lines().last().endsWith(u"would delete 4 transactions; 0 transactions left as "
+                                         u"they are"_s),
+             qPrintable(cli.OutText));
+    QCOMPARE(cli.Checks(), added);
+
+    QCOMPARE(cli.Run({u"undo"_s, id.left(8)}), int(cecSuccess));
+    QCOMPARE(cli.Checks(), QStringList());
+    QVERIFY2(cli.OutText.contains(u"4 transactions deleted"_s), qPrintable(cli.OutText));
+
+    QCOMPARE(cli.Run({u"undo"_s, id}), int(cecSuccess));
+    QVERIFY2(cli.Lines().last().endsWith(u"has nothing left to undo"_s), qPrintable(cli.OutText));
+
+    // Newest first: the undo, then the run.
+    QCOMPARE(cli.Run({u"runs"_s, u"--limit"_s, u"1"_s}), int(cecSuccess));
+    QVERIFY2(cli.OutText.contains(u"  undo of "_s + id.left(8) + u"  "_s), qPrintable(cli.OutText));
+}
+
+void TestCliLedger::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("undo without a run") << QStringList{u"undo"_s, u"--preview"_s} << int(cecUsage)
+                                        << u"the run to undo is missing"_s;
+    QTest::newRow("limit not a number") << QStringList{u"runs"_s, u"--limit"_s, u"0"_s}
+                                        << int(cecUsage) << u"--limit takes a positive number"_s;
+    QTest::newRow("show with a filter")
+        << QStringList{u"runs"_s, u"--show"_s, u"ab"_s, u"--limit"_s, u"2"_s} << int(cecUsage)
+        << u"--show takes no other option"_s;
+    QTest::newRow("unknown run") << QStringList{u"undo"_s, u"0123abcd"_s} << int(cecFailed)
+                                 << u"No run with the id \"0123abcd\" is in the ledger."_s;
+    QTest::newRow("show unknown run") << QStringList{u"runs"_s, u"--show"_s, u"zz"_s}
+                                      << int(cecFailed) << u"No run with the id \"zz\""_s;
+}
+
+void TestCliLedger::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    TCli cli;
+    QCOMPARE(cli.Run(args), code);
+    QVERIFY2(cli.ErrText.contains(message), qPrintable(cli.ErrText));
+}
+
+// The child's ledger clock is an hour behind: its heartbeat is stale the
+// moment it is killed.
+void TestCliLedger::killedRunReadsInterrupted() {
+    TCli cli;
+    QProcess child;
+    cli.StartChild(child, u"hold"_s, cli.ExportSample() + QStringList{u"--batch-size"_s, u"2"_s});
+    QVERIFY(WaitForLine(child, u"sent"_s));
+    child.kill(); // SIGKILL
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    // QuickBooks holds the first set's checks; the ledger does not know it.
+    QCOMPARE(cli.Checks().size(), 2);
+
+    QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+    QVERIFY2(cli.OutText.endsWith(u"  2 state unknown  interrupted\n"_s), qPrintable(cli.OutText));
+    QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, cli.OutText.left(8)}), int(cecSuccess));
+    QCOMPARE(cli.OutText.count(u"\tstate unknown\t"_s), 2);
+    QVERIFY(cli.OutText.contains(u"State: interrupted\n"_s));
+}
+
+// As root the child drops to "nobody", who may not write the ledger's
+// folder; anyone else is kept out by the folder's permissions alone.
+void TestCliLedger::readOnlyLedgerStopsRun() {
+    TCli cli;
+    QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess)); // makes the ledger
+    const QString folder = QFileInfo(cli.Ledger()).path();
+    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                     QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                     QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(cli.Dir.path(), all));
+    QVERIFY(QFile::setPermissions(cli.Company(), QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ReadOther | QFile::WriteOther));
+    const QStringList ledgerFiles = QDir(folder).entryList(QDir::Files);
+    for (const QString& file : ledgerFiles)
+        QVERIFY(QFile::setPermissions(QDir(folder).filePath(file),
+                                      QFile::ReadOwner | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                              QFile::ExeOther));
+    QProcess child;
+    cli.StartChild(child, u"nobody"_s, cli.ExportSample());
+    QVERIFY(child.waitForFinished());
+    const QString err = QString::fromUtf8(child.readAllStandardError());
+    QCOMPARE(child.exitCode(), int(cecFailed));
+    QVERIFY2(err.contains(u"Posting stops"_s), qPrintable(err));
+    QCOMPARE(cli.Checks(), QStringList());
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+QTEST_GUILESS_MAIN(TestCliLedger)
+#include "tst_cliledger.moc"
