@@ -2,6 +2,7 @@
 
 #include "base/RegionalSettings.h"
 #include "settings/QBDecl.h"
+#include "ui/HistoryFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
 #include "ui/OrvOptionsFrame.h"
 #include "ui/OrvPayrollFilterFrame.h"
@@ -59,7 +60,21 @@ TMainFm::TMainFm(TMainWindowOptions options, TExportPageServices pageServices)
     QBChecksExportFrame = FillWithPage(TabSheet4, new TQBChecksExportFrm);
     QBGLExportFrame->Init(Logger(), *OrvFrame, *this, Runs());
     QBChecksExportFrame->Init(Logger(), *OrvFrame, *this, Runs());
+    AddHistoryTab();
     LoadOptions();
+}
+
+void TMainFm::AddHistoryTab() {
+    TabSheet5 = new QWidget;
+    PageControl1->insertTab(PageControl1->indexOf(TabSheet4) + 1, TabSheet5,
+                            QStringLiteral("History"));
+    HistoryFrame = FillWithPage(TabSheet5, new THistoryFrm);
+    HistoryFrame->Init(Runs());
+    // Read when shown, so that a start never waits for the ledger.
+    connect(PageControl1, &QTabWidget::currentChanged, HistoryFrame, [this](int index) {
+        if (PageControl1->widget(index) == TabSheet5)
+            HistoryFrame->Refresh();
+    });
 }
 
 void TMainFm::StartRuns(TExportPageServices pageServices) {

@@ -1,12 +1,14 @@
 // The main window of Orvane QB Export: the shared window with the
 // "Import/Export" tab as "GL Export" (shown at start) and a fourth tab
-// "Checks Export". Each export tab holds its page; the pages' options and
-// periods are loaded at start and saved at shutdown.
+// "Checks Export", then "History" (the runs of the run ledger). Each export
+// tab holds its page; the pages' options and periods are loaded at start and
+// saved at shutdown.
 #pragma once
 
 #include "ui/OrvAPIClientMainForm.h"
 #include "ui/QBExportBaseFrame.h"
 
+class THistoryFrm;
 class TQBChecksExportFrm;
 class TQBGLExportFrm;
 
@@ -26,9 +28,12 @@ public:
     QWidget* TabSheet4;                      // "Checks Export"
     TQBGLExportFrm* QBGLExportFrame;         // the GL export page, filling "GL Export"
     TQBChecksExportFrm* QBChecksExportFrame; // the checks export page, filling "Checks Export"
+    QWidget* TabSheet5;                      // "History"
+    THistoryFrm* HistoryFrame;               // the runs of the ledger, read when the tab opens
 
 private:
     void StartRuns(TExportPageServices pageServices);
+    void AddHistoryTab();
     void LoadOptions();
     void SaveOptions();
 };

@@ -2,6 +2,7 @@
 
 #include "base/vlxErrorDisplay.h"
 #include "runs/PayrollListsRun.h"
+#include "ui/ActionButton.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
 #include "ui/OrvPayrollFilterFrame.h"
@@ -16,22 +17,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-namespace {
-
-QPushButton* ActionButton(QAction* action, int width) {
-    auto* button = new QPushButton(action->text());
-    button->setMinimumHeight(25);
-    button->setMinimumWidth(width);
-    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-    QObject::connect(action, &QAction::changed, button, [button, action] {
-        button->setText(action->text());
-        button->setEnabled(action->isEnabled());
-    });
-    return button;
-}
-
-} // namespace
 
 TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHint,
                                    const QString& printReportCaption, QWidget* parent)

@@ -1,0 +1,303 @@
+#include "ui/HistoryFrame.h"
+
+#include "base/vlxErrorDisplay.h"
+#include "runs/LedgerReport.h"
+#include "runs/LedgerRunWriter.h"
+#include "runs/UndoRun.h"
+#include "ui/ActionButton.h"
+#include "ui/OrvqApplication.h"
+#include "ui/PlainTextPrinting.h"
+#include "ui/dbcomp.h"
+
+#include <QAbstractEventDispatcher>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace {
+
+// The undo's question lists this many of its items, then how many more.
+constexpr int QuestionItems = 25;
+
+struct TColumn {
+    const char* Name;
+    TMemFieldKind Kind;
+    const char* Label;
+};
+
+TMemTable* NewTable(QObject* parent, std::initializer_list<TColumn> columns) {
+    auto* table = new TMemTable(parent);
+    for (const TColumn& c : columns) {
+        TMemFieldDef def;
+        def.Name = QLatin1String(c.Name);
+        def.Kind = c.Kind;
+        def.DisplayLabel = QLatin1String(c.Label);
+        def.Visible = c.Label[0] != 0;
+        table->AddField(def);
+    }
+    table->Open();
+    return table;
+}
+
+TMemTable* RunsTable(QObject* parent) {
+    return NewTable(parent, {{"Started", fkDateTime, "Started"},
+                             {"Kind", fkString, "Kind"},
+                             {"Company", fkString, "QuickBooks company"},
+                             {"CompanyFile", fkString, "Company file"},
+                             {"Records", fkString, "Records"},
+                             {"State", fkString, "State"},
+                             {"User", fkString, "User"},
+                             {"Run", fkString, "Run"},
+                             {"Index", fkInteger, ""}});
+}
+
+TMemTable* RecordsTable(QObject* parent) {
+    return NewTable(parent, {{"Seq", fkInteger, "#"},
+                             {"Kind", fkString, "Kind"},
+                             {"Number", fkString, "Number"},
+                             {"Date", fkDate, "Date"},
+                             {"Payee", fkString, "Payee"},
+                             {"Amount", fkFloat, "Amount"},
+                             {"Outcome", fkString, "Outcome"},
+                             {"TxnID", fkString, "TxnID"},
+                             {"Message", fkString, "Message"}});
+}
+
+void Put(TMemTable& table, const char* field, const QString& value) {
+    table.SetString(table.FieldByName(QLatin1String(field)), value);
+}
+
+// The undo's question: what it would do, then whether to do it.
+QString UndoQuestion(const TUndoResult& preview) {
+    QStringList lines;
+    for (const TUndoItem& item : preview.Items.mid(0, QuestionItems))
+        lines << item.Text;
+    if (preview.Items.size() > QuestionItems)
+        lines << Format("... and %d more", {int(preview.Items.size()) - QuestionItems});
+    return lines.join(u'\n') + QStringLiteral("\n\n") + preview.Summary +
+           QStringLiteral(".\n\nUndo the run?");
+}
+
+} // namespace
+
+THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
+    RefreshAction = new QAction(QStringLiteral("Refresh"), this);
+    PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
+    UndoAction = new QAction(QStringLiteral("Undo run…"), this);
+    connect(RefreshAction, &QAction::triggered, this, UserAction([this] { Refresh(); }));
+    connect(PrintReportAction, &QAction::triggered, this, UserAction([this] { PrintReport(); }));
+    connect(UndoAction, &QAction::triggered, this, UserAction([this] { UndoRun(); }));
+
+    auto* caption = new QLabel(QStringLiteral("Runs recorded in the run ledger"));
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+
+    m_runsTable = RunsTable(this);
+    m_recordsTable = RecordsTable(this);
+    RunsGrid = new TReDBGrid;
+    RunsGrid->SetTable(m_runsTable);
+    RecordsGrid = new TReDBGrid;
+    RecordsGrid->SetTable(m_recordsTable);
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->addWidget(RunsGrid);
+    splitter->addWidget(RecordsGrid);
+
+    btnRefresh = ActionButton(RefreshAction, 75);
+    btnPrintReport = ActionButton(PrintReportAction, 81);
+    btnUndo = ActionButton(UndoAction, 81);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnRefresh);
+    buttons->addWidget(btnPrintReport);
+    buttons->addWidget(btnUndo);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(caption);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(buttons);
+
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &THistoryFrm::UpdateActions);
+    UpdateActions();
+}
+
+THistoryFrm::~THistoryFrm() = default;
+
+void THistoryFrm::Init(TRunThread& runs) {
+    m_runs = &runs;
+    // A refresh asked while another run worked follows it.
+    connect(&runs, &TRunThread::RunFinished, this, [this] {
+        if (m_refreshWanted)
+            Refresh();
+    });
+    UpdateActions();
+}
+
+const TLedgerRun* THistoryFrm::SelectedRun() const {
+    if (m_runsTable->IsEmpty())
+        return nullptr;
+    const int index = m_runsTable->Value(QStringLiteral("Index")).toInt();
+    return index >= 0 && index < m_ledgerRuns.size() ? &m_ledgerRuns[index] : nullptr;
+}
+
+void THistoryFrm::UpdateActions() {
+    const bool free = m_runs && !m_runs->Busy();
+    const bool selected = SelectedRun() != nullptr;
+    const auto enable = [](QAction* action, bool on) {
+        if (action->isEnabled() != on)
+            action->setEnabled(on);
+    };
+    enable(RefreshAction, free);
+    enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
+    enable(UndoAction, free && selected && SelectedRun()->Kind != lrkUndo);
+}
+
+bool THistoryFrm::Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done) {
+    if (!m_runs || m_runs->Busy())
+        return false;
+    m_runs->Start(std::move(work), [this, done](std::exception_ptr failure) {
+        done(failure);
+        UpdateActions();
+    });
+    UpdateActions();
+    return true;
+}
+
+void THistoryFrm::Refresh() {
+    auto runs = std::make_shared<QList<TLedgerRun>>();
+    m_refreshWanted =
+        !Start([runs](TRunContext& context) { *runs = OpenRunLedger(context)->Runs(); },
+               [this, runs](std::exception_ptr failure) {
+                   if (failure) {
+                       ShowInErrorDisplay(failure);
+                       return;
+                   }
+                   ShowRuns(*runs);
+               });
+}
+
+void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {
+    m_ledgerRuns = runs;
+    TMemTable* table = RunsTable(this);
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        const TLedgerRun& run = runs[i];
+        table->Append();
+        table->SetDateTime(table->FieldByName(QStringLiteral("Started")),
+                           run.Started.toLocalTime());
+        Put(*table, "Kind", LedgerRunKindText(run));
+        Put(*table, "Company", run.Target.CompanyName);
+        Put(*table, "CompanyFile", run.Target.CompanyFile);
+        Put(*table, "Records", LedgerCountsText(run.Counts));
+        Put(*table, "State", LedgerText(run.State));
+        Put(*table, "User", run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
+        Put(*table, "Run", run.Id);
+        table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
+        table->Post();
+    }
+    table->First();
+    RunsGrid->SetTable(table);
+    m_runsTable->deleteLater();
+    m_runsTable = table;
+    connect(table, &TMemTable::CurrentChanged, this, &THistoryFrm::LoadRecords);
+    Q_EMIT RunsLoaded();
+    LoadRecords();
+}
+
+void THistoryFrm::LoadRecords() {
+    const TLedgerRun* run = SelectedRun();
+    if (!run) {
+        ShowRecords(QString(), {});
+        return;
+    }
+    const QString id = run->Id;
+    if (id == m_recordsOf)
+        return;
+    auto records = std::make_shared<QList<TLedgerRecord>>();
+    const bool started = Start(
+        [id, records](TRunContext& context) { *records = OpenRunLedger(context)->Records(id); },
+        [this, id, records](std::exception_ptr failure) {
+            if (failure) {
+                ShowInErrorDisplay(failure);
+                return;
+            }
+            ShowRecords(id, *records);
+            // The selection moved on meanwhile.
+            LoadRecords();
+        });
+    if (!started)
+        m_refreshWanted = true;
+}
+
+void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& records) {
+    m_recordsOf = runId;
+    m_records = records;
+    TMemTable* table = RecordsTable(this);
+    for (const TLedgerRecord& r : records) {
+        table->Append();
+        table->SetInteger(table->FieldByName(QStringLiteral("Seq")), r.Seq);
+        Put(*table, "Kind", LedgerText(r.Kind));
+        Put(*table, "Number", r.Number);
+        if (r.Date.isValid())
+            table->SetDateTime(table->FieldByName(QStringLiteral("Date")),
+                               QDateTime(r.Date, QTime()));
+        Put(*table, "Payee", r.Payee);
+        table->SetFloat(table->FieldByName(QStringLiteral("Amount")), r.Amount.ToDouble());
+        Put(*table, "Outcome", LedgerText(r.Outcome));
+        Put(*table, "TxnID", r.TxnID);
+        Put(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
+        table->Post();
+    }
+    table->First();
+    RecordsGrid->SetTable(table);
+    m_recordsTable->deleteLater();
+    m_recordsTable = table;
+    UpdateActions();
+    Q_EMIT RecordsLoaded();
+}
+
+void THistoryFrm::PrintReport() {
+    const TLedgerRun* run = SelectedRun();
+    if (run && run->Id == m_recordsOf)
+        PrintText(this, LedgerRunReport(*run, m_records));
+}
+
+void THistoryFrm::UndoRun() {
+    const TLedgerRun* run = SelectedRun();
+    if (!run)
+        return;
+    auto preview = std::make_shared<TUndoRun>(TUndoRunOptions{run->Id, true, DefaultQBBatchSize});
+    Start([preview](TRunContext& context) { preview->RunUndo(context); },
+          [this, preview](std::exception_ptr failure) {
+              if (failure) {
+                  ShowInErrorDisplay(failure);
+                  Q_EMIT UndoEnded();
+                  return;
+              }
+              AskUndo(preview->Result());
+          });
+}
+
+void THistoryFrm::AskUndo(const TUndoResult& preview) {
+    IUserDialogs& dialogs = *m_runs->Services().Dialogs;
+    if (preview.NothingToDo()) {
+        dialogs.ShowInformation(preview.Summary);
+        Q_EMIT UndoEnded();
+        return;
+    }
+    if (!dialogs.ConfirmYesNo(UndoQuestion(preview))) {
+        Q_EMIT UndoEnded();
+        return;
+    }
+    auto undo =
+        std::make_shared<TUndoRun>(TUndoRunOptions{preview.Run.Id, false, DefaultQBBatchSize});
+    Start([undo](TRunContext& context) { undo->RunUndo(context); },
+          [this, undo](std::exception_ptr failure) {
+              if (failure)
+                  ShowInErrorDisplay(failure);
+              m_refreshWanted = true; // after this run has ended
+              Q_EMIT UndoEnded();
+          });
+}

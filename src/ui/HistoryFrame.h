@@ -1,0 +1,72 @@
+// The "History" tab: the runs of the run ledger in a grid (newest first,
+// sorted and filtered as every grid is), the selected run's records below,
+// its report printed, and "Undo run…", which shows what the undo would do
+// and asks before it changes anything. The ledger is read, and every undo
+// runs, on the window's run thread; the frame only shows what they give.
+#pragma once
+
+#include "ledger/LedgerTypes.h"
+#include "runs/RunThread.h"
+
+#include <QWidget>
+
+class QAction;
+class QPushButton;
+class TMemTable;
+class TReDBGrid;
+struct TUndoResult;
+
+class THistoryFrm : public QWidget {
+    Q_OBJECT
+public:
+    explicit THistoryFrm(QWidget* parent = nullptr);
+    ~THistoryFrm() override;
+
+    // The runs' thread (not owned); its dialogs ask the undo's question.
+    void Init(TRunThread& runs);
+
+    // Reads the runs again; once the run thread is free when it is busy.
+    void Refresh();
+    // The selected run with its records, printed as plain text.
+    void PrintReport();
+    // Previews the selected run's undo, asks, then undoes it.
+    void UndoRun();
+    void UpdateActions();
+
+    // The selected run; null when there is none.
+    const TLedgerRun* SelectedRun() const;
+    // The selected run's records, as read last.
+    const QList<TLedgerRecord>& Records() const { return m_records; }
+
+    TReDBGrid* RunsGrid;
+    TReDBGrid* RecordsGrid;
+    QAction* RefreshAction;
+    QAction* PrintReportAction;
+    QAction* UndoAction;
+    QPushButton* btnRefresh;
+    QPushButton* btnPrintReport;
+    QPushButton* btnUndo;
+
+Q_SIGNALS:
+    // The runs, or the selected run's records, were read and are shown.
+    void RunsLoaded();
+    void RecordsLoaded();
+    // An undo asked was answered and, if Yes, is over.
+    void UndoEnded();
+
+private:
+    // Starts work when the run thread is free; false when it is busy.
+    bool Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done);
+    void LoadRecords();
+    void ShowRuns(const QList<TLedgerRun>& runs);
+    void ShowRecords(const QString& runId, const QList<TLedgerRecord>& records);
+    void AskUndo(const TUndoResult& preview);
+
+    TRunThread* m_runs = nullptr;
+    TMemTable* m_runsTable;
+    TMemTable* m_recordsTable;
+    QList<TLedgerRun> m_ledgerRuns;
+    QString m_recordsOf; // the run whose records are shown
+    QList<TLedgerRecord> m_records;
+    bool m_refreshWanted = false;
+};

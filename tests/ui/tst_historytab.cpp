@@ -1,0 +1,108 @@
+// The History tab of the main window: the ledger's runs listed newest first
+// when the tab opens, the selected run's records below, its report printed,
+// and "Undo run…" asking through the window's boxes before it deletes.
+#include "MainWindowScene.h"
+#include "RecordingLogSink.h"
+
+#include "company/QBSandboxCompany.h"
+#include "runs/ChecksExportRun.h"
+#include "ui/HistoryFrame.h"
+#include "ui/QBChecksExportFrame.h"
+#include "ui/QBChecksExportParamFrame.h"
+#include "ui/UserDialogBoxes.h"
+#include "ui/dbcomp.h"
+
+#include <QAction>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int Checks(const TWindowScene& scene) {
+    TSbTxnFilter filter;
+    filter.Type = u"Check"_s;
+    return int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(filter).size());
+}
+
+} // namespace
+
+class TestHistoryTab : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void listsRunsAndUndoAsks();
+};
+
+void TestHistoryTab::listsRunsAndUndoAsks() {
+    TWindowScene scene;
+    scene.CreateCompany();
+    // A run recorded in the scene's ledger, as the checks page would make it.
+    {
+        TRecordingLogger log;
+        TPreAnsweredDialogs quiet;
+        TChecksRunOptions options;
+        options.Source.FileName =
+            qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/samples/s1911-sample.txt"_s;
+        options.Checks.CashAccount = u"Payroll Checking"_s;
+        options.Checks.LiabilityAccount = u"Payroll Liabilities:Net Pay Clearing"_s;
+        TRunContext context;
+        context.Logger = log.LoggerPtr();
+        context.Dialogs = std::make_shared<TWindowUserDialogs>(nullptr);
+        context.ConnectQB = QBConnectionFactory([&] {
+            TQBConnectionConfig config;
+            config.Processor.CompanyFile = scene.CompanyFile();
+            return config;
+        }());
+        TAppCore core(scene.Options().Core);
+        context.OpenLedger = core.LedgerFactory();
+        TChecksExportRun(options).RunChecksExport(context);
+    }
+    QCOMPARE(Checks(scene), 4);
+
+    TPreAnsweredDialogs boxes;
+    TMainFm window(scene.Options());
+    THistoryFrm& history = *window.HistoryFrame;
+    QSignalSpy records(&history, &THistoryFrm::RecordsLoaded);
+    window.PageControl1->setCurrentWidget(window.TabSheet5);
+    QVERIFY(records.wait(30000));
+    QCOMPARE(history.RunsGrid->model()->rowCount(), 1);
+    QCOMPARE(history.RecordsGrid->model()->rowCount(), 4);
+    QVERIFY(history.RunsGrid->FilterDlg());
+    history.UpdateActions();
+    QVERIFY(history.UndoAction->isEnabled() && history.PrintReportAction->isEnabled());
+
+    const QString pdf = scene.Dir.filePath(u"run.pdf"_s);
+    boxes.AnswerNextPrintDialog(pdf);
+    history.PrintReportAction->trigger();
+    QVERIFY(QFileInfo(pdf).size() > 0);
+
+    // No: the question shows what the undo would do, and nothing changes.
+    QSignalSpy ended(&history, &THistoryFrm::UndoEnded);
+    boxes.AnswerNextBox(QMessageBox::No);
+    history.UndoAction->trigger();
+    QVERIFY(ended.wait(30000));
+    QCOMPARE(boxes.Boxes().size(), 1);
+    const QString question = boxes.BoxTexts().first();
+    QVERIFY2(question.contains(u"Check 2001 will be deleted"_s) &&
+                 question.endsWith(u"Undo the run?"_s),
+             qPrintable(question));
+    QCOMPARE(Checks(scene), 4);
+
+    // Yes: undone on the run thread, then the list read again.
+    boxes.AnswerNextBox(QMessageBox::Yes);
+    QSignalSpy reloaded(&history, &THistoryFrm::RunsLoaded);
+    history.UndoAction->trigger();
+    QVERIFY(ended.wait(30000));
+    QVERIFY(reloaded.wait(30000));
+    QCOMPARE(Checks(scene), 0);
+    QVERIFY2(boxes.BoxTexts().last().contains(u"4 transactions deleted"_s),
+             qPrintable(boxes.BoxTexts().last()));
+    QCOMPARE(history.RunsGrid->model()->rowCount(), 2);
+    QVERIFY(history.SelectedRun() && history.SelectedRun()->Kind == lrkUndo); // newest first
+}
+
+QTEST_MAIN(TestHistoryTab)
+#include "tst_historytab.moc"
