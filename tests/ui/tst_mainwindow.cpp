@@ -129,8 +129,8 @@ void TestMainWindow::startWithEmptyStore() {
     QStringList tabs;
     for (int i = 0; i < window.PageControl1->count(); ++i)
         tabs << window.PageControl1->tabText(i);
-    QCOMPARE(tabs,
-             (QStringList{u"Connection settings"_s, u"GL Export"_s, u"Log"_s, u"Checks Export"_s}));
+    QCOMPARE(tabs, (QStringList{u"Connection settings"_s, u"GL Export"_s, u"Log"_s,
+                                u"Checks Export"_s, u"History"_s}));
     QCOMPARE(window.PageControl1->currentIndex(), 1);
     QCOMPARE(window.PageControl1->widget(2), window.tbshLog);
     QVERIFY(window.minimumSize() == QSize(800, 550));
