@@ -5,7 +5,9 @@
 // voids of held checks and returned pay without a check (deposits). Both
 // passes run with request sets of 50 requests and with one request a set;
 // the figures are printed side by side: qbXML round trips per check and
-// seconds end to end (connecting and the initial queries included).
+// seconds end to end (connecting and the initial queries included). Then
+// the fresh export in sets of 50 again into another company, written ahead
+// in a run ledger, beside the same without one, and the undo of that run.
 //
 //     bench_checksexport [checks=1000] [latency-ms=30]
 #include "company/QBSandboxCompany.h"
@@ -15,6 +17,8 @@
 #include "export/QBConnectionFactory.h"
 #include "logging/vlxLogWriters.h"
 #include "logging/vlxLoggerChain.h"
+#include "runs/LedgerRunWriter.h"
+#include "runs/UndoRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,6 +66,13 @@ struct TPassFigures {
     double TripsPerCheck = 0;
     double Seconds = 0;
     QString Summary;
+};
+
+class TSilentDialogs : public IUserDialogs {
+protected:
+    void DoShowInformation(const QString&) override {}
+    void DoShowError(const QString&) override {}
+    bool DoConfirmYesNo(const QString&) override { return false; }
 };
 
 } // namespace
@@ -159,6 +170,77 @@ int main(int argc, char** argv) {
                     figures[0][p].Seconds, figures[1][p].TripsPerCheck, figures[1][p].Seconds);
     for (int p = 0; p < 2; ++p)
         std::printf("%s: %s\n", names[p], qPrintable(figures[0][p].Summary));
+
+    // The fresh export with and without the ledger, each into a company of
+    // its own holding the same checks, then the undo of the ledger's run.
+    QTemporaryDir ledgerDir;
+    TLedgerLocation location;
+    location.FilePath = ledgerDir.filePath(QStringLiteral("ledger.sqlite"));
+    TRunContext context;
+    context.Logger = chain.Common;
+    context.Dialogs = std::make_shared<TSilentDialogs>();
+    context.OpenLedger = [location] {
+        return std::make_unique<TRunLedger>(location, TLedgerOptions{});
+    };
+    double seconds[2] = {0, 0};
+    QString runId;
+    QTemporaryDir companies;
+    TQBConnectionConfig undoConfig;
+    for (int withLedger = 0; withLedger < 2; ++withLedger) {
+        TQBConnectionConfig config;
+        config.Processor.CompanyFile =
+            companies.filePath(QStringLiteral("company%1.sqlite").arg(withLedger));
+        CreateSandboxCompany(config.Processor.CompanyFile,
+                             QFileInfo::exists(demo) ? demo : QStringLiteral(ORVQ_DEMO_DIR));
+        TQBChecksExportParam options;
+        options.CashAccount = QStringLiteral("Payroll Checking");
+        options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
+        const auto records = [&](const QStringList& lines) {
+            return ParseChecksReport(*chain.Common, lines.join(QStringLiteral("\r\n")),
+                                     crkEmployee);
+        };
+        ExportChecks(*TQBConnection::Create(chain.Common, config), records(held), options);
+        {
+            TQBSandboxCompany company(config.Processor.CompanyFile, false);
+            company.Begin();
+            company.SetLatencyMs(latencyMs);
+            company.Commit();
+        }
+        const TCheckRecords parsed = records(report);
+        QElapsedTimer timer;
+        timer.start();
+        auto connection = TQBConnection::Create(chain.Common, config);
+        if (withLedger) {
+            const std::unique_ptr<TRunLedger> ledger = context.OpenLedger();
+            TLedgerRunStart start;
+            start.Target = QBCompanyTarget(*connection);
+            TLedgerRunWriter writer(*ledger, start);
+            ExportChecks(*connection, parsed, options, {}, &writer);
+            writer.End(lrsFinished);
+            runId = writer.RunId();
+            undoConfig = config;
+        } else {
+            ExportChecks(*connection, parsed, options);
+        }
+        connection.reset();
+        seconds[withLedger] = timer.nsecsElapsed() / 1e9;
+    }
+    std::printf("\nexport, fresh, sets of 50: %.3f s without the ledger, %.3f s with it "
+                "(%+.1f %%)\n",
+                seconds[0], seconds[1], 100.0 * (seconds[1] - seconds[0]) / seconds[0]);
+
+    context.ConnectQB = QBConnectionFactory(undoConfig);
+    trips->Count = 0;
+    QElapsedTimer undoTimer;
+    undoTimer.start();
+    TUndoRun undo({runId, false, DefaultQBBatchSize});
+    undo.RunUndo(context);
+    const double undoSeconds = undoTimer.nsecsElapsed() / 1e9;
+    const int undone = undo.Result().Count(uaDeleted);
+    std::printf("undo of that run: %d transactions deleted, %d round trips (%.3f a transaction), "
+                "%.3f s\n%s\n",
+                undone, trips->Count, undone ? double(trips->Count) / undone : 0.0, undoSeconds,
+                qPrintable(undo.Result().Summary));
     std::printf("load average after: %s\n", qPrintable(LoadAverage()));
     std::printf("log: %d user records, %d developer records\n", int(userLog.size()),
                 int(devLog.size()));

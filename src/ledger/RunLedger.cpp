@@ -142,45 +142,67 @@ QString TRunLedger::BeginRun(const TLedgerRunStart& start) {
     return id;
 }
 
+QList<int> TRunLedger::InsertRecords(const QString& runId, const QList<TLedgerRecord>& records) {
+    QList<int> seqs;
+    if (records.isEmpty())
+        return seqs;
+    QSqlQuery last = m_db->Exec(
+        QStringLiteral("SELECT COALESCE(MAX(seq), 0) FROM records WHERE run_id = ?"), {runId});
+    int seq = last.next() ? last.value(0).toInt() : 0;
+    last.finish();
+    QSqlQuery insert = m_db->Prepare(u"INSERT INTO records (run_id, " + RecordColumns +
+                                     u") VALUES (" + Placeholders(12) + u')');
+    for (const TLedgerRecord& r : records) {
+        m_db->Run(insert, {runId, ++seq, LedgerText(r.Kind), LedgerValue(r.Number),
+                           LedgerDateText(r.Date), LedgerValue(r.Payee), r.Amount.Raw(),
+                           LedgerValue(r.Accounts), LedgerText(r.Outcome), LedgerValue(r.TxnID),
+                           LedgerValue(r.EditSequence), LedgerValue(r.Message)});
+        seqs << seq;
+    }
+    return seqs;
+}
+
+void TRunLedger::UpdateOutcomes(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes) {
+    if (outcomes.isEmpty())
+        return;
+    QSqlQuery update = m_db->Prepare(
+        QStringLiteral("UPDATE records SET outcome = ?, txn_id = COALESCE(NULLIF(?, ''), txn_id), "
+                       "edit_sequence = COALESCE(NULLIF(?, ''), edit_sequence), message = ? "
+                       "WHERE run_id = ? AND seq = ?"));
+    for (const TLedgerRecordOutcome& o : outcomes) {
+        m_db->Run(update, {LedgerText(o.Outcome), LedgerValue(o.TxnID), LedgerValue(o.EditSequence),
+                           LedgerValue(o.Message), runId, o.Seq});
+        if (update.numRowsAffected() != 1)
+            m_db->Fail(u"The run " + runId + u" has no record " + QString::number(o.Seq) + u'.');
+    }
+}
+
 QList<int> TRunLedger::WriteIntents(const QString& runId,
                                     const QList<TLedgerRecordIntent>& records) {
+    QList<TLedgerRecord> pending;
+    for (const TLedgerRecordIntent& intent : records) {
+        TLedgerRecord r;
+        static_cast<TLedgerRecordIntent&>(r) = intent;
+        pending << r;
+    }
+    return WriteRecords(runId, {}, pending);
+}
+
+void TRunLedger::WriteOutcomes(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes) {
+    WriteRecords(runId, outcomes, {});
+}
+
+QList<int> TRunLedger::WriteRecords(const QString& runId,
+                                    const QList<TLedgerRecordOutcome>& outcomes,
+                                    const QList<TLedgerRecord>& records) {
     QList<int> seqs;
     const QDateTime now = Now();
     m_db->Write([&] {
         Touch(runId, now);
-        QSqlQuery last = m_db->Exec(
-            QStringLiteral("SELECT COALESCE(MAX(seq), 0) FROM records WHERE run_id = ?"), {runId});
-        int seq = last.next() ? last.value(0).toInt() : 0;
-        last.finish();
-        QSqlQuery insert = m_db->Prepare(u"INSERT INTO records (run_id, " + RecordColumns +
-                                         u") VALUES (" + Placeholders(12) + u')');
-        for (const TLedgerRecordIntent& r : records) {
-            m_db->Run(insert, {runId, ++seq, LedgerText(r.Kind), LedgerValue(r.Number),
-                               LedgerDateText(r.Date), LedgerValue(r.Payee), r.Amount.Raw(),
-                               LedgerValue(r.Accounts), LedgerText(loPending), LedgerValue(r.TxnID),
-                               LedgerValue(r.EditSequence), QStringLiteral("")});
-            seqs << seq;
-        }
+        UpdateOutcomes(runId, outcomes);
+        seqs = InsertRecords(runId, records);
     });
     return seqs;
-}
-
-void TRunLedger::WriteOutcomes(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes) {
-    const QDateTime now = Now();
-    m_db->Write([&] {
-        Touch(runId, now);
-        QSqlQuery update = m_db->Prepare(QStringLiteral(
-            "UPDATE records SET outcome = ?, txn_id = COALESCE(NULLIF(?, ''), txn_id), "
-            "edit_sequence = COALESCE(NULLIF(?, ''), edit_sequence), message = ? "
-            "WHERE run_id = ? AND seq = ?"));
-        for (const TLedgerRecordOutcome& o : outcomes) {
-            m_db->Run(update, {LedgerText(o.Outcome), LedgerValue(o.TxnID),
-                               LedgerValue(o.EditSequence), LedgerValue(o.Message), runId, o.Seq});
-            if (update.numRowsAffected() != 1)
-                m_db->Fail(u"The run " + runId + u" has no record " + QString::number(o.Seq) +
-                           u'.');
-        }
-    });
 }
 
 void TRunLedger::Heartbeat(const QString& runId) {

@@ -54,6 +54,12 @@ public:
     // Writes records as pending; returns their sequence numbers.
     QList<int> WriteIntents(const QString& runId, const QList<TLedgerRecordIntent>& records);
     void WriteOutcomes(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes);
+    // Both in one transaction: the outcomes of records written before, then
+    // new records, each with its outcome (pending for an intent); returns
+    // the new records' sequence numbers. A run writes its last set's
+    // outcomes with the next set's intents so: one commit per set.
+    QList<int> WriteRecords(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes,
+                            const QList<TLedgerRecord>& records);
     // Tells readers the run still lives.
     void Heartbeat(const QString& runId);
     // Ends the run as finished or failed; records still pending become state
@@ -107,6 +113,8 @@ public:
 private:
     QDateTime Now() const;
     void Touch(const QString& runId, const QDateTime& now);
+    QList<int> InsertRecords(const QString& runId, const QList<TLedgerRecord>& records);
+    void UpdateOutcomes(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes);
     QList<TLedgerRun> ReadRuns(const QString& where, const QVariantList& values,
                                const QString& order, int limit = 0);
     QList<TLedgerRecord> ReadRecords(const QString& where, const QVariantList& values,

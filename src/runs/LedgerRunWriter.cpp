@@ -6,54 +6,88 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+// Sets that change nothing are not committed; the run's lease is renewed
+// at least this often all the same.
+constexpr qint64 HeartbeatMs = 60 * 1000;
+
+} // namespace
+
 TLedgerRunWriter::TLedgerRunWriter(TRunLedger& ledger, const TLedgerRunStart& start)
-    : m_ledger(ledger), m_runId(ledger.BeginRun(start)) {}
+    : m_ledger(ledger), m_runId(ledger.BeginRun(start)) {
+    m_sinceCommit.start();
+}
 
 TLedgerRunWriter::~TLedgerRunWriter() {
     if (m_ended)
         return;
     try {
+        Flush({});
         m_ledger.EndRun(m_runId, lrsFailed, QStringLiteral("The run stopped"));
     } catch (...) {
         // The ledger failed before: its error is the run's.
     }
 }
 
-void TLedgerRunWriter::WriteNew(const TExportNotes& records) {
-    QList<TLedgerRecordIntent> intents;
-    QList<int> keys;
-    for (const TExportNote& note : records) {
+void TLedgerRunWriter::Flush(const TExportNotes& intents) {
+    QList<TLedgerRecord> records = m_newSettled;
+    QList<int> keys = m_newKeys;
+    for (const TExportNote& note : intents) {
         if (m_seqs.contains(note.Key) || keys.contains(note.Key))
             continue;
-        intents << note;
+        TLedgerRecord r;
+        static_cast<TLedgerRecordIntent&>(r) = note;
+        records << r;
         keys << note.Key;
     }
-    if (intents.isEmpty())
+    if (records.isEmpty() && m_outcomes.isEmpty())
         return;
-    const QList<int> seqs = m_ledger.WriteIntents(m_runId, intents);
+    const QList<int> seqs = m_ledger.WriteRecords(m_runId, m_outcomes, records);
+    m_sinceCommit.restart();
     for (qsizetype i = 0; i < keys.size(); ++i)
         m_seqs.insert(keys[i], seqs[i]);
+    m_outcomes.clear();
+    m_newSettled.clear();
+    m_newKeys.clear();
 }
 
 void TLedgerRunWriter::Sending(const TExportNotes& records) {
-    WriteNew(records);
+    Flush(records);
 }
 
 void TLedgerRunWriter::Settled(const TExportNotes& records) {
-    WriteNew(records);
-    QList<TLedgerRecordOutcome> outcomes;
-    for (const TExportNote& note : records)
-        outcomes << TLedgerRecordOutcome{m_seqs.value(note.Key), note.Outcome, note.TxnID,
-                                         note.EditSequence, note.Message};
-    m_ledger.WriteOutcomes(m_runId, outcomes);
-}
-
-void TLedgerRunWriter::Heartbeat() {
-    m_ledger.Heartbeat(m_runId);
+    for (const TExportNote& note : records) {
+        if (m_seqs.contains(note.Key)) {
+            m_outcomes << TLedgerRecordOutcome{m_seqs.value(note.Key), note.Outcome, note.TxnID,
+                                               note.EditSequence, note.Message};
+            continue;
+        }
+        TLedgerRecord r;
+        static_cast<TLedgerRecordIntent&>(r) = note;
+        r.Outcome = note.Outcome;
+        r.Message = note.Message;
+        const qsizetype at = m_newKeys.indexOf(note.Key);
+        if (at >= 0) {
+            m_newSettled[at] = r;
+        } else {
+            m_newSettled << r;
+            m_newKeys << note.Key;
+        }
+    }
+    if (m_sinceCommit.elapsed() <= HeartbeatMs)
+        return;
+    if (m_outcomes.isEmpty() && m_newSettled.isEmpty()) {
+        m_ledger.Heartbeat(m_runId);
+        m_sinceCommit.restart();
+    } else {
+        Flush({});
+    }
 }
 
 void TLedgerRunWriter::End(TLedgerRunState state, const QString& message) {
     m_ended = true;
+    Flush({});
     m_ledger.EndRun(m_runId, state, message);
 }
 

@@ -10,6 +10,7 @@
 #include "runs/RunContext.h"
 #include "settings/QBDecl.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 
 class TLedgerRunWriter : public IExportObserver {
@@ -24,22 +25,30 @@ public:
 
     const QString& RunId() const { return m_runId; }
 
-    // Intents before their set is sent; outcomes after, a record that
-    // needed no change written then with its outcome. Throw ELedgerError.
+    // Intents are committed before their set is sent, together with the
+    // outcomes settled since the last set (a record that needed no change
+    // written then with its outcome): one commit per set. Outcomes of the
+    // last set are committed by End, or after a minute without a commit (a
+    // run of sets that change nothing), which renews the run's lease.
+    // Throws ELedgerError.
     void Sending(const TExportNotes& records) override;
     void Settled(const TExportNotes& records) override;
-    // Renews the run's lease during a long wait.
-    void Heartbeat();
     // Records still pending become state unknown. Throws ELedgerError.
     void End(TLedgerRunState state, const QString& message = QString());
 
 private:
-    // Writes the records not written before as intents.
-    void WriteNew(const TExportNotes& records);
+    // Commits what was settled since the last commit and the intents.
+    void Flush(const TExportNotes& intents);
 
     TRunLedger& m_ledger;
     QString m_runId;
     QHash<int, int> m_seqs; // the export's key -> the ledger's sequence number
+    // Settled, not committed yet: outcomes of written records, and records
+    // never sent (with their keys).
+    QList<TLedgerRecordOutcome> m_outcomes;
+    QList<TLedgerRecord> m_newSettled;
+    QList<int> m_newKeys;
+    QElapsedTimer m_sinceCommit;
     bool m_ended = false;
 };
 
