@@ -9,6 +9,7 @@
 //   cli_child FOLDER nobody ARGS...  the same as the user "nobody" when started
 //                                    as root, without holding
 #include "CliSupport.h"
+#include "ForwardingQBProcessor.h"
 #include "company/QBSandboxRequestProcessor.h"
 
 #include <QCoreApplication>
@@ -23,23 +24,11 @@
 namespace {
 
 // The sandbox company, holding the run after the first set that changes it.
-class THoldingProcessor : public IQBRequestProcessor {
+class THoldingProcessor : public TForwardingQBProcessor {
 public:
-    explicit THoldingProcessor(IQBRequestProcessorPtr inner) : m_inner(std::move(inner)) {}
-    void OpenConnection(const QString& id, const QString& name) override {
-        m_inner->OpenConnection(id, name);
-    }
-    QString BeginSession(const QString& file, int mode) override {
-        return m_inner->BeginSession(file, mode);
-    }
-    QString GetCurrentCompanyFileName(const QString& ticket) override {
-        return m_inner->GetCurrentCompanyFileName(ticket);
-    }
-    QStringList QBXMLVersionsForSession(const QString& ticket) override {
-        return m_inner->QBXMLVersionsForSession(ticket);
-    }
+    using TForwardingQBProcessor::TForwardingQBProcessor;
     QString ProcessRequest(const QString& ticket, const QString& request) override {
-        const QString answer = m_inner->ProcessRequest(ticket, request);
+        const QString answer = TForwardingQBProcessor::ProcessRequest(ticket, request);
         if (request.contains(QStringLiteral("newMessageSetID"))) {
             std::cout << "sent" << std::endl;
             std::string line;
@@ -47,11 +36,6 @@ public:
         }
         return answer;
     }
-    void EndSession(const QString& ticket) override { m_inner->EndSession(ticket); }
-    void CloseConnection() override { m_inner->CloseConnection(); }
-
-private:
-    IQBRequestProcessorPtr m_inner;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 // another company, finishes an interrupted undo and then has nothing to do;
 // a ledger that cannot be written stops a run before anything is posted.
 #include "ChecksTestSupport.h"
+#include "ForwardingQBProcessor.h"
 #include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
 #include "runs/ChecksExportRun.h"
@@ -24,7 +25,7 @@ namespace {
 
 // The sandbox company, with a look at every request set before it is
 // handed over and a way to lose the answers from then on.
-class TWatchedProcessor : public IQBRequestProcessor {
+class TWatchedProcessor : public TForwardingQBProcessor {
 public:
     struct TWatch {
         std::function<void(const QString& request)> BeforeChange;
@@ -32,26 +33,14 @@ public:
     };
 
     TWatchedProcessor(IQBRequestProcessorPtr inner, std::shared_ptr<TWatch> watch)
-        : m_inner(std::move(inner)), m_watch(std::move(watch)) {}
-    void OpenConnection(const QString& id, const QString& name) override {
-        m_inner->OpenConnection(id, name);
-    }
-    QString BeginSession(const QString& file, int mode) override {
-        return m_inner->BeginSession(file, mode);
-    }
-    QString GetCurrentCompanyFileName(const QString& ticket) override {
-        return m_inner->GetCurrentCompanyFileName(ticket);
-    }
-    QStringList QBXMLVersionsForSession(const QString& ticket) override {
-        return m_inner->QBXMLVersionsForSession(ticket);
-    }
+        : TForwardingQBProcessor(std::move(inner)), m_watch(std::move(watch)) {}
     QString ProcessRequest(const QString& ticket, const QString& request) override {
         if (m_watch->LoseAnswers)
             throw EQBProcessorError(qbhr::CannotAccess, u"The connection was lost."_s);
         const bool changes = request.contains(u"newMessageSetID"_s);
         if (changes && m_watch->BeforeChange)
             m_watch->BeforeChange(request);
-        const QString answer = m_inner->ProcessRequest(ticket, request);
+        const QString answer = TForwardingQBProcessor::ProcessRequest(ticket, request);
         // QuickBooks saved the set; its answer and every later one are lost.
         if (changes && m_watch->BeforeChange) {
             m_watch->LoseAnswers = true;
@@ -59,11 +48,8 @@ public:
         }
         return answer;
     }
-    void EndSession(const QString& ticket) override { m_inner->EndSession(ticket); }
-    void CloseConnection() override { m_inner->CloseConnection(); }
 
 private:
-    IQBRequestProcessorPtr m_inner;
     std::shared_ptr<TWatch> m_watch;
 };
 
