@@ -94,8 +94,9 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             const TCheckRecords records = ParseChecksReport(logger, *report, parserKind);
             TLedgerRunStart start;
             start.Kind = lrkChecks;
-            start.ReportKind =
-                records.front().IsEmployeeCheck ? lpkEmployeeChecks : lpkAgencyChecks;
+            start.ReportKind = !records.empty() && !records.front().IsEmployeeCheck
+                                   ? lpkAgencyChecks
+                                   : lpkEmployeeChecks;
             start.Source = kind == rkFile ? FileRunSource(m_options.Source.FileName)
                                           : ServiceRunSource(m_options.Source);
             start.Target = QBCompanyTarget(*connection);

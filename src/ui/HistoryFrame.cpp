@@ -199,6 +199,7 @@ void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {
     }
     table->First();
     RunsGrid->SetTable(table);
+    RunsGrid->resizeColumnsToContents();
     m_runsTable->deleteLater();
     m_runsTable = table;
     connect(table, &TMemTable::CurrentChanged, this, &THistoryFrm::LoadRecords);
@@ -252,6 +253,7 @@ void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& 
     }
     table->First();
     RecordsGrid->SetTable(table);
+    RecordsGrid->resizeColumnsToContents();
     m_recordsTable->deleteLater();
     m_recordsTable = table;
     UpdateActions();
