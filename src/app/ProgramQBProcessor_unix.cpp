@@ -2,6 +2,6 @@
 
 #include "company/QBSandboxRequestProcessor.h"
 
-void UseProgramQBRequestProcessor() {
-    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
+TQBRequestProcessorFactory ProgramQBRequestProcessor() {
+    return &CreateSandboxRequestProcessor;
 }

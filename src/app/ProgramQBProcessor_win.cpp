@@ -1,7 +1,5 @@
 #include "ProgramQBProcessor.h"
 
-#include "quickbooks/QBRequestProcessor.h"
-
-void UseProgramQBRequestProcessor() {
-    SetQBRequestProcessorFactory(&CreateQBXMLRP2Processor);
+TQBRequestProcessorFactory ProgramQBRequestProcessor() {
+    return &CreateQBXMLRP2Processor;
 }

@@ -8,12 +8,12 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(ApplicationTitle);
-    UseProgramQBRequestProcessor();
     QTextStream out(stdout);
     QTextStream err(stderr);
     QTextStream in(stdin);
     TAppCoreOptions options;
     options.ProgramFilePath = MainProgramFilePath();
+    options.QBProcessor = ProgramQBRequestProcessor();
     TAppCore core(options);
     // Questions are asked only at a terminal; in batch use they are answered No.
     const bool terminal = StdinIsTerminal();

@@ -6,8 +6,9 @@
 
 int main(int argc, char** argv) {
     TOrvqApplication app(argc, argv);
-    UseProgramQBRequestProcessor();
-    TMainFm window;
+    TMainWindowOptions options;
+    options.Core.QBProcessor = ProgramQBRequestProcessor();
+    TMainFm window(std::move(options));
     window.show();
     return app.exec();
 }

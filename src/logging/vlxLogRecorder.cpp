@@ -22,9 +22,8 @@ void TLogRecorder::StartRecording(bool asHtml) {
     auto output = std::make_shared<TStringsLogOutput>(&m_captured);
     ILoggerEventSinkPtr writer;
     if (asHtml) {
-        const QString templateDir =
-            m_templateDir ? m_templateDir()
-                          : Redirection()->GetDirectory(QStringLiteral("HTMLTemplates"));
+        OrvAssert(m_templateDir != nullptr);
+        const QString templateDir = m_templateDir();
         writer = std::make_shared<THtmlUserLogWriter>(
             output, m_applicationTitle + QStringLiteral(" log"), templateDir);
     } else {

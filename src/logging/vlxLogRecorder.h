@@ -22,10 +22,10 @@ public:
 // string list, attached to the logger for the duration of one run.
 class TLogRecorder : public ILogRecorder {
 public:
-    // templateDir gives the HTML templates' folder when an HTML recording
-    // starts; empty: the "HTMLTemplates" alias of the redirection file.
+    // templateDir gives the HTML templates' folder (the program's
+    // "HTMLTemplates" alias) when an HTML recording starts.
     TLogRecorder(IStatefulLoggerPtr logger, QString applicationTitle,
-                 std::function<QString()> templateDir = {});
+                 std::function<QString()> templateDir);
     ~TLogRecorder() override;
     TLogRecorder(const TLogRecorder&) = delete;
     TLogRecorder& operator=(const TLogRecorder&) = delete;

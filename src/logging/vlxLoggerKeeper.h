@@ -5,13 +5,12 @@
 
 #include "logging/vlxLogWriters.h"
 #include "logging/vlxcommonlogger.h"
+#include "settings/vlxRedir.h"
 
 #include <QDateTime>
 #include <QString>
 #include <functional>
 #include <memory>
-
-class IRedirection;
 
 class TCommonLoggerKeeper {
 public:
@@ -51,8 +50,6 @@ private:
     IFileLogOutputPtr m_userLogOutput;
     ILoggerEventSinkPtr m_userLogWriter;
 };
-
-using TRedirectionFactory = std::function<std::shared_ptr<const IRedirection>()>;
 
 // Start-up: the user log file at the path of the "Log" alias. When the
 // redirection cannot give it, the failure is logged once (StopException) and

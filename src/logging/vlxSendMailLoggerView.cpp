@@ -38,10 +38,13 @@ QString ClickCaption(const QString& buttonCaption) {
 
 } // namespace
 
+IRedirectionPtr TSendMailLogs::Redirection() const {
+    OrvAssert(m_services.Redirection != nullptr);
+    return m_services.Redirection();
+}
+
 TSendMailLogs::TSendMailLogs(TCommonLoggerKeeper& keeper, TSendMailLogServices services)
     : m_keeper(keeper), m_services(std::move(services)) {
-    if (!m_services.Redirection)
-        m_services.Redirection = [] { return Redirection(); };
     if (!m_services.Now)
         m_services.Now = [] { return QDateTime::currentDateTime(); };
     if (m_services.ProgramName.isEmpty())
@@ -67,8 +70,7 @@ QString TSendMailLogs::PackLogs(const QString& folder, const QDateTime& time) {
     if (folder.trimmed().isEmpty())
         throw EztException(QStringLiteral("No folder is given for the log archives"));
 
-    const QString libraryPath =
-        m_services.Redirection()->GetFileName(QStringLiteral("SevenZipDll"));
+    const QString libraryPath = Redirection()->GetFileName(QStringLiteral("SevenZipDll"));
     TSevenZipArchive archive(libraryPath);
     archive.SetCompressionLevel(5);
     archive.SetPassword(m_password);
@@ -98,8 +100,7 @@ QString TSendMailLogs::PackAndShow(const QString& buttonCaption) {
     TLogBlockGuard block(log, ClickCaption(buttonCaption));
     QString fileName;
     try {
-        const QString folder =
-            m_services.Redirection()->GetDirectory(QStringLiteral("LogArchives"));
+        const QString folder = Redirection()->GetDirectory(QStringLiteral("LogArchives"));
         fileName = PackLogs(folder, m_services.Now());
         ShowFileInExplorer(fileName, m_services.Runner);
     } catch (...) {
@@ -113,8 +114,7 @@ void TSendMailLogs::PackAndSendMail(const QString& buttonCaption) {
     TLogBlockGuard block(log, ClickCaption(buttonCaption));
     try {
         const QDateTime time = m_services.Now();
-        const QString folder =
-            m_services.Redirection()->GetDirectory(QStringLiteral("LogArchives"));
+        const QString folder = Redirection()->GetDirectory(QStringLiteral("LogArchives"));
         const QString fileName = PackLogs(folder, time);
         try {
             const QString subject =

@@ -15,7 +15,7 @@
 
 // Everything the actions reach outside the logger; tests replace them.
 struct TSendMailLogServices {
-    // Default: the program's redirection file, read anew on each call.
+    // The program's redirection file (the core's), read anew on each call.
     TRedirectionFactory Redirection;
     // Local time; default the clock.
     std::function<QDateTime()> Now;
@@ -61,6 +61,8 @@ public:
     void PackAndSendMail(const QString& buttonCaption);
 
 private:
+    IRedirectionPtr Redirection() const;
+
     TCommonLoggerKeeper& m_keeper;
     TSendMailLogServices m_services;
     QBuffer m_developerLog;

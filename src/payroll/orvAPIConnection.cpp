@@ -124,8 +124,8 @@ void TOrvAPIConnection::LogIn(const TOrvAPIConnectionParam& param,
         QString domain;
         SplitOrvUsername(param.Username, user, domain);
         try {
-            const IRedirectionPtr redirection =
-                environment.Redirection ? environment.Redirection : Redirection();
+            OrvAssert(environment.Redirection != nullptr);
+            const IRedirectionPtr& redirection = environment.Redirection;
             TRpcTransportSettings transport;
             transport.UseTls = true;
             transport.Host = param.APIServerAddress;

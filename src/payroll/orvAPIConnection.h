@@ -100,8 +100,8 @@ void ShowFailureIn(const TFailureDisplay& display, std::exception_ptr failure) n
 
 // Where a connection finds what is not in the user's settings.
 struct TOrvAPIEnvironment {
-    // The certificate aliases "Certificate" and "ServerCA"; null: the
-    // program's redirection file, read at every log-in.
+    // Where the certificate aliases "Certificate" and "ServerCA" are: the
+    // program's redirection file (the core's), read by the caller.
     IRedirectionPtr Redirection;
     // A call is abandoned when the service sends nothing for this long;
     // 0 keeps the transport's default.

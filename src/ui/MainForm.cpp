@@ -67,9 +67,7 @@ void TMainFm::StartRuns(TExportPageServices pageServices) {
     runs.Logger = Logger();
     runs.Dialogs =
         pageServices.Dialogs ? pageServices.Dialogs : std::make_shared<TWindowUserDialogs>(this);
-    runs.ConnectQB = pageServices.Connect
-                         ? pageServices.Connect
-                         : RedirectedQBConnectionFactory(Core().RedirectionFactory());
+    runs.ConnectQB = pageServices.Connect ? pageServices.Connect : Core().QBConnectionFactory();
     const std::function<IRedirectionPtr()> redirection =
         pageServices.Redirection ? pageServices.Redirection : Core().RedirectionFactory();
     runs.Orvane = [redirection] {

@@ -304,7 +304,10 @@ void TestLoggerKeeper::htmlRecordingWithoutRedirectionFails() {
     // The test program has no redirection file: the templates' folder is
     // looked up through it and the failure reaches the caller.
     TCommonLoggerKeeper keeper;
-    TLogRecorder recorder(keeper.StatefulLogger(), "Orvane QB Export");
+    const TRedirectionFactory redirection =
+        ProgramRedirection(QCoreApplication::applicationFilePath());
+    TLogRecorder recorder(keeper.StatefulLogger(), "Orvane QB Export",
+                          [redirection] { return redirection()->GetDirectory("HTMLTemplates"); });
     QVERIFY_THROWS_EXCEPTION(ERedirectionFileNotFound, recorder.StartRecording(true));
     QVERIFY(!recorder.IsRecording());
 }

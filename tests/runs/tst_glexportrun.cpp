@@ -91,7 +91,6 @@ private:
     std::unique_ptr<TRecordingLogger> m_log;
     std::shared_ptr<TScriptedUserDialogs> m_dialogs;
     std::shared_ptr<TCountingWait> m_wait;
-    std::unique_ptr<TRegionalSettingsOverride> m_regional;
     QString m_reportText;
     int m_connections = 0;
 };
@@ -101,12 +100,10 @@ void TestGLExportRun::init() {
     m_log = std::make_unique<TRecordingLogger>();
     m_dialogs = std::make_shared<TScriptedUserDialogs>();
     m_wait = std::make_shared<TCountingWait>();
-    m_regional = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
     m_connections = 0;
 }
 
 void TestGLExportRun::cleanup() {
-    m_regional.reset();
     m_log.reset();
     m_sandbox.reset();
 }
