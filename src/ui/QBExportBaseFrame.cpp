@@ -1,5 +1,6 @@
 #include "ui/QBExportBaseFrame.h"
 
+#include "base/RegionalSettings.h"
 #include "base/vlxErrorDisplay.h"
 #include "runs/PayrollListsRun.h"
 #include "ui/FileOpenFrame.h"
@@ -31,11 +32,32 @@ QPushButton* ActionButton(QAction* action, int width) {
     return button;
 }
 
+QString DateName(const QString& key, const char* value) {
+    return key + u'\\' + QLatin1String(value);
+}
+
+// StrToDate throws when a date does not convert: the period stays.
+void LoadPeriod(const IztSettings& settings, const QString& key, TOrvPayrollFilterFrm& filter) {
+    const QDate from = StrToDate(settings.GetAsString(DateName(key, "DateFrom")));
+    const QDate to = StrToDate(settings.GetAsString(DateName(key, "DateTo")));
+    TOrvPayrollPeriod period = filter.Period();
+    period.From.setDate(from);
+    period.To.setDate(to);
+    filter.SetPeriod(period);
+}
+
+void SavePeriod(const TOrvPayrollFilterFrm& filter, IztSettings& settings, const QString& key) {
+    const TOrvPayrollPeriod period = filter.Period();
+    settings.SetAsString(DateName(key, "DateFrom"), DateToStr(period.From.date()));
+    settings.SetAsString(DateName(key, "DateTo"), DateToStr(period.To.date()));
+}
+
 } // namespace
 
 TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHint,
-                                   const QString& printReportCaption, QWidget* parent)
-    : QWidget(parent) {
+                                   const QString& printReportCaption, QString periodKey,
+                                   QWidget* parent)
+    : QWidget(parent), m_periodKey(std::move(periodKey)) {
     RunAction = new QAction(QStringLiteral("Run"), this);
     PrintReportAction = new QAction(printReportCaption, this);
     PrintLogAction = new QAction(QStringLiteral("Print Log"), this);
@@ -104,6 +126,16 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
 }
 
 TQBExportBaseFrm::~TQBExportBaseFrm() = default;
+
+void TQBExportBaseFrm::LoadOptions(const IztSettings& settings, const TOptionStep& step) {
+    LoadPanelOptions(settings, step);
+    step([&] { LoadPeriod(settings, m_periodKey, *PayrollFilterFrame); });
+}
+
+void TQBExportBaseFrm::SaveOptions(IztSettings& settings, const TOptionStep& step) const {
+    SavePanelOptions(settings, step);
+    step([&] { SavePeriod(*PayrollFilterFrame, settings, m_periodKey); });
+}
 
 void TQBExportBaseFrm::SetParamFrame(QWidget* frame) {
     m_layout->insertWidget(m_layout->count() - 1, frame);
