@@ -190,6 +190,7 @@ void TestExportPages::checksPanelKeepsTheRecord() {
     TRunContext context;
     context.Logger = log.LoggerPtr();
     TQBConnectionConfig config;
+    config.Processor.Factory = &CreateSandboxRequestProcessor;
     config.Processor.CompanyFile = m_scene.CompanyFile();
     context.ConnectQB = QBConnectionFactory(config);
     fetch.FetchAccountList(context);
