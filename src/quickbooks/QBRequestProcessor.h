@@ -5,6 +5,7 @@
 // manager of the SDK seam sits on top.
 #pragma once
 
+#include "base/ErrorAdvice.h"
 #include "base/ztExceptions.h"
 
 #include <QString>
@@ -14,11 +15,12 @@
 #include <memory>
 
 // A failure of the processor itself (no answer at all), with the HRESULT the
-// SDK would report and a message a bookkeeper can act on.
+// SDK would report and a message a bookkeeper can act on; for the failures
+// users meet most, a line that says what to do follows.
 class EQBProcessorError : public EztException {
 public:
     EQBProcessorError(quint32 hresult, const QString& message)
-        : EztException(message), m_hresult(hresult) {}
+        : EztException(WithErrorAdvice(message, asQBProcessor, hresult)), m_hresult(hresult) {}
     quint32 HResult() const { return m_hresult; }
 
 private:
