@@ -33,6 +33,10 @@ constexpr TAdvice Advice[] = {
     {asQBStatus, 3260,
      "The QuickBooks user this program works as lacks the permission: ask the QuickBooks "
      "administrator to grant it."},
+    {asQBProcessor, 0x80040401, "Check that QuickBooks is installed and runs on this workstation."},
+    {asQBProcessor, 0x80040403,
+     "Check that the file exists, that this workstation can reach it and that no one has it "
+     "open in single-user mode, then try again."},
     {asQBProcessor, 0x80040408,
      "QuickBooks could not be started: open QuickBooks yourself, with no dialog open in it, and "
      "run again."},
@@ -42,7 +46,7 @@ constexpr TAdvice Advice[] = {
     {asQBProcessor, 0x80040410,
      "The company file is open in QuickBooks in the other mode (single- or multi-user): switch "
      "the mode in QuickBooks, and run again."},
-    {asQBProcessor, 0x80040416, "Start QuickBooks and open the company file, then run again."},
+    {asQBProcessor, 0x80040416, "Start QuickBooks, open the company file and try again."},
     {asQBProcessor, 0x80040418,
      "This program has not been granted access to the company file. Only the QuickBooks "
      "administrator can grant it, in single-user mode: answer QuickBooks' prompt, or use "
@@ -51,8 +55,8 @@ constexpr TAdvice Advice[] = {
      "This program has no permission for this company file: the QuickBooks administrator can "
      "grant it under Edit > Preferences > Integrated Applications."},
     {asQBProcessor, 0x80040420,
-     "The QuickBooks user refused this program access: allow it in QuickBooks under Edit > "
-     "Preferences > Integrated Applications, then run again."},
+     "In QuickBooks, allow \"Orvane QB Export\" under Edit > Preferences > Integrated "
+     "Applications and try again."},
     {asQBProcessor, 0x80040422,
      "Another program holds the company file in single-user mode: close the file there, then "
      "run again."},

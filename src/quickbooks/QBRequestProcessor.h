@@ -37,8 +37,9 @@ constexpr quint32 AccessDenied = 0x80040420;   // the QuickBooks user refused th
 constexpr quint32 NotInstalled = 0x80040154;   // class not registered: the SDK is missing
 } // namespace qbhr
 
-// What a bookkeeper is told for a processor failure: the one table of
-// HRESULT -> advice, so that it is easy to correct. Empty for other codes.
+// What a bookkeeper is told happened for a processor failure; what to do
+// follows from the one table of advice (ErrorAdvice) when EQBProcessorError
+// is made. Empty for other codes.
 QString QBProcessorMessage(quint32 hresult);
 
 class IQBRequestProcessor {

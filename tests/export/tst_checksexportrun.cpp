@@ -351,7 +351,8 @@ void TestChecksExportRun::adviceFollowsTheError() {
     f.Company.SetFaults(denied);
     f.Inputs.File = f.WriteFile(u"s1910.txt"_s, EmployeeReport.toUtf8());
     TChecksExportRun run = f.Run();
-    const QString advice = u"The QuickBooks user refused this program access"_s;
+    const QString advice = u"In QuickBooks, allow \"Orvane QB Export\" under Edit > "
+                           u"Preferences > Integrated Applications"_s;
     try {
         run.RunChecksExport();
         QFAIL("the run did not fail");
