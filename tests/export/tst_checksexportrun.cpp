@@ -191,6 +191,12 @@ void TestChecksExportRun::failures_data() {
         << QByteArray("garbage") << true << u"QuickBooks is not running"_s
         << u"Orvane Checks report:\r\ngarbage"_s;
     QTest::newRow("missing file") << QByteArray() << false << u"missing.txt"_s << QString();
+    // A file the user chose that holds only the service's placeholder is an
+    // error, unlike the service's own agency report of the same text.
+    QTest::newRow("agency placeholder file")
+        << QByteArray(",\"Payroll Agency\",,,\r\n") << false
+        << u"Orvane Agency Checks report is empty"_s
+        << u"Orvane Checks report:\r\n,\"Payroll Agency\",,,\r\n"_s;
     const QByteArray badLine =
         "\"Wei\",,\"Chen\",\"Pay\",3/8/2024,1003,1.00\r\nJohn Smith,A,Doe,\tPay,"
         "3/8/2024,1004,1.00\r\n";
