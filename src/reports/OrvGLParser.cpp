@@ -5,6 +5,7 @@
 #include "base/ztExceptions.h"
 #include "base/ztFormat.h"
 #include "logging/vlxcommonlogger.h"
+#include "reports/ReportFile.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ struct TTagSplit {
 };
 
 TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber, TGLLayout layout,
-                      const TTagSplit& split) {
+                      const TTagSplit& split, const QString& source) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing GL record"));
     logger.LogContextItem(QStringLiteral("GL record"), line);
     TGLRecord record;
@@ -118,7 +119,7 @@ TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber
         record.ClassOrName = NormalizeFullName(classOrName);
         record.AccountTag = NormalizeFullName(account);
     } catch (...) {
-        logger.PassthroughException();
+        PassthroughReportLineError(logger, lineNumber, line, source);
     }
     return record;
 }
@@ -126,7 +127,7 @@ TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber
 } // namespace
 
 TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
-                              const TQBGLExportParam& param) {
+                              const TQBGLExportParam& param, const QString& source) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing GL records"));
     TGLRecordArray records;
     try {
@@ -142,11 +143,14 @@ TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
         if (lines.empty())
             throw EztException(QStringLiteral("Orvane Journal is empty"));
 
-        const TGLLayout layout = DetectLayout(lines.front().toString());
+        const QString firstLine = lines.front().toString();
+        const TGLLayout layout =
+            ParseReportLine(1, firstLine, source, [&] { return DetectLayout(firstLine); });
         records.reserve(lines.size());
         int lineNumber = 0;
         for (QStringView line : lines)
-            records.push_back(ParseRecord(logger, line.toString(), ++lineNumber, layout, split));
+            records.push_back(
+                ParseRecord(logger, line.toString(), ++lineNumber, layout, split, source));
     } catch (...) {
         logger.PassthroughException();
     }

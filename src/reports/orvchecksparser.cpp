@@ -5,6 +5,7 @@
 #include "base/ztExceptions.h"
 #include "base/ztFormat.h"
 #include "logging/vlxcommonlogger.h"
+#include "reports/ReportFile.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ EztException WrongFieldCount(const QString& format, const TFormatArgs& args) {
 }
 
 TCheckRecord ParseRecord(ICommonLogger& logger, const QString& line, int fieldCount,
-                         int currentYear) {
+                         int currentYear, int lineNumber, const QString& source) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing check record"));
     logger.LogContextItem(QStringLiteral("Check record"), line);
     TCheckRecord record;
@@ -43,24 +44,21 @@ TCheckRecord ParseRecord(ICommonLogger& logger, const QString& line, int fieldCo
         record.CheckNumber = TrimControl(fields[next++]);
         record.Amount = StrToCurr(fields[next++]);
     } catch (...) {
-        logger.PassthroughException();
+        PassthroughReportLineError(logger, lineNumber, line, source);
     }
     return record;
 }
 
-} // namespace
-
-TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
-                                TChecksReportKind kind) {
-    const QString text = TextReportOrEmpty(reportText);
+// The report's lines without the blank ones at its end.
+std::vector<QStringView> ReportLines(const QString& text) {
     std::vector<QStringView> lines = SplitTextLines(text);
     while (!lines.empty() && IsBlankText(lines.back()))
         lines.pop_back();
-    if (lines.empty())
-        throw EztException(QStringLiteral("Orvane Checks report is empty"));
+    return lines;
+}
 
-    const QStringList firstFields = SplitCommaText(lines.front().toString());
-    const int n = static_cast<int>(firstFields.size());
+// The first line's field count against the kind asked for.
+void CheckFieldCount(ICommonLogger& logger, TChecksReportKind kind, int n) {
     switch (kind) {
     case crkEmployee:
         if (n != 7)
@@ -83,19 +81,49 @@ TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText
                             : QStringLiteral("Report recognized as S1910 Employee Checks Report"));
         break;
     }
+}
+
+} // namespace
+
+TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
+                                TChecksReportKind kind, const QString& source) {
+    const QString text = TextReportOrEmpty(reportText);
+    const std::vector<QStringView> lines = ReportLines(text);
+    if (lines.empty())
+        throw EztException(QStringLiteral("Orvane Checks report is empty"));
+
+    const QString firstLine = lines.front().toString();
+    const QStringList firstFields =
+        ParseReportLine(1, firstLine, source, [&] { return SplitCommaText(firstLine); });
+    const int n = static_cast<int>(firstFields.size());
+    ParseReportLine(1, firstLine, source, [&] { CheckFieldCount(logger, kind, n); });
     if (n == 5 && lines.size() == 1 && IsEmptyAgencyPlaceholder(firstFields))
         throw EztException(QStringLiteral("Orvane Agency Checks report is empty"));
 
     const int currentYear = QDate::currentDate().year();
     TCheckRecords records;
     records.reserve(lines.size());
+    int lineNumber = 0;
     for (QStringView line : lines)
-        records.push_back(ParseRecord(logger, line.toString(), n, currentYear));
+        records.push_back(
+            ParseRecord(logger, line.toString(), n, currentYear, ++lineNumber, source));
     return records;
 }
 
+bool IsEmptyAgencyReport(const QString& reportText) {
+    const QString text = TextReportOrEmpty(reportText);
+    const std::vector<QStringView> lines = ReportLines(text);
+    if (lines.size() != 1)
+        return false;
+    try {
+        return IsEmptyAgencyPlaceholder(SplitCommaText(lines.front().toString()));
+    } catch (const EztException&) {
+        return false;
+    }
+}
+
 TCheckRecord ParseCheckRecord(ICommonLogger& logger, const QString& line, int fieldCount) {
-    return ParseRecord(logger, line, fieldCount, QDate::currentDate().year());
+    return ParseRecord(logger, line, fieldCount, QDate::currentDate().year(), 1, QString());
 }
 
 TCheckDateRange GetCheckDateRange(const TCheckRecords& records) {

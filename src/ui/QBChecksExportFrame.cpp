@@ -29,7 +29,7 @@ TQBChecksExportFrm::TQBChecksExportFrm(QWidget* parent)
 void TQBChecksExportFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
                               ILogRecorder& recorder, TRunThread& runs) {
     TQBExportBaseFrm::Init(logger, connection, recorder, runs);
-    FileOpenFrame->SetFilter(QStringLiteral("Checks files (*.csv)|*.csv"));
+    FileOpenFrame->SetFilter(QStringLiteral("Checks files (*.csv,*.txt)|*.csv;*.txt|All files|*"));
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a Checks file"));
     PostDeferredCall([this] { RefreshAccountList(); }, this);
 }

@@ -14,7 +14,8 @@ TQBGLExportFrm::TQBGLExportFrm(QWidget* parent)
           OrvGLExportPayrollFilterKey, parent),
       QBParamFrame(new TQBGLExportParamFrm) {
     SetParamFrame(QBParamFrame);
-    FileOpenFrame->SetFilter(QStringLiteral("GL Journal files (*.csv,*.txt)|*.csv;*.txt"));
+    FileOpenFrame->SetFilter(
+        QStringLiteral("GL Journal files (*.csv,*.txt)|*.csv;*.txt|All files|*"));
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a GL Journal file"));
 }
 
