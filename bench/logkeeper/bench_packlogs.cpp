@@ -2,7 +2,7 @@
 // and a user log file, written into a 7z archive through the 7-Zip library.
 // Prints figures; asserts nothing.
 //   bench_packlogs [library]   (default /usr/lib/p7zip/7z.so)
-#include "logging/vlxSendMailLoggerView.h"
+#include "logkeeper/vlxSendMailLoggerView.h"
 #include "settings/vlxRedir.h"
 
 #include <QElapsedTimer>

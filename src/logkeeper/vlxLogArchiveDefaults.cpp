@@ -1,4 +1,4 @@
-#include "logging/vlxLogArchiveDefaults.h"
+#include "logkeeper/vlxLogArchiveDefaults.h"
 
 #include "settings/ztSettings.h"
 

@@ -1,4 +1,4 @@
-#include "logging/vlxLogRecorder.h"
+#include "logkeeper/vlxLogRecorder.h"
 
 #include "base/ztExceptions.h"
 #include "logging/vlxLogWriters.h"

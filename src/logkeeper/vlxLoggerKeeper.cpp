@@ -1,4 +1,4 @@
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 
 #include "base/RegionalSettings.h"
 #include "settings/vlxRedir.h"

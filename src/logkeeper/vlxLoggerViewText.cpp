@@ -1,4 +1,4 @@
-#include "logging/vlxLoggerViewText.h"
+#include "logkeeper/vlxLoggerViewText.h"
 
 #include "base/vlxTextUtils.h"
 #include "logging/vlxLogger.h"

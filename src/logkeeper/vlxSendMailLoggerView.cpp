@@ -1,7 +1,7 @@
-#include "logging/vlxSendMailLoggerView.h"
+#include "logkeeper/vlxSendMailLoggerView.h"
 
 #include "base/ztFormat.h"
-#include "logging/vlxSevenZip.h"
+#include "logkeeper/vlxSevenZip.h"
 #include "settings/vlxPlatformPaths.h"
 #include "settings/vlxRedir.h"
 

@@ -4,8 +4,8 @@
 // widget frame with the message list and the buttons sits on top of this.
 #pragma once
 
-#include "logging/vlxLoggerKeeper.h"
-#include "logging/vlxSendMail.h"
+#include "logkeeper/vlxLoggerKeeper.h"
+#include "logkeeper/vlxSendMail.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "logging/vlxSendMail.h"
+#include "logkeeper/vlxSendMail.h"
 
 #include "base/ztFormat.h"
 

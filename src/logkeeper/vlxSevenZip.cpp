@@ -2,10 +2,10 @@
 // layout (7-Zip 23 and later: no virtual destructors). This file is built
 // without UBSan's vptr check, whose type information cannot match the
 // library's.
-#include "logging/vlxSevenZip.h"
+#include "logkeeper/vlxSevenZip.h"
 
 #include "base/ztFormat.h"
-#include "logging/vlxSevenZipLibrary.h"
+#include "logkeeper/vlxSevenZipLibrary.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "logging/vlxSevenZipLibrary.h"
+#include "logkeeper/vlxSevenZipLibrary.h"
 
 #include "base/ztFormat.h"
 

@@ -1,7 +1,7 @@
 // orvq-cli: the exports of Orvane QB Export for scripts (see --help).
-#include "CliSupport.h"
-#include "ConsoleTerminal.h"
 #include "ProgramQBProcessor.h"
+#include "app/cli/CliSupport.h"
+#include "app/cli/ConsoleTerminal.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "ui/OrvAPIClientMainForm.h"
 
-#include "logging/vlxLogArchiveDefaults.h"
+#include "logkeeper/vlxLogArchiveDefaults.h"
 #include "settings/OrvConnectionParam.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
 #include "ui/OrvWaitForm.h"

@@ -6,7 +6,7 @@
 
 #include "export/QBConnectionFactory.h"
 #include "export/UserDialogs.h"
-#include "logging/vlxLogRecorder.h"
+#include "logkeeper/vlxLogRecorder.h"
 #include "logging/vlxcommonlogger.h"
 #include "runs/RunThread.h"
 #include "settings/ztSettings.h"

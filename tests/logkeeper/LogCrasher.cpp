@@ -1,6 +1,6 @@
 // Logs a number of records to a user log file, then dies without any
 // clean-up, as a crashing program would.
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 
 #include <QString>
 #include <cstdlib>

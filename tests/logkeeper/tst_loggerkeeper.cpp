@@ -2,8 +2,8 @@
 #include "TestSupport.h"
 
 #include "base/RegionalSettings.h"
-#include "logging/vlxLogRecorder.h"
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLogRecorder.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 #include "settings/vlxRedir.h"
 
 #include <QProcess>

@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "logging/vlxLogArchiveDefaults.h"
+#include "logkeeper/vlxLogArchiveDefaults.h"
 #include "logging/vlxLoggerChain.h"
-#include "logging/vlxLoggerViewText.h"
+#include "logkeeper/vlxLoggerViewText.h"
 #include "settings/ztSettings.h"
 
 #include <QFile>

@@ -2,8 +2,8 @@
 #include "SevenZipTool.h"
 #include "TestSupport.h"
 
-#include "logging/vlxLogArchiveDefaults.h"
-#include "logging/vlxSendMailLoggerView.h"
+#include "logkeeper/vlxLogArchiveDefaults.h"
+#include "logkeeper/vlxSendMailLoggerView.h"
 #include "settings/vlxRedir.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "SevenZipTool.h"
 #include "TestSupport.h"
 
-#include "logging/vlxSevenZip.h"
-#include "logging/vlxSevenZipLibrary.h"
+#include "logkeeper/vlxSevenZip.h"
+#include "logkeeper/vlxSevenZipLibrary.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -325,7 +325,7 @@ void TestChecksExportRun::agencyReportWithoutChecks() {
     f.Inputs.Tab = rstDirectConnection;
     f.Inputs.Direct = &source;
     TChecksExportRun run = f.Run();
-    run.RunChecksExport();
+    run.RunChecksExport(f.Context);
     QCOMPARE(f.Dialogs.Shown, QStringList({AddedBox(u"Orvane Employee Checks Export"_s, 2),
                                            u"information: No agency checks in this payroll"_s}));
     QCOMPARE(f.Warnings(), QStringList());

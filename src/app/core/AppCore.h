@@ -12,7 +12,7 @@
 #include "base/vlxClasses.h"
 #include "base/vlxErrorDisplay.h"
 #include "export/QBConnectionFactory.h"
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 #include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
 
