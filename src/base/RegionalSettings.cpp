@@ -6,7 +6,7 @@
 namespace {
 
 TRegionalSettings& Current() {
-    static TRegionalSettings settings = SystemRegionalSettings();
+    static TRegionalSettings settings;
     return settings;
 }
 

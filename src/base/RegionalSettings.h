@@ -24,8 +24,10 @@ struct TRegionalSettings {
 // with "/" and "." elsewhere (the payroll service's US reports).
 TRegionalSettings SystemRegionalSettings();
 
-// The settings in force. Start-up sets them once (from the system, then the
-// stored "RegionalSettings" group); tests set them through the guard below.
+// The settings in force: month/day/year with "/" and "." (the payroll
+// service's) until the program's core puts the workstation's in force (the
+// system's, then the stored "RegionalSettings" group) for its life; a test
+// of another format sets them through the guard below.
 const TRegionalSettings& RegionalSettings();
 void SetRegionalSettings(const TRegionalSettings& settings);
 

@@ -87,3 +87,9 @@ void TWaitProgressIndicator::EndProgress() {
     m_progress->EndProgress();
     m_wait->EndWait();
 }
+
+void TRunStageProgress::StartProgress(const QString& caption, int maximum) {
+    m_maximum = maximum;
+    m_run.StartWait(caption);
+    m_run.SetProgress(0, maximum);
+}

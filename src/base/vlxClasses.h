@@ -26,6 +26,42 @@ public:
 };
 using IProgressIndicatorPtr = std::shared_ptr<IProgressIndicator>;
 
+// What a run tells whoever shows it, on the run's own thread: the stages it
+// is in (nested, as waits are: "Getting payroll list", within it "Getting
+// company list") and how far the innermost one has come. The window turns
+// them into queued signals; the command line prints the report wait.
+class IRunProgress : public IWaitIndicator {
+public:
+    // done of total records of the innermost stage (0 <= done <= total).
+    virtual void SetProgress(int done, int total) = 0;
+    // A stage that waits for a report of the payroll service, ended by
+    // EndWait: the command line shows only these, with how to cancel.
+    virtual void StartReportWait(const QString& message) { StartWait(message); }
+};
+using IRunProgressPtr = std::shared_ptr<IRunProgress>;
+
+// A run nobody watches.
+class TNoRunProgress : public IRunProgress {
+public:
+    void StartWait(const QString&) override {}
+    void EndWait() override {}
+    void SetProgress(int, int) override {}
+};
+
+// Counted progress as a stage of a run: the caption is the stage, the
+// position counts of the maximum.
+class TRunStageProgress : public IProgressIndicator {
+public:
+    explicit TRunStageProgress(IRunProgress& run) : m_run(run) {}
+    void StartProgress(const QString& caption, int maximum) override;
+    void SetProgress(int position) override { m_run.SetProgress(position, m_maximum); }
+    void EndProgress() override { m_run.EndWait(); }
+
+private:
+    IRunProgress& m_run;
+    int m_maximum = 0;
+};
+
 class IWaitIndicatorProxy {
 public:
     virtual ~IWaitIndicatorProxy() = default;

@@ -72,8 +72,10 @@ struct TRecordWork {
 // QuickBooks' order, so the first match is the one a linear search finds.
 class TChecksExporter {
 public:
-    TChecksExporter(TQBConnection& connection, const TQBChecksExportParam& options)
-        : m_connection(connection), m_logger(connection.Logger()), m_options(options) {}
+    TChecksExporter(TQBConnection& connection, const TQBChecksExportParam& options,
+                    const TRunWatch& watch)
+        : m_connection(connection), m_logger(connection.Logger()), m_options(options),
+          m_watch(watch) {}
 
     TChecksExportResult Run(const TCheckRecords& records) {
         TLogBlockGuard block(m_logger, QStringLiteral("Exporting Checks/Deposits to QB"));
@@ -159,12 +161,20 @@ private:
     // order, so a record's void query sees everything earlier records
     // changed, as it does with one request a set; a record whose check
     // number has a void query in the set waits for the next one.
+    // A cancel is taken before a set is built: records begun are finished,
+    // no other record is begun.
     void ExportRecords() {
         const int batchSize = std::clamp(m_options.BatchSize, 1, MaxQBBatchSize);
+        const int total = static_cast<int>(m_works.size());
         size_t next = 0;
         size_t logged = 0;
         std::deque<size_t> waiting;
+        m_watch.SetProgress(0, total);
         while (logged < m_works.size()) {
+            if (!m_result.Cancelled && next < m_works.size() && m_watch.StopHere())
+                m_result.Cancelled = true;
+            if (m_result.Cancelled && waiting.empty())
+                break;
             auto set = m_connection.NewRequestSet();
             set->SetOnError(oeContinueOnError);
             std::vector<size_t> owners;
@@ -177,7 +187,8 @@ private:
                 waiting.pop_front();
             }
             QSet<QString> querying;
-            while (next < m_works.size() && static_cast<int>(owners.size()) < batchSize) {
+            while (!m_result.Cancelled && next < m_works.size() &&
+                   static_cast<int>(owners.size()) < batchSize) {
                 TRecordWork& w = m_works[next];
                 const QString key = NumberKey(*w.Record);
                 if (w.Record->Amount.IsNegative() && querying.contains(key))
@@ -193,7 +204,12 @@ private:
                 SendSet(*set, owners, waiting);
             while (logged < m_works.size() && m_works[logged].Stage == TRecordWork::rsDone)
                 m_works[logged++].Log.Replay(m_logger);
+            m_watch.SetProgress(static_cast<int>(logged), total);
         }
+        // Begun records are all done: the log of the last ones is replayed.
+        while (logged < next && m_works[logged].Stage == TRecordWork::rsDone)
+            m_works[logged++].Log.Replay(m_logger);
+        m_result.NotExported = total - static_cast<int>(next);
     }
 
     void SendSet(TMsgSetRequest& set, const std::vector<size_t>& owners,
@@ -581,7 +597,8 @@ private:
     TQBConnection& m_connection;
     ICommonLogger& m_logger;
     TQBChecksExportParam m_options; // accounts in QuickBooks' spelling once resolved
-    QString m_cashAccount;          // trimmed
+    TRunWatch m_watch;
+    QString m_cashAccount; // trimmed
 
     TQBEmployeeRetList m_employees;
     TQBDepositRetList m_deposits;
@@ -606,8 +623,8 @@ QString Phrase(int count, const QString& noun, const QString& verb) {
 } // namespace
 
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
-                                 const TQBChecksExportParam& options) {
-    return TChecksExporter(connection, options).Run(records);
+                                 const TQBChecksExportParam& options, const TRunWatch& watch) {
+    return TChecksExporter(connection, options, watch).Run(records);
 }
 
 QString FormatChecksExportResult(const TChecksExportResult& r) {
@@ -626,8 +643,11 @@ QString FormatChecksExportResult(const TChecksExportResult& r) {
             << Phrase(r.DepositsExisted, deposit, QStringLiteral("already existed"));
     const int done = r.ChecksAdded + r.ChecksExisted + r.ChecksVoided + r.ChecksAlreadyVoided +
                      r.DepositsAdded + r.DepositsExisted;
-    const QString prefix = r.Errors == 0 ? QStringLiteral("successfully completed: ")
-                           : done < 1    ? QStringLiteral("failed: ")
-                                         : QStringLiteral("partially completed: ");
+    const QString prefix =
+        r.Cancelled     ? Format("cancelled, %s not exported: ",
+                                 {Phrase(r.NotExported, QStringLiteral("record"), QString()).trimmed()})
+        : r.Errors == 0 ? QStringLiteral("successfully completed: ")
+        : done < 1      ? QStringLiteral("failed: ")
+                        : QStringLiteral("partially completed: ");
     return prefix + phrases.join(QStringLiteral(", "));
 }

@@ -4,6 +4,7 @@
 // QuickBooks already holds are recognised and counted instead of created.
 #pragma once
 
+#include "base/vlxCancelToken.h"
 #include "quickbooks/QBConnection.h"
 #include "reports/orvchecksparser.h"
 #include "settings/QBDecl.h"
@@ -16,12 +17,15 @@ struct TChecksExportResult {
     int DepositsAdded = 0;
     int DepositsExisted = 0;
     int Errors = 0; // records whose processing failed
+    // Records never begun because the run was cancelled.
+    int NotExported = 0;
+    bool Cancelled = false;
 
     friend bool operator==(const TChecksExportResult& a, const TChecksExportResult& b) {
         return a.ChecksAdded == b.ChecksAdded && a.ChecksExisted == b.ChecksExisted &&
                a.ChecksVoided == b.ChecksVoided && a.ChecksAlreadyVoided == b.ChecksAlreadyVoided &&
                a.DepositsAdded == b.DepositsAdded && a.DepositsExisted == b.DepositsExisted &&
-               a.Errors == b.Errors;
+               a.Errors == b.Errors && a.NotExported == b.NotExported && a.Cancelled == b.Cancelled;
     }
 };
 
@@ -41,8 +45,13 @@ bool IsDirectDepositCheck(const TCheckRecord& record);
 // around ignored). Throws (after logging) only when the initial queries fail
 // or QuickBooks lacks one of the accounts, before anything is posted;
 // records must not be empty.
+// The watch hears the records done after each request set; a cancel is
+// taken between sets: no record is begun after it, and the records begun
+// are finished (a check is voided, cleared as the options say), so nothing
+// is left half-posted.
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
-                                 const TQBChecksExportParam& options);
+                                 const TQBChecksExportParam& options, const TRunWatch& watch = {});
 
-// "successfully completed: 2 checks added, 0 checks voided, ..."
+// "successfully completed: 2 checks added, 0 checks voided, ...";
+// "cancelled, 650 records not exported: 350 checks added, ..."
 QString FormatChecksExportResult(const TChecksExportResult& result);

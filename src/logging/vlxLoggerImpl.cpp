@@ -1,5 +1,6 @@
 #include "logging/vlxLoggerImpl.h"
 
+#include "base/vlxCancelToken.h"
 #include "base/vlxTextUtils.h"
 #include "base/ztExceptions.h"
 
@@ -174,6 +175,9 @@ void TExceptionLoggerImpl::LogCurrentExceptionIfNew() {
     TExceptionText text;
     try {
         throw;
+    } catch (const EOperationCancelled&) {
+        // A cancel is no failure: the run that stops says so once.
+        return;
     } catch (const EztException& e) {
         object = &e;
         text = SplitExceptionMessage(e.Message());

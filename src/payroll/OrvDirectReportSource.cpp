@@ -6,6 +6,27 @@ namespace {
 
 const QString kWaitFormat = QStringLiteral("Please wait while Orvane generates %s report");
 
+// The report wait as a stage of the run, for as long as it lives.
+class TReportWaitStage {
+public:
+    TReportWaitStage(IRunProgress* progress, const QString& message) : m_progress(progress) {
+        if (m_progress)
+            m_progress->StartReportWait(message);
+    }
+    ~TReportWaitStage() {
+        try {
+            if (m_progress)
+                m_progress->EndWait();
+        } catch (...) {
+        }
+    }
+    TReportWaitStage(const TReportWaitStage&) = delete;
+    TReportWaitStage& operator=(const TReportWaitStage&) = delete;
+
+private:
+    IRunProgress* m_progress;
+};
+
 } // namespace
 
 TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TChecksFetchKind kind) {
@@ -30,8 +51,10 @@ TOrvReportDef GLReportDef(const TOrvPayrollsDef& selection, const TQBGLExportPar
 TOrvDirectReportSource::TOrvDirectReportSource(ICommonLoggerPtr logger,
                                                TOrvDirectReportSourceServices services)
     : m_logger(std::move(logger)), m_services(std::move(services)) {
-    OrvAssert(m_logger && m_services.ConnectionParam && m_services.SelectedPayrolls &&
-              m_services.CreateWaitWindow);
+    OrvAssert(m_logger != nullptr);
+    m_services.Wait.Cancel = m_services.Environment.Cancel;
+    if (!m_services.Wait.ShowFailure)
+        m_services.Wait.ShowFailure = m_services.Environment.ShowFailure;
 }
 
 TFetchedReport TOrvDirectReportSource::FetchChecksReport(TChecksFetchKind kind) {
@@ -48,14 +71,12 @@ TFetchedReport TOrvDirectReportSource::FetchGLReport(const TQBGLExportParam& opt
 
 TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QString& waitText) {
     m_cancelled = false;
-    const TOrvPayrollsDef selection = m_services.SelectedPayrolls();
+    const TOrvPayrollsDef& selection = m_services.SelectedPayrolls;
     LogPayrollsDef(*m_logger, selection);
     const TOrvReportDef report = build(selection);
     // Released when the fetch ends, also on failure; releasing logs out.
     const IOrvAPIConnectionPtr connection =
-        CreateOrvAPIConnection(m_services.ConnectionParam(), m_logger, m_services.Environment);
-    std::unique_ptr<IOrvReportWaitWindow> window = m_services.CreateWaitWindow();
-    OrvAssert(window != nullptr);
-    return RunReportAndWait(*window, m_logger, connection, report, waitText,
-                            QStringLiteral("Orvane QB Export"), m_services.Timings, &m_cancelled);
+        CreateOrvAPIConnection(m_services.ConnectionParam, m_logger, m_services.Environment);
+    const TReportWaitStage wait(m_services.Progress, waitText);
+    return RunReportAndWait(m_logger, connection, report, m_services.Wait, &m_cancelled);
 }

@@ -1,5 +1,6 @@
 // The payroll service as the report source of the export runs: the selected
-// payrolls' report is run as a server task behind the report wait window.
+// payrolls' report is run as a server task and awaited on the run's thread,
+// as the run's stage "Please wait while Orvane generates ... report".
 #pragma once
 
 #include "export/ReportSource.h"
@@ -12,15 +13,15 @@ TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TChecksFetchKind
 TOrvReportDef GLReportDef(const TOrvPayrollsDef& selection, const TQBGLExportParam& options);
 
 struct TOrvDirectReportSourceServices {
-    // The connection panel's settings, read at each fetch.
-    std::function<TOrvAPIConnectionParam()> ConnectionParam;
-    // The payroll selection panel's choice, read at each fetch.
-    std::function<TOrvPayrollsDef()> SelectedPayrolls;
-    // A report wait window over the page (the window program's:
-    // OrvWaitWindowFactory of ui/OrvWaitForm.h).
-    TOrvReportWaitWindowFactory CreateWaitWindow;
+    // The connection settings and the payroll selection the run was given.
+    TOrvAPIConnectionParam ConnectionParam;
+    TOrvPayrollsDef SelectedPayrolls;
+    // The certificates, the run's cancel and where a failure is shown; the
+    // wait takes the cancel and the failure display from here.
     TOrvAPIEnvironment Environment;
-    TOrvReportWaitTimings Timings;
+    TOrvReportWaitOptions Wait;
+    // Where the report wait is shown; none: nowhere.
+    IRunProgress* Progress = nullptr;
 };
 
 class TOrvDirectReportSource : public IDirectReportSource {

@@ -1,9 +1,10 @@
 #include "payroll/OrvPayrollLists.h"
 
 #include "base/RegionalSettings.h"
-#include "base/vlxGlobalWaitIndicator.h"
 #include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
+
+#include <QThread>
 
 const QString OrvClientsQuery = QStringLiteral("qClList.rwq");
 const QString OrvCompaniesQuery = QStringLiteral("qCoList.rwq");
@@ -70,8 +71,8 @@ TOrvPayrollLists::TOrvPayrollLists(IRedirectionPtr redirection)
     : m_redirection(std::move(redirection)) {}
 
 QString TOrvPayrollLists::QueryPath(const QString& fileName) const {
-    const IRedirectionPtr redirection = m_redirection ? m_redirection : Redirection();
-    return redirection->GetDirectory(QStringLiteral("Queries")) + fileName;
+    OrvAssert(m_redirection != nullptr);
+    return m_redirection->GetDirectory(QStringLiteral("Queries")) + fileName;
 }
 
 void TOrvPayrollLists::LoadCompanies(IOrvAPIConnection& connection, IProgressIndicator& progress) {
@@ -223,16 +224,36 @@ TOrvPayrollsDef TOrvPayrollLists::SelectByNumbers(qint32 coNbr, const QList<qint
 }
 
 void TOrvPayrollLists::LoadPayrollList(const TOrvAPIConnectionParam& param,
-                                       const ICommonLoggerPtr& logger, IProgressIndicator& progress,
+                                       const ICommonLoggerPtr& logger, IRunProgress& progress,
                                        const QDate& from, const QDate& to,
                                        const TOrvAPIEnvironment& environment) {
-    TWaitGuard wait(WaitIndicator(), QStringLiteral("Getting payroll list"));
+    const TWaitGuard wait(progress, QStringLiteral("Getting payroll list"));
     const TReplacing replacing(*this);
     m_payrolls.reset();
     m_companies.reset();
     m_clients.reset();
     const IOrvAPIConnectionPtr connection = CreateOrvAPIConnection(param, logger, environment);
-    LoadPayrolls(*connection, progress, from, to);
+    TRunStageProgress companies(progress);
+    LoadPayrolls(*connection, companies, from, to);
+}
+
+TOrvPayrollTables TOrvPayrollLists::TakeTables(QThread* thread) {
+    TOrvPayrollTables tables{std::move(m_clients), std::move(m_companies), std::move(m_payrolls)};
+    for (TMemTable* table : {tables.Clients.get(), tables.Companies.get(), tables.Payrolls.get()})
+        if (table)
+            table->moveToThread(thread);
+    return tables;
+}
+
+void TOrvPayrollLists::Adopt(TOrvPayrollTables tables) {
+    const TReplacing replacing(*this);
+    // The payrolls link to the companies, the companies to the clients.
+    m_payrolls.reset();
+    m_companies.reset();
+    m_clients.reset();
+    m_clients = std::move(tables.Clients);
+    m_companies = std::move(tables.Companies);
+    m_payrolls = std::move(tables.Payrolls);
 }
 
 QStringList TOrvPayrollLists::ListText() {

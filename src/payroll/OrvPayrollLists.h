@@ -13,15 +13,25 @@
 #include <QSet>
 #include <memory>
 
+class QThread;
+
 extern const QString OrvClientsQuery;   // "qClList.rwq"
 extern const QString OrvCompaniesQuery; // "qCoList.rwq"
 extern const QString OrvPayrollsQuery;  // "qPrList.rwq"
 
+// The three tables of one load, handed from the run that loaded them to the
+// lists the window shows.
+struct TOrvPayrollTables {
+    std::unique_ptr<TMemTable> Clients;
+    std::unique_ptr<TMemTable> Companies;
+    std::unique_ptr<TMemTable> Payrolls;
+};
+
 class TOrvPayrollLists : public QObject {
     Q_OBJECT
 public:
-    // redirection: where the "Queries" folder is; null reads the program's
-    // redirection file at each load.
+    // redirection: where the "Queries" folder is; lists that only adopt
+    // another's tables need none.
     explicit TOrvPayrollLists(IRedirectionPtr redirection = nullptr);
     void SetRedirection(IRedirectionPtr redirection) { m_redirection = std::move(redirection); }
 
@@ -66,10 +76,16 @@ public:
     QStringList ListText();
 
     // The "Get Orvane payroll list" action: logs in, loads the three lists
-    // inside the wait indication "Getting payroll list", logs out.
+    // in the run's stage "Getting payroll list", logs out.
     void LoadPayrollList(const TOrvAPIConnectionParam& param, const ICommonLoggerPtr& logger,
-                         IProgressIndicator& progress, const QDate& from, const QDate& to,
+                         IRunProgress& progress, const QDate& from, const QDate& to,
                          const TOrvAPIEnvironment& environment = {});
+
+    // The tables, moved to the thread given (of the lists that adopt them);
+    // these lists are left without tables.
+    TOrvPayrollTables TakeTables(QThread* thread);
+    // Replaces the tables with those of another load (none: no tables).
+    void Adopt(TOrvPayrollTables tables);
 
 Q_SIGNALS:
     // A load has replaced the tables (or, when it failed, dropped them):

@@ -1,60 +1,48 @@
-// Server tasks of the payroll service, polled from a timer of the
-// user-interface thread so that the thread stays responsive between polls.
+// Server tasks of the payroll service: a report task is started, polled and
+// fetched by the run that needs it, on the run's own thread; the task is
+// deleted on the server when the object goes.
 #pragma once
 
 #include "payroll/orvAPIConnection.h"
 
-#include <QObject>
-#include <QTimer>
-#include <functional>
+#include <optional>
 
 // Time between two polls of a server task in the program.
 constexpr int OrvTaskPollIntervalMs = 15000;
 
-class TOrvTask : public QObject {
-    Q_OBJECT
+class TOrvTask {
 public:
     TOrvTask(IOrvAPIConnectionPtr connection, ICommonLoggerPtr logger,
-             int pollIntervalMs = OrvTaskPollIntervalMs);
-    // Stops polling and deletes the server task; a failure is logged, never thrown.
-    ~TOrvTask() override;
+             const TCancelToken* cancel = nullptr);
+    // Deletes the server task, also after a cancel; a failure is logged,
+    // never thrown.
+    virtual ~TOrvTask();
+    TOrvTask(const TOrvTask&) = delete;
+    TOrvTask& operator=(const TOrvTask&) = delete;
 
     virtual void Start() = 0;
-    // One poll; the timer runs it.
-    virtual void CheckTask() = 0;
 
     const QString& TaskId() const { return m_taskId; }
-    bool Polling() const { return m_timer.isActive(); }
-    int PollInterval() const { return m_timer.interval(); }
 
 protected:
     IOrvAPIConnectionPtr m_connection;
     ICommonLoggerPtr m_logger;
+    const TCancelToken* m_cancel;
     QString m_taskId;
-    QTimer m_timer;
-
-private:
-    void OnTimer();
 };
 
 class TOrvReportTask : public TOrvTask {
-    Q_OBJECT
 public:
-    using TReportReady = std::function<void(const QString& report)>;
-    using TReportError = std::function<void()>;
+    TOrvReportTask(IOrvAPIConnectionPtr connection, ICommonLoggerPtr logger, TOrvReportDef report,
+                   const TCancelToken* cancel = nullptr);
 
-    // Both callbacks are required; they run only as deferred calls, after the
-    // timer tick has returned, so they may destroy the task.
-    TOrvReportTask(IOrvAPIConnectionPtr connection, ICommonLoggerPtr logger,
-                   TReportError onReportError, TReportReady onReportReady, TOrvReportDef report,
-                   int pollIntervalMs = OrvTaskPollIntervalMs);
-
-    // Starts the server task; the first poll comes one interval later.
+    // Starts the server task.
     void Start() override;
-    void CheckTask() override;
+    // One poll, in the block "Fetching the Orvane report if it is ready":
+    // the report once the task has finished, else nothing. A failure is
+    // logged in the block and thrown.
+    std::optional<QString> CheckTask();
 
 private:
-    TReportError m_onReportError;
-    TReportReady m_onReportReady;
     TOrvReportDef m_report;
 };

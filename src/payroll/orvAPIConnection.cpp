@@ -75,11 +75,23 @@ void SplitOrvUsername(const QString& username, QString& user, QString& domain) {
     }
 }
 
+void ShowFailureIn(const TFailureDisplay& display, std::exception_ptr failure) noexcept {
+    try {
+        if (display) {
+            display(failure);
+            return;
+        }
+    } catch (...) {
+    }
+    PostToErrorDisplay(failure);
+}
+
 // ---- TOrvAPIConnection ----
 
 TOrvAPIConnection::TOrvAPIConnection(const TOrvAPIConnectionParam& param, ICommonLoggerPtr logger,
                                      const TOrvAPIEnvironment& environment)
-    : m_logger(std::move(logger)) {
+    : m_logger(std::move(logger)), m_cancel(environment.Cancel),
+      m_showFailure(environment.ShowFailure) {
     OrvAssert(m_logger != nullptr);
     LogIn(param, environment);
 }
@@ -95,7 +107,7 @@ TOrvAPIConnection::~TOrvAPIConnection() {
             m_logger->StopException();
         } catch (...) {
         }
-        PostToErrorDisplay(failure);
+        ShowFailureIn(m_showFailure, failure);
     }
 }
 
@@ -112,8 +124,8 @@ void TOrvAPIConnection::LogIn(const TOrvAPIConnectionParam& param,
         QString domain;
         SplitOrvUsername(param.Username, user, domain);
         try {
-            const IRedirectionPtr redirection =
-                environment.Redirection ? environment.Redirection : Redirection();
+            OrvAssert(environment.Redirection != nullptr);
+            const IRedirectionPtr& redirection = environment.Redirection;
             TRpcTransportSettings transport;
             transport.UseTls = true;
             transport.Host = param.APIServerAddress;
@@ -128,6 +140,8 @@ void TOrvAPIConnection::LogIn(const TOrvAPIConnectionParam& param,
             }
             if (environment.IdleTimeoutMs > 0)
                 transport.IdleTimeoutMs = environment.IdleTimeoutMs;
+            if (const TCancelToken* cancel = environment.Cancel)
+                transport.Cancelled = [cancel] { return cancel->Cancelled(); };
             m_caller = std::make_unique<TRpcCaller>(transport);
 
             m_call = NewRpcFunction();
@@ -158,6 +172,8 @@ void TOrvAPIConnection::LogOut() {
         return;
     const QString session = m_session;
     m_session.clear();
+    // Logging out is clean-up: it goes through also after a cancel.
+    const TCancelShield shield(m_cancel);
     try {
         m_call->Clear();
         m_call->SetMethodName(QStringLiteral("orv.disconnect"));

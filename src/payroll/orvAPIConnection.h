@@ -3,6 +3,7 @@
 // has dropped the session.
 #pragma once
 
+#include "base/vlxCancelToken.h"
 #include "base/ztExceptions.h"
 #include "logging/vlxcommonlogger.h"
 #include "payroll/OrvData.h"
@@ -13,6 +14,8 @@
 #include "settings/vlxRedir.h"
 
 #include <QString>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -90,14 +93,26 @@ public:
 };
 using IOrvAPIConnectionPtr = std::shared_ptr<IOrvAPIConnection>;
 
+// Where a failure without a caller goes; none: the application's error
+// display (PostToErrorDisplay).
+using TFailureDisplay = std::function<void(std::exception_ptr)>;
+void ShowFailureIn(const TFailureDisplay& display, std::exception_ptr failure) noexcept;
+
 // Where a connection finds what is not in the user's settings.
 struct TOrvAPIEnvironment {
-    // The certificate aliases "Certificate" and "ServerCA"; null: the
-    // program's redirection file, read at every log-in.
+    // Where the certificate aliases "Certificate" and "ServerCA" are: the
+    // program's redirection file (the core's), read by the caller.
     IRedirectionPtr Redirection;
     // A call is abandoned when the service sends nothing for this long;
     // 0 keeps the transport's default.
     int IdleTimeoutMs = 0;
+    // The run's cancel: a call in progress is given up within a fraction of
+    // a second once it is cancelled (the log-out never is). None: calls run
+    // to their end.
+    TCancelToken* Cancel = nullptr;
+    // Where a failure is shown that has no caller (a log-out failing when
+    // the connection goes); none: the application's error display.
+    TFailureDisplay ShowFailure;
 };
 
 class TOrvAPIConnection : public IOrvAPIConnection {
@@ -141,6 +156,8 @@ private:
     std::unique_ptr<TRpcCaller> m_caller;
     IRpcFunctionPtr m_call;
     QString m_session;
+    const TCancelToken* m_cancel = nullptr;
+    TFailureDisplay m_showFailure;
 };
 
 // The user's name split into user and domain: exactly one "@" separates

@@ -1,8 +1,9 @@
 // The request processor: the channel that carries qbXML text to a QuickBooks
-// company and back. The program entry hands the library the processor of its
-// platform (QuickBooks' own on Windows, the sandbox company where QuickBooks
-// does not exist), so the library never links a stand-in. The session
-// manager of the SDK seam sits on top.
+// company and back. The program entry names the processor of its platform
+// (QuickBooks' own on Windows, the sandbox company where QuickBooks does not
+// exist) in the configuration every connection is opened with, so the
+// library never links a stand-in. The session manager of the SDK seam sits
+// on top.
 #pragma once
 
 #include "base/ErrorAdvice.h"
@@ -57,20 +58,20 @@ public:
 };
 using IQBRequestProcessorPtr = std::unique_ptr<IQBRequestProcessor>;
 
+struct TQBProcessorConfig;
+using TQBRequestProcessorFactory =
+    std::function<IQBRequestProcessorPtr(const TQBProcessorConfig& config)>;
+
 struct TQBProcessorConfig {
+    // Makes the processor; the program entry's (TAppCore), a test's own.
+    TQBRequestProcessorFactory Factory;
     // The company file (alias "QBCompanyFile"); used by the sandbox company.
     QString CompanyFile;
     // Where the demo data set lies; empty: the folder "demo" beside the program.
     QString DemoDataDir;
 };
 
-using TQBRequestProcessorFactory =
-    std::function<IQBRequestProcessorPtr(const TQBProcessorConfig& config)>;
-
-// Called once by the program entry (tests: before they connect).
-void SetQBRequestProcessorFactory(TQBRequestProcessorFactory factory);
-
-// A processor of the factory handed over; creating it never talks to
+// A processor of the configuration's factory; creating it never talks to
 // QuickBooks yet. Without a factory it fails as a workstation without the
 // SDK does.
 IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config);

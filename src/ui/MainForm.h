@@ -1,7 +1,7 @@
 // The main window of Orvane QB Export: the shared window with the
 // "Import/Export" tab as "GL Export" (shown at start) and a fourth tab
-// "Checks Export". Each export tab holds its page; the pages' options and
-// periods are loaded at start and saved at shutdown.
+// "Checks Export". Each export tab holds its page; the pages load their
+// options and periods at start and save them at shutdown.
 #pragma once
 
 #include "ui/OrvAPIClientMainForm.h"
@@ -9,10 +9,6 @@
 
 class TQBChecksExportFrm;
 class TQBGLExportFrm;
-
-// The option groups of the pages in the settings store.
-extern const QString OrvGLExportPayrollFilterKey;     // "OrvGLExportPayrollFilter"
-extern const QString OrvChecksExportPayrollFilterKey; // "OrvChecksExportPayrollFilter"
 
 class TMainFm : public TOrvAPIClientMainFm {
     Q_OBJECT
@@ -23,11 +19,13 @@ public:
     explicit TMainFm(TMainWindowOptions options = {}, TExportPageServices pageServices = {});
     ~TMainFm() override;
 
-    QWidget* TabSheet4;                      // "Checks Export"
     TQBGLExportFrm* QBGLExportFrame;         // the GL export page, filling "GL Export"
     TQBChecksExportFrm* QBChecksExportFrame; // the checks export page, filling "Checks Export"
 
 private:
+    QWidget* TabSheet4; // "Checks Export"
+
+    void StartRuns(TExportPageServices pageServices);
     void LoadOptions();
     void SaveOptions();
 };

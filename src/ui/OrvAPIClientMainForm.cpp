@@ -1,14 +1,15 @@
 #include "ui/OrvAPIClientMainForm.h"
 
-#include "base/vlxGlobalWaitIndicator.h"
-#include "logging/vlxLogArchiveDefaults.h"
+#include "logkeeper/vlxLogArchiveDefaults.h"
 #include "settings/OrvConnectionParam.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
+#include "ui/OrvWaitForm.h"
 #include "ui/UserDialogBoxes.h"
 #include "ui/vlxSendMailLoggerViewFrame.h"
 #include "ui/vlxStatusBarProgress.h"
 #include "ui/vlxWaitForm.h"
 
+#include <QCloseEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -40,6 +41,7 @@ TOrvAPIClientMainFm::TOrvAPIClientMainFm(TMainWindowOptions options)
 }
 
 TOrvAPIClientMainFm::~TOrvAPIClientMainFm() {
+    StopRuns();
     StopUserLogFile();
     RestoreHourglass();
     ReleaseProgress();
@@ -80,6 +82,12 @@ void TOrvAPIClientMainFm::CreateLogView() {
     TSendMailLogServices services = m_options.LogServices;
     // The core exists before the page packs anything.
     services.Redirection = [this] { return m_core->Redirection(); };
+    if (!services.StartWait)
+        services.StartWait = [this](const QString& message) {
+            m_core->WaitIndicator().StartWait(message);
+        };
+    if (!services.EndWait)
+        services.EndWait = [this] { m_core->WaitIndicator().EndWait(); };
     LogView = m_options.LogViewClass ? m_options.LogViewClass(services)
                                      : new TSendMailLoggerViewFrame(nullptr, services);
     auto* layout = new QVBoxLayout(tbshLog);
@@ -106,8 +114,8 @@ void TOrvAPIClientMainFm::SetCaption() {
 }
 
 void TOrvAPIClientMainFm::CreateProgress() {
-    // The process-wide indicator lives as long as the program.
-    const IWaitIndicatorPtr wait(&WaitIndicator(), [](IWaitIndicator*) {});
+    // The core's indicator outlives the progress (ReleaseProgress).
+    const IWaitIndicatorPtr wait(&m_core->WaitIndicator(), [](IWaitIndicator*) {});
     m_progress = std::make_shared<TWaitProgressIndicator>(
         std::make_shared<TStatusBarProgressIndicator>(StatusBar1), wait);
 }
@@ -157,7 +165,90 @@ void TOrvAPIClientMainFm::SaveConnectionSettings() {
     RunStep([this] { SaveConnectionParam(OrvFrame->GetParam(), *Settings(), QString()); });
 }
 
+// ---- the runs ----
+
+void TOrvAPIClientMainFm::InstallRuns(TRunServices services) {
+    OrvAssert(!m_runs);
+    m_runs = std::make_unique<TRunThread>(std::move(services));
+    m_runWindow = new TOrvWaitFm(this, *m_runs);
+    m_runBar = std::make_unique<TStatusBarProgressIndicator>(StatusBar1);
+    connect(m_runs.get(), &TRunThread::RunStarted, this, &TOrvAPIClientMainFm::RunStarted);
+    connect(m_runs.get(), &TRunThread::StagesChanged, this, &TOrvAPIClientMainFm::RunStagesChanged);
+    connect(m_runs.get(), &TRunThread::ProgressChanged, this,
+            &TOrvAPIClientMainFm::RunProgressChanged);
+    connect(m_runs.get(), &TRunThread::RunFinished, this, &TOrvAPIClientMainFm::RunFinished);
+}
+
+void TOrvAPIClientMainFm::RunStarted() {
+    SetRunning(true);
+    m_runStages.clear();
+    m_runWindow->ShowStages(m_runStages);
+    if (isVisible()) {
+        m_runWindow->move(geometry().center() - m_runWindow->rect().center());
+        m_runWindow->show();
+    }
+}
+
+void TOrvAPIClientMainFm::RunStagesChanged(const QStringList& stages) {
+    m_runStages = stages;
+    m_runWindow->ShowStages(stages);
+    if (stages.isEmpty())
+        m_runBar->EndProgress();
+    else
+        m_runBar->StartProgress(stages.last(), 0);
+}
+
+void TOrvAPIClientMainFm::RunProgressChanged(int done, int total) {
+    m_runWindow->ShowProgress(done, total);
+    if (m_runStages.isEmpty())
+        return;
+    m_runBar->StartProgress(StageText(m_runStages.last(), done, total), total);
+    m_runBar->SetProgress(done);
+}
+
+void TOrvAPIClientMainFm::RunFinished() {
+    m_runWindow->hide();
+    m_runBar->EndProgress();
+    SetRunning(false);
+    if (m_closeAfterRun) {
+        m_closeAfterRun = false;
+        close();
+    }
+}
+
+void TOrvAPIClientMainFm::SetRunning(bool running) {
+    // The log page stays open to read; nothing else is touched meanwhile.
+    for (int i = 0; i < PageControl1->count(); ++i)
+        if (PageControl1->widget(i) != tbshLog)
+            PageControl1->widget(i)->setEnabled(!running);
+    LogView->SetActionsEnabled(!running);
+}
+
+void TOrvAPIClientMainFm::closeEvent(QCloseEvent* event) {
+    if (!m_runs || !m_runs->Busy()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    if (m_closeAfterRun)
+        return;
+    if (ShowMessageBox(this, QMessageBox::Question, ApplicationTitle,
+                       QStringLiteral("A run is in progress. Stop it and close?"),
+                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    m_closeAfterRun = true;
+    m_runs->Cancel();
+}
+
 // ---- shutdown ----
+
+void TOrvAPIClientMainFm::StopRuns() {
+    // Before anything it logs to or shows goes.
+    delete m_runWindow;
+    m_runWindow = nullptr;
+    m_runs.reset();
+    m_runBar.reset();
+}
 
 void TOrvAPIClientMainFm::StopUserLogFile() {
     m_core->StopUserLogFile();

@@ -9,8 +9,9 @@
 
 #include "app/core/AppCore.h"
 #include "base/vlxClasses.h"
-#include "logging/vlxLogRecorder.h"
-#include "logging/vlxSendMailLoggerView.h"
+#include "logkeeper/vlxLogRecorder.h"
+#include "logkeeper/vlxSendMailLoggerView.h"
+#include "runs/RunThread.h"
 
 #include <QDateTime>
 #include <QMainWindow>
@@ -22,7 +23,9 @@ class QTabWidget;
 class TCommonLoggerViewFrame;
 class TLargeWaitIndicator;
 class TOrvAPIConnectionParamFrm;
+class TOrvWaitFm;
 class TOwnerDrawnStatusBar;
+class TStatusBarProgressIndicator;
 
 struct TMainWindowOptions {
     // The settings store and the redirection file (tests: temporary ones).
@@ -58,6 +61,12 @@ public:
     void SetProgress(int position) override;
     void EndProgress() override;
 
+    // The worker thread of the runs; exists once a derived window has
+    // installed it (InstallRuns).
+    TRunThread& Runs() { return *m_runs; }
+    // The wait window of the runs.
+    TOrvWaitFm* RunWindow() const { return m_runWindow; }
+
     QTabWidget* PageControl1;
     QWidget* TabSheet3; // "Connection settings"
     QWidget* TabSheet2; // "Import/Export"
@@ -70,6 +79,13 @@ protected:
     // A step of start-up or shutdown that reads or writes settings or files:
     // its failure is logged and the next step runs.
     void RunStep(const std::function<void()>& step);
+    // Starts the worker thread with the window's seams. While a run works,
+    // its wait window and the status bar show its stages, and the pages and
+    // the log page's actions are off.
+    void InstallRuns(TRunServices services);
+    // During a run: asks "A run is in progress. Stop it and close?"; Yes
+    // stops the run at its next safe point and closes the window then.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Start-up, in this order.
@@ -86,7 +102,14 @@ private:
     void LoadConnectionSettings();
     void SaveConnectionSettingsOnChange();
     void LogStarted();
+    // The runs.
+    void RunStarted();
+    void RunStagesChanged(const QStringList& stages);
+    void RunProgressChanged(int done, int total);
+    void RunFinished();
+    void SetRunning(bool running);
     // Shutdown, in this order.
+    void StopRuns();
     void StopUserLogFile();
     void RestoreHourglass();
     void ReleaseProgress();
@@ -98,4 +121,9 @@ private:
     std::unique_ptr<TAppCore> m_core;
     std::unique_ptr<TLogRecorder> m_recorder;
     IProgressIndicatorPtr m_progress;
+    std::unique_ptr<TRunThread> m_runs;
+    TOrvWaitFm* m_runWindow = nullptr;
+    std::unique_ptr<TStatusBarProgressIndicator> m_runBar;
+    QStringList m_runStages;
+    bool m_closeAfterRun = false;
 };

@@ -1,19 +1,31 @@
 #include "ui/OrvWaitForm.h"
 
+#include "app/core/AppCore.h"
+#include "runs/RunThread.h"
 #include "ui/UserDialogBoxes.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TOrvWaitFm::TOrvWaitFm(QWidget* owner)
+QString StageText(const QString& stage, int done, int total) {
+    if (total < 0)
+        return stage;
+    // Counts read the same on every workstation.
+    const QLocale counts(QLocale::English, QLocale::UnitedStates);
+    return stage + QStringLiteral(": ") + counts.toString(done) + QStringLiteral(" of ") +
+           counts.toString(total);
+}
+
+TOrvWaitFm::TOrvWaitFm(QWidget* owner, TRunThread& runs)
     : QDialog(owner ? owner->window() : nullptr,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      MessagePanel(new QLabel(this)),
-      CancelButton(new QPushButton(QStringLiteral("Cancel"), this)) {
-    setModal(true);
+      MessagePanel(new QLabel(this)), CancelButton(new QPushButton(QStringLiteral("Cancel"), this)),
+      m_runs(runs) {
+    setWindowTitle(ApplicationTitle);
     QFont bold = MessagePanel->font();
     bold.setBold(true);
     MessagePanel->setFont(bold);
@@ -22,7 +34,7 @@ TOrvWaitFm::TOrvWaitFm(QWidget* owner)
     MessagePanel->setWordWrap(true);
     // Enter must not press Cancel; Esc does (reject).
     CancelButton->setAutoDefault(false);
-    connect(CancelButton, &QPushButton::clicked, this, &TOrvWaitFm::RequestClose);
+    connect(CancelButton, &QPushButton::clicked, this, &TOrvWaitFm::AskCancel);
 
     auto* bar = new QHBoxLayout;
     bar->addStretch(1);
@@ -37,51 +49,58 @@ TOrvWaitFm::TOrvWaitFm(QWidget* owner)
     layout->addWidget(MessagePanel, 1);
     layout->addWidget(barWidget);
     resize(382, 74);
+    ShowText();
 }
 
-TOrvWaitResult TOrvWaitFm::Execute(const QString& title, const QString& message,
-                                   std::function<void()> closeRequested) {
-    setWindowTitle(title);
-    MessagePanel->setText(message);
-    m_closeRequested = std::move(closeRequested);
-    m_result = owrNone;
-    m_done = false;
-    exec();
-    m_closeRequested = nullptr;
-    return m_result;
+void TOrvWaitFm::ShowStages(const QStringList& stages) {
+    // A stage of its own starts without a count.
+    if (stages.size() != m_stages.size() || (!stages.isEmpty() && stages.last() != m_stages.last()))
+        m_total = -1;
+    m_stages = stages;
+    ShowText();
 }
 
-void TOrvWaitFm::Done(TOrvWaitResult result) {
-    if (m_done)
-        return;
-    m_result = result;
-    m_done = true;
-    QDialog::done(int(result));
+void TOrvWaitFm::ShowProgress(int done, int total) {
+    m_done = done;
+    m_total = total;
+    ShowText();
 }
 
-bool TOrvWaitFm::ConfirmYesNo(const QString& question) {
-    return ShowMessageBox(this, QMessageBox::Question, windowTitle(), question,
-                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+QString TOrvWaitFm::Text() const {
+    QString text = MessagePanel->text();
+    return text.replace(u'\n', QStringLiteral("\r\n"));
+}
+
+void TOrvWaitFm::ShowText() {
+    QStringList lines = m_stages;
+    if (lines.isEmpty())
+        lines << QStringLiteral("Please wait");
+    else
+        lines.last() = StageText(lines.last(), m_done, m_total);
+    MessagePanel->setText(lines.join(u'\n'));
 }
 
 void TOrvWaitFm::reject() {
-    RequestClose();
+    AskCancel();
 }
 
 void TOrvWaitFm::closeEvent(QCloseEvent* event) {
-    // Closing is Done's; the close box asks like Cancel.
+    // The window goes with the run; the close box asks like Cancel.
     event->ignore();
-    RequestClose();
+    AskCancel();
 }
 
-void TOrvWaitFm::RequestClose() {
-    if (m_closeRequested && !m_done)
-        m_closeRequested();
-}
-
-TOrvReportWaitWindowFactory OrvWaitWindowFactory(QWidget* owner) {
-    QPointer<QWidget> guarded(owner);
-    return [guarded]() -> std::unique_ptr<IOrvReportWaitWindow> {
-        return std::make_unique<TOrvWaitFm>(guarded.data());
-    };
+void TOrvWaitFm::AskCancel() {
+    if (m_asking || !m_runs.Busy())
+        return;
+    m_asking = true;
+    // Nothing more is posted while the user decides.
+    m_runs.Hold();
+    const bool cancel =
+        ShowMessageBox(this, QMessageBox::Question, windowTitle(), QStringLiteral("Cancel?"),
+                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    if (cancel)
+        m_runs.CancelStep();
+    m_runs.Release();
+    m_asking = false;
 }

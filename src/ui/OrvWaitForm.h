@@ -1,46 +1,50 @@
-// The report wait window: the message in a bold panel and a centred
-// "Cancel" below it, shown modally while a report task runs on the payroll
-// service. Its behaviour (starting the task, the "Cancel?" question, the
-// results, deleting the server task) is TOrvReportWaitDialog's; this is
-// the window.
+// The wait window of a run: the run's stages in a bold panel (the report
+// wait's "Please wait while Orvane generates ... report", the count of
+// "Creating QuickBooks Transactions: 350 of 1,000") and a centred "Cancel"
+// below. It is shown while a run works on the worker thread and never holds
+// up the window: Cancel (Esc, the close box) asks "Cancel?", and Yes stops
+// the run's step at its next safe point; while the question is open the run
+// posts nothing more.
 #pragma once
 
-#include "payroll/OrvReportWait.h"
-
 #include <QDialog>
+#include <QStringList>
 
 class QLabel;
 class QPushButton;
+class TRunThread;
 
-class TOrvWaitFm : public QDialog, public IOrvReportWaitWindow {
+class TOrvWaitFm : public QDialog {
     Q_OBJECT
 public:
-    // Centred on owner's window.
-    explicit TOrvWaitFm(QWidget* owner);
+    // Centred on owner's window; listens to the runs of runs.
+    TOrvWaitFm(QWidget* owner, TRunThread& runs);
 
-    TOrvWaitResult Execute(const QString& title, const QString& message,
-                           std::function<void()> closeRequested) override;
-    void Done(TOrvWaitResult result) override;
-    // A Yes/No box over the window (ShowMessageBox).
-    bool ConfirmYesNo(const QString& question) override;
+    // The stages open, outermost first; the count goes with the innermost.
+    void ShowStages(const QStringList& stages);
+    void ShowProgress(int done, int total);
+    // What the panel shows, lines joined by CR LF.
+    QString Text() const;
 
     QLabel* MessagePanel;
     QPushButton* CancelButton;
 
 protected:
-    // Cancel, Esc and the close box only ask to close.
+    // Cancel, Esc and the close box only ask.
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void RequestClose();
+    void AskCancel();
+    void ShowText();
 
-    std::function<void()> m_closeRequested;
-    TOrvWaitResult m_result = owrNone;
-    bool m_done = false;
+    TRunThread& m_runs;
+    QStringList m_stages;
+    int m_done = 0;
+    int m_total = -1;
+    bool m_asking = false;
 };
 
-// The report wait windows of the direct report source in the program's
-// window: each a TOrvWaitFm over owner (TOrvDirectReportSourceServices::
-// CreateWaitWindow).
-TOrvReportWaitWindowFactory OrvWaitWindowFactory(QWidget* owner);
+// "Creating QuickBooks Transactions: 350 of 1,000"; without a count the
+// stage alone.
+QString StageText(const QString& stage, int done, int total);

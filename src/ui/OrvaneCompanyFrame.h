@@ -14,14 +14,6 @@ class TOrvaneCompanyFrm : public QWidget {
 public:
     explicit TOrvaneCompanyFrm(QWidget* parent = nullptr);
 
-    // Where the stored queries are found; null: the program's redirection
-    // file, read at each load.
-    void SetRedirection(IRedirectionPtr redirection) {
-        m_lists.SetRedirection(std::move(redirection));
-    }
-
-    // Loads the client and company lists, with the window's progress.
-    void LoadCompanies(IOrvAPIConnection& connection);
     // A client and a company are current.
     bool IsReady() const { return m_lists.CompaniesReady(); }
     // The current company; requires IsReady.
@@ -38,9 +30,3 @@ private:
 
     TOrvPayrollLists m_lists;
 };
-
-class IProgressIndicator;
-// The progress of the window the widget sits in (the main window offers
-// its status bar); without one, a progress that only raises the wait
-// indication.
-IProgressIndicator& WindowProgress(QWidget* widget);

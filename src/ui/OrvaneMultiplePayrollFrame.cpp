@@ -23,22 +23,6 @@ TOrvPayrollLists& TOrvaneMultiplePayrollFrm::Lists() {
     return CompanyFrame->Lists();
 }
 
-void TOrvaneMultiplePayrollFrm::SetEnvironment(const TOrvAPIEnvironment& environment) {
-    m_environment = environment;
-    CompanyFrame->SetRedirection(environment.Redirection);
-}
-
-void TOrvaneMultiplePayrollFrm::LoadPayrolls(IOrvAPIConnection& connection, const QDate& from,
-                                             const QDate& to) {
-    Lists().LoadPayrolls(connection, WindowProgress(this), from, to);
-}
-
-void TOrvaneMultiplePayrollFrm::LoadPayrollList(const TOrvAPIConnectionParam& param,
-                                                const QDate& from, const QDate& to) {
-    OrvAssert(m_logger != nullptr);
-    Lists().LoadPayrollList(param, m_logger, WindowProgress(this), from, to, m_environment);
-}
-
 bool TOrvaneMultiplePayrollFrm::IsReady() const {
     return CompanyFrame->Lists().Ready();
 }

@@ -1,53 +1,81 @@
 #include "ui/QBChecksExportFrame.h"
 
 #include "base/vlxDeferredCall.h"
-#include "export/ChecksExportRun.h"
+#include "base/vlxErrorDisplay.h"
+#include "runs/AccountListRun.h"
+#include "runs/ChecksExportRun.h"
+#include "settings/QBDecl.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/OrvOptionsFrame.h"
+#include "ui/OrvqApplication.h"
 #include "ui/QBChecksExportParamFrame.h"
 
-namespace {
+#include <QPushButton>
 
-class TChecksPageInputs : public TPageReportSource<IChecksRunInputs> {
-public:
-    TChecksPageInputs(const TQBExportBaseFrm& page, const TOrvOptionsFrm& kind,
-                      const TQBChecksExportParamFrm& options)
-        : TPageReportSource(page), m_kind(kind), m_options(options) {}
-    int CheckKindChoice() const override { return m_kind.Kind(); }
-    TQBChecksExportParam ChecksExportParam() const override { return m_options.GetParam(); }
+const QString OrvChecksExportPayrollFilterKey = QStringLiteral("OrvChecksExportPayrollFilter");
 
-private:
-    const TOrvOptionsFrm& m_kind;
-    const TQBChecksExportParamFrm& m_options;
-};
-
-} // namespace
-
-TQBChecksExportFrm::TQBChecksExportFrm(TExportPageServices services, QWidget* parent)
+TQBChecksExportFrm::TQBChecksExportFrm(QWidget* parent)
     : TQBExportBaseFrm(
           QStringLiteral("You can get Orvane Checks either directly from Orvane or from a file"),
           QStringLiteral("   Select a S1910 or S1911 report"), QStringLiteral("Print Checks"),
-          std::move(services), parent),
+          OrvChecksExportPayrollFilterKey, parent),
       QBParamFrame(new TQBChecksExportParamFrm), OrvOptionsFrame(new TOrvOptionsFrm) {
     SetParamFrame(QBParamFrame);
     AddToDirectTab(OrvOptionsFrame);
+    connect(QBParamFrame->bbGetAccountList, &QPushButton::clicked, this,
+            UserAction([this] { RefreshAccountList(); }));
 }
 
 void TQBChecksExportFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
-                              ILogRecorder& recorder) {
-    TQBExportBaseFrm::Init(logger, connection, recorder);
+                              ILogRecorder& recorder, TRunThread& runs) {
+    TQBExportBaseFrm::Init(logger, connection, recorder, runs);
     FileOpenFrame->SetFilter(QStringLiteral("Checks files (*.csv,*.txt)|*.csv;*.txt|All files|*"));
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a Checks file"));
-    QBParamFrame->Init(logger, Services().Connect);
-    PostDeferredCall([this] { QBParamFrame->RefreshAccountList(); }, this);
+    PostDeferredCall([this] { RefreshAccountList(); }, this);
 }
 
 bool TQBChecksExportFrm::CanRun() const {
     return IsSourceReady() && QBParamFrame->AccountsChosen();
 }
 
+void TQBChecksExportFrm::LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) {
+    step(
+        [&] { QBParamFrame->SetParam(LoadChecksExportParam(settings, QBChecksExportOptionsKey)); });
+    step([&] {
+        OrvOptionsFrame->SetKind(LoadChecksReportChoice(settings, OrvChecksExportOptionsKey));
+    });
+}
+
+void TQBChecksExportFrm::SavePanelOptions(IztSettings& settings, const TOptionStep& step) const {
+    step([&] {
+        SaveChecksExportParam(QBParamFrame->GetParam(), settings, QBChecksExportOptionsKey);
+    });
+    step([&] {
+        SaveChecksReportChoice(OrvOptionsFrame->Kind(), settings, OrvChecksExportOptionsKey);
+    });
+}
+
 void TQBChecksExportFrm::RunExport() {
-    const TChecksPageInputs inputs(*this, *OrvOptionsFrame, *QBParamFrame);
-    TChecksExportRun run(Logger(), inputs, Dialogs(), Services().Connect);
-    RunKeepingReport(run, &TChecksExportRun::RunChecksExport);
+    TChecksRunOptions options;
+    options.Source = SourceOptions();
+    options.CheckKindChoice = OrvOptionsFrame->Kind();
+    options.Checks = QBParamFrame->GetParam();
+    StartExport(std::make_shared<TChecksExportRun>(std::move(options)),
+                &TChecksExportRun::RunChecksExport);
+}
+
+void TQBChecksExportFrm::RefreshAccountList() {
+    if (Runs().Busy())
+        return;
+    auto run = std::make_shared<TAccountListRun>();
+    Runs().Start([run](TRunContext& context) { run->FetchAccountList(context); },
+                 [this, run](std::exception_ptr failure) {
+                     // A failure leaves both lists as they were.
+                     if (!failure)
+                         QBParamFrame->SetAccountNames(run->AccountNames());
+                     UpdateActions();
+                     if (failure && !IsCancel(failure))
+                         ShowInErrorDisplay(failure);
+                     Q_EMIT AccountListEnded();
+                 });
 }

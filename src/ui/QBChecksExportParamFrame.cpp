@@ -1,8 +1,5 @@
 #include "ui/QBChecksExportParamFrame.h"
 
-#include "ui/OrvqApplication.h"
-#include "ui/WaitForm.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -52,14 +49,7 @@ TQBChecksExportParamFrm::TQBChecksExportParamFrm(QWidget* parent) : QWidget(pare
     connect(cbIncludeEENames, &QCheckBox::clicked, this,
             [this](bool on) { m_param.IncludeEENames = on; });
     connect(cbCleared, &QCheckBox::clicked, this, [this](bool on) { m_param.Clear = on; });
-    connect(bbGetAccountList, &QPushButton::clicked, this,
-            UserAction([this] { RefreshAccountList(); }));
     ShowParam();
-}
-
-void TQBChecksExportParamFrm::Init(ICommonLoggerPtr logger, TQBConnectionFactory connect) {
-    m_logger = std::move(logger);
-    m_connect = std::move(connect);
 }
 
 void TQBChecksExportParamFrm::SetParam(const TQBChecksExportParam& param) {
@@ -81,18 +71,7 @@ bool TQBChecksExportParamFrm::AccountsChosen() const {
     return cbCashAccount->currentIndex() >= 0 && cbLiabilityAccount->currentIndex() >= 0;
 }
 
-void TQBChecksExportParamFrm::RefreshAccountList() {
-    RunWithWaitForm(this, QStringLiteral("Getting Account list from QuickBooks"),
-                    [this] { FetchAccountList(); });
-}
-
-void TQBChecksExportParamFrm::FetchAccountList() {
-    QStringList names;
-    {
-        const std::unique_ptr<TQBConnection> connection = m_connect(m_logger);
-        connection->GetAccountFullNames(names);
-    }
-    // Both lists change only once QuickBooks has answered.
+void TQBChecksExportParamFrm::SetAccountNames(const QStringList& names) {
     cbCashAccount->clear();
     cbCashAccount->addItems(names);
     cbLiabilityAccount->clear();

@@ -5,8 +5,6 @@
 // not (or not yet) hold stay in the record and are saved unchanged.
 #pragma once
 
-#include "export/QBConnectionFactory.h"
-#include "logging/vlxcommonlogger.h"
 #include "settings/QBDecl.h"
 
 #include <QWidget>
@@ -22,9 +20,6 @@ class TQBChecksExportParamFrm : public QWidget {
 public:
     explicit TQBChecksExportParamFrm(QWidget* parent = nullptr);
 
-    // How the account list is fetched: the page's logger and QuickBooks.
-    void Init(ICommonLoggerPtr logger, TQBConnectionFactory connect);
-
     const TQBChecksExportParam& GetParam() const { return m_param; }
     // Copies the record and shows it; each list selects the entry equal to
     // the stored name regardless of letter case, or none.
@@ -32,11 +27,10 @@ public:
     // Both lists have a selected entry.
     bool AccountsChosen() const;
 
-    // Fills both lists with QuickBooks' account full names behind the
-    // modal wait window, re-selects the stored names and renames the
-    // button. A failure is shown by the error display; the lists then keep
-    // what they held.
-    void RefreshAccountList();
+    // Fills both lists with QuickBooks' account full names (the page
+    // fetches them when "Get Account list" is pressed), re-selects the
+    // stored names and renames the button.
+    void SetAccountNames(const QStringList& names);
 
     QGroupBox* GroupBox1; // "QuickBooks "
     QLabel* lblCashAccount;
@@ -49,10 +43,7 @@ public:
     QPushButton* bbGetAccountList;
 
 private:
-    void FetchAccountList();
     void ShowParam();
 
     TQBChecksExportParam m_param;
-    ICommonLoggerPtr m_logger;
-    TQBConnectionFactory m_connect;
 };

@@ -1,14 +1,14 @@
 #include "ui/QBExportBaseFrame.h"
 
-#include "payroll/OrvDirectReportSource.h"
+#include "base/RegionalSettings.h"
+#include "base/vlxErrorDisplay.h"
+#include "runs/PayrollListsRun.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
 #include "ui/OrvPayrollFilterFrame.h"
-#include "ui/OrvWaitForm.h"
 #include "ui/OrvaneMultiplePayrollFrame.h"
 #include "ui/OrvqApplication.h"
 #include "ui/PlainTextPrinting.h"
-#include "ui/UserDialogBoxes.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -32,15 +32,37 @@ QPushButton* ActionButton(QAction* action, int width) {
     return button;
 }
 
+QString DateName(const QString& key, const char* value) {
+    return key + u'\\' + QLatin1String(value);
+}
+
+// StrToDate throws when a date does not convert: the period stays. A date
+// never stored (a first start) keeps the panel's default without a word.
+void LoadPeriod(const IztSettings& settings, const QString& key, TOrvPayrollFilterFrm& filter) {
+    TOrvPayrollPeriod period = filter.Period();
+    const auto stored = [&](const char* name, const QDate& fallback) {
+        const QString text = settings.GetAsString(DateName(key, name));
+        return text.isEmpty() ? fallback : StrToDate(text);
+    };
+    const QDate from = stored("DateFrom", period.From.date());
+    const QDate to = stored("DateTo", period.To.date());
+    period.From.setDate(from);
+    period.To.setDate(to);
+    filter.SetPeriod(period);
+}
+
+void SavePeriod(const TOrvPayrollFilterFrm& filter, IztSettings& settings, const QString& key) {
+    const TOrvPayrollPeriod period = filter.Period();
+    settings.SetAsString(DateName(key, "DateFrom"), DateToStr(period.From.date()));
+    settings.SetAsString(DateName(key, "DateTo"), DateToStr(period.To.date()));
+}
+
 } // namespace
 
 TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHint,
-                                   const QString& printReportCaption, TExportPageServices services,
+                                   const QString& printReportCaption, QString periodKey,
                                    QWidget* parent)
-    : QWidget(parent), m_services(std::move(services)) {
-    m_dialogs =
-        m_services.Dialogs ? m_services.Dialogs : std::make_shared<TWindowUserDialogs>(this);
-
+    : QWidget(parent), m_periodKey(std::move(periodKey)) {
     RunAction = new QAction(QStringLiteral("Run"), this);
     PrintReportAction = new QAction(printReportCaption, this);
     PrintLogAction = new QAction(QStringLiteral("Print Log"), this);
@@ -110,6 +132,16 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
 
 TQBExportBaseFrm::~TQBExportBaseFrm() = default;
 
+void TQBExportBaseFrm::LoadOptions(const IztSettings& settings, const TOptionStep& step) {
+    LoadPanelOptions(settings, step);
+    step([&] { LoadPeriod(settings, m_periodKey, *PayrollFilterFrame); });
+}
+
+void TQBExportBaseFrm::SaveOptions(IztSettings& settings, const TOptionStep& step) const {
+    SavePanelOptions(settings, step);
+    step([&] { SavePeriod(*PayrollFilterFrame, settings, m_periodKey); });
+}
+
 void TQBExportBaseFrm::SetParamFrame(QWidget* frame) {
     m_layout->insertWidget(m_layout->count() - 1, frame);
 }
@@ -119,20 +151,13 @@ void TQBExportBaseFrm::AddToDirectTab(QWidget* widget) {
 }
 
 void TQBExportBaseFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
-                            ILogRecorder& recorder) {
+                            ILogRecorder& recorder, TRunThread& runs) {
     m_logger = std::move(logger);
     m_connection = &connection;
     m_recorder = &recorder;
-    PayrollFrame->SetLogger(m_logger);
+    m_runs = &runs;
     pgSource->setCurrentIndex(connection.IsComplete() ? rstDirectConnection : rstFile);
     UpdateActions();
-}
-
-TOrvAPIEnvironment TQBExportBaseFrm::Environment() const {
-    TOrvAPIEnvironment environment;
-    if (m_services.Redirection)
-        environment.Redirection = m_services.Redirection();
-    return environment;
 }
 
 bool TQBExportBaseFrm::IsSourceReady() const {
@@ -149,8 +174,14 @@ QString TQBExportBaseFrm::FileName() const {
     return FileOpenFrame->FileName();
 }
 
-IDirectReportSource* TQBExportBaseFrm::DirectSource() const {
-    return m_directSource.get();
+TReportSourceOptions TQBExportBaseFrm::SourceOptions() const {
+    TReportSourceOptions source;
+    source.Tab = SourceTab();
+    source.FileName = FileName();
+    if (source.Tab == rstDirectConnection)
+        source.Direct =
+            TDirectSourceOptions{m_connection->GetParam(), PayrollFrame->GetSelectedPayrolls()};
+    return source;
 }
 
 void TQBExportBaseFrm::UpdateActions() {
@@ -158,40 +189,59 @@ void TQBExportBaseFrm::UpdateActions() {
         if (action->isEnabled() != on)
             action->setEnabled(on);
     };
-    enable(RunAction, m_logger && CanRun());
+    enable(RunAction, m_logger && m_runs && CanRun());
     enable(PrintReportAction, !m_reportText.isEmpty());
     enable(PrintLogAction, !m_logText.isEmpty());
     enable(ConnectToOrv, m_connection && m_connection->IsComplete());
 }
 
 void TQBExportBaseFrm::Run() {
+    if (m_runs->Busy())
+        return;
     m_reportText.clear();
     m_logText.clear();
     UpdateActions();
-    if (SourceTab() == rstDirectConnection) {
-        // The selection and the settings are read when the fetch starts.
-        TOrvDirectReportSourceServices services;
-        services.ConnectionParam = [this] { return m_connection->GetParam(); };
-        services.SelectedPayrolls = [this] { return PayrollFrame->GetSelectedPayrolls(); };
-        services.CreateWaitWindow =
-            m_services.CreateWaitWindow ? m_services.CreateWaitWindow : OrvWaitWindowFactory(this);
-        services.Environment = Environment();
-        services.Timings = m_services.ReportTimings;
-        m_directSource = std::make_unique<TOrvDirectReportSource>(m_logger, services);
-    }
-    m_recorder->StartRecording(false);
-    const TOnExit stop{[this] {
-        m_logText = m_recorder->StopRecording();
-        m_directSource.reset();
-    }};
     RunExport();
 }
 
+void TQBExportBaseFrm::StartRecordedRun(TRunThread::TWork work,
+                                        std::function<QString()> reportText) {
+    m_recorder->StartRecording(false);
+    try {
+        m_runs->Start(std::move(work), [this, reportText](std::exception_ptr failure) {
+            m_reportText = reportText();
+            m_logText = m_recorder->StopRecording();
+            UpdateActions();
+            if (failure)
+                ShowInErrorDisplay(failure);
+            Q_EMIT RunEnded();
+        });
+    } catch (...) {
+        m_logText = m_recorder->StopRecording();
+        throw;
+    }
+}
+
 void TQBExportBaseFrm::GetPayrollList() {
-    PayrollFrame->SetEnvironment(Environment());
+    if (m_runs->Busy())
+        return;
     const TOrvPayrollPeriod period = PayrollFilterFrame->Period();
-    PayrollFrame->LoadPayrollList(m_connection->GetParam(), period.From.date(), period.To.date());
-    ConnectToOrv->setText(QStringLiteral("Refresh Orvane payroll list"));
+    auto run = std::make_shared<TPayrollListsRun>(
+        TPayrollListsOptions{m_connection->GetParam(), period.From.date(), period.To.date()});
+    m_runs->Start([run](TRunContext& context) { run->LoadPayrollList(context); },
+                  [this, run](std::exception_ptr failure) {
+                      // A cancelled load keeps the lists shown; a failed one
+                      // leaves none.
+                      if (!IsCancel(failure)) {
+                          PayrollFrame->Lists().Adopt(run->TakeTables());
+                          if (!failure)
+                              ConnectToOrv->setText(QStringLiteral("Refresh Orvane payroll list"));
+                      }
+                      UpdateActions();
+                      if (failure && !IsCancel(failure))
+                          ShowInErrorDisplay(failure);
+                      Q_EMIT RunEnded();
+                  });
 }
 
 void TQBExportBaseFrm::PrintReport() {

@@ -5,11 +5,11 @@
 #pragma once
 
 #include "export/QBConnectionFactory.h"
-#include "export/ReportSource.h"
 #include "export/UserDialogs.h"
-#include "logging/vlxLogRecorder.h"
+#include "logkeeper/vlxLogRecorder.h"
 #include "logging/vlxcommonlogger.h"
-#include "payroll/OrvReportWait.h"
+#include "runs/RunThread.h"
+#include "settings/ztSettings.h"
 
 #include <QWidget>
 #include <functional>
@@ -25,79 +25,93 @@ class TOrvAPIConnectionParamFrm;
 class TOrvPayrollFilterFrm;
 class TOrvaneMultiplePayrollFrm;
 
-// What the window hands its pages besides Init's arguments.
+// What the runs of the pages use (the window's worker thread hands it to
+// every run); each has the window's own as its default.
 struct TExportPageServices {
     // QuickBooks of the runs and the account list.
     TQBConnectionFactory Connect;
     // Where the stored queries and the certificates are; none: the
     // program's redirection file.
     std::function<IRedirectionPtr()> Redirection;
-    // The report wait windows; none: the window's own over the page.
-    TOrvReportWaitWindowFactory CreateWaitWindow;
-    TOrvReportWaitTimings ReportTimings;
-    // The boxes of the runs; none: message boxes over the page.
+    int ReportPollIntervalMs = OrvTaskPollIntervalMs;
+    // The boxes of the runs; none: message boxes over the window.
     std::shared_ptr<IUserDialogs> Dialogs;
 };
 
 class TQBExportBaseFrm : public QWidget {
     Q_OBJECT
 public:
+    // periodKey: the settings group of the page's period.
     TQBExportBaseFrm(const QString& caption, const QString& fileHint,
-                     const QString& printReportCaption, TExportPageServices services,
+                     const QString& printReportCaption, QString periodKey,
                      QWidget* parent = nullptr);
     ~TQBExportBaseFrm() override;
 
-    // Stores the three (the connection panel and the recorder are not
-    // owned), hands the logger to the payroll panel and opens the "Direct
-    // connection" tab when the connection settings are complete, else the
-    // "File" tab.
+    // Stores the four (none is owned) and opens the "Direct connection" tab
+    // when the connection settings are complete, else the "File" tab. The
+    // page's runs work on runs' thread.
     virtual void Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
-                      ILogRecorder& recorder);
+                      ILogRecorder& recorder, TRunThread& runs);
 
     // Direct tab: complete settings and a usable payroll selection; file
     // tab: a file name.
     bool IsSourceReady() const;
     TReportSourceTab SourceTab() const;
     QString FileName() const;
-    // The payroll service as the report source of one run.
-    IDirectReportSource* DirectSource() const;
+    // The report source of a run as the page's controls choose it now.
+    TReportSourceOptions SourceOptions() const;
 
     // The report and the log of the last run, for the print actions.
     const QString& ReportText() const { return m_reportText; }
     const QString& LogText() const { return m_logText; }
 
+    // The window's failure scope: each stored group loads or saves in a
+    // step of its own, so one bad value spoils nothing else.
+    using TOptionStep = std::function<void(const std::function<void()>&)>;
+    // The page's stored options: its panel's groups, then its period (as
+    // short-date text of the regional settings; the period changes only
+    // when both dates convert).
+    void LoadOptions(const IztSettings& settings, const TOptionStep& step);
+    void SaveOptions(IztSettings& settings, const TOptionStep& step) const;
+
     // Sets each action's enabled state; runs whenever the application is
     // idle.
     void UpdateActions();
 
-    // The actions.
+    // The actions. Run and GetPayrollList start a run on the worker
+    // thread and return; RunEnded comes when it is over.
     void Run();
     void GetPayrollList();
     void PrintReport();
     void PrintLog();
 
-    QLabel* lblCaption;
+    // The controls a user (and a test) works with.
     QTabWidget* pgSource;
-    QWidget* tsDirect; // "Direct connection"
-    QWidget* tsFile;   // "File"
     TOrvPayrollFilterFrm* PayrollFilterFrame;
     QPushButton* btnConnectToOrv;
     TOrvaneMultiplePayrollFrm* PayrollFrame;
-    QLabel* lblFileHint;
     TFileOpenFrm* FileOpenFrame;
     QPushButton* btnRun;
     QPushButton* btnPrintReport;
-    QPushButton* btnPrintLog;
     QAction* RunAction;
     QAction* PrintReportAction;
     QAction* PrintLogAction;
     QAction* ConnectToOrv;
 
+Q_SIGNALS:
+    // A run of the page (an export, the payroll list) is over and its
+    // results are in the page.
+    void RunEnded();
+
 protected:
-    // The page's run; sets the report text (also when it fails).
+    // The page's run: reads the controls into the run's options and starts
+    // it (StartExport).
     virtual void RunExport() = 0;
     // Run's extra condition (the checks page's accounts).
     virtual bool CanRun() const { return IsSourceReady(); }
+    // The option panel's stored groups, each in a step of its own.
+    virtual void LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) = 0;
+    virtual void SavePanelOptions(IztSettings& settings, const TOptionStep& step) const = 0;
 
     // Places the option panel at the bottom, above the buttons.
     void SetParamFrame(QWidget* frame);
@@ -105,44 +119,31 @@ protected:
     void AddToDirectTab(QWidget* widget);
 
     const ICommonLoggerPtr& Logger() const { return m_logger; }
-    const TExportPageServices& Services() const { return m_services; }
-    IUserDialogs& Dialogs() const { return *m_dialogs; }
-    // Runs step of run; the run's report text becomes the page's, also
-    // when the step fails (a report that fails can still be printed).
-    template <typename TRun> void RunKeepingReport(TRun& run, void (TRun::*step)()) {
-        const TOnExit keep{[&] { m_reportText = run.ReportText(); }};
-        (run.*step)();
+    TRunThread& Runs() const { return *m_runs; }
+    // Starts step of run on the worker, recording the user log; the run's
+    // report text becomes the page's when it is over, also when the step
+    // failed (a report that fails can still be printed).
+    template <typename TRun>
+    void StartExport(std::shared_ptr<TRun> run, void (TRun::*step)(TRunContext&)) {
+        StartRecordedRun([run, step](TRunContext& context) { ((*run).*step)(context); },
+                         [run] { return run->ReportText(); });
     }
 
 private:
-    // Calls Run when the scope ends, also by an exception.
-    struct TOnExit {
-        std::function<void()> Run;
-        ~TOnExit() { Run(); }
-    };
-    TOrvAPIEnvironment Environment() const;
+    void StartRecordedRun(TRunThread::TWork work, std::function<QString()> reportText);
 
-    TExportPageServices m_services;
-    std::shared_ptr<IUserDialogs> m_dialogs;
+    QLabel* lblCaption;
+    QWidget* tsDirect; // "Direct connection"
+    QWidget* tsFile;   // "File"
+    QLabel* lblFileHint;
+    QPushButton* btnPrintLog;
+    const QString m_periodKey;
     ICommonLoggerPtr m_logger;
     TOrvAPIConnectionParamFrm* m_connection = nullptr;
     ILogRecorder* m_recorder = nullptr;
-    std::unique_ptr<IDirectReportSource> m_directSource;
+    TRunThread* m_runs = nullptr;
     QVBoxLayout* m_layout;
     QVBoxLayout* m_directLayout;
     QString m_reportText;
     QString m_logText;
-};
-
-// A run's view of its page as the report source; Inputs is the run's
-// interface (IGLRunInputs, IChecksRunInputs).
-template <typename Inputs> class TPageReportSource : public Inputs {
-public:
-    explicit TPageReportSource(const TQBExportBaseFrm& page) : m_page(page) {}
-    TReportSourceTab SourceTab() const override { return m_page.SourceTab(); }
-    QString FileName() const override { return m_page.FileName(); }
-    IDirectReportSource* DirectSource() const override { return m_page.DirectSource(); }
-
-private:
-    const TQBExportBaseFrm& m_page;
 };

@@ -1,28 +1,17 @@
 #include "ui/QBGLExportFrame.h"
 
-#include "export/GLExportRun.h"
+#include "runs/GLExportRun.h"
+#include "settings/QBDecl.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/QBGLExportParamFrame.h"
 
-namespace {
+const QString OrvGLExportPayrollFilterKey = QStringLiteral("OrvGLExportPayrollFilter");
 
-class TGLPageInputs : public TPageReportSource<IGLRunInputs> {
-public:
-    TGLPageInputs(const TQBExportBaseFrm& page, const TQBGLExportParamFrm& options)
-        : TPageReportSource(page), m_options(options) {}
-    TQBGLExportParam GLExportParam() const override { return m_options.GetParam(); }
-
-private:
-    const TQBGLExportParamFrm& m_options;
-};
-
-} // namespace
-
-TQBGLExportFrm::TQBGLExportFrm(TExportPageServices services, QWidget* parent)
+TQBGLExportFrm::TQBGLExportFrm(QWidget* parent)
     : TQBExportBaseFrm(
           QStringLiteral("You can get Orvane Journal either directly from Orvane or from a file"),
           QStringLiteral("   Select a S348 report"), QStringLiteral("Print Journal"),
-          std::move(services), parent),
+          OrvGLExportPayrollFilterKey, parent),
       QBParamFrame(new TQBGLExportParamFrm) {
     SetParamFrame(QBParamFrame);
     FileOpenFrame->SetFilter(
@@ -31,7 +20,15 @@ TQBGLExportFrm::TQBGLExportFrm(TExportPageServices services, QWidget* parent)
 }
 
 void TQBGLExportFrm::RunExport() {
-    const TGLPageInputs inputs(*this, *QBParamFrame);
-    TGLExportRun run(Logger(), inputs, Dialogs(), Services().Connect);
-    RunKeepingReport(run, &TGLExportRun::RunGLExport);
+    StartExport(
+        std::make_shared<TGLExportRun>(TGLRunOptions{SourceOptions(), QBParamFrame->GetParam()}),
+        &TGLExportRun::RunGLExport);
+}
+
+void TQBGLExportFrm::LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) {
+    step([&] { QBParamFrame->SetParam(LoadGLExportParam(settings, QBGLExportOptionsKey)); });
+}
+
+void TQBGLExportFrm::SavePanelOptions(IztSettings& settings, const TOptionStep& step) const {
+    step([&] { SaveGLExportParam(QBParamFrame->GetParam(), settings, QBGLExportOptionsKey); });
 }

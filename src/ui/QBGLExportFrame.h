@@ -6,13 +6,19 @@
 
 class TQBGLExportParamFrm;
 
+// The settings group of the page's period.
+extern const QString OrvGLExportPayrollFilterKey; // "OrvGLExportPayrollFilter"
+
 class TQBGLExportFrm : public TQBExportBaseFrm {
     Q_OBJECT
 public:
-    explicit TQBGLExportFrm(TExportPageServices services = {}, QWidget* parent = nullptr);
+    explicit TQBGLExportFrm(QWidget* parent = nullptr);
 
     TQBGLExportParamFrm* QBParamFrame;
 
 protected:
     void RunExport() override;
+    // "QBGLExportOptions".
+    void LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) override;
+    void SavePanelOptions(IztSettings& settings, const TOptionStep& step) const override;
 };

@@ -5,7 +5,7 @@
 // their own sinks there and detach them when they go, before the keeper.
 #pragma once
 
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 
 #include <QWidget>
 
@@ -16,8 +16,11 @@ class TCommonLoggerViewFrame : public QWidget {
 public:
     explicit TCommonLoggerViewFrame(QWidget* parent = nullptr);
 
-    // The keeper's first sink.
+    // The keeper's first sink; messages logged on another thread (a run's)
+    // reach the page on its own thread, in order.
     ILoggerEventSinkPtr FirstSink() const;
+    // Off while a run works: the page's own actions would log meanwhile.
+    virtual void SetActionsEnabled(bool) {}
     // Once, when the keeper exists; the keeper must outlive the page.
     virtual void AttachKeeper(TCommonLoggerKeeper& keeper) { m_keeper = &keeper; }
     TCommonLoggerKeeper* Keeper() const { return m_keeper; }

@@ -5,7 +5,7 @@
 // display.
 #pragma once
 
-#include "logging/vlxSendMailLoggerView.h"
+#include "logkeeper/vlxSendMailLoggerView.h"
 #include "ui/vlxCommonLoggerViewFrame.h"
 
 #include <memory>
@@ -27,6 +27,7 @@ public:
     TSendMailLogs* Logs() const { return m_logs.get(); }
     void SetArchivePassword(const QString& password);
     void SetMailRecipients(const QString& recipients);
+    void SetActionsEnabled(bool enabled) override;
 
     // The buttons' actions; they throw what failed (already logged).
     void BitBtn1Click();

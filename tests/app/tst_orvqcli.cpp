@@ -40,13 +40,13 @@ struct TCli {
     std::unique_ptr<TAppCore> Core;
 
     TCli() {
-        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         Company = Dir.filePath(u"company.sqlite"_s);
         CreateSandboxCompany(Company, SourceDir() + u"/data/demo"_s);
         TAppCoreOptions options;
         options.Settings = Settings;
+        options.QBProcessor = &CreateSandboxRequestProcessor;
         options.Redirection = [this]() -> IRedirectionPtr {
             if (RedirectionMissing)
                 throw ERedirectionFileNotFound(u"Cannot find redirection file"_s);

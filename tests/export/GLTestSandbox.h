@@ -86,7 +86,7 @@ class TGLSandbox {
 public:
     TGLSandbox() {
         QVERIFY(m_dir.isValid());
-        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
+        Config.Processor.Factory = &CreateSandboxRequestProcessor;
         Config.Processor.CompanyFile = m_dir.filePath(QStringLiteral("company.qbsb"));
         Config.Processor.DemoDataDir = DemoDir();
         CreateSandboxCompany(Config.Processor.CompanyFile, DemoDir());

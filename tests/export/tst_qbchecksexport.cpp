@@ -122,6 +122,8 @@ private Q_SLOTS:
     void voidOfACheckNotAddedIsLeftForTheReRun_data();
     void voidOfACheckNotAddedIsLeftForTheReRun();
     void clearMarksCreatedTransactions();
+    void cancelFinishesBegunRecords_data();
+    void cancelFinishesBegunRecords();
     void agencyChecks();
     void queryFailureEndsExport();
     void reRunOfTenThousandChecks();
@@ -743,6 +745,64 @@ void TestQBChecksExport::clearMarksCreatedTransactions() {
                          u"there, not marked cleared. Mark it cleared in QuickBooks: a later run "
                          u"will find it and leave it as it is."_s));
     QCOMPARE(company.Txns(u"Check"_s).back().Cleared, u"NotCleared"_s);
+}
+
+// Stops at the progress reported after the given set; counts every report.
+class TCancelAfterSet : public IRunProgress {
+public:
+    TCancelAfterSet(TCancelToken& cancel, int set) : m_cancel(cancel), m_set(set) {}
+    QStringList Counts;
+    void StartWait(const QString&) override {}
+    void EndWait() override {}
+    void SetProgress(int done, int total) override {
+        Counts << QStringLiteral("%1/%2").arg(done).arg(total);
+        // The first report comes before any set.
+        if (Counts.size() == m_set + 1)
+            m_cancel.Cancel();
+    }
+
+private:
+    TCancelToken& m_cancel;
+    int m_set;
+};
+
+void TestQBChecksExport::cancelFinishesBegunRecords_data() {
+    QTest::addColumn<bool>("clear");
+    QTest::addColumn<QStringList>("counts");
+    // Without clearing the three records of the first set are done with it.
+    QTest::newRow("adds only") << false << QStringList{u"0/5"_s, u"3/5"_s};
+    // Their clearings follow in one more set; no record is begun in it.
+    QTest::newRow("adds and their clearings") << true << QStringList{u"0/5"_s, u"0/5"_s, u"3/5"_s};
+}
+
+void TestQBChecksExport::cancelFinishesBegunRecords() {
+    QFETCH(bool, clear);
+    QFETCH(QStringList, counts);
+    TDemoCompany company;
+    TRecordingLogger log;
+    const QString Tom = u"\"Tom\",,\"Reyes\",\"Pay\",3/8/2024,1004,10.00"_s;
+    const QString Ann = u"\"Ann\",,\"Ng\",\"Pay\",3/8/2024,1005,20.00"_s;
+    const TCheckRecords records = Records(log, {Maria, James, Wei, Tom, Ann});
+    auto connection = company.Connect(log.LoggerPtr());
+    TCancelToken cancel;
+    TCancelAfterSet progress(cancel, 1);
+    TQBChecksExportParam options = Batched(3, clear);
+    options.IncludeEENames = false;
+    TChecksExportResult expected = Counts(3, 0, 0, 0, 0, 0, 0);
+    expected.NotExported = 2;
+    expected.Cancelled = true;
+    QCOMPARE(ExportChecks(*connection, records, options, {&progress, &cancel}), expected);
+    QCOMPARE(progress.Counts, counts);
+    QCOMPARE(company.Summary(),
+             (QStringList{u"Check 1001 125010"_s, u"Check 1002 98029"_s, u"Check 1003 29"_s}));
+    for (const TTxnView& t : company.Txns())
+        QCOMPARE(t.Cleared, clear ? u"Cleared"_s : u"NotCleared"_s);
+    // Each record begun is logged whole, none other.
+    QCOMPARE(log.Sink().Events.count(u"enter Exporting Check/Deposit to QB"_s), 3);
+    QCOMPARE(FormatChecksExportResult(expected),
+             u"cancelled, 2 records not exported: 3 checks added, 0 checks voided, 0 deposits "
+             u"added, 0 checks already existed, 0 checks were already voided, 0 deposits already "
+             u"existed"_s);
 }
 
 void TestQBChecksExport::agencyChecks() {

@@ -178,7 +178,6 @@ void TestQBJournalExport::validation() {
     QFETCH(bool, valid);
     QFETCH(QStringList, errors);
     QFETCH(QString, details);
-    const TRegionalSettingsOverride regional{TRegionalSettings()};
     const TQBGLExportParam param =
         Param(numbers, static_cast<TGLTagParsing>(parsing), QStringLiteral("|"));
     const TGLRecordArray records = Journal(lines, param);

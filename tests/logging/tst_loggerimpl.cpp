@@ -1,5 +1,6 @@
 #include "RecordingSink.h"
 
+#include "base/vlxCancelToken.h"
 #include "base/ztExceptions.h"
 #include "logging/vlxLoggerChain.h"
 #include "logging/vlxLoggerImpl.h"
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void newContextLogsSameExceptionAgain_data();
     void newContextLogsSameExceptionAgain();
     void stoppedExceptionRaisedAgainIsLoggedAgain();
+    void cancelPassesUnlogged();
     void passthroughRethrowsTheSameObject();
     void freedExceptionNeverMistakenForNewOne();
     void withMessageVariants();
@@ -332,6 +334,25 @@ void TestLoggerImpl::stoppedExceptionRaisedAgainIsLoggedAgain() {
         }
     }
     QCOMPARE(f.Sink->Messages().size(), 2);
+}
+
+// A cancel leaves every block it crosses without an exception record; the
+// messages logged with it still are.
+void TestLoggerImpl::cancelPassesUnlogged() {
+    TExceptionFixture f;
+    IExceptionLogger& log = *f.Logger;
+    log.LogEntry("Polling");
+    try {
+        try {
+            throw EOperationCancelled();
+        } catch (...) {
+            log.PassthroughException();
+        }
+    } catch (const EOperationCancelled&) {
+        log.StopExceptionWithMessage(lmWarning, "User cancelled operation", "");
+    }
+    log.LogExit();
+    QCOMPARE(f.Sink->Messages(), QStringList{"Warning 2 Polling: User cancelled operation|"});
 }
 
 void TestLoggerImpl::passthroughRethrowsTheSameObject() {

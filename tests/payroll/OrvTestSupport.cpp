@@ -250,47 +250,30 @@ TOrvAPIEnvironment TSandboxService::Environment() const {
     return environment;
 }
 
-TOrvWaitResult TScriptedWaitWindow::Execute(const QString& title, const QString& message,
-                                            std::function<void()> closeRequested) {
-    ++Executions;
-    Title = title;
+void TScriptedReportWait::StartReportWait(const QString& message) {
     Message = message;
-    m_closeRequested = std::move(closeRequested);
-    m_result = owrNone;
-    m_running = true;
-    // A safety net for a broken test, not a timing: a hung dialog fails.
-    const QDeadlineTimer deadline(60000);
-    // Wakes the loop to look at PressCancelWhen while nothing else happens.
-    QTimer heartbeat;
-    heartbeat.start(20);
-    while (m_running) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (m_running && PressCancelWhen && PressCancelWhen()) {
-            PressCancelWhen = nullptr;
-            m_closeRequested();
-        }
-        if (deadline.hasExpired()) {
-            QTest::qFail("the report wait window was never closed", __FILE__, __LINE__);
-            return owrNone;
-        }
-    }
-    return m_result;
+    ++Executions;
+    if (OnReportWait)
+        OnReportWait(Executions - 1);
 }
 
-void TScriptedWaitWindow::Done(TOrvWaitResult result) {
-    m_result = result;
-    m_running = false;
+bool TScriptedReportWait::WaitBeforePoll(int ms) {
+    Waits << ms;
+    if (PressCancelWhen && PressCancelWhen()) {
+        PressCancelWhen = nullptr;
+        Questions << QStringLiteral("Cancel?");
+        if (Answers.isEmpty())
+            QTest::qFail("a question was asked that the test did not script", __FILE__, __LINE__);
+        else if (Answers.takeFirst())
+            Cancel->CancelStep();
+    }
+    return Cancel->Cancelled();
 }
 
-bool TScriptedWaitWindow::ConfirmYesNo(const QString& question) {
-    Questions << question;
-    if (WhileAsked)
-        WhileAsked();
-    if (Answers.isEmpty()) {
-        QTest::qFail("a question was asked that the test did not script", __FILE__, __LINE__);
-        return false;
-    }
-    return Answers.takeFirst();
+void TScriptedReportWait::Attach(TOrvDirectReportSourceServices& services) {
+    services.Progress = this;
+    services.Environment.Cancel = Cancel.get();
+    services.Wait.Wait = [this](int ms) { return WaitBeforePoll(ms); };
 }
 
 } // namespace orvtest

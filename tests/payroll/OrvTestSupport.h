@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/vlxClasses.h"
+#include "payroll/OrvDirectReportSource.h"
 #include "payroll/OrvReportWait.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 #include "settings/OrvConnectionParam.h"
@@ -92,31 +93,30 @@ private:
 // A stand-in service that always answers log-in and log-out.
 QJsonObject BaseScript(const QStringList& sessions = {QStringLiteral("s1")});
 
-// The report wait window of the tests: runs a local event loop until Done,
-// asks the close question from a script, and tries to close when told to.
-class TScriptedWaitWindow : public IOrvReportWaitWindow {
+// The report wait of a run as a test scripts it: records the wait's
+// message and the waits before the polls (counted, not spent), and before
+// a poll lets the user press Cancel once PressCancelWhen holds, answering
+// "Cancel?" from Answers as the wait window would.
+class TScriptedReportWait : public IRunProgress {
 public:
     QStringList Questions;
     QList<bool> Answers;
-    // Checked on every turn of the loop; true makes the user press Cancel
-    // once (then it is cleared).
     std::function<bool()> PressCancelWhen;
-    // Run while a question is open, before its answer: what happens while
-    // the user thinks it over.
-    std::function<void()> WhileAsked;
-    QString Title;
+    // Called with the wait's index as each report wait begins.
+    std::function<void(int)> OnReportWait;
     QString Message;
     int Executions = 0;
+    QList<int> Waits;
+    // The run's cancel.
+    TCancelTokenPtr Cancel = std::make_shared<TCancelToken>();
 
-    TOrvWaitResult Execute(const QString& title, const QString& message,
-                           std::function<void()> closeRequested) override;
-    void Done(TOrvWaitResult result) override;
-    bool ConfirmYesNo(const QString& question) override;
-
-private:
-    std::function<void()> m_closeRequested;
-    TOrvWaitResult m_result = owrNone;
-    bool m_running = false;
+    void StartWait(const QString&) override {}
+    void StartReportWait(const QString& message) override;
+    void EndWait() override {}
+    void SetProgress(int, int) override {}
+    bool WaitBeforePoll(int ms);
+    // The direct source reports and waits here, on the cancel.
+    void Attach(TOrvDirectReportSourceServices& services);
 };
 
 class TNoProgress : public IProgressIndicator {
@@ -124,21 +124,6 @@ public:
     void StartProgress(const QString&, int) override {}
     void SetProgress(int) override {}
     void EndProgress() override {}
-};
-
-// Hands a fetch the test's scripted window, which outlives it.
-class TWindowRef : public IOrvReportWaitWindow {
-public:
-    explicit TWindowRef(TScriptedWaitWindow& window) : m_window(window) {}
-    TOrvWaitResult Execute(const QString& title, const QString& message,
-                           std::function<void()> closeRequested) override {
-        return m_window.Execute(title, message, std::move(closeRequested));
-    }
-    void Done(TOrvWaitResult result) override { m_window.Done(result); }
-    bool ConfirmYesNo(const QString& question) override { return m_window.ConfirmYesNo(question); }
-
-private:
-    TScriptedWaitWindow& m_window;
 };
 
 } // namespace orvtest

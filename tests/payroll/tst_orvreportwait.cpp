@@ -1,11 +1,14 @@
-// The report task and the report wait dialog against a scripted service:
-// polling, the deferred results, cancel, failures, and the server task
-// deleted whenever the dialog ends.
+// The report task and its wait against a scripted service: a poll after
+// each interval (counted, not spent), cancel between polls and while the
+// user is asked, failures, and the server task deleted whenever the wait
+// ends.
 #include "OrvTestSupport.h"
 #include "RecordingLogSink.h"
 
 #include "base/vlxErrorDisplay.h"
 #include "payroll/OrvReportWait.h"
+
+#include <thread>
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -55,29 +58,29 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void taskPollsAfterOneInterval();
-    void reportAfterPolls_data();
-    void reportAfterPolls();
-    void cancelAnsweredNoKeepsPolling();
-    void cancelDeletesServerTask();
-    void reportArrivesWhileAsked_data();
-    void reportArrivesWhileAsked();
+    void pollsAfterEachInterval_data();
+    void pollsAfterEachInterval();
+    void cancelBetweenPolls();
     void cancelBeforeTaskStarted();
+    void questionOpenWhenReportArrives_data();
+    void questionOpenWhenReportArrives();
     void startFailureIsThrown();
     void pollFailure_data();
     void pollFailure();
     void lostSessionWhilePolling();
     void failedDeleteIsSwallowed();
-    void eventLoopWindow_data();
-    void eventLoopWindow();
 
 private:
     std::unique_ptr<TStubServer> Serve(const QJsonObject& script);
-    std::optional<QString> Run(TStubServer& server, IOrvReportWaitWindow& window);
+    // Runs the wait; the waits before the polls are recorded, and wait()
+    // decides whether the run is cancelled then.
+    std::optional<QString> Run(TStubServer& server, TCancelToken* cancel = nullptr,
+                               std::function<bool(int)> wait = {});
 
     const TTestCertificates* m_certificates = nullptr;
     std::unique_ptr<TRecordingLogger> m_log;
     QStringList m_displayed;
+    QList<int> m_waits;
 };
 
 void TestOrvReportWait::initTestCase() {
@@ -90,12 +93,10 @@ void TestOrvReportWait::initTestCase() {
 void TestOrvReportWait::init() {
     m_log = std::make_unique<TRecordingLogger>();
     m_displayed.clear();
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
+    m_waits.clear();
 }
 
 void TestOrvReportWait::cleanup() {
-    QCoreApplication::processEvents();
-    SetErrorDisplay(nullptr);
     m_log.reset();
 }
 
@@ -103,46 +104,26 @@ std::unique_ptr<TStubServer> TestOrvReportWait::Serve(const QJsonObject& script)
     return ServeScript(*m_certificates, script);
 }
 
-std::optional<QString> TestOrvReportWait::Run(TStubServer& server, IOrvReportWaitWindow& window) {
+std::optional<QString> TestOrvReportWait::Run(TStubServer& server, TCancelToken* cancel,
+                                              std::function<bool(int)> wait) {
     TOrvAPIEnvironment environment;
     environment.Redirection = TestRedirection(*m_certificates);
+    environment.Cancel = cancel;
     const IOrvAPIConnectionPtr connection =
         CreateOrvAPIConnection(server.Param(), m_log->LoggerPtr(), environment);
-    TOrvReportWaitTimings timings;
-    timings.StartDelayMs = 0;
-    timings.PollIntervalMs = 2;
-    return RunReportAndWait(
-        window, m_log->LoggerPtr(), connection, S1910(),
-        QStringLiteral("Please wait while Orvane generates Employee Checks report"),
-        QStringLiteral("Orvane QB Export"), timings);
+    TOrvReportWaitOptions options;
+    options.Cancel = cancel;
+    options.Wait = [this, wait](int ms) {
+        m_waits << ms;
+        return wait ? wait(ms) : false;
+    };
+    options.ShowFailure = [this](std::exception_ptr failure) {
+        m_displayed << ErrorDisplayMessage(failure);
+    };
+    return RunReportAndWait(m_log->LoggerPtr(), connection, S1910(), options);
 }
 
-void TestOrvReportWait::taskPollsAfterOneInterval() {
-    auto server = Serve(TaskScript(Answers({Result(true)}), Report("ASCII", "x")));
-    QVERIFY(server);
-    TOrvAPIEnvironment environment;
-    environment.Redirection = TestRedirection(*m_certificates);
-    auto connection = CreateOrvAPIConnection(server->Param(), m_log->LoggerPtr(), environment);
-    int ready = 0;
-    {
-        TOrvReportTask task(
-            connection, m_log->LoggerPtr(), [] {}, [&](const QString&) { ++ready; }, S1910());
-        QCOMPARE(task.PollInterval(), 15000);
-        QVERIFY(!task.Polling());
-        task.Start();
-        QCOMPARE(task.TaskId(), QStringLiteral("T-1"));
-        // Started, polling armed, but no poll before the interval has passed.
-        QVERIFY(task.Polling());
-        QCoreApplication::processEvents();
-        QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")), 0);
-    }
-    // Destroying the task deletes the server task.
-    QCOMPARE(server->Methods(), (QStringList{"orv.sb.connect", "orv.taskQueue.runReport",
-                                             "orv.taskQueue.deleteTask"}));
-    QCOMPARE(ready, 0);
-}
-
-void TestOrvReportWait::reportAfterPolls_data() {
+void TestOrvReportWait::pollsAfterEachInterval_data() {
     QTest::addColumn<QJsonArray>("finished");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
@@ -155,21 +136,18 @@ void TestOrvReportWait::reportAfterPolls_data() {
                                                      << "";
 }
 
-void TestOrvReportWait::reportAfterPolls() {
+// Even a report that is ready at once is fetched one interval after the
+// start; the server task is deleted and the session closed.
+void TestOrvReportWait::pollsAfterEachInterval() {
     QFETCH(QJsonArray, finished);
     QFETCH(QString, text);
     QFETCH(QString, expected);
     auto server = Serve(TaskScript(finished, Report("ASCII", text)));
     QVERIFY(server);
-    TScriptedWaitWindow window;
-    const std::optional<QString> result = Run(*server, window);
+    const std::optional<QString> result = Run(*server);
     QVERIFY(result.has_value());
     QCOMPARE(*result, expected);
-    QCOMPARE(window.Title, QStringLiteral("Orvane QB Export"));
-    QCOMPARE(window.Message,
-             QStringLiteral("Please wait while Orvane generates Employee Checks report"));
-    QCOMPARE(window.Questions, QStringList{});
-    QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")), finished.size());
+    QCOMPARE(m_waits, QList<int>(finished.size(), OrvTaskPollIntervalMs));
     QStringList expectedMethods{"orv.sb.connect", "orv.taskQueue.runReport"};
     for (int i = 0; i < finished.size(); ++i)
         expectedMethods << "orv.taskQueue.isTaskFinished";
@@ -178,94 +156,73 @@ void TestOrvReportWait::reportAfterPolls() {
                     << "orv.disconnect";
     QCOMPARE(server->Methods(), expectedMethods);
     QCOMPARE(m_displayed, QStringList{});
-}
-
-void TestOrvReportWait::cancelAnsweredNoKeepsPolling() {
-    auto server =
-        Serve(TaskScript(Answers({Result(false), Result(false), Result(false), Result(true)}),
-                         Report("ASCII", "R")));
-    QVERIFY(server);
-    TScriptedWaitWindow window;
-    window.Answers = {false};
-    window.PressCancelWhen = [&] {
-        return server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")) >= 1;
-    };
-    const std::optional<QString> result = Run(*server, window);
-    QCOMPARE(window.Questions, QStringList{"Cancel?"});
-    QCOMPARE(result, std::optional<QString>(QStringLiteral("R")));
-    QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")), 4);
     QVERIFY(m_log->Sink().OfKind(lmWarning).empty());
 }
 
-void TestOrvReportWait::cancelDeletesServerTask() {
+void TestOrvReportWait::cancelBetweenPolls() {
     auto server = Serve(TaskScript(Answers({Result(false)}), Report("ASCII", "R")));
     QVERIFY(server);
-    TScriptedWaitWindow window;
-    window.Answers = {true};
-    window.PressCancelWhen = [&] {
-        return server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")) >= 2;
-    };
-    const std::optional<QString> result = Run(*server, window);
+    TCancelToken cancel;
+    const std::optional<QString> result = Run(*server, &cancel, [&](int) {
+        if (m_waits.size() == 2)
+            cancel.CancelStep();
+        return cancel.Cancelled();
+    });
     QVERIFY(!result.has_value());
-    QCOMPARE(window.Questions, QStringList{"Cancel?"});
     const auto warnings = m_log->Sink().OfKind(lmWarning);
     QCOMPARE(int(warnings.size()), 1);
     QCOMPARE(warnings.front().Message, QStringLiteral("User cancelled operation"));
-    const QStringList methods = server->Methods();
-    QCOMPARE(methods.count(QStringLiteral("orv.taskQueue.getReport")), 0);
-    QCOMPARE(methods.count(QStringLiteral("orv.taskQueue.deleteTask")), 1);
-    QCOMPARE(methods.last(), QStringLiteral("orv.disconnect"));
-}
-
-void TestOrvReportWait::reportArrivesWhileAsked_data() {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("Yes: cancelled") << true;
-    QTest::newRow("No: the report") << false;
-}
-
-void TestOrvReportWait::reportArrivesWhileAsked() {
-    // The answer decides, not the report that came meanwhile.
-    QFETCH(bool, cancel);
-    auto server = Serve(TaskScript(Answers({Result(false), Result(true)}), Report("ASCII", "R")));
-    QVERIFY(server);
-    TScriptedWaitWindow window;
-    window.Answers = {cancel};
-    window.PressCancelWhen = [&] {
-        return server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")) >= 1;
-    };
-    window.WhileAsked = [&] {
-        // The report is fetched and handed over, and its server task goes.
-        QVERIFY(QTest::qWaitFor(
-            [&] { return server->CountOf(QStringLiteral("orv.taskQueue.deleteTask")) == 1; },
-            60000));
-    };
-    const std::optional<QString> result = Run(*server, window);
-    QCOMPARE(window.Questions, QStringList{"Cancel?"});
-    QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.getReport")), 1);
-    QCOMPARE(result, cancel ? std::nullopt : std::optional<QString>(QStringLiteral("R")));
-    QStringList warnings;
-    for (const auto& w : m_log->Sink().OfKind(lmWarning))
-        warnings << w.Message;
-    QCOMPARE(warnings, cancel ? QStringList{"User cancelled operation"} : QStringList());
+    QCOMPARE(server->Methods(), (QStringList{"orv.sb.connect", "orv.taskQueue.runReport",
+                                             "orv.taskQueue.isTaskFinished",
+                                             "orv.taskQueue.deleteTask", "orv.disconnect"}));
+    // The wait took the cancel: the run goes on with its next report.
+    QVERIFY(!cancel.Cancelled());
+    QCOMPARE(m_log->Sink().OfKind(lmException).size(), size_t(0));
 }
 
 void TestOrvReportWait::cancelBeforeTaskStarted() {
     auto server = Serve(TaskScript(Answers({Result(false)}), Report("ASCII", "R")));
     QVERIFY(server);
-    TScriptedWaitWindow window;
-    // Before the start timer has run there is no task: no question.
-    window.PressCancelWhen = [] { return true; };
+    TCancelToken cancel;
+    cancel.Cancel();
     TOrvAPIEnvironment environment;
     environment.Redirection = TestRedirection(*m_certificates);
+    // Logged in before the cancel came.
     auto connection = CreateOrvAPIConnection(server->Param(), m_log->LoggerPtr(), environment);
-    TOrvReportWaitTimings timings;
-    timings.StartDelayMs = 60000;
-    const std::optional<QString> result =
-        RunReportAndWait(window, m_log->LoggerPtr(), connection, S1910(), QStringLiteral("wait"),
-                         QStringLiteral("Orvane QB Export"), timings);
-    QVERIFY(!result.has_value());
-    QCOMPARE(window.Questions, QStringList{});
+    TOrvReportWaitOptions options;
+    options.Cancel = &cancel;
+    QVERIFY(!RunReportAndWait(m_log->LoggerPtr(), connection, S1910(), options).has_value());
     QCOMPARE(server->Methods(), QStringList{"orv.sb.connect"});
+    QCOMPARE(m_log->Sink().OfKind(lmWarning).front().Message,
+             QStringLiteral("User cancelled operation"));
+}
+
+void TestOrvReportWait::questionOpenWhenReportArrives_data() {
+    QTest::addColumn<bool>("answerYes");
+    QTest::newRow("No: the report is taken") << false;
+    QTest::newRow("Yes wins over the report") << true;
+}
+
+// "Cancel?" is open (the token held) while the report comes: the wait
+// keeps it until the user has answered.
+void TestOrvReportWait::questionOpenWhenReportArrives() {
+    QFETCH(bool, answerYes);
+    auto server = Serve(TaskScript(Answers({Result(true)}), Report("ASCII", "R")));
+    QVERIFY(server);
+    TCancelToken cancel;
+    cancel.Hold();
+    std::optional<QString> result;
+    std::thread run([&] { result = Run(*server, &cancel); });
+    const bool arrived = QTest::qWaitFor(
+        [&] { return server->CountOf(QStringLiteral("orv.taskQueue.getReport")) == 1; });
+    if (answerYes)
+        cancel.CancelStep();
+    cancel.Release();
+    run.join();
+    QVERIFY(arrived);
+    QCOMPARE(result.has_value(), !answerYes);
+    QCOMPARE(m_log->Sink().OfKind(lmWarning).size(), size_t(answerYes ? 1 : 0));
+    QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.deleteTask")), 1);
 }
 
 void TestOrvReportWait::startFailureIsThrown() {
@@ -274,17 +231,16 @@ void TestOrvReportWait::startFailureIsThrown() {
                   Answers({Fault(300, QStringLiteral("Unknown report"))}));
     auto server = Serve(script);
     QVERIFY(server);
-    TScriptedWaitWindow window;
     try {
-        Run(*server, window);
+        Run(*server);
         QFAIL("a task that did not start gave a result");
     } catch (const EOrvAPIError& e) {
         QCOMPARE(e.ErrorMessage(), QStringLiteral("Unknown report"));
     }
-    QCOMPARE(window.Executions, 1);
     // No id, so no poll and no delete.
     QCOMPARE(server->Methods(),
              (QStringList{"orv.sb.connect", "orv.taskQueue.runReport", "orv.disconnect"}));
+    QCOMPARE(m_waits, QList<int>());
 }
 
 void TestOrvReportWait::pollFailure_data() {
@@ -309,10 +265,8 @@ void TestOrvReportWait::pollFailure() {
     QFETCH(QString, shown);
     auto server = Serve(TaskScript(finished, report));
     QVERIFY(server);
-    TScriptedWaitWindow window;
-    const std::optional<QString> result = Run(*server, window);
+    const std::optional<QString> result = Run(*server);
     QVERIFY(!result.has_value());
-    QCoreApplication::processEvents();
     QCOMPARE(m_displayed.size(), 1);
     QVERIFY2(m_displayed.front().startsWith(shown), qPrintable(m_displayed.front()));
     // Logged once, in the poll's block (inside the operation's own block).
@@ -333,8 +287,7 @@ void TestOrvReportWait::lostSessionWhilePolling() {
         Answers({Result(QJsonObject{{"SESSION", "s1"}}), Result(QJsonObject{{"SESSION", "s2"}})}));
     auto server = Serve(script);
     QVERIFY(server);
-    TScriptedWaitWindow window;
-    QCOMPARE(Run(*server, window), std::optional<QString>(QStringLiteral("R")));
+    QCOMPARE(Run(*server), std::optional<QString>(QStringLiteral("R")));
     QCOMPARE(server->CountOf(QStringLiteral("orv.sb.connect")), 2);
     // The poll is repeated with the same task id in the new session.
     const QJsonArray calls = server->Calls();
@@ -352,49 +305,11 @@ void TestOrvReportWait::failedDeleteIsSwallowed() {
                   Answers({Fault(404, QStringLiteral("No such task"))}));
     auto server = Serve(script);
     QVERIFY(server);
-    TScriptedWaitWindow window;
-    QCOMPARE(Run(*server, window), std::optional<QString>(QStringLiteral("R")));
-    QCoreApplication::processEvents();
+    QCOMPARE(Run(*server), std::optional<QString>(QStringLiteral("R")));
     QCOMPARE(m_displayed, QStringList{});
     const auto logged = m_log->Sink().OfKind(lmException);
     QCOMPARE(int(logged.size()), 1);
     QCOMPARE(logged.front().Block, QStringLiteral("Deleting an Orvane task"));
-}
-
-void TestOrvReportWait::eventLoopWindow_data() {
-    QTest::addColumn<bool>("close");
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<bool>("expectReport");
-    QTest::newRow("runs until the report is ready") << false << true << true;
-    QTest::newRow("close confirmed") << true << true << false;
-    QTest::newRow("close refused") << true << false << true;
-}
-
-void TestOrvReportWait::eventLoopWindow() {
-    QFETCH(bool, close);
-    QFETCH(bool, answer);
-    QFETCH(bool, expectReport);
-    auto server =
-        Serve(TaskScript(Answers({Result(false), Result(false), Result(false), Result(true)}),
-                         Report("ASCII", "R")));
-    QVERIFY(server);
-    TOrvEventLoopWaitWindow window;
-    window.AnswerToCancel = answer;
-    QTimer closer;
-    bool closed = false;
-    if (close) {
-        connect(&closer, &QTimer::timeout, [&] {
-            if (!closed && server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")) >= 1) {
-                closed = true;
-                window.RequestClose();
-            }
-        });
-        closer.start(1);
-    }
-    const std::optional<QString> result = Run(*server, window);
-    QCOMPARE(result.has_value(), expectReport);
-    QCOMPARE(closed, close);
-    QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.deleteTask")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestOrvReportWait)

@@ -52,7 +52,7 @@ private:
     }
     TOrvAPIEnvironment Environment() const { return m_sandbox.Environment(); }
     TOrvPayrollsDef SelectMarch8();
-    std::unique_ptr<TOrvDirectReportSource> Source(TScriptedWaitWindow& window,
+    std::unique_ptr<TOrvDirectReportSource> Source(TScriptedReportWait& window,
                                                    int idleTimeoutMs = 0);
 
     TSandboxService m_sandbox;
@@ -72,12 +72,12 @@ void TestOrvSandbox::init() {
     QVERIFY(!Control(QStringLiteral("sandbox.reset"))->IsError());
     m_log = std::make_unique<TRecordingLogger>();
     m_displayed.clear();
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvSandbox::cleanup() {
     QCoreApplication::processEvents();
-    SetErrorDisplay(nullptr);
     m_log.reset();
 }
 
@@ -85,7 +85,7 @@ void TestOrvSandbox::cleanup() {
 // the lists as the page would.
 TOrvPayrollsDef TestOrvSandbox::SelectMarch8() {
     TOrvPayrollLists lists(Environment().Redirection);
-    TNoProgress progress;
+    TNoRunProgress progress;
     lists.LoadPayrollList(Param(), m_log->LoggerPtr(), progress, QDate(2024, 3, 8),
                           QDate(2024, 3, 8), Environment());
     if (!lists.Ready())
@@ -99,19 +99,17 @@ TOrvPayrollsDef TestOrvSandbox::SelectMarch8() {
     return {};
 }
 
-std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedWaitWindow& window,
+std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedReportWait& window,
                                                                int idleTimeoutMs) {
     const TOrvPayrollsDef selection = SelectMarch8();
     Control(QStringLiteral("sandbox.reset"));
     TOrvDirectReportSourceServices services;
-    services.ConnectionParam = [this] { return Param(); };
-    services.SelectedPayrolls = [selection] { return selection; };
-    services.CreateWaitWindow = [&window] { return std::make_unique<TWindowRef>(window); };
+    services.ConnectionParam = Param();
+    services.SelectedPayrolls = selection;
     services.Environment = Environment();
     if (idleTimeoutMs > 0)
         services.Environment.IdleTimeoutMs = idleTimeoutMs;
-    services.Timings.StartDelayMs = 0;
-    services.Timings.PollIntervalMs = 5;
+    window.Attach(services);
     return std::make_unique<TOrvDirectReportSource>(m_log->LoggerPtr(), services);
 }
 
@@ -187,7 +185,8 @@ void TestOrvSandbox::listsFromStoredQueries() {
     // The page's action: its own connection, logged out when the lists are in.
     connection.reset();
     TOrvPayrollLists again(Environment().Redirection);
-    again.LoadPayrollList(Param(), m_log->LoggerPtr(), progress, QDate(2024, 3, 1),
+    TNoRunProgress stages;
+    again.LoadPayrollList(Param(), m_log->LoggerPtr(), stages, QDate(2024, 3, 1),
                           QDate(2024, 3, 31), Environment());
     QVERIFY(again.Ready());
     QCOMPARE(Control(QStringLiteral("sandbox.sessions"))->AsInteger(), 0);
@@ -203,7 +202,7 @@ void TestOrvSandbox::checksReportFromStartToDelete_data() {
 void TestOrvSandbox::checksReportFromStartToDelete() {
     QFETCH(int, kind);
     QFETCH(int, number);
-    TScriptedWaitWindow window;
+    TScriptedReportWait window;
     auto source = Source(window);
     const TFetchedReport report = source->FetchChecksReport(TChecksFetchKind(kind));
     QVERIFY(report.has_value());
@@ -229,7 +228,7 @@ void TestOrvSandbox::checksReportFromStartToDelete() {
 }
 
 void TestOrvSandbox::glReportCarriesOptions() {
-    TScriptedWaitWindow window;
+    TScriptedReportWait window;
     auto source = Source(window);
     TQBGLExportParam options;
     options.SplitBillingByDBDT = true;
@@ -279,7 +278,7 @@ void TestOrvSandbox::reconnectsOnceNotTwice() {
 }
 
 void TestOrvSandbox::cancelDeletesTask() {
-    TScriptedWaitWindow window;
+    TScriptedReportWait window;
     auto source = Source(window);
     Control(QStringLiteral("sandbox.setTaskDelay"), [](IRpcFunction& f) { f.AddItem(3600); });
     window.Answers = {true};
@@ -296,7 +295,7 @@ void TestOrvSandbox::cancelDeletesTask() {
 }
 
 void TestOrvSandbox::taskFailure() {
-    TScriptedWaitWindow window;
+    TScriptedReportWait window;
     auto source = Source(window);
     Control(QStringLiteral("sandbox.setNextReport"), [](IRpcFunction& f) {
         f.AddItem(QStringLiteral("ERROR"));
@@ -310,7 +309,7 @@ void TestOrvSandbox::taskFailure() {
 }
 
 void TestOrvSandbox::silentServiceWhilePolling() {
-    TScriptedWaitWindow window;
+    TScriptedReportWait window;
     // The client gives up on a silent service after a second of nothing.
     auto source = Source(window, 1000);
     Control(QStringLiteral("sandbox.answerNext"), [](IRpcFunction& f) {
@@ -352,7 +351,7 @@ void TestOrvSandbox::faultTexts() {
     QFETCH(QString, kind);
     QFETCH(bool, transport);
     QFETCH(QString, message);
-    TScriptedWaitWindow window;
+    TScriptedReportWait window;
     auto source = Source(window);
     Control(control, [&](IRpcFunction& f) {
         if (kind.isEmpty()) {

@@ -53,7 +53,6 @@ TQBEmployeeRet Employee(const QString& id, const QString& first, const QString& 
 class TestQBConnection : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor); }
     void versionChoice_data();
     void versionChoice();
     void badVersions_data();
@@ -356,6 +355,7 @@ void TestQBConnection::lostAnswerAskedForAtOnce() {
 
 std::unique_ptr<TQBConnection> TestQBConnection::SandboxConnection(const TTestLogger& log) {
     TQBConnectionConfig config;
+    config.Processor.Factory = &CreateSandboxRequestProcessor;
     config.Processor.CompanyFile = m_dir.filePath(u"company%1.qbsb"_s.arg(++m_files));
     config.Processor.DemoDataDir = DemoDir();
     config.SdkDownloadAddress = DownloadAddress;
@@ -365,6 +365,7 @@ std::unique_ptr<TQBConnection> TestQBConnection::SandboxConnection(const TTestLo
 void TestQBConnection::sandboxDemoCreatedOnFirstUse() {
     TTestLogger log;
     TQBConnectionConfig config;
+    config.Processor.Factory = &CreateSandboxRequestProcessor;
     config.Processor.CompanyFile = m_dir.filePath(u"fresh.qbsb"_s);
     config.Processor.DemoDataDir = DemoDir();
     QVERIFY(!QFile::exists(config.Processor.CompanyFile));
@@ -410,6 +411,7 @@ void TestQBConnection::listQueries() {
 void TestQBConnection::emptyClassList() {
     TTestLogger log;
     TQBConnectionConfig config;
+    config.Processor.Factory = &CreateSandboxRequestProcessor;
     config.Processor.CompanyFile = m_dir.filePath(u"empty.qbsb"_s);
     CreateSandboxCompany(config.Processor.CompanyFile, QString());
     auto qb = TQBConnection::Create(log.Logger(), config);
@@ -598,6 +600,7 @@ void TestQBConnection::queryCompanyNeedsAName() {
 void TestQBConnection::namedCompanyReadBackAndDeleted() {
     TTestLogger log;
     TQBConnectionConfig config;
+    config.Processor.Factory = &CreateSandboxRequestProcessor;
     config.Processor.CompanyFile = m_dir.filePath(u"not-opened.qbsb"_s);
     config.CompanyFile = m_dir.filePath(u"named.qbsb"_s);
     CreateSandboxCompany(config.CompanyFile, DemoDir(), u"Second Street Deli"_s);

@@ -34,18 +34,15 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TRecordingLogger> m_log;
-    std::unique_ptr<TRegionalSettingsOverride> m_us;
 };
 
 void TestChecksParser::init() {
     m_log = std::make_unique<TRecordingLogger>();
-    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
 }
 
 void TestChecksParser::cleanup() {
     // Every block the parser opened is closed again, also after a failure.
     QCOMPARE(m_log->Depth(), 1);
-    m_us.reset();
     m_log.reset();
 }
 

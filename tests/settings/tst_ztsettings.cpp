@@ -77,7 +77,6 @@ private Q_SLOTS:
     void storedText() {
         QFETCH(QVariant, value);
         QFETCH(QString, text);
-        TRegionalSettingsOverride us({TDateOrder::MonthDayYear, u'/', u'.'});
         auto store = Store();
         store->SetValue(QStringLiteral("Group\\Value"), value);
         QCOMPARE(Raw()->value(QStringLiteral("Group/Value")).toString(), text);
@@ -133,7 +132,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(QVariant, defaultValue);
         QFETCH(QVariant, expected);
-        TRegionalSettingsOverride us({TDateOrder::MonthDayYear, u'/', u'.'});
         WriteFile("[Key]\nOther=1\n" + line + '\n');
         const QVariant value = Store()->GetValue(QStringLiteral("Key\\V"), defaultValue);
         QCOMPARE(value.typeId(), defaultValue.typeId());

@@ -6,6 +6,7 @@
 
 #include "base/RegionalSettings.h"
 #include "base/vlxErrorDisplay.h"
+#include "runs/AccountListRun.h"
 #include "settings/OrvConnectionParam.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -38,6 +40,13 @@ const QString Liability = u"Payroll Liabilities:Net Pay Clearing"_s;
 bool AccountListFetched(TQBChecksExportFrm& page) {
     return QTest::qWaitFor(
         [&] { return page.QBParamFrame->bbGetAccountList->text() == u"Refresh Account list"_s; });
+}
+
+// Triggers the page's Run and waits until the run is over.
+bool RunToEnd(TQBExportBaseFrm& page) {
+    QSignalSpy ended(&page, &TQBExportBaseFrm::RunEnded);
+    page.RunAction->trigger();
+    return ended.wait(60000);
 }
 
 // Runs the message loop until it has nothing left to do, once.
@@ -143,7 +152,7 @@ void TestExportPages::runLeavesReportAndLog() {
     QCOMPARE(checks.FileName(), file);
     QCOMPARE(boxes.FileDialogCaptions(), QStringList{u"Open"_s});
     checks.UpdateActions();
-    checks.RunAction->trigger();
+    QVERIFY(RunToEnd(checks));
     QVERIFY(checks.ReportText().startsWith(u"Orvane Checks report:\r\nnot a report"_s));
     QVERIFY(checks.LogText().contains(u"Orvane Checks Export failed"_s));
     // Only the run's lines: not the start-up's.
@@ -159,7 +168,7 @@ void TestExportPages::runLeavesReportAndLog() {
     QFile(empty).open(QIODevice::WriteOnly);
     gl.FileOpenFrame->SetFileName(empty);
     gl.UpdateActions();
-    gl.RunAction->trigger();
+    QVERIFY(RunToEnd(gl));
     QCOMPARE(boxes.BoxTexts().last(), u"Orvane Journal is empty."_s);
     gl.UpdateActions();
     QVERIFY(!gl.PrintReportAction->isEnabled());
@@ -172,16 +181,20 @@ void TestExportPages::runLeavesReportAndLog() {
 void TestExportPages::checksPanelKeepsTheRecord() {
     TRecordingLogger log;
     TQBChecksExportParamFrm panel;
-    panel.Init(log.LoggerPtr(), QBConnectionFactory([this] {
-                   TQBConnectionConfig config;
-                   config.Processor.CompanyFile = m_scene.CompanyFile();
-                   return config;
-               }()));
     TQBChecksExportParam stored{true, u"payroll CHECKING"_s, u"Gone Account"_s, true, false};
     stored.BatchSize = 7;
     panel.SetParam(stored);
     QVERIFY(!panel.AccountsChosen());
-    panel.RefreshAccountList();
+    // The names as the page's run fetches them.
+    TAccountListRun fetch;
+    TRunContext context;
+    context.Logger = log.LoggerPtr();
+    TQBConnectionConfig config;
+    config.Processor.Factory = &CreateSandboxRequestProcessor;
+    config.Processor.CompanyFile = m_scene.CompanyFile();
+    context.ConnectQB = QBConnectionFactory(config);
+    fetch.FetchAccountList(context);
+    panel.SetAccountNames(fetch.AccountNames());
     QCOMPARE(panel.bbGetAccountList->text(), u"Refresh Account list"_s);
     QVERIFY(panel.cbCashAccount->count() > 2);
     QCOMPARE(panel.cbLiabilityAccount->count(), panel.cbCashAccount->count());
@@ -207,20 +220,25 @@ void TestExportPages::checksPanelKeepsTheRecord() {
 }
 
 void TestExportPages::accountListFailureKeepsTheLists() {
-    QStringList displayed;
-    SetErrorDisplay([&](const QString& message) { displayed << message; });
-    TQBChecksExportParamFrm panel;
+    TPreAnsweredDialogs boxes;
     int attempts = 0;
-    panel.Init(nullptr, [&](const ICommonLoggerPtr&) -> std::unique_ptr<TQBConnection> {
+    TExportPageServices services;
+    services.Connect = [&](const ICommonLoggerPtr&) -> std::unique_ptr<TQBConnection> {
         ++attempts;
         throw EztException(u"QuickBooks is not running"_s);
-    });
+    };
+    TMainFm window(m_scene.Options(), services);
+    TQBChecksExportFrm& page = *window.QBChecksExportFrame;
+    TQBChecksExportParamFrm& panel = *page.QBParamFrame;
+    // The fetch at start fails as the click's does.
+    QSignalSpy ended(&page, &TQBChecksExportFrm::AccountListEnded);
+    QVERIFY(ended.wait(60000));
     panel.cbCashAccount->addItems({u"Old cash"_s});
     panel.cbLiabilityAccount->addItems({u"Old liability"_s});
     panel.bbGetAccountList->click();
-    QCOMPARE(attempts, 1);
-    SetErrorDisplay(nullptr);
-    QCOMPARE(displayed, QStringList{u"QuickBooks is not running"_s});
+    QVERIFY(ended.wait(60000));
+    QCOMPARE(attempts, 2);
+    QCOMPARE(boxes.BoxTexts(), QStringList(2, u"QuickBooks is not running."_s));
     QCOMPARE(panel.cbCashAccount->itemText(0), u"Old cash"_s);
     QCOMPARE(panel.cbLiabilityAccount->itemText(0), u"Old liability"_s);
     QCOMPARE(panel.bbGetAccountList->text(), u"Get Account list"_s);

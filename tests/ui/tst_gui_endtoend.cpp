@@ -2,12 +2,16 @@
 // service and a sandbox QuickBooks company: the payroll list of a period,
 // two payrolls selected, the checks and the GL export run twice (the second
 // run adds nothing), a slow report cancelled, also once it arrived while
-// the question was open, and the checks printed.
+// the question was open, and the checks printed. The runs work on the
+// window's worker thread: a batched export cancelled between two request
+// sets, the window closed during a run, and a payroll call that hangs,
+// cancelled.
 #include "MainWindowScene.h"
 #include "OrvTestSupport.h"
 
 #include "company/QBSandboxCompany.h"
 #include "settings/OrvConnectionParam.h"
+#include "ui/FileOpenFrame.h"
 #include "ui/OrvOptionsFrame.h"
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvWaitForm.h"
@@ -21,10 +25,12 @@
 #include "ui/dbcomp.h"
 
 #include <QAction>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -48,22 +54,34 @@ void SelectPayrolls(TOrvaneMultiplePayrollFrm& frame, const QList<int>& prNbrs) 
     }
 }
 
-// Presses the Cancel button of the report wait window once, as soon as the
-// window shows and the server task runs; counts the presses.
-std::unique_ptr<QTimer> CancelOnceTheTaskRuns(TSandboxService& sandbox, int& cancelled) {
-    auto timer = std::make_unique<QTimer>();
-    QObject::connect(timer.get(), &QTimer::timeout, [&sandbox, &cancelled] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* wait = qobject_cast<TOrvWaitFm*>(widget);
-            if (wait && wait->isVisible() && !cancelled && sandbox.LiveTasks() == 1) {
-                ++cancelled;
-                wait->CancelButton->click();
-            }
-        }
-    });
-    timer->start(10);
-    return timer;
+// The wait window of the runs while it is on the screen, else null.
+TOrvWaitFm* ShownWaitWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* wait = qobject_cast<TOrvWaitFm*>(widget);
+        if (wait && wait->isVisible())
+            return wait;
+    }
+    return nullptr;
 }
+
+// Presses Cancel on the wait window once when() holds.
+class TCancelWhen : public QObject {
+public:
+    explicit TCancelWhen(std::function<bool()> when) : m_when(std::move(when)) { startTimer(10); }
+    int Pressed = 0;
+
+protected:
+    void timerEvent(QTimerEvent*) override {
+        TOrvWaitFm* wait = ShownWaitWindow();
+        if (wait && !Pressed && m_when()) {
+            ++Pressed;
+            wait->CancelButton->click();
+        }
+    }
+
+private:
+    std::function<bool()> m_when;
+};
 
 QString PdfText(const QString& pdf) {
     QProcess process;
@@ -80,13 +98,21 @@ class TestGuiEndToEnd : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void wholeJob();
+    void cancelBetweenRequestSets();
+    void closeDuringRun();
+    void hungCallCancelled();
 
 private:
+    TExportPageServices Services() const;
     int Transactions(const QString& type);
     // Loads the page's payroll list of March and selects the payrolls.
     void ChoosePayrolls(TQBExportBaseFrm& page, const QList<int>& prNbrs);
     // Presses the page's Run as a user does; the boxes it showed.
     QStringList Run(TQBExportBaseFrm& page);
+    // Boxes of this test alone.
+    void AnswerBoxes();
+    // Shows the window and waits for the account list fetched at start.
+    void Show(TMainFm& window);
 
     TSandboxService m_sandbox;
     TWindowScene m_scene;
@@ -111,11 +137,32 @@ int TestGuiEndToEnd::Transactions(const QString& type) {
     return int(company.Txns(filter).size());
 }
 
+void TestGuiEndToEnd::AnswerBoxes() {
+    m_boxes.reset();
+    m_boxes = std::make_unique<TPreAnsweredDialogs>();
+}
+
+void TestGuiEndToEnd::Show(TMainFm& window) {
+    window.show();
+    QTRY_COMPARE(window.QBChecksExportFrame->QBParamFrame->bbGetAccountList->text(),
+                 u"Refresh Account list"_s);
+}
+
+TExportPageServices TestGuiEndToEnd::Services() const {
+    TExportPageServices services;
+    const IRedirectionPtr certificates = m_sandbox.Environment().Redirection;
+    services.Redirection = [certificates] { return certificates; };
+    services.ReportPollIntervalMs = 5;
+    return services;
+}
+
 void TestGuiEndToEnd::ChoosePayrolls(TQBExportBaseFrm& page, const QList<int>& prNbrs) {
     page.PayrollFilterFrame->SetPeriod(March);
     page.UpdateActions();
     QVERIFY(page.ConnectToOrv->isEnabled());
+    QSignalSpy ended(&page, &TQBExportBaseFrm::RunEnded);
     page.btnConnectToOrv->click();
+    QVERIFY(ended.wait(60000));
     QCOMPARE(page.ConnectToOrv->text(), u"Refresh Orvane payroll list"_s);
     QVERIFY(page.PayrollFrame->IsReady());
     SelectPayrolls(*page.PayrollFrame, prNbrs);
@@ -130,17 +177,16 @@ QStringList TestGuiEndToEnd::Run(TQBExportBaseFrm& page) {
     page.UpdateActions();
     if (!page.RunAction->isEnabled())
         return {u"Run disabled"_s};
+    QSignalSpy ended(&page, &TQBExportBaseFrm::RunEnded);
     page.btnRun->click();
+    if (!ended.wait(120000))
+        return {u"Run did not end"_s};
     return m_boxes->BoxTexts().mid(before);
 }
 
 void TestGuiEndToEnd::wholeJob() {
     m_boxes = std::make_unique<TPreAnsweredDialogs>();
-    TExportPageServices services;
-    const IRedirectionPtr certificates = m_sandbox.Environment().Redirection;
-    services.Redirection = [certificates] { return certificates; };
-    services.ReportTimings.PollIntervalMs = 5;
-    TMainFm window(m_scene.Options(), services);
+    TMainFm window(m_scene.Options(), Services());
     window.show();
 
     // The checks page: accounts fetched at start, two payrolls of March,
@@ -208,12 +254,10 @@ void TestGuiEndToEnd::wholeJob() {
     // and the user is told.
     m_sandbox.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(3600); });
     m_boxes->AnswerNextBox(QMessageBox::Yes);
-    int cancelled = 0;
-    auto cancel = CancelOnceTheTaskRuns(m_sandbox, cancelled);
+    TCancelWhen cancel([this] { return m_sandbox.LiveTasks() == 1; });
     QCOMPARE(Run(gl), (QStringList{u"Cancel?"_s, u"Orvane Journal Export was cancelled: nothing "
                                                  u"was posted"_s}));
-    cancel.reset();
-    QCOMPARE(cancelled, 1);
+    QCOMPARE(cancel.Pressed, 1);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QVERIFY(m_sandbox.CalledMethods().contains(u"orv.taskQueue.deleteTask"_s));
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
@@ -233,15 +277,121 @@ void TestGuiEndToEnd::wholeJob() {
         QTest::qWaitFor([this] { return m_sandbox.LiveTasks() == 0; }, 60000);
         return QMessageBox::Yes;
     });
-    cancelled = 0;
-    cancel = CancelOnceTheTaskRuns(m_sandbox, cancelled);
+    TCancelWhen cancelAsked([this] { return m_sandbox.LiveTasks() == 1; });
     QCOMPARE(Run(checks), (QStringList{u"Cancel?"_s, u"Orvane Employee Checks Export was "
                                                      u"cancelled: nothing was posted"_s}));
-    cancel.reset();
+    QCOMPARE(cancelAsked.Pressed, 1);
     QCOMPARE(fetched(), fetchedBefore + 1);
     QCOMPARE(Transactions(u"Check"_s), checksAdded);
     QVERIFY(checks.LogText().contains(u"User cancelled operation"_s));
     QCOMPARE(m_sandbox.LiveTasks(), 0);
+}
+
+// A file of twelve checks in sets of three, each set answered after 200 ms:
+// Cancel after the first set stops the run at a set boundary. The company
+// holds exactly the checks of the sets that were answered, and the summary
+// counts them.
+void TestGuiEndToEnd::cancelBetweenRequestSets() {
+    AnswerBoxes();
+    const int before = Transactions(u"Check"_s);
+    {
+        TQBSandboxCompany company(m_scene.CompanyFile(), false);
+        company.SetLatencyMs(200);
+    }
+    const QString file = m_scene.Dir.filePath(u"twelve.csv"_s);
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 12; ++i)
+            out.write(QStringLiteral("\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,%1,10.00\r\n")
+                          .arg(700001 + i)
+                          .toUtf8());
+    }
+    TMainFm window(m_scene.Options(), Services());
+    Show(window);
+    TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
+    TQBChecksExportParam options{false, u"Payroll Checking"_s,
+                                 u"Payroll Liabilities:Net Pay Clearing"_s, false, false};
+    options.BatchSize = 3;
+    checks.QBParamFrame->SetParam(options);
+    checks.pgSource->setCurrentIndex(rstFile);
+    checks.FileOpenFrame->SetFileName(file);
+    m_boxes->AnswerNextBox(QMessageBox::Yes);
+    TCancelWhen cancel([] {
+        return ShownWaitWindow()->Text().contains(u"Creating QuickBooks Transactions: 3 of 12"_s);
+    });
+    const QStringList boxes = Run(checks);
+    QCOMPARE(cancel.Pressed, 1);
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[0], u"Cancel?"_s);
+    const int added = Transactions(u"Check"_s) - before;
+    QVERIFY2(added > 0 && added < 12 && added % 3 == 0, qPrintable(QString::number(added)));
+    QCOMPARE(boxes[1],
+             QStringLiteral("Orvane Checks Export cancelled, %1 records not exported: %2 checks "
+                            "added, 0 checks voided, 0 deposits added, 0 checks already existed, "
+                            "0 checks were already voided, 0 deposits already existed")
+                 .arg(12 - added)
+                 .arg(added));
+    QVERIFY(checks.LogText().contains(u"User cancelled operation"_s));
+    TQBSandboxCompany(m_scene.CompanyFile(), false).SetLatencyMs(0);
+}
+
+// Closing the window during a run asks first; Yes stops the run (the server
+// task goes, nothing is posted) and the window closes once it has.
+void TestGuiEndToEnd::closeDuringRun() {
+    AnswerBoxes();
+    m_sandbox.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(0); });
+    TMainFm window(m_scene.Options(), Services());
+    Show(window);
+    TQBGLExportFrm& gl = *window.QBGLExportFrame;
+    ChoosePayrolls(gl, {10091});
+    const int entries = Transactions(u"JournalEntry"_s);
+    m_sandbox.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(3600); });
+    QSignalSpy ended(&gl, &TQBExportBaseFrm::RunEnded);
+    gl.UpdateActions();
+    gl.btnRun->click();
+    QTRY_COMPARE(m_sandbox.LiveTasks(), 1);
+    // While a run works the pages are off; the window still answers.
+    QVERIFY(!gl.isEnabled());
+    m_boxes->AnswerNextBox(QMessageBox::No);
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible());
+    m_boxes->AnswerNextBox(QMessageBox::Yes);
+    window.close();
+    QVERIFY(ended.wait(60000));
+    QTRY_VERIFY(!window.isVisible());
+    QCOMPARE(m_boxes->BoxTexts(), QStringList(2, u"A run is in progress. Stop it and close?"_s));
+    QCOMPARE(m_sandbox.LiveTasks(), 0);
+    QCOMPARE(Transactions(u"JournalEntry"_s), entries);
+    QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
+    m_sandbox.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(0); });
+}
+
+// The service says nothing to a poll for an hour: Cancel gives the call up
+// at once (long before any time-out), the task is deleted and nothing is
+// posted. Polled without a pause, the run is in that poll by the time the
+// task is seen on the service.
+void TestGuiEndToEnd::hungCallCancelled() {
+    AnswerBoxes();
+    TExportPageServices services = Services();
+    services.ReportPollIntervalMs = 0;
+    TMainFm window(m_scene.Options(), services);
+    Show(window);
+    TQBGLExportFrm& gl = *window.QBGLExportFrame;
+    ChoosePayrolls(gl, {10091});
+    const int entries = Transactions(u"JournalEntry"_s);
+    m_sandbox.Control(u"sandbox.answerNext"_s, [](IRpcFunction& f) {
+        f.AddItem(u"silent"_s);
+        f.AddItem(u"orv.taskQueue.isTaskFinished"_s);
+        f.AddItem(3600);
+    });
+    m_boxes->AnswerNextBox(QMessageBox::Yes);
+    TCancelWhen cancel([this] { return m_sandbox.LiveTasks() == 1; });
+    QCOMPARE(Run(gl), QStringList{u"Cancel?"_s});
+    QCOMPARE(cancel.Pressed, 1);
+    QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
+    QCOMPARE(m_sandbox.LiveTasks(), 0);
+    QCOMPARE(Transactions(u"JournalEntry"_s), entries);
 }
 
 int main(int argc, char** argv) {

@@ -1,37 +1,23 @@
-// The report wait window against a scripted payroll service: its look, the
-// ways to close it while a task runs (Cancel, Esc, the close box) with the
-// "Cancel?" question answered either way, closing before the task runs
-// (no question), and the server task deleted whenever the window goes.
-#include "OrvTestSupport.h"
+// The wait window of the runs: its look and the stages it shows, and the
+// ways to close it while a run works (Cancel, Esc, the close box) with the
+// "Cancel?" question answered either way; without a run nothing is asked.
 #include "RecordingLogSink.h"
 
-#include "base/vlxErrorDisplay.h"
+#include "runs/RunThread.h"
 #include "ui/OrvWaitForm.h"
 #include "ui/UserDialogBoxes.h"
 
-#include <QJsonArray>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QtTest>
+#include <atomic>
 
-using namespace orvtest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-enum TCloseBy { cbNone, cbCancelButton, cbEscape, cbCloseBox };
-
-QJsonObject TaskScript(const QJsonArray& finished) {
-    QJsonObject script = BaseScript();
-    script.insert(QStringLiteral("orv.taskQueue.runReport"),
-                  QJsonArray{Result(QStringLiteral("T-1"))});
-    script.insert(QStringLiteral("orv.taskQueue.isTaskFinished"), finished);
-    script.insert(QStringLiteral("orv.taskQueue.getReport"),
-                  QJsonArray{Result(
-                      QJsonObject{{"Type", "ASCII"}, {"Report", Base64(QStringLiteral("R"))}})});
-    script.insert(QStringLiteral("orv.taskQueue.deleteTask"), QJsonArray{Result(true)});
-    return script;
-}
+enum TCloseBy { cbCancelButton, cbEscape, cbCloseBox };
 
 void Close(TOrvWaitFm& form, TCloseBy by) {
     switch (by) {
@@ -44,175 +30,131 @@ void Close(TOrvWaitFm& form, TCloseBy by) {
     case cbCloseBox:
         form.close();
         break;
-    case cbNone:
-        break;
     }
 }
-
-// Runs action once, on the first turn of the event loop at which when() holds.
-class TWhen : public QObject {
-public:
-    TWhen(std::function<bool()> when, std::function<void()> action)
-        : m_when(std::move(when)), m_action(std::move(action)) {
-        startTimer(0);
-    }
-
-protected:
-    void timerEvent(QTimerEvent* event) override {
-        if (!m_when())
-            return;
-        killTimer(event->timerId());
-        m_action();
-    }
-
-private:
-    std::function<bool()> m_when;
-    std::function<void()> m_action;
-};
 
 } // namespace
 
 class TestOrvWaitForm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
     void init();
-    void cleanup();
-
     void look();
+    void stages_data();
+    void stages();
     void closing_data();
     void closing();
 
 private:
-    const TTestCertificates* m_certificates = nullptr;
-    std::unique_ptr<TRecordingLogger> m_log;
-    QStringList m_displayed;
-};
+    TRunServices Services();
 
-void TestOrvWaitForm::initTestCase() {
-    QString whyNot;
-    m_certificates = TTestCertificates::Get(&whyNot);
-    if (!m_certificates)
-        QSKIP(qPrintable(whyNot));
-}
+    std::unique_ptr<TRecordingLogger> m_log;
+};
 
 void TestOrvWaitForm::init() {
     m_log = std::make_unique<TRecordingLogger>();
-    m_displayed.clear();
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
 }
 
-void TestOrvWaitForm::cleanup() {
-    QCoreApplication::processEvents();
-    SetErrorDisplay(nullptr);
-    m_log.reset();
+TRunServices TestOrvWaitForm::Services() {
+    TRunServices services;
+    services.Logger = m_log->LoggerPtr();
+    services.Dialogs = std::make_shared<TWindowUserDialogs>(nullptr);
+    services.ConnectQB = [](const ICommonLoggerPtr&) -> std::unique_ptr<TQBConnection> {
+        return nullptr;
+    };
+    return services;
 }
 
 void TestOrvWaitForm::look() {
-    TOrvWaitFm form(nullptr);
-    bool closeAsked = false;
-    QString title;
-    QString message;
-    bool bold = false;
-    QList<int> offCentre;
-    TWhen check([&] { return form.isVisible(); },
-                [&] {
-                    title = form.windowTitle();
-                    message = form.MessagePanel->text();
-                    bold = form.MessagePanel->font().bold();
-                    // Centred, also after a resize.
-                    for (const int width : {382, 640}) {
-                        form.resize(width, 74);
-                        form.layout()->activate();
-                        const QWidget& bar = *form.CancelButton->parentWidget();
-                        offCentre << form.CancelButton->geometry().center().x() - bar.width() / 2;
-                    }
-                    form.Done(owrYes);
-                });
-    QCOMPARE(form.Execute(QStringLiteral("Orvane QB Export"), QStringLiteral("Please wait"),
-                          [&] { closeAsked = true; }),
-             owrYes);
-    QCOMPARE(title, QStringLiteral("Orvane QB Export"));
-    QCOMPARE(message, QStringLiteral("Please wait"));
-    QVERIFY(bold);
-    QCOMPARE(form.CancelButton->text(), QStringLiteral("Cancel"));
-    QCOMPARE(offCentre.size(), 2);
-    for (const int off : offCentre)
+    TRunThread runs(Services());
+    TOrvWaitFm form(nullptr, runs);
+    form.show();
+    QCOMPARE(form.windowTitle(), u"Orvane QB Export"_s);
+    QCOMPARE(form.Text(), u"Please wait"_s);
+    QVERIFY(form.MessagePanel->font().bold());
+    QCOMPARE(form.CancelButton->text(), u"Cancel"_s);
+    // Centred, also after a resize.
+    for (const int width : {382, 640}) {
+        form.resize(width, 74);
+        form.layout()->activate();
+        const QWidget& bar = *form.CancelButton->parentWidget();
+        const int off = form.CancelButton->geometry().center().x() - bar.width() / 2;
         QVERIFY2(qAbs(off) <= 1, qPrintable(QString::number(off)));
-    QVERIFY(!closeAsked);
+    }
+    // Without a run, closing asks nothing and leaves the window to the run.
+    TPreAnsweredDialogs boxes;
+    Close(form, cbCloseBox);
+    QCOMPARE(boxes.BoxTexts(), QStringList());
+}
+
+void TestOrvWaitForm::stages_data() {
+    QTest::addColumn<QStringList>("stages");
+    QTest::addColumn<int>("done");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a stage") << QStringList{u"Please wait while Orvane generates GL Report"_s} << 0
+                             << -1 << u"Please wait while Orvane generates GL Report"_s;
+    QTest::newRow("nested, counted")
+        << QStringList{u"Getting payroll list"_s, u"Getting company list"_s} << 1 << 2
+        << u"Getting payroll list\r\nGetting company list: 1 of 2"_s;
+    QTest::newRow("thousands") << QStringList{u"Creating QuickBooks Transactions"_s} << 350 << 1000
+                               << u"Creating QuickBooks Transactions: 350 of 1,000"_s;
+}
+
+void TestOrvWaitForm::stages() {
+    QFETCH(QStringList, stages);
+    QFETCH(int, done);
+    QFETCH(int, total);
+    QFETCH(QString, text);
+    TRunThread runs(Services());
+    TOrvWaitFm form(nullptr, runs);
+    form.ShowStages({u"An earlier stage"_s});
+    form.ShowProgress(5, 9);
+    form.ShowStages(stages);
+    if (total >= 0)
+        form.ShowProgress(done, total);
+    QCOMPARE(form.Text(), text);
 }
 
 void TestOrvWaitForm::closing_data() {
     QTest::addColumn<int>("closeBy");
     QTest::addColumn<bool>("confirm");
-    QTest::addColumn<bool>("cancelled");
-    QTest::addColumn<bool>("taskRuns");
-    QTest::newRow("report ready, no question") << int(cbNone) << false << false << true;
-    QTest::newRow("Cancel, then Yes") << int(cbCancelButton) << true << true << true;
-    QTest::newRow("Esc, then Yes") << int(cbEscape) << true << true << true;
-    QTest::newRow("close box, then Yes") << int(cbCloseBox) << true << true << true;
-    QTest::newRow("Cancel, then No: the report comes")
-        << int(cbCancelButton) << false << false << true;
-    QTest::newRow("Esc before the task runs") << int(cbEscape) << true << true << false;
+    QTest::newRow("Cancel, then Yes") << int(cbCancelButton) << true;
+    QTest::newRow("Esc, then Yes") << int(cbEscape) << true;
+    QTest::newRow("close box, then Yes") << int(cbCloseBox) << true;
+    QTest::newRow("Cancel, then No: the run goes on") << int(cbCancelButton) << false;
 }
 
 void TestOrvWaitForm::closing() {
     QFETCH(int, closeBy);
     QFETCH(bool, confirm);
-    QFETCH(bool, cancelled);
-    QFETCH(bool, taskRuns);
-    // Unfinished until the window was asked to close (or at the fourth poll).
-    const QJsonArray finished =
-        closeBy == cbNone ? QJsonArray{Result(false), Result(true)}
-                          : QJsonArray{Result(false), Result(false), Result(false), Result(true)};
-    auto server = ServeScript(*m_certificates, TaskScript(finished));
-    QVERIFY(server);
-    TOrvAPIEnvironment environment;
-    environment.Redirection = TestRedirection(*m_certificates);
-    TPreAnsweredDialogs dialogs;
-    dialogs.AnswerNextBox(confirm ? QMessageBox::Yes : QMessageBox::No);
-    TOrvWaitFm form(nullptr);
-    bool asked = false;
-    TWhen close(
-        [&] {
-            return taskRuns ? server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")) >= 1
-                            : form.isVisible();
+    TRunThread runs(Services());
+    TOrvWaitFm form(nullptr, runs);
+    form.show();
+    TPreAnsweredDialogs boxes;
+    boxes.AnswerNextBox(confirm ? QMessageBox::Yes : QMessageBox::No);
+    std::atomic<bool> waiting{false};
+    std::atomic<bool> goOn{false};
+    bool stopped = false;
+    bool over = false;
+    // A run that waits at its safe points until cancelled or let go.
+    runs.Start(
+        [&](TRunContext& context) {
+            waiting = true;
+            while (!goOn && !context.Cancel->WaitFor(5)) {
+            }
+            stopped = context.Cancel->StopHere();
         },
-        [&] {
-            asked = true;
-            Close(form, TCloseBy(closeBy));
-        });
-    TOrvReportWaitTimings timings;
-    timings.StartDelayMs = taskRuns ? 0 : 60000;
-    timings.PollIntervalMs = 2;
-    std::optional<QString> report;
-    {
-        const IOrvAPIConnectionPtr connection =
-            CreateOrvAPIConnection(server->Param(), m_log->LoggerPtr(), environment);
-        TOrvReportDef def;
-        def.Params = NewRpcStruct();
-        def.ReportType = QStringLiteral("S");
-        def.ReportNumber = 1910;
-        report = RunReportAndWait(form, m_log->LoggerPtr(), connection, def,
-                                  QStringLiteral("Please wait"), QStringLiteral("Orvane QB Export"),
-                                  timings);
-    }
-    QVERIFY(asked || closeBy == cbNone);
-    QCOMPARE(report, cancelled ? std::nullopt : std::optional<QString>(QStringLiteral("R")));
-    const bool questioned = closeBy != cbNone && taskRuns;
-    QCOMPARE(dialogs.BoxTexts(), questioned ? QStringList{"Cancel?"} : QStringList{});
-    if (questioned) {
-        QCOMPARE(dialogs.Boxes().front().Buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(dialogs.Boxes().front().Title, QStringLiteral("Orvane QB Export"));
-    }
-    QCOMPARE(int(m_log->Sink().OfKind(lmWarning).size()), cancelled ? 1 : 0);
-    // The server task goes with the window, fetched or not.
-    const QStringList methods = server->Methods();
-    QCOMPARE(methods.count(QStringLiteral("orv.taskQueue.deleteTask")), taskRuns ? 1 : 0);
-    QCOMPARE(methods.count(QStringLiteral("orv.taskQueue.getReport")), cancelled ? 0 : 1);
-    QCOMPARE(methods.count(QStringLiteral("orv.taskQueue.runReport")), taskRuns ? 1 : 0);
-    QCOMPARE(methods.last(), QStringLiteral("orv.disconnect"));
-    QCOMPARE(m_displayed, QStringList{});
+        [&](std::exception_ptr) { over = true; });
+    QVERIFY(QTest::qWaitFor([&] { return bool(waiting); }));
+    Close(form, TCloseBy(closeBy));
+    QCOMPARE(boxes.BoxTexts(), QStringList{u"Cancel?"_s});
+    QCOMPARE(boxes.Boxes().front().Buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(boxes.Boxes().front().Title, u"Orvane QB Export"_s);
+    if (!confirm)
+        goOn = true;
+    QVERIFY(QTest::qWaitFor([&] { return over; }));
+    QCOMPARE(stopped, confirm);
 }
 
 QTEST_MAIN(TestOrvWaitForm)

@@ -1,11 +1,12 @@
 // The company and payroll frames over the sandbox payroll service: grids
 // bound to the loaded lists with their captions, labels and hidden columns,
 // bound anew after every load (none after a failed one), the selection in
-// table order, the progress of the window, and the period panel.
+// table order, the stages of the load, and the period panel.
 #include "OrvTestSupport.h"
 #include "RecordingLogSink.h"
 
 #include "base/vlxErrorDisplay.h"
+#include "runs/PayrollListsRun.h"
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvaneCompanyFrame.h"
 #include "ui/OrvaneDSFrame.h"
@@ -22,15 +23,15 @@ using namespace orvtest;
 
 namespace {
 
-// A window offering its progress, as the main window does.
-class TProgressWindow : public QMainWindow, public IProgressIndicator {
+// The stages of the load, as the window hears them.
+class TRecordingStages : public IRunProgress {
 public:
     QStringList Steps;
-    void StartProgress(const QString& caption, int maximum) override {
-        Steps << QStringLiteral("start %1 %2").arg(caption).arg(maximum);
+    void StartWait(const QString& message) override { Steps << QStringLiteral("start ") + message; }
+    void EndWait() override { Steps << QStringLiteral("end"); }
+    void SetProgress(int done, int total) override {
+        Steps << QStringLiteral("%1/%2").arg(done).arg(total);
     }
-    void SetProgress(int position) override { Steps << QString::number(position); }
-    void EndProgress() override { Steps << QStringLiteral("end"); }
 };
 
 QStringList Titles(const TReDBGrid& grid) {
@@ -66,7 +67,11 @@ private Q_SLOTS:
     void periodPanel();
 
 private:
-    void Load(TOrvaneMultiplePayrollFrm& frame);
+    // "Get Orvane payroll list" as the page runs it (here on this thread):
+    // the run loads, the frame's lists adopt the tables, or none when the
+    // load failed (its failure is thrown).
+    void Load(TOrvaneMultiplePayrollFrm& frame, const TOrvAPIConnectionParam& param,
+              const IRunProgressPtr& progress = std::make_shared<TNoRunProgress>());
 
     TSandboxService m_sandbox;
     std::unique_ptr<TRecordingLogger> m_log;
@@ -88,16 +93,27 @@ void TestPayrollFrames::cleanup() {
     m_log.reset();
 }
 
-void TestPayrollFrames::Load(TOrvaneMultiplePayrollFrm& frame) {
-    frame.SetLogger(m_log->LoggerPtr());
-    frame.SetEnvironment(m_sandbox.Environment());
-    frame.LoadPayrollList(m_sandbox.Param(), kMarch1, kMarch31);
+void TestPayrollFrames::Load(TOrvaneMultiplePayrollFrm& frame, const TOrvAPIConnectionParam& param,
+                             const IRunProgressPtr& progress) {
+    TPayrollListsRun run({param, kMarch1, kMarch31});
+    TRunContext context;
+    context.Logger = m_log->LoggerPtr();
+    context.Orvane = m_sandbox.Environment();
+    context.Progress = progress;
+    try {
+        run.LoadPayrollList(context);
+    } catch (...) {
+        frame.Lists().Adopt({});
+        throw;
+    }
+    frame.Lists().Adopt(run.TakeTables());
 }
 
 void TestPayrollFrames::loadBindsLabelledGrids() {
-    TProgressWindow window;
+    QMainWindow window;
     auto* frame = new TOrvaneMultiplePayrollFrm(&window);
     window.setCentralWidget(frame);
+    auto stages = std::make_shared<TRecordingStages>();
     TOrvaneCompanyFrm& companies = *frame->CompanyFrame;
     QCOMPARE(companies.ClientsFrm->Caption(), QStringLiteral("Clients"));
     QCOMPARE(companies.CompaniesFrm->Caption(), QStringLiteral("Companies"));
@@ -105,9 +121,10 @@ void TestPayrollFrames::loadBindsLabelledGrids() {
     QCOMPARE(TOrvaneDsFrm().Caption(), QStringLiteral("Dataset name"));
     QVERIFY(!frame->IsReady());
 
-    Load(*frame);
+    Load(*frame, m_sandbox.Param(), stages);
     QVERIFY(frame->IsReady());
-    QCOMPARE(window.Steps, (QStringList{"start Getting company list 2", "1", "2", "end"}));
+    QCOMPARE(stages->Steps, (QStringList{"start Getting payroll list", "start Getting company list",
+                                         "0/2", "1/2", "2/2", "end", "end"}));
     QCOMPARE(m_sandbox.Sessions(), 0); // logged out after the load
     TOrvPayrollLists& lists = frame->Lists();
     QCOMPARE(companies.ClientsFrm->Grid->Table(), lists.Clients());
@@ -145,7 +162,7 @@ void TestPayrollFrames::loadAgainRebinds() {
     QFETCH(bool, failQuery);
     QFETCH(QString, error);
     TOrvaneMultiplePayrollFrm frame;
-    Load(frame);
+    Load(frame, m_sandbox.Param());
     QPointer<TMemTable> oldPayrolls = frame.Lists().Payrolls();
     QVERIFY(oldPayrolls);
     if (failQuery)
@@ -155,7 +172,7 @@ void TestPayrollFrames::loadAgainRebinds() {
             f.AddItem(QStringLiteral("Query failed"));
         });
     try {
-        frame.LoadPayrollList(m_sandbox.Param(QStringLiteral("demo"), password), kMarch1, kMarch31);
+        Load(frame, m_sandbox.Param(QStringLiteral("demo"), password));
         QVERIFY2(error.isEmpty(), "the load succeeded");
     } catch (const EztException& e) {
         QCOMPARE(e.Message(), error);
@@ -173,7 +190,7 @@ void TestPayrollFrames::loadAgainRebinds() {
 
 void TestPayrollFrames::selectionInTableOrder() {
     TOrvaneMultiplePayrollFrm frame;
-    Load(frame);
+    Load(frame, m_sandbox.Param());
     TReDBGrid& grid = *frame.PayrollsFrm->Grid;
     QVERIFY(grid.model()->rowCount() >= 3);
     const int prColumn = Titles(grid).indexOf(QStringLiteral("Internal Pr#"));

@@ -20,7 +20,6 @@ class TestReDBGrid : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void titleClicksSort();
     void cellColours();
@@ -77,11 +76,8 @@ QStringList SelectedNames(const TReDBGrid& grid) {
 } // namespace
 
 void TestReDBGrid::initTestCase() {
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
-}
-
-void TestReDBGrid::cleanupTestCase() {
-    SetErrorDisplay(nullptr);
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [this](const QString& message) { m_displayed << message; });
 }
 
 void TestReDBGrid::init() {

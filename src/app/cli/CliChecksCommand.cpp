@@ -2,8 +2,9 @@
 // the payroll service makes for chosen payrolls, with the saved checks
 // options overridden by flags.
 #include "CliDirect.h"
+#include "CliRun.h"
 
-#include "export/ChecksExportRun.h"
+#include "runs/ChecksExportRun.h"
 
 namespace {
 
@@ -36,26 +37,6 @@ const char* const ChecksExitHelp =
     "\n"
     "Exit code 0: every check done; 1: the run failed, a report could not be fetched or\n"
     "some checks failed; 2: wrong usage.\n";
-
-// The page as the command line fills it: a file, or the direct source with
-// its kind choice.
-class TCliChecksInputs : public IChecksRunInputs {
-public:
-    TCliChecksInputs(QString file, int kindChoice, TQBChecksExportParam options)
-        : m_file(std::move(file)), m_kindChoice(kindChoice), m_options(std::move(options)) {}
-    TReportSourceTab SourceTab() const override { return m_direct ? rstDirectConnection : rstFile; }
-    QString FileName() const override { return m_file.trimmed(); }
-    IDirectReportSource* DirectSource() const override { return m_direct; }
-    int CheckKindChoice() const override { return m_kindChoice; }
-    TQBChecksExportParam ChecksExportParam() const override { return m_options; }
-    void SetDirectSource(IDirectReportSource* source) { m_direct = source; }
-
-private:
-    QString m_file;
-    int m_kindChoice;
-    TQBChecksExportParam m_options;
-    IDirectReportSource* m_direct = nullptr;
-};
 
 int KindChoice(const TCliOptions& options) {
     if (!options.Has(QStringLiteral("--kind")))
@@ -95,7 +76,7 @@ TQBChecksExportParam Options(const TCliEnvironment& env, const TCliOptions& opti
 
 int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliOptions> options;
-    std::unique_ptr<TCliChecksInputs> inputs;
+    TChecksRunOptions runOptions;
     std::unique_ptr<TCliLogSession> session;
     TCliReportSourceChoice sourceChoice;
     TOrvAPIConnectionParam param;
@@ -118,8 +99,10 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
         sourceChoice =
             CliReportSourceChoice(env, *options, QStringList{"--kind"},
                                   QStringLiteral("the report file is missing: --file PATH"));
-        inputs = std::make_unique<TCliChecksInputs>(options->Value(QStringLiteral("--file")),
-                                                    KindChoice(*options), Options(env, *options));
+        runOptions.Source.Tab = sourceChoice.Payrolls ? rstDirectConnection : rstFile;
+        runOptions.Source.FileName = options->Value(QStringLiteral("--file")).trimmed();
+        runOptions.CheckKindChoice = KindChoice(*options);
+        runOptions.Checks = Options(env, *options);
         session = std::make_unique<TCliLogSession>(env, env.Out,
                                                    options->Value(QStringLiteral("--dev-log")));
         if (sourceChoice.Payrolls)
@@ -129,20 +112,20 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     }
 
     TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);
-    TCliErrorDisplay errorDisplay(env.Err);
-    std::unique_ptr<TCliDirectSource> source;
+    TCliRunHost host(env, dialogs, CliConnectionFactory(env, *options),
+                     sourceChoice.PollIntervalMs);
     if (sourceChoice.Payrolls) {
-        try {
-            source = OpenCliDirectSource(env, *sourceChoice.Payrolls, param, session->Logger(),
-                                         sourceChoice.PollIntervalMs);
-            inputs->SetDirectSource(source.get());
-        } catch (const EztException& e) {
-            dialogs.ShowError(e.Message());
+        const std::exception_ptr failure = host.Run([&](TRunContext& context) {
+            runOptions.Source.Direct =
+                TDirectSourceOptions{param, LoadChosenPayrolls(context, env, *sourceChoice.Payrolls,
+                                                               param, host.Orvane())};
+        });
+        if (ShowRunFailure(dialogs, failure))
             return cecFailed;
-        }
     }
-    TChecksExportRun run(session->Logger(), *inputs, dialogs, CliConnectionFactory(env, *options));
-    if (!RunShowingError(dialogs, [&run] { run.RunChecksExport(); }))
+    TChecksExportRun run(runOptions);
+    if (ShowRunFailure(dialogs,
+                       host.Run([&run](TRunContext& context) { run.RunChecksExport(context); })))
         return cecFailed;
     int exitCode = cecSuccess;
     for (const TChecksRunOutcome& outcome : run.Outcomes()) {
@@ -152,8 +135,8 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     }
     // A report that did not come (a failed server task, a cancel) is only
     // logged by the run; a script must see it.
-    if (source && source->AnyFetchFailed()) {
-        if (errorDisplay.Flush() == 0)
+    if (host.AnyFetchFailed()) {
+        if (host.FailuresShown() == 0)
             dialogs.ShowError(QStringLiteral("An Orvane report was not fetched"));
         exitCode = cecFailed;
     }

@@ -4,7 +4,6 @@
 #include "base/vlxErrorDisplay.h"
 #include "base/ztFormat.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 
 const QStringList CliConnectionOptions{"--server", "--port", "--user", "--poll-interval"};
@@ -84,44 +83,6 @@ QList<qint32> PayrollsOfCompany(TOrvPayrollLists& lists, qint32 coNbr) {
     }
     throw EztException(
         Format(QStringLiteral("Company %d is not in the Orvane company list"), {coNbr}));
-}
-
-// The console's report wait: the message loop runs until the report is in;
-// the first Ctrl+C asks for the cancel.
-class TCliWaitWindow : public IOrvReportWaitWindow {
-public:
-    explicit TCliWaitWindow(const TCliEnvironment& env) : m_env(env) {}
-    TOrvWaitResult Execute(const QString& title, const QString& message,
-                           std::function<void()> closeRequested) override {
-        // Watched before the line tells the user about it.
-        std::shared_ptr<void> watch;
-        if (m_env.WatchInterrupt)
-            watch = m_env.WatchInterrupt([this] { m_window.RequestClose(); });
-        m_env.Out << message << (m_env.WatchInterrupt ? " (Ctrl+C cancels)\n" : "\n");
-        m_env.Out.flush();
-        return m_window.Execute(title, message, std::move(closeRequested));
-    }
-    void Done(TOrvWaitResult result) override { m_window.Done(result); }
-    bool ConfirmYesNo(const QString& question) override { return m_window.ConfirmYesNo(question); }
-
-private:
-    const TCliEnvironment& m_env;
-    TOrvEventLoopWaitWindow m_window;
-};
-
-TOrvDirectReportSourceServices Services(const TCliEnvironment& env, TOrvAPIConnectionParam param,
-                                        TOrvPayrollsDef selection, TOrvAPIEnvironment orv,
-                                        int pollIntervalMs) {
-    TOrvDirectReportSourceServices services;
-    services.ConnectionParam = [param] { return param; };
-    services.SelectedPayrolls = [selection] { return selection; };
-    const TCliEnvironment* environment = &env;
-    services.CreateWaitWindow = [environment]() -> std::unique_ptr<IOrvReportWaitWindow> {
-        return std::make_unique<TCliWaitWindow>(*environment);
-    };
-    services.Environment = std::move(orv);
-    services.Timings.PollIntervalMs = pollIntervalMs;
-    return services;
 }
 
 } // namespace
@@ -263,18 +224,19 @@ TCliPayrollChoice CliPayrollChoice(const TCliOptions& options) {
     return choice;
 }
 
-TOrvPayrollsDef LoadChosenPayrolls(const TCliEnvironment& env, const TCliPayrollChoice& choice,
-                                   const TOrvAPIConnectionParam& param,
-                                   const ICommonLoggerPtr& logger, TOrvAPIEnvironment& orv) {
-    ICommonLogger& log = *logger;
+TOrvPayrollsDef LoadChosenPayrolls(TRunContext& context, const TCliEnvironment& env,
+                                   const TCliPayrollChoice& choice,
+                                   const TOrvAPIConnectionParam& param, TOrvAPIEnvironment& orv) {
+    ICommonLogger& log = *context.Logger;
     TLogBlockGuard block(log, QStringLiteral("Choosing Orvane payrolls"));
     TOrvPayrollsDef selection;
     try {
         log.LogContextItem(QStringLiteral("Internal Co#"), QString::number(choice.CoNbr));
         orv = CliOrvEnvironment(env);
+        context.Orvane = orv;
         TOrvPayrollLists lists(orv.Redirection);
-        TCliNoProgress progress;
-        lists.LoadPayrollList(param, logger, progress, choice.Period.From, choice.Period.To, orv);
+        lists.LoadPayrollList(param, context.Logger, *context.Progress, choice.Period.From,
+                              choice.Period.To, context.OrvaneEnvironment());
         QList<qint32> numbers = choice.PrNbrs;
         if (numbers.isEmpty()) {
             numbers = PayrollsOfCompany(lists, choice.CoNbr);
@@ -289,58 +251,6 @@ TOrvPayrollsDef LoadChosenPayrolls(const TCliEnvironment& env, const TCliPayroll
         log.PassthroughException();
     }
     return selection;
-}
-
-TCliDirectSource::TCliDirectSource(const ICommonLoggerPtr& logger, const TCliEnvironment& env,
-                                   TOrvAPIConnectionParam param, TOrvPayrollsDef selection,
-                                   TOrvAPIEnvironment orv, int pollIntervalMs)
-    : m_source(logger, Services(env, std::move(param), std::move(selection), std::move(orv),
-                                pollIntervalMs)) {}
-
-TFetchedReport TCliDirectSource::FetchChecksReport(TChecksFetchKind kind) {
-    return Note(m_source.FetchChecksReport(kind));
-}
-
-TFetchedReport TCliDirectSource::FetchGLReport(const TQBGLExportParam& options) {
-    return Note(m_source.FetchGLReport(options));
-}
-
-TFetchedReport TCliDirectSource::Note(TFetchedReport report) {
-    if (!report)
-        m_failed = true;
-    return report;
-}
-
-TCliErrorDisplay::TCliErrorDisplay(QTextStream& err) : m_err(err) {
-    SetErrorDisplay([this](const QString& message) {
-        m_err << "Error: " << message << '\n';
-        m_err.flush();
-        ++m_shown;
-    });
-}
-
-TCliErrorDisplay::~TCliErrorDisplay() {
-    try {
-        Flush();
-    } catch (...) {
-        // A destructor must not throw; what could be shown was.
-    }
-    SetErrorDisplay(nullptr);
-}
-
-int TCliErrorDisplay::Flush() {
-    QCoreApplication::sendPostedEvents();
-    return m_shown;
-}
-
-std::unique_ptr<TCliDirectSource> OpenCliDirectSource(const TCliEnvironment& env,
-                                                      const TCliPayrollChoice& choice,
-                                                      const TOrvAPIConnectionParam& param,
-                                                      const ICommonLoggerPtr& logger,
-                                                      int pollIntervalMs) {
-    TOrvAPIEnvironment orv;
-    const TOrvPayrollsDef selection = LoadChosenPayrolls(env, choice, param, logger, orv);
-    return std::make_unique<TCliDirectSource>(logger, env, param, selection, orv, pollIntervalMs);
 }
 
 TCliReportSourceChoice CliReportSourceChoice(const TCliEnvironment& env, const TCliOptions& options,

@@ -6,8 +6,8 @@
 
 #include "CliSupport.h"
 
-#include "payroll/OrvDirectReportSource.h"
 #include "payroll/OrvPayrollLists.h"
+#include "runs/RunContext.h"
 
 #include <QDate>
 #include <QList>
@@ -65,40 +65,12 @@ TCliPayrollChoice CliPayrollChoice(const TCliOptions& options);
 
 // Reads the main program's redirection into orv, loads the payroll lists of
 // the period from the service and selects the choice in them, in a log
-// block. Throws (logged) the redirection's or the service's error, or
-// EztException when the company or a payroll is not in the lists.
-TOrvPayrollsDef LoadChosenPayrolls(const TCliEnvironment& env, const TCliPayrollChoice& choice,
-                                   const TOrvAPIConnectionParam& param,
-                                   const ICommonLoggerPtr& logger, TOrvAPIEnvironment& orv);
-
-// A progress indication nobody watches.
-class TCliNoProgress : public IProgressIndicator {
-public:
-    void StartProgress(const QString&, int) override {}
-    void SetProgress(int) override {}
-    void EndProgress() override {}
-};
-
-// The program's direct source behind the console's report wait: the wait
-// text is printed, Ctrl+C acts as Cancel. Remembers a fetch that gave
-// nothing (a failed server task or a cancel), which the runs only log.
-class TCliDirectSource : public IDirectReportSource {
-public:
-    TCliDirectSource(const ICommonLoggerPtr& logger, const TCliEnvironment& env,
-                     TOrvAPIConnectionParam param, TOrvPayrollsDef selection,
-                     TOrvAPIEnvironment orv, int pollIntervalMs);
-
-    TFetchedReport FetchChecksReport(TChecksFetchKind kind) override;
-    TFetchedReport FetchGLReport(const TQBGLExportParam& options) override;
-    bool LastFetchCancelled() const override { return m_source.LastFetchCancelled(); }
-    bool AnyFetchFailed() const { return m_failed; }
-
-private:
-    TFetchedReport Note(TFetchedReport report);
-
-    TOrvDirectReportSource m_source;
-    bool m_failed = false;
-};
+// block, on the run's thread. Throws (logged) the redirection's or the
+// service's error, or EztException when the company or a payroll is not in
+// the lists.
+TOrvPayrollsDef LoadChosenPayrolls(TRunContext& context, const TCliEnvironment& env,
+                                   const TCliPayrollChoice& choice,
+                                   const TOrvAPIConnectionParam& param, TOrvAPIEnvironment& orv);
 
 // Where an export command takes its report from: with --direct the service
 // (the payroll choice and poll interval), else the file of --file.
@@ -112,29 +84,3 @@ struct TCliReportSourceChoice {
 TCliReportSourceChoice CliReportSourceChoice(const TCliEnvironment& env, const TCliOptions& options,
                                              const QStringList& directOnly,
                                              const QString& missingFile);
-
-// Loads the chosen payrolls (see LoadChosenPayrolls, whose errors it passes
-// on) and makes the direct source a run fetches its reports from.
-std::unique_ptr<TCliDirectSource> OpenCliDirectSource(const TCliEnvironment& env,
-                                                      const TCliPayrollChoice& choice,
-                                                      const TOrvAPIConnectionParam& param,
-                                                      const ICommonLoggerPtr& logger,
-                                                      int pollIntervalMs);
-
-// While it lives, failures handed to the error display (a report task that
-// failed while polling, a log-out that failed) are printed as "Error: ..."
-// lines; on destruction the ones still queued are shown first.
-class TCliErrorDisplay {
-public:
-    explicit TCliErrorDisplay(QTextStream& err);
-    ~TCliErrorDisplay();
-    TCliErrorDisplay(const TCliErrorDisplay&) = delete;
-    TCliErrorDisplay& operator=(const TCliErrorDisplay&) = delete;
-
-    // Shows the queued failures now; how many were shown so far.
-    int Flush();
-
-private:
-    QTextStream& m_err;
-    int m_shown = 0;
-};

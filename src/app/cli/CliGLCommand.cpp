@@ -3,8 +3,9 @@
 // overridden by flags and the duplicate-date question answered by --yes or
 // --no in batch use.
 #include "CliDirect.h"
+#include "CliRun.h"
 
-#include "export/GLExportRun.h"
+#include "runs/GLExportRun.h"
 
 namespace {
 
@@ -45,23 +46,6 @@ const char* const GLExitHelp =
     "question was answered No); 2: wrong usage; 3: the journal entry was created but\n"
     "could not be marked cleared, or whether it was created is unknown: look at it in\n"
     "QuickBooks and do not post this journal again.\n";
-
-// The page as the command line fills it: a file, or the direct source.
-class TCliGLInputs : public IGLRunInputs {
-public:
-    TCliGLInputs(QString file, TQBGLExportParam options)
-        : m_file(std::move(file)), m_options(std::move(options)) {}
-    TReportSourceTab SourceTab() const override { return m_direct ? rstDirectConnection : rstFile; }
-    QString FileName() const override { return m_file.trimmed(); }
-    IDirectReportSource* DirectSource() const override { return m_direct; }
-    TQBGLExportParam GLExportParam() const override { return m_options; }
-    void SetDirectSource(IDirectReportSource* source) { m_direct = source; }
-
-private:
-    QString m_file;
-    TQBGLExportParam m_options;
-    IDirectReportSource* m_direct = nullptr;
-};
 
 // The console's boxes; a question answered beforehand is shown with its
 // answer instead of waiting for one.
@@ -131,7 +115,7 @@ std::optional<bool> PresetAnswer(const TCliOptions& options) {
 
 int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
     std::unique_ptr<TCliOptions> options;
-    std::unique_ptr<TCliGLInputs> inputs;
+    TGLRunOptions runOptions;
     std::unique_ptr<TCliLogSession> session;
     std::optional<bool> answer;
     TCliReportSourceChoice sourceChoice;
@@ -157,8 +141,9 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
             CliReportSourceChoice(env, *options, QStringList(),
                                   QStringLiteral("the journal file is missing: --file PATH"));
         answer = PresetAnswer(*options);
-        inputs = std::make_unique<TCliGLInputs>(options->Value(QStringLiteral("--file")),
-                                                Options(env, *options));
+        runOptions.Source.Tab = sourceChoice.Payrolls ? rstDirectConnection : rstFile;
+        runOptions.Source.FileName = options->Value(QStringLiteral("--file")).trimmed();
+        runOptions.GL = Options(env, *options);
         session = std::make_unique<TCliLogSession>(env, env.Out,
                                                    options->Value(QStringLiteral("--dev-log")));
         if (sourceChoice.Payrolls)
@@ -169,25 +154,25 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
 
     TConsoleUserDialogs console(env.Out, env.Err, env.In);
     TAnsweringDialogs dialogs(console, env.Out, answer);
-    TCliErrorDisplay errorDisplay(env.Err);
-    std::unique_ptr<TCliDirectSource> source;
+    TCliRunHost host(env, dialogs, CliConnectionFactory(env, *options),
+                     sourceChoice.PollIntervalMs);
     if (sourceChoice.Payrolls) {
-        try {
-            source = OpenCliDirectSource(env, *sourceChoice.Payrolls, param, session->Logger(),
-                                         sourceChoice.PollIntervalMs);
-            inputs->SetDirectSource(source.get());
-        } catch (const EztException& e) {
-            dialogs.ShowError(e.Message());
+        const std::exception_ptr failure = host.Run([&](TRunContext& context) {
+            runOptions.Source.Direct =
+                TDirectSourceOptions{param, LoadChosenPayrolls(context, env, *sourceChoice.Payrolls,
+                                                               param, host.Orvane())};
+        });
+        if (ShowRunFailure(dialogs, failure))
             return cecFailed;
-        }
     }
-    TGLExportRun run(session->Logger(), *inputs, dialogs, CliConnectionFactory(env, *options));
-    if (!RunShowingError(dialogs, [&run] { run.RunGLExport(); }))
+    TGLExportRun run(runOptions);
+    if (ShowRunFailure(dialogs,
+                       host.Run([&run](TRunContext& context) { run.RunGLExport(context); })))
         return cecFailed;
     // A journal that did not come (a failed server task, a cancel) is only
     // logged by the run; a script must see it.
-    if (source && source->AnyFetchFailed()) {
-        if (errorDisplay.Flush() == 0)
+    if (host.AnyFetchFailed()) {
+        if (host.FailuresShown() == 0)
             dialogs.ShowError(QStringLiteral("The Orvane journal was not fetched"));
         return cecFailed;
     }

@@ -1,6 +1,7 @@
 // orvq-cli payrolls: the clients, companies and payrolls of a check-date
 // period on the payroll service, with the numbers the direct exports take.
 #include "CliDirect.h"
+#include "CliRun.h"
 
 namespace {
 
@@ -92,15 +93,15 @@ int RunPayrollsCommand(TCliEnvironment& env, const QStringList& args) {
     }
 
     TConsoleUserDialogs dialogs(env.Out, env.Err, nullptr);
-    TCliErrorDisplay errorDisplay(env.Err);
+    TCliRunHost host(env, dialogs, CliConnectionFactory(env, *options));
     QStringList lines;
-    if (!RunShowingError(dialogs, [&] {
-            const TOrvAPIEnvironment orv = CliOrvEnvironment(env);
-            TOrvPayrollLists lists(orv.Redirection);
-            TCliNoProgress progress;
-            lists.LoadPayrollList(param, session->Logger(), progress, period.From, period.To, orv);
+    if (ShowRunFailure(dialogs, host.Run([&](TRunContext& context) {
+            context.Orvane = CliOrvEnvironment(env);
+            TOrvPayrollLists lists(context.Orvane.Redirection);
+            lists.LoadPayrollList(param, context.Logger, *context.Progress, period.From, period.To,
+                                  context.OrvaneEnvironment());
             lines = lists.ListText();
-        }))
+        })))
         return cecFailed;
     if (coNbr > 0) {
         lines = CompanyLines(lines, coNbr);

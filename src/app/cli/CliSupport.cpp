@@ -127,6 +127,7 @@ QString CliCompanyFile(const TCliEnvironment& env) {
 TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options) {
     TQBConnectionConfig config;
     config.SdkDownloadAddress = QBSdkDownloadAddress;
+    config.Processor.Factory = env.Core.QBProcessor();
     if (options.Has(QStringLiteral("--company-file"))) {
         config.Processor.CompanyFile = options.Value(QStringLiteral("--company-file"));
     } else {
@@ -149,18 +150,6 @@ int ShowUsageError(QTextStream& err, const QString& command, const QString& mess
     err << "orvq-cli " << command << ": " << EscapeControlChars(message) << "\nTry 'orvq-cli "
         << command << " --help'.\n";
     return cecUsage;
-}
-
-bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run) {
-    try {
-        run();
-        return true;
-    } catch (const EztException& e) {
-        dialogs.ShowError(e.Message());
-    } catch (const std::exception& e) {
-        dialogs.ShowError(QString::fromLocal8Bit(e.what()));
-    }
-    return false;
 }
 
 QString MainProgramFilePath() {

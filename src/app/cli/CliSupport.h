@@ -135,8 +135,6 @@ TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOp
 TQBConnectionFactory CliConnectionFactory(const TCliEnvironment& env, const TCliOptions& options);
 // Wrong usage of a command, with the hint to its help; returns cecUsage.
 int ShowUsageError(QTextStream& err, const QString& command, const QString& message);
-// Runs an export; when it fails its error is shown and false returned.
-bool RunShowingError(IUserDialogs& dialogs, const std::function<void()>& run);
 
 // The options every export command takes, for its help text.
 extern const char* const CliCommonOptionsHelp;

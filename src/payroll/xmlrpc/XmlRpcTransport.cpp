@@ -1,6 +1,7 @@
 #include "payroll/xmlrpc/XmlRpcTransport.h"
 
 #include "base/ErrorAdvice.h"
+#include "base/vlxCancelToken.h"
 #include "base/ztFormat.h"
 
 #include <QElapsedTimer>
@@ -44,6 +45,7 @@ struct TExchange {
     QByteArray Response;
     bool TooLarge = false;
     bool Idle = false;
+    bool Cancelled = false;
     curl_off_t LastDown = 0;
     curl_off_t LastUp = 0;
     QElapsedTimer SinceLastByte;
@@ -64,6 +66,10 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
 
 int Progress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
     auto* exchange = static_cast<TExchange*>(user);
+    if (exchange->Settings->Cancelled && exchange->Settings->Cancelled()) {
+        exchange->Cancelled = true;
+        return 1; // aborts the transfer
+    }
     if (dlnow != exchange->LastDown || ulnow != exchange->LastUp) {
         exchange->LastDown = dlnow;
         exchange->LastUp = ulnow;
@@ -95,6 +101,42 @@ struct TCurlDeleter {
 struct TSlistDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
+
+// Runs the transfer in steps of at most RpcCancelCheckMs, so that the
+// progress callback, and with it the cancel, is asked that often even while
+// the server says nothing (a plain curl_easy_perform asks about once a
+// second).
+CURLcode Perform(CURL* curl, TExchange& exchange) {
+    CURLM* multi = curl_multi_init();
+    if (!multi)
+        throw ERpcTransportError(QStringLiteral("The HTTPS library could not be initialised"));
+    const std::unique_ptr<CURLM, CURLMcode (*)(CURLM*)> owner(multi, &curl_multi_cleanup);
+    if (curl_multi_add_handle(multi, curl) != CURLM_OK)
+        throw ERpcTransportError(QStringLiteral("The HTTPS library could not be initialised"));
+    CURLcode result = CURLE_OK;
+    int running = 1;
+    while (running > 0) {
+        CURLMcode step = curl_multi_perform(multi, &running);
+        if (step == CURLM_OK && running > 0) {
+            if (exchange.Settings->Cancelled && exchange.Settings->Cancelled()) {
+                exchange.Cancelled = true;
+                result = CURLE_ABORTED_BY_CALLBACK;
+                break;
+            }
+            step = curl_multi_poll(multi, nullptr, 0, RpcCancelCheckMs, nullptr);
+        }
+        if (step != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+    }
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &left))
+        if (message->msg == CURLMSG_DONE && message->easy_handle == curl)
+            result = message->data.result;
+    curl_multi_remove_handle(multi, curl);
+    return result;
+}
 
 void CheckReadable(const QString& path, const char* what) {
     QFile file(path);
@@ -207,7 +249,9 @@ QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArra
     }
 
     exchange.SinceLastByte.start();
-    const CURLcode code = curl_easy_perform(c);
+    const CURLcode code = Perform(c, exchange);
+    if (exchange.Cancelled)
+        throw EOperationCancelled();
     const QString detail = errorText[0] ? QString::fromUtf8(errorText).trimmed()
                                         : QString::fromUtf8(curl_easy_strerror(code));
     if (code != CURLE_OK) {

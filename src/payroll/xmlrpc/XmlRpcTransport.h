@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 // A failed exchange with the server: refused or lost connection, TLS
 // failure, time-out, HTTP error status.
@@ -36,11 +37,18 @@ struct TRpcTransportSettings {
     int IdleTimeoutMs = 5 * 60 * 1000;
     // Answers are read whole into memory; a larger one is refused.
     qint64 MaxResponseBytes = qint64(256) * 1024 * 1024;
+    // Asked several times a second while a call is under way, also while
+    // the server is silent; true abandons the call with EOperationCancelled.
+    std::function<bool()> Cancelled;
 };
 
 // "https://host:port/path", or for plain HTTP "http://host/path" on port 80.
 // Throws ERpcTransportError for a host that is not a plain host name or address.
 QString RpcServerUrl(const TRpcTransportSettings& settings);
 
-// POSTs the body as "text/xml" and returns the response body.
+// How often a call in progress looks at Cancelled, at the least.
+constexpr int RpcCancelCheckMs = 100;
+
+// POSTs the body as "text/xml" and returns the response body. Throws
+// ERpcTransportError, or EOperationCancelled when Cancelled said so.
 QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArray& body);

@@ -1,4 +1,5 @@
 #include "RpcTestSupport.h"
+#include "base/vlxCancelToken.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 
 #include "TestSupport.h"
@@ -56,6 +57,8 @@ private Q_SLOTS:
     void throughProxy();
     void silentPeerTimesOut();
     void idleServerTimesOut();
+    void cancelAbandonsCall_data();
+    void cancelAbandonsCall();
 
 private:
     QString Cert(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -378,6 +381,33 @@ void TestXmlRpcTransport::idleServerTimesOut() {
     }
     // A failed call is left as it was.
     QCOMPARE(call->MethodName(), QStringLiteral("orv.echo"));
+}
+
+void TestXmlRpcTransport::cancelAbandonsCall_data() {
+    QTest::addColumn<QStringList>("server");
+    QTest::newRow("while connecting") << QStringList{"silent"};
+    QTest::newRow("while the server is silent")
+        << QStringList{"idle", Cert("server.pem"), Cert("server.key")};
+}
+
+// The call is given up at the first ask after the cancel, although the
+// server keeps the connection and the time-outs are far off.
+void TestXmlRpcTransport::cancelAbandonsCall() {
+    QFETCH(QStringList, server);
+    auto started = StartServer(server);
+    QVERIFY(started);
+    TRpcCaller caller(TlsSettings(started->Port()));
+    caller.Settings().ConnectTimeoutMs = 600000;
+    caller.Settings().IdleTimeoutMs = 600000;
+    int asked = 0;
+    caller.Settings().Cancelled = [&asked] { return ++asked >= 3; };
+    try {
+        caller.PostRequest("x");
+        QFAIL("no error");
+    } catch (const EOperationCancelled& e) {
+        QCOMPARE(e.Message(), QStringLiteral("User cancelled operation"));
+    }
+    QVERIFY(asked >= 3);
 }
 
 QTEST_GUILESS_MAIN(TestXmlRpcTransport)

@@ -1,0 +1,55 @@
+// The GL export run: the journal report from a file or the payroll service,
+// parsed, validated against QuickBooks, and posted as one journal entry after
+// the user confirmed a date that already has one.
+#pragma once
+
+#include "export/QBJournalExport.h"
+#include "runs/RunContext.h"
+#include "settings/QBDecl.h"
+
+#include <QString>
+
+struct TGLRunOptions {
+    TReportSourceOptions Source;
+    TQBGLExportParam GL;
+};
+
+extern const QString GLExportRunName; // "Orvane Journal Export"
+
+// The user answered No to the duplicate-date question.
+class EGLExportAborted : public EztException {
+public:
+    EGLExportAborted();
+};
+
+class TGLExportRun {
+public:
+    explicit TGLExportRun(TGLRunOptions options);
+
+    // The Run action. Logs the run in its own block and shows the success
+    // box; a failure is logged with the warning "... failed" and travels on
+    // to the caller's error display. A cancel before the posting posts
+    // nothing. An entry that is, or may be, in QuickBooks although its
+    // clearing failed or an answer was lost is no failure: it is logged with
+    // a warning saying so and shown in an error box with what to do
+    // (ExportState tells it apart).
+    void RunGLExport(TRunContext& context);
+
+    // How the last run left the journal entry: jesDone also when it failed
+    // (nothing posted) or did not get as far.
+    TJournalExportState ExportState() const { return m_exportState; }
+
+    // The journal exactly as the last run read or fetched it, set before it
+    // is parsed so a journal that fails can still be printed.
+    const QString& ReportText() const { return m_reportText; }
+
+    // Parses ReportText, opens QuickBooks, validates, asks about a date that
+    // already has a journal entry and exports. Nothing is posted unless the
+    // whole journal validated and the user agreed.
+    TJournalExportResult ExportGLReport(TRunContext& context);
+
+private:
+    TGLRunOptions m_options;
+    QString m_reportText;
+    TJournalExportState m_exportState = jesDone;
+};
