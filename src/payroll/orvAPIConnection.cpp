@@ -246,7 +246,9 @@ std::unique_ptr<TMemTable> TOrvAPIConnection::RunQuery(const QString& queryFile,
             throw EztException(
                 Format(QStringLiteral("The answer of the Orvane query \"%s\" is not a dataset"),
                        {queryFile}));
-        m_logger->LogDebug(QStringLiteral("Dataset:"), DataSetToCsv(*table));
+        // The table is written out for the developer log only when one is attached.
+        if (m_logger->WantsMessage(lmDebug))
+            m_logger->LogDebug(QStringLiteral("Dataset:"), DataSetToCsv(*table));
         return table;
     });
 }
