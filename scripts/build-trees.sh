@@ -3,9 +3,12 @@
 #   build-release   the optimised build users run (-O2; what it asserts is
 #                   set in CMakeLists.txt), with tests and benchmarks
 #   build-sanitize  Debug with AddressSanitizer and UBSan, for the tests
+#   build-fuzz      clang with libFuzzer, AddressSanitizer and UBSan, for the
+#                   fuzz targets alone (scripts/fuzz.sh)
 
 RELEASE_BUILD=build-release
 SANITIZE_BUILD=build-sanitize
+FUZZ_BUILD=build-fuzz
 
 # configure_tree TREE: (re)configures TREE with its configuration.
 configure_tree() {
@@ -14,6 +17,10 @@ configure_tree() {
     "$RELEASE_BUILD") options=(-DCMAKE_BUILD_TYPE=Release -DORVQ_SANITIZE=OFF -DORVQ_BUILD_BENCH=ON) ;;
     # Benchmarks are measured in the optimised build only.
     "$SANITIZE_BUILD") options=(-DCMAKE_BUILD_TYPE=Debug -DORVQ_SANITIZE=ON -DORVQ_BUILD_BENCH=OFF) ;;
+    "$FUZZ_BUILD")
+        options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVQ_FUZZ=ON -DORVQ_BUILD_BENCH=OFF
+            -DCMAKE_CXX_COMPILER=clang++)
+        ;;
     *)
         echo "configure_tree: unknown build tree $1" >&2
         return 1

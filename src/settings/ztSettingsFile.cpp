@@ -161,6 +161,8 @@ QString SectionFromText(QStringView text) {
     return UnescapeKey(text);
 }
 
+} // namespace
+
 bool ReadSettingsFile(QIODevice& device, QSettings::SettingsMap& map) {
     QString text = QString::fromUtf8(device.readAll());
     if (text.startsWith(QChar(0xFEFF)))
@@ -205,8 +207,6 @@ bool WriteSettingsFile(QIODevice& device, const QSettings::SettingsMap& map) {
     const QByteArray bytes = text.toUtf8();
     return device.write(bytes) == bytes.size();
 }
-
-} // namespace
 
 QString SettingsFileValue(QStringView written) {
     const QStringView value = written.trimmed();
