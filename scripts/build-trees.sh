@@ -26,10 +26,13 @@ configure_tree() {
         return 1
         ;;
     esac
-    # Rebuilds of the same sources in another checkout hit the compiler cache.
+    # Rebuilds of the same sources in another checkout hit the compiler cache,
+    # precompiled headers included (ccache needs the sloppiness for them).
+    # The settings travel with the launcher, so any build of the tree has them.
     if command -v ccache >/dev/null; then
-        export CCACHE_BASEDIR="$PWD"
-        options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        local launcher="env;CCACHE_BASEDIR=$PWD"
+        launcher+=";CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime"
+        options+=("-DCMAKE_CXX_COMPILER_LAUNCHER=$launcher;ccache")
     fi
     cmake -S . -B "$1" -G Ninja "${options[@]}" -DORVQ_BUILD_TESTS=ON >/dev/null
 }
