@@ -15,3 +15,6 @@ SevenZipDll=/usr/lib/p7zip/7z.so
 Certificate=%ThisDir%/certs/client.pem
 ServerCA=%ThisDir%/certs/server-ca.pem
 QBCompanyFile=%UserData%/company.sqlite
+; The run ledger: an SQLite file, or postgresql://user@host:port/dbname for a
+; ledger that several workstations share.
+Ledger=%UserData%/ledger.sqlite

@@ -6,10 +6,11 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
     libcurl4-openssl-dev libssl-dev openssl libexpat1-dev
     p7zip-full xdg-utils poppler-utils
     python3 clang-format ccache
+    postgresql
     g++-mingw-w64-x86-64-posix
 )
 if [ "${1:-}" = fuzz ]; then

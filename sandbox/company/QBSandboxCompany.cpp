@@ -262,6 +262,23 @@ void TQBSandboxCompany::SetLatencyMs(int milliseconds) {
             milliseconds > 0 ? QString::number(milliseconds) : QString());
 }
 
+int TQBSandboxCompany::OpenLatencyMs() {
+    return std::max(0, Meta(QStringLiteral("open_latency_ms")).toInt());
+}
+
+void TQBSandboxCompany::SetOpenLatencyMs(int milliseconds) {
+    SetMeta(QStringLiteral("open_latency_ms"),
+            milliseconds > 0 ? QString::number(milliseconds) : QString());
+}
+
+QString TQBSandboxCompany::CompanyName() {
+    return Meta(QStringLiteral("company_name"), QFileInfo(m_fileName).completeBaseName());
+}
+
+void TQBSandboxCompany::SetCompanyName(const QString& name) {
+    SetMeta(QStringLiteral("company_name"), name);
+}
+
 TSbStoredAnswer TQBSandboxCompany::StoredAnswer(const QString& application) {
     return {Meta(u"recovery.id:" + application), Meta(u"recovery.answer:" + application)};
 }
@@ -521,18 +538,72 @@ std::optional<TSbTxn> TQBSandboxCompany::FindTxn(const QString& txnID, bool with
     return std::move(found.front());
 }
 
+std::vector<TSbTxn> TQBSandboxCompany::TxnsByNumber(const QString& number) {
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral(
+        "SELECT txn_id FROM txns WHERE (type <> 'Deposit' AND ref_number = ?) OR (type = "
+        "'Deposit' AND txn_id IN (SELECT txn_id FROM txn_lines WHERE check_number = ?)) ORDER BY "
+        "rowid"));
+    q.addBindValue(number);
+    q.addBindValue(number);
+    if (!q.exec())
+        Fail(QStringLiteral("The company file cannot be read"), q.lastError());
+    QStringList ids;
+    while (q.next())
+        ids << q.value(0).toString();
+    std::vector<TSbTxn> out;
+    for (const QString& id : ids)
+        if (auto t = FindTxn(id, false))
+            out.push_back(std::move(*t));
+    return out;
+}
+
+void TQBSandboxCompany::Touch(const QString& txnID) {
+    // Seconds of the clock, as QuickBooks writes them, but always higher
+    // than before: two changes within one second must still differ.
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("UPDATE txns SET time_modified = ?, edit_seq = CAST(MAX(?, "
+                             "CAST(edit_seq AS INTEGER) + 1) AS TEXT) WHERE txn_id = ?"));
+    q.addBindValue(TimeStamp());
+    q.addBindValue(EditSequenceNow().toLongLong());
+    q.addBindValue(txnID);
+    if (!q.exec())
+        Fail(QStringLiteral("The transaction cannot be changed"), q.lastError());
+}
+
+void TQBSandboxCompany::SetTxnMemo(const QString& txnID, const QString& memo) {
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("UPDATE txns SET memo = ? WHERE txn_id = ?"));
+    q.addBindValue(OptionalText(memo));
+    q.addBindValue(txnID);
+    if (!q.exec())
+        Fail(QStringLiteral("The transaction cannot be changed"), q.lastError());
+    Touch(txnID);
+}
+
+bool TQBSandboxCompany::DeleteTxn(const QString& txnID) {
+    QSqlQuery lines(m_db);
+    lines.prepare(QStringLiteral("DELETE FROM txn_lines WHERE txn_id = ?"));
+    lines.addBindValue(txnID);
+    QSqlQuery txn(m_db);
+    txn.prepare(QStringLiteral("DELETE FROM txns WHERE txn_id = ?"));
+    txn.addBindValue(txnID);
+    if (!lines.exec() || !txn.exec())
+        Fail(QStringLiteral("The transaction cannot be deleted"),
+             lines.lastError().isValid() ? lines.lastError() : txn.lastError());
+    return txn.numRowsAffected() > 0;
+}
+
 void TQBSandboxCompany::VoidTxn(const QString& txnID) {
     QSqlQuery q(m_db);
     // A voided transaction keeps its number and payee; amounts become 0.00.
     q.prepare(QStringLiteral(
         "UPDATE txns SET cents = 0, memo = CASE WHEN memo IS NULL OR memo NOT LIKE 'VOID:%' "
-        "THEN 'VOID: ' || COALESCE(memo, '') ELSE memo END, time_modified = ?, edit_seq = ? "
-        "WHERE txn_id = ?"));
-    q.addBindValue(TimeStamp());
-    q.addBindValue(EditSequenceNow());
+        "THEN 'VOID: ' || COALESCE(memo, '') ELSE memo END WHERE txn_id = ?"));
     q.addBindValue(txnID);
     if (!q.exec())
         Fail(QStringLiteral("The transaction cannot be voided"), q.lastError());
+    Touch(txnID);
     QSqlQuery l(m_db);
     l.prepare(
         QStringLiteral("UPDATE txn_lines SET cents = 0 WHERE txn_id = ? AND cents IS NOT NULL"));
@@ -557,5 +628,10 @@ bool TQBSandboxCompany::SetCleared(const QString& txnID, const QString& txnLineI
     }
     if (!q.exec())
         Fail(QStringLiteral("The cleared status cannot be changed"), q.lastError());
-    return q.numRowsAffected() > 0;
+    // Clearing is a change like any other: whoever read the transaction
+    // before must read it again before changing it.
+    if (q.numRowsAffected() == 0)
+        return false;
+    Touch(txnID);
+    return true;
 }

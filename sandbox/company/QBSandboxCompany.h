@@ -132,6 +132,14 @@ public:
     // How long QuickBooks takes to answer a request set, in milliseconds.
     int LatencyMs();
     void SetLatencyMs(int milliseconds);
+    // How long QuickBooks takes to open this company file for a session.
+    int OpenLatencyMs();
+    void SetOpenLatencyMs(int milliseconds);
+
+    // The company's name (CompanyQueryRq); a file without one is named
+    // after the file.
+    QString CompanyName();
+    void SetCompanyName(const QString& name);
 
     // Error recovery, per application: the last answer kept, replaced by the
     // next; an empty ID drops it.
@@ -152,8 +160,15 @@ public:
     QString AddTxn(TSbTxn& txn); // fills ids and times; returns the TxnID
     std::vector<TSbTxn> Txns(const TSbTxnFilter& filter);
     std::optional<TSbTxn> FindTxn(const QString& txnID, bool withLines = true);
+    // Checks and journal entries by reference number, deposits by the check
+    // number of a line; in the order added.
+    std::vector<TSbTxn> TxnsByNumber(const QString& number);
+    // Every change of a transaction gives it a new, higher EditSequence.
     void VoidTxn(const QString& txnID);
     bool SetCleared(const QString& txnID, const QString& txnLineID, const QString& status);
+    void SetTxnMemo(const QString& txnID, const QString& memo);
+    // Removes the transaction and its lines; false when there is none.
+    bool DeleteTxn(const QString& txnID);
 
     // Stamp of now: "2014-07-19T07:21:56-05:00".
     QString TimeStamp() const;
@@ -163,6 +178,8 @@ private:
     QString Meta(const QString& key, const QString& fallback = QString());
     void SetMeta(const QString& key, const QString& value);
     QString NewID();
+    // Marks the transaction modified now.
+    void Touch(const QString& txnID);
     void Exec(const QString& sql);
     void CreateSchema();
 

@@ -147,6 +147,9 @@ void LoadSandboxDemoData(TQBSandboxCompany& company, const QString& demoDir) {
                 AddSandboxListElement(company, n);
             }
         }
+        const QJsonValue name = root.value(QLatin1String("company"));
+        if (!name.isUndefined())
+            company.SetCompanyName(CheckedSandboxCompanyName(name.toString()));
         company.Commit();
     } catch (...) {
         company.Rollback();
@@ -154,13 +157,29 @@ void LoadSandboxDemoData(TQBSandboxCompany& company, const QString& demoDir) {
     }
 }
 
-void CreateSandboxCompany(const QString& fileName, const QString& demoDir) {
+QString CheckedSandboxCompanyName(const QString& name) {
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        throw ESandboxError(QStringLiteral("A company needs a name."));
+    for (const QChar c : trimmed)
+        if (c.category() == QChar::Other_Control)
+            throw ESandboxError(QStringLiteral("A company name cannot hold control characters."));
+    return trimmed;
+}
+
+void CreateSandboxCompany(const QString& fileName, const QString& demoDir, const QString& name) {
     if (QFile::exists(fileName))
         throw ESandboxError(u"The file \"" + fileName + u"\" exists already.");
+    const QString checkedName = name.isNull() ? QString() : CheckedSandboxCompanyName(name);
     try {
         TQBSandboxCompany company(fileName, true);
         if (!demoDir.isEmpty())
             LoadSandboxDemoData(company, demoDir);
+        if (!checkedName.isEmpty()) {
+            company.Begin();
+            company.SetCompanyName(checkedName);
+            company.Commit();
+        }
     } catch (...) {
         for (const char* suffix : {"", "-wal", "-shm"})
             QFile::remove(fileName + QLatin1String(suffix));

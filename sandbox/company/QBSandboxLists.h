@@ -26,9 +26,15 @@ QString AddSandboxListElement(TQBSandboxCompany& company, const TSbNewListElemen
 QString DefaultSandboxDemoDir();
 
 // Reads company.json of the demo folder and adds its accounts, classes,
-// customers, employees and vendors in one transaction. Throws ESandboxError.
+// customers, employees and vendors, and takes its company name, in one
+// transaction. Throws ESandboxError.
 void LoadSandboxDemoData(TQBSandboxCompany& company, const QString& demoDir);
 
-// Creates a company file, with the demo data when demoDir is not empty. A
-// failure leaves no file behind.
-void CreateSandboxCompany(const QString& fileName, const QString& demoDir);
+// Checks a company name: not empty, no control characters. Returns it
+// trimmed; throws ESandboxError.
+QString CheckedSandboxCompanyName(const QString& name);
+
+// Creates a company file, with the demo data when demoDir is not empty,
+// named `name` when given. A failure leaves no file behind.
+void CreateSandboxCompany(const QString& fileName, const QString& demoDir,
+                          const QString& name = QString());

@@ -7,8 +7,7 @@
 #include <QThread>
 #include <QUuid>
 
-const QString SandboxParseErrorMessage =
-    QStringLiteral("QuickBooks found an error when parsing the provided XML text stream.");
+const QString SandboxParseErrorMessage = QBProcessorMessage(qbhr::ParseError);
 
 namespace {
 
@@ -127,6 +126,10 @@ private:
                 return TxnVoid(rq);
             if (name == u"ClearedStatusModRq")
                 return ClearedStatusMod(*rq.Child(u"ClearedStatusMod"));
+            if (name == u"TxnDelRq")
+                return TxnDel(rq);
+            if (name == u"CompanyQueryRq")
+                return CompanyQuery();
         }
         throw ESandboxError(u"The request " + rq.Name + u" is not handled.");
     }
@@ -427,6 +430,35 @@ private:
         return r;
     }
 
+    TSbResult TxnDel(const TSbNode& rq) {
+        const QString id = TxnIDOf(rq);
+        const QString type = rq.ChildText(u"TxnDelType");
+        const auto t = m_company.FindTxn(id, false);
+        if (!t || t->Type != type || !m_company.DeleteTxn(id))
+            return NotFound(id);
+        TSbXmlOut out;
+        out.Leaf(QStringLiteral("TxnDelType"), type);
+        out.Leaf(QStringLiteral("TxnID"), id);
+        out.Leaf(QStringLiteral("TimeDeleted"), m_company.TimeStamp());
+        TSbResult r;
+        r.Body = out.Text();
+        return r;
+    }
+
+    TSbResult CompanyQuery() {
+        // The legal name is the company name unless told otherwise, as
+        // QuickBooks fills it in when a company is made.
+        const QString name = m_company.CompanyName();
+        TSbXmlOut out;
+        out.Open(QStringLiteral("CompanyRet"));
+        out.Leaf(QStringLiteral("CompanyName"), name);
+        out.Leaf(QStringLiteral("LegalCompanyName"), name);
+        out.Close(QStringLiteral("CompanyRet"));
+        TSbResult r;
+        r.Body = out.Text();
+        return r;
+    }
+
     TSbResult ClearedStatusMod(const TSbNode& mod) {
         const QString id = TxnIDOf(mod);
         const QString lineID = mod.ChildText(u"TxnLineID");
@@ -588,7 +620,10 @@ QString TQBSandboxProcessor::BeginSession(const QString& companyFile, int) {
     if (!m_connected)
         throw EQBProcessorError(qbhr::CannotAccess,
                                 QStringLiteral("The connection to QuickBooks is not open."));
-    const QString file = companyFile.isEmpty() ? m_options.CompanyFile : companyFile;
+    // A file the application names must be there; only the file "open in
+    // QuickBooks" of a fresh workstation starts as the demo company.
+    const bool named = !companyFile.isEmpty();
+    const QString file = named ? companyFile : m_options.CompanyFile;
     if (file.isEmpty())
         throw EQBProcessorError(qbhr::NotRunning,
                                 QStringLiteral("No QuickBooks company file is open and none is "
@@ -596,29 +631,29 @@ QString TQBSandboxProcessor::BeginSession(const QString& companyFile, int) {
     std::unique_ptr<TQBSandboxCompany> company;
     TSbFaults faults;
     try {
-        // A fresh workstation starts with the demo company.
-        if (!QFileInfo::exists(file) && !m_options.DemoDataDir.isEmpty())
+        if (!named && !QFileInfo::exists(file) && !m_options.DemoDataDir.isEmpty())
             CreateSandboxCompany(file, m_options.DemoDataDir);
-        company = std::make_unique<TQBSandboxCompany>(file, false, m_options.Clock);
+        company = std::make_unique<TQBSandboxCompany>(QFileInfo(file).absoluteFilePath(), false,
+                                                      m_options.Clock);
         faults = company->Faults();
+        // Opening a company file takes QuickBooks its time.
+        if (const int latency = company->OpenLatencyMs(); latency > 0)
+            QThread::msleep(static_cast<unsigned long>(latency));
     } catch (const ESandboxError& e) {
-        throw EQBProcessorError(qbhr::CannotAccess,
-                                u"Cannot open the QuickBooks company file.\n\n" + e.Message());
+        throw EQBProcessorError(qbhr::CannotOpenFile,
+                                QBProcessorMessage(qbhr::CannotOpenFile) + u"\n\n" + e.Message());
     }
     if (faults.NotRunning)
-        throw EQBProcessorError(qbhr::NotRunning,
-                                QStringLiteral("QuickBooks is not running and no company file "
-                                               "is open. Start QuickBooks, open the company "
-                                               "file and try again."));
+        throw EQBProcessorError(qbhr::NotRunning, QBProcessorMessage(qbhr::NotRunning));
     if (faults.AccessDenied)
-        throw EQBProcessorError(qbhr::AccessDenied,
-                                QStringLiteral("QuickBooks refused access to the company file. "
-                                               "In QuickBooks, allow \"Orvane QB Export\" under "
-                                               "Edit > Preferences > Integrated Applications "
-                                               "and try again."));
+        throw EQBProcessorError(qbhr::AccessDenied, QBProcessorMessage(qbhr::AccessDenied));
     const QString ticket = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_sessions.emplace(ticket, std::move(company));
     return ticket;
+}
+
+QString TQBSandboxProcessor::GetCurrentCompanyFileName(const QString& ticket) {
+    return Session(ticket).FileName();
 }
 
 TQBSandboxCompany& TQBSandboxProcessor::Session(const QString& ticket) {

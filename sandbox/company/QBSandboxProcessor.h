@@ -22,7 +22,12 @@ public:
     ~TQBSandboxProcessor() override;
 
     void OpenConnection(const QString& appID, const QString& appName) override;
+    // A company file named opens that file; a missing or unreadable one
+    // fails with qbhr::CannotOpenFile. Empty: the configured file, made from
+    // the demo data when missing.
     QString BeginSession(const QString& companyFile, int openMode) override;
+    // The absolute path of the session's company file.
+    QString GetCurrentCompanyFileName(const QString& ticket) override;
     QStringList QBXMLVersionsForSession(const QString& ticket) override;
     QString ProcessRequest(const QString& ticket, const QString& request) override;
     void EndSession(const QString& ticket) override;

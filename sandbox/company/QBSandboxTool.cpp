@@ -1,5 +1,6 @@
 #include "company/QBSandboxTool.h"
 
+#include "base/vlxTextUtils.h"
 #include "company/QBSandboxLists.h"
 
 #include <QHash>
@@ -9,7 +10,8 @@ namespace {
 
 const char* const Usage =
     "usage:\n"
-    "  orvq-qbsandbox init FILE [--demo] [--demo-dir DIR]\n"
+    "  orvq-qbsandbox init FILE [--demo] [--demo-dir DIR] [--name NAME]\n"
+    "  orvq-qbsandbox name FILE [NAME]\n"
     "  orvq-qbsandbox list accounts|classes|customers|employees|vendors FILE\n"
     "  orvq-qbsandbox list checks|deposits|journal FILE [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
     "  orvq-qbsandbox add account FILE FULLNAME TYPE [NUMBER]\n"
@@ -18,7 +20,8 @@ const char* const Usage =
     "  orvq-qbsandbox add employee FILE FIRST LAST [MIDDLE]\n"
     "  orvq-qbsandbox fault FILE [not-running|access-denied|fail-request N [3070|3140|3180]|\n"
     "                             lose-response N|fail-before-save N|forget-answers|clear]\n"
-    "  orvq-qbsandbox latency FILE [MS]\n"
+    "  orvq-qbsandbox edit FILE --ref NUMBER --memo TEXT [--type check|deposit|journal]\n"
+    "  orvq-qbsandbox latency FILE [MS] [--open MS]\n"
     "  orvq-qbsandbox versions FILE [1.0,2.0,...]\n";
 
 class EUsage : public ESandboxError {
@@ -56,16 +59,33 @@ QString Cents(std::optional<qint64> cents) {
            QString::number(a % 100).rightJustified(2, u'0');
 }
 
-QDate DateOption(const QStringList& args, const QString& name) {
+// The value after the option `name`, or null when the option is not given.
+QString OptionValue(const QStringList& args, const QString& name, const char* what) {
     const qsizetype i = args.indexOf(name);
     if (i < 0)
-        return QDate();
+        return QString();
     if (i + 1 >= args.size())
-        throw EUsage(name + u" needs a date");
-    const QDate d = QDate::fromString(args[i + 1], u"yyyy-MM-dd");
+        throw EUsage(name + u" needs " + QLatin1String(what));
+    return args[i + 1];
+}
+
+QDate DateOption(const QStringList& args, const QString& name) {
+    const QString text = OptionValue(args, name, "a date");
+    if (text.isNull())
+        return QDate();
+    const QDate d = QDate::fromString(text, u"yyyy-MM-dd");
     if (!d.isValid())
-        throw EUsage(u"\"" + args[i + 1] + u"\" is not a date of the form YYYY-MM-DD");
+        throw EUsage(u"\"" + text + u"\" is not a date of the form YYYY-MM-DD");
     return d;
+}
+
+// A delay of 0 to 60000 milliseconds.
+int Milliseconds(const QString& text) {
+    bool ok = false;
+    const int ms = text.toInt(&ok);
+    if (!ok || ms < 0 || ms > 60000)
+        throw EUsage(u"\"" + text + u"\" is not a latency of 0 to 60000 milliseconds");
+    return ms;
 }
 
 void ListLists(QTextStream& out, TQBSandboxCompany& company, const QString& what) {
@@ -264,17 +284,84 @@ void Fault(QTextStream& out, const QStringList& a) {
 }
 
 void Latency(QTextStream& out, const QStringList& a) {
+    // a: latency FILE [MS] [--open MS]
+    const QString open = OptionValue(a, QStringLiteral("--open"), "milliseconds");
+    QStringList rest = a.mid(2);
+    if (!open.isNull())
+        rest.remove(rest.indexOf(QStringLiteral("--open")), 2);
+    if (rest.size() > 1)
+        throw EUsage(u"unexpected argument \"" + rest[1] + u'"');
     TQBSandboxCompany company(a[1], false);
-    if (a.size() > 2) {
-        bool ok = false;
-        const int ms = a[2].toInt(&ok);
-        if (!ok || ms < 0 || ms > 60000)
-            throw EUsage(u"\"" + a[2] + u"\" is not a latency of 0 to 60000 milliseconds");
+    const std::optional<int> perSet =
+        rest.isEmpty() ? std::nullopt : std::optional<int>(Milliseconds(rest[0]));
+    const std::optional<int> opening =
+        open.isNull() ? std::nullopt : std::optional<int>(Milliseconds(open));
+    if (perSet || opening) {
         company.Begin();
-        company.SetLatencyMs(ms);
+        if (perSet)
+            company.SetLatencyMs(*perSet);
+        if (opening)
+            company.SetOpenLatencyMs(*opening);
         company.Commit();
     }
-    out << "latency: " << company.LatencyMs() << " ms per request set\n";
+    out << "latency: " << company.LatencyMs() << " ms per request set, " << company.OpenLatencyMs()
+        << " ms to open the company file\n";
+}
+
+void Name(QTextStream& out, const QStringList& a) {
+    TQBSandboxCompany company(a[1], false);
+    if (a.size() > 2) {
+        const QString name = CheckedSandboxCompanyName(a[2]);
+        company.Begin();
+        company.SetCompanyName(name);
+        company.Commit();
+    }
+    out << company.CompanyName() << '\n';
+}
+
+// Changes a transaction's memo as a user's edit in QuickBooks would, and so
+// its EditSequence.
+void Edit(QTextStream& out, const QStringList& a) {
+    static const QHash<QString, QString> types{
+        {QStringLiteral("check"), QStringLiteral("Check")},
+        {QStringLiteral("deposit"), QStringLiteral("Deposit")},
+        {QStringLiteral("journal"), QStringLiteral("JournalEntry")}};
+    const QString number = OptionValue(a, QStringLiteral("--ref"), "a reference or check number");
+    const QString memo = OptionValue(a, QStringLiteral("--memo"), "a text");
+    const QString type = OptionValue(a, QStringLiteral("--type"), "check, deposit or journal");
+    if (number.isNull() || memo.isNull())
+        throw EUsage(QStringLiteral("edit needs --ref NUMBER and --memo TEXT"));
+    if (!type.isNull() && !types.contains(type))
+        throw EUsage(u"--type takes check, deposit or journal, not \"" + type + u'"');
+    if (CharacterCount(memo) > 4095)
+        throw EUsage(QStringLiteral("a memo holds at most 4095 characters"));
+    TQBSandboxCompany company(a[1], false);
+    std::vector<TSbTxn> found = company.TxnsByNumber(number);
+    if (!type.isNull())
+        found.erase(std::remove_if(found.begin(), found.end(),
+                                   [&](const TSbTxn& t) { return t.Type != types.value(type); }),
+                    found.end());
+    if (found.empty())
+        throw ESandboxError(u"No transaction has the number \"" + number + u"\".");
+    if (found.size() > 1) {
+        QStringList which;
+        for (const TSbTxn& t : found)
+            which << t.Type + u' ' + t.TxnID;
+        throw ESandboxError(QString::number(found.size()) + u" transactions have the number \"" +
+                            number + u"\" (" + which.join(u", ") +
+                            u"); choose one with --type check|deposit|journal.");
+    }
+    const TSbTxn& t = found.front();
+    company.Begin();
+    try {
+        company.SetTxnMemo(t.TxnID, memo);
+        company.Commit();
+    } catch (...) {
+        company.Rollback();
+        throw;
+    }
+    out << "changed " << t.Type << ' ' << number << " (" << t.TxnID << "): EditSequence "
+        << t.EditSequence << " -> " << company.FindTxn(t.TxnID, false)->EditSequence << '\n';
 }
 
 void Versions(QTextStream& out, const QStringList& a) {
@@ -305,9 +392,18 @@ int RunQBSandboxTool(const QStringList& args, QTextStream& out, QTextStream& err
                 const qsizetype i = args.indexOf(QStringLiteral("--demo-dir"));
                 demoDir = i >= 0 ? args.value(i + 1) : DefaultSandboxDemoDir();
             }
-            CreateSandboxCompany(args[1], demoDir);
-            out << "created " << args[1] << (demoDir.isEmpty() ? "" : " with the demo data")
-                << '\n';
+            CreateSandboxCompany(args[1], demoDir,
+                                 OptionValue(args, QStringLiteral("--name"), "a company name"));
+            out << "created " << args[1] << (demoDir.isEmpty() ? "" : " with the demo data") << ": "
+                << TQBSandboxCompany(args[1], false).CompanyName() << '\n';
+            return 0;
+        }
+        if (command == u"name" && args.size() >= 2) {
+            Name(out, args);
+            return 0;
+        }
+        if (command == u"edit" && args.size() >= 2) {
+            Edit(out, args);
             return 0;
         }
         if (command == u"list" && args.size() >= 3) {

@@ -237,7 +237,7 @@ struct TSchema {
         const QString rq = QStringLiteral(
             "(AccountQueryRq | ClassQueryRq | CustomerQueryRq | EmployeeQueryRq | CheckQueryRq | "
             "DepositQueryRq | JournalEntryQueryRq | CheckAddRq | DepositAddRq | "
-            "JournalEntryAddRq | TxnVoidRq | ClearedStatusModRq)*");
+            "JournalEntryAddRq | TxnVoidRq | ClearedStatusModRq | TxnDelRq | CompanyQueryRq)*");
         Add(QStringLiteral("QBXMLMsgsRq"), rq);
         // Modified-date, name and other filters the program never sends are
         // left out, so a request that needs them fails loudly here instead of
@@ -285,6 +285,8 @@ struct TSchema {
         Add(QStringLiteral("JournalDebitLine"), line);
         Add(QStringLiteral("JournalCreditLine"), line);
         Add(QStringLiteral("TxnVoidRq"), QStringLiteral("TxnVoidType TxnID"));
+        Add(QStringLiteral("TxnDelRq"), QStringLiteral("TxnDelType TxnID"));
+        Add(QStringLiteral("CompanyQueryRq"), QStringLiteral("IncludeRetElement* OwnerID*"));
         Add(QStringLiteral("ClearedStatusModRq"), QStringLiteral("ClearedStatusMod"));
         Add(QStringLiteral("ClearedStatusMod"), QStringLiteral("TxnID TxnLineID? ClearedStatus"));
 
@@ -308,6 +310,30 @@ struct TSchema {
             Leaf(QString::fromLatin1(b), TLeafType::Bool);
         Enum(u"ActiveStatus", {"ActiveOnly", "InactiveOnly", "All"});
         Enum(u"ClearedStatus", {"Cleared", "NotCleared", "Pending"});
+        Enum(u"TxnDelType", {"ARRefundCreditCard",
+                             "Bill",
+                             "BillPaymentCheck",
+                             "BillPaymentCreditCard",
+                             "BuildAssembly",
+                             "Charge",
+                             "Check",
+                             "CreditCardCharge",
+                             "CreditCardCredit",
+                             "CreditMemo",
+                             "Deposit",
+                             "Estimate",
+                             "InventoryAdjustment",
+                             "Invoice",
+                             "ItemReceipt",
+                             "JournalEntry",
+                             "PurchaseOrder",
+                             "ReceivePayment",
+                             "SalesOrder",
+                             "SalesReceipt",
+                             "SalesTaxPaymentCheck",
+                             "TimeTracking",
+                             "VehicleMileage",
+                             "VendorCredit"});
         Enum(u"BillableStatus", {"Billable", "NotBillable", "HasBeenBilled"});
         Enum(u"TxnVoidType",
              {"ARRefundCreditCard", "Bill", "BillPaymentCheck", "BillPaymentCreditCard",

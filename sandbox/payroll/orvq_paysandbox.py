@@ -205,6 +205,12 @@ def print_report(data, args):
     sys.stdout.buffer.write(text.encode("utf-8"))
 
 
+def print_companies(data):
+    """One line a company: CL_NBR, CO_NBR, code and name, tab-separated."""
+    for c in data.companies:
+        sys.stdout.write(f"{c.cl_nbr}\t{c.co_nbr}\t{c.code}\t{c.name}\n")
+
+
 def parse_args(argv):
     p = argparse.ArgumentParser(description="Sandbox Orvane payroll service (XML-RPC over HTTPS).")
     p.add_argument("--host", default="127.0.0.1", help="address to listen on (default 127.0.0.1)")
@@ -212,6 +218,14 @@ def parse_args(argv):
     p.add_argument("--certs", help="folder of server-ca.pem, server.pem, client.pem; made when missing")
     p.add_argument("--openssl", default="openssl", help="openssl program used to make certificates")
     p.add_argument("--data", default=DEFAULT_DATA, help="demo company description (data/demo/company.json)")
+    p.add_argument("--companies", type=int, default=0, metavar="N",
+                   help=f"also serve N generated client companies, 0 to {paysandbox_data.MAX_GENERATED} "
+                        "(one client each, a Regular payroll every Friday, the demo company's employees "
+                        "and accounts; the same at every start with the same --seed)")
+    p.add_argument("--seed", type=int, default=paysandbox_data.DEFAULT_SEED,
+                   help=f"seed of the generated companies' names and pay (default {paysandbox_data.DEFAULT_SEED})")
+    p.add_argument("--print-companies", action="store_true",
+                   help="print every company (CL_NBR, CO_NBR, code, name; tab-separated) and exit")
     p.add_argument("--user", action="append", metavar="NAME[@DOMAIN]:PASSWORD",
                    help="a user who may log in (repeatable; default demo:demo and clerk@harbor:clerk)")
     p.add_argument("--task-delay", type=float, default=5.0, help="seconds a report task runs (default 5)")
@@ -235,10 +249,13 @@ def parse_args(argv):
 def main(argv=None):
     args = parse_args(argv)
     try:
-        data = paysandbox_data.load(args.data)
+        data = paysandbox_data.load(args.data, companies=args.companies, seed=args.seed)
     except paysandbox_data.DataError as e:
         print(f"orvq_paysandbox: {e}", file=sys.stderr)
         return 2
+    if args.print_companies:
+        print_companies(data)
+        return 0
     if args.print_report is not None:
         try:
             print_report(data, args)

@@ -8,7 +8,9 @@ The data is deterministic: a payroll keeps its number and its amounts forever.
 """
 
 import datetime
+import itertools
 import json
+import random
 from dataclasses import dataclass, field, replace
 from decimal import ROUND_HALF_UP, Decimal
 
@@ -49,6 +51,23 @@ VOIDED_CHECKS = 2
 PROBLEM_UNKNOWN_EMPLOYEE = "Problem: unknown employee"
 PROBLEM_MISSING_CLASS = "Problem: missing class"
 
+# Generated client companies (--companies N): numbers above the demo's, one
+# client each; their names and pay come from a seeded generator, so they are
+# the same at every start with the same seed.
+MAX_GENERATED = 999
+DEFAULT_SEED = 2024
+GENERATED_CL_BASE = 100
+GENERATED_CO_BASE = 1000
+# Checks of generated companies are numbered from this within each company
+# (each has a company file of its own), so that paper checks keep seven
+# characters and direct deposits eight, as the demo company's do.
+GENERATED_CHECK_BASE = 40000
+NAME_PLACES = ("Harbor", "Maple", "Cedar", "River", "Summit", "Oak Hill", "Pine Ridge", "Lakeside",
+               "Granite", "Willow", "Bayview", "Hillside", "Meadow", "Copper", "Elm Street",
+               "Juniper", "Prairie", "Coastal", "Northside", "Old Town")
+NAME_TRADES = ("Bakery", "Deli", "Florist", "Hardware", "Dental", "Auto Repair", "Books", "Cafe",
+               "Pharmacy", "Landscaping", "Plumbing", "Print Shop", "Fitness", "Pet Care", "Catering")
+
 # Not in the demo company: the unknown employee's payroll pays her anyway.
 UNKNOWN_EMPLOYEE = ("Grace", "E", "Whitfield")
 MISSING_CLASS = "Catering"
@@ -87,8 +106,10 @@ class Company:
     number: str
     name: str
     code: str  # company code of the journal, four characters
-    slot: int  # first digit of the company's payroll numbers
+    slot: int  # the company's payroll numbers are slot·10000 + week·10 + run
     biweekly: bool
+    generated: bool = False
+    pay_offset: Decimal = Decimal(0)  # added to every employee's weekly pay
 
 
 @dataclass(frozen=True)
@@ -103,6 +124,7 @@ class Payroll:
     week: int
     has_manual_check: bool
     has_agency_checks: bool
+    check_base: int  # five digits that begin the payroll's check numbers
 
     @property
     def problem(self):
@@ -145,12 +167,13 @@ class DemoData:
     companies: list = field(default_factory=list)
     payrolls: list = field(default_factory=list)
     payroll_by_nbr: dict = field(default_factory=dict)
+    company_by_nbr: dict = field(default_factory=dict)
 
     def client(self, cl_nbr):
         return next((c for c in self.clients if c.cl_nbr == cl_nbr), None)
 
     def company(self, co_nbr):
-        return next((c for c in self.companies if c.co_nbr == co_nbr), None)
+        return self.company_by_nbr.get(co_nbr)
 
     def checks(self, payroll):
         """The employee checks of PAYROLL in report order."""
@@ -164,16 +187,17 @@ class DemoData:
         if payroll.status == PROBLEM_MISSING_CLASS and employees:
             employees[-1] = replace(employees[-1], department=self.missing_class())
         result = []
+        offset = self.company(payroll.co_nbr).pay_offset
         for k, e in enumerate(employees):
-            gross = e.weekly_gross
+            gross = e.weekly_gross + offset
             if payroll.run_number > 1:
                 gross = cents(gross * Decimal("0.10"))
             manual = payroll.has_manual_check and k == len(self.employees) - 1
             # Direct deposits carry numbers of exactly eight characters.
             if e.direct_deposit and not manual:
-                number = f"{payroll.pr_nbr:05d}{k:03d}"
+                number = f"{payroll.check_base:05d}{k:03d}"
             else:
-                number = f"{payroll.pr_nbr:05d}{k:02d}"
+                number = f"{payroll.check_base:05d}{k:02d}"
             result.append(
                 Check(
                     employee=e,
@@ -214,7 +238,7 @@ class DemoData:
         ]
         memo = f"Tax deposit, payroll of {short_date(payroll.check_date)} run {payroll.run_number}"
         return [
-            AgencyCheck(payee, f"{payroll.pr_nbr:05d}{90 + j:02d}", amount, memo)
+            AgencyCheck(payee, f"{payroll.check_base:05d}{90 + j:02d}", amount, memo)
             for j, (payee, amount) in enumerate(owed)
             if payee in self.vendors and amount > 0
         ]
@@ -284,6 +308,24 @@ def _employees(description, classes):
     return result
 
 
+def _runs(company, week):
+    """(run, type, status) of the company's payrolls in the week."""
+    runs = [(1, "Regular", "Processed")]
+    # Generated companies pay once a week and nothing else, so any of their
+    # payrolls exports into a fresh demo company file on its own.
+    if company.generated:
+        return runs
+    if company.slot == 1 and week % 13 == 6:
+        runs.append((2, "Supplemental", PROBLEM_UNKNOWN_EMPLOYEE))
+    elif company.slot == 1 and week % 13 == 12:
+        runs.append((2, "Supplemental", PROBLEM_MISSING_CLASS))
+    elif company.slot == 1 and week % 13 == 3:
+        runs.append((2, VOID_TYPE, "Processed"))
+    elif week % 13 == 9:
+        runs.append((2, "Supplemental", "Processed"))
+    return runs
+
+
 def _schedule(data, last_day):
     for company in data.companies:
         for week in range(MAX_WEEKS):
@@ -294,18 +336,10 @@ def _schedule(data, last_day):
                 continue
             # The last payroll of a month deposits its taxes with the agencies.
             month_end = (check_date + datetime.timedelta(days=7)).month != check_date.month
-            runs = [(1, "Regular", "Processed")]
-            if company.slot == 1 and week % 13 == 6:
-                runs.append((2, "Supplemental", PROBLEM_UNKNOWN_EMPLOYEE))
-            elif company.slot == 1 and week % 13 == 12:
-                runs.append((2, "Supplemental", PROBLEM_MISSING_CLASS))
-            elif company.slot == 1 and week % 13 == 3:
-                runs.append((2, VOID_TYPE, "Processed"))
-            elif week % 13 == 9:
-                runs.append((2, "Supplemental", "Processed"))
-            for run, kind, status in runs:
+            for run, kind, status in _runs(company, week):
+                pr_nbr = company.slot * 10000 + week * 10 + run
                 pr = Payroll(
-                    pr_nbr=company.slot * 10000 + week * 10 + run,
+                    pr_nbr=pr_nbr,
                     cl_nbr=company.cl_nbr,
                     co_nbr=company.co_nbr,
                     check_date=check_date,
@@ -315,13 +349,35 @@ def _schedule(data, last_day):
                     week=week,
                     has_manual_check=run == 1 and week % 4 == 3,
                     has_agency_checks=run == 1 and month_end,
+                    check_base=GENERATED_CHECK_BASE + week * 10 + run if company.generated else pr_nbr,
                 )
                 data.payrolls.append(pr)
                 data.payroll_by_nbr[pr.pr_nbr] = pr
 
 
-def build(description, today=None):
-    """DemoData from the parsed demo description (a dict)."""
+def _generated(count, seed):
+    """COUNT (client, company) pairs with seeded names and pay."""
+    rng = random.Random(seed)
+    names = [f"{place} {trade}" for place, trade in itertools.product(NAME_PLACES, NAME_TRADES)]
+    rng.shuffle(names)
+    result = []
+    for i in range(1, count + 1):
+        name = names[(i - 1) % len(names)]
+        if i > len(names):
+            name += f" {(i - 1) // len(names) + 1}"
+        cl_nbr, co_nbr, code = GENERATED_CL_BASE + i, GENERATED_CO_BASE + i, f"G{i:03d}"
+        offset = Decimal(rng.randrange(0, 20000)) / 100
+        result.append((Client(cl_nbr, f"GC{i:03d}", name),
+                       Company(cl_nbr, co_nbr, code, name, code, GENERATED_CL_BASE + i, False,
+                               generated=True, pay_offset=offset)))
+    return result
+
+
+def build(description, today=None, companies=0, seed=DEFAULT_SEED):
+    """DemoData from the parsed demo description (a dict), with COMPANIES
+    generated client companies besides the demo's."""
+    if not 0 <= companies <= MAX_GENERATED:
+        raise DataError(f"from 0 to {MAX_GENERATED} generated companies are supported, not {companies}")
     if not isinstance(description, dict):
         raise DataError("the description is not a JSON object")
     company_name = description.get("company", "Demo Company")
@@ -340,16 +396,20 @@ def build(description, today=None):
         Company(12, 35, "HLB2", "Harbor Lane Cafe", "HLB2", 2, True),
         Company(19, 51, "SSD1", "Second Street Deli", "SSD1", 3, False),
     ]
+    for client, company in _generated(companies, seed):
+        data.clients.append(client)
+        data.companies.append(company)
+    data.company_by_nbr = {c.co_nbr: c for c in data.companies}
     today = today or datetime.date.today()
     last_day = max(datetime.date(2027, 12, 31), datetime.date(today.year, 12, 31))
     _schedule(data, last_day)
     return data
 
 
-def load(path, today=None):
+def load(path, today=None, companies=0, seed=DEFAULT_SEED):
     try:
         with open(path, encoding="utf-8") as f:
             description = json.load(f)
     except (OSError, ValueError) as e:
         raise DataError(f"cannot read {path}: {e}") from e
-    return build(description, today)
+    return build(description, today, companies, seed)

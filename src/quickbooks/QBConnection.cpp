@@ -45,20 +45,23 @@ int TQBConnection::ChooseQBXMLVersion(const QStringList& versions) {
 
 std::unique_ptr<TQBConnection> TQBConnection::Create(ICommonLoggerPtr logger,
                                                      const TQBConnectionConfig& config) {
-    return std::make_unique<TQBConnection>(
-        std::move(logger), CreateQBSessionManager(config.Processor), config.SdkDownloadAddress);
+    return std::make_unique<TQBConnection>(std::move(logger),
+                                           CreateQBSessionManager(config.Processor),
+                                           config.SdkDownloadAddress, config.CompanyFile);
 }
 
 TQBConnection::TQBConnection(ICommonLoggerPtr logger, IQBSessionManagerPtr sessionManager,
-                             const QString& sdkDownloadAddress)
+                             const QString& sdkDownloadAddress, const QString& companyFile)
     : m_logger(std::move(logger)), m_sessionManager(std::move(sessionManager)),
       m_messageSetPrefix(QUuid::createUuid().toString(QUuid::Id128).left(12)) {
     OrvAssert(m_logger && m_sessionManager);
-    Open(sdkDownloadAddress);
+    Open(sdkDownloadAddress, companyFile);
 }
 
-void TQBConnection::Open(const QString& sdkDownloadAddress) {
+void TQBConnection::Open(const QString& sdkDownloadAddress, const QString& companyFile) {
     TLogBlockGuard block(*m_logger, QStringLiteral("Connecting to QB"));
+    if (!companyFile.isEmpty())
+        m_logger->LogContextItem(QStringLiteral("Company file"), companyFile);
     try {
         try {
             m_sessionManager->OpenConnection2(QString(), QBApplicationTitle, ConnectionTypeLocal);
@@ -70,7 +73,7 @@ void TQBConnection::Open(const QString& sdkDownloadAddress) {
                 sdkDownloadAddress);
         }
         try {
-            m_sessionManager->BeginSession(QString(), OpenModeDoNotCare);
+            m_sessionManager->BeginSession(companyFile, OpenModeDoNotCare);
         } catch (...) {
             try {
                 m_sessionManager->CloseConnection();
@@ -222,6 +225,25 @@ void TQBConnection::MarkCleared(const QString& txnID) {
     SendRequestSet(*set);
 }
 
+TQBTxnDelRet TQBConnection::DeleteTransaction(TQBTxnDelType type, const QString& txnID) {
+    auto set = NewRequestSet();
+    TQBTxnDel& del = set->AppendTxnDelRq();
+    del.TxnDelType.SetValue(type);
+    del.TxnID.SetValue(txnID);
+    const auto response = SendRequestSet(*set);
+    const TQBTxnDelRet* deleted = response->At(0).DetailAs<TQBTxnDelRet>();
+    // Success without saying what was deleted is not an answer to rely on.
+    if (!deleted)
+        throw EQBResponseError(
+            QStringLiteral("The answer from QuickBooks could not be read: it does not say "
+                           "which transaction was deleted."));
+    return *deleted;
+}
+
+QString TQBConnection::CurrentCompanyFileName() {
+    return m_sessionManager->GetCurrentCompanyFileName();
+}
+
 // ---- Lists and lookups ----------------------------------------------------
 
 template <typename List, typename Append>
@@ -296,6 +318,43 @@ TQBCheckRetList TQBConnection::QueryChecksByNumber(const QString& checkNumber) {
     return QueryList<TQBCheckRetList>(
         QStringLiteral("Querying QuickBooks Check"),
         [&](TMsgSetRequest& s) { s.AppendCheckQueryRq().RefNumbers.append(checkNumber); });
+}
+
+// An empty TxnID list would be a query without a filter: every transaction.
+template <typename List, typename Append>
+List TQBConnection::QueryByTxnID(const QString& caption, const QStringList& txnIDs, Append append) {
+    if (txnIDs.isEmpty())
+        return List();
+    return QueryList<List>(caption, [&](TMsgSetRequest& s) { append(s).TxnIDs = txnIDs; });
+}
+
+TQBCheckRetList TQBConnection::QueryChecksByTxnID(const QStringList& txnIDs) {
+    return QueryByTxnID<TQBCheckRetList>(
+        QStringLiteral("Querying QuickBooks Checks by TxnID"), txnIDs,
+        [](TMsgSetRequest& s) -> TQBTxnQuery& { return s.AppendCheckQueryRq(); });
+}
+
+TQBDepositRetList TQBConnection::QueryDepositsByTxnID(const QStringList& txnIDs) {
+    return QueryByTxnID<TQBDepositRetList>(
+        QStringLiteral("Querying QuickBooks Deposits by TxnID"), txnIDs,
+        [](TMsgSetRequest& s) -> TQBTxnQuery& { return s.AppendDepositQueryRq(); });
+}
+
+TQBJournalEntryRetList TQBConnection::QueryJournalEntriesByTxnID(const QStringList& txnIDs) {
+    return QueryByTxnID<TQBJournalEntryRetList>(
+        QStringLiteral("Querying QuickBooks Journal Entries by TxnID"), txnIDs,
+        [](TMsgSetRequest& s) -> TQBTxnQuery& { return s.AppendJournalEntryQueryRq(); });
+}
+
+TQBCompanyRet TQBConnection::QueryCompany() {
+    const TQBCompanyRet company =
+        QueryList<TQBCompanyRet>(QStringLiteral("Getting QuickBooks company"),
+                                 [](TMsgSetRequest& s) { s.AppendCompanyQueryRq(); });
+    // The company guard compares names: an unnamed company must not pass for one.
+    if (!company.CompanyName.IsSet() || company.CompanyName.GetValue().trimmed().isEmpty())
+        throw EQBResponseError(QStringLiteral("The answer from QuickBooks could not be read: it "
+                                              "does not name the open company."));
+    return company;
 }
 
 void TQBConnection::GetAccountFullNames(QStringList& strings) {

@@ -45,6 +45,9 @@ struct TQBEEName {
 
 struct TQBConnectionConfig {
     TQBProcessorConfig Processor;
+    // The company file QuickBooks is asked to open for the session; empty:
+    // the file open in QuickBooks.
+    QString CompanyFile;
     // Ends the message shown when the SDK cannot be reached.
     QString SdkDownloadAddress;
 };
@@ -58,7 +61,7 @@ public:
                                                  const TQBConnectionConfig& config);
     // The same over a given session manager.
     TQBConnection(ICommonLoggerPtr logger, IQBSessionManagerPtr sessionManager,
-                  const QString& sdkDownloadAddress);
+                  const QString& sdkDownloadAddress, const QString& companyFile = QString());
     // Ends the session and the connection.
     ~TQBConnection();
     TQBConnection(const TQBConnection&) = delete;
@@ -83,6 +86,14 @@ public:
     // saw it or the set changes nothing.
     std::unique_ptr<TMsgSetResponse> SendBatch(TMsgSetRequest& requestSet);
     void MarkCleared(const QString& txnID);
+    // Deletes one transaction; fails with EQBStatusError 3120 when QuickBooks
+    // holds none of that kind with that TxnID.
+    TQBTxnDelRet DeleteTransaction(TQBTxnDelType type, const QString& txnID);
+
+    // The company the session has open: its name as QuickBooks tells it
+    // (fails when QuickBooks names none) and the full path of its file.
+    TQBCompanyRet QueryCompany();
+    QString CurrentCompanyFileName();
 
     // Logs the status of one response as QuickBooks' severity asks: Info
     // with a code other than 0 as debug, Warn as a warning; Error throws
@@ -98,6 +109,11 @@ public:
     TQBCheckRetList QueryChecks(const QDate& fromDate, const QDate& toDate);
     TQBJournalEntryRetList QueryJournalEntries(const QDate& fromDate, const QDate& toDate);
     TQBCheckRetList QueryChecksByNumber(const QString& checkNumber);
+    // The transactions of these TxnIDs that still exist, in one request, with
+    // their current EditSequence; no line items. No TxnIDs, no request.
+    TQBCheckRetList QueryChecksByTxnID(const QStringList& txnIDs);
+    TQBDepositRetList QueryDepositsByTxnID(const QStringList& txnIDs);
+    TQBJournalEntryRetList QueryJournalEntriesByTxnID(const QStringList& txnIDs);
 
     // Each clears the list, then fills it in the order QuickBooks returned.
     void GetAccountFullNames(QStringList& strings);
@@ -118,10 +134,12 @@ public:
     static int ChooseQBXMLVersion(const QStringList& versions);
 
 private:
-    void Open(const QString& sdkDownloadAddress);
+    void Open(const QString& sdkDownloadAddress, const QString& companyFile);
     std::unique_ptr<TMsgSetResponse> Exchange(TMsgSetRequest& requestSet);
     std::unique_ptr<TMsgSetResponse> Recover(const TMsgSetRequest& lost, const QString& failure);
     template <typename List, typename Append> List QueryList(const QString& caption, Append append);
+    template <typename List, typename Append>
+    List QueryByTxnID(const QString& caption, const QStringList& txnIDs, Append append);
 
     ICommonLoggerPtr m_logger;
     IQBSessionManagerPtr m_sessionManager;

@@ -32,6 +32,10 @@ QString QBRequestKindName(TQBRequestKind kind) {
         return QStringLiteral("TxnVoid");
     case TQBRequestKind::ClearedStatusMod:
         return QStringLiteral("ClearedStatusMod");
+    case TQBRequestKind::TxnDel:
+        return QStringLiteral("TxnDel");
+    case TQBRequestKind::CompanyQuery:
+        return QStringLiteral("CompanyQuery");
     }
     throw EAssertionFailed();
 }
@@ -43,6 +47,7 @@ bool IsQBChangeRequest(TQBRequestKind kind) {
     case TQBRequestKind::JournalEntryAdd:
     case TQBRequestKind::TxnVoid:
     case TQBRequestKind::ClearedStatusMod:
+    case TQBRequestKind::TxnDel:
         return true;
     default:
         return false;
@@ -103,6 +108,13 @@ TQBTxnVoid& TMsgSetRequest::AppendTxnVoidRq() {
 }
 TQBClearedStatusMod& TMsgSetRequest::AppendClearedStatusModRq() {
     return Append<TQBClearedStatusMod>(TQBRequestKind::ClearedStatusMod);
+}
+
+TQBTxnDel& TMsgSetRequest::AppendTxnDelRq() {
+    return Append<TQBTxnDel>(TQBRequestKind::TxnDel);
+}
+void TMsgSetRequest::AppendCompanyQueryRq() {
+    Append<TQBCompanyQuery>(TQBRequestKind::CompanyQuery);
 }
 
 void TMsgSetRequest::AppendRequest(TQBRequest request) {

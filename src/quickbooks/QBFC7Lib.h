@@ -81,6 +81,8 @@ enum TQBActiveStatus { asActiveOnly = 0, asInactiveOnly = 1, asAll = 2 };
 enum TQBTxnVoidType { tvtCheck = 5, tvtDeposit = 9, tvtJournalEntry = 13 };
 enum TQBClearedStatus { csCleared = 0, csNotCleared = 1, csPending = 2 };
 enum TQBOnError { oeStopOnError = 0, oeContinueOnError = 1 };
+// The transactions the program deletes; the qbXML names, not the SDK's numbers.
+enum TQBTxnDelType { tdtCheck, tdtDeposit, tdtJournalEntry };
 
 // ---- Requests -------------------------------------------------------------
 
@@ -97,12 +99,15 @@ enum class TQBRequestKind {
     JournalEntryAdd,
     TxnVoid,
     ClearedStatusMod,
+    TxnDel,
+    CompanyQuery,
 };
 
 // "CheckAdd" etc.: the element names are this text plus "Rq" / "Rs".
 QString QBRequestKindName(TQBRequestKind kind);
 
-// Adds, voids and cleared-status changes change the company; queries do not.
+// Adds, voids, deletes and cleared-status changes change the company;
+// queries do not.
 bool IsQBChangeRequest(TQBRequestKind kind);
 
 // Account, class, customer and employee queries. Exact list ids, exact full
@@ -197,6 +202,16 @@ struct TQBTxnVoid {
     TQBIDType TxnID;
 };
 
+// Deleting is for what the program itself added: QuickBooks keeps no trace
+// of a deleted transaction, unlike a void.
+struct TQBTxnDel {
+    TQBValue<TQBTxnDelType> TxnDelType;
+    TQBIDType TxnID;
+};
+
+// Which company is open; no filters.
+struct TQBCompanyQuery {};
+
 struct TQBClearedStatusMod {
     TQBIDType TxnID;
     // Instead of TxnID: the macro an earlier add of the same set defined, so
@@ -206,8 +221,9 @@ struct TQBClearedStatusMod {
     TQBValue<TQBClearedStatus> ClearedStatus;
 };
 
-using TQBRequestBody = std::variant<TQBListQuery, TQBTxnQuery, TQBCheckAdd, TQBDepositAdd,
-                                    TQBJournalEntryAdd, TQBTxnVoid, TQBClearedStatusMod>;
+using TQBRequestBody =
+    std::variant<TQBListQuery, TQBTxnQuery, TQBCheckAdd, TQBDepositAdd, TQBJournalEntryAdd,
+                 TQBTxnVoid, TQBClearedStatusMod, TQBTxnDel, TQBCompanyQuery>;
 
 struct TQBRequest {
     TQBRequestKind Kind;
@@ -243,6 +259,8 @@ public:
     TQBJournalEntryAdd& AppendJournalEntryAddRq();
     TQBTxnVoid& AppendTxnVoidRq();
     TQBClearedStatusMod& AppendClearedStatusModRq();
+    TQBTxnDel& AppendTxnDelRq();
+    void AppendCompanyQueryRq();
     void AppendRequest(TQBRequest request);
 
     // The ID under which QuickBooks keeps its answer to this set until the
@@ -392,6 +410,18 @@ struct TQBTxnVoidRet {
     TQBStringType RefNumber;
 };
 
+struct TQBTxnDelRet {
+    TQBStringType TxnDelType;
+    TQBIDType TxnID;
+    TQBDateTimeType TimeDeleted;
+};
+
+// The open company as QuickBooks names it.
+struct TQBCompanyRet {
+    TQBStringType CompanyName;
+    TQBStringType LegalCompanyName;
+};
+
 using TQBAccountRetList = std::vector<TQBAccountRet>;
 using TQBClassRetList = std::vector<TQBClassRet>;
 using TQBCustomerRetList = std::vector<TQBCustomerRet>;
@@ -401,11 +431,13 @@ using TQBDepositRetList = std::vector<TQBDepositRet>;
 using TQBJournalEntryRetList = std::vector<TQBJournalEntryRet>;
 
 // The detail of one response: a query's list, an add's new object, a void's
-// fields, or nothing (nothing matched, an error, a cleared-status change).
+// or a delete's fields, the company, or nothing (nothing matched, an error, a
+// cleared-status change).
 using TQBDetail =
     std::variant<std::monostate, TQBAccountRetList, TQBClassRetList, TQBCustomerRetList,
                  TQBEmployeeRetList, TQBCheckRetList, TQBDepositRetList, TQBJournalEntryRetList,
-                 TQBCheckRet, TQBDepositRet, TQBJournalEntryRet, TQBTxnVoidRet>;
+                 TQBCheckRet, TQBDepositRet, TQBJournalEntryRet, TQBTxnVoidRet, TQBTxnDelRet,
+                 TQBCompanyRet>;
 
 struct TQBResponse {
     TQBRequestKind Kind = TQBRequestKind::AccountQuery;
@@ -446,6 +478,8 @@ public:
     virtual ~IQBSessionManager() = default;
     virtual void OpenConnection2(const QString& appID, const QString& appName, int connType) = 0;
     virtual void BeginSession(const QString& companyFile, int openMode) = 0;
+    // The full path of the company file the session has open.
+    virtual QString GetCurrentCompanyFileName() = 0;
     virtual QStringList QBXMLVersionsForSession() = 0;
     virtual std::unique_ptr<TMsgSetRequest> CreateMsgSetRequest(const QString& country, int major,
                                                                 int minor) = 0;

@@ -19,3 +19,27 @@ IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config
                                 QStringLiteral("This program has no way to reach QuickBooks."));
     return Factory()(config);
 }
+
+QString QBProcessorMessage(quint32 hresult) {
+    switch (hresult) {
+    case qbhr::ParseError:
+        return QStringLiteral(
+            "QuickBooks found an error when parsing the provided XML text stream.");
+    case qbhr::CannotAccess:
+        return QStringLiteral("Could not access QuickBooks. Check that QuickBooks is installed "
+                              "and runs on this workstation.");
+    case qbhr::CannotOpenFile:
+        return QStringLiteral("QuickBooks could not open the company file. Check that the file "
+                              "exists, that this workstation can reach it and that no one has it "
+                              "open in single-user mode, then try again.");
+    case qbhr::NotRunning:
+        return QStringLiteral("QuickBooks is not running and no company file is open. Start "
+                              "QuickBooks, open the company file and try again.");
+    case qbhr::AccessDenied:
+        return QStringLiteral("QuickBooks refused access to the company file. In QuickBooks, "
+                              "allow \"Orvane QB Export\" under Edit > Preferences > Integrated "
+                              "Applications and try again.");
+    default:
+        return QString();
+    }
+}

@@ -27,12 +27,17 @@ private:
 
 // The HRESULTs the processor reports.
 namespace qbhr {
-constexpr quint32 ParseError = 0x80040400;   // malformed or out-of-order message set
-constexpr quint32 CannotAccess = 0x80040401; // could not reach QuickBooks
-constexpr quint32 NotRunning = 0x80040416;   // QuickBooks not running, no company named
-constexpr quint32 AccessDenied = 0x80040420; // the QuickBooks user refused the application
-constexpr quint32 NotInstalled = 0x80040154; // class not registered: the SDK is missing
+constexpr quint32 ParseError = 0x80040400;     // malformed or out-of-order message set
+constexpr quint32 CannotAccess = 0x80040401;   // could not reach QuickBooks
+constexpr quint32 CannotOpenFile = 0x80040403; // the company file named cannot be opened
+constexpr quint32 NotRunning = 0x80040416;     // QuickBooks not running, no company named
+constexpr quint32 AccessDenied = 0x80040420;   // the QuickBooks user refused the application
+constexpr quint32 NotInstalled = 0x80040154;   // class not registered: the SDK is missing
 } // namespace qbhr
+
+// What a bookkeeper is told for a processor failure: the one table of
+// HRESULT -> advice, so that it is easy to correct. Empty for other codes.
+QString QBProcessorMessage(quint32 hresult);
 
 class IQBRequestProcessor {
 public:
@@ -40,6 +45,8 @@ public:
     virtual void OpenConnection(const QString& appID, const QString& appName) = 0;
     // An empty company file means the one configured (the file open in QuickBooks).
     virtual QString BeginSession(const QString& companyFile, int openMode) = 0;
+    // The full path of the company file the session has open.
+    virtual QString GetCurrentCompanyFileName(const QString& ticket) = 0;
     virtual QStringList QBXMLVersionsForSession(const QString& ticket) = 0;
     virtual QString ProcessRequest(const QString& ticket, const QString& request) = 0;
     virtual void EndSession(const QString& ticket) = 0;

@@ -18,27 +18,6 @@ QString ComText(BSTR text) {
     return text ? QString::fromWCharArray(text, static_cast<int>(SysStringLen(text))) : QString();
 }
 
-// Bookkeeper's words for the failures QuickBooks reports most.
-QString KnownMessage(quint32 hr) {
-    switch (hr) {
-    case qbhr::ParseError:
-        return QStringLiteral(
-            "QuickBooks found an error when parsing the provided XML text stream.");
-    case qbhr::CannotAccess:
-        return QStringLiteral("Could not access QuickBooks. Check that QuickBooks is installed "
-                              "and runs on this workstation.");
-    case qbhr::NotRunning:
-        return QStringLiteral("QuickBooks is not running and no company file is open. Start "
-                              "QuickBooks, open the company file and try again.");
-    case qbhr::AccessDenied:
-        return QStringLiteral("QuickBooks refused access to the company file. In QuickBooks, "
-                              "allow \"Orvane QB Export\" under Edit > Preferences > Integrated "
-                              "Applications and try again.");
-    default:
-        return QString();
-    }
-}
-
 [[noreturn]] void Fail(HRESULT hr, const EXCEPINFO* info, const QString& what) {
     quint32 code = static_cast<quint32>(hr);
     QString detail;
@@ -46,7 +25,7 @@ QString KnownMessage(quint32 hr) {
         code = static_cast<quint32>(info->scode ? info->scode : hr);
         detail = ComText(info->bstrDescription);
     }
-    QString message = KnownMessage(code);
+    QString message = QBProcessorMessage(code);
     if (message.isEmpty())
         message = Format("%s failed (%X).", {what, code});
     if (!detail.isEmpty())
@@ -79,7 +58,7 @@ private:
 
 class TQBXMLRP2Processor : public IQBRequestProcessor {
 public:
-    explicit TQBXMLRP2Processor(QString companyFile) : m_companyFile(std::move(companyFile)) {
+    TQBXMLRP2Processor() {
         m_comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     }
     ~TQBXMLRP2Processor() override {
@@ -106,10 +85,19 @@ public:
     }
 
     QString BeginSession(const QString& companyFile, int openMode) override {
-        TVariant file(companyFile.isEmpty() ? m_companyFile : companyFile), mode(openMode);
+        // Only a file the run names is opened; empty is the file open in
+        // QuickBooks. The alias "QBCompanyFile" names the sandbox's company,
+        // never one for QuickBooks.
+        TVariant file(companyFile), mode(openMode);
         TVariant ticket;
         Call(L"BeginSession", {&file, &mode}, &ticket);
         return ticket.Get()->vt == VT_BSTR ? ComText(ticket.Get()->bstrVal) : QString();
+    }
+
+    QString GetCurrentCompanyFileName(const QString& ticket) override {
+        TVariant t(ticket), result;
+        Call(L"GetCurrentCompanyFileName", {&t}, &result);
+        return result.Get()->vt == VT_BSTR ? ComText(result.Get()->bstrVal) : QString();
     }
 
     QStringList QBXMLVersionsForSession(const QString& ticket) override {
@@ -190,13 +178,12 @@ private:
         }
     }
 
-    QString m_companyFile;
     IDispatch* m_rp = nullptr;
     bool m_comInitialized = false;
 };
 
 } // namespace
 
-IQBRequestProcessorPtr CreateQBXMLRP2Processor(const TQBProcessorConfig& config) {
-    return std::make_unique<TQBXMLRP2Processor>(config.CompanyFile);
+IQBRequestProcessorPtr CreateQBXMLRP2Processor(const TQBProcessorConfig&) {
+    return std::make_unique<TQBXMLRP2Processor>();
 }

@@ -29,6 +29,11 @@ void TQBSessionManager::BeginSession(const QString& companyFile, int openMode) {
     m_ticket = m_processor->BeginSession(companyFile, openMode);
 }
 
+QString TQBSessionManager::GetCurrentCompanyFileName() {
+    OrvAssert(!m_ticket.isEmpty());
+    return m_processor->GetCurrentCompanyFileName(m_ticket);
+}
+
 QStringList TQBSessionManager::QBXMLVersionsForSession() {
     OrvAssert(!m_ticket.isEmpty());
     return m_processor->QBXMLVersionsForSession(m_ticket);

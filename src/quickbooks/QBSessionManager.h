@@ -12,6 +12,7 @@ public:
 
     void OpenConnection2(const QString& appID, const QString& appName, int connType) override;
     void BeginSession(const QString& companyFile, int openMode) override;
+    QString GetCurrentCompanyFileName() override;
     QStringList QBXMLVersionsForSession() override;
     std::unique_ptr<TMsgSetRequest> CreateMsgSetRequest(const QString& country, int major,
                                                         int minor) override;

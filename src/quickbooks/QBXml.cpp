@@ -323,6 +323,18 @@ QString TxnVoidTypeText(TQBTxnVoidType type) {
     throw EAssertionFailed();
 }
 
+QString TxnDelTypeText(TQBTxnDelType type) {
+    switch (type) {
+    case tdtCheck:
+        return QStringLiteral("Check");
+    case tdtDeposit:
+        return QStringLiteral("Deposit");
+    case tdtJournalEntry:
+        return QStringLiteral("JournalEntry");
+    }
+    throw EAssertionFailed();
+}
+
 QString ClearedStatusText(TQBClearedStatus status) {
     switch (status) {
     case csCleared:
@@ -365,6 +377,14 @@ void WriteRequest(TQBXmlOut& out, const TQBRequest& rq, int requestID) {
         out.Leaf(QStringLiteral("TxnID"), v.TxnID.GetValue());
         break;
     }
+    case TQBRequestKind::TxnDel: {
+        const auto& d = std::get<TQBTxnDel>(rq.Body);
+        out.Leaf(QStringLiteral("TxnDelType"), TxnDelTypeText(d.TxnDelType.GetValue()));
+        out.Leaf(QStringLiteral("TxnID"), d.TxnID.GetValue());
+        break;
+    }
+    case TQBRequestKind::CompanyQuery:
+        break;
     case TQBRequestKind::ClearedStatusMod: {
         const auto& m = std::get<TQBClearedStatusMod>(rq.Body);
         out.Open(QStringLiteral("ClearedStatusMod"));
@@ -726,6 +746,24 @@ TQBDetail ReadDetail(const TNode& rs, TQBRequestKind kind) {
         r.String(u"RefNumber", ret.RefNumber);
         return ret;
     }
+    case TQBRequestKind::TxnDel: {
+        if (!rs.Child(u"TxnID"))
+            return std::monostate();
+        TRetReader r(rs);
+        TQBTxnDelRet ret;
+        r.String(u"TxnDelType", ret.TxnDelType, true);
+        r.String(u"TxnID", ret.TxnID);
+        r.DateTime(u"TimeDeleted", ret.TimeDeleted, true);
+        return ret;
+    }
+    case TQBRequestKind::CompanyQuery:
+        return ReadSingleRet(rs, u"CompanyRet", [](const TNode& n) {
+            TRetReader r(n);
+            TQBCompanyRet ret;
+            r.String(u"CompanyName", ret.CompanyName);
+            r.String(u"LegalCompanyName", ret.LegalCompanyName);
+            return ret;
+        });
     case TQBRequestKind::ClearedStatusMod:
         return std::monostate();
     }

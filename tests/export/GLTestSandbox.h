@@ -30,6 +30,7 @@ public:
     void BeginSession(const QString& companyFile, int openMode) override {
         m_inner->BeginSession(companyFile, openMode);
     }
+    QString GetCurrentCompanyFileName() override { return m_inner->GetCurrentCompanyFileName(); }
     QStringList QBXMLVersionsForSession() override { return m_inner->QBXMLVersionsForSession(); }
     std::unique_ptr<TMsgSetRequest> CreateMsgSetRequest(const QString& country, int major,
                                                         int minor) override {

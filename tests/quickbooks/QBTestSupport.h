@@ -36,6 +36,7 @@ struct TCannedState {
     std::optional<EQBProcessorError> OpenError;
     std::optional<EQBProcessorError> BeginError;
     QStringList Calls;
+    QString CompanyFile; // the file BeginSession was asked to open
     QString LastRequest;
     QStringList Requests;
     // Thrown by the next ProcessRequest instead of answering.
@@ -50,12 +51,14 @@ public:
         if (m_state->OpenError)
             throw *m_state->OpenError;
     }
-    QString BeginSession(const QString&, int) override {
+    QString BeginSession(const QString& companyFile, int) override {
         m_state->Calls << QStringLiteral("Begin");
+        m_state->CompanyFile = companyFile;
         if (m_state->BeginError)
             throw *m_state->BeginError;
         return QStringLiteral("ticket");
     }
+    QString GetCurrentCompanyFileName(const QString&) override { return m_state->CompanyFile; }
     QStringList QBXMLVersionsForSession(const QString&) override { return m_state->Versions; }
     QString ProcessRequest(const QString&, const QString& request) override {
         m_state->LastRequest = request;

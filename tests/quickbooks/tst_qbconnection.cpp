@@ -77,6 +77,9 @@ private Q_SLOTS:
     void markCleared();
     void voidThroughTheSeam();
     void statusErrorReachesCallerLoggedInBlock();
+    void queryCompanyNeedsAName_data();
+    void queryCompanyNeedsAName();
+    void namedCompanyReadBackAndDeleted();
 
     void employeeName_data();
     void employeeName();
@@ -560,6 +563,71 @@ void TestQBConnection::statusErrorReachesCallerLoggedInBlock() {
                               u"\"No Such Bank\" in the Check.  QuickBooks error message: Invalid "
                               u"argument.  The specified record does not exist in the list."_s);
     }
+}
+
+void TestQBConnection::queryCompanyNeedsAName_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("named") << "Harbor Lane Bakery";
+    QTest::newRow("blank") << " ";
+}
+
+// The company guard compares names: an unnamed company must not pass.
+void TestQBConnection::queryCompanyNeedsAName() {
+    QFETCH(QString, name);
+    TTestLogger log;
+    auto state = std::make_shared<TCannedState>();
+    state->Answer = Answer(u'<' + Rs(u"CompanyQuery"_s, 1, u"0"_s, u"Info"_s, u"Status OK"_s) +
+                           u"><CompanyRet><CompanyName>" + name +
+                           u"</CompanyName></CompanyRet></CompanyQueryRs>");
+    QString got;
+    try {
+        got = CannedConnection(log, state)->QueryCompany().CompanyName.GetValue();
+    } catch (const EQBResponseError& e) {
+        got = e.Message();
+    }
+    QCOMPARE(got, name.trimmed().isEmpty() ? u"The answer from QuickBooks could not be read: it "
+                                             u"does not name the open company."_s
+                                           : name);
+}
+
+// A session on the file the connection names, and what an undo needs of it:
+// TxnID and EditSequence of an add, read back by TxnID (several in one
+// query), deletes.
+void TestQBConnection::namedCompanyReadBackAndDeleted() {
+    TTestLogger log;
+    TQBConnectionConfig config;
+    config.Processor.CompanyFile = m_dir.filePath(u"not-opened.qbsb"_s);
+    config.CompanyFile = m_dir.filePath(u"named.qbsb"_s);
+    CreateSandboxCompany(config.CompanyFile, DemoDir(), u"Second Street Deli"_s);
+    auto qb = TQBConnection::Create(log.Logger(), config);
+    QCOMPARE(qb->QueryCompany().CompanyName.GetValue(), u"Second Street Deli"_s);
+    QCOMPARE(qb->CurrentCompanyFileName(), config.CompanyFile);
+    QVERIFY(!QFile::exists(config.Processor.CompanyFile));
+
+    auto set = qb->NewRequestSet();
+    set->AppendCheckAddRq().AccountRef.FullName.SetValue(u"Checking"_s);
+    TQBDepositAdd& add = set->AppendDepositAddRq();
+    add.DepositToAccountRef.FullName.SetValue(u"Checking"_s);
+    add.AppendDepositLine().AccountRef.FullName.SetValue(u"Payroll Liabilities"_s);
+    const auto added = qb->SendRequestSet(*set);
+    const TQBCheckRet check = *added->At(0).DetailAs<TQBCheckRet>();
+    const QString checkID = check.TxnID.GetValue();
+    const QString depositID = added->At(1).DetailAs<TQBDepositRet>()->TxnID.GetValue();
+    const TQBCheckRetList read = qb->QueryChecksByTxnID({checkID, u"80000099-1"_s});
+    QCOMPARE(read.size(), size_t(1));
+    QCOMPARE(read[0].TxnID.GetValue() + u'/' + read[0].EditSequence.GetValue(),
+             checkID + u'/' + check.EditSequence.GetValue());
+
+    QCOMPARE(qb->QueryDepositsByTxnID({depositID}).size(), size_t(1));
+    QCOMPARE(qb->DeleteTransaction(tdtDeposit, depositID).TxnID.GetValue(), depositID);
+    QVERIFY(qb->QueryDepositsByTxnID({depositID}).empty());
+    QVERIFY_THROWS_EXCEPTION(EQBStatusError, qb->DeleteTransaction(tdtDeposit, depositID));
+    // A delete changes data: it is sent for error recovery.
+    QVERIFY(log.Log->Details.filter(u"<TxnDelRq"_s).first().contains(u"newMessageSetID"_s));
+    // No TxnIDs, no query: without a filter it would read every transaction.
+    const qsizetype logged = log.Log->Lines.size();
+    QVERIFY(qb->QueryJournalEntriesByTxnID({}).empty());
+    QCOMPARE(log.Log->Lines.size(), logged);
 }
 
 void TestQBConnection::employeeName_data() {

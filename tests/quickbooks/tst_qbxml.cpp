@@ -146,6 +146,11 @@ void TestQBXml::goldenRequests_data() {
         v.TxnVoidType.SetValue(tvtCheck);
         v.TxnID.SetValue(QStringLiteral("8000001B-1405768916"));
     });
+    QTest::newRow("txn delete") << "TxnDel.xml" << RequestBuilder([](TMsgSetRequest& s) {
+        TQBTxnDel& d = s.AppendTxnDelRq();
+        d.TxnDelType.SetValue(tdtJournalEntry);
+        d.TxnID.SetValue(QStringLiteral("8000001B-1405768916"));
+    });
     QTest::newRow("cleared status")
         << "ClearedStatusMod.xml" << RequestBuilder([](TMsgSetRequest& s) {
                TQBClearedStatusMod& m = s.AppendClearedStatusModRq();
@@ -250,6 +255,12 @@ void TestQBXml::everyElementInOrder() {
         v.TxnVoidType.SetValue(type);
         v.TxnID.SetValue(QStringLiteral("1-1"));
     }
+    for (auto type : {tdtCheck, tdtDeposit, tdtJournalEntry}) {
+        TQBTxnDel& d = set.AppendTxnDelRq();
+        d.TxnDelType.SetValue(type);
+        d.TxnID.SetValue(QStringLiteral("1-1"));
+    }
+    set.AppendCompanyQueryRq();
     TQBClearedStatusMod& mod = set.AppendClearedStatusModRq();
     mod.TxnID.SetValue(QStringLiteral("1-1"));
     mod.TxnLineID.SetValue(QStringLiteral("2-2"));

@@ -121,10 +121,16 @@ private Q_SLOTS:
     void lostAndFailedSets();
     void macroNamesTheAddedTransaction();
     void twoSessionsSeeCommittedData();
-    void notACompanyFile();
+    void namedCompanyFile_data();
+    void namedCompanyFile();
+    void txnDel_data();
+    void txnDel();
+    void editSequenceRisesAtEveryChange_data();
+    void editSequenceRisesAtEveryChange();
     void toolInitAndList();
     void toolAddAndRefusals_data();
     void toolAddAndRefusals();
+    void toolEditChangesOneTransaction();
     void toolFaultAndTransactions();
 
 private:
@@ -666,20 +672,97 @@ void TestQBSandbox::twoSessionsSeeCommittedData() {
     other->EndSession(ticket);
 }
 
-void TestQBSandbox::notACompanyFile() {
-    const QString path = m_dir.filePath(u"notes.txt"_s);
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("just some notes\n");
-    f.close();
+void TestQBSandbox::namedCompanyFile_data() {
+    QTest::addColumn<QString>("content"); // of the file named: "company", "text" or none
+    QTest::addColumn<QString>("error");   // empty: it opens
+    QTest::newRow("a company file, named after its file") << "company"
+                                                          << "";
+    QTest::newRow("missing file") << ""
+                                  << "does not exist";
+    QTest::newRow("not a company file") << "text"
+                                        << "is not a sandbox QuickBooks company file";
+}
+
+// The file an application names is the session's company; one that cannot
+// be opened fails as QuickBooks does, and a missing one is not made.
+void TestQBSandbox::namedCompanyFile() {
+    QFETCH(QString, content);
+    QFETCH(QString, error);
+    const QString path = m_dir.filePath(u"Maple Deli.qbsb"_s);
+    QFile::remove(path);
+    if (content == u"company")
+        CreateSandboxCompany(path, QString());
+    else if (content == u"text")
+        QFile(path).open(QIODevice::WriteOnly);
     try {
-        m_processor->BeginSession(path, 2);
-        QFAIL("opened");
+        const QString ticket = m_processor->BeginSession(path, 2);
+        QVERIFY(error.isEmpty());
+        QCOMPARE(m_processor->GetCurrentCompanyFileName(ticket), path);
+        const QString answer =
+            m_processor->ProcessRequest(ticket, Envelope(u"<CompanyQueryRq/>"_s));
+        QCOMPARE(Element(answer, u"CompanyName"_s) + Element(answer, u"LegalCompanyName"_s),
+                 u"Maple DeliMaple Deli"_s);
     } catch (const EQBProcessorError& e) {
-        QCOMPARE(e.HResult(), qbhr::CannotAccess);
-        QVERIFY2(e.Message().contains(u"is not a sandbox QuickBooks company file"_s),
-                 qPrintable(e.Message()));
+        QCOMPARE(e.HResult(), qbhr::CannotOpenFile);
+        QVERIFY(e.Message().startsWith(QBProcessorMessage(qbhr::CannotOpenFile) + u"\n\n"));
+        QVERIFY2(!error.isEmpty() && e.Message().contains(error), qPrintable(e.Message()));
+        QCOMPARE(QFile::exists(path), !content.isEmpty());
     }
+}
+
+void TestQBSandbox::txnDel_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("id"); // empty: the added check's, voided
+    QTest::addColumn<int>("code");
+    QTest::newRow("voided check") << "Check"
+                                  << "" << 0;
+    QTest::newRow("unknown TxnID") << "Check"
+                                   << "80000099-1" << 3120;
+    QTest::newRow("of another kind") << "Deposit"
+                                     << "" << 3120;
+}
+
+void TestQBSandbox::txnDel() {
+    QFETCH(QString, type);
+    QFETCH(QString, id);
+    QFETCH(int, code);
+    const QString check = Element(Send(CheckAdd(u"Checking"_s, u"1.00"_s)), u"TxnID"_s);
+    Send(u"<TxnVoidRq><TxnVoidType>Check</TxnVoidType><TxnID>" + check + u"</TxnID></TxnVoidRq>");
+    const QString target = id.isEmpty() ? check : id;
+    const QString del = u"<TxnDelRq><TxnDelType>" + type + u"</TxnDelType><TxnID>" + target +
+                        u"</TxnID></TxnDelRq>";
+    const QString answer = Send(del);
+    QCOMPARE(Statuses(answer).at(0).Code, code);
+    QCOMPARE(TxnCount(u"Check"_s), code == 0 ? 0 : 1);
+    if (code != 0)
+        return;
+    QCOMPARE(Element(answer, u"TxnDelType"_s) + Element(answer, u"TxnID"_s), type + target);
+    QCOMPARE(Element(answer, u"TimeDeleted"_s), u"2024-03-09T07:21:56-05:00"_s);
+}
+
+void TestQBSandbox::editSequenceRisesAtEveryChange_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("void") << "<TxnVoidRq><TxnVoidType>Check</TxnVoidType><TxnID>@</TxnID>"
+                             "</TxnVoidRq>";
+    QTest::newRow("cleared status") << "<ClearedStatusModRq><ClearedStatusMod><TxnID>@</TxnID>"
+                                       "<ClearedStatus>Cleared</ClearedStatus></ClearedStatusMod>"
+                                       "</ClearedStatusModRq>";
+}
+
+// The clock stands still: each change must still give a new EditSequence,
+// or a change could pass for none.
+void TestQBSandbox::editSequenceRisesAtEveryChange() {
+    QFETCH(QString, change);
+    const QString added = Send(CheckAdd(u"Checking"_s, u"1.00"_s));
+    const QString id = Element(added, u"TxnID"_s);
+    QList<qint64> seen{Element(added, u"EditSequence"_s).toLongLong()};
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(Statuses(Send(QString(change).replace(u'@', id))).at(0).Code, 0);
+        seen << Element(Send(u"<CheckQueryRq><TxnID>" + id + u"</TxnID></CheckQueryRq>"),
+                        u"EditSequence"_s)
+                    .toLongLong();
+    }
+    QCOMPARE(seen, (QList<qint64>{seen[0], seen[0] + 1, seen[0] + 2}));
 }
 
 namespace {
@@ -703,6 +786,9 @@ void TestQBSandbox::toolInitAndList() {
     const QString file = m_dir.filePath(u"tool.qbsb"_s);
     QCOMPARE(Tool({u"init"_s, file, u"--demo"_s, u"--demo-dir"_s, DemoDir()}), 0);
     QString out;
+    const QString named = m_dir.filePath(u"named.qbsb"_s);
+    QCOMPARE(Tool({u"init"_s, named, u"--name"_s, u" Maple Deli "_s}, &out), 0);
+    QCOMPARE(out, u"created " + named + u": Maple Deli\n");
     QCOMPARE(Tool({u"list"_s, u"accounts"_s, file}, &out), 0);
     QVERIFY(QRegularExpression(u"\\nChecking +Bank +1000 "_s).match(out).hasMatch());
     QVERIFY(out.contains(u"Payroll Liabilities "_s));
@@ -735,8 +821,15 @@ void TestQBSandbox::toolAddAndRefusals_data() {
                               << "is not a date of the form YYYY-MM-DD";
     QTest::newRow("missing file") << QStringList{"list", "accounts", "/nonexistent/x.qbsb"} << 1
                                   << "does not exist";
-    QTest::newRow("latency") << QStringList{"latency", "@", "30"} << 0
-                             << "latency: 30 ms per request set";
+    QTest::newRow("latency") << QStringList{"latency", "@", "30", "--open", "500"} << 0
+                             << "latency: 30 ms per request set, 500 ms to open the company file";
+    QTest::newRow("company renamed")
+        << QStringList{"name", "@", "Second Street Deli"} << 0 << "Second Street Deli";
+    QTest::newRow("blank company name")
+        << QStringList{"name", "@", " "} << 1 << "A company needs a name.";
+    QTest::newRow("edit of no transaction")
+        << QStringList{"edit", "@", "--ref", "999", "--memo", "m"} << 1
+        << "No transaction has the number \"999\".";
     QTest::newRow("bad latency") << QStringList{"latency", "@", "-5"} << 2
                                  << "is not a latency of 0 to 60000 milliseconds";
     QTest::newRow("fail with a status")
@@ -760,6 +853,28 @@ void TestQBSandbox::toolAddAndRefusals() {
     QString out, err;
     QCOMPARE(Tool(args, &out, &err), code);
     QVERIFY2((code == 0 ? out : err).contains(text), qPrintable(out + err));
+}
+
+// A check and a deposit line may share a number: --type picks one, and its
+// EditSequence changes as at a user's edit.
+void TestQBSandbox::toolEditChangesOneTransaction() {
+    Send(CheckAdd(u"Checking"_s, u"1.00"_s, u"<RefNumber>555</RefNumber>"_s));
+    const QString deposit =
+        Send(u"<DepositAddRq><DepositAdd><DepositToAccountRef><FullName>Checking</FullName>"
+             u"</DepositToAccountRef><DepositLineAdd><AccountRef><FullName>Payroll Liabilities"
+             u"</FullName></AccountRef><CheckNumber>555</CheckNumber></DepositLineAdd>"
+             u"</DepositAdd></DepositAddRq>"_s);
+    const QString id = Element(deposit, u"TxnID"_s);
+    const QStringList edit{u"edit"_s, m_file, u"--ref"_s, u"555"_s, u"--memo"_s, u"Fixed"_s};
+    QString out, err;
+    QCOMPARE(Tool(edit, &out, &err), 1);
+    QVERIFY2(err.contains(u"2 transactions have the number \"555\" (Check "_s), qPrintable(err));
+    QCOMPARE(Tool(edit + QStringList{u"--type"_s, u"deposit"_s}, &out), 0);
+    const auto edited = TQBSandboxCompany(m_file, false).FindTxn(id, false);
+    QCOMPARE(edited->Memo, u"Fixed"_s);
+    QCOMPARE(out, u"changed Deposit 555 (" + id + u"): EditSequence " +
+                      Element(deposit, u"EditSequence"_s) + u" -> " + edited->EditSequence + u'\n');
+    QVERIFY(edited->EditSequence.toLongLong() > Element(deposit, u"EditSequence"_s).toLongLong());
 }
 
 void TestQBSandbox::toolFaultAndTransactions() {

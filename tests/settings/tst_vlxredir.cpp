@@ -355,7 +355,7 @@ private Q_SLOTS:
         QCOMPARE(redir.GetDirectory(QStringLiteral("LogArchives")),
                  userData + QStringLiteral("/archives/"));
         QVERIFY(QDir().mkpath(redir.GetDirectory(QStringLiteral("LogArchives"))));
-        for (const char* alias : {"Log", "QBCompanyFile"}) {
+        for (const char* alias : {"Log", "QBCompanyFile", "Ledger"}) {
             const QString path = redir.GetFileName(QString::fromLatin1(alias));
             QVERIFY2(path.startsWith(userData + u'/'), qPrintable(path));
             QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));

@@ -217,6 +217,39 @@ class ReportTests(unittest.TestCase):
                     pdata.build(description)
 
 
+class GeneratedCompanyTests(unittest.TestCase):
+    """--companies N: client companies for bureau runs, each exportable into a
+    company file made from the demo description."""
+
+    foreign_names = ReportTests.foreign_names
+    journal_tags = ReportTests.journal_tags
+
+    @classmethod
+    def setUpClass(cls):
+        ReportTests.setUpClass.__func__(cls)
+        cls.build = staticmethod(lambda **k: pdata.build(cls.description, today=datetime.date(2024, 6, 1), **k))
+        cls.data = cls.build(companies=50)
+
+    def test_demo_data_unchanged_generated_data_stable_by_seed(self):
+        plain = self.build()
+        self.assertEqual((self.data.companies[:3], self.data.payrolls[:len(plain.payrolls)]),
+                         (plain.companies, plain.payrolls))
+        self.assertEqual(self.build(companies=50).companies, self.data.companies)
+        self.assertNotEqual(self.build(companies=50, seed=7).companies, self.data.companies)
+
+    def test_every_company_has_two_clean_payrolls_in_two_weeks(self):
+        period = self.data.payrolls_between(datetime.date(2024, 3, 8), datetime.date(2024, 3, 15))
+        for company in self.data.companies[3:]:
+            payrolls = [p for p in period if p.co_nbr == company.co_nbr]
+            checks = [c for p in payrolls for c in self.data.checks(p)]
+            with self.subTest(company=company.co_nbr):
+                self.assertEqual(len(payrolls), 2)
+                self.assertEqual([self.foreign_names(p) for p in payrolls], [set(), set()])
+                self.assertEqual(len({c.number for c in checks}), len(checks))
+                for c in checks:
+                    self.assertEqual(len(c.number) == 8, c.employee.direct_deposit and not c.manual)
+
+
 class ServiceTests(unittest.TestCase):
     """The methods in process, with a clock the tests move."""
 
@@ -611,6 +644,11 @@ class CommandLineTests(unittest.TestCase):
         done = self.run_sandbox("--print-report", "1911", "--payrolls", "10091")
         self.assertEqual((done.returncode, done.stdout), (0, ',"Payroll Agency",,,\n'))
 
+    def test_prints_the_companies(self):
+        done = self.run_sandbox("--print-companies", "--companies", "2")
+        self.assertEqual((done.returncode, done.stdout.splitlines()[3:]),
+                         (0, ["101\t1001\tG001\tCoastal Hardware", "102\t1002\tG002\tWillow Pharmacy"]))
+
     def test_refuses_bad_arguments_with_a_reason(self):
         with tempfile.TemporaryDirectory() as tmp:
             broken = os.path.join(tmp, "broken.json")
@@ -625,6 +663,7 @@ class CommandLineTests(unittest.TestCase):
                                            "unknown journal format 3"),
                 "unreadable description": (["--data", broken, "--print-report", "1910"], "cannot read"),
                 "no certificates folder": ([], "--certs is required"),
+                "too many companies": (["--companies", "1000"], "from 0 to 999 generated companies"),
                 "bad user": (["--certs", tmp, "--user", "nopassword"], "NAME[@DOMAIN]:PASSWORD"),
             }
             for name, (args, reason) in rows.items():

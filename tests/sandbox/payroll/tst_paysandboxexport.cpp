@@ -1,6 +1,7 @@
 // The sandbox payroll service's reports exported into the sandbox QuickBooks
-// company made from the same demo description: unmarked payrolls export
-// without an error, the marked ones fail on exactly their deliberate fault.
+// company made from the same demo description: unmarked payrolls, those of
+// generated client companies too, export without an error, the marked ones
+// fail on exactly their deliberate fault.
 #include "PaySandboxReport.h"
 #include "RecordingLogSink.h"
 #include "base/RegionalSettings.h"
@@ -104,6 +105,9 @@ void TestPaySandboxExport::checksExport_data() {
                                    << "10121" << true << 3 << 0 << QString();
     QTest::newRow("unknown employee") << "1910"
                                       << "10062" << true << 6 << 1 << "Whitfield";
+    QTest::newRow("generated client company")
+        << "1910"
+        << "1010091 --companies 1" << true << 6 << 0 << QString();
 }
 
 void TestPaySandboxExport::checksExport() {
@@ -113,8 +117,9 @@ void TestPaySandboxExport::checksExport() {
     QFETCH(int, added);
     QFETCH(int, errors);
     QFETCH(QString, failing);
-    const TCheckRecords records =
-        ParseChecksReport(m_log->Logger(), Report({report, "--payrolls", payrolls}), crkEither);
+    const TCheckRecords records = ParseChecksReport(
+        m_log->Logger(), Report(QStringList{report, "--payrolls"} + payrolls.split(u' ')),
+        crkEither);
     TQBChecksExportParam options;
     options.CashAccount = QStringLiteral("Payroll Checking");
     options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
@@ -168,6 +173,9 @@ void TestPaySandboxExport::journalExport_data() {
         << QStringList{"--payrolls", "10031", "--exclude-manual-checks"} << false << QString();
     QTest::newRow("billing split into classes")
         << QStringList{"--payrolls", "10091", "--billing-by-dbdt"} << true << QString();
+    QTest::newRow("generated client company")
+        << QStringList{"--payrolls", "1010091", "--companies", "1", "--billing-by-dbdt"} << true
+        << QString();
     QTest::newRow("marked payroll, billing not split")
         << QStringList{"--payrolls", "10122"} << false << QString();
     QTest::newRow("marked payroll, missing class")

@@ -1,0 +1,67 @@
+#include "ledger/LedgerTypes.h"
+
+#include "ledger/LedgerWorkstation.h"
+
+#include <QSysInfo>
+#include <iterator>
+
+namespace {
+
+// Indexed by the enumeration's values. These texts are stored in every
+// ledger: a new value gets a new text, an old text never changes.
+const char* const RunKindTexts[] = {"checks", "gl", "undo", "preview"};
+const char* const RunStateTexts[] = {"running", "finished", "failed", "interrupted"};
+const char* const ReportKindTexts[] = {"", "employee checks", "agency checks", "journal"};
+const char* const RecordKindTexts[] = {"check",         "void",     "deposit",
+                                       "journal entry", "clearing", "deletion"};
+const char* const OutcomeTexts[] = {
+    "pending", "added",   "voided",      "already existed", "differs",    "failed", "state unknown",
+    "skipped", "deleted", "not deleted", "would add",       "would void", "invalid"};
+const char* const PairingKindTexts[] = {"orvane company", "report file"};
+const char* const ChecksKindTexts[] = {"all", "employee", "agency"};
+
+template <typename TEnum> struct TTexts;
+template <> struct TTexts<TLedgerRunKind> { static constexpr auto& Of = RunKindTexts; };
+template <> struct TTexts<TLedgerRunState> { static constexpr auto& Of = RunStateTexts; };
+template <> struct TTexts<TLedgerReportKind> { static constexpr auto& Of = ReportKindTexts; };
+template <> struct TTexts<TLedgerRecordKind> { static constexpr auto& Of = RecordKindTexts; };
+template <> struct TTexts<TLedgerOutcome> { static constexpr auto& Of = OutcomeTexts; };
+template <> struct TTexts<TLedgerPairingKind> { static constexpr auto& Of = PairingKindTexts; };
+template <> struct TTexts<TBureauChecksKind> { static constexpr auto& Of = ChecksKindTexts; };
+
+} // namespace
+
+template <typename TEnum> QString TLedgerWords<TEnum>::Text(TEnum value) {
+    const auto& texts = TTexts<TEnum>::Of;
+    const auto index = static_cast<std::size_t>(value);
+    OrvAssert(index < std::size(texts));
+    return QString::fromLatin1(texts[index]);
+}
+
+template <typename TEnum> bool TLedgerWords<TEnum>::Parse(const QString& text, TEnum& value) {
+    const auto& texts = TTexts<TEnum>::Of;
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        if (text == QLatin1String(texts[i])) {
+            value = static_cast<TEnum>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+template struct TLedgerWords<TLedgerRunKind>;
+template struct TLedgerWords<TLedgerRunState>;
+template struct TLedgerWords<TLedgerReportKind>;
+template struct TLedgerWords<TLedgerRecordKind>;
+template struct TLedgerWords<TLedgerOutcome>;
+template struct TLedgerWords<TLedgerPairingKind>;
+template struct TLedgerWords<TBureauChecksKind>;
+
+TLedgerIdentity TLedgerIdentity::ThisWorkstation(const QString& programVersion) {
+    return TLedgerIdentity{OsUserName(), QSysInfo::machineHostName(), programVersion};
+}
+
+QString ClaimHolderText(const TLedgerClaim& claim) {
+    return u"being exported by " + claim.Workstation + u" since " +
+           claim.Since.toLocalTime().toString(QStringLiteral("HH:mm"));
+}

@@ -1,0 +1,203 @@
+// Plain records of the run ledger: a run and what became of each of its
+// records, which QuickBooks company an Orvane company or a report file was
+// posted into, the bureau's company map and the claims that keep two
+// workstations from exporting the same payroll. No QuickBooks types: the runs
+// translate their own into these.
+#pragma once
+
+#include "base/Currency.h"
+#include "base/ztExceptions.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// The ledger cannot be opened, read or written. Where a run needs it, the
+// message says that posting stops; details follow the first empty line.
+class ELedgerError : public EztException {
+public:
+    using EztException::EztException;
+};
+
+enum TLedgerRunKind { lrkChecks, lrkGL, lrkUndo, lrkPreview };
+
+// A run without an end whose heartbeat is older than the lease reads as
+// interrupted; it is never stored so, since a slow run may still renew it.
+enum TLedgerRunState { lrsRunning, lrsFinished, lrsFailed, lrsInterrupted };
+
+// The report a run posts (or previews), a payroll is exported for or a claim
+// is about. Undo runs have none.
+enum TLedgerReportKind { lpkNone, lpkEmployeeChecks, lpkAgencyChecks, lpkJournal };
+
+enum TLedgerRecordKind { lekCheck, lekVoid, lekDeposit, lekJournalEntry, lekClearing, lekDeletion };
+
+enum TLedgerOutcome {
+    loPending, // written before its request set is sent
+    loAdded,
+    loVoided,
+    loAlreadyExisted,
+    loDiffers,
+    loFailed,
+    loStateUnknown, // sent, and no answer tells what QuickBooks did
+    loSkipped,
+    loDeleted,
+    loNotDeleted,
+    loWouldAdd, // previews
+    loWouldVoid,
+    loInvalid,
+};
+
+// The words the ledger stores and the user reads ("journal entry", "already
+// existed", "state unknown", "interrupted"), for every enumeration here.
+template <typename TEnum> struct TLedgerWords {
+    static QString Text(TEnum value);
+    // False for a text none of the values has.
+    static bool Parse(const QString& text, TEnum& value);
+};
+template <typename TEnum> QString LedgerText(TEnum value) {
+    return TLedgerWords<TEnum>::Text(value);
+}
+template <typename TEnum> bool ParseLedgerText(const QString& text, TEnum& value) {
+    return TLedgerWords<TEnum>::Parse(text, value);
+}
+
+// Who writes: the operating-system user, the computer (the workstation name
+// claims show) and the program's version.
+struct TLedgerIdentity {
+    QString OsUser;
+    QString Computer;
+    QString ProgramVersion;
+
+    static TLedgerIdentity ThisWorkstation(const QString& programVersion);
+};
+
+// Where a run's report came from: the Orvane company and payrolls of a
+// service run, or the report file of a file run.
+struct TLedgerSource {
+    QString OrvaneCompany;
+    QStringList Payrolls;
+    QString FileName;
+    qint64 FileSize = 0;
+    QString FileSha256; // lower-case hex
+};
+
+// The QuickBooks company a run posts into, as QuickBooks names it.
+struct TLedgerTarget {
+    QString CompanyFile;
+    QString CompanyName;
+};
+
+// What a run is, as it starts.
+struct TLedgerRunStart {
+    TLedgerRunKind Kind = lrkChecks;
+    TLedgerReportKind ReportKind = lpkNone;
+    TLedgerSource Source;
+    TLedgerTarget Target;
+    QString Options;     // the run's options as the user would read them
+    QString TargetRunId; // an undo: the run it takes back
+};
+
+struct TLedgerRun : TLedgerRunStart {
+    QString Id; // a UUID
+    TLedgerRunState State = lrsRunning;
+    QDateTime Started; // UTC
+    QDateTime Ended;   // invalid while running or when interrupted
+    QDateTime Heartbeat;
+    TLedgerIdentity Identity;
+    QString Message; // why a run failed
+    // Records per outcome; an interrupted run's pending ones count as state
+    // unknown.
+    QMap<TLedgerOutcome, int> Counts;
+};
+
+// One record of a run as written before its request set is sent. A void's or
+// a deletion's TxnID and EditSequence are those of the transaction it changes.
+struct TLedgerRecordIntent {
+    TLedgerRecordKind Kind = lekCheck;
+    QString Number;
+    QDate Date;
+    QString Payee;
+    Currency Amount;
+    QString Accounts;
+    QString TxnID;
+    QString EditSequence;
+};
+
+// What became of a record once its answer was applied. An empty TxnID or
+// EditSequence keeps the one written before.
+struct TLedgerRecordOutcome {
+    int Seq = 0;
+    TLedgerOutcome Outcome = loPending;
+    QString TxnID;
+    QString EditSequence;
+    QString Message;
+};
+
+struct TLedgerRecord : TLedgerRecordIntent {
+    int Seq = 0; // 1, 2, … in the order the run wrote them
+    TLedgerOutcome Outcome = loPending;
+    QString Message;
+};
+
+struct TLedgerRunFilter {
+    QString CompanyFile; // empty: every company
+    int Limit = 0;       // 0: no limit
+};
+
+// A QuickBooks company an Orvane company (by number) or a report file (by
+// SHA-256) was posted into.
+enum TLedgerPairingKind { lpaOrvaneCompany, lpaReportFile };
+
+struct TLedgerPairing {
+    TLedgerPairingKind Kind = lpaOrvaneCompany;
+    QString Key;   // company number or file checksum
+    QString Label; // the Orvane company's name or the report file's name
+    TLedgerTarget Target;
+    QDateTime Recorded;
+    QString RunId; // the run that made the pairing
+};
+
+// Which checks the bureau exports for a company.
+enum TBureauChecksKind { bckAll, bckEmployee, bckAgency };
+
+// One row of the bureau's company map.
+struct TBureauMapEntry {
+    QString OrvaneCompany;
+    QString CompanyFile;
+    QString CashAccount;
+    QString LiabilityAccount;
+    TBureauChecksKind ChecksKind = bckAll;
+    bool PostGL = false;
+    bool Clear = false;
+    bool IncludeDD = false;
+    bool PayeeNames = false;
+
+    friend bool operator==(const TBureauMapEntry& a, const TBureauMapEntry& b) {
+        return a.OrvaneCompany == b.OrvaneCompany && a.CompanyFile == b.CompanyFile &&
+               a.CashAccount == b.CashAccount && a.LiabilityAccount == b.LiabilityAccount &&
+               a.ChecksKind == b.ChecksKind && a.PostGL == b.PostGL && a.Clear == b.Clear &&
+               a.IncludeDD == b.IncludeDD && a.PayeeNames == b.PayeeNames;
+    }
+};
+
+// A claim on exporting one payroll: granted to this ledger's workstation, or
+// naming the workstation that holds it.
+struct TLedgerClaim {
+    QString OrvaneCompany;
+    QString Payroll;
+    TLedgerReportKind ReportKind = lpkNone;
+    bool Granted = false;
+    QString Token; // the holder's; renewing and releasing need it
+    QString Workstation;
+    QDateTime Since;
+    QDateTime Expires;
+    QString TakenOverFrom; // the workstation whose expired claim this one replaced
+};
+
+constexpr int DefaultClaimSeconds = 15 * 60;
+
+// "being exported by WS-2 since 10:02" (local time).
+QString ClaimHolderText(const TLedgerClaim& claim);
