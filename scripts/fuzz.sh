@@ -39,7 +39,7 @@ for target in "${targets[@]}"; do
     echo "==== $target: fuzzing for $seconds s (log $log)"
     started=$SECONDS
     before=$(find "$findings" -type f | sort)
-    nice -n 10 "$FUZZ_BUILD/fuzz/bin/fuzz_$target" "$corpus" "tests/data/fuzz/$target" \
+    nice -n 19 "$FUZZ_BUILD/fuzz/bin/fuzz_$target" "$corpus" "tests/data/fuzz/$target" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
         -artifact_prefix="$findings/" >"$log" 2>&1 || true
     executions=$(awk '/stat::number_of_executed_units/ {print $2}' "$log" | tail -1)
