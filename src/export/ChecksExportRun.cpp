@@ -60,14 +60,18 @@ void TChecksExportRun::RunKind(TRunKind kind) {
         logger.LogEvent(runName + QStringLiteral(" started"));
 
         TFetchedReport report;
+        IDirectReportSource* source = nullptr;
+        // Named with the line in the message of a line that fails.
+        QString reportName = Format("Orvane %s report", {kindName});
         if (kind == rkFile) {
             const QString path = m_inputs.FileName();
+            reportName = path;
             logger.LogContextItem(QStringLiteral("Orvane Checks file"), path);
             const QString text = TextReportOrEmpty(ReadReportFile(path));
             logger.LogDebug(QStringLiteral("Orvane Checks file"), text);
             report = text;
         } else {
-            IDirectReportSource* source = m_inputs.DirectSource();
+            source = m_inputs.DirectSource();
             if (!source)
                 throw EztException(QStringLiteral(
                     "Reports cannot be fetched from Orvane here. Export a report file instead."));
@@ -76,7 +80,16 @@ void TChecksExportRun::RunKind(TRunKind kind) {
 
         AddReportPiece(kindName, report.value_or(QString()));
         if (!report) {
-            logger.LogWarning(runName + QStringLiteral(" failed"));
+            EndRunWithoutReport(logger, m_dialogs, source, runName);
+            return;
+        }
+        // The service writes a placeholder line for payrolls that paid no
+        // agency: nothing to post, and nothing wrong.
+        if (kind == rkAgency && IsEmptyAgencyReport(*report)) {
+            const QString none = QStringLiteral("No agency checks in this payroll");
+            m_outcomes.push_back({runName, {}, runName + QStringLiteral(": ") + none});
+            logger.LogEvent(none);
+            m_dialogs.ShowInformation(none);
             return;
         }
 
@@ -85,7 +98,8 @@ void TChecksExportRun::RunKind(TRunKind kind) {
             TWaitGuard wait(WaitIndicator(), QStringLiteral("Creating QuickBooks Transactions"));
             // Declared after the wait guard: freed before the wait ends.
             const std::unique_ptr<TQBConnection> connection = m_connectionFactory(m_logger);
-            const TCheckRecords records = ParseChecksReport(logger, *report, parserKind);
+            const TCheckRecords records =
+                ParseChecksReport(logger, *report, parserKind, reportName);
             result = ExportChecks(*connection, records, m_inputs.ChecksExportParam());
         }
 
@@ -95,8 +109,10 @@ void TChecksExportRun::RunKind(TRunKind kind) {
             logger.LogWarning(message);
             m_dialogs.ShowError(message);
         } else {
+            // The counts tell a run that added checks from one that found
+            // them all there.
             logger.LogEvent(message);
-            m_dialogs.ShowInformation(runName + QStringLiteral(" successfully completed"));
+            m_dialogs.ShowInformation(message);
         }
     } catch (...) {
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {runName});

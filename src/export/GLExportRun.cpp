@@ -3,7 +3,6 @@
 #include "base/RegionalSettings.h"
 #include "base/vlxGlobalWaitIndicator.h"
 #include "base/vlxTextUtils.h"
-#include "export/QBJournalExport.h"
 #include "reports/OrvGLParser.h"
 #include "reports/ReportFile.h"
 
@@ -22,6 +21,7 @@ TGLExportRun::TGLExportRun(ICommonLoggerPtr logger, const IGLRunInputs& source,
 void TGLExportRun::RunGLExport() {
     ICommonLogger& logger = *m_logger;
     TLogBlockGuard block(logger, GLExportRunName);
+    m_exportState = jesDone;
     try {
         m_reportText.clear();
         const TQBGLExportParam options = m_source.GLExportParam();
@@ -29,8 +29,9 @@ void TGLExportRun::RunGLExport() {
         logger.LogEvent(GLExportRunName + QStringLiteral(" started"));
 
         TFetchedReport report;
+        IDirectReportSource* direct = nullptr;
         if (m_source.SourceTab() == rstDirectConnection) {
-            IDirectReportSource* direct = m_source.DirectSource();
+            direct = m_source.DirectSource();
             if (!direct)
                 throw EztException(QStringLiteral(
                     "Reports cannot be fetched from Orvane here. Export a report file instead."));
@@ -41,14 +42,29 @@ void TGLExportRun::RunGLExport() {
             report = TextReportOrEmpty(ReadReportFile(fileName));
         }
         if (!report) {
-            logger.LogWarning(GLExportRunName + QStringLiteral(" failed"));
+            EndRunWithoutReport(logger, m_dialogs, direct, GLExportRunName);
             return;
         }
         m_reportText = *report;
 
+        TJournalExportResult exported;
         {
             TWaitGuard wait(WaitIndicator(), QStringLiteral("Creating QuickBooks Transaction"));
-            ExportGLReport();
+            exported = ExportGLReport();
+        }
+        m_exportState = exported.State;
+        if (exported.State != jesDone) {
+            // The entry is, or may be, in QuickBooks: "failed" would invite
+            // posting it again.
+            const QString outcome =
+                GLExportRunName + (exported.State == jesNotCleared
+                                       ? QStringLiteral(" completed, but the journal entry is "
+                                                        "not marked cleared")
+                                       : QStringLiteral(": whether the journal entry was posted "
+                                                        "is unknown"));
+            logger.LogWarning(outcome);
+            m_dialogs.ShowError(outcome + QStringLiteral("\r\n") + exported.Warning);
+            return;
         }
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
         m_dialogs.ShowInformation(GLExportRunName + QStringLiteral(" completed"));
@@ -57,12 +73,15 @@ void TGLExportRun::RunGLExport() {
     }
 }
 
-void TGLExportRun::ExportGLReport() {
+TJournalExportResult TGLExportRun::ExportGLReport() {
     ICommonLogger& logger = *m_logger;
     // The panel is read again: the options logged may have been changed
     // while the report was fetched.
     const TQBGLExportParam options = m_source.GLExportParam();
-    const TGLRecordArray records = ParseGLJournal(logger, m_reportText, options);
+    const QString reportName = m_source.SourceTab() == rstFile
+                                   ? m_source.FileName()
+                                   : QStringLiteral("Orvane Journal report");
+    const TGLRecordArray records = ParseGLJournal(logger, m_reportText, options, reportName);
     RequireJournalAmounts(records);
 
     // QuickBooks is opened only for a journal that parsed and has something
@@ -82,5 +101,5 @@ void TGLExportRun::ExportGLReport() {
         if (!m_dialogs.ConfirmYesNo(message + QStringLiteral("Continue?")))
             throw EGLExportAborted();
     }
-    ExportJournal(*qb, records, options);
+    return ExportJournal(*qb, records, options);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "export/QBConnectionFactory.h"
+#include "export/QBJournalExport.h"
 #include "export/ReportSource.h"
 #include "export/UserDialogs.h"
 #include "logging/vlxcommonlogger.h"
@@ -33,8 +34,15 @@ public:
 
     // The Run action. Logs the run in its own block and shows the success
     // box; a failure is logged with the warning "... failed" and travels on
-    // to the caller's error display.
+    // to the caller's error display. An entry that is, or may be, in
+    // QuickBooks although its clearing failed or an answer was lost is no
+    // failure: it is logged with a warning saying so and shown in an error
+    // box with what to do (ExportState tells it apart).
     void RunGLExport();
+
+    // How the last run left the journal entry: jesDone also when it failed
+    // (nothing posted) or did not get as far.
+    TJournalExportState ExportState() const { return m_exportState; }
 
     // The journal exactly as the last run read or fetched it, set before it
     // is parsed so a journal that fails can still be printed.
@@ -43,7 +51,7 @@ public:
     // Parses ReportText, opens QuickBooks, validates, asks about a date that
     // already has a journal entry and exports. Nothing is posted unless the
     // whole journal validated and the user agreed.
-    void ExportGLReport();
+    TJournalExportResult ExportGLReport();
 
 private:
     ICommonLoggerPtr m_logger;
@@ -51,4 +59,5 @@ private:
     IUserDialogs& m_dialogs;
     TQBConnectionFactory m_connect;
     QString m_reportText;
+    TJournalExportState m_exportState = jesDone;
 };

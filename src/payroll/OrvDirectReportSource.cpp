@@ -47,6 +47,7 @@ TFetchedReport TOrvDirectReportSource::FetchGLReport(const TQBGLExportParam& opt
 }
 
 TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QString& waitText) {
+    m_cancelled = false;
     const TOrvPayrollsDef selection = m_services.SelectedPayrolls();
     LogPayrollsDef(*m_logger, selection);
     const TOrvReportDef report = build(selection);
@@ -56,5 +57,5 @@ TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QStri
     std::unique_ptr<IOrvReportWaitWindow> window = m_services.CreateWaitWindow();
     OrvAssert(window != nullptr);
     return RunReportAndWait(*window, m_logger, connection, report, waitText,
-                            QStringLiteral("Orvane QB Export"), m_services.Timings);
+                            QStringLiteral("Orvane QB Export"), m_services.Timings, &m_cancelled);
 }

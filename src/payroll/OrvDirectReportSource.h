@@ -29,6 +29,7 @@ public:
 
     TFetchedReport FetchChecksReport(TChecksFetchKind kind) override;
     TFetchedReport FetchGLReport(const TQBGLExportParam& options) override;
+    bool LastFetchCancelled() const override { return m_cancelled; }
 
 private:
     using TBuildDef = std::function<TOrvReportDef(const TOrvPayrollsDef&)>;
@@ -36,4 +37,5 @@ private:
 
     ICommonLoggerPtr m_logger;
     TOrvDirectReportSourceServices m_services;
+    bool m_cancelled = false;
 };

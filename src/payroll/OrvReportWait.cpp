@@ -81,24 +81,38 @@ void TOrvReportWaitDialog::StartTask() {
 void TOrvReportWaitDialog::ReportReady(const QString& text) {
     m_task.reset();
     m_text = text;
-    Finish(owrYes);
+    Conclude(owrYes);
 }
 
 void TOrvReportWaitDialog::ReportError() {
     m_task.reset();
     m_text.clear();
-    Finish(owrNo);
+    Conclude(owrNo);
+}
+
+void TOrvReportWaitDialog::Conclude(TOrvWaitResult result) {
+    // While "Cancel?" is open the user's answer decides; the task's result
+    // waits for it.
+    if (m_asking)
+        m_held = result;
+    else
+        Finish(result);
 }
 
 void TOrvReportWaitDialog::CloseRequested() {
-    if (m_finished)
+    if (m_finished || m_asking)
         return;
     if (m_task) {
+        m_asking = true;
         const bool cancel = m_window.ConfirmYesNo(QStringLiteral("Cancel?"));
-        // The report may have arrived while the question was open; then it
-        // stands and the answer no longer matters.
-        if (!cancel || m_finished)
-            return;
+        m_asking = false;
+        // A confirmed cancel wins over a report that arrived while the
+        // question was open: nothing of it may be posted.
+        if (cancel)
+            Finish(owrCancel);
+        else if (m_held != owrNone)
+            Finish(m_held);
+        return;
     }
     Finish(owrCancel);
 }
@@ -115,11 +129,14 @@ std::optional<QString> RunReportAndWait(IOrvReportWaitWindow& window,
                                         const ICommonLoggerPtr& logger,
                                         const IOrvAPIConnectionPtr& connection,
                                         const TOrvReportDef& report, const QString& caption,
-                                        const QString& title, TOrvReportWaitTimings timings) {
+                                        const QString& title, TOrvReportWaitTimings timings,
+                                        bool* cancelled) {
     OrvAssert(logger != nullptr && connection != nullptr);
     std::optional<QString> result;
     TOrvReportWaitDialog dialog(window, connection, logger, report, timings);
     const TOrvWaitResult answer = dialog.Execute(title, caption);
+    if (cancelled)
+        *cancelled = answer == owrCancel;
     if (dialog.StartFailure())
         std::rethrow_exception(dialog.StartFailure());
     switch (answer) {

@@ -62,7 +62,8 @@ struct TOrvReportWaitTimings {
 
 // What the window does: starts the report task once shown, closes with Yes
 // when the report is ready, with No when the task failed, and with Cancel
-// when the user confirms "Cancel?".
+// when the user confirms "Cancel?", also when the report arrived while the
+// question was open.
 class TOrvReportWaitDialog : public QObject {
     Q_OBJECT
 public:
@@ -84,6 +85,7 @@ private:
     void ReportReady(const QString& text);
     void ReportError();
     void CloseRequested();
+    void Conclude(TOrvWaitResult result);
     void Finish(TOrvWaitResult result);
 
     IOrvReportWaitWindow& m_window;
@@ -96,15 +98,16 @@ private:
     QString m_text;
     std::exception_ptr m_startFailure;
     bool m_finished = false;
+    bool m_asking = false;           // "Cancel?" is open
+    TOrvWaitResult m_held = owrNone; // the task's result while it was
 };
 
 // The report text (a stored component stream reads as empty text), or
 // nothing when the task failed while polling (the failure has gone to the
-// error display) or the user cancelled (logged as a warning). A failure to
-// start the task is thrown.
-std::optional<QString> RunReportAndWait(IOrvReportWaitWindow& window,
-                                        const ICommonLoggerPtr& logger,
-                                        const IOrvAPIConnectionPtr& connection,
-                                        const TOrvReportDef& report, const QString& caption,
-                                        const QString& title = QStringLiteral("Orvane QB Export"),
-                                        TOrvReportWaitTimings timings = {});
+// error display) or the user cancelled (logged as a warning; *cancelled set
+// when given). A failure to start the task is thrown.
+std::optional<QString>
+RunReportAndWait(IOrvReportWaitWindow& window, const ICommonLoggerPtr& logger,
+                 const IOrvAPIConnectionPtr& connection, const TOrvReportDef& report,
+                 const QString& caption, const QString& title = QStringLiteral("Orvane QB Export"),
+                 TOrvReportWaitTimings timings = {}, bool* cancelled = nullptr);

@@ -5,6 +5,7 @@
 // manager of the SDK seam sits on top.
 #pragma once
 
+#include "base/ErrorAdvice.h"
 #include "base/ztExceptions.h"
 
 #include <QString>
@@ -14,11 +15,12 @@
 #include <memory>
 
 // A failure of the processor itself (no answer at all), with the HRESULT the
-// SDK would report and a message a bookkeeper can act on.
+// SDK would report and a message a bookkeeper can act on; for the failures
+// users meet most, a line that says what to do follows.
 class EQBProcessorError : public EztException {
 public:
     EQBProcessorError(quint32 hresult, const QString& message)
-        : EztException(message), m_hresult(hresult) {}
+        : EztException(WithErrorAdvice(message, asQBProcessor, hresult)), m_hresult(hresult) {}
     quint32 HResult() const { return m_hresult; }
 
 private:
@@ -35,8 +37,9 @@ constexpr quint32 AccessDenied = 0x80040420;   // the QuickBooks user refused th
 constexpr quint32 NotInstalled = 0x80040154;   // class not registered: the SDK is missing
 } // namespace qbhr
 
-// What a bookkeeper is told for a processor failure: the one table of
-// HRESULT -> advice, so that it is easy to correct. Empty for other codes.
+// What a bookkeeper is told happened for a processor failure; what to do
+// follows from the one table of advice (ErrorAdvice) when EQBProcessorError
+// is made. Empty for other codes.
 QString QBProcessorMessage(quint32 hresult);
 
 class IQBRequestProcessor {

@@ -5,6 +5,7 @@
 #include "base/ztExceptions.h"
 #include "base/ztFormat.h"
 #include "logging/vlxcommonlogger.h"
+#include "reports/ReportFile.h"
 
 #include <algorithm>
 
@@ -82,7 +83,7 @@ struct TTagSplit {
 
 // `fields` is the splitter's storage, kept from line to line.
 TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber, TGLLayout layout,
-                      const TTagSplit& split, TFieldViews& fields) {
+                      const TTagSplit& split, const QString& source, TFieldViews& fields) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing GL record"));
     logger.LogContextItem(QStringLiteral("GL record"), line);
     TGLRecord record;
@@ -125,7 +126,7 @@ TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber
         record.ClassOrName = NormalizeFullName(classOrName);
         record.AccountTag = NormalizeFullName(account);
     } catch (...) {
-        logger.PassthroughException();
+        PassthroughReportLineError(logger, lineNumber, line, source);
     }
     return record;
 }
@@ -133,7 +134,7 @@ TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber
 } // namespace
 
 TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
-                              const TQBGLExportParam& param) {
+                              const TQBGLExportParam& param, const QString& source) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing GL records"));
     TGLRecordArray records;
     try {
@@ -149,13 +150,15 @@ TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
         if (lines.empty())
             throw EztException(QStringLiteral("Orvane Journal is empty"));
 
-        const TGLLayout layout = DetectLayout(lines.front());
+        const QString firstLine = lines.front().toString();
+        const TGLLayout layout =
+            ParseReportLine(1, firstLine, source, [&] { return DetectLayout(firstLine); });
         records.reserve(lines.size());
         int lineNumber = 0;
         TFieldViews fields;
         for (QStringView line : lines)
             records.push_back(
-                ParseRecord(logger, line.toString(), ++lineNumber, layout, split, fields));
+                ParseRecord(logger, line.toString(), ++lineNumber, layout, split, source, fields));
     } catch (...) {
         logger.PassthroughException();
     }

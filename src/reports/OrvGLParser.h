@@ -31,9 +31,11 @@ using TGLRecordArray = std::vector<TGLRecord>;
 // One record per journal line, in line order; GL tags are split into class
 // or customer and account as `param.GLTagParsing` and `DelimiterInGLTag` say.
 // Throws EztException with the user's message; a failing line is logged in
-// its own block first, and no partial result survives.
+// its own block first, and no partial result survives. Given the source (the
+// file's path, or the report's name), the message of a line that fails names
+// it and the line (ReportLineMessage).
 TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
-                              const TQBGLExportParam& param);
+                              const TQBGLExportParam& param, const QString& source = QString());
 
 // Nine fields per journal line in both layouts.
 constexpr int GLFieldCount = 9;

@@ -5,6 +5,7 @@
 #include "base/ztExceptions.h"
 #include "base/ztFormat.h"
 #include "logging/vlxcommonlogger.h"
+#include "reports/ReportFile.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ EztException WrongFieldCount(const QString& format, const TFormatArgs& args) {
 
 // `fields` is the splitter's storage, kept from line to line.
 TCheckRecord ParseRecord(ICommonLogger& logger, const QString& line, int fieldCount,
-                         int currentYear, TFieldViews& fields) {
+                         int currentYear, int lineNumber, const QString& source,
+                         TFieldViews& fields) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing check record"));
     logger.LogContextItem(QStringLiteral("Check record"), line);
     TCheckRecord record;
@@ -49,25 +51,21 @@ TCheckRecord ParseRecord(ICommonLogger& logger, const QString& line, int fieldCo
         record.CheckNumber = trimmed();
         record.Amount = StrToCurr(fields.At(next++));
     } catch (...) {
-        logger.PassthroughException();
+        PassthroughReportLineError(logger, lineNumber, line, source);
     }
     return record;
 }
 
-} // namespace
-
-TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
-                                TChecksReportKind kind) {
-    const QString text = TextReportOrEmpty(reportText);
+// The report's lines without the blank ones at its end.
+std::vector<QStringView> ReportLines(const QString& text) {
     std::vector<QStringView> lines = SplitTextLines(text);
     while (!lines.empty() && IsBlankText(lines.back()))
         lines.pop_back();
-    if (lines.empty())
-        throw EztException(QStringLiteral("Orvane Checks report is empty"));
+    return lines;
+}
 
-    TFieldViews firstFields;
-    SplitCommaText(lines.front(), firstFields);
-    const int n = static_cast<int>(firstFields.Count());
+// The first line's field count against the kind asked for.
+void CheckFieldCount(ICommonLogger& logger, TChecksReportKind kind, int n) {
     switch (kind) {
     case crkEmployee:
         if (n != 7)
@@ -90,6 +88,22 @@ TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText
                             : QStringLiteral("Report recognized as S1910 Employee Checks Report"));
         break;
     }
+}
+
+} // namespace
+
+TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
+                                TChecksReportKind kind, const QString& source) {
+    const QString text = TextReportOrEmpty(reportText);
+    const std::vector<QStringView> lines = ReportLines(text);
+    if (lines.empty())
+        throw EztException(QStringLiteral("Orvane Checks report is empty"));
+
+    const QString firstLine = lines.front().toString();
+    TFieldViews firstFields;
+    ParseReportLine(1, firstLine, source, [&] { SplitCommaText(firstLine, firstFields); });
+    const int n = static_cast<int>(firstFields.Count());
+    ParseReportLine(1, firstLine, source, [&] { CheckFieldCount(logger, kind, n); });
     if (n == 5 && lines.size() == 1 && IsEmptyAgencyPlaceholder(firstFields))
         throw EztException(QStringLiteral("Orvane Agency Checks report is empty"));
 
@@ -97,14 +111,30 @@ TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText
     TCheckRecords records;
     records.reserve(lines.size());
     TFieldViews fields;
+    int lineNumber = 0;
     for (QStringView line : lines)
-        records.push_back(ParseRecord(logger, line.toString(), n, currentYear, fields));
+        records.push_back(
+            ParseRecord(logger, line.toString(), n, currentYear, ++lineNumber, source, fields));
     return records;
+}
+
+bool IsEmptyAgencyReport(const QString& reportText) {
+    const QString text = TextReportOrEmpty(reportText);
+    const std::vector<QStringView> lines = ReportLines(text);
+    if (lines.size() != 1)
+        return false;
+    try {
+        TFieldViews fields;
+        SplitCommaText(lines.front(), fields);
+        return IsEmptyAgencyPlaceholder(fields);
+    } catch (const EztException&) {
+        return false;
+    }
 }
 
 TCheckRecord ParseCheckRecord(ICommonLogger& logger, const QString& line, int fieldCount) {
     TFieldViews fields;
-    return ParseRecord(logger, line, fieldCount, QDate::currentDate().year(), fields);
+    return ParseRecord(logger, line, fieldCount, QDate::currentDate().year(), 1, QString(), fields);
 }
 
 TCheckDateRange GetCheckDateRange(const TCheckRecords& records) {

@@ -30,11 +30,16 @@ QString DateName(const QString& key, const char* value) {
 }
 
 // The dates are stored as short-date text of the user's settings; the
-// period changes only when both convert (StrToDate throws otherwise).
+// period changes only when both convert (StrToDate throws otherwise). A date
+// never stored (a first start) keeps the panel's default without a word.
 void LoadPeriod(const IztSettings& settings, const QString& key, TOrvPayrollFilterFrm& filter) {
-    const QDate from = StrToDate(settings.GetAsString(DateName(key, "DateFrom")));
-    const QDate to = StrToDate(settings.GetAsString(DateName(key, "DateTo")));
     TOrvPayrollPeriod period = filter.Period();
+    const auto stored = [&](const char* name, const QDate& fallback) {
+        const QString text = settings.GetAsString(DateName(key, name));
+        return text.isEmpty() ? fallback : StrToDate(text);
+    };
+    const QDate from = stored("DateFrom", period.From.date());
+    const QDate to = stored("DateTo", period.To.date());
     period.From.setDate(from);
     period.To.setDate(to);
     filter.SetPeriod(period);

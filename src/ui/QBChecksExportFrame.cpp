@@ -36,7 +36,7 @@ TQBChecksExportFrm::TQBChecksExportFrm(TExportPageServices services, QWidget* pa
 void TQBChecksExportFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
                               ILogRecorder& recorder) {
     TQBExportBaseFrm::Init(logger, connection, recorder);
-    FileOpenFrame->SetFilter(QStringLiteral("Checks files (*.csv)|*.csv"));
+    FileOpenFrame->SetFilter(QStringLiteral("Checks files (*.csv,*.txt)|*.csv;*.txt|All files|*"));
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a Checks file"));
     QBParamFrame->Init(logger, Services().Connect);
     PostDeferredCall([this] { QBParamFrame->RefreshAccountList(); }, this);

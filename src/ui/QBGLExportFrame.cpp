@@ -25,7 +25,8 @@ TQBGLExportFrm::TQBGLExportFrm(TExportPageServices services, QWidget* parent)
           std::move(services), parent),
       QBParamFrame(new TQBGLExportParamFrm) {
     SetParamFrame(QBParamFrame);
-    FileOpenFrame->SetFilter(QStringLiteral("GL Journal files (*.csv,*.txt)|*.csv;*.txt"));
+    FileOpenFrame->SetFilter(
+        QStringLiteral("GL Journal files (*.csv,*.txt)|*.csv;*.txt|All files|*"));
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a GL Journal file"));
 }
 

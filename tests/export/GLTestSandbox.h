@@ -103,6 +103,13 @@ public:
                                                QString());
     }
 
+    void SetFaults(const TSbFaults& faults) {
+        TQBSandboxCompany company(CompanyFile(), false);
+        company.Begin();
+        company.SetFaults(faults);
+        company.Commit();
+    }
+
     // Adds list elements in one transaction.
     void AddElements(const std::vector<TSbNewListElement>& elements) {
         TQBSandboxCompany company(CompanyFile(), false);

@@ -284,6 +284,8 @@ void TScriptedWaitWindow::Done(TOrvWaitResult result) {
 
 bool TScriptedWaitWindow::ConfirmYesNo(const QString& question) {
     Questions << question;
+    if (WhileAsked)
+        WhileAsked();
     if (Answers.isEmpty()) {
         QTest::qFail("a question was asked that the test did not script", __FILE__, __LINE__);
         return false;

@@ -101,6 +101,9 @@ public:
     // Checked on every turn of the loop; true makes the user press Cancel
     // once (then it is cleared).
     std::function<bool()> PressCancelWhen;
+    // Run while a question is open, before its answer: what happens while
+    // the user thinks it over.
+    std::function<void()> WhileAsked;
     QString Title;
     QString Message;
     int Executions = 0;

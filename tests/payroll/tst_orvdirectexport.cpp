@@ -151,7 +151,9 @@ void TestOrvDirectExport::employeeChecks() {
     QCOMPARE(run.Outcomes()[0].Result.ChecksAdded, 6);
     QCOMPARE(run.Outcomes()[0].Result.Errors, 0);
     QCOMPARE(m_dialogs.Shown,
-             QStringList{"information: Orvane Employee Checks Export successfully completed"});
+             QStringList{"information: Orvane Employee Checks Export successfully completed: 6 "
+                         "checks added, 0 checks voided, 0 deposits added, 0 checks already "
+                         "existed, 0 checks were already voided, 0 deposits already existed"});
     QCOMPARE(Transactions(QStringLiteral("Check")), 6);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(m_sandbox.Sessions(), 0);

@@ -60,6 +60,8 @@ private Q_SLOTS:
     void reportAfterPolls();
     void cancelAnsweredNoKeepsPolling();
     void cancelDeletesServerTask();
+    void reportArrivesWhileAsked_data();
+    void reportArrivesWhileAsked();
     void cancelBeforeTaskStarted();
     void startFailureIsThrown();
     void pollFailure_data();
@@ -213,6 +215,38 @@ void TestOrvReportWait::cancelDeletesServerTask() {
     QCOMPARE(methods.count(QStringLiteral("orv.taskQueue.getReport")), 0);
     QCOMPARE(methods.count(QStringLiteral("orv.taskQueue.deleteTask")), 1);
     QCOMPARE(methods.last(), QStringLiteral("orv.disconnect"));
+}
+
+void TestOrvReportWait::reportArrivesWhileAsked_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("Yes: cancelled") << true;
+    QTest::newRow("No: the report") << false;
+}
+
+void TestOrvReportWait::reportArrivesWhileAsked() {
+    // The answer decides, not the report that came meanwhile.
+    QFETCH(bool, cancel);
+    auto server = Serve(TaskScript(Answers({Result(false), Result(true)}), Report("ASCII", "R")));
+    QVERIFY(server);
+    TScriptedWaitWindow window;
+    window.Answers = {cancel};
+    window.PressCancelWhen = [&] {
+        return server->CountOf(QStringLiteral("orv.taskQueue.isTaskFinished")) >= 1;
+    };
+    window.WhileAsked = [&] {
+        // The report is fetched and handed over, and its server task goes.
+        QVERIFY(QTest::qWaitFor(
+            [&] { return server->CountOf(QStringLiteral("orv.taskQueue.deleteTask")) == 1; },
+            60000));
+    };
+    const std::optional<QString> result = Run(*server, window);
+    QCOMPARE(window.Questions, QStringList{"Cancel?"});
+    QCOMPARE(server->CountOf(QStringLiteral("orv.taskQueue.getReport")), 1);
+    QCOMPARE(result, cancel ? std::nullopt : std::optional<QString>(QStringLiteral("R")));
+    QStringList warnings;
+    for (const auto& w : m_log->Sink().OfKind(lmWarning))
+        warnings << w.Message;
+    QCOMPARE(warnings, cancel ? QStringList{"User cancelled operation"} : QStringList());
 }
 
 void TestOrvReportWait::cancelBeforeTaskStarted() {

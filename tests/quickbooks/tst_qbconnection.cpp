@@ -177,7 +177,7 @@ void TestQBConnection::sessionRefusedClosesConnection() {
     QCOMPARE(state->Calls, (QStringList{"Open", "Begin", "Close"}));
     QCOMPARE(log.Log->Lines.size(), 1);
     QVERIFY(log.Log->Lines[0].startsWith(u"Connecting to QB | "_s));
-    QVERIFY(log.Log->Lines[0].endsWith(u"Access denied by the user"_s));
+    QVERIFY(log.Log->Lines[0].contains(u"Access denied by the user"_s));
 }
 
 void TestQBConnection::noVersionEndsSession() {
@@ -254,7 +254,8 @@ void TestQBConnection::statusTable() {
         raised = e.Message();
         QCOMPARE(e.StatusCode(), code.toInt());
     }
-    QCOMPARE(raised, error);
+    // The status's own words come first; a line saying what to do may follow.
+    QCOMPARE(raised.section(u"\r\n"_s, 0, 0), error);
     QStringList statusLines = log.Log->Lines.filter(QRegularExpression(u": QB[ :]"_s));
     for (QString& l : statusLines)
         l = l.section(u" | "_s, 1);
@@ -559,9 +560,10 @@ void TestQBConnection::statusErrorReachesCallerLoggedInBlock() {
         QFAIL("accepted");
     } catch (const EQBStatusError& e) {
         QCOMPARE(e.StatusCode(), 3140);
-        QCOMPARE(e.Message(), u"QB: [3140] There is an invalid reference to QuickBooks Account "
-                              u"\"No Such Bank\" in the Check.  QuickBooks error message: Invalid "
-                              u"argument.  The specified record does not exist in the list."_s);
+        QCOMPARE(e.Message().section(u"\r\n"_s, 0, 0),
+                 u"QB: [3140] There is an invalid reference to QuickBooks Account "
+                 u"\"No Such Bank\" in the Check.  QuickBooks error message: Invalid "
+                 u"argument.  The specified record does not exist in the list."_s);
     }
 }
 

@@ -1,7 +1,8 @@
 // The whole job in the program's window, against the sandbox payroll
 // service and a sandbox QuickBooks company: the payroll list of a period,
 // two payrolls selected, the checks and the GL export run twice (the second
-// run adds nothing), a slow report cancelled, and the checks printed.
+// run adds nothing), a slow report cancelled, also once it arrived while
+// the question was open, and the checks printed.
 #include "MainWindowScene.h"
 #include "OrvTestSupport.h"
 
@@ -45,6 +46,23 @@ void SelectPayrolls(TOrvaneMultiplePayrollFrm& frame, const QList<int>& prNbrs) 
             grid.selectionModel()->select(index,
                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
+}
+
+// Presses the Cancel button of the report wait window once, as soon as the
+// window shows and the server task runs; counts the presses.
+std::unique_ptr<QTimer> CancelOnceTheTaskRuns(TSandboxService& sandbox, int& cancelled) {
+    auto timer = std::make_unique<QTimer>();
+    QObject::connect(timer.get(), &QTimer::timeout, [&sandbox, &cancelled] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* wait = qobject_cast<TOrvWaitFm*>(widget);
+            if (wait && wait->isVisible() && !cancelled && sandbox.LiveTasks() == 1) {
+                ++cancelled;
+                wait->CancelButton->click();
+            }
+        }
+    });
+    timer->start(10);
+    return timer;
 }
 
 QString PdfText(const QString& pdf) {
@@ -135,13 +153,23 @@ void TestGuiEndToEnd::wholeJob() {
     QVERIFY(checks.QBParamFrame->AccountsChosen());
     ChoosePayrolls(checks, {10091, 10121});
     checks.OrvOptionsFrame->rbAll->click();
-    QCOMPARE(Run(checks), (QStringList{u"Orvane Employee Checks Export successfully completed"_s,
-                                       u"Orvane Agency Checks Export successfully completed"_s}));
+    const QStringList first = Run(checks);
+    QCOMPARE(first.size(), 2);
+    QVERIFY2(first[0].startsWith(u"Orvane Employee Checks Export successfully completed: 12 "
+                                 u"checks added"_s),
+             qPrintable(first[0]));
+    QVERIFY2(first[1].startsWith(u"Orvane Agency Checks Export successfully completed: 3 checks "
+                                 u"added"_s),
+             qPrintable(first[1]));
     const int checksAdded = Transactions(u"Check"_s);
     QCOMPARE(checksAdded, 6 + 6 + 3);
     QVERIFY(checks.LogText().contains(u"Orvane Agency Checks Export"_s));
-    // Run again: every check is there already.
-    QCOMPARE(Run(checks).size(), 2);
+    // Run again: every check is there already, and the boxes say so.
+    const QStringList rerun = Run(checks);
+    QCOMPARE(rerun.size(), 2);
+    QVERIFY2(rerun[0].contains(u": 0 checks added"_s) &&
+                 rerun[0].contains(u"12 checks already existed"_s),
+             qPrintable(rerun[0]));
     QCOMPARE(Transactions(u"Check"_s), checksAdded);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(m_sandbox.Sessions(), 0);
@@ -176,28 +204,44 @@ void TestGuiEndToEnd::wholeJob() {
     QCOMPARE(again[1], u"Operation was aborted by user."_s);
     QCOMPARE(Transactions(u"JournalEntry"_s), 1);
 
-    // A slow report: the user cancels and confirms; the server task goes.
+    // A slow report: the user cancels and confirms; the server task goes,
+    // and the user is told.
     m_sandbox.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(3600); });
     m_boxes->AnswerNextBox(QMessageBox::Yes);
-    QTimer cancel;
     int cancelled = 0;
-    connect(&cancel, &QTimer::timeout, this, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* wait = qobject_cast<TOrvWaitFm*>(widget);
-            if (wait && wait->isVisible() && !cancelled && m_sandbox.LiveTasks() == 1) {
-                ++cancelled;
-                wait->CancelButton->click();
-            }
-        }
-    });
-    cancel.start(10);
-    QCOMPARE(Run(gl), QStringList{u"Cancel?"_s});
-    cancel.stop();
+    auto cancel = CancelOnceTheTaskRuns(m_sandbox, cancelled);
+    QCOMPARE(Run(gl), (QStringList{u"Cancel?"_s, u"Orvane Journal Export was cancelled: nothing "
+                                                 u"was posted"_s}));
+    cancel.reset();
     QCOMPARE(cancelled, 1);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QVERIFY(m_sandbox.CalledMethods().contains(u"orv.taskQueue.deleteTask"_s));
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
     QCOMPARE(Transactions(u"JournalEntry"_s), 1);
+
+    // The report arrives while "Cancel?" is open, and the user answers Yes:
+    // the answer wins, nothing is posted.
+    SelectPayrolls(*checks.PayrollFrame, {10101}); // not exported before
+    checks.OrvOptionsFrame->rbEmployee->click();
+    const auto fetched = [this] {
+        return m_sandbox.CalledMethods().count(u"orv.taskQueue.getReport"_s);
+    };
+    const qsizetype fetchedBefore = fetched();
+    m_boxes->AnswerNextBoxWith([this] {
+        // While the user thinks it over, the report is done and fetched.
+        m_sandbox.Control(u"sandbox.finishTasks"_s);
+        QTest::qWaitFor([this] { return m_sandbox.LiveTasks() == 0; }, 60000);
+        return QMessageBox::Yes;
+    });
+    cancelled = 0;
+    cancel = CancelOnceTheTaskRuns(m_sandbox, cancelled);
+    QCOMPARE(Run(checks), (QStringList{u"Cancel?"_s, u"Orvane Employee Checks Export was "
+                                                     u"cancelled: nothing was posted"_s}));
+    cancel.reset();
+    QCOMPARE(fetched(), fetchedBefore + 1);
+    QCOMPARE(Transactions(u"Check"_s), checksAdded);
+    QVERIFY(checks.LogText().contains(u"User cancelled operation"_s));
+    QCOMPARE(m_sandbox.LiveTasks(), 0);
 }
 
 int main(int argc, char** argv) {

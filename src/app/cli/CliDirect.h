@@ -90,6 +90,7 @@ public:
 
     TFetchedReport FetchChecksReport(TChecksFetchKind kind) override;
     TFetchedReport FetchGLReport(const TQBGLExportParam& options) override;
+    bool LastFetchCancelled() const override { return m_source.LastFetchCancelled(); }
     bool AnyFetchFailed() const { return m_failed; }
 
 private:
