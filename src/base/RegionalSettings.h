@@ -50,10 +50,13 @@ private:
 // around the current year), surrounding blanks ignored; with two parts the
 // current year is taken. Throws EConvertError "'%s' is not a valid date".
 QDate StrToDate(const QString& text);
-QDate StrToDate(const QString& text, const TRegionalSettings& settings, int currentYear);
+QDate StrToDate(QStringView text, const TRegionalSettings& settings, int currentYear);
 // Short-date text: "3/7/2024" for month/day/year with "/".
 QString DateToStr(const QDate& date);
 
 // Throws EConvertError "'%s' is not a valid floating point value".
-Currency StrToCurr(const QString& text);
+Currency StrToCurr(QStringView text);
+inline Currency StrToCurr(const QString& text) {
+    return StrToCurr(QStringView(text));
+}
 QString CurrToStr(Currency value);

@@ -13,6 +13,7 @@
 #include "settings/OrvConnectionParam.h"
 #include "settings/vlxRedir.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <exception>
 #include <functional>
@@ -151,6 +152,12 @@ private:
     // Steps 2 to 5 of every operation's frame, up to the session parameter.
     void BeginCall(const QString& methodName);
     IRpcResultPtr Execute();
+    // The same for a query: its answer read straight into a table where it
+    // has the service's layout.
+    TRpcDataSetAnswer ExecuteDataSet();
+    void LogElapsed(const QElapsedTimer& timer);
+    // A fault becomes EOrvAPIError.
+    void CheckResult(const IRpcResultPtr& result);
 
     ICommonLoggerPtr m_logger;
     std::unique_ptr<TRpcCaller> m_caller;

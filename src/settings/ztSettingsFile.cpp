@@ -161,6 +161,16 @@ QString SectionFromText(QStringView text) {
     return UnescapeKey(text);
 }
 
+// A key as QSettings looks it up: no "/" at either end and none doubled. A
+// file may hold others ("Key/=", "Key\=", "[Group\]"); kept as written,
+// they could never be found, and the writer would turn one ending in "/"
+// into a line without a key, which the reader skips: the value would be lost.
+QString NormalizedKey(const QString& key) {
+    return key.split(u'/', Qt::SkipEmptyParts).join(u'/');
+}
+
+} // namespace
+
 bool ReadSettingsFile(QIODevice& device, QSettings::SettingsMap& map) {
     QString text = QString::fromUtf8(device.readAll());
     if (text.startsWith(QChar(0xFEFF)))
@@ -179,9 +189,9 @@ bool ReadSettingsFile(QIODevice& device, QSettings::SettingsMap& map) {
         const qsizetype equals = t.indexOf(u'=');
         if (equals <= 0)
             continue;
-        const QString key = UnescapeKey(t.left(equals).trimmed());
+        const QString key = NormalizedKey(prefix + UnescapeKey(t.left(equals).trimmed()));
         if (!key.isEmpty())
-            map.insert(prefix + key, SettingsFileValue(t.mid(equals + 1)));
+            map.insert(key, SettingsFileValue(t.mid(equals + 1)));
     }
     return true;
 }
@@ -205,8 +215,6 @@ bool WriteSettingsFile(QIODevice& device, const QSettings::SettingsMap& map) {
     const QByteArray bytes = text.toUtf8();
     return device.write(bytes) == bytes.size();
 }
-
-} // namespace
 
 QString SettingsFileValue(QStringView written) {
     const QStringView value = written.trimmed();

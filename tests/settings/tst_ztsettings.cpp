@@ -200,6 +200,27 @@ private Q_SLOTS:
         QCOMPARE(Store()->GetAsString(QStringLiteral("Key\\V")), value);
     }
 
+    // Keys with a "/" at an end or doubled, as a hand edit may leave them,
+    // read as QSettings names them: found, and kept when the store writes.
+    void strayKeySlashes_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("key ending in /")
+            << QByteArray("[General]\nRort/=x\n[Orvan") << QStringLiteral("Rort");
+        QTest::newRow("key beginning with \\")
+            << QByteArray("[Key]\n\\V=x\n") << QStringLiteral("Key\\V");
+        QTest::newRow("group ending in \\, key doubling it")
+            << QByteArray("[Key\\]\nA\\\\V=x\n") << QStringLiteral("Key\\A\\V");
+    }
+    void strayKeySlashes() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, name);
+        WriteFile(file);
+        QCOMPARE(Store()->GetAsString(name), QStringLiteral("x"));
+        Store()->SetAsString(QStringLiteral("Other"), QStringLiteral("y"));
+        QCOMPARE(Store()->GetAsString(name), QStringLiteral("x"));
+    }
+
     // A file QSettings' INI format wrote (quoted values, escaped keys,
     // [General] for the root) reads as it did.
     void fileOfQSettingsReadsAsBefore() {
