@@ -360,7 +360,9 @@ void TestGuiEndToEnd::closeDuringRun() {
     window.close();
     QVERIFY(ended.wait(60000));
     QTRY_VERIFY(!window.isVisible());
-    QCOMPARE(m_boxes->BoxTexts(), QStringList(2, u"A run is in progress. Stop it and close?"_s));
+    QCOMPARE(m_boxes->BoxTexts(),
+             QStringList(2, u"A run is in progress. Stop it and close?"_s)
+                 << u"Orvane Journal Export was cancelled: nothing was posted"_s);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(Transactions(u"JournalEntry"_s), entries);
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
@@ -387,7 +389,8 @@ void TestGuiEndToEnd::hungCallCancelled() {
     });
     m_boxes->AnswerNextBox(QMessageBox::Yes);
     TCancelWhen cancel([this] { return m_sandbox.LiveTasks() == 1; });
-    QCOMPARE(Run(gl), QStringList{u"Cancel?"_s});
+    QCOMPARE(Run(gl), (QStringList{u"Cancel?"_s, u"Orvane Journal Export was cancelled: nothing "
+                                                 u"was posted"_s}));
     QCOMPARE(cancel.Pressed, 1);
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
     QCOMPARE(m_sandbox.LiveTasks(), 0);
