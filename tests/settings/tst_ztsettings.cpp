@@ -188,6 +188,10 @@ private Q_SLOTS:
         QTest::newRow("blanks at the ends")
             << QStringLiteral(" @a\\b ") << QByteArray("V=\" @a\\\\b \"");
         QTest::newRow("quote first") << QStringLiteral("\"q\"") << QByteArray("V=\"\\\"q\\\"\"");
+        QTest::newRow("lone surrogate")
+            << QString(QChar(0xDDD2)) + u'x' << QByteArray("V=\"\\xddd2x\"");
+        QTest::newRow("surrogate pair as it is")
+            << QString::fromUtf8("\xF0\x9F\x98\x80") << QByteArray("V=\xF0\x9F\x98\x80");
         QTest::newRow("control characters")
             << QStringLiteral("a\r\nb\t") + QChar(0) + QStringLiteral("1") + QChar(0x7f)
             << QByteArray("V=\"a\\r\\nb\\t\\0\\x31\\x7f\"");
