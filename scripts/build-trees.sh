@@ -3,9 +3,12 @@
 #   build-release   the optimised build users run (-O2; what it asserts is
 #                   set in CMakeLists.txt), with tests and benchmarks
 #   build-sanitize  Debug with AddressSanitizer and UBSan, for the tests
+#   build-fuzz      clang with libFuzzer, AddressSanitizer and UBSan, for the
+#                   fuzz targets alone (scripts/fuzz.sh)
 
 RELEASE_BUILD=build-release
 SANITIZE_BUILD=build-sanitize
+FUZZ_BUILD=build-fuzz
 
 # configure_tree TREE: (re)configures TREE with its configuration.
 configure_tree() {
@@ -14,15 +17,22 @@ configure_tree() {
     "$RELEASE_BUILD") options=(-DCMAKE_BUILD_TYPE=Release -DORVQ_SANITIZE=OFF -DORVQ_BUILD_BENCH=ON) ;;
     # Benchmarks are measured in the optimised build only.
     "$SANITIZE_BUILD") options=(-DCMAKE_BUILD_TYPE=Debug -DORVQ_SANITIZE=ON -DORVQ_BUILD_BENCH=OFF) ;;
+    "$FUZZ_BUILD")
+        options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVQ_FUZZ=ON -DORVQ_BUILD_BENCH=OFF
+            -DCMAKE_CXX_COMPILER=clang++)
+        ;;
     *)
         echo "configure_tree: unknown build tree $1" >&2
         return 1
         ;;
     esac
-    # Rebuilds of the same sources in another checkout hit the compiler cache.
+    # Rebuilds of the same sources in another checkout hit the compiler cache,
+    # precompiled headers included (ccache needs the sloppiness for them).
+    # The settings travel with the launcher, so any build of the tree has them.
     if command -v ccache >/dev/null; then
-        export CCACHE_BASEDIR="$PWD"
-        options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+        local launcher="env;CCACHE_BASEDIR=$PWD"
+        launcher+=";CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime"
+        options+=("-DCMAKE_CXX_COMPILER_LAUNCHER=$launcher;ccache")
     fi
     cmake -S . -B "$1" -G Ninja "${options[@]}" -DORVQ_BUILD_TESTS=ON >/dev/null
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the program need.
+# Installs every Debian package the build, the tests and the program need;
+# with "fuzz", also what scripts/fuzz.sh needs (clang with libFuzzer).
 # Idempotent: installs only what is missing.
 set -euo pipefail
 
@@ -12,6 +13,9 @@ packages=(
     postgresql
     g++-mingw-w64-x86-64-posix
 )
+if [ "${1:-}" = fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

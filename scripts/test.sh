@@ -3,7 +3,8 @@
 # trees: the sanitizer build (AddressSanitizer + UBSan) and the optimised
 # build users run; then compiles the Windows sources with the MinGW-w64
 # cross compiler. Every phase runs even when one before it failed; the
-# summary at the end gives each phase's result, and any failure fails.
+# summary at the end gives each phase's result and the total time, and any
+# failure fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/build-trees.sh
@@ -52,4 +53,5 @@ fi
 echo
 echo "==== Summary"
 printf '%s\n' "${results[@]}"
+echo "Total: $SECONDS s"
 exit $status

@@ -79,7 +79,6 @@ protected:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     const int total = argc > 1 ? std::max(20, atoi(argv[1])) : 1000;
     const int latencyMs = argc > 2 ? std::max(0, atoi(argv[2])) : 30;
     // Shares of the report: 10 % held checks, 10 % voids of held checks,
@@ -131,6 +130,7 @@ int main(int argc, char** argv) {
     for (int b = 0; b < 2; ++b) {
         QTemporaryDir dir;
         TQBConnectionConfig config;
+        config.Processor.Factory = &CreateSandboxRequestProcessor;
         config.Processor.CompanyFile = dir.filePath(QStringLiteral("company.sqlite"));
         CreateSandboxCompany(config.Processor.CompanyFile,
                              QFileInfo::exists(demo) ? demo : QStringLiteral(ORVQ_DEMO_DIR));

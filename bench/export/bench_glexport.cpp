@@ -66,6 +66,7 @@ int RunLayout(const QString& companyFile, int lines, int accounts, bool fixedWid
     const double parseSeconds = Seconds(timer);
 
     TQBProcessorConfig processor;
+    processor.Factory = &CreateSandboxRequestProcessor;
     processor.CompanyFile = companyFile;
     TQBConnection qb(logs.LoggerPtr(), CreateQBSessionManager(processor), QString());
     timer.restart();
@@ -96,7 +97,6 @@ int RunLayout(const QString& companyFile, int lines, int accounts, bool fixedWid
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int accounts = argc > 2 ? std::atoi(argv[2]) : 5000;
     const bool post = argc > 3 && std::strcmp(argv[3], "post") == 0;

@@ -1,6 +1,7 @@
-// Parses a generated S1910 report of 100,000 lines with the full logger chain
-// attached (developer and user writers on in-memory outputs) and reports the
-// throughput and the peak memory.
+// Parses a generated S1910 report of 100,000 lines with the logger chain's
+// user writer attached, then with the developer writer too (in-memory
+// outputs), each in a process of its own, and reports the throughput (per
+// second of wall time and of CPU time) and the peak memory.
 #include "../support/BenchSupport.h"
 #include "reports/orvchecksparser.h"
 
@@ -28,23 +29,27 @@ QString GenerateReport(int lines) {
 
 } // namespace
 
+// bench_checksparser [lines]
 int main(int argc, char** argv) {
     const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
     const QString report = GenerateReport(lines);
-    const long rssBefore = bench::PeakRssKiB();
-    bench::TBenchLogger logs;
-
-    QElapsedTimer timer;
-    timer.start();
-    const TCheckRecords records = ParseChecksReport(logs.Logger(), report, crkEither);
-    const double seconds = timer.nsecsElapsed() / 1e9;
-
-    std::printf("lines parsed:        %zu\n", records.size());
-    std::printf("report size:         %.1f MB (as text)\n", report.size() * 2 / 1e6);
-    std::printf("time:                %.3f s\n", seconds);
-    std::printf("throughput:          %.0f lines/s\n", records.size() / seconds);
-    std::printf("developer log:       %.1f MB\n", logs.DevLogBytes() / 1e6);
-    std::printf("peak RSS:            %.1f MB (%.1f MB before parsing)\n",
-                bench::PeakRssKiB() / 1024.0, rssBefore / 1024.0);
-    return 0;
+    std::printf("report: %d lines, %.1f MB (as text)\n", lines, report.size() * 2 / 1e6);
+    bool ok = true;
+    for (const bool developerLog : {false, true}) {
+        ok = bench::InChildProcess([&] {
+                 const long rssBefore = bench::PeakRssKiB();
+                 bench::TBenchLogger logs(developerLog);
+                 std::printf("%s\n", developerLog ? "user and developer logs attached"
+                                                  : "user log attached, developer log off");
+                 const bool parsed = bench::PrintThroughput(size_t(lines), [&] {
+                     return ParseChecksReport(logs.Logger(), report, crkEither).size();
+                 });
+                 std::printf("  developer log:     %.1f MB\n", logs.DevLogBytes() / 1e6);
+                 std::printf("  peak RSS:          %.1f MB (%.1f MB before parsing)\n",
+                             bench::PeakRssKiB() / 1024.0, rssBefore / 1024.0);
+                 return parsed ? 0 : 1;
+             }) &&
+             ok;
+    }
+    return ok ? 0 : 1;
 }

@@ -106,7 +106,6 @@ int main(int argc, char** argv) {
     TOrvqApplication app(argc, argv);
     QTemporaryDir dir;
     const QString companyFile = dir.filePath(QStringLiteral("company.qbsb"));
-    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     CreateSandboxCompany(companyFile,
                          QCoreApplication::applicationDirPath() + QStringLiteral("/demo"));
     TQBSandboxCompany(companyFile, false).SetLatencyMs(SetLatencyMs);
@@ -126,6 +125,7 @@ int main(int argc, char** argv) {
     }
     TMainWindowOptions options;
     options.Core.Settings = store;
+    options.Core.QBProcessor = &CreateSandboxRequestProcessor;
     options.Core.Redirection = [&dir, companyFile] {
         TRedirectionEntries files;
         files.append({QStringLiteral("Log"), dir.filePath(QStringLiteral("OrvQ.log"))});

@@ -1,5 +1,5 @@
 // The sandbox company as the request processor a program or a test hands
-// the QuickBooks library (SetQBRequestProcessorFactory).
+// the QuickBooks library (TQBProcessorConfig::Factory).
 #pragma once
 
 #include "quickbooks/QBRequestProcessor.h"

@@ -245,6 +245,12 @@ class Service:
                 check_params(method, params, (NUMBER,))
                 self.task_delay = max(float(params[0]), 0.0)
                 return True
+            if name == "finishTasks":
+                check_params(method, params, ())
+                now = self.clock()
+                for task in self.tasks.values():
+                    task.ready_at = min(task.ready_at, now)
+                return len(self.tasks)
             if name == "setNextReport":
                 check_params(method, params, (STR, STR))
                 self.next_report = (params[0], params[1])

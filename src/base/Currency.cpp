@@ -13,8 +13,8 @@ constexpr qint64 Pow10[] = {1, 10, 100, 1000, 10000};
 
 } // namespace
 
-bool Currency::TryParse(const QString& text, QChar decimalSeparator, Currency& result) {
-    const QChar* p = text.constData();
+bool Currency::TryParse(QStringView text, QChar decimalSeparator, Currency& result) {
+    const QChar* p = text.data();
     const QChar* end = p + text.size();
     while (p < end && IsBlank(*p))
         ++p;
@@ -25,20 +25,27 @@ bool Currency::TryParse(const QString& text, QChar decimalSeparator, Currency& r
     if (p < end && (*p == u'+' || *p == u'-'))
         negative = *p++ == u'-';
 
-    // Mantissa digits without leading zeros, and how many stand before the separator.
-    QString digits;
+    // Mantissa digits without leading zeros, and how many stand before the
+    // separator. Only the first 20 digits can count (the rounding digit
+    // stands at most at 19); the rest are only counted.
+    constexpr qint64 KeptDigits = 20;
+    char digits[KeptDigits];
+    qint64 digitCount = 0;
     qint64 integerDigits = 0;
     bool anyDigit = false;
     bool afterSeparator = false;
     for (; p < end; ++p) {
-        if (p->isDigit() && p->unicode() < 128) {
+        const char16_t u = p->unicode();
+        if (u >= u'0' && u <= u'9') {
             anyDigit = true;
-            if (digits.isEmpty() && *p == u'0') {
+            if (digitCount == 0 && u == u'0') {
                 if (afterSeparator)
                     --integerDigits; // 0.05: the point moves left past the zero
                 continue;
             }
-            digits += *p;
+            if (digitCount < KeptDigits)
+                digits[digitCount] = char(u - u'0');
+            ++digitCount;
             if (!afterSeparator)
                 ++integerDigits;
         } else if (*p == decimalSeparator && !afterSeparator) {
@@ -57,10 +64,10 @@ bool Currency::TryParse(const QString& text, QChar decimalSeparator, Currency& r
         if (p < end && (*p == u'+' || *p == u'-'))
             negativeExponent = *p++ == u'-';
         const QChar* exponentStart = p;
-        for (; p < end && p->isDigit() && p->unicode() < 128; ++p) {
+        for (; p < end && p->unicode() >= u'0' && p->unicode() <= u'9'; ++p) {
             // Beyond a million the value is zero or out of range either way.
             if (exponent < 1000000)
-                exponent = exponent * 10 + p->digitValue();
+                exponent = exponent * 10 + (p->unicode() - u'0');
         }
         if (p == exponentStart)
             return false;
@@ -70,7 +77,7 @@ bool Currency::TryParse(const QString& text, QChar decimalSeparator, Currency& r
     if (p != end)
         return false;
 
-    if (digits.isEmpty()) {
+    if (digitCount == 0) {
         result = Currency();
         return true;
     }
@@ -81,12 +88,12 @@ bool Currency::TryParse(const QString& text, QChar decimalSeparator, Currency& r
         return false;
     qint64 raw = 0;
     for (qint64 i = 0; i < cut; ++i) {
-        const int digit = i < digits.size() ? digits[i].digitValue() : 0;
+        const int digit = i < digitCount ? digits[i] : 0;
         if (__builtin_mul_overflow(raw, qint64(10), &raw) ||
             __builtin_add_overflow(raw, qint64(digit), &raw))
             return false;
     }
-    if (cut >= 0 && cut < digits.size() && digits[cut].digitValue() >= 5) {
+    if (cut >= 0 && cut < digitCount && digits[cut] >= 5) {
         if (__builtin_add_overflow(raw, qint64(1), &raw))
             return false;
     }

@@ -17,7 +17,7 @@ public:
     // an optional exponent; surrounding white space is ignored. The value is
     // rounded half away from zero to four decimals. Returns false for
     // anything else, including values beyond the 64-bit range.
-    static bool TryParse(const QString& text, QChar decimalSeparator, Currency& result);
+    static bool TryParse(QStringView text, QChar decimalSeparator, Currency& result);
 
     constexpr qint64 Raw() const { return m_raw; }
     double ToDouble() const { return static_cast<double>(m_raw) / Scale; }

@@ -6,7 +6,7 @@
 namespace {
 
 TRegionalSettings& Current() {
-    static TRegionalSettings settings = SystemRegionalSettings();
+    static TRegionalSettings settings;
     return settings;
 }
 
@@ -18,7 +18,7 @@ bool ParseNumber(QStringView part, int maxDigits, int& value) {
     for (QChar c : part) {
         if (c < u'0' || c > u'9')
             return false;
-        value = value * 10 + c.digitValue();
+        value = value * 10 + (c.unicode() - u'0');
     }
     return true;
 }
@@ -32,8 +32,8 @@ int ExpandYear(int year, int currentYear) {
     return year;
 }
 
-EConvertError InvalidDate(const QString& text) {
-    return EConvertError(Format(QStringLiteral("'%s' is not a valid date"), {text}));
+EConvertError InvalidDate(QStringView text) {
+    return EConvertError(Format(QStringLiteral("'%s' is not a valid date"), {text.toString()}));
 }
 
 } // namespace
@@ -50,10 +50,21 @@ QDate StrToDate(const QString& text) {
     return StrToDate(text, RegionalSettings(), QDate::currentDate().year());
 }
 
-QDate StrToDate(const QString& text, const TRegionalSettings& settings, int currentYear) {
-    const QStringView trimmed = QStringView(text).trimmed();
-    const auto parts = trimmed.split(settings.DateSeparator);
-    if (parts.size() != 2 && parts.size() != 3)
+QDate StrToDate(QStringView text, const TRegionalSettings& settings, int currentYear) {
+    const QStringView trimmed = text.trimmed();
+    // Two or three parts at the separator, found without a list.
+    QStringView parts[3];
+    qsizetype count = 0;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= trimmed.size(); ++i) {
+        if (i < trimmed.size() && trimmed[i] != settings.DateSeparator)
+            continue;
+        if (count == 3)
+            throw InvalidDate(text);
+        parts[count++] = trimmed.mid(from, i - from);
+        from = i + 1;
+    }
+    if (count != 2 && count != 3)
         throw InvalidDate(text);
 
     int day = 0, month = 0, year = currentYear;
@@ -63,7 +74,7 @@ QDate StrToDate(const QString& text, const TRegionalSettings& settings, int curr
         ok = ok && ParseNumber(part, 4, year);
         shortYear = part.size() <= 2;
     };
-    if (parts.size() == 2) {
+    if (count == 2) {
         const bool dayFirst = settings.DateOrder == TDateOrder::DayMonthYear;
         ok = ParseNumber(parts[dayFirst ? 0 : 1], 2, day) &&
              ParseNumber(parts[dayFirst ? 1 : 0], 2, month);
@@ -110,11 +121,11 @@ QString DateToStr(const QDate& date) {
     return m + sep + d + sep + y;
 }
 
-Currency StrToCurr(const QString& text) {
+Currency StrToCurr(QStringView text) {
     Currency value;
     if (!Currency::TryParse(text, RegionalSettings().DecimalSeparator, value))
         throw EConvertError(
-            Format(QStringLiteral("'%s' is not a valid floating point value"), {text}));
+            Format(QStringLiteral("'%s' is not a valid floating point value"), {text.toString()}));
     return value;
 }
 

@@ -24,8 +24,10 @@ struct TRegionalSettings {
 // with "/" and "." elsewhere (the payroll service's US reports).
 TRegionalSettings SystemRegionalSettings();
 
-// The settings in force. Start-up sets them once (from the system, then the
-// stored "RegionalSettings" group); tests set them through the guard below.
+// The settings in force: month/day/year with "/" and "." (the payroll
+// service's) until the program's core puts the workstation's in force (the
+// system's, then the stored "RegionalSettings" group) for its life; a test
+// of another format sets them through the guard below.
 const TRegionalSettings& RegionalSettings();
 void SetRegionalSettings(const TRegionalSettings& settings);
 
@@ -48,10 +50,13 @@ private:
 // around the current year), surrounding blanks ignored; with two parts the
 // current year is taken. Throws EConvertError "'%s' is not a valid date".
 QDate StrToDate(const QString& text);
-QDate StrToDate(const QString& text, const TRegionalSettings& settings, int currentYear);
+QDate StrToDate(QStringView text, const TRegionalSettings& settings, int currentYear);
 // Short-date text: "3/7/2024" for month/day/year with "/".
 QString DateToStr(const QDate& date);
 
 // Throws EConvertError "'%s' is not a valid floating point value".
-Currency StrToCurr(const QString& text);
+Currency StrToCurr(QStringView text);
+inline Currency StrToCurr(const QString& text) {
+    return StrToCurr(QStringView(text));
+}
 QString CurrToStr(Currency value);

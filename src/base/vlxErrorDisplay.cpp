@@ -9,9 +9,26 @@
 
 namespace {
 
-TErrorDisplay& Display() {
-    static TErrorDisplay display;
-    return display;
+// The display rides on the application object as a child of it.
+class TErrorDisplayHolder : public QObject {
+public:
+    TErrorDisplayHolder(QCoreApplication& application, TErrorDisplay display)
+        : QObject(&application), Display(std::move(display)) {
+        setObjectName(ObjectName());
+    }
+    static QString ObjectName() { return QStringLiteral("OrvqErrorDisplay"); }
+    static TErrorDisplayHolder* Of(const QCoreApplication* application) {
+        return application ? application->findChild<TErrorDisplayHolder*>(
+                                 ObjectName(), Qt::FindDirectChildrenOnly)
+                           : nullptr;
+    }
+
+    TErrorDisplay Display;
+};
+
+TErrorDisplay Display() {
+    const TErrorDisplayHolder* holder = TErrorDisplayHolder::Of(QCoreApplication::instance());
+    return holder ? holder->Display : TErrorDisplay();
 }
 
 QString MessageOf(const std::exception_ptr& failure) {
@@ -32,16 +49,18 @@ QString ErrorDisplayMessage(const std::exception_ptr& failure) {
     return EscapeControlChars(MessageOf(failure));
 }
 
-void SetErrorDisplay(TErrorDisplay display) {
-    Display() = std::move(display);
+void InstallErrorDisplay(QCoreApplication& application, TErrorDisplay display) {
+    delete TErrorDisplayHolder::Of(&application);
+    if (display)
+        new TErrorDisplayHolder(application, std::move(display));
 }
 
 void ShowInErrorDisplay(std::exception_ptr failure) noexcept {
     try {
         // The display shows no raw control character of the input.
         const QString message = ErrorDisplayMessage(failure);
-        if (Display())
-            Display()(message);
+        if (const TErrorDisplay display = Display())
+            display(message);
         else
             qWarning("%s", qUtf8Printable(message));
     } catch (...) {

@@ -1,16 +1,21 @@
-// The application's default error display: where a failure is shown that
-// leaves a user action, a timer tick or a deferred call, none of which has a
-// caller to throw to. The window shows a message box, orvq-cli an "Error:"
-// line; without a display the message goes to the Qt log.
+// The application's error display: where a failure is shown that leaves a
+// user action, a timer tick or a deferred call, none of which has a caller to
+// throw to. It belongs to the application object whose event loop runs
+// these: the program's core installs its own there for its life (the window
+// a message box, orvq-cli an "Error:" line), and it goes with the
+// application, so nothing outlives a test. Without a display the message
+// goes to the Qt log. The application's thread only.
 #pragma once
 
 #include <QString>
 #include <exception>
 #include <functional>
 
+class QCoreApplication;
+
 using TErrorDisplay = std::function<void(const QString& message)>;
-// None: back to the Qt log.
-void SetErrorDisplay(TErrorDisplay display);
+// None removes the application's display.
+void InstallErrorDisplay(QCoreApplication& application, TErrorDisplay display);
 
 // The failure's message as the display shows it: an exception's message,
 // control characters escaped.

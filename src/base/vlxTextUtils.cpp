@@ -15,14 +15,42 @@ bool IsLayout(QChar c) {
     return c == u'\t' || c == u'\n' || c == u'\r';
 }
 
+// Four UTF-16 units at p as one word, the first in the lowest bits.
+quint64 FourUnits(const QChar* p) {
+    return quint64(p[0].unicode()) | quint64(p[1].unicode()) << 16 | quint64(p[2].unicode()) << 32 |
+           quint64(p[3].unicode()) << 48;
+}
+
+// Whether any of four units lies outside 0x20..0x7E, four at a time: a
+// lane below 0x20 borrows into its top bit, a lane above 0x7E carries into
+// it. A hit may be false (a borrow runs on into the next lane); the caller
+// then looks at the units one by one.
+bool AnyOutsidePrintableAscii(quint64 units) {
+    constexpr quint64 Lanes = 0x0001000100010001ULL;
+    constexpr quint64 Tops = 0x8000800080008000ULL;
+    const quint64 below = (units - Lanes * 0x20) & ~units;
+    const quint64 above = (units + Lanes * (0x7FFF - 0x7E)) | units;
+    return ((below | above) & Tops) != 0;
+}
+
+// Whether any of four units lies below `bound` (at most 0x8000); false hits
+// as above.
+bool AnyBelow(quint64 units, quint64 bound) {
+    constexpr quint64 Lanes = 0x0001000100010001ULL;
+    constexpr quint64 Tops = 0x8000800080008000ULL;
+    return ((units - Lanes * bound) & ~units & Tops) != 0;
+}
+
 QString EscapeControls(const QString& text, bool keepLayout) {
     const auto escaped = [keepLayout](QChar c) {
         return IsControlChar(c) && !(keepLayout && IsLayout(c));
     };
-    // Every logged text passes here, nearly all of it printable: one compare
-    // a character finds that, and such text is not copied.
+    // Every logged text passes here, nearly all of it printable ASCII: that
+    // is found four characters at a time, and such text is not copied.
     const QChar* const end = text.cend();
     const QChar* first = text.cbegin();
+    while (end - first >= 4 && !AnyOutsidePrintableAscii(FourUnits(first)))
+        first += 4;
     for (; first != end; ++first) {
         if (char16_t(first->unicode() - 0x20) >= 0x5F && escaped(*first))
             break;
@@ -86,31 +114,80 @@ QString TextReportOrEmpty(const QString& data) {
     return data.startsWith(QLatin1String("TPF0")) ? QString() : data;
 }
 
-QString ReadQuotedField(const QChar*& p, const QChar* end) {
-    QString field;
+void TFieldViews::Clear() {
+    m_fields.clear();
+    m_unquotedUsed = 0;
+}
+
+void TFieldViews::AppendQuoted(const QChar*& p, const QChar* end) {
     ++p;
+    const QChar* const start = p;
+    // Most quoted fields hold no doubled quote: a view of the line serves.
+    const qsizetype quote = QStringView(p, end).indexOf(u'"');
+    p = quote < 0 ? end : p + quote;
+    if (p == end || p + 1 == end || p[1] != u'"') {
+        m_fields.emplace_back(start, p - start);
+        if (p < end)
+            ++p;
+        return;
+    }
+    if (m_unquotedUsed == m_unquoted.size())
+        m_unquoted.emplace_back();
+    QString& field = m_unquoted[m_unquotedUsed++];
+    field.resize(0); // keeps the capacity
+    field.append(start, p - start);
     // Runs between quotes are appended whole; "" stands for one quote.
     while (p < end) {
+        if (p + 1 < end && p[1] == u'"') {
+            field += u'"';
+            p += 2;
+        } else {
+            ++p;
+            break;
+        }
         const QChar* run = p;
         while (p < end && *p != u'"')
             ++p;
         field.append(run, p - run);
-        if (p == end)
-            break;
-        if (p + 1 < end && p[1] == u'"') {
-            field += u'"';
-            p += 2;
-            continue;
-        }
-        ++p;
-        break;
     }
-    return field;
+    m_fields.emplace_back(field);
+}
+
+QString TFieldViews::Shared(qsizetype index, QStringView text) {
+    // Single characters (a middle initial) come from one table.
+    static const std::vector<QString> single = [] {
+        std::vector<QString> texts;
+        for (char16_t c = 0; c < 128; ++c)
+            texts.emplace_back(QChar(c));
+        return texts;
+    }();
+    if (text.size() == 1 && text[0].unicode() < 128)
+        return single[text[0].unicode()];
+    if (m_recent.size() <= size_t(index))
+        m_recent.resize(size_t(index) + 1);
+    QString& recent = m_recent[size_t(index)];
+    if (recent != text)
+        recent = text.toString();
+    return recent;
+}
+
+QStringList TFieldViews::ToList() const {
+    QStringList list;
+    list.reserve(Count());
+    for (const QStringView field : m_fields)
+        list.append(field.toString());
+    return list;
 }
 
 QStringList SplitCommaText(const QString& line) {
-    QStringList fields;
-    const QChar* p = line.constData();
+    TFieldViews fields;
+    SplitCommaText(line, fields);
+    return fields.ToList();
+}
+
+void SplitCommaText(QStringView line, TFieldViews& fields) {
+    fields.Clear();
+    const QChar* p = line.data();
     const QChar* const end = p + line.size();
     auto skipBlanks = [&] {
         while (p < end && IsBlank(*p))
@@ -118,45 +195,65 @@ QStringList SplitCommaText(const QString& line) {
     };
     skipBlanks();
     while (p < end) {
-        QString field;
         if (*p == u'"') {
-            field = ReadQuotedField(p, end);
+            fields.AppendQuoted(p, end);
         } else {
             const QChar* start = p;
             while (p < end && !IsBlank(*p) && *p != u',')
                 ++p;
-            field = QString(start, p - start);
+            fields.Append(QStringView(start, p - start));
         }
-        fields.append(field);
         skipBlanks();
         if (p < end && *p == u',') {
             ++p;
             skipBlanks();
             if (p == end)
-                fields.append(QString());
+                fields.Append(QStringView());
         } else if (p < end) {
             throw EztException(QStringLiteral("Invalid delimited text"));
         }
     }
-    return fields;
+}
+
+qsizetype FindLineBreak(QStringView text) {
+    const QChar* const begin = text.begin();
+    const QChar* const end = text.end();
+    const QChar* p = begin;
+    // CR and LF are below 0x0E; most characters are not.
+    while (end - p >= 4 && !AnyBelow(FourUnits(p), 0x0E))
+        p += 4;
+    for (; p < end; ++p) {
+        if (*p == u'\r' || *p == u'\n')
+            return p - begin;
+    }
+    return -1;
 }
 
 std::vector<QStringView> SplitTextLines(const QString& text) {
     std::vector<QStringView> lines;
-    const QChar* const begin = text.constData();
-    const qsizetype n = text.size();
+    const QStringView all(text);
+    const qsizetype n = all.size();
     qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = begin[i];
-        if (c != u'\r' && c != u'\n')
+    // Line feeds are found by Qt's vectorised search; a carriage return can
+    // only stand within the piece up to the next one. A line feed found is
+    // kept until passed: text of lone carriage returns is searched once.
+    qsizetype lf = -1;
+    while (start < n) {
+        if (lf < start) {
+            lf = all.indexOf(u'\n', start);
+            if (lf < 0)
+                lf = n;
+        }
+        const qsizetype cr = all.mid(start, lf - start).indexOf(u'\r');
+        if (cr >= 0) {
+            const qsizetype at = start + cr;
+            lines.emplace_back(all.mid(start, at - start));
+            start = at + (at + 1 < n && all[at + 1] == u'\n' ? 2 : 1);
             continue;
-        lines.emplace_back(begin + start, i - start);
-        if (c == u'\r' && i + 1 < n && begin[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
+        }
+        lines.emplace_back(all.mid(start, lf - start));
+        start = lf + 1;
     }
-    if (start < n)
-        lines.emplace_back(begin + start, n - start);
     return lines;
 }
 
@@ -169,13 +266,18 @@ bool IsBlankText(QStringView text) {
 }
 
 QString TrimControl(const QString& text) {
+    const QStringView trimmed = TrimControl(QStringView(text));
+    return trimmed.size() == text.size() ? text : trimmed.toString();
+}
+
+QStringView TrimControl(QStringView text) {
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text[first].unicode() <= 32)
         ++first;
     while (last > first && text[last - 1].unicode() <= 32)
         --last;
-    return (first == 0 && last == text.size()) ? text : text.mid(first, last - first);
+    return text.mid(first, last - first);
 }
 
 namespace {

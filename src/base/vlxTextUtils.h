@@ -17,20 +17,47 @@ QString EscapeHtmlText(const QString& text);
 QString PluralForm(const QString& word, qint64 count);
 // Empty text for a stored component stream (begins with "TPF0"), else the text.
 QString TextReportOrEmpty(const QString& data);
+// The fields of a line as views: into the line, or into copies of their own
+// where a quoted field held doubled quotes. Filled line after line, it keeps
+// its storage, so splitting a report allocates next to nothing.
+class TFieldViews {
+public:
+    void Clear();
+    void Append(QStringView field) { m_fields.push_back(field); }
+    // Reads the double-quoted field that starts at p (on its opening quote)
+    // and leaves p after the closing quote; "" inside stands for one quote,
+    // and without a closing quote the field runs to end.
+    void AppendQuoted(const QChar*& p, const QChar* end);
+    qsizetype Count() const { return qsizetype(m_fields.size()); }
+    QStringView At(qsizetype index) const { return m_fields[size_t(index)]; }
+    QStringList ToList() const;
+    // A text taken from field `index` as a string. One equal to the text the
+    // same field gave on the line before shares that copy: a pay period, a
+    // company code, a date repeat down a report.
+    QString Shared(qsizetype index, QStringView text);
+
+private:
+    std::vector<QStringView> m_fields;
+    std::vector<QString> m_recent;   // by field position
+    std::vector<QString> m_unquoted; // moving a QString keeps its characters in place
+    size_t m_unquotedUsed = 0;
+};
+
 // Strict comma text: white space (codes 1..32) around fields dropped, double
 // quotes enclose fields with doubled quotes inside. Throws EztException
 // "Invalid delimited text" for text after a field that is not a comma.
 QStringList SplitCommaText(const QString& line);
-// Reads the double-quoted field that starts at p (on its opening quote) and
-// leaves p after the closing quote; "" inside stands for one quote, and
-// without a closing quote the field runs to end.
-QString ReadQuotedField(const QChar*& p, const QChar* end);
+void SplitCommaText(QStringView line, TFieldViews& fields);
+// The position of the first CR or LF, -1 when there is none; short texts
+// are searched four characters at a time.
+qsizetype FindLineBreak(QStringView text);
 // The lines of a text ending with CR LF, CR or LF; the views point into text.
 std::vector<QStringView> SplitTextLines(const QString& text);
 // True when every character has a code up to 32 (control characters, blank).
 bool IsBlankText(QStringView text);
 // Removes leading and trailing characters with codes up to 32.
 QString TrimControl(const QString& text);
+QStringView TrimControl(QStringView text);
 // A whole number in decimal, with an optional sign. Throws EConvertError
 // "'%s' is not a valid integer value".
 int StrToInt(const QString& text);

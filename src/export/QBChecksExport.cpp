@@ -342,6 +342,12 @@ private:
         else if (w.Note.Outcome == loPending)
             Settle(w, w.Note, loFailed, message);
         w.Log.StopException();
+        // A later void of this number would find no check and post the pay
+        // as returned, counting it twice once a re-run adds the check.
+        if (!w.Record->Amount.IsNegative() && w.Created.isEmpty()) {
+            bool& unknown = m_notAdded[NumberKey(*w.Record)];
+            unknown = unknown || stateUnknown;
+        }
         // What the record created before it failed stays in QuickBooks; after
         // the add only the clearing can fail. QuickBooks' answers carry no
         // cleared status, so a re-run finds the transaction but cannot see
@@ -541,6 +547,16 @@ private:
     // before. Without one, returned pay becomes a deposit.
     void DecideVoidOrDeposit(TRecordWork& w, const TQBCheckRetList& found) {
         const TCheckRecord& r = *w.Record;
+        // Decided only now, after the answers to every request before the
+        // query, the add of the check among them.
+        const auto notAdded = m_notAdded.constFind(NumberKey(r));
+        if (notAdded != m_notAdded.cend())
+            throw EztException(
+                Format(*notAdded ? "Whether check %s was added in this run is unknown, so its void "
+                                   "is left for the next run"
+                                 : "Check %s was not added in this run, so its void is left for "
+                                   "the next run",
+                       {r.CheckNumber.trimmed()}));
         for (const TQBCheckRet& c : found) {
             if (!c.Amount.IsSet())
                 continue;
@@ -773,6 +789,10 @@ private:
     QHash<QString, int> m_employeeByListID;
     QHash<QString, std::vector<int>> m_checksByNumber;
     QHash<QString, std::vector<std::pair<int, int>>> m_depositsByNumber;
+
+    // Numbers of checks this run failed to add, true where whether the add
+    // was done is unknown.
+    QHash<QString, bool> m_notAdded;
 
     TChecksExportResult m_result;
     std::vector<TRecordWork> m_works;

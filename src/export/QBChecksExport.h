@@ -38,7 +38,10 @@ bool IsDirectDepositCheck(const TCheckRecord& record);
 // many records travel in request sets of up to `options.BatchSize`; what
 // the run logs and does is the same for any batch size. A record whose
 // request set's answer was lost and not recovered fails with "state
-// unknown: check QuickBooks" and is not sent again. The accounts of
+// unknown: check QuickBooks" and is not sent again. A void (negative
+// amount) of a check number whose add failed in this run, or whose add's
+// state is unknown, fails too and posts nothing, so a re-run voids the check
+// instead of leaving returned pay beside it. The accounts of
 // the options are taken in QuickBooks' spelling (letter case and blanks
 // around ignored). Throws (after logging) only when the initial queries fail
 // or QuickBooks lacks one of the accounts, before anything is posted;

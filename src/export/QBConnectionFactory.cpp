@@ -5,13 +5,11 @@
 const QString QBSdkDownloadAddress =
     QStringLiteral("https://developer.intuit.com/app/developer/qbdesktop/docs/get-started");
 
-TQBConnectionConfig DefaultQBConnectionConfig() {
-    return QBConnectionConfig(*Redirection());
-}
-
-TQBConnectionConfig QBConnectionConfig(const IRedirection& redirection) {
+TQBConnectionConfig QBConnectionConfig(const IRedirection& redirection,
+                                       TQBRequestProcessorFactory processor) {
     TQBConnectionConfig config;
     config.SdkDownloadAddress = QBSdkDownloadAddress;
+    config.Processor.Factory = std::move(processor);
     config.Processor.CompanyFile = redirection.GetFileName(QStringLiteral("QBCompanyFile"));
     return config;
 }
@@ -21,14 +19,10 @@ TQBConnectionFactory QBConnectionFactory(TQBConnectionConfig config) {
         [config](const ICommonLoggerPtr& logger) { return TQBConnection::Create(logger, config); };
 }
 
-TQBConnectionFactory DefaultQBConnectionFactory() {
-    return [](const ICommonLoggerPtr& logger) {
-        return TQBConnection::Create(logger, DefaultQBConnectionConfig());
-    };
-}
-
-TQBConnectionFactory RedirectedQBConnectionFactory(std::function<IRedirectionPtr()> redirection) {
-    return [redirection = std::move(redirection)](const ICommonLoggerPtr& logger) {
-        return TQBConnection::Create(logger, QBConnectionConfig(*redirection()));
+TQBConnectionFactory RedirectedQBConnectionFactory(std::function<IRedirectionPtr()> redirection,
+                                                   TQBRequestProcessorFactory processor) {
+    return [redirection = std::move(redirection),
+            processor = std::move(processor)](const ICommonLoggerPtr& logger) {
+        return TQBConnection::Create(logger, QBConnectionConfig(*redirection(), processor));
     };
 }

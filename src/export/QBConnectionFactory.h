@@ -16,20 +16,16 @@ using TQBConnectionFactory =
 // QuickBooks" message.
 extern const QString QBSdkDownloadAddress;
 
-// The connection settings of this workstation: the company file of the
-// redirection alias "QBCompanyFile" (used where the sandbox company stands in
-// for QuickBooks), read when called. Throws ERedirectionError when the
-// redirection file or the alias is missing.
-TQBConnectionConfig DefaultQBConnectionConfig();
-
-// The same from a given redirection.
-TQBConnectionConfig QBConnectionConfig(const IRedirection& redirection);
+// The connection settings of this workstation: the processor of the program
+// and the company file of the redirection alias "QBCompanyFile" (used where
+// the sandbox company stands in for QuickBooks). Throws ERedirectionError
+// when the alias is missing.
+TQBConnectionConfig QBConnectionConfig(const IRedirection& redirection,
+                                       TQBRequestProcessorFactory processor);
 
 // A factory over fixed settings.
 TQBConnectionFactory QBConnectionFactory(TQBConnectionConfig config);
-// A factory that reads DefaultQBConnectionConfig at each connection, so a
-// changed redirection file takes effect with the next run.
-TQBConnectionFactory DefaultQBConnectionFactory();
 // A factory that asks redirection() for the company file at each
-// connection (the window's redirection, which tests replace).
-TQBConnectionFactory RedirectedQBConnectionFactory(std::function<IRedirectionPtr()> redirection);
+// connection, so a changed redirection file takes effect with the next run.
+TQBConnectionFactory RedirectedQBConnectionFactory(std::function<IRedirectionPtr()> redirection,
+                                                   TQBRequestProcessorFactory processor);

@@ -280,8 +280,25 @@ bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
     return result;
 }
 
-void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param,
-                   IExportObserver* observer) {
+namespace {
+
+// "of 3/8/2024 (number 12, TxnID 8000001B-1405768916)", as far as known.
+QString EntryDescription(const TQBJournalEntryRet* entry, const QDate& date) {
+    QStringList known;
+    if (entry && entry->RefNumber.IsSet() && !entry->RefNumber.GetValue().trimmed().isEmpty())
+        known << Format("number %s", {Quoted(entry->RefNumber.GetValue().trimmed())});
+    else if (entry && entry->TxnNumber.IsSet())
+        known << Format("number %d", {entry->TxnNumber.GetValue()});
+    if (entry && entry->TxnID.IsSet())
+        known << Format("TxnID %s", {Quoted(entry->TxnID.GetValue())});
+    const QString text = Format("of %s", {DateToStr(date)});
+    return known.isEmpty() ? text : text + QStringLiteral(" (") + known.join(u", ") + u')';
+}
+
+} // namespace
+
+TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
+                                   const TQBGLExportParam& param, IExportObserver* observer) {
     ICommonLogger& logger = qb.Logger();
     TLogBlockGuard block(logger, QStringLiteral("Exporting to QB"));
     try {
@@ -304,10 +321,11 @@ void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGL
         else if (tagsNameSomething && param.GLTagParsing == gtpAssignName)
             classesOrNames = QBFullNameIndex(qb.QueryCustomers());
 
+        const QDate date = records.front().JournalDate;
         auto set = qb.NewRequestSet();
         TQBJournalEntryAdd& add = set->AppendJournalEntryAddRq();
         add.DefMacro.SetValue(JournalMacro);
-        add.TxnDate.SetValue(records.front().JournalDate);
+        add.TxnDate.SetValue(date);
         add.Memo.SetValue(JournalMemo);
 
         const auto fillLine = [&](TQBJournalLineAdd& line, const TGLRecord& r, Currency amount) {
@@ -341,40 +359,77 @@ void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGL
             mod.TxnIDMacro.SetValue(JournalMacro);
             mod.ClearedStatus.SetValue(csCleared);
         }
-        TJournalNotes notes(observer, records.front().JournalDate, add);
+        TJournalNotes notes(observer, date, add);
+        // Inside the handler of a failure after which the entry is, or may
+        // be, in QuickBooks: saying it was not posted would invite a second.
+        const auto posted = [&](TJournalExportState state, const QString& warning) {
+            notes.Failed();
+            logger.StopException();
+            logger.LogWarning(warning);
+            return TJournalExportResult{state, warning};
+        };
         notes.Sending(clearInSet);
         std::unique_ptr<TMsgSetResponse> response;
         try {
             response = qb.SendBatch(*set);
             // Statuses in request order, as one caller's set.
-            for (int i = 0; i < response->Count(); ++i) {
+            for (int i = 0; i < response->Count(); ++i)
                 notes.Answered(i, response->At(i));
-                TQBConnection::CheckResponseStatus(logger, response->At(i));
-            }
+            // Nothing is posted unless the add is accepted.
+            TQBConnection::CheckResponseStatus(logger, response->At(0));
+        } catch (const EQBStateUnknown&) {
+            return posted(jesStateUnknown,
+                          Format("Whether the journal entry %s was created in QuickBooks is "
+                                 "unknown: the answer of QuickBooks was lost. Look for it in "
+                                 "QuickBooks before you post this journal again (answer No when "
+                                 "asked about the duplicate date).",
+                                 {EntryDescription(nullptr, date)}));
         } catch (...) {
             notes.Failed();
             throw;
         }
-        notes.Settled();
-        if (param.Clear && !clearInSet) {
-            const TQBJournalEntryRet* entry =
-                response->Count() > 0 ? response->At(0).DetailAs<TQBJournalEntryRet>() : nullptr;
-            if (!entry || !entry->TxnID.IsSet())
-                throw EQBError(QStringLiteral("QuickBooks did not return the journal entry it "
-                                              "created, so it cannot be marked cleared."));
-            notes.Sending(true);
-            try {
+        if (!param.Clear) {
+            notes.Settled();
+            return {};
+        }
+        const TQBJournalEntryRet* entry = response->At(0).DetailAs<TQBJournalEntryRet>();
+        try {
+            if (clearInSet) {
+                TQBConnection::CheckResponseStatus(logger, response->At(1));
+                notes.Settled();
+            } else {
+                notes.Settled();
+                notes.Sending(true);
+                if (!entry || !entry->TxnID.IsSet())
+                    throw EQBError(QStringLiteral("QuickBooks did not return the journal entry "
+                                                  "it created, so it cannot be marked cleared."));
                 qb.MarkCleared(entry->TxnID.GetValue());
                 notes.Cleared();
-            } catch (...) {
-                notes.Failed();
-                throw;
+                notes.Settled();
             }
-            notes.Settled();
+        } catch (const EztException& e) {
+            const bool unknown = dynamic_cast<const EQBStateUnknown*>(&e) != nullptr;
+            return posted(
+                jesNotCleared,
+                Format(unknown ? "The journal entry %s was created in QuickBooks; whether it was "
+                                 "marked cleared is unknown. Look at it in QuickBooks, and do not "
+                                 "post this journal again (answer No when asked about the "
+                                 "duplicate date)."
+                               : "The journal entry %s was created in QuickBooks and stays there, "
+                                 "not marked cleared. Mark it cleared in QuickBooks, and do not "
+                                 "post this journal again (answer No when asked about the "
+                                 "duplicate date).",
+                       {EntryDescription(entry, date)}));
         }
-        if (param.Clear)
+        try {
             notes.Refresh(qb);
+        } catch (const EztException&) {
+            // The entry is posted and cleared all the same; the EditSequence
+            // of its add only makes an undo find it changed and leave it.
+            logger.StopException();
+        }
     } catch (...) {
         logger.PassthroughException();
     }
+    return {};
 }

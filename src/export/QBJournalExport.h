@@ -22,6 +22,19 @@ extern const QString JournalMacro; // "TxnID:JournalEntry"
 bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
                      const TQBGLExportParam& param);
 
+// How an export that did not fail left the journal entry.
+enum TJournalExportState {
+    jesDone,         // created, and marked cleared when asked
+    jesNotCleared,   // created, but its clearing failed or its outcome is unknown
+    jesStateUnknown, // the answer to the add was lost: it may have been created
+};
+struct TJournalExportResult {
+    TJournalExportState State = jesDone;
+    // Unless done: what the user is told (logged as a warning already): the
+    // entry's date, number and TxnID as far as known, and what to do.
+    QString Warning;
+};
+
 // Creates the journal entry: a debit line and a credit line for each record
 // with such an amount, in record order, naming accounts, classes and
 // customers as QuickBooks spells them. Nothing is posted unless the single
@@ -29,12 +42,14 @@ bool ValidateJournal(TQBConnection& qb, const TGLRecordArray& records,
 // cleared, in the add's request set unless `param.BatchSize` is 1. A journal
 // without amounts or with a value QuickBooks cannot store is refused before
 // anything is sent. Throws EztException (EQBStatusError for QuickBooks'
-// refusals).
+// refusals) only when nothing was posted; an entry that may be in QuickBooks
+// (its clearing failed, or an answer was lost) is logged and returned.
 // The observer, when given, hears the entry and its clearing before their
 // set is sent and what became of them after, with the entry's TxnID and its
 // EditSequence (read again after the clearing).
-void ExportJournal(TQBConnection& qb, const TGLRecordArray& records, const TQBGLExportParam& param,
-                   IExportObserver* observer = nullptr);
+TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& records,
+                                   const TQBGLExportParam& param,
+                                   IExportObserver* observer = nullptr);
 
 // Throws EztException when no record has a debit or credit amount: such a
 // journal makes no entry.

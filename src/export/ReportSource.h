@@ -5,6 +5,8 @@
 // run its GL options).
 #pragma once
 
+#include "export/UserDialogs.h"
+#include "logging/vlxcommonlogger.h"
 #include "settings/QBDecl.h"
 
 #include <QString>
@@ -27,6 +29,8 @@ public:
     virtual ~IDirectReportSource() = default;
     virtual TFetchedReport FetchChecksReport(TChecksFetchKind kind) = 0;
     virtual TFetchedReport FetchGLReport(const TQBGLExportParam& options) = 0;
+    // True when the last fetch gave nothing because the user cancelled it.
+    virtual bool LastFetchCancelled() const { return false; }
 };
 using IDirectReportSourcePtr = std::shared_ptr<IDirectReportSource>;
 
@@ -40,3 +44,13 @@ public:
     // on the direct tab without one fails with a clear message.
     virtual IDirectReportSource* DirectSource() const = 0;
 };
+
+// A fetch that gave nothing ends the run: logged as its failure, and a
+// cancel is told to the user, who would otherwise not know what became of
+// the run.
+inline void EndRunWithoutReport(ICommonLogger& logger, IUserDialogs& dialogs,
+                                const IDirectReportSource* source, const QString& runName) {
+    logger.LogWarning(runName + QStringLiteral(" failed"));
+    if (source && source->LastFetchCancelled())
+        dialogs.ShowInformation(runName + QStringLiteral(" was cancelled: nothing was posted"));
+}

@@ -7,20 +7,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QStringConverter>
 #include <QStringList>
 #include <cstdlib>
 #include <initializer_list>
+#include <iterator>
 #include <utility>
 
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-
-QByteArray RecordBytes(const QString& text) {
-    QByteArray bytes = text.toUtf8();
-    bytes.append("\r\n", 2);
-    return bytes;
-}
 
 // Fills the placeholders of a template in one pass over the template, so
 // that a placeholder inside a substituted text (a message that happens to
@@ -78,6 +74,15 @@ QString KindClass(TLogMessageKind kind) {
 
 // ---- Outputs ---------------------------------------------------------------
 
+QByteArrayView TUtf8Record::Encode(QStringView text) {
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    m_bytes.resize(utf8.requiredSpace(text.size()) + 2); // keeps the capacity
+    char* end = utf8.appendToBuffer(m_bytes.data(), text);
+    *end++ = '\r';
+    *end++ = '\n';
+    return QByteArrayView(m_bytes.constData(), end - m_bytes.constData());
+}
+
 TFileLogOutput::TFileLogOutput(const QString& fileName) : m_fileName(fileName) {
     Open();
 }
@@ -106,8 +111,8 @@ void TFileLogOutput::WriteLine(const QString& text) {
         m_file.close();
     if (!Open())
         return;
-    const QByteArray bytes = RecordBytes(text);
-    const bool written = m_file.write(bytes) == bytes.size() && m_file.flush();
+    const QByteArrayView bytes = m_record.Encode(text);
+    const bool written = m_file.write(bytes.data(), bytes.size()) == bytes.size() && m_file.flush();
     // A failed write (full disk, vanished share) closes the file, so the next
     // record starts from a fresh open.
     if (!written)
@@ -126,7 +131,8 @@ TStreamLogOutput::TStreamLogOutput(QIODevice* stream) : m_stream(stream) {
 }
 
 void TStreamLogOutput::WriteLine(const QString& text) {
-    m_stream->write(RecordBytes(text));
+    const QByteArrayView bytes = m_record.Encode(text);
+    m_stream->write(bytes.data(), bytes.size());
 }
 
 TStringsLogOutput::TStringsLogOutput(QStringList* list) : m_list(list) {
@@ -153,34 +159,89 @@ TPlainTextDevLogWriter::TPlainTextDevLogWriter(ILogOutputPtr output, TLogClock c
 }
 
 void TPlainTextDevLogWriter::OnEntry(const TLogState& state) {
-    Write(state, QStringLiteral("enter ") + state.Innermost().Caption);
+    Write(state, {u"enter ", state.Innermost().Caption});
 }
 
 void TPlainTextDevLogWriter::OnExit(const TLogState& state) {
-    Write(state, QStringLiteral("leave ") + state.Innermost().Caption);
+    Write(state, {u"leave ", state.Innermost().Caption});
 }
 
 void TPlainTextDevLogWriter::OnContextItem(const TLogState& state) {
-    Write(state, state.Innermost().Context.back().Text());
+    const TLogBlockContextItem& item = state.Innermost().Context.back();
+    Write(state, {item.Tag, u" = ", item.Value});
 }
 
 void TPlainTextDevLogWriter::OnMessage(const TLogState& state) {
-    Write(state, state.Innermost().Messages.back().Text());
+    const TLogMessage& message = state.Innermost().Messages.back();
+    Write(state,
+          {LogMessageKindName(message.Kind), u": ", message.Message, u"\r\n", message.Details});
 }
 
-void TPlainTextDevLogWriter::Write(const TLogState& state, const QString& text) {
+namespace {
+
+// "%9.3f sec | " of whole milliseconds (not negative).
+void AppendElapsed(QString& record, qint64 ms) {
+    char16_t digits[24];
+    char16_t* const end = digits + std::size(digits);
+    char16_t* first = end;
+    for (int i = 0; i < 3; ++i, ms /= 10)
+        *--first = char16_t(u'0' + ms % 10);
+    *--first = u'.';
+    do {
+        *--first = char16_t(u'0' + ms % 10);
+        ms /= 10;
+    } while (ms > 0);
+    if (end - first < 9)
+        record.resize(record.size() + 9 - (end - first), u' ');
+    record += QStringView(first, end);
+    record += QLatin1String(" sec | ");
+}
+
+} // namespace
+
+void TPlainTextDevLogWriter::Write(const TLogState& state,
+                                   std::initializer_list<QStringView> pieces) {
     const qint64 elapsedMs = std::llabs(m_lastRecord.msecsTo(m_clock()));
-    // "%9.3f sec | "
-    const QString prefix =
-        QString::number(static_cast<double>(elapsedMs) / 1000.0, 'f', 3).rightJustified(9, u' ') +
-        QStringLiteral(" sec | ");
-    const QString indent((state.Depth() - 1) * 4, u' ');
+    // Built in a buffer kept from record to record: a run writes a record
+    // for every block and context item of every report line.
+    m_record.resize(0);
+    AppendElapsed(m_record, elapsedMs);
+    m_record.resize(m_record.size() + (state.Depth() - 1) * 4, u' ');
     // Continuation lines start under the event text, and every line ends
     // with CR LF whatever the text's own line breaks (qbXML has bare LFs).
-    QString body = NormaliseLineBreaks(text);
-    if (body.contains(u'\n'))
-        body.replace(u'\n', u'\n' + QString(prefix.size() + indent.size(), u' '));
-    Output()->WriteLine(prefix + indent + body);
+    const qsizetype continuation = m_record.size();
+    bool afterCr = false; // a CR ended the piece before: an LF now belongs to it
+    for (const QStringView piece : pieces) {
+        const QChar* p = piece.begin();
+        const QChar* const end = piece.end();
+        if (afterCr && p < end && *p == u'\n')
+            ++p;
+        afterCr = false;
+        if (FindLineBreak(QStringView(p, end)) < 0) {
+            m_record.append(p, end - p);
+            continue;
+        }
+        while (p < end) {
+            const QChar* run = p;
+            while (p < end && *p != u'\r' && *p != u'\n')
+                ++p;
+            m_record.append(run, p - run);
+            if (p == end)
+                break;
+            if (*p == u'\r') {
+                ++p;
+                if (p == end)
+                    afterCr = true;
+                else if (*p == u'\n')
+                    ++p;
+            } else {
+                ++p;
+            }
+            m_record += QLatin1String("\r\n");
+            m_record.resize(m_record.size() + continuation, u' ');
+        }
+    }
+    Output()->WriteLine(m_record);
     m_lastRecord = m_clock();
 }
 

@@ -3,14 +3,26 @@
 
 #include "logging/vlxLoggerImpl.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 class QIODevice;
+
+// A record as UTF-8 bytes ending with CR LF, in a buffer kept from record
+// to record.
+class TUtf8Record {
+public:
+    QByteArrayView Encode(QStringView text);
+
+private:
+    QByteArray m_bytes;
+};
 
 // Stores records. A record may hold line breaks of its own; a text output
 // ends each record with CR LF.
@@ -49,6 +61,7 @@ private:
 
     QString m_fileName;
     QFile m_file;
+    TUtf8Record m_record;
 };
 
 // Writes UTF-8 records at the device's current position; the device (a
@@ -60,6 +73,7 @@ public:
 
 private:
     QIODevice* m_stream;
+    TUtf8Record m_record;
 };
 
 // Adds each record as one item of a list that it does not own.
@@ -98,10 +112,12 @@ public:
     void OnMessage(const TLogState& state) override;
 
 private:
-    void Write(const TLogState& state, const QString& text);
+    // The record of the event whose text is the pieces, one after the other.
+    void Write(const TLogState& state, std::initializer_list<QStringView> pieces);
 
     TLogClock m_clock;
     QDateTime m_lastRecord;
+    QString m_record; // kept from record to record
 };
 
 // Messages for the user with the context of their blocks; debug messages
@@ -110,6 +126,7 @@ class TPlainTextUserLogWriter : public TPlainTextLogWriterBase {
 public:
     using TPlainTextLogWriterBase::TPlainTextLogWriterBase;
     void OnMessage(const TLogState& state) override;
+    bool WantsMessage(TLogMessageKind kind) const override { return kind != lmDebug; }
 };
 
 // The user log as HTML from the templates of a folder. Writes the header
@@ -123,6 +140,7 @@ public:
     THtmlUserLogWriter& operator=(const THtmlUserLogWriter&) = delete;
 
     void OnMessage(const TLogState& state) override;
+    bool WantsMessage(TLogMessageKind kind) const override { return kind != lmDebug; }
 
 private:
     QString m_entry;

@@ -18,6 +18,9 @@ public:
     virtual void LogContextItem(const QString& tag, const QString& value) = 0;
     virtual void LogMessage(TLogMessageKind kind, const QString& message,
                             const QString& details) = 0;
+    // Whether a message of this kind would be written anywhere: a caller asks
+    // before it formats a costly one (a whole report, a table).
+    virtual bool WantsMessage(TLogMessageKind) const { return true; }
 };
 using ILoggerPtr = std::shared_ptr<ILogger>;
 

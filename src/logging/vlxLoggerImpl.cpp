@@ -41,24 +41,43 @@ void TStatefulLogger::CheckUsable() const {
     OrvAssert(m_state.Depth() > 0);
 }
 
+const QString& TStatefulLogger::Escaped(TEscaped& last, const QString& text) {
+    // Comparing costs less than scanning for control characters.
+    if (text != last.Text) {
+        last.Text = text;
+        last.Escaped = EscapeControlChars(text);
+    }
+    return last.Escaped;
+}
+
 // Every text enters the state here, so no writer or view ever sees a raw
 // control character of the input (a NUL in a memo, say).
 void TStatefulLogger::LogEntry(const QString& blockName) {
     CheckUsable();
-    m_state.Blocks.push_back(TLogBlock{EscapeControlChars(blockName), {}, {}});
+    TLogBlockContex context;
+    if (!m_spareContexts.empty()) {
+        context = std::move(m_spareContexts.back());
+        m_spareContexts.pop_back();
+    }
+    m_state.Blocks.push_back(TLogBlock{Escaped(m_lastCaption, blockName), std::move(context), {}});
     Notify(&ILoggerEventSink::OnEntry);
 }
 
 void TStatefulLogger::LogExit() {
     CheckUsable();
     Notify(&ILoggerEventSink::OnExit);
+    TLogBlockContex& context = m_state.Innermost().Context;
+    if (m_spareContexts.size() < 16 && context.capacity() <= 64) {
+        context.clear(); // keeps the capacity
+        m_spareContexts.push_back(std::move(context));
+    }
     m_state.Blocks.pop_back();
 }
 
 void TStatefulLogger::LogContextItem(const QString& tag, const QString& value) {
     CheckUsable();
     m_state.Innermost().Context.push_back(
-        TLogBlockContextItem{EscapeControlChars(tag), EscapeControlChars(value)});
+        TLogBlockContextItem{Escaped(m_lastTag, tag), EscapeControlChars(value)});
     Notify(&ILoggerEventSink::OnContextItem);
 }
 
@@ -68,6 +87,12 @@ void TStatefulLogger::LogMessage(TLogMessageKind kind, const QString& message,
     m_state.Innermost().Messages.push_back(
         TLogMessage{kind, EscapeControlChars(message), EscapeControlChars(details)});
     Notify(&ILoggerEventSink::OnMessage);
+}
+
+bool TStatefulLogger::WantsMessage(TLogMessageKind kind) const {
+    return std::any_of(m_sinks.begin(), m_sinks.end(), [kind](const ILoggerEventSinkPtr& sink) {
+        return sink->WantsMessage(kind);
+    });
 }
 
 void TStatefulLogger::AddSink(const ILoggerEventSinkPtr& sink) {

@@ -62,6 +62,8 @@ public:
     virtual void OnContextItem(const TLogState& state) = 0;
     // The last message of the innermost block was just added.
     virtual void OnMessage(const TLogState& state) = 0;
+    // Whether the sink writes messages of this kind.
+    virtual bool WantsMessage(TLogMessageKind) const { return true; }
 };
 using ILoggerEventSinkPtr = std::shared_ptr<ILoggerEventSink>;
 
@@ -99,6 +101,8 @@ public:
     void LogExit() override;
     void LogContextItem(const QString& tag, const QString& value) override;
     void LogMessage(TLogMessageKind kind, const QString& message, const QString& details) override;
+    // True when any sink wants it.
+    bool WantsMessage(TLogMessageKind kind) const override;
 
     void AddSink(const ILoggerEventSinkPtr& sink) override;
     void RemoveSink(const ILoggerEventSinkPtr& sink) override;
@@ -112,6 +116,18 @@ private:
     TLogState m_state;
     std::vector<ILoggerEventSinkPtr> m_sinks;
     bool m_notifying = false;
+    // Emptied context lists of closed blocks, whose storage the next blocks
+    // take: a parse opens a block with a context item for every line.
+    std::vector<TLogBlockContex> m_spareContexts;
+    // The last block caption and context tag with their escaped forms: a
+    // parse logs the same ones for every line.
+    struct TEscaped {
+        QString Text;
+        QString Escaped;
+    };
+    const QString& Escaped(TEscaped& last, const QString& text);
+    TEscaped m_lastCaption;
+    TEscaped m_lastTag;
 };
 
 IStatefulLoggerPtr
@@ -130,6 +146,7 @@ public:
     void LogExit() override;
     void LogContextItem(const QString& tag, const QString& value) override;
     void LogMessage(TLogMessageKind kind, const QString& message, const QString& details) override;
+    bool WantsMessage(TLogMessageKind kind) const override { return m_inner->WantsMessage(kind); }
 
     [[noreturn]] void PassthroughException() override;
     void StopException() override;

@@ -48,6 +48,7 @@ public:
     void StopExceptionAndWarnFmt(const QString& format, const TFormatArgs& args) override {
         m_logger->StopExceptionWithMessage(lmWarning, Format(format, args), QString());
     }
+    bool WantsMessage(TLogMessageKind kind) const override { return m_logger->WantsMessage(kind); }
 
 private:
     IExceptionLoggerPtr m_logger;

@@ -27,6 +27,9 @@ public:
     [[noreturn]] virtual void PassthroughExceptionAndWarnFmt(const QString& format,
                                                              const TFormatArgs& args) = 0;
     virtual void StopExceptionAndWarnFmt(const QString& format, const TFormatArgs& args) = 0;
+    // Whether a message of this kind would be written anywhere: ask before
+    // formatting a costly one (a whole report for the developer log).
+    virtual bool WantsMessage(TLogMessageKind) const { return true; }
 };
 using ICommonLoggerPtr = std::shared_ptr<ICommonLogger>;
 

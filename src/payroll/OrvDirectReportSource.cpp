@@ -70,6 +70,7 @@ TFetchedReport TOrvDirectReportSource::FetchGLReport(const TQBGLExportParam& opt
 }
 
 TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QString& waitText) {
+    m_cancelled = false;
     const TOrvPayrollsDef& selection = m_services.SelectedPayrolls;
     LogPayrollsDef(*m_logger, selection);
     const TOrvReportDef report = build(selection);
@@ -77,5 +78,5 @@ TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QStri
     const IOrvAPIConnectionPtr connection =
         CreateOrvAPIConnection(m_services.ConnectionParam, m_logger, m_services.Environment);
     const TReportWaitStage wait(m_services.Progress, waitText);
-    return RunReportAndWait(m_logger, connection, report, m_services.Wait);
+    return RunReportAndWait(m_logger, connection, report, m_services.Wait, &m_cancelled);
 }

@@ -30,6 +30,7 @@ public:
 
     TFetchedReport FetchChecksReport(TChecksFetchKind kind) override;
     TFetchedReport FetchGLReport(const TQBGLExportParam& options) override;
+    bool LastFetchCancelled() const override { return m_cancelled; }
 
 private:
     using TBuildDef = std::function<TOrvReportDef(const TOrvPayrollsDef&)>;
@@ -37,4 +38,5 @@ private:
 
     ICommonLoggerPtr m_logger;
     TOrvDirectReportSourceServices m_services;
+    bool m_cancelled = false;
 };

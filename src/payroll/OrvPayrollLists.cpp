@@ -71,8 +71,8 @@ TOrvPayrollLists::TOrvPayrollLists(IRedirectionPtr redirection)
     : m_redirection(std::move(redirection)) {}
 
 QString TOrvPayrollLists::QueryPath(const QString& fileName) const {
-    const IRedirectionPtr redirection = m_redirection ? m_redirection : Redirection();
-    return redirection->GetDirectory(QStringLiteral("Queries")) + fileName;
+    OrvAssert(m_redirection != nullptr);
+    return m_redirection->GetDirectory(QStringLiteral("Queries")) + fileName;
 }
 
 void TOrvPayrollLists::LoadCompanies(IOrvAPIConnection& connection, IProgressIndicator& progress) {

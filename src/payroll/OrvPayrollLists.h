@@ -30,8 +30,8 @@ struct TOrvPayrollTables {
 class TOrvPayrollLists : public QObject {
     Q_OBJECT
 public:
-    // redirection: where the "Queries" folder is; null reads the program's
-    // redirection file at each load.
+    // redirection: where the "Queries" folder is; lists that only adopt
+    // another's tables need none.
     explicit TOrvPayrollLists(IRedirectionPtr redirection = nullptr);
     void SetRedirection(IRedirectionPtr redirection) { m_redirection = std::move(redirection); }
 

@@ -16,7 +16,10 @@ bool WaitBeforePoll(const TOrvReportWaitOptions& options) {
 }
 
 // The wait took the cancel: the run goes on without this report.
-void Cancelled(const ICommonLoggerPtr& logger, const TOrvReportWaitOptions& options) {
+void Cancelled(const ICommonLoggerPtr& logger, const TOrvReportWaitOptions& options,
+               bool* cancelled) {
+    if (cancelled)
+        *cancelled = true;
     logger->LogWarning(QStringLiteral("User cancelled operation"));
     if (options.Cancel)
         options.Cancel->ForgetStepCancel();
@@ -27,12 +30,14 @@ void Cancelled(const ICommonLoggerPtr& logger, const TOrvReportWaitOptions& opti
 std::optional<QString> RunReportAndWait(const ICommonLoggerPtr& logger,
                                         const IOrvAPIConnectionPtr& connection,
                                         const TOrvReportDef& report,
-                                        const TOrvReportWaitOptions& options) {
+                                        const TOrvReportWaitOptions& options, bool* cancelled) {
     OrvAssert(logger != nullptr && connection != nullptr);
+    if (cancelled)
+        *cancelled = false;
     // Declared first: the server task is deleted after the cancel is logged.
     TOrvReportTask task(connection, logger, report, options.Cancel);
     if (options.Cancel && options.Cancel->Cancelled()) {
-        Cancelled(logger, options);
+        Cancelled(logger, options, cancelled);
         return std::nullopt;
     }
     {
@@ -52,7 +57,7 @@ std::optional<QString> RunReportAndWait(const ICommonLoggerPtr& logger,
             }
         }
     } catch (const EOperationCancelled&) {
-        Cancelled(logger, options);
+        Cancelled(logger, options, cancelled);
     } catch (...) {
         ShowFailureIn(options.ShowFailure, std::current_exception());
     }

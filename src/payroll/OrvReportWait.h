@@ -26,10 +26,11 @@ struct TOrvReportWaitOptions {
 // and deletes the task. Returns the report text (a stored component stream
 // reads as empty text), or nothing when a poll failed (the failure is
 // logged in the poll's block and shown) or the run was cancelled ("User
-// cancelled operation" is logged). A cancel that comes while the user is
-// still asked "Cancel?" and the report arrives meanwhile wins over the
-// report. A failure to start the task is thrown.
+// cancelled operation" is logged; *cancelled set when given). A cancel that
+// comes while the user is still asked "Cancel?" and the report arrives
+// meanwhile wins over the report. A failure to start the task is thrown.
 std::optional<QString> RunReportAndWait(const ICommonLoggerPtr& logger,
                                         const IOrvAPIConnectionPtr& connection,
                                         const TOrvReportDef& report,
-                                        const TOrvReportWaitOptions& options = {});
+                                        const TOrvReportWaitOptions& options = {},
+                                        bool* cancelled = nullptr);

@@ -124,8 +124,8 @@ void TOrvAPIConnection::LogIn(const TOrvAPIConnectionParam& param,
         QString domain;
         SplitOrvUsername(param.Username, user, domain);
         try {
-            const IRedirectionPtr redirection =
-                environment.Redirection ? environment.Redirection : Redirection();
+            OrvAssert(environment.Redirection != nullptr);
+            const IRedirectionPtr& redirection = environment.Redirection;
             TRpcTransportSettings transport;
             transport.UseTls = true;
             transport.Host = param.APIServerAddress;
@@ -206,13 +206,31 @@ IRpcResultPtr TOrvAPIConnection::Execute() {
     QElapsedTimer timer;
     timer.start();
     IRpcResultPtr result = m_caller->ExecuteCall(m_call);
+    LogElapsed(timer);
+    CheckResult(result);
+    return result;
+}
+
+TRpcDataSetAnswer TOrvAPIConnection::ExecuteDataSet() {
+    QElapsedTimer timer;
+    timer.start();
+    TRpcDataSetAnswer answer = m_caller->ExecuteDataSetCall(m_call);
+    LogElapsed(timer);
+    if (!answer.Table)
+        CheckResult(answer.Result);
+    return answer;
+}
+
+void TOrvAPIConnection::LogElapsed(const QElapsedTimer& timer) {
     m_logger->LogDebug(
         Format(QStringLiteral("Time elapsed: %.3f sec"), {double(timer.nsecsElapsed()) / 1e9}));
+}
+
+void TOrvAPIConnection::CheckResult(const IRpcResultPtr& result) {
     if (!result)
         throw EztException(QStringLiteral("Unexpected error: got nil IRPCResult"));
     if (result->IsError())
         throw EOrvAPIError(result->FaultCode(), result->FaultString());
-    return result;
 }
 
 void TOrvAPIConnection::OpenClient(qint32 clNbr) {
@@ -237,13 +255,16 @@ std::unique_ptr<TMemTable> TOrvAPIConnection::RunQuery(const QString& queryFile,
         m_call->AddItem(QString());
         if (params)
             m_call->AddItem(params);
-        const IRpcResultPtr result = Execute();
-        std::unique_ptr<TMemTable> table = XmlToDataSet(result->AsStruct());
+        TRpcDataSetAnswer answer = ExecuteDataSet();
+        std::unique_ptr<TMemTable> table =
+            answer.Table ? std::move(answer.Table) : XmlToDataSet(answer.Result->AsStruct());
         if (!table)
             throw EztException(
                 Format(QStringLiteral("The answer of the Orvane query \"%s\" is not a dataset"),
                        {queryFile}));
-        m_logger->LogDebug(QStringLiteral("Dataset:"), DataSetToCsv(*table));
+        // The table is written out for the developer log only when one is attached.
+        if (m_logger->WantsMessage(lmDebug))
+            m_logger->LogDebug(QStringLiteral("Dataset:"), DataSetToCsv(*table));
         return table;
     });
 }

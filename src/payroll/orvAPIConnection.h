@@ -13,6 +13,7 @@
 #include "settings/OrvConnectionParam.h"
 #include "settings/vlxRedir.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <exception>
 #include <functional>
@@ -100,8 +101,8 @@ void ShowFailureIn(const TFailureDisplay& display, std::exception_ptr failure) n
 
 // Where a connection finds what is not in the user's settings.
 struct TOrvAPIEnvironment {
-    // The certificate aliases "Certificate" and "ServerCA"; null: the
-    // program's redirection file, read at every log-in.
+    // Where the certificate aliases "Certificate" and "ServerCA" are: the
+    // program's redirection file (the core's), read by the caller.
     IRedirectionPtr Redirection;
     // A call is abandoned when the service sends nothing for this long;
     // 0 keeps the transport's default.
@@ -151,6 +152,12 @@ private:
     // Steps 2 to 5 of every operation's frame, up to the session parameter.
     void BeginCall(const QString& methodName);
     IRpcResultPtr Execute();
+    // The same for a query: its answer read straight into a table where it
+    // has the service's layout.
+    TRpcDataSetAnswer ExecuteDataSet();
+    void LogElapsed(const QElapsedTimer& timer);
+    // A fault becomes EOrvAPIError.
+    void CheckResult(const IRpcResultPtr& result);
 
     ICommonLoggerPtr m_logger;
     std::unique_ptr<TRpcCaller> m_caller;

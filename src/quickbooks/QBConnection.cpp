@@ -154,7 +154,9 @@ std::unique_ptr<TMsgSetResponse> TQBConnection::Exchange(TMsgSetRequest& request
     if (changes)
         requestSet.SetNewMessageSetID(m_messageSetPrefix + u'-' +
                                       QString::number(++m_messageSetCount));
-    m_logger->LogDebug(QStringLiteral("qbXML request sent"), requestSet.ToXMLString());
+    // A set is written out for the developer log only when one is attached.
+    if (m_logger->WantsMessage(lmDebug))
+        m_logger->LogDebug(QStringLiteral("qbXML request sent"), requestSet.ToXMLString());
     std::unique_ptr<TMsgSetResponse> response;
     try {
         response = m_sessionManager->DoRequests(requestSet);
@@ -169,7 +171,8 @@ std::unique_ptr<TMsgSetResponse> TQBConnection::Exchange(TMsgSetRequest& request
             throw;
         return Recover(requestSet, e.Message());
     }
-    m_logger->LogDebug(QStringLiteral("qbXML response received"), response->ToXMLString());
+    if (m_logger->WantsMessage(lmDebug))
+        m_logger->LogDebug(QStringLiteral("qbXML response received"), response->ToXMLString());
     return response;
 }
 
@@ -195,7 +198,8 @@ std::unique_ptr<TMsgSetResponse> TQBConnection::Recover(const TMsgSetRequest& lo
         m_sessionManager->CreateMsgSetRequest(QStringLiteral("US"), m_majorVersion, m_minorVersion);
     status->SetOnError(oeContinueOnError);
     status->SetOldMessageSetID(id);
-    m_logger->LogDebug(QStringLiteral("qbXML request sent"), status->ToXMLString());
+    if (m_logger->WantsMessage(lmDebug))
+        m_logger->LogDebug(QStringLiteral("qbXML request sent"), status->ToXMLString());
     std::unique_ptr<TMsgSetResponse> response;
     try {
         response = m_sessionManager->DoRecoveryRequest(*status, lost);
@@ -204,7 +208,8 @@ std::unique_ptr<TMsgSetResponse> TQBConnection::Recover(const TMsgSetRequest& lo
     } catch (const EQBProcessorError& e) {
         throw unknown(e.Message());
     }
-    m_logger->LogDebug(QStringLiteral("qbXML response received"), response->ToXMLString());
+    if (m_logger->WantsMessage(lmDebug))
+        m_logger->LogDebug(QStringLiteral("qbXML response received"), response->ToXMLString());
     if (response->Count() == 0)
         throw unknown(QString());
     m_logger->LogEventFmt(

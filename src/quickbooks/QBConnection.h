@@ -2,15 +2,18 @@
 // QuickBooks. One connection per user action: created, used, destroyed.
 #pragma once
 
+#include "base/ErrorAdvice.h"
 #include "logging/vlxcommonlogger.h"
 #include "quickbooks/QBFC7Lib.h"
 #include "quickbooks/QBRequestProcessor.h"
 
-// A response with severity error; its message is "QB: [code] message".
+// A response with severity error; its message is "QB: [code] message",
+// followed by a line that says what to do for the statuses users meet most.
 class EQBStatusError : public EQBError {
 public:
     EQBStatusError(int statusCode, const QString& message)
-        : EQBError(message), m_statusCode(statusCode) {}
+        : EQBError(WithErrorAdvice(message, asQBStatus, quint32(statusCode))),
+          m_statusCode(statusCode) {}
     int StatusCode() const { return m_statusCode; }
 
 private:

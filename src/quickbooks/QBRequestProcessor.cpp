@@ -1,23 +1,10 @@
 #include "quickbooks/QBRequestProcessor.h"
 
-namespace {
-
-TQBRequestProcessorFactory& Factory() {
-    static TQBRequestProcessorFactory factory;
-    return factory;
-}
-
-} // namespace
-
-void SetQBRequestProcessorFactory(TQBRequestProcessorFactory factory) {
-    Factory() = std::move(factory);
-}
-
 IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config) {
-    if (!Factory())
+    if (!config.Factory)
         throw EQBProcessorError(qbhr::NotInstalled,
                                 QStringLiteral("This program has no way to reach QuickBooks."));
-    return Factory()(config);
+    return config.Factory(config);
 }
 
 QString QBProcessorMessage(quint32 hresult) {
@@ -26,19 +13,13 @@ QString QBProcessorMessage(quint32 hresult) {
         return QStringLiteral(
             "QuickBooks found an error when parsing the provided XML text stream.");
     case qbhr::CannotAccess:
-        return QStringLiteral("Could not access QuickBooks. Check that QuickBooks is installed "
-                              "and runs on this workstation.");
+        return QStringLiteral("Could not access QuickBooks.");
     case qbhr::CannotOpenFile:
-        return QStringLiteral("QuickBooks could not open the company file. Check that the file "
-                              "exists, that this workstation can reach it and that no one has it "
-                              "open in single-user mode, then try again.");
+        return QStringLiteral("QuickBooks could not open the company file.");
     case qbhr::NotRunning:
-        return QStringLiteral("QuickBooks is not running and no company file is open. Start "
-                              "QuickBooks, open the company file and try again.");
+        return QStringLiteral("QuickBooks is not running and no company file is open.");
     case qbhr::AccessDenied:
-        return QStringLiteral("QuickBooks refused access to the company file. In QuickBooks, "
-                              "allow \"Orvane QB Export\" under Edit > Preferences > Integrated "
-                              "Applications and try again.");
+        return QStringLiteral("QuickBooks refused access to the company file.");
     default:
         return QString();
     }

@@ -1,10 +1,12 @@
 // The request processor: the channel that carries qbXML text to a QuickBooks
-// company and back. The program entry hands the library the processor of its
-// platform (QuickBooks' own on Windows, the sandbox company where QuickBooks
-// does not exist), so the library never links a stand-in. The session
-// manager of the SDK seam sits on top.
+// company and back. The program entry names the processor of its platform
+// (QuickBooks' own on Windows, the sandbox company where QuickBooks does not
+// exist) in the configuration every connection is opened with, so the
+// library never links a stand-in. The session manager of the SDK seam sits
+// on top.
 #pragma once
 
+#include "base/ErrorAdvice.h"
 #include "base/ztExceptions.h"
 
 #include <QString>
@@ -14,11 +16,12 @@
 #include <memory>
 
 // A failure of the processor itself (no answer at all), with the HRESULT the
-// SDK would report and a message a bookkeeper can act on.
+// SDK would report and a message a bookkeeper can act on; for the failures
+// users meet most, a line that says what to do follows.
 class EQBProcessorError : public EztException {
 public:
     EQBProcessorError(quint32 hresult, const QString& message)
-        : EztException(message), m_hresult(hresult) {}
+        : EztException(WithErrorAdvice(message, asQBProcessor, hresult)), m_hresult(hresult) {}
     quint32 HResult() const { return m_hresult; }
 
 private:
@@ -35,8 +38,9 @@ constexpr quint32 AccessDenied = 0x80040420;   // the QuickBooks user refused th
 constexpr quint32 NotInstalled = 0x80040154;   // class not registered: the SDK is missing
 } // namespace qbhr
 
-// What a bookkeeper is told for a processor failure: the one table of
-// HRESULT -> advice, so that it is easy to correct. Empty for other codes.
+// What a bookkeeper is told happened for a processor failure; what to do
+// follows from the one table of advice (ErrorAdvice) when EQBProcessorError
+// is made. Empty for other codes.
 QString QBProcessorMessage(quint32 hresult);
 
 class IQBRequestProcessor {
@@ -54,20 +58,20 @@ public:
 };
 using IQBRequestProcessorPtr = std::unique_ptr<IQBRequestProcessor>;
 
+struct TQBProcessorConfig;
+using TQBRequestProcessorFactory =
+    std::function<IQBRequestProcessorPtr(const TQBProcessorConfig& config)>;
+
 struct TQBProcessorConfig {
+    // Makes the processor; the program entry's (TAppCore), a test's own.
+    TQBRequestProcessorFactory Factory;
     // The company file (alias "QBCompanyFile"); used by the sandbox company.
     QString CompanyFile;
     // Where the demo data set lies; empty: the folder "demo" beside the program.
     QString DemoDataDir;
 };
 
-using TQBRequestProcessorFactory =
-    std::function<IQBRequestProcessorPtr(const TQBProcessorConfig& config)>;
-
-// Called once by the program entry (tests: before they connect).
-void SetQBRequestProcessorFactory(TQBRequestProcessorFactory factory);
-
-// A processor of the factory handed over; creating it never talks to
+// A processor of the configuration's factory; creating it never talks to
 // QuickBooks yet. Without a factory it fails as a workstation without the
 // SDK does.
 IQBRequestProcessorPtr CreateQBRequestProcessor(const TQBProcessorConfig& config);

@@ -826,11 +826,65 @@ bool NextChild(QXmlStreamReader& xml) {
 
 } // namespace
 
+void CheckQBXmlBounds(QStringView text, const TQBXmlBounds& bounds) {
+    if (text.size() > bounds.MaxCharacters)
+        Fail(Format("it has %d characters, more than the %d an answer may have.",
+                    {text.size(), bounds.MaxCharacters}));
+    // A scan of the markup only: anything malformed is left to the reader,
+    // which refuses it.
+    const auto skipPast = [&text](qsizetype from, QStringView end) {
+        const qsizetype at = text.indexOf(end, from);
+        return at < 0 ? text.size() : at + end.size();
+    };
+    int depth = 0;
+    for (qsizetype pos = text.indexOf(u'<'); pos >= 0 && pos < text.size();
+         pos = text.indexOf(u'<', pos)) {
+        const QStringView rest = text.mid(pos);
+        if (rest.startsWith(u"<!--")) {
+            pos = skipPast(pos + 4, u"-->");
+        } else if (rest.startsWith(u"<![CDATA[")) {
+            pos = skipPast(pos + 9, u"]]>");
+        } else if (rest.startsWith(u"<?")) {
+            pos = skipPast(pos + 2, u"?>");
+        } else if (rest.startsWith(u"<!")) {
+            // Its declarations are what entity expansion and the reader's
+            // own costs feed on.
+            Fail(QStringLiteral("a document type declaration is not allowed."));
+        } else if (rest.startsWith(u"</")) {
+            --depth;
+            pos = skipPast(pos + 2, u">");
+        } else {
+            int attributes = 0;
+            QChar quote;
+            qsizetype i = pos + 1;
+            for (; i < text.size(); ++i) {
+                const QChar c = text[i];
+                if (!quote.isNull()) {
+                    if (c == quote)
+                        quote = QChar();
+                } else if (c == u'"' || c == u'\'') {
+                    quote = c;
+                } else if (c == u'=') {
+                    if (++attributes > bounds.MaxAttributes)
+                        Fail(Format("an element has more than %d attributes.",
+                                    {bounds.MaxAttributes}));
+                } else if (c == u'>') {
+                    break;
+                }
+            }
+            if (i < text.size() && text[i - 1] != u'/' && ++depth > bounds.MaxDepth)
+                Fail(QStringLiteral("elements are nested too deeply."));
+            pos = i + 1;
+        }
+    }
+}
+
 namespace {
 
 // Reads the responses of a set; a stored answer may also hold none at all.
 std::unique_ptr<TMsgSetResponse> ReadResponses(const QString& text, const TMsgSetRequest& request,
                                                bool noneAllowed) {
+    CheckQBXmlBounds(text);
     QXmlStreamReader xml(text);
     if (!NextChild(xml) || xml.name() != u"QBXML")
         Fail(QStringLiteral("it is not a qbXML document."));

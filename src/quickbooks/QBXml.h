@@ -22,6 +22,18 @@ std::unique_ptr<TMsgSetResponse> ReadQBResponseSet(const QString& xml,
 std::unique_ptr<TMsgSetResponse> ReadQBStoredResponseSet(const QString& xml,
                                                          const TMsgSetRequest& lost);
 
+// What an answer may be before it is parsed at all: QuickBooks' answers stay
+// far inside these, and beyond them Qt's reader slows down without limit
+// (its duplicate check is quadratic in the attributes of one element).
+struct TQBXmlBounds {
+    qsizetype MaxCharacters = qsizetype(128) * 1024 * 1024;
+    int MaxAttributes = 32;
+    int MaxDepth = 64;
+};
+// Throws EQBResponseError when the text is beyond the bounds or declares a
+// document type. ReadQBResponseSet and ReadQBStoredResponseSet check this first.
+void CheckQBXmlBounds(QStringView xml, const TQBXmlBounds& bounds = TQBXmlBounds());
+
 // Value forms of qbXML: amounts "-12.50", dates "2024-03-07".
 QString QBAmountToText(Currency amount);
 bool QBTextToAmount(const QString& text, Currency& amount);

@@ -5,6 +5,9 @@
 #include "base/ztExceptions.h"
 #include "base/ztFormat.h"
 #include "logging/vlxcommonlogger.h"
+#include "reports/ReportFile.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -17,25 +20,26 @@ static_assert(FixedStart[GLFieldCount - 1] + FixedWidth[GLFieldCount - 1] == GLF
 // not end up whole in a message box. Real journal lines are far shorter.
 constexpr qsizetype MaxQuotedLength = 256;
 
-QString Quoted(const QString& text) {
-    return ShortenedText(text, MaxQuotedLength);
+QString Quoted(QStringView text) {
+    return ShortenedText(text.toString(), MaxQuotedLength);
 }
 
 // An optional sign and one or more ASCII digits; the parts are at most four
 // characters, so no overflow.
-int ParseDatePart(const QString& part) {
+int ParseDatePart(QStringView part) {
     qsizetype i = 0;
     const bool negative = !part.isEmpty() && part[0] == u'-';
     if (!part.isEmpty() && (part[0] == u'-' || part[0] == u'+'))
         ++i;
     if (i == part.size())
-        throw EConvertError(Format(QStringLiteral("'%s' is not a valid integer value"), {part}));
+        throw EConvertError(
+            Format(QStringLiteral("'%s' is not a valid integer value"), {part.toString()}));
     int value = 0;
     for (; i < part.size(); ++i) {
         const QChar c = part[i];
         if (c < u'0' || c > u'9')
             throw EConvertError(
-                Format(QStringLiteral("'%s' is not a valid integer value"), {part}));
+                Format(QStringLiteral("'%s' is not a valid integer value"), {part.toString()}));
         value = value * 10 + (c.unicode() - u'0');
     }
     return negative ? -value : value;
@@ -43,22 +47,25 @@ int ParseDatePart(const QString& part) {
 
 enum class TGLLayout { CommaSeparated, FixedWidth };
 
-QStringList SplitGLLine(const QString& line, TGLLayout layout) {
-    return layout == TGLLayout::CommaSeparated ? SplitGLCsvLine(line, GLFieldCount)
-                                               : SplitGLFixedLine(line);
+void SplitGLLine(QStringView line, TGLLayout layout, TFieldViews& fields) {
+    if (layout == TGLLayout::CommaSeparated)
+        SplitGLCsvLine(line, GLFieldCount, fields);
+    else
+        SplitGLFixedLine(line, fields);
 }
 
 // Comma-separated wins when the first line fits both layouts.
-TGLLayout DetectLayout(const QString& firstLine) {
+TGLLayout DetectLayout(QStringView firstLine) {
     QString csvError;
+    TFieldViews fields;
     try {
-        SplitGLCsvLine(firstLine, GLFieldCount);
+        SplitGLCsvLine(firstLine, GLFieldCount, fields);
         return TGLLayout::CommaSeparated;
     } catch (const EztException& e) {
         csvError = e.Message();
     }
     try {
-        SplitGLFixedLine(firstLine);
+        SplitGLFixedLine(firstLine, fields);
         return TGLLayout::FixedWidth;
     } catch (const EztException& e) {
         throw EztException(
@@ -74,22 +81,23 @@ struct TTagSplit {
     QString Delimiter;
 };
 
+// `fields` is the splitter's storage, kept from line to line.
 TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber, TGLLayout layout,
-                      const TTagSplit& split) {
+                      const TTagSplit& split, const QString& source, TFieldViews& fields) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing GL record"));
     logger.LogContextItem(QStringLiteral("GL record"), line);
     TGLRecord record;
     try {
-        const QStringList fields = SplitGLLine(line, layout);
-        record.CompanyCode = fields[0];
-        record.JournalDate = ParseGLDate(fields[1]);
-        record.Extra1 = fields[2];
-        record.Extra2 = fields[3];
-        record.Extra3 = fields[4];
-        record.GLTag = fields[5];
-        record.Amount = ParseGLAmount(fields[6]);
-        record.Debit = ParseGLAmount(fields[7]);
-        record.Credit = ParseGLAmount(fields[8]);
+        SplitGLLine(line, layout, fields);
+        record.CompanyCode = fields.Shared(0, fields.At(0));
+        record.JournalDate = ParseGLDate(fields.At(1));
+        record.Extra1 = fields.Shared(2, fields.At(2));
+        record.Extra2 = fields.Shared(3, fields.At(3));
+        record.Extra3 = fields.Shared(4, fields.At(4));
+        record.GLTag = fields.Shared(5, fields.At(5));
+        record.Amount = ParseGLAmount(fields.At(6));
+        record.Debit = ParseGLAmount(fields.At(7));
+        record.Credit = ParseGLAmount(fields.At(8));
         record.LineNumber = lineNumber;
         // Each amount fits the 64-bit range, their difference need not: a
         // wrapped net amount would be a wrong posting, not a parse.
@@ -118,7 +126,7 @@ TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber
         record.ClassOrName = NormalizeFullName(classOrName);
         record.AccountTag = NormalizeFullName(account);
     } catch (...) {
-        logger.PassthroughException();
+        PassthroughReportLineError(logger, lineNumber, line, source);
     }
     return record;
 }
@@ -126,7 +134,7 @@ TGLRecord ParseRecord(ICommonLogger& logger, const QString& line, int lineNumber
 } // namespace
 
 TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
-                              const TQBGLExportParam& param) {
+                              const TQBGLExportParam& param, const QString& source) {
     TLogBlockGuard block(logger, QStringLiteral("Parsing GL records"));
     TGLRecordArray records;
     try {
@@ -142,11 +150,15 @@ TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
         if (lines.empty())
             throw EztException(QStringLiteral("Orvane Journal is empty"));
 
-        const TGLLayout layout = DetectLayout(lines.front().toString());
+        const QString firstLine = lines.front().toString();
+        const TGLLayout layout =
+            ParseReportLine(1, firstLine, source, [&] { return DetectLayout(firstLine); });
         records.reserve(lines.size());
         int lineNumber = 0;
+        TFieldViews fields;
         for (QStringView line : lines)
-            records.push_back(ParseRecord(logger, line.toString(), ++lineNumber, layout, split));
+            records.push_back(
+                ParseRecord(logger, line.toString(), ++lineNumber, layout, split, source, fields));
     } catch (...) {
         logger.PassthroughException();
     }
@@ -154,63 +166,83 @@ TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
 }
 
 QStringList SplitGLCsvLine(const QString& line, int count) {
-    QStringList fields;
-    const auto store = [&](QString field) {
-        if (fields.size() >= count)
+    TFieldViews fields;
+    SplitGLCsvLine(line, count, fields);
+    return fields.ToList();
+}
+
+void SplitGLCsvLine(QStringView line, int count, TFieldViews& fields) {
+    fields.Clear();
+    const auto room = [&] {
+        if (fields.Count() >= count)
             throw EztException(
                 Format(QStringLiteral("Wrong number of fields. Got more than %d fields while "
                                       "parsing <%s>"),
                        {count, Quoted(line)}));
-        fields.append(std::move(field));
     };
-    const QChar* p = line.constData();
+    const QChar* p = line.data();
     const QChar* const end = p + line.size();
     while (p < end) {
-        QString field;
+        room();
         if (*p == u'"') {
-            field = ReadQuotedField(p, end);
+            fields.AppendQuoted(p, end);
         } else {
             const QChar* start = p;
             while (p < end && *p != u',')
                 ++p;
-            field = QString(start, p - start);
+            fields.Append(QStringView(start, p - start));
         }
-        store(std::move(field));
         // Text right after a closing quote starts the next field without a comma.
         if (p < end && *p == u',') {
             ++p;
-            if (p == end)
-                store(QString());
+            if (p == end) {
+                room();
+                fields.Append(QStringView());
+            }
         }
     }
-    if (fields.size() < count)
+    if (fields.Count() < count)
         throw EztException(Format(QStringLiteral("Wrong number of fields. Expected %d fields, "
                                                  "got %d."),
-                                  {count, fields.size()}));
-    return fields;
+                                  {count, fields.Count()}));
 }
 
 QStringList SplitGLFixedLine(const QString& line) {
+    TFieldViews fields;
+    SplitGLFixedLine(line, fields);
+    return fields.ToList();
+}
+
+void SplitGLFixedLine(QStringView line, TFieldViews& fields) {
+    fields.Clear();
     // Columns count characters: a character outside the Basic Multilingual
     // Plane is two UTF-16 units and must neither lengthen the line nor be cut.
+    const bool pairs =
+        std::any_of(line.begin(), line.end(), [](QChar c) { return c.isHighSurrogate(); });
+    if (!pairs) {
+        if (line.size() != GLFixedLineLength)
+            throw EztException(
+                Format(QStringLiteral("Wrong length of fixed width record. Expected %d, got %d."),
+                       {GLFixedLineLength, CharacterCount(line)}));
+        for (int i = 0; i < GLFieldCount; ++i)
+            fields.Append(line.mid(FixedStart[i], FixedWidth[i]));
+        return;
+    }
     const std::vector<qsizetype> at = CharacterOffsets(line);
     const qsizetype length = static_cast<qsizetype>(at.size()) - 1;
     if (length != GLFixedLineLength)
         throw EztException(
             Format(QStringLiteral("Wrong length of fixed width record. Expected %d, got %d."),
                    {GLFixedLineLength, length}));
-    QStringList fields;
-    fields.reserve(GLFieldCount);
     for (int i = 0; i < GLFieldCount; ++i) {
         const qsizetype from = at[static_cast<size_t>(FixedStart[i])];
-        fields.append(
+        fields.Append(
             line.mid(from, at[static_cast<size_t>(FixedStart[i] + FixedWidth[i])] - from));
     }
-    return fields;
 }
 
-QDate ParseGLDate(const QString& text) {
-    const QString trimmed = TrimControl(text);
+QDate ParseGLDate(QStringView text) {
+    const QStringView trimmed = TrimControl(text);
     if (trimmed.size() != 8)
         throw EConvertError(Format(QStringLiteral("Wrong date: %s"), {Quoted(text)}));
     const int year = ParseDatePart(trimmed.mid(0, 4));
@@ -223,8 +255,8 @@ QDate ParseGLDate(const QString& text) {
     return date;
 }
 
-Currency ParseGLAmount(const QString& text) {
-    const QString trimmed = TrimControl(text);
+Currency ParseGLAmount(QStringView text) {
+    const QStringView trimmed = TrimControl(text);
     if (trimmed.isEmpty())
         return Currency();
     Currency value;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/Currency.h"
+#include "base/vlxTextUtils.h"
 #include "settings/QBDecl.h"
 
 #include <QDate>
@@ -30,9 +31,11 @@ using TGLRecordArray = std::vector<TGLRecord>;
 // One record per journal line, in line order; GL tags are split into class
 // or customer and account as `param.GLTagParsing` and `DelimiterInGLTag` say.
 // Throws EztException with the user's message; a failing line is logged in
-// its own block first, and no partial result survives.
+// its own block first, and no partial result survives. Given the source (the
+// file's path, or the report's name), the message of a line that fails names
+// it and the line (ReportLineMessage).
 TGLRecordArray ParseGLJournal(ICommonLogger& logger, const QString& reportText,
-                              const TQBGLExportParam& param);
+                              const TQBGLExportParam& param, const QString& source = QString());
 
 // Nine fields per journal line in both layouts.
 constexpr int GLFieldCount = 9;
@@ -42,12 +45,20 @@ constexpr int GLFixedLineLength = 87;
 // doubled quotes inside, unquoted ones keep their spaces. Throws EztException
 // for more or fewer fields.
 QStringList SplitGLCsvLine(const QString& line, int count);
+void SplitGLCsvLine(QStringView line, int count, TFieldViews& fields);
 // The nine fields of an 87-character line, cut by columns, spaces included.
 QStringList SplitGLFixedLine(const QString& line);
+void SplitGLFixedLine(QStringView line, TFieldViews& fields);
 // YYYYMMDD, blanks around it allowed.
-QDate ParseGLDate(const QString& text);
+QDate ParseGLDate(QStringView text);
+inline QDate ParseGLDate(const QString& text) {
+    return ParseGLDate(QStringView(text));
+}
 // Decimal number in the regional format, rounded to four decimals; blank is 0.
-Currency ParseGLAmount(const QString& text);
+Currency ParseGLAmount(QStringView text);
+inline Currency ParseGLAmount(const QString& text) {
+    return ParseGLAmount(QStringView(text));
+}
 // "Payroll Expenses : Wages " -> "Payroll Expenses:Wages": every part of a
 // colon-separated full name trimmed, empty parts kept.
 QString NormalizeFullName(const QString& text);

@@ -17,3 +17,33 @@ QString ReadReportFile(const QString& fileName) {
             Format(QStringLiteral("Cannot read file \"%s\". %s"), {fileName, file.errorString()}));
     return DecodeReportBytes(bytes);
 }
+
+QString ReportLineMessage(const QString& message, int lineNumber, QStringView line,
+                          const QString& source) {
+    if (source.isEmpty())
+        return message;
+    // A hostile report's megabyte line must not end up whole in a box.
+    constexpr qsizetype MaxShownLength = 256;
+    return Format(QStringLiteral("%s (line %d of %s: <%s>)"),
+                  {message, lineNumber, source,
+                   EscapeControlCharsInLine(ShortenedText(line.toString(), MaxShownLength))});
+}
+
+void RethrowNamingLine(int lineNumber, QStringView line, const QString& source) {
+    try {
+        throw;
+    } catch (const EztException& e) {
+        if (source.isEmpty())
+            throw;
+        throw EztException(ReportLineMessage(e.Message(), lineNumber, line, source));
+    }
+}
+
+void PassthroughReportLineError(ICommonLogger& logger, int lineNumber, QStringView line,
+                                const QString& source) {
+    try {
+        RethrowNamingLine(lineNumber, line, source);
+    } catch (...) {
+        logger.PassthroughException();
+    }
+}

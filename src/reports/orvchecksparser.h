@@ -30,9 +30,14 @@ struct TCheckDateRange {
 };
 
 // One record per report line, in line order. Throws EztException with the
-// user's message; a failing line is logged in its own block first.
+// user's message; a failing line is logged in its own block first. Given
+// the source (the file's path, or the report's name), the message of a line
+// that fails names it and the line (ReportLineMessage).
 TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
-                                TChecksReportKind kind);
+                                TChecksReportKind kind, const QString& source = QString());
+// True for the agency report of payrolls without agency checks: its only
+// line is the "Payroll Agency" placeholder (ParseChecksReport refuses it).
+bool IsEmptyAgencyReport(const QString& reportText);
 // fieldCount is 5 (agency) or 7 (employee).
 TCheckRecord ParseCheckRecord(ICommonLogger& logger, const QString& line, int fieldCount);
 // Earliest and latest check date; records must not be empty.

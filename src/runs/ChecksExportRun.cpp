@@ -67,20 +67,35 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             ledger = OpenRunLedger(context);
 
         TFetchedReport report;
+        IDirectReportSourcePtr direct;
+        IDirectReportSource* source = nullptr;
+        // Named with the line in the message of a line that fails.
+        QString reportName = Format("Orvane %s report", {kindName});
         if (kind == rkFile) {
             const QString& path = m_options.Source.FileName;
+            reportName = path;
             logger.LogContextItem(QStringLiteral("Orvane Checks file"), path);
             const QString text = TextReportOrEmpty(ReadReportFile(path));
             logger.LogDebug(QStringLiteral("Orvane Checks file"), text);
             report = text;
         } else {
-            report = OpenDirectReportSource(context, m_options.Source)
-                         ->FetchChecksReport(kind == rkEmployee ? cfkEmployee : cfkAgency);
+            direct = OpenDirectReportSource(context, m_options.Source);
+            source = direct.get();
+            report = source->FetchChecksReport(kind == rkEmployee ? cfkEmployee : cfkAgency);
         }
 
         AddReportPiece(kindName, report.value_or(QString()));
         if (!report) {
-            logger.LogWarning(runName + QStringLiteral(" failed"));
+            EndRunWithoutReport(logger, *context.Dialogs, source, runName);
+            return;
+        }
+        // The service writes a placeholder line for payrolls that paid no
+        // agency: nothing to post, and nothing wrong.
+        if (kind == rkAgency && IsEmptyAgencyReport(*report)) {
+            const QString none = QStringLiteral("No agency checks in this payroll");
+            m_outcomes.push_back({runName, {}, runName + QStringLiteral(": ") + none});
+            logger.LogEvent(none);
+            context.Dialogs->ShowInformation(none);
             return;
         }
         // Nothing is opened for a run cancelled meanwhile.
@@ -91,7 +106,8 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transactions"));
             // Declared after the wait guard: freed before the wait ends.
             const std::unique_ptr<TQBConnection> connection = context.ConnectQB(context.Logger);
-            const TCheckRecords records = ParseChecksReport(logger, *report, parserKind);
+            const TCheckRecords records =
+                ParseChecksReport(logger, *report, parserKind, reportName);
             TLedgerRunStart start;
             start.Kind = lrkChecks;
             start.ReportKind = !records.empty() && !records.front().IsEmployeeCheck
@@ -117,8 +133,10 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             logger.LogWarning(message);
             context.Dialogs->ShowError(message);
         } else {
+            // The counts tell a run that added checks from one that found
+            // them all there.
             logger.LogEvent(message);
-            context.Dialogs->ShowInformation(runName + QStringLiteral(" successfully completed"));
+            context.Dialogs->ShowInformation(message);
         }
     } catch (const EOperationCancelled&) {
         LogRunCancelled(logger, runName);

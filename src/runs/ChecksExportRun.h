@@ -40,7 +40,8 @@ public:
     // are separated by a form feed.
     const QString& ReportText() const { return m_reportText; }
     void ClearReportText() { m_reportText.clear(); }
-    // Kinds that reached their summary, in run order.
+    // Kinds that reached their summary, in run order; an agency report of
+    // payrolls without agency checks is one, with nothing counted.
     const std::vector<TChecksRunOutcome>& Outcomes() const { return m_outcomes; }
 
 private:

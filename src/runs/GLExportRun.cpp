@@ -2,7 +2,6 @@
 
 #include "base/RegionalSettings.h"
 #include "base/vlxTextUtils.h"
-#include "export/QBJournalExport.h"
 #include "reports/OrvGLParser.h"
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
@@ -19,6 +18,7 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
     OrvAssert(context.Logger && context.ConnectQB && context.Dialogs);
     ICommonLogger& logger = *context.Logger;
     TLogBlockGuard block(logger, GLExportRunName);
+    m_exportState = jesDone;
     try {
         m_reportText.clear();
         const TQBGLExportParam& options = m_options.GL;
@@ -28,22 +28,39 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
         const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
 
         TFetchedReport report;
+        IDirectReportSourcePtr direct;
         if (m_options.Source.Tab == rstDirectConnection) {
-            report = OpenDirectReportSource(context, m_options.Source)->FetchGLReport(options);
+            direct = OpenDirectReportSource(context, m_options.Source);
+            report = direct->FetchGLReport(options);
         } else {
             const QString& fileName = m_options.Source.FileName;
             logger.LogContextItem(QStringLiteral("Orvane Journal file"), fileName);
             report = TextReportOrEmpty(ReadReportFile(fileName));
         }
         if (!report) {
-            logger.LogWarning(GLExportRunName + QStringLiteral(" failed"));
+            EndRunWithoutReport(logger, *context.Dialogs, direct.get(), GLExportRunName);
             return;
         }
         m_reportText = *report;
 
+        TJournalExportResult exported;
         {
             TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transaction"));
-            ExportGLReport(context, *ledger);
+            exported = ExportGLReport(context, *ledger);
+        }
+        m_exportState = exported.State;
+        if (exported.State != jesDone) {
+            // The entry is, or may be, in QuickBooks: "failed" would invite
+            // posting it again.
+            const QString outcome =
+                GLExportRunName + (exported.State == jesNotCleared
+                                       ? QStringLiteral(" completed, but the journal entry is "
+                                                        "not marked cleared")
+                                       : QStringLiteral(": whether the journal entry was posted "
+                                                        "is unknown"));
+            logger.LogWarning(outcome);
+            context.Dialogs->ShowError(outcome + QStringLiteral("\r\n") + exported.Warning);
+            return;
         }
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
         context.Dialogs->ShowInformation(GLExportRunName + QStringLiteral(" completed"));
@@ -54,10 +71,13 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
     }
 }
 
-void TGLExportRun::ExportGLReport(TRunContext& context, TRunLedger& ledger) {
+TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedger& ledger) {
     ICommonLogger& logger = *context.Logger;
     const TQBGLExportParam& options = m_options.GL;
-    const TGLRecordArray records = ParseGLJournal(logger, m_reportText, options);
+    const QString reportName = m_options.Source.Tab == rstFile
+                                   ? m_options.Source.FileName
+                                   : QStringLiteral("Orvane Journal report");
+    const TGLRecordArray records = ParseGLJournal(logger, m_reportText, options, reportName);
     RequireJournalAmounts(records);
 
     // QuickBooks is opened only for a journal that parsed and has something
@@ -89,6 +109,7 @@ void TGLExportRun::ExportGLReport(TRunContext& context, TRunLedger& ledger) {
     start.Target = QBCompanyTarget(*qb);
     start.Options = GLOptionsText(options);
     TLedgerRunWriter writer(ledger, start);
-    ExportJournal(*qb, records, options, &writer);
-    writer.End(lrsFinished);
+    const TJournalExportResult exported = ExportJournal(*qb, records, options, &writer);
+    writer.End(lrsFinished, exported.Warning);
+    return exported;
 }

@@ -3,6 +3,7 @@
 // the user confirmed a date that already has one.
 #pragma once
 
+#include "export/QBJournalExport.h"
 #include "runs/RunContext.h"
 #include "settings/QBDecl.h"
 
@@ -28,8 +29,15 @@ public:
     // The Run action. Logs the run in its own block and shows the success
     // box; a failure is logged with the warning "... failed" and travels on
     // to the caller's error display. A cancel before the posting posts
-    // nothing.
+    // nothing. An entry that is, or may be, in QuickBooks although its
+    // clearing failed or an answer was lost is no failure: it is logged with
+    // a warning saying so and shown in an error box with what to do
+    // (ExportState tells it apart).
     void RunGLExport(TRunContext& context);
+
+    // How the last run left the journal entry: jesDone also when it failed
+    // (nothing posted) or did not get as far.
+    TJournalExportState ExportState() const { return m_exportState; }
 
     // The journal exactly as the last run read or fetched it, set before it
     // is parsed so a journal that fails can still be printed.
@@ -39,9 +47,10 @@ public:
     // already has a journal entry and exports, recording the run in the
     // ledger. Nothing is posted unless the whole journal validated and the
     // user agreed.
-    void ExportGLReport(TRunContext& context, TRunLedger& ledger);
+    TJournalExportResult ExportGLReport(TRunContext& context, TRunLedger& ledger);
 
 private:
     TGLRunOptions m_options;
     QString m_reportText;
+    TJournalExportState m_exportState = jesDone;
 };

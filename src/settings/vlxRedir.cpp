@@ -300,7 +300,9 @@ QString LocateRedirectionFile(const QString& workDir, const QString& programFile
                {program, candidate1, candidate2}));
 }
 
-IRedirectionPtr Redirection() {
-    const QString path = LocateRedirectionFile(StartupWorkDir(), platform::ProgramFilePath());
-    return std::make_shared<TRedirectionFile>(path);
+TRedirectionFactory ProgramRedirection(const QString& programFilePath) {
+    return [programFilePath]() -> IRedirectionPtr {
+        return std::make_shared<TRedirectionFile>(
+            LocateRedirectionFile(StartupWorkDir(), programFilePath));
+    };
 }

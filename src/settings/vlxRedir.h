@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class ERedirectionError : public EztException {
@@ -117,6 +118,11 @@ std::pair<TRedirectionEntries, TRedirectionEntries> ParseRedirectionText(const Q
 // else the one beside the program. Throws ERedirectionFileNotFound.
 QString LocateRedirectionFile(const QString& workDir, const QString& programFilePath);
 
-// Locates and loads the program's redirection file anew on every call;
-// callers take the path they need and drop the object.
-IRedirectionPtr Redirection();
+// Reads the redirection file anew on every call; callers take the path they
+// need and drop the object.
+using TRedirectionFactory = std::function<IRedirectionPtr()>;
+
+// The redirection file of the program at programFilePath (located as
+// LocateRedirectionFile does, from the start-up folder), read at each call.
+// The factory throws ERedirectionFileNotFound.
+TRedirectionFactory ProgramRedirection(const QString& programFilePath);

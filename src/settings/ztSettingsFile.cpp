@@ -73,17 +73,30 @@ bool DecodeQuoted(QStringView text, QString& result) {
     return false;
 }
 
-// QSettings' quoting, as its INI writer quotes.
+// A surrogate without its other half: UTF-8 cannot carry it as it is.
+bool IsLoneSurrogate(const QString& text, qsizetype i) {
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();
+    if (c.isLowSurrogate())
+        return i == 0 || !text[i - 1].isHighSurrogate();
+    return false;
+}
+
+// QSettings' quoting, as its INI writer quotes; a lone surrogate (a "\x"
+// escape may make one) is written as an escape too, so it reads back.
 QString EncodeQuoted(const QString& value) {
     QString out = QStringLiteral("\"");
     if (value.startsWith(u'@'))
         out += u'@';
     bool afterNumber = false;
-    for (const QChar c : value) {
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
         const auto letter = std::find_if(std::begin(LetterEscapes), std::end(LetterEscapes),
                                          [c](const auto& pair) { return pair.second == c; });
         // A digit after a numeric escape would be read as part of it.
-        const bool number = IsControlChar(c) || (afterNumber && HexDigitValue(c) >= 0);
+        const bool number =
+            IsControlChar(c) || IsLoneSurrogate(value, i) || (afterNumber && HexDigitValue(c) >= 0);
         if (c == u'"' || c == u'\\')
             out += u'\\' + QString(c);
         else if (letter != std::end(LetterEscapes))
@@ -161,6 +174,16 @@ QString SectionFromText(QStringView text) {
     return UnescapeKey(text);
 }
 
+// A key as QSettings looks it up: no "/" at either end and none doubled. A
+// file may hold others ("Key/=", "Key\=", "[Group\]"); kept as written,
+// they could never be found, and the writer would turn one ending in "/"
+// into a line without a key, which the reader skips: the value would be lost.
+QString NormalizedKey(const QString& key) {
+    return key.split(u'/', Qt::SkipEmptyParts).join(u'/');
+}
+
+} // namespace
+
 bool ReadSettingsFile(QIODevice& device, QSettings::SettingsMap& map) {
     QString text = QString::fromUtf8(device.readAll());
     if (text.startsWith(QChar(0xFEFF)))
@@ -179,9 +202,9 @@ bool ReadSettingsFile(QIODevice& device, QSettings::SettingsMap& map) {
         const qsizetype equals = t.indexOf(u'=');
         if (equals <= 0)
             continue;
-        const QString key = UnescapeKey(t.left(equals).trimmed());
+        const QString key = NormalizedKey(prefix + UnescapeKey(t.left(equals).trimmed()));
         if (!key.isEmpty())
-            map.insert(prefix + key, SettingsFileValue(t.mid(equals + 1)));
+            map.insert(key, SettingsFileValue(t.mid(equals + 1)));
     }
     return true;
 }
@@ -206,8 +229,6 @@ bool WriteSettingsFile(QIODevice& device, const QSettings::SettingsMap& map) {
     return device.write(bytes) == bytes.size();
 }
 
-} // namespace
-
 QString SettingsFileValue(QStringView written) {
     const QStringView value = written.trimmed();
     QString decoded;
@@ -216,7 +237,8 @@ QString SettingsFileValue(QStringView written) {
 
 QString SettingsFileValueText(const QString& value) {
     const bool literal = !value.startsWith(u'"') && value.trimmed().size() == value.size() &&
-                         std::none_of(value.cbegin(), value.cend(), IsControlChar);
+                         std::none_of(value.cbegin(), value.cend(), IsControlChar) &&
+                         value.isValidUtf16();
     return literal ? value : EncodeQuoted(value);
 }
 

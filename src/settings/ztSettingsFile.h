@@ -13,6 +13,10 @@
 #include <QString>
 #include <QStringView>
 
+// The format's reader and writer, as QSettings calls them.
+bool ReadSettingsFile(QIODevice& device, QSettings::SettingsMap& map);
+bool WriteSettingsFile(QIODevice& device, const QSettings::SettingsMap& map);
+
 // The format, registered with QSettings on first use.
 QSettings::Format SettingsFileFormat();
 

@@ -87,8 +87,10 @@ bool TFindDialog::Find(int from) {
             m_caseSensitive->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive, from);
     }
     const bool found = position >= 0;
-    if (found)
+    if (found) {
         m_table->SetRecNo(position);
+        Q_EMIT RecordFound();
+    }
     m_status->setText(found       ? QString()
                       : from == 0 ? QStringLiteral("No matching record.")
                                   : QStringLiteral("No more matching records."));

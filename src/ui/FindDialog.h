@@ -42,6 +42,10 @@ public:
     QPushButton* FindFirstButton() const { return m_findFirst; }
     QPushButton* FindNextButton() const { return m_findNext; }
 
+Q_SIGNALS:
+    // A search found a record; it is the table's current one now.
+    void RecordFound();
+
 private:
     bool Find(int from);
 

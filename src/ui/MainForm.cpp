@@ -1,22 +1,13 @@
 #include "ui/MainForm.h"
 
-#include "base/RegionalSettings.h"
-#include "settings/QBDecl.h"
 #include "ui/HistoryFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
-#include "ui/OrvOptionsFrame.h"
-#include "ui/OrvPayrollFilterFrame.h"
 #include "ui/QBChecksExportFrame.h"
-#include "ui/QBChecksExportParamFrame.h"
 #include "ui/QBGLExportFrame.h"
-#include "ui/QBGLExportParamFrame.h"
 #include "ui/UserDialogBoxes.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-const QString OrvGLExportPayrollFilterKey = QStringLiteral("OrvGLExportPayrollFilter");
-const QString OrvChecksExportPayrollFilterKey = QStringLiteral("OrvChecksExportPayrollFilter");
 
 namespace {
 
@@ -25,27 +16,6 @@ template <typename Page> Page* FillWithPage(QWidget* tab, Page* page) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(page);
     return page;
-}
-
-QString DateName(const QString& key, const char* value) {
-    return key + u'\\' + QLatin1String(value);
-}
-
-// The dates are stored as short-date text of the user's settings; the
-// period changes only when both convert (StrToDate throws otherwise).
-void LoadPeriod(const IztSettings& settings, const QString& key, TOrvPayrollFilterFrm& filter) {
-    const QDate from = StrToDate(settings.GetAsString(DateName(key, "DateFrom")));
-    const QDate to = StrToDate(settings.GetAsString(DateName(key, "DateTo")));
-    TOrvPayrollPeriod period = filter.Period();
-    period.From.setDate(from);
-    period.To.setDate(to);
-    filter.SetPeriod(period);
-}
-
-void SavePeriod(const TOrvPayrollFilterFrm& filter, IztSettings& settings, const QString& key) {
-    const TOrvPayrollPeriod period = filter.Period();
-    settings.SetAsString(DateName(key, "DateFrom"), DateToStr(period.From.date()));
-    settings.SetAsString(DateName(key, "DateTo"), DateToStr(period.To.date()));
 }
 
 } // namespace
@@ -82,9 +52,7 @@ void TMainFm::StartRuns(TExportPageServices pageServices) {
     runs.Logger = Logger();
     runs.Dialogs =
         pageServices.Dialogs ? pageServices.Dialogs : std::make_shared<TWindowUserDialogs>(this);
-    runs.ConnectQB = pageServices.Connect
-                         ? pageServices.Connect
-                         : RedirectedQBConnectionFactory(Core().RedirectionFactory());
+    runs.ConnectQB = pageServices.Connect ? pageServices.Connect : Core().QBConnectionFactory();
     const std::function<IRedirectionPtr()> redirection =
         pageServices.Redirection ? pageServices.Redirection : Core().RedirectionFactory();
     runs.Orvane = [redirection] {
@@ -102,46 +70,13 @@ TMainFm::~TMainFm() {
 }
 
 void TMainFm::LoadOptions() {
-    IztSettings& settings = *Settings();
-    RunStep([&] {
-        QBGLExportFrame->QBParamFrame->SetParam(LoadGLExportParam(settings, QBGLExportOptionsKey));
-    });
-    RunStep([&] {
-        LoadPeriod(settings, OrvGLExportPayrollFilterKey, *QBGLExportFrame->PayrollFilterFrame);
-    });
-    RunStep([&] {
-        QBChecksExportFrame->QBParamFrame->SetParam(
-            LoadChecksExportParam(settings, QBChecksExportOptionsKey));
-    });
-    RunStep([&] {
-        QBChecksExportFrame->OrvOptionsFrame->SetKind(
-            LoadChecksReportChoice(settings, OrvChecksExportOptionsKey));
-    });
-    RunStep([&] {
-        LoadPeriod(settings, OrvChecksExportPayrollFilterKey,
-                   *QBChecksExportFrame->PayrollFilterFrame);
-    });
+    const auto step = [this](const std::function<void()>& load) { RunStep(load); };
+    QBGLExportFrame->LoadOptions(*Settings(), step);
+    QBChecksExportFrame->LoadOptions(*Settings(), step);
 }
 
 void TMainFm::SaveOptions() {
-    IztSettings& settings = *Settings();
-    RunStep([&] {
-        SaveGLExportParam(QBGLExportFrame->QBParamFrame->GetParam(), settings,
-                          QBGLExportOptionsKey);
-    });
-    RunStep([&] {
-        SavePeriod(*QBGLExportFrame->PayrollFilterFrame, settings, OrvGLExportPayrollFilterKey);
-    });
-    RunStep([&] {
-        SaveChecksExportParam(QBChecksExportFrame->QBParamFrame->GetParam(), settings,
-                              QBChecksExportOptionsKey);
-    });
-    RunStep([&] {
-        SaveChecksReportChoice(QBChecksExportFrame->OrvOptionsFrame->Kind(), settings,
-                               OrvChecksExportOptionsKey);
-    });
-    RunStep([&] {
-        SavePeriod(*QBChecksExportFrame->PayrollFilterFrame, settings,
-                   OrvChecksExportPayrollFilterKey);
-    });
+    const auto step = [this](const std::function<void()>& save) { RunStep(save); };
+    QBGLExportFrame->SaveOptions(*Settings(), step);
+    QBChecksExportFrame->SaveOptions(*Settings(), step);
 }

@@ -1,8 +1,8 @@
 // The main window of Orvane QB Export: the shared window with the
 // "Import/Export" tab as "GL Export" (shown at start) and a fourth tab
 // "Checks Export", then "History" (the runs of the run ledger). Each export
-// tab holds its page; the pages' options and periods are loaded at start and
-// saved at shutdown.
+// tab holds its page; the pages load their options and periods at start and
+// save them at shutdown.
 #pragma once
 
 #include "ui/OrvAPIClientMainForm.h"
@@ -11,10 +11,6 @@
 class THistoryFrm;
 class TQBChecksExportFrm;
 class TQBGLExportFrm;
-
-// The option groups of the pages in the settings store.
-extern const QString OrvGLExportPayrollFilterKey;     // "OrvGLExportPayrollFilter"
-extern const QString OrvChecksExportPayrollFilterKey; // "OrvChecksExportPayrollFilter"
 
 class TMainFm : public TOrvAPIClientMainFm {
     Q_OBJECT
@@ -25,13 +21,14 @@ public:
     explicit TMainFm(TMainWindowOptions options = {}, TExportPageServices pageServices = {});
     ~TMainFm() override;
 
-    QWidget* TabSheet4;                      // "Checks Export"
     TQBGLExportFrm* QBGLExportFrame;         // the GL export page, filling "GL Export"
     TQBChecksExportFrm* QBChecksExportFrame; // the checks export page, filling "Checks Export"
     QWidget* TabSheet5;                      // "History"
     THistoryFrm* HistoryFrame;               // the runs of the ledger, read when the tab opens
 
 private:
+    QWidget* TabSheet4; // "Checks Export"
+
     void StartRuns(TExportPageServices pageServices);
     void AddHistoryTab();
     void LoadOptions();

@@ -1,7 +1,6 @@
 #include "ui/OrvAPIClientMainForm.h"
 
-#include "base/vlxGlobalWaitIndicator.h"
-#include "logging/vlxLogArchiveDefaults.h"
+#include "logkeeper/vlxLogArchiveDefaults.h"
 #include "settings/OrvConnectionParam.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
 #include "ui/OrvWaitForm.h"
@@ -83,6 +82,12 @@ void TOrvAPIClientMainFm::CreateLogView() {
     TSendMailLogServices services = m_options.LogServices;
     // The core exists before the page packs anything.
     services.Redirection = [this] { return m_core->Redirection(); };
+    if (!services.StartWait)
+        services.StartWait = [this](const QString& message) {
+            m_core->WaitIndicator().StartWait(message);
+        };
+    if (!services.EndWait)
+        services.EndWait = [this] { m_core->WaitIndicator().EndWait(); };
     LogView = m_options.LogViewClass ? m_options.LogViewClass(services)
                                      : new TSendMailLoggerViewFrame(nullptr, services);
     auto* layout = new QVBoxLayout(tbshLog);
@@ -109,8 +114,8 @@ void TOrvAPIClientMainFm::SetCaption() {
 }
 
 void TOrvAPIClientMainFm::CreateProgress() {
-    // The process-wide indicator lives as long as the program.
-    const IWaitIndicatorPtr wait(&WaitIndicator(), [](IWaitIndicator*) {});
+    // The core's indicator outlives the progress (ReleaseProgress).
+    const IWaitIndicatorPtr wait(&m_core->WaitIndicator(), [](IWaitIndicator*) {});
     m_progress = std::make_shared<TWaitProgressIndicator>(
         std::make_shared<TStatusBarProgressIndicator>(StatusBar1), wait);
 }

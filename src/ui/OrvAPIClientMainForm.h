@@ -9,8 +9,8 @@
 
 #include "app/core/AppCore.h"
 #include "base/vlxClasses.h"
-#include "logging/vlxLogRecorder.h"
-#include "logging/vlxSendMailLoggerView.h"
+#include "logkeeper/vlxLogRecorder.h"
+#include "logkeeper/vlxSendMailLoggerView.h"
 #include "runs/RunThread.h"
 
 #include <QDateTime>

@@ -84,6 +84,14 @@ QList<QStringList> LayOutPlainText(const QString& text,
 }
 
 void PrintPlainText(QPrinter& printer, const QString& text) {
+    // A printer's own margins are only what it can reach, a few millimetres
+    // on most; half an inch keeps every line on the paper of any printer.
+    constexpr qreal MinMarginMm = 12.7;
+    const QMarginsF own = printer.pageLayout().margins(QPageLayout::Millimeter);
+    printer.setPageMargins(QMarginsF(qMax(own.left(), MinMarginMm), qMax(own.top(), MinMarginMm),
+                                     qMax(own.right(), MinMarginMm),
+                                     qMax(own.bottom(), MinMarginMm)),
+                           QPageLayout::Millimeter);
     QPainter painter;
     if (!painter.begin(&printer)) {
         const QString target = printer.outputFileName().isEmpty()

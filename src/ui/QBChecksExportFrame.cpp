@@ -4,6 +4,7 @@
 #include "base/vlxErrorDisplay.h"
 #include "runs/AccountListRun.h"
 #include "runs/ChecksExportRun.h"
+#include "settings/QBDecl.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/OrvOptionsFrame.h"
 #include "ui/OrvqApplication.h"
@@ -11,11 +12,13 @@
 
 #include <QPushButton>
 
+const QString OrvChecksExportPayrollFilterKey = QStringLiteral("OrvChecksExportPayrollFilter");
+
 TQBChecksExportFrm::TQBChecksExportFrm(QWidget* parent)
     : TQBExportBaseFrm(
           QStringLiteral("You can get Orvane Checks either directly from Orvane or from a file"),
           QStringLiteral("   Select a S1910 or S1911 report"), QStringLiteral("Print Checks"),
-          parent),
+          OrvChecksExportPayrollFilterKey, parent),
       QBParamFrame(new TQBChecksExportParamFrm), OrvOptionsFrame(new TOrvOptionsFrm) {
     SetParamFrame(QBParamFrame);
     AddToDirectTab(OrvOptionsFrame);
@@ -26,13 +29,30 @@ TQBChecksExportFrm::TQBChecksExportFrm(QWidget* parent)
 void TQBChecksExportFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& connection,
                               ILogRecorder& recorder, TRunThread& runs) {
     TQBExportBaseFrm::Init(logger, connection, recorder, runs);
-    FileOpenFrame->SetFilter(QStringLiteral("Checks files (*.csv)|*.csv"));
+    FileOpenFrame->SetFilter(QStringLiteral("Checks files (*.csv,*.txt)|*.csv;*.txt|All files|*"));
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a Checks file"));
     PostDeferredCall([this] { RefreshAccountList(); }, this);
 }
 
 bool TQBChecksExportFrm::CanRun() const {
     return IsSourceReady() && QBParamFrame->AccountsChosen();
+}
+
+void TQBChecksExportFrm::LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) {
+    step(
+        [&] { QBParamFrame->SetParam(LoadChecksExportParam(settings, QBChecksExportOptionsKey)); });
+    step([&] {
+        OrvOptionsFrame->SetKind(LoadChecksReportChoice(settings, OrvChecksExportOptionsKey));
+    });
+}
+
+void TQBChecksExportFrm::SavePanelOptions(IztSettings& settings, const TOptionStep& step) const {
+    step([&] {
+        SaveChecksExportParam(QBParamFrame->GetParam(), settings, QBChecksExportOptionsKey);
+    });
+    step([&] {
+        SaveChecksReportChoice(OrvOptionsFrame->Kind(), settings, OrvChecksExportOptionsKey);
+    });
 }
 
 void TQBChecksExportFrm::RunExport() {

@@ -9,6 +9,9 @@
 class TOrvOptionsFrm;
 class TQBChecksExportParamFrm;
 
+// The settings group of the page's period.
+extern const QString OrvChecksExportPayrollFilterKey; // "OrvChecksExportPayrollFilter"
+
 class TQBChecksExportFrm : public TQBExportBaseFrm {
     Q_OBJECT
 public:
@@ -31,4 +34,7 @@ Q_SIGNALS:
 protected:
     bool CanRun() const override;
     void RunExport() override;
+    // "QBChecksExportOptions", then the report choice "OrvChecksExportOptions".
+    void LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) override;
+    void SavePanelOptions(IztSettings& settings, const TOptionStep& step) const override;
 };

@@ -1,5 +1,6 @@
 #include "ui/QBExportBaseFrame.h"
 
+#include "base/RegionalSettings.h"
 #include "base/vlxErrorDisplay.h"
 #include "runs/PayrollListsRun.h"
 #include "ui/ActionButton.h"
@@ -18,9 +19,39 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+namespace {
+
+QString DateName(const QString& key, const char* value) {
+    return key + u'\\' + QLatin1String(value);
+}
+
+// StrToDate throws when a date does not convert: the period stays. A date
+// never stored (a first start) keeps the panel's default without a word.
+void LoadPeriod(const IztSettings& settings, const QString& key, TOrvPayrollFilterFrm& filter) {
+    TOrvPayrollPeriod period = filter.Period();
+    const auto stored = [&](const char* name, const QDate& fallback) {
+        const QString text = settings.GetAsString(DateName(key, name));
+        return text.isEmpty() ? fallback : StrToDate(text);
+    };
+    const QDate from = stored("DateFrom", period.From.date());
+    const QDate to = stored("DateTo", period.To.date());
+    period.From.setDate(from);
+    period.To.setDate(to);
+    filter.SetPeriod(period);
+}
+
+void SavePeriod(const TOrvPayrollFilterFrm& filter, IztSettings& settings, const QString& key) {
+    const TOrvPayrollPeriod period = filter.Period();
+    settings.SetAsString(DateName(key, "DateFrom"), DateToStr(period.From.date()));
+    settings.SetAsString(DateName(key, "DateTo"), DateToStr(period.To.date()));
+}
+
+} // namespace
+
 TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHint,
-                                   const QString& printReportCaption, QWidget* parent)
-    : QWidget(parent) {
+                                   const QString& printReportCaption, QString periodKey,
+                                   QWidget* parent)
+    : QWidget(parent), m_periodKey(std::move(periodKey)) {
     RunAction = new QAction(QStringLiteral("Run"), this);
     PrintReportAction = new QAction(printReportCaption, this);
     PrintLogAction = new QAction(QStringLiteral("Print Log"), this);
@@ -89,6 +120,16 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
 }
 
 TQBExportBaseFrm::~TQBExportBaseFrm() = default;
+
+void TQBExportBaseFrm::LoadOptions(const IztSettings& settings, const TOptionStep& step) {
+    LoadPanelOptions(settings, step);
+    step([&] { LoadPeriod(settings, m_periodKey, *PayrollFilterFrame); });
+}
+
+void TQBExportBaseFrm::SaveOptions(IztSettings& settings, const TOptionStep& step) const {
+    SavePanelOptions(settings, step);
+    step([&] { SavePeriod(*PayrollFilterFrame, settings, m_periodKey); });
+}
 
 void TQBExportBaseFrm::SetParamFrame(QWidget* frame) {
     m_layout->insertWidget(m_layout->count() - 1, frame);

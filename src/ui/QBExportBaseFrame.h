@@ -6,9 +6,10 @@
 
 #include "export/QBConnectionFactory.h"
 #include "export/UserDialogs.h"
-#include "logging/vlxLogRecorder.h"
+#include "logkeeper/vlxLogRecorder.h"
 #include "logging/vlxcommonlogger.h"
 #include "runs/RunThread.h"
+#include "settings/ztSettings.h"
 
 #include <QWidget>
 #include <functional>
@@ -40,8 +41,10 @@ struct TExportPageServices {
 class TQBExportBaseFrm : public QWidget {
     Q_OBJECT
 public:
+    // periodKey: the settings group of the page's period.
     TQBExportBaseFrm(const QString& caption, const QString& fileHint,
-                     const QString& printReportCaption, QWidget* parent = nullptr);
+                     const QString& printReportCaption, QString periodKey,
+                     QWidget* parent = nullptr);
     ~TQBExportBaseFrm() override;
 
     // Stores the four (none is owned) and opens the "Direct connection" tab
@@ -62,6 +65,15 @@ public:
     const QString& ReportText() const { return m_reportText; }
     const QString& LogText() const { return m_logText; }
 
+    // The window's failure scope: each stored group loads or saves in a
+    // step of its own, so one bad value spoils nothing else.
+    using TOptionStep = std::function<void(const std::function<void()>&)>;
+    // The page's stored options: its panel's groups, then its period (as
+    // short-date text of the regional settings; the period changes only
+    // when both dates convert).
+    void LoadOptions(const IztSettings& settings, const TOptionStep& step);
+    void SaveOptions(IztSettings& settings, const TOptionStep& step) const;
+
     // Sets each action's enabled state; runs whenever the application is
     // idle.
     void UpdateActions();
@@ -73,18 +85,14 @@ public:
     void PrintReport();
     void PrintLog();
 
-    QLabel* lblCaption;
+    // The controls a user (and a test) works with.
     QTabWidget* pgSource;
-    QWidget* tsDirect; // "Direct connection"
-    QWidget* tsFile;   // "File"
     TOrvPayrollFilterFrm* PayrollFilterFrame;
     QPushButton* btnConnectToOrv;
     TOrvaneMultiplePayrollFrm* PayrollFrame;
-    QLabel* lblFileHint;
     TFileOpenFrm* FileOpenFrame;
     QPushButton* btnRun;
     QPushButton* btnPrintReport;
-    QPushButton* btnPrintLog;
     QAction* RunAction;
     QAction* PrintReportAction;
     QAction* PrintLogAction;
@@ -101,6 +109,9 @@ protected:
     virtual void RunExport() = 0;
     // Run's extra condition (the checks page's accounts).
     virtual bool CanRun() const { return IsSourceReady(); }
+    // The option panel's stored groups, each in a step of its own.
+    virtual void LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) = 0;
+    virtual void SavePanelOptions(IztSettings& settings, const TOptionStep& step) const = 0;
 
     // Places the option panel at the bottom, above the buttons.
     void SetParamFrame(QWidget* frame);
@@ -121,6 +132,12 @@ protected:
 private:
     void StartRecordedRun(TRunThread::TWork work, std::function<QString()> reportText);
 
+    QLabel* lblCaption;
+    QWidget* tsDirect; // "Direct connection"
+    QWidget* tsFile;   // "File"
+    QLabel* lblFileHint;
+    QPushButton* btnPrintLog;
+    const QString m_periodKey;
     ICommonLoggerPtr m_logger;
     TOrvAPIConnectionParamFrm* m_connection = nullptr;
     ILogRecorder* m_recorder = nullptr;

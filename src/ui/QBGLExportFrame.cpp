@@ -1,16 +1,21 @@
 #include "ui/QBGLExportFrame.h"
 
 #include "runs/GLExportRun.h"
+#include "settings/QBDecl.h"
 #include "ui/FileOpenFrame.h"
 #include "ui/QBGLExportParamFrame.h"
+
+const QString OrvGLExportPayrollFilterKey = QStringLiteral("OrvGLExportPayrollFilter");
 
 TQBGLExportFrm::TQBGLExportFrm(QWidget* parent)
     : TQBExportBaseFrm(
           QStringLiteral("You can get Orvane Journal either directly from Orvane or from a file"),
-          QStringLiteral("   Select a S348 report"), QStringLiteral("Print Journal"), parent),
+          QStringLiteral("   Select a S348 report"), QStringLiteral("Print Journal"),
+          OrvGLExportPayrollFilterKey, parent),
       QBParamFrame(new TQBGLExportParamFrm) {
     SetParamFrame(QBParamFrame);
-    FileOpenFrame->SetFilter(QStringLiteral("GL Journal files (*.csv,*.txt)|*.csv;*.txt"));
+    FileOpenFrame->SetFilter(
+        QStringLiteral("GL Journal files (*.csv,*.txt)|*.csv;*.txt|All files|*"));
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a GL Journal file"));
 }
 
@@ -18,4 +23,12 @@ void TQBGLExportFrm::RunExport() {
     StartExport(
         std::make_shared<TGLExportRun>(TGLRunOptions{SourceOptions(), QBParamFrame->GetParam()}),
         &TGLExportRun::RunGLExport);
+}
+
+void TQBGLExportFrm::LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) {
+    step([&] { QBParamFrame->SetParam(LoadGLExportParam(settings, QBGLExportOptionsKey)); });
+}
+
+void TQBGLExportFrm::SavePanelOptions(IztSettings& settings, const TOptionStep& step) const {
+    step([&] { SaveGLExportParam(QBParamFrame->GetParam(), settings, QBGLExportOptionsKey); });
 }

@@ -6,6 +6,9 @@
 
 class TQBGLExportParamFrm;
 
+// The settings group of the page's period.
+extern const QString OrvGLExportPayrollFilterKey; // "OrvGLExportPayrollFilter"
+
 class TQBGLExportFrm : public TQBExportBaseFrm {
     Q_OBJECT
 public:
@@ -15,4 +18,7 @@ public:
 
 protected:
     void RunExport() override;
+    // "QBGLExportOptions".
+    void LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) override;
+    void SavePanelOptions(IztSettings& settings, const TOptionStep& step) const override;
 };

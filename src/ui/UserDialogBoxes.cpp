@@ -49,9 +49,9 @@ QMessageBox::StandardButton TPreAnsweredDialogs::Answer(const TMessageBoxRequest
     m_boxes.append(box);
     if (m_boxAnswers.empty())
         return DefaultAnswer(box.Buttons);
-    const QMessageBox::StandardButton answer = m_boxAnswers.front();
+    const auto answer = std::move(m_boxAnswers.front());
     m_boxAnswers.pop_front();
-    return answer;
+    return answer();
 }
 
 QString TPreAnsweredDialogs::AnswerFileDialog(const QString& caption) {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 class QPrinter;
 class QWidget;
@@ -46,7 +47,14 @@ public:
 
     // Answers, in turn, of the next boxes; without one a box is answered
     // OK, else No, else Cancel.
-    void AnswerNextBox(QMessageBox::StandardButton answer) { m_boxAnswers.push_back(answer); }
+    void AnswerNextBox(QMessageBox::StandardButton answer) {
+        m_boxAnswers.push_back([answer] { return answer; });
+    }
+    // The next box is answered by answer(), called while the box is open: a
+    // user who takes time, while the program goes on behind the box.
+    void AnswerNextBoxWith(std::function<QMessageBox::StandardButton()> answer) {
+        m_boxAnswers.push_back(std::move(answer));
+    }
     // Answers of the next file dialogs; without one a dialog is cancelled.
     void AnswerNextFileDialog(const QString& fileName) { m_fileAnswers.push_back(fileName); }
 
@@ -69,7 +77,7 @@ public:
     QString AnswerPrintDialog();
 
 private:
-    std::deque<QMessageBox::StandardButton> m_boxAnswers;
+    std::deque<std::function<QMessageBox::StandardButton()>> m_boxAnswers;
     std::deque<QString> m_fileAnswers;
     std::deque<QString> m_printAnswers;
     int m_printDialogs = 0;

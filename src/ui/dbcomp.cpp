@@ -258,14 +258,25 @@ void TReDBGrid::OnReset() {
 
 void TReDBGrid::OnTableCurrentChanged() {
     const TMemTable* table = Table();
-    if (m_syncing || !table || table->IsEmpty() || m_model->columnCount() == 0 ||
-        currentIndex().row() == table->RecNo())
+    if (m_syncing || (table && currentIndex().row() == table->RecNo()))
+        return;
+    // A multi-selection stays as the user made it while the table moves.
+    MoveToCurrentRecord(MultiSelect()
+                            ? QItemSelectionModel::NoUpdate
+                            : QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TReDBGrid::SelectCurrentRecord() {
+    MoveToCurrentRecord(QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TReDBGrid::MoveToCurrentRecord(QItemSelectionModel::SelectionFlags flags) {
+    const TMemTable* table = Table();
+    if (!table || table->IsEmpty() || m_model->columnCount() == 0)
         return;
     const QModelIndex index = m_model->index(table->RecNo(), std::max(currentIndex().column(), 0));
     m_syncing = true;
-    selectionModel()->setCurrentIndex(index, MultiSelect() ? QItemSelectionModel::NoUpdate
-                                                           : QItemSelectionModel::ClearAndSelect |
-                                                                 QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(index, flags);
     m_syncing = false;
     scrollTo(index);
 }
@@ -376,8 +387,10 @@ void TReDBGrid::ShowFindDialog() {
             {m_model->FieldOfColumn(c), m_model->headerData(c, Qt::Horizontal).toString()});
     const int currentField =
         currentIndex().isValid() ? m_model->FieldOfColumn(currentIndex().column()) : -1;
-    if (!m_findDialog)
+    if (!m_findDialog) {
         m_findDialog = new TFindDialog(this);
+        connect(m_findDialog, &TFindDialog::RecordFound, this, &TReDBGrid::SelectCurrentRecord);
+    }
     m_findDialog->Setup(table, fields, currentField);
     m_findDialog->show();
     m_findDialog->raise();

@@ -76,7 +76,9 @@ public:
     void ExecuteFilter();
     TFilterDialog* OpenFilterDialog() const;
     // Ctrl+F: the find dialog over the grid's columns, preset to the
-    // current column; it stays open.
+    // current column; it stays open. A record found becomes the current and
+    // the only selected row, so that what acts on the selection (Run, on
+    // the payroll grid) takes the record the user found.
     void ShowFindDialog();
     TFindDialog* FindDialog() const { return m_findDialog; }
 
@@ -108,6 +110,8 @@ private:
     void OnAboutToReset();
     void OnReset();
     void OnTableCurrentChanged();
+    void SelectCurrentRecord();
+    void MoveToCurrentRecord(QItemSelectionModel::SelectionFlags flags);
     void ApplyFilter(const QString& dialogFilter);
     QStringList OfferedFields() const;
     void UpdateFilterButton();

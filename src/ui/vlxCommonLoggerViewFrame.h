@@ -5,7 +5,7 @@
 // their own sinks there and detach them when they go, before the keeper.
 #pragma once
 
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 
 #include <QWidget>
 

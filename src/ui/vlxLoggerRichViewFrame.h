@@ -5,7 +5,7 @@
 // thread busy; the list does not scroll to them.
 #pragma once
 
-#include "logging/vlxLoggerViewText.h"
+#include "logkeeper/vlxLoggerViewText.h"
 
 #include <QWidget>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "ui/vlxSendMailLoggerViewFrame.h"
 
-#include "base/vlxGlobalWaitIndicator.h"
+#include "base/vlxClasses.h"
 #include "ui/OrvqApplication.h"
 #include "ui/vlxLoggerRichViewFrame.h"
 
@@ -14,10 +14,14 @@ TSendMailLoggerViewFrame::TSendMailLoggerViewFrame(QWidget* parent, TSendMailLog
       BitBtn1(new QPushButton(QStringLiteral("Send debug log by e-mail..."))),
       BitBtn2(new QPushButton(QStringLiteral("Pack debug log and open folder"))),
       m_services(std::move(services)) {
-    if (!m_services.StartWait)
-        m_services.StartWait = [](const QString& message) { WaitIndicator().StartWait(message); };
-    if (!m_services.EndWait)
-        m_services.EndWait = [] { WaitIndicator().EndWait(); };
+    if (!m_services.StartWait || !m_services.EndWait) {
+        // Without the window's indicator: an hourglass of its own.
+        auto hourglass = std::make_shared<THourglassWaitIndicator>();
+        m_services.StartWait = [hourglass](const QString& message) {
+            hourglass->StartWait(message);
+        };
+        m_services.EndWait = [hourglass] { hourglass->EndWait(); };
+    }
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     auto* buttons = new QHBoxLayout;

@@ -5,7 +5,7 @@
 // display.
 #pragma once
 
-#include "logging/vlxSendMailLoggerView.h"
+#include "logkeeper/vlxSendMailLoggerView.h"
 #include "ui/vlxCommonLoggerViewFrame.h"
 
 #include <memory>

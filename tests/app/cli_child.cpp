@@ -54,14 +54,13 @@ int main(int argc, char** argv) {
         if (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
             return 2;
     }
-    if (hold)
-        SetQBRequestProcessorFactory([](const TQBProcessorConfig& config) {
-            return std::make_unique<THoldingProcessor>(CreateSandboxRequestProcessor(config));
-        });
-    else
-        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
-
     TAppCoreOptions options;
+    if (hold)
+        options.QBProcessor = [](const TQBProcessorConfig& config) {
+            return std::make_unique<THoldingProcessor>(CreateSandboxRequestProcessor(config));
+        };
+    else
+        options.QBProcessor = &CreateSandboxRequestProcessor;
     options.Settings = std::make_shared<TztSettingsRegistry>(
         TztSettingsHive::File(folder.filePath(QStringLiteral("orvq.ini"))), QString());
     options.Redirection = [folder]() -> IRedirectionPtr {

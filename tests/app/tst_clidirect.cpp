@@ -78,12 +78,12 @@ struct TCli {
     std::unique_ptr<TAppCore> Core;
 
     explicit TCli(const TSandboxService& service) : Service(service) {
-        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         Company = Dir.filePath(u"company.sqlite"_s);
         TAppCoreOptions options;
         options.Settings = Settings;
+        options.QBProcessor = &CreateSandboxRequestProcessor;
         options.Redirection = [this]() -> IRedirectionPtr {
             if (RedirectionMissing)
                 throw ERedirectionFileNotFound(u"Cannot find redirection file for orvq"_s);
@@ -171,7 +171,6 @@ private Q_SLOTS:
 
 private:
     TSandboxService m_service;
-    std::unique_ptr<TRegionalSettingsOverride> m_us;
 };
 
 void TestCliDirect::initTestCase() {
@@ -182,11 +181,9 @@ void TestCliDirect::initTestCase() {
 
 void TestCliDirect::init() {
     QVERIFY(!m_service.Control(u"sandbox.reset"_s)->IsError());
-    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
 }
 
 void TestCliDirect::cleanup() {
-    m_us.reset();
     // Whatever happened, the commands leave nothing behind on the service.
     QCOMPARE(m_service.LiveTasks(), 0);
     QCOMPARE(m_service.Sessions(), 0);

@@ -37,9 +37,9 @@ struct TCli {
     std::unique_ptr<TAppCore> Core;
 
     TCli() {
-        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         CreateSandboxCompany(Company(), qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
         TAppCoreOptions options;
+        options.QBProcessor = &CreateSandboxRequestProcessor;
         options.Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         options.Redirection = [this]() -> IRedirectionPtr {

@@ -19,6 +19,8 @@ private Q_SLOTS:
     void decodesReportBytes();
     void escapesControlCharacters_data();
     void escapesControlCharacters();
+    void splitsLines_data();
+    void splitsLines();
 };
 
 void TestTextUtils::splitsCommaText_data() {
@@ -137,6 +139,37 @@ void TestTextUtils::escapesControlCharacters_data() {
     QTest::newRow("layout kept only in text of several lines")
         << QStringLiteral("a\tb\r\nc\nd") << QStringLiteral("a\tb\r\nc\nd")
         << QStringLiteral("a\\x09b\\x0D\\x0Ac\\x0Ad");
+    // Long printable runs are passed over four characters at a time.
+    QTest::newRow("control after a long printable run")
+        << QStringLiteral("Employee12,A,Smith\x01 tail")
+        << QStringLiteral("Employee12,A,Smith\\x01 tail")
+        << QStringLiteral("Employee12,A,Smith\\x01 tail");
+    QTest::newRow("tilde, DEL and U+0100 in one group of four")
+        << QStringLiteral("abcd~\x7f\u0100e") << QStringLiteral("abcd~\\x7F\u0100e")
+        << QStringLiteral("abcd~\\x7F\u0100e");
+    QTest::newRow("surrogate pair and space group")
+        << QStringLiteral("    \U0001F600 \x1f") << QStringLiteral("    \U0001F600 \\x1F")
+        << QStringLiteral("    \U0001F600 \\x1F");
+}
+
+void TestTextUtils::splitsLines_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("CR LF") << "a\r\nb\r\n" << QStringList{"a", "b"};
+    QTest::newRow("LF, no break at the end") << "a\nb" << QStringList{"a", "b"};
+    QTest::newRow("lone CRs") << "a\rb\r\rc" << QStringList{"a", "b", "", "c"};
+    QTest::newRow("mixed") << "a\n\r\nb\rc\r\n\nd" << QStringList{"a", "", "b", "c", "", "d"};
+    QTest::newRow("CR at the very end") << "a\r" << QStringList{"a"};
+    QTest::newRow("empty") << "" << QStringList();
+}
+
+void TestTextUtils::splitsLines() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    QStringList split;
+    for (const QStringView line : SplitTextLines(text))
+        split << line.toString();
+    QCOMPARE(split, lines);
 }
 
 void TestTextUtils::escapesControlCharacters() {

@@ -1,7 +1,6 @@
 #include "base/vlxClasses.h"
 #include "base/vlxDeferredCall.h"
 #include "base/vlxErrorDisplay.h"
-#include "base/vlxGlobalWaitIndicator.h"
 #include "base/ztExceptions.h"
 
 #include <QtTest>
@@ -41,7 +40,7 @@ private Q_SLOTS:
     void hourglassShowsOnceForNestedWaits();
     void combinedUndoesFirstWhenSecondFails();
     void combinedEndsSecondWhenFirstFails();
-    void processWideIndicatorIsReplaceable();
+    void proxiedIndicatorIsReplaceable();
     void progressAlsoRaisesWait();
     void deferredCallsRunInOrderAfterPoster();
     void failingDeferredCallDoesNotStopLaterOnes();
@@ -86,13 +85,14 @@ void TestWaitIndicators::combinedEndsSecondWhenFirstFails() {
     QCOMPARE(calls.mid(2), (QStringList{"first: end", "second: end"}));
 }
 
-void TestWaitIndicators::processWideIndicatorIsReplaceable() {
+void TestWaitIndicators::proxiedIndicatorIsReplaceable() {
     QStringList calls;
-    SetWaitIndicator(std::make_shared<TScriptedIndicator>(calls, "window"));
-    { TWaitGuard wait(WaitIndicator(), "Getting payroll list"); }
-    SetWaitIndicator(); // back to a plain hourglass
-    WaitIndicator().StartWait("unseen");
-    WaitIndicator().EndWait();
+    TWaitIndicatorProxy proxy(std::make_shared<THourglassWaitIndicator>());
+    proxy.SetIndicator(std::make_shared<TScriptedIndicator>(calls, "window"));
+    { TWaitGuard wait(proxy, "Getting payroll list"); }
+    proxy.SetIndicator(nullptr); // back to a plain hourglass
+    proxy.StartWait("unseen");
+    proxy.EndWait();
     QCOMPARE(calls, (QStringList{"window: start Getting payroll list", "window: end"}));
 }
 
@@ -123,14 +123,14 @@ void TestWaitIndicators::deferredCallsRunInOrderAfterPoster() {
 }
 
 void TestWaitIndicators::failingDeferredCallDoesNotStopLaterOnes() {
-    QStringList shown;
-    SetErrorDisplay([&](const QString& message) { shown << message; });
+    const auto shown = std::make_shared<QStringList>();
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [shown](const QString& message) { *shown << message; });
     bool laterRan = false;
     PostDeferredCall([] { throw EztException("Cannot access QuickBooks"); });
     PostDeferredCall([&] { laterRan = true; });
     QCoreApplication::processEvents();
-    SetErrorDisplay(nullptr);
-    QCOMPARE(shown, QStringList{"Cannot access QuickBooks"});
+    QCOMPARE(*shown, QStringList{"Cannot access QuickBooks"});
     QVERIFY(laterRan);
 }
 

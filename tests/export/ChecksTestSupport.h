@@ -44,7 +44,6 @@ class TDemoCompany {
 public:
     TDemoCompany() {
         QVERIFY(m_dir.isValid());
-        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
         m_file = m_dir.filePath(QStringLiteral("company.sqlite"));
         CreateSandboxCompany(m_file, DemoDir());
     }
@@ -53,6 +52,7 @@ public:
 
     TQBConnectionConfig Config() const {
         TQBConnectionConfig c;
+        c.Processor.Factory = &CreateSandboxRequestProcessor;
         c.Processor.CompanyFile = m_file;
         c.SdkDownloadAddress = QBSdkDownloadAddress;
         return c;

@@ -86,7 +86,7 @@ class TGLSandbox {
 public:
     TGLSandbox() {
         QVERIFY(m_dir.isValid());
-        SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
+        Config.Processor.Factory = &CreateSandboxRequestProcessor;
         Config.Processor.CompanyFile = m_dir.filePath(QStringLiteral("company.qbsb"));
         Config.Processor.DemoDataDir = DemoDir();
         CreateSandboxCompany(Config.Processor.CompanyFile, DemoDir());
@@ -101,6 +101,13 @@ public:
                                                std::make_unique<TRecordingSessionManager>(
                                                    CreateQBSessionManager(Config.Processor), Sent),
                                                QString());
+    }
+
+    void SetFaults(const TSbFaults& faults) {
+        TQBSandboxCompany company(CompanyFile(), false);
+        company.Begin();
+        company.SetFaults(faults);
+        company.Commit();
     }
 
     // Adds list elements in one transaction.

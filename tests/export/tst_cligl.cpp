@@ -34,6 +34,7 @@ private Q_SLOTS:
     void samplesThenDuplicateQuestion_data();
     void samplesThenDuplicateQuestion();
     void savedOptionsAndOverrides();
+    void entryNotClearedExitsThree();
     void usageErrors_data();
     void usageErrors();
 
@@ -149,6 +150,22 @@ void TestCliGL::savedOptionsAndOverrides() {
     QCOMPARE(entries.size(), size_t(1));
     QCOMPARE(entries[0].Cleared, u"NotCleared"_s);
     QCOMPARE(m_sandbox->StoredLines(entries[0]).at(0).Class, u"Bakery"_s);
+}
+
+void TestCliGL::entryNotClearedExitsThree() {
+    // One request a set: the accounts, the duplicate-date query, the
+    // accounts again, the add, then the clearing, which QuickBooks refuses.
+    TSbFaults faults;
+    faults.FailRequest = 5;
+    m_sandbox->SetFaults(faults);
+    const TCliResult r =
+        Gl({u"--file"_s, Sample(u"s348-journal.csv"_s), u"--clear"_s, u"--batch-size"_s, u"1"_s});
+    QCOMPARE(r.ExitCode, 3);
+    QVERIFY2(r.Err.startsWith(u"Error: Orvane Journal Export completed, but the journal entry is "
+                              u"not marked cleared\r\nThe journal entry of 3/8/2024"_s),
+             qPrintable(r.Err));
+    QVERIFY(!r.Out.contains(u"Orvane Journal Export failed"_s));
+    QCOMPARE(m_sandbox->JournalEntries().size(), size_t(1));
 }
 
 void TestCliGL::usageErrors_data() {

@@ -119,6 +119,8 @@ private Q_SLOTS:
     void someRequestsOfASetFail();
     void lostOrFailedSetThenCleanReRun_data();
     void lostOrFailedSetThenCleanReRun();
+    void voidOfACheckNotAddedIsLeftForTheReRun_data();
+    void voidOfACheckNotAddedIsLeftForTheReRun();
     void clearMarksCreatedTransactions();
     void cancelFinishesBegunRecords_data();
     void cancelFinishesBegunRecords();
@@ -543,8 +545,9 @@ void TestQBChecksExport::batchedRunLogsAsOneRequestASet_data() {
                        u"\"Harbor Health Plan\",\"Void\",3/9/2024,2004,-99.00"_s,
                        u"\"Nobody Agency\",\"Refund\",3/9/2024,2005,-5.00"_s,
                        sui,
-                       u"\"Internal Revenue Service\",\"Tax\",3/8/2024,2001,4520.33"_s}
-        << false << Counts(3, 2, 2, 0, 0, 0, 2);
+                       u"\"Internal Revenue Service\",\"Tax\",3/8/2024,2001,4520.33"_s,
+                       u"\"Nobody Agency\",\"Void\",3/9/2024,2002,-15.00"_s}
+        << false << Counts(3, 2, 2, 0, 0, 0, 3);
 }
 
 void TestQBChecksExport::batchedRunLogsAsOneRequestASet() {
@@ -651,6 +654,76 @@ void TestQBChecksExport::lostOrFailedSetThenCleanReRun() {
     TRecordingLogger again;
     QCOMPARE(Export(company, again, report, Batched(3)), rerun);
     QCOMPARE(company.Txns().size(), size_t(6));
+}
+
+void TestQBChecksExport::voidOfACheckNotAddedIsLeftForTheReRun_data() {
+    // Sixty checks, then voids of the first, the 51st and the last. At 50 a
+    // set the adds fill the first set, the last ten adds and the three void
+    // queries the second, the voids the third; at one a set the requests
+    // come in the same order. After the four queries before the first
+    // record, request 5 is the first add (first set), 55 the add of check
+    // 500051 (middle set), 70 the last void (last set).
+    QTest::addColumn<int>("batchSize");
+    QTest::addColumn<TSbFaults>("faults");
+    QTest::addColumn<QString>("left"); // the message of the first void, when it is left
+    const QString refused = u"Check 500001 was not added in this run, so its void is left for the "
+                            u"next run"_s;
+    const QString unknown = u"Whether check 500001 was added in this run is unknown, so its void "
+                            u"is left for the next run"_s;
+    const std::pair<const char*, int> places[] = {{"first", 5}, {"middle", 55}, {"last", 70}};
+    for (const int batchSize : {1, 50}) {
+        for (const auto& [where, request] : places) {
+            const bool first = request == 5;
+            TSbFaults fail;
+            fail.FailRequest = request;
+            TSbFaults before;
+            before.FailBeforeSave = request;
+            TSbFaults lost;
+            lost.LoseResponse = request;
+            lost.ForgetAnswers = true;
+            const auto row = [&](const char* fault) -> QTestData& {
+                return QTest::addRow("%d a set, %s at the %s set", batchSize, fault, where);
+            };
+            row("refused") << batchSize << fail << (first ? refused : QString());
+            row("lost before saving") << batchSize << before << (first ? unknown : QString());
+            row("saved, answer lost") << batchSize << lost << (first ? unknown : QString());
+        }
+    }
+}
+
+void TestQBChecksExport::voidOfACheckNotAddedIsLeftForTheReRun() {
+    // A void whose check failed or is unknown must not become returned pay:
+    // the re-run then adds and voids the check, and the company ends as
+    // after a clean run, without a deposit.
+    QFETCH(int, batchSize);
+    QFETCH(TSbFaults, faults);
+    QFETCH(QString, left);
+    const QList<int> voided{1, 51, 60};
+    QStringList report;
+    QStringList clean;
+    for (int i = 1; i <= 60; ++i) {
+        report << u"\"Wei\",,\"Chen\",\"Pay\",3/8/2024,%1,%2.00"_s.arg(500000 + i).arg(100 + i);
+        clean << u"Check %1 %2"_s.arg(500000 + i).arg(voided.contains(i) ? 0 : (100 + i) * 100);
+    }
+    for (const int i : voided)
+        report << u"\"Wei\",,\"Chen\",\"Void\",3/9/2024,%1,-%2.00"_s.arg(500000 + i).arg(100 + i);
+
+    TDemoCompany company;
+    company.SetFaults(faults);
+    TRecordingLogger log;
+    const TChecksExportResult faulted = Export(company, log, report, Batched(batchSize));
+    QVERIFY(faulted.Errors > 0);
+    QCOMPARE(faulted.DepositsAdded, 0);
+    if (!left.isEmpty())
+        QVERIFY2(Messages(log.Sink(), lmException).contains(left),
+                 qPrintable(Messages(log.Sink(), lmException).join(u'\n')));
+    company.SetFaults(TSbFaults());
+    TRecordingLogger again;
+    QCOMPARE(Export(company, again, report, Batched(batchSize)).Errors, 0);
+    // The same transactions; what the re-run added comes later in the file.
+    QStringList held = company.Summary();
+    held.sort();
+    QCOMPARE(held, clean);
 }
 
 void TestQBChecksExport::clearMarksCreatedTransactions() {

@@ -1,10 +1,13 @@
 #include "RecordingSink.h"
 
 #include "base/ztExceptions.h"
+#include "logging/vlxLogWriters.h"
 #include "logging/vlxLoggerChain.h"
 #include "logging/vlxcommonlogger.h"
 
 #include <QtTest>
+
+#include <optional>
 
 using TCommonOperation = std::function<void(ICommonLogger&)>;
 Q_DECLARE_METATYPE(TCommonOperation)
@@ -27,6 +30,8 @@ private Q_SLOTS:
     void exceptionWithWarning();
     void blockGuardClosesOnException();
     void badFormatAsserts();
+    void wantsWhatAWriterWrites_data();
+    void wantsWhatAWriterWrites();
 };
 
 void TestCommonLogger::operationsMapToMessages_data() {
@@ -125,6 +130,34 @@ void TestCommonLogger::blockGuardClosesOnException() {
 void TestCommonLogger::badFormatAsserts() {
     TChainFixture f;
     QVERIFY_THROWS_EXCEPTION(EAssertionFailed, f.Chain.Common->LogEventFmt("%d", {"text"}));
+}
+
+void TestCommonLogger::wantsWhatAWriterWrites_data() {
+    QTest::addColumn<bool>("userLog");
+    QTest::addColumn<bool>("developerLog");
+    QTest::addColumn<bool>("debug");
+    QTest::addColumn<bool>("event");
+    QTest::newRow("no writer") << false << false << false << false;
+    QTest::newRow("user log") << true << false << false << true;
+    QTest::newRow("user and developer logs") << true << true << true << true;
+}
+
+void TestCommonLogger::wantsWhatAWriterWrites() {
+    QFETCH(bool, userLog);
+    QFETCH(bool, developerLog);
+    QFETCH(bool, debug);
+    QFETCH(bool, event);
+    TLoggerChain chain = CreateLoggerChain();
+    QStringList records;
+    const auto output = std::make_shared<TStringsLogOutput>(&records);
+    std::optional<TScopedSink> user, developer;
+    if (userLog)
+        user.emplace(chain.Stateful, std::make_shared<TPlainTextUserLogWriter>(output));
+    if (developerLog)
+        developer.emplace(chain.Stateful, std::make_shared<TPlainTextDevLogWriter>(output));
+    QCOMPARE(chain.Common->WantsMessage(lmDebug), debug);
+    QCOMPARE(chain.Common->WantsMessage(lmEvent), event);
+    QCOMPARE(chain.Common->WantsMessage(lmException), event);
 }
 
 QTEST_GUILESS_MAIN(TestCommonLogger)

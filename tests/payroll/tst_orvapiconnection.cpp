@@ -102,12 +102,12 @@ void TestOrvAPIConnection::init() {
     m_log = std::make_unique<TRecordingLogger>();
     m_rootDepth = m_log->Depth();
     m_displayed.clear();
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvAPIConnection::cleanup() {
     QCoreApplication::processEvents();
-    SetErrorDisplay(nullptr);
     m_log.reset();
 }
 

@@ -72,12 +72,12 @@ void TestOrvSandbox::init() {
     QVERIFY(!Control(QStringLiteral("sandbox.reset"))->IsError());
     m_log = std::make_unique<TRecordingLogger>();
     m_displayed.clear();
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvSandbox::cleanup() {
     QCoreApplication::processEvents();
-    SetErrorDisplay(nullptr);
     m_log.reset();
 }
 

@@ -56,6 +56,8 @@ private Q_SLOTS:
     void queryWithoutMatchHasNoDetail();
     void badResponses_data();
     void badResponses();
+    void boundsCountMarkupOnly_data();
+    void boundsCountMarkupOnly();
     void hundredThousandAccounts();
 };
 
@@ -476,6 +478,47 @@ void TestQBXml::badResponses_data() {
         << ResponseSet(ok + QString(u"<a>"_s).repeated(40) + QString(u"</a>"_s).repeated(40) +
                        u"</AccountQueryRs>" + second)
         << "nested too deeply";
+    QString attributes;
+    for (int i = 0; i < 100000; ++i)
+        attributes += u" a" + QString::number(i) + u"=\"\"";
+    QTest::newRow("a hundred thousand attributes")
+        << ResponseSet(u"<AccountQueryRs" + attributes + u"/>" + second)
+        << "an element has more than 32 attributes";
+    QTest::newRow("nested a hundred thousand deep")
+        << ResponseSet(QString(u"<a>"_s).repeated(100000) + QString(u"</a>"_s).repeated(100000))
+        << "nested too deeply";
+}
+
+void TestQBXml::boundsCountMarkupOnly_data() {
+    QTest::addColumn<QString>("xml");
+    QTest::addColumn<QString>("reason"); // empty: within the bounds
+    QTest::newRow("at the size bound") << u"<QBXML>"_s + QString(85, u'x') + u"</QBXML>" << "";
+    QTest::newRow("beyond the size bound")
+        << u"<QBXML>"_s + QString(86, u'x') + u"</QBXML>"
+        << "it has 101 characters, more than the 100 an answer may have.";
+    QTest::newRow("equal signs in values and text")
+        << u"<a b=\"x=y=z\" c='=>'>=====</a><!-- <a b=1 c=2 d=3> --><![CDATA[<a b=1 c=2 d=3>]]>"_s
+        << "";
+    QTest::newRow("three attributes")
+        << u"<a b=\"1\" c=\"2\" d='3'/>"_s << "an element has more than 2 attributes.";
+    QTest::newRow("empty elements do not nest") << u"<a><b/><b/><b/><b/></a>"_s << "";
+    QTest::newRow("four levels") << u"<a><b><c><d></d></c></b></a>"_s
+                                 << "elements are nested too deeply.";
+}
+
+void TestQBXml::boundsCountMarkupOnly() {
+    QFETCH(QString, xml);
+    QFETCH(QString, reason);
+    TQBXmlBounds bounds;
+    bounds.MaxCharacters = 100;
+    bounds.MaxAttributes = 2;
+    bounds.MaxDepth = 3;
+    try {
+        CheckQBXmlBounds(xml, bounds);
+        QVERIFY2(reason.isEmpty(), "the answer was not refused");
+    } catch (const EQBResponseError& e) {
+        QCOMPARE(e.Message(), u"The answer from QuickBooks could not be read: "_s + reason);
+    }
 }
 
 void TestQBXml::badResponses() {

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void failsWithMessage_data();
     void failsWithMessage();
     void logsFailingLineOnceInItsBlock();
+    void namesSourceAndLine_data();
+    void namesSourceAndLine();
     void keepsMemoAsSplitAndTrimsNames();
     void roundsAmountsToFourDecimals();
     void followsRegionalSettings();
@@ -32,18 +34,15 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TRecordingLogger> m_log;
-    std::unique_ptr<TRegionalSettingsOverride> m_us;
 };
 
 void TestChecksParser::init() {
     m_log = std::make_unique<TRecordingLogger>();
-    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
 }
 
 void TestChecksParser::cleanup() {
     // Every block the parser opened is closed again, also after a failure.
     QCOMPARE(m_log->Depth(), 1);
-    m_us.reset();
     m_log.reset();
 }
 
@@ -156,6 +155,31 @@ void TestChecksParser::failsWithMessage() {
     QFETCH(QString, message);
     try {
         ParseChecksReport(m_log->Logger(), text, kind);
+        QFAIL("no exception");
+    } catch (const EztException& e) {
+        QCOMPARE(e.Message(), message);
+    }
+}
+
+void TestChecksParser::namesSourceAndLine_data() {
+    // The lines of records are named the same way (the runs' tests).
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("first line of the wrong kind")
+        << "a,b,c"
+        << "Wrong number of fields. Expected 7 fields, got 3. (line 1 of "
+           "/reports/s1910.txt: <a,b,c>)";
+    QTest::newRow("first line not comma text")
+        << "John Smith\t,b"
+        << "Invalid delimited text (line 1 of /reports/s1910.txt: "
+           "<John Smith\\x09,b>)";
+}
+
+void TestChecksParser::namesSourceAndLine() {
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    try {
+        ParseChecksReport(m_log->Logger(), text, crkEmployee, "/reports/s1910.txt");
         QFAIL("no exception");
     } catch (const EztException& e) {
         QCOMPARE(e.Message(), message);

@@ -68,6 +68,8 @@ private Q_SLOTS:
     void failsWithMessage_data();
     void failsWithMessage();
     void logsFailingLineOnceInItsBlock();
+    void namesSourceAndLine_data();
+    void namesSourceAndLine();
     void quotesHugeFieldsShortened_data();
     void quotesHugeFieldsShortened();
     void readsWindows1252FixedWidth();
@@ -79,18 +81,15 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<TRecordingLogger> m_log;
-    std::unique_ptr<TRegionalSettingsOverride> m_us;
 };
 
 void TestGLParser::init() {
     m_log = std::make_unique<TRecordingLogger>();
-    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
 }
 
 void TestGLParser::cleanup() {
     // Every block the parser opened is closed again, also after a failure.
     QCOMPARE(m_log->Depth(), 1);
-    m_us.reset();
     m_log.reset();
 }
 
@@ -556,6 +555,29 @@ void TestGLParser::logsFailingLineOnceInItsBlock() {
     const auto empty = m_log->Sink().OfKind(lmException);
     QCOMPARE(empty.size(), size_t(1));
     QCOMPARE(empty[0].Block, QString("Parsing GL records"));
+}
+
+void TestGLParser::namesSourceAndLine_data() {
+    // The lines of records are named the same way (the runs' tests).
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("first line of neither layout")
+        << QString("a,b")
+        << "Wrong format of Orvane Journal file. The file is neither comma-separated nor "
+           "fixed-width Orvane Journal file.\r\nError messages are:\r\nWrong number of "
+           "fields. Expected 9 fields, got 2.\r\nWrong length of fixed width record. Expected "
+           "87, got 3. (line 1 of Orvane Journal report: <a,b>)";
+}
+
+void TestGLParser::namesSourceAndLine() {
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    try {
+        ParseGLJournal(m_log->Logger(), text, TQBGLExportParam(), "Orvane Journal report");
+        QFAIL("no exception");
+    } catch (const EztException& e) {
+        QCOMPARE(e.Message(), message);
+    }
 }
 
 void TestGLParser::quotesHugeFieldsShortened_data() {

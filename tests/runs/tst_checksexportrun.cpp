@@ -5,6 +5,7 @@
 #include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
 #include "runs/ChecksExportRun.h"
+#include "logging/vlxLogWriters.h"
 
 #include <QFile>
 
@@ -23,12 +24,25 @@ public:
     TFetchedReport Employee;
     TFetchedReport Agency;
     QStringList Fetches;
+    QStringList Cancelled; // the kinds whose fetch the user cancels
     TFetchedReport FetchChecksReport(TChecksFetchKind kind) override {
         Fetches << (kind == cfkEmployee ? u"employee"_s : u"agency"_s);
         return kind == cfkEmployee ? Employee : Agency;
     }
     TFetchedReport FetchGLReport(const TQBGLExportParam&) override { return std::nullopt; }
+    bool LastFetchCancelled() const override {
+        return !Fetches.isEmpty() && Cancelled.contains(Fetches.last());
+    }
 };
+
+// The box of a run that added checks and found nothing else.
+QString AddedBox(const QString& runName, int added) {
+    return u"information: %1 successfully completed: %2 %3 added, 0 checks voided, 0 deposits "
+           u"added, 0 checks already existed, 0 checks were already voided, 0 deposits already "
+           u"existed"_s.arg(runName)
+               .arg(added)
+               .arg(added == 1 ? u"check"_s : u"checks"_s);
+}
 
 // What the page's controls would give the run.
 struct TInputs {
@@ -86,9 +100,11 @@ private Q_SLOTS:
     void kindChoice();
     void cancelledEmployeeFetchStillRunsAgency();
     void failedEmployeeRunEndsAllChecks();
+    void agencyReportWithoutChecks();
     void directTabWithoutDirectSource();
     void cancelWhilePosting_data();
     void cancelWhilePosting();
+    void adviceFollowsTheError();
 };
 
 void TestChecksExportRun::fileRunThenEverythingExists() {
@@ -103,8 +119,8 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
     QCOMPARE(f.Events(),
              QStringList({u"Orvane Checks Export started"_s,
                           u"Report recognized as S1910 Employee Checks Report"_s, summary}));
-    QCOMPARE(f.Dialogs.Shown,
-             QStringList(u"information: Orvane Checks Export successfully completed"_s));
+    // The box has the counts, so a re-run that adds nothing reads otherwise.
+    QCOMPARE(f.Dialogs.Shown, QStringList(u"information: "_s + summary));
     QCOMPARE(run.ReportText(), u"Orvane Checks report:\r\n"_s + EmployeeReport);
     QCOMPARE(run.Outcomes().size(), size_t(1));
     QCOMPARE(run.Outcomes()[0].Summary, summary);
@@ -123,10 +139,12 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
         runtest::Context(again.Log.LoggerPtr(), again.Dialogs, f.Company.Factory());
     TChecksExportRun second(again.Inputs.RunOptions());
     second.RunChecksExport(context);
-    QCOMPARE(second.Outcomes()[0].Summary,
-             u"Orvane Checks Export successfully completed: 0 checks added, 0 checks voided, 0 "
-             u"deposits added, 2 checks already existed, 0 checks were already voided, 0 deposits "
-             u"already existed"_s);
+    const QString existed =
+        u"Orvane Checks Export successfully completed: 0 checks added, 0 checks voided, 0 "
+        u"deposits added, 2 checks already existed, 0 checks were already voided, 0 deposits "
+        u"already existed"_s;
+    QCOMPARE(second.Outcomes()[0].Summary, existed);
+    QCOMPARE(again.Dialogs.Shown, QStringList(u"information: "_s + existed));
     QCOMPARE(f.Company.Txns().size(), size_t(2));
 }
 
@@ -136,8 +154,7 @@ void TestChecksExportRun::agencyFileRunsAsChecks() {
     TChecksExportRun run = f.Run();
     run.RunChecksExport(f.Context);
     QVERIFY(f.Events().contains(u"Report recognized as S1911 Agency Checks Report"_s));
-    QCOMPARE(f.Dialogs.Shown,
-             QStringList(u"information: Orvane Checks Export successfully completed"_s));
+    QCOMPARE(f.Dialogs.Shown, QStringList(AddedBox(u"Orvane Checks Export"_s, 1)));
     QCOMPARE(f.Company.Summary(), QStringList(u"Check 2001 452033"_s));
 }
 
@@ -174,6 +191,19 @@ void TestChecksExportRun::failures_data() {
         << QByteArray("garbage") << true << u"QuickBooks is not running"_s
         << u"Orvane Checks report:\r\ngarbage"_s;
     QTest::newRow("missing file") << QByteArray() << false << u"missing.txt"_s << QString();
+    // A file the user chose that holds only the service's placeholder is an
+    // error, unlike the service's own agency report of the same text.
+    QTest::newRow("agency placeholder file")
+        << QByteArray(",\"Payroll Agency\",,,\r\n") << false
+        << u"Orvane Agency Checks report is empty"_s
+        << u"Orvane Checks report:\r\n,\"Payroll Agency\",,,\r\n"_s;
+    const QByteArray badLine =
+        "\"Wei\",,\"Chen\",\"Pay\",3/8/2024,1003,1.00\r\nJohn Smith,A,Doe,\tPay,"
+        "3/8/2024,1004,1.00\r\n";
+    QTest::newRow("a bad line is named with the file")
+        << badLine << false
+        << u"Invalid delimited text (line 2 of %1: <John Smith,A,Doe,\\x09Pay,3/8/2024,1004,1.00>)"_s
+        << u"Orvane Checks report:\r\n"_s + QString::fromUtf8(badLine);
 }
 
 void TestChecksExportRun::failures() {
@@ -184,6 +214,7 @@ void TestChecksExportRun::failures() {
     TRunFixture f;
     f.Inputs.File =
         content.isNull() ? f.Dir.filePath(u"missing.txt"_s) : f.WriteFile(u"report.txt"_s, content);
+    error.replace(u"%1"_s, f.Inputs.File);
     if (notRunning) {
         TSbFaults faults;
         faults.NotRunning = true;
@@ -211,10 +242,8 @@ void TestChecksExportRun::kindChoice_data() {
     QTest::addColumn<int>("choice");
     QTest::addColumn<QStringList>("fetches");
     QTest::addColumn<QStringList>("boxes");
-    const QString employeeDone = u"information: Orvane Employee Checks Export successfully "
-                                 u"completed"_s;
-    const QString agencyDone = u"information: Orvane Agency Checks Export successfully "
-                               u"completed"_s;
+    const QString employeeDone = AddedBox(u"Orvane Employee Checks Export"_s, 2);
+    const QString agencyDone = AddedBox(u"Orvane Agency Checks Export"_s, 1);
     QTest::newRow("all checks") << int(crcAllChecks) << QStringList({u"employee"_s, u"agency"_s})
                                 << QStringList({employeeDone, agencyDone});
     QTest::newRow("employee checks")
@@ -253,14 +282,18 @@ void TestChecksExportRun::cancelledEmployeeFetchStillRunsAgency() {
     TRunFixture f;
     TFakeDirectSource source;
     source.Agency = AgencyReport;
+    source.Cancelled = QStringList{u"employee"_s};
     f.Inputs.Tab = rstDirectConnection;
     f.Inputs.Direct = &source;
     f.Inputs.Choice = crcAllChecks;
     TChecksExportRun run = f.Run();
     run.RunChecksExport(f.Context);
     QCOMPARE(f.Warnings(), QStringList(u"Orvane Employee Checks Export failed"_s));
+    // The user is told that the cancelled run posted nothing.
     QCOMPARE(f.Dialogs.Shown,
-             QStringList(u"information: Orvane Agency Checks Export successfully completed"_s));
+             QStringList({u"information: Orvane Employee Checks Export was cancelled: nothing "
+                          u"was posted"_s,
+                          AddedBox(u"Orvane Agency Checks Export"_s, 1)}));
     QCOMPARE(run.ReportText(), u"Orvane Employee Checks report is empty"_s + QChar(12) +
                                    u"Orvane Agency Checks report:\r\n"_s + AgencyReport);
     QCOMPARE(f.Company.Summary(), QStringList(u"Check 2001 452033"_s));
@@ -279,6 +312,27 @@ void TestChecksExportRun::failedEmployeeRunEndsAllChecks() {
     QCOMPARE(source.Fetches, QStringList(u"employee"_s));
     QCOMPARE(f.Warnings().last(), u"Orvane Employee Checks Export failed"_s);
     QCOMPARE(f.Company.Txns().size(), size_t(0));
+}
+
+void TestChecksExportRun::agencyReportWithoutChecks() {
+    // The service's placeholder for payrolls that paid no agency is normal
+    // (a file that holds only it is still refused by the parser).
+    TRunFixture f;
+    TFakeDirectSource source;
+    source.Employee = EmployeeReport;
+    source.Agency = u",\"Payroll Agency\",,,\r\n"_s;
+    f.Inputs.Choice = crcAllChecks;
+    f.Inputs.Tab = rstDirectConnection;
+    f.Inputs.Direct = &source;
+    TChecksExportRun run = f.Run();
+    run.RunChecksExport(f.Context);
+    QCOMPARE(f.Dialogs.Shown, QStringList({AddedBox(u"Orvane Employee Checks Export"_s, 2),
+                                           u"information: No agency checks in this payroll"_s}));
+    QCOMPARE(f.Warnings(), QStringList());
+    QCOMPARE(run.Outcomes().size(), size_t(2));
+    QCOMPARE(run.Outcomes()[1].Summary,
+             u"Orvane Agency Checks Export: No agency checks in this payroll"_s);
+    QCOMPARE(run.Outcomes()[1].Result, TChecksExportResult());
 }
 
 void TestChecksExportRun::directTabWithoutDirectSource() {
@@ -337,6 +391,33 @@ void TestChecksExportRun::cancelWhilePosting() {
     QCOMPARE(source.Fetches, fetches);
     QVERIFY(f.Wait->Marks.contains(u"1/3"_s));
     QVERIFY(!f.Wait->Marks.contains(u"2/3"_s));
+}
+
+void TestChecksExportRun::adviceFollowsTheError() {
+    // What to do is the error's last line: in the box and in both logs,
+    // which keep a message on one line.
+    TRunFixture f;
+    QStringList userLog;
+    QStringList devLog;
+    TScopedSink user(f.Log.Stateful(), std::make_shared<TPlainTextUserLogWriter>(
+                                           std::make_shared<TStringsLogOutput>(&userLog)));
+    TScopedSink dev(f.Log.Stateful(), std::make_shared<TPlainTextDevLogWriter>(
+                                          std::make_shared<TStringsLogOutput>(&devLog)));
+    TSbFaults denied;
+    denied.AccessDenied = true;
+    f.Company.SetFaults(denied);
+    f.Inputs.File = f.WriteFile(u"s1910.txt"_s, EmployeeReport.toUtf8());
+    TChecksExportRun run = f.Run();
+    const QString advice = u"In QuickBooks, allow \"Orvane QB Export\" under Edit > "
+                           u"Preferences > Integrated Applications"_s;
+    try {
+        run.RunChecksExport(f.Context);
+        QFAIL("the run did not fail");
+    } catch (const EztException& e) {
+        QVERIFY2(e.Message().section(u"\r\n"_s, 1).startsWith(advice), qPrintable(e.Message()));
+    }
+    QCOMPARE(userLog.filter(advice).size(), 1);
+    QCOMPARE(devLog.filter(advice).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestChecksExportRun)

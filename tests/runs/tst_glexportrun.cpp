@@ -91,7 +91,6 @@ private:
     std::unique_ptr<TRecordingLogger> m_log;
     std::shared_ptr<TScriptedUserDialogs> m_dialogs;
     std::shared_ptr<TCountingWait> m_wait;
-    std::unique_ptr<TRegionalSettingsOverride> m_regional;
     QString m_reportText;
     int m_connections = 0;
 };
@@ -101,12 +100,10 @@ void TestGLExportRun::init() {
     m_log = std::make_unique<TRecordingLogger>();
     m_dialogs = std::make_shared<TScriptedUserDialogs>();
     m_wait = std::make_shared<TCountingWait>();
-    m_regional = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
     m_connections = 0;
 }
 
 void TestGLExportRun::cleanup() {
-    m_regional.reset();
     m_log.reset();
     m_sandbox.reset();
 }
@@ -225,9 +222,12 @@ void TestGLExportRun::failures_data() {
         << Fixture(u"gl_no_amounts.csv"_s)
         << u"Orvane Journal holds no debit or credit amount, so there is nothing to post."_s << 0
         << QString();
+    // A line that fails is named with the file (%1) and shown.
     QTest::newRow("amount out of range")
-        << Fixture(u"gl_bad_amount.csv"_s) << u"'1e308' is not a valid floating point value"_s << 0
-        << QString();
+        << Fixture(u"gl_bad_amount.csv"_s)
+        << u"'1e308' is not a valid floating point value (line 2 of %1: "
+           u"<HLB1,20240308,PR0311,WK10,,2110,-100.00,,1e308>)"_s
+        << 0 << QString();
     QTest::newRow("two dates fail validation")
         << Fixture(u"gl_two_dates.csv"_s) << u"Orvane Journal validation failed"_s << 1
         << u"Date must be the same for all GL records. Found <3/8/2024> and <3/9/2024>"_s;
@@ -239,10 +239,13 @@ void TestGLExportRun::failures_data() {
         << u"The amount 100.005 has more than two decimals; QuickBooks takes amounts in whole "
            u"cents."_s
         << 1 << QString();
+    // What to do follows QuickBooks' words.
     QTest::newRow("unbalanced entry refused")
         << Fixture(u"gl_unbalanced.csv"_s)
         << u"QB: [3180] There was an error when saving a Journal Entry.  QuickBooks error "
-           u"message: Transaction not in balance."_s
+           u"message: Transaction not in balance.\r\nQuickBooks could not save it; the text "
+           u"after \"QuickBooks error message:\" says why (a closing date, an entry out of "
+           u"balance, an inactive account): correct that in QuickBooks, then run again."_s
         << 1 << QString();
 }
 
@@ -253,6 +256,7 @@ void TestGLExportRun::failures() {
     QFETCH(QString, loggedError);
     TFakeGLSource source;
     source.File = file;
+    error.replace(u"%1"_s, file);
 
     QCOMPARE(Run(source), error);
     QCOMPARE(m_dialogs->Shown, QStringList());
@@ -261,7 +265,9 @@ void TestGLExportRun::failures() {
     // The journal is kept for printing even when it failed.
     QCOMPARE(m_reportText, QString::fromUtf8(testsupport::ReadFile(file)));
     QCOMPARE(Messages(m_log->Sink(), lmWarning).last(), u"Orvane Journal Export failed"_s);
-    QCOMPARE(Messages(m_log->Sink(), lmException).count(error), 1);
+    // The log keeps a message on one line.
+    QCOMPARE(Messages(m_log->Sink(), lmException).count(QString(error).replace(u"\r\n"_s, u"  "_s)),
+             1);
     if (!loggedError.isNull())
         QCOMPARE(Messages(m_log->Sink(), lmError), QStringList{loggedError});
     QCOMPARE(m_wait->Ended, m_wait->Started.size());

@@ -56,14 +56,12 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_companyFile;
     std::unique_ptr<TRecordingLogger> m_log;
-    std::unique_ptr<TRegionalSettingsOverride> m_us;
     TScriptedUserDialogs m_dialogs;
     std::unique_ptr<TScriptedReportWait> m_waits;
     QStringList m_displayed;
 };
 
 void TestOrvDirectExport::initTestCase() {
-    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     QString error;
     if (!m_sandbox.Start(&error))
         QSKIP(qPrintable(error));
@@ -77,18 +75,16 @@ void TestOrvDirectExport::init() {
     CreateSandboxCompany(m_companyFile,
                          qEnvironmentVariable("ORVQ_SOURCE_DIR") + QStringLiteral("/data/demo"));
     m_log = std::make_unique<TRecordingLogger>();
-    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
     m_dialogs = TScriptedUserDialogs();
     m_waits = std::make_unique<TScriptedReportWait>();
     m_displayed.clear();
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [this](const QString& message) { m_displayed << message; });
 }
 
 void TestOrvDirectExport::cleanup() {
     QCoreApplication::processEvents();
-    SetErrorDisplay(nullptr);
     m_waits.reset();
-    m_us.reset();
     m_log.reset();
     m_dir.reset();
 }
@@ -112,6 +108,7 @@ TReportSourceOptions TestOrvDirectExport::Source(const TOrvPayrollsDef& selectio
 
 TRunContext TestOrvDirectExport::Context() {
     TQBConnectionConfig config;
+    config.Processor.Factory = &CreateSandboxRequestProcessor;
     config.Processor.CompanyFile = m_companyFile;
     TRunContext context = runtest::Context(
         m_log->LoggerPtr(), m_dialogs, QBConnectionFactory(config), runtest::Borrowed(*m_waits));
@@ -139,7 +136,9 @@ void TestOrvDirectExport::employeeChecks() {
     QCOMPARE(run.Outcomes()[0].Result.ChecksAdded, 6);
     QCOMPARE(run.Outcomes()[0].Result.Errors, 0);
     QCOMPARE(m_dialogs.Shown,
-             QStringList{"information: Orvane Employee Checks Export successfully completed"});
+             QStringList{"information: Orvane Employee Checks Export successfully completed: 6 "
+                         "checks added, 0 checks voided, 0 deposits added, 0 checks already "
+                         "existed, 0 checks were already voided, 0 deposits already existed"});
     QCOMPARE(Transactions(QStringLiteral("Check")), 6);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(m_sandbox.Sessions(), 0);

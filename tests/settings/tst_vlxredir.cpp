@@ -319,7 +319,8 @@ private Q_SLOTS:
 
     void programWithoutFileNamesBothCandidates() {
         const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-        const QString message = MessageOf<ERedirectionFileNotFound>([] { Redirection(); });
+        const QString message = MessageOf<ERedirectionFileNotFound>(
+            [] { ProgramRedirection(QCoreApplication::applicationFilePath())(); });
         QVERIFY2(message.startsWith(QStringLiteral("Cannot find redirection file for ") + program),
                  qPrintable(message));
         QVERIFY2(message.contains(program + QStringLiteral(".red>")), qPrintable(message));

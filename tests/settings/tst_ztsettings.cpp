@@ -77,7 +77,6 @@ private Q_SLOTS:
     void storedText() {
         QFETCH(QVariant, value);
         QFETCH(QString, text);
-        TRegionalSettingsOverride us({TDateOrder::MonthDayYear, u'/', u'.'});
         auto store = Store();
         store->SetValue(QStringLiteral("Group\\Value"), value);
         QCOMPARE(Raw()->value(QStringLiteral("Group/Value")).toString(), text);
@@ -133,7 +132,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, line);
         QFETCH(QVariant, defaultValue);
         QFETCH(QVariant, expected);
-        TRegionalSettingsOverride us({TDateOrder::MonthDayYear, u'/', u'.'});
         WriteFile("[Key]\nOther=1\n" + line + '\n');
         const QVariant value = Store()->GetValue(QStringLiteral("Key\\V"), defaultValue);
         QCOMPARE(value.typeId(), defaultValue.typeId());
@@ -190,6 +188,10 @@ private Q_SLOTS:
         QTest::newRow("blanks at the ends")
             << QStringLiteral(" @a\\b ") << QByteArray("V=\" @a\\\\b \"");
         QTest::newRow("quote first") << QStringLiteral("\"q\"") << QByteArray("V=\"\\\"q\\\"\"");
+        QTest::newRow("lone surrogate")
+            << QString(QChar(0xDDD2)) + u'x' << QByteArray("V=\"\\xddd2x\"");
+        QTest::newRow("surrogate pair as it is")
+            << QString::fromUtf8("\xF0\x9F\x98\x80") << QByteArray("V=\xF0\x9F\x98\x80");
         QTest::newRow("control characters")
             << QStringLiteral("a\r\nb\t") + QChar(0) + QStringLiteral("1") + QChar(0x7f)
             << QByteArray("V=\"a\\r\\nb\\t\\0\\x31\\x7f\"");
@@ -200,6 +202,27 @@ private Q_SLOTS:
         Store()->SetAsString(QStringLiteral("Key\\V"), value);
         QCOMPARE(testsupport::ReadFile(File()), "[Key]\n" + line + '\n');
         QCOMPARE(Store()->GetAsString(QStringLiteral("Key\\V")), value);
+    }
+
+    // Keys with a "/" at an end or doubled, as a hand edit may leave them,
+    // read as QSettings names them: found, and kept when the store writes.
+    void strayKeySlashes_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("key ending in /")
+            << QByteArray("[General]\nRort/=x\n[Orvan") << QStringLiteral("Rort");
+        QTest::newRow("key beginning with \\")
+            << QByteArray("[Key]\n\\V=x\n") << QStringLiteral("Key\\V");
+        QTest::newRow("group ending in \\, key doubling it")
+            << QByteArray("[Key\\]\nA\\\\V=x\n") << QStringLiteral("Key\\A\\V");
+    }
+    void strayKeySlashes() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, name);
+        WriteFile(file);
+        QCOMPARE(Store()->GetAsString(name), QStringLiteral("x"));
+        Store()->SetAsString(QStringLiteral("Other"), QStringLiteral("y"));
+        QCOMPARE(Store()->GetAsString(name), QStringLiteral("x"));
     }
 
     // A file QSettings' INI format wrote (quoted values, escaped keys,

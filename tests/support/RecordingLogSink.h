@@ -61,6 +61,8 @@ public:
     const ICommonLoggerPtr& LoggerPtr() { return m_chain.Common; }
     TRecordingLogSink& Sink() { return *m_sink; }
     int Depth() const { return m_chain.Stateful->State().Depth(); }
+    // For more sinks: the log writers as the program attaches them.
+    const IStatefulLoggerPtr& Stateful() const { return m_chain.Stateful; }
 
 private:
     TLoggerChain m_chain;

@@ -16,8 +16,6 @@
 struct TWindowScene {
     QTemporaryDir Dir;
 
-    TWindowScene() { SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor); }
-
     QString StoreFile() const { return Dir.filePath(QStringLiteral("orvq.ini")); }
     QString CompanyFile() const { return Dir.filePath(QStringLiteral("company.qbsb")); }
     QString LedgerFile() const { return Dir.filePath(QStringLiteral("ledger.sqlite")); }
@@ -34,6 +32,7 @@ struct TWindowScene {
     TMainWindowOptions Options() const {
         TMainWindowOptions options;
         options.Core.Settings = Store();
+        options.Core.QBProcessor = &CreateSandboxRequestProcessor;
         options.Core.Redirection = [this] {
             TRedirectionEntries files;
             files.append({QStringLiteral("Log"), Dir.filePath(QStringLiteral("OrvQ.log"))});

@@ -1,10 +1,11 @@
 // The whole job in the program's window, against the sandbox payroll
 // service and a sandbox QuickBooks company: the payroll list of a period,
 // two payrolls selected, the checks and the GL export run twice (the second
-// run adds nothing), a slow report cancelled, and the checks printed. The
-// runs work on the window's worker thread: a batched export cancelled
-// between two request sets, the window closed during a run, and a payroll
-// call that hangs, cancelled.
+// run adds nothing), a slow report cancelled, also once it arrived while
+// the question was open, and the checks printed. The runs work on the
+// window's worker thread: a batched export cancelled between two request
+// sets, the window closed during a run, and a payroll call that hangs,
+// cancelled.
 #include "MainWindowScene.h"
 #include "OrvTestSupport.h"
 
@@ -198,13 +199,23 @@ void TestGuiEndToEnd::wholeJob() {
     QVERIFY(checks.QBParamFrame->AccountsChosen());
     ChoosePayrolls(checks, {10091, 10121});
     checks.OrvOptionsFrame->rbAll->click();
-    QCOMPARE(Run(checks), (QStringList{u"Orvane Employee Checks Export successfully completed"_s,
-                                       u"Orvane Agency Checks Export successfully completed"_s}));
+    const QStringList first = Run(checks);
+    QCOMPARE(first.size(), 2);
+    QVERIFY2(first[0].startsWith(u"Orvane Employee Checks Export successfully completed: 12 "
+                                 u"checks added"_s),
+             qPrintable(first[0]));
+    QVERIFY2(first[1].startsWith(u"Orvane Agency Checks Export successfully completed: 3 checks "
+                                 u"added"_s),
+             qPrintable(first[1]));
     const int checksAdded = Transactions(u"Check"_s);
     QCOMPARE(checksAdded, 6 + 6 + 3);
     QVERIFY(checks.LogText().contains(u"Orvane Agency Checks Export"_s));
-    // Run again: every check is there already.
-    QCOMPARE(Run(checks).size(), 2);
+    // Run again: every check is there already, and the boxes say so.
+    const QStringList rerun = Run(checks);
+    QCOMPARE(rerun.size(), 2);
+    QVERIFY2(rerun[0].contains(u": 0 checks added"_s) &&
+                 rerun[0].contains(u"12 checks already existed"_s),
+             qPrintable(rerun[0]));
     QCOMPARE(Transactions(u"Check"_s), checksAdded);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(m_sandbox.Sessions(), 0);
@@ -239,16 +250,41 @@ void TestGuiEndToEnd::wholeJob() {
     QCOMPARE(again[1], u"Operation was aborted by user."_s);
     QCOMPARE(Transactions(u"JournalEntry"_s), 1);
 
-    // A slow report: the user cancels and confirms; the server task goes.
+    // A slow report: the user cancels and confirms; the server task goes,
+    // and the user is told.
     m_sandbox.Control(u"sandbox.setTaskDelay"_s, [](IRpcFunction& f) { f.AddItem(3600); });
     m_boxes->AnswerNextBox(QMessageBox::Yes);
     TCancelWhen cancel([this] { return m_sandbox.LiveTasks() == 1; });
-    QCOMPARE(Run(gl), QStringList{u"Cancel?"_s});
+    QCOMPARE(Run(gl), (QStringList{u"Cancel?"_s, u"Orvane Journal Export was cancelled: nothing "
+                                                 u"was posted"_s}));
     QCOMPARE(cancel.Pressed, 1);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QVERIFY(m_sandbox.CalledMethods().contains(u"orv.taskQueue.deleteTask"_s));
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
     QCOMPARE(Transactions(u"JournalEntry"_s), 1);
+
+    // The report arrives while "Cancel?" is open, and the user answers Yes:
+    // the answer wins, nothing is posted.
+    SelectPayrolls(*checks.PayrollFrame, {10101}); // not exported before
+    checks.OrvOptionsFrame->rbEmployee->click();
+    const auto fetched = [this] {
+        return m_sandbox.CalledMethods().count(u"orv.taskQueue.getReport"_s);
+    };
+    const qsizetype fetchedBefore = fetched();
+    m_boxes->AnswerNextBoxWith([this] {
+        // While the user thinks it over, the report is done and fetched.
+        m_sandbox.Control(u"sandbox.finishTasks"_s);
+        QTest::qWaitFor([this] { return m_sandbox.LiveTasks() == 0; }, 60000);
+        return QMessageBox::Yes;
+    });
+    TCancelWhen cancelAsked([this] { return m_sandbox.LiveTasks() == 1; });
+    QCOMPARE(Run(checks), (QStringList{u"Cancel?"_s, u"Orvane Employee Checks Export was "
+                                                     u"cancelled: nothing was posted"_s}));
+    QCOMPARE(cancelAsked.Pressed, 1);
+    QCOMPARE(fetched(), fetchedBefore + 1);
+    QCOMPARE(Transactions(u"Check"_s), checksAdded);
+    QVERIFY(checks.LogText().contains(u"User cancelled operation"_s));
+    QCOMPARE(m_sandbox.LiveTasks(), 0);
 }
 
 // A file of twelve checks in sets of three, each set answered after 200 ms:
@@ -324,7 +360,9 @@ void TestGuiEndToEnd::closeDuringRun() {
     window.close();
     QVERIFY(ended.wait(60000));
     QTRY_VERIFY(!window.isVisible());
-    QCOMPARE(m_boxes->BoxTexts(), QStringList(2, u"A run is in progress. Stop it and close?"_s));
+    QCOMPARE(m_boxes->BoxTexts(),
+             QStringList(2, u"A run is in progress. Stop it and close?"_s)
+                 << u"Orvane Journal Export was cancelled: nothing was posted"_s);
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(Transactions(u"JournalEntry"_s), entries);
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
@@ -351,7 +389,8 @@ void TestGuiEndToEnd::hungCallCancelled() {
     });
     m_boxes->AnswerNextBox(QMessageBox::Yes);
     TCancelWhen cancel([this] { return m_sandbox.LiveTasks() == 1; });
-    QCOMPARE(Run(gl), QStringList{u"Cancel?"_s});
+    QCOMPARE(Run(gl), (QStringList{u"Cancel?"_s, u"Orvane Journal Export was cancelled: nothing "
+                                                 u"was posted"_s}));
     QCOMPARE(cancel.Pressed, 1);
     QVERIFY(gl.LogText().contains(u"User cancelled operation"_s));
     QCOMPARE(m_sandbox.LiveTasks(), 0);

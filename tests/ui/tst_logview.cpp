@@ -2,7 +2,7 @@
 // message, and its buttons wired to packing and the file manager.
 #include "SevenZipTool.h"
 
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 #include "settings/vlxRedir.h"
 #include "ui/vlxLoggerRichViewFrame.h"
 #include "ui/vlxSendMailLoggerViewFrame.h"

@@ -50,6 +50,19 @@ QList<QStringList> PdfText(const QString& pdf) {
     return pages;
 }
 
+// The least distance of the words of a PDF from the paper's left and top
+// edges, in points.
+QPointF TextOrigin(const QString& pdf) {
+    const QString html =
+        Poppler(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    QPointF origin(1e9, 1e9);
+    const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\""));
+    for (const auto& m : word.globalMatch(html))
+        origin = QPointF(qMin(origin.x(), m.captured(1).toDouble()),
+                         qMin(origin.y(), m.captured(2).toDouble()));
+    return origin;
+}
+
 } // namespace
 
 class TestPlainTextPrinting : public QObject {
@@ -123,6 +136,11 @@ void TestPlainTextPrinting::pagesOnPdf() {
     QCOMPARE(text[1].first(), QStringLiteral("AGENCY CHECKS"));
     QVERIFY2(text[1].size() > 2, qPrintable(text[1].join(u'|')));
     QCOMPARE(text[1].mid(1).join(QString()).remove(u' '), wide.remove(u' '));
+    // Half an inch (36 points) of paper at least before the text, so that
+    // no printer cuts a line (the wide line wraps within the same margins).
+    const QPointF origin = TextOrigin(pdf);
+    QVERIFY2(origin.x() >= 35.5 && origin.y() >= 35.5 && origin.x() < 1e9,
+             qPrintable(QStringLiteral("%1, %2").arg(origin.x()).arg(origin.y())));
 }
 
 void TestPlainTextPrinting::cancelledDialogPrintsNothing() {

@@ -20,7 +20,6 @@ class TestReDBGrid : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void titleClicksSort();
     void cellColours();
@@ -77,11 +76,8 @@ QStringList SelectedNames(const TReDBGrid& grid) {
 } // namespace
 
 void TestReDBGrid::initTestCase() {
-    SetErrorDisplay([this](const QString& message) { m_displayed << message; });
-}
-
-void TestReDBGrid::cleanupTestCase() {
-    SetErrorDisplay(nullptr);
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [this](const QString& message) { m_displayed << message; });
 }
 
 void TestReDBGrid::init() {
@@ -279,6 +275,16 @@ void TestReDBGrid::selectionKeptByBookmark() {
     QCOMPARE(SelectedNames(grid), QStringList({"Lopez", "Novak"}));
     Filter(grid, {});
     QCOMPARE(SelectedNames(grid), QStringList({"Lopez", "Novak"}));
+    // A record found is the one selected, as the payroll grid's Run takes
+    // the selection.
+    QTest::keyClick(&grid, Qt::Key_F, Qt::ControlModifier);
+    TFindDialog* find = grid.FindDialog();
+    find->FieldBox()->setCurrentIndex(find->FieldBox()->findData(NameColumn));
+    find->ExactButton()->setChecked(true);
+    find->ValueEdit()->setText(QStringLiteral("Okafor"));
+    QVERIFY(find->FindFirst());
+    QCOMPARE(SelectedNames(grid), QStringList{"Okafor"});
+    QCOMPARE(table->Value(QStringLiteral("NAME")).toString(), QStringLiteral("Okafor"));
     // A table replaced drops the selection; its current row is selected.
     grid.SetTable(nullptr);
     QVERIFY(grid.SelectedBookmarks().isEmpty());

@@ -2,7 +2,6 @@
 // and the modal wait window that runs a procedure.
 #include "base/vlxDeferredCall.h"
 #include "base/vlxErrorDisplay.h"
-#include "base/vlxGlobalWaitIndicator.h"
 #include "base/ztExceptions.h"
 #include "ui/WaitForm.h"
 #include "ui/vlxStatusBarProgress.h"
@@ -162,8 +161,10 @@ void TestWaitWidgets::progressRepaintsWithoutRunningEvents() {
 }
 
 void TestWaitWidgets::runWithWaitForm() {
-    QStringList shown;
-    SetErrorDisplay([&shown](const QString& message) { shown << message; });
+    // The application's display: the failure of the form's work goes there.
+    const auto shown = std::make_shared<QStringList>();
+    InstallErrorDisplay(*QCoreApplication::instance(),
+                        [shown](const QString& message) { *shown << message; });
     QMainWindow owner;
     bool ran = false;
     QVERIFY(RunWithWaitForm(&owner, u"Getting Account list from QuickBooks"_s, [&ran] {
@@ -174,10 +175,9 @@ void TestWaitWidgets::runWithWaitForm() {
         });
     }));
     QVERIFY(ran);
-    QVERIFY(shown.isEmpty());
+    QVERIFY(shown->isEmpty());
     QVERIFY(!RunWithWaitForm(&owner, u"Failing"_s, [] { throw EztException(u"No QB"_s); }));
-    QCOMPARE(shown, QStringList{u"No QB"_s});
-    SetErrorDisplay(nullptr);
+    QCOMPARE(*shown, QStringList{u"No QB"_s});
 }
 
 QTEST_MAIN(TestWaitWidgets)

@@ -41,9 +41,11 @@ const char* const GLHelp =
 
 const char* const GLExitHelp =
     "\n"
-    "Exit code 0: the journal entry was created; 1: the run failed (also when the\n"
-    "journal could not be fetched or the duplicate-date question was answered No);\n"
-    "2: wrong usage.\n";
+    "Exit code 0: the journal entry was created; 1: the run failed, nothing was\n"
+    "posted (also when the journal could not be fetched or the duplicate-date\n"
+    "question was answered No); 2: wrong usage; 3: the journal entry was created but\n"
+    "could not be marked cleared, or whether it was created is unknown: look at it in\n"
+    "QuickBooks and do not post this journal again.\n";
 
 // The console's boxes; a question answered beforehand is shown with its
 // answer instead of waiting for one.
@@ -175,5 +177,5 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
         return cecFailed;
     }
     env.Out.flush();
-    return cecSuccess;
+    return run.ExportState() == jesDone ? cecSuccess : cecPostedWithProblem;
 }

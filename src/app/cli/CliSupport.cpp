@@ -127,6 +127,7 @@ QString CliCompanyFile(const TCliEnvironment& env) {
 TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options) {
     TQBConnectionConfig config;
     config.SdkDownloadAddress = QBSdkDownloadAddress;
+    config.Processor.Factory = env.Core.QBProcessor();
     if (options.Has(QStringLiteral("--company-file"))) {
         config.Processor.CompanyFile = options.Value(QStringLiteral("--company-file"));
     } else {

@@ -22,8 +22,10 @@
 #include <memory>
 #include <optional>
 
-// Exit codes of every command.
-enum TCliExitCode { cecSuccess = 0, cecFailed = 1, cecUsage = 2 };
+// Exit codes of every command. cecPostedWithProblem: something was posted
+// (or may have been) but not all of it as asked; running the same command
+// again is not the remedy.
+enum TCliExitCode { cecSuccess = 0, cecFailed = 1, cecUsage = 2, cecPostedWithProblem = 3 };
 
 // Wrong usage: a missing or unknown option, a bad value. Exit code 2.
 class ECliUsageError : public EztException {

@@ -1,9 +1,10 @@
 #include "app/core/AppCore.h"
 
-#include "base/vlxGlobalWaitIndicator.h"
 #include "base/ztFormat.h"
 #include "settings/RegionalSettingsGroup.h"
 #include "settings/vlxPlatformPaths.h"
+
+#include <QCoreApplication>
 
 QString ProgramVersion() {
     return QStringLiteral(ORVQ_VERSION_MAJOR_MINOR);
@@ -21,17 +22,12 @@ IztSettingsPtr ProgramSettings(const QString& programFilePath) {
                                                  platform::AppSettingsRootPath(program));
 }
 
-TRedirectionFactory ProgramRedirection(const QString& programFilePath) {
-    return [programFilePath]() -> IRedirectionPtr {
-        return std::make_shared<TRedirectionFile>(
-            LocateRedirectionFile(StartupWorkDir(), programFilePath));
-    };
-}
-
 } // namespace
 
 TAppCore::TAppCore(TAppCoreOptions options, ILoggerEventSinkPtr firstSink)
-    : m_keeper(std::make_unique<TCommonLoggerKeeper>(std::move(firstSink), ApplicationTitle)) {
+    : m_keeper(std::make_unique<TCommonLoggerKeeper>(std::move(firstSink), ApplicationTitle)),
+      m_qbProcessor(std::move(options.QBProcessor)),
+      m_wait(std::make_shared<THourglassWaitIndicator>()), m_regionalBefore(RegionalSettings()) {
     const QString program =
         options.ProgramFilePath.isEmpty() ? platform::ProgramFilePath() : options.ProgramFilePath;
     m_settings = options.Settings ? std::move(options.Settings) : ProgramSettings(program);
@@ -42,10 +38,14 @@ TAppCore::TAppCore(TAppCoreOptions options, ILoggerEventSinkPtr firstSink)
 }
 
 TAppCore::~TAppCore() {
-    if (m_errorDisplayInstalled)
-        SetErrorDisplay(nullptr);
-    RestoreWaitIndicator();
+    if (m_errorDisplayInstalled && QCoreApplication::instance())
+        ::InstallErrorDisplay(*QCoreApplication::instance(), nullptr);
+    SetRegionalSettings(m_regionalBefore);
     // The keeper stops the user log file when it goes.
+}
+
+TQBConnectionFactory TAppCore::QBConnectionFactory() const {
+    return RedirectedQBConnectionFactory(m_redirection, m_qbProcessor);
 }
 
 std::function<std::unique_ptr<TRunLedger>()> TAppCore::LedgerFactory() const {
@@ -76,12 +76,13 @@ void TAppCore::LogStartupInfo(const QString& caption, const QDateTime& now) {
 }
 
 void TAppCore::InstallWaitIndicator(IWaitIndicatorPtr indicator) {
-    SetWaitIndicator(std::move(indicator));
-    m_waitIndicatorInstalled = true;
+    m_wait.SetIndicator(std::move(indicator));
 }
 
 void TAppCore::InstallErrorDisplay(TErrorDisplay display) {
-    SetErrorDisplay(std::move(display));
+    QCoreApplication* application = QCoreApplication::instance();
+    OrvAssert(application != nullptr);
+    ::InstallErrorDisplay(*application, std::move(display));
     m_errorDisplayInstalled = true;
 }
 
@@ -90,8 +91,5 @@ void TAppCore::StopUserLogFile() {
 }
 
 void TAppCore::RestoreWaitIndicator() {
-    if (!m_waitIndicatorInstalled)
-        return;
-    SetWaitIndicator(nullptr);
-    m_waitIndicatorInstalled = false;
+    m_wait.SetIndicator(nullptr);
 }

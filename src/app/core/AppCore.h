@@ -1,15 +1,19 @@
 // How either program starts, without widgets: the settings store with the
 // regional settings stored in it, the redirection file, the logger keeper
-// with the user log file, the start-up records, the process-wide wait
-// indicator and the error display. The window (TOrvAPIClientMainFm) and
-// orvq-cli both start through it, each calling the steps in its own order;
-// neither builds a logger chain of its own.
+// with the user log file, the start-up records, the wait indicator, the
+// error display, the regional settings in force and the QuickBooks request
+// processor of the program. The window (TOrvAPIClientMainFm) and orvq-cli
+// both start through it, each calling the steps in its own order; neither
+// builds a logger chain of its own, and what the core holds reaches its
+// users from here (or from a run's context), never from a global.
 #pragma once
 
+#include "base/RegionalSettings.h"
 #include "base/vlxClasses.h"
 #include "base/vlxErrorDisplay.h"
+#include "export/QBConnectionFactory.h"
 #include "ledger/RunLedger.h"
-#include "logging/vlxLoggerKeeper.h"
+#include "logkeeper/vlxLoggerKeeper.h"
 #include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
 
@@ -34,6 +38,9 @@ struct TAppCoreOptions {
     // is called anew whenever a path is needed.
     IztSettingsPtr Settings;
     TRedirectionFactory Redirection;
+    // QuickBooks' request processor: the program entry's (QuickBooks' own,
+    // or the sandbox company where QuickBooks does not exist), a test's.
+    TQBRequestProcessorFactory QBProcessor;
     // The run ledger's options (tests: a clock of their own); the identity
     // is always this workstation's.
     TLedgerOptions Ledger;
@@ -43,9 +50,9 @@ class TAppCore {
 public:
     // The keeper first, with firstSink (the log view; may be null) so that
     // everything after it can log; then the settings store, whose
-    // "RegionalSettings" group is put in force.
+    // "RegionalSettings" group is put in force over the system's.
     explicit TAppCore(TAppCoreOptions options = {}, ILoggerEventSinkPtr firstSink = {});
-    // Puts back what it replaced (the wait indicator, the error display);
+    // Puts back what it replaced (the error display, the regional settings);
     // the keeper stops the user log file and releases the chain.
     ~TAppCore();
     TAppCore(const TAppCore&) = delete;
@@ -57,6 +64,13 @@ public:
     // The redirection file, read anew. Throws ERedirectionError.
     IRedirectionPtr Redirection() const { return m_redirection(); }
     const TRedirectionFactory& RedirectionFactory() const { return m_redirection; }
+    // QuickBooks through the program's processor, the company file of the
+    // redirection's "QBCompanyFile", read at each connection.
+    TQBConnectionFactory QBConnectionFactory() const;
+    const TQBRequestProcessorFactory& QBProcessor() const { return m_qbProcessor; }
+    // What every part reports its busy steps to: a plain hourglass until
+    // InstallWaitIndicator.
+    IWaitIndicator& WaitIndicator() { return m_wait; }
     // The run ledger of the alias "Ledger" (and, for PostgreSQL, the saved
     // password), read now on this thread; the function returned opens it on
     // the thread that calls it, as this workstation and program version.
@@ -69,11 +83,10 @@ public:
     void StartUserLogFile();
     // "Caption: " and "Timestamp: " debug records.
     void LogStartupInfo(const QString& caption, const QDateTime& now);
-    // The process-wide wait indicator shows this one until
-    // RestoreWaitIndicator or the core's end.
+    // The wait indicator shows this one until RestoreWaitIndicator.
     void InstallWaitIndicator(IWaitIndicatorPtr indicator);
     // Failures of user actions, timers and deferred calls are shown here
-    // until the core's end.
+    // (the running application's display) until the core's end.
     void InstallErrorDisplay(TErrorDisplay display);
 
     // Shutdown steps; each may be called when nothing was started.
@@ -85,7 +98,9 @@ private:
     std::unique_ptr<TCommonLoggerKeeper> m_keeper;
     IztSettingsPtr m_settings;
     TRedirectionFactory m_redirection;
+    TQBRequestProcessorFactory m_qbProcessor;
+    TWaitIndicatorProxy m_wait;
+    TRegionalSettings m_regionalBefore;
     TLedgerOptions m_ledgerOptions;
-    bool m_waitIndicatorInstalled = false;
     bool m_errorDisplayInstalled = false;
 };

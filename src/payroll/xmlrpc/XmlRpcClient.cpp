@@ -1,5 +1,8 @@
 #include "payroll/xmlrpc/XmlRpcClient.h"
 
+#include "payroll/xmlrpc/XmlRpcDataSet.h"
+#include "payroll/xmlrpc/XmlRpcScanner.h"
+
 #include <QHash>
 
 #include <expat.h>
@@ -25,9 +28,9 @@ enum class TTag {
     Other
 };
 
-TTag ClassifyTag(const char* name) {
-    auto is = [name](const char* tag) { return qstricmp(name, tag) == 0; };
-    switch (qstrlen(name)) {
+TTag ClassifyTag(QByteArrayView name) {
+    auto is = [name](QByteArrayView tag) { return name.compare(tag, Qt::CaseInsensitive) == 0; };
+    switch (name.size()) {
     case 2:
         return is("i4") ? TTag::Int : TTag::Other;
     case 3:
@@ -95,8 +98,8 @@ bool IsBlankText(const QString& text) {
 // left open by a malformed answer cannot reach the next result.
 class TResponseScan {
 public:
-    TResponseScan(IRpcResultPtr result, bool markEmptyValues)
-        : m_result(std::move(result)), m_markEmptyValues(markEmptyValues) {}
+    TResponseScan(IRpcResultPtr result, bool markEmptyValues, bool fastScan)
+        : m_result(std::move(result)), m_markEmptyValues(markEmptyValues), m_fastScan(fastScan) {}
     ~TResponseScan() {
         if (m_parser)
             XML_ParserFree(m_parser);
@@ -106,6 +109,13 @@ public:
 
     // False when the text is not acceptable XML. Conversion errors throw.
     bool Run(const QByteArray& text);
+
+private:
+    // True when the fast scanner read the whole document; false where only
+    // expat can tell what it is.
+    bool RunScanner(const QByteArray& text);
+    bool RunExpat(const QByteArray& text);
+    void Reset();
 
 private:
     static void OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
@@ -119,8 +129,8 @@ private:
     bool Feed(const char* data, qsizetype size, bool last);
     void Refuse();
 
-    void StartTag(const char* name);
-    void EndTag(const char* name);
+    void StartTag(QByteArrayView name);
+    void EndTag(QByteArrayView name);
     void Text(QString text);
     void FlushText();
     void StoreText(TRpcDataType kind, const QString& text);
@@ -130,6 +140,7 @@ private:
 
     IRpcResultPtr m_result;
     bool m_markEmptyValues;
+    bool m_fastScan;
     XML_Parser m_parser = nullptr;
     bool m_refused = false;
     std::exception_ptr m_error;
@@ -170,7 +181,7 @@ void TResponseScan::OnStart(void* self, const XML_Char* name, const XML_Char**) 
             return;
         }
         scan.FlushText();
-        scan.StartTag(name);
+        scan.StartTag(QByteArrayView(name));
     });
 }
 
@@ -178,7 +189,7 @@ void TResponseScan::OnEnd(void* self, const XML_Char* name) {
     Guarded(self, [name](TResponseScan& scan) {
         --scan.m_depth;
         scan.FlushText();
-        scan.EndTag(name);
+        scan.EndTag(QByteArrayView(name));
     });
 }
 
@@ -244,7 +255,7 @@ QString TResponseScan::Intern(const QByteArray& name) {
     return text;
 }
 
-void TResponseScan::StartTag(const char* name) {
+void TResponseScan::StartTag(QByteArrayView name) {
     const TTag tag = ClassifyTag(name);
     m_textSinceStart = false;
     if (tag != TTag::Value || m_inValue) {
@@ -340,7 +351,7 @@ void TResponseScan::CloseContainer(const TContainer& container) {
     }
 }
 
-void TResponseScan::EndTag(const char* name) {
+void TResponseScan::EndTag(QByteArrayView name) {
     const TTag tag = ClassifyTag(name);
     // An element without any text (<name/>, <string/>, <base64></base64>)
     // holds an empty text, as <string></string> does once marked "[NULL]";
@@ -363,51 +374,81 @@ void TResponseScan::EndTag(const char* name) {
     }
 }
 
-// Patterns are lower case; the text is compared ignoring letter case.
-struct TEmptyForm {
-    QByteArrayView Pattern;
-    QByteArrayView Replacement;
-};
-const TEmptyForm kEmptyForms[] = {
-    {"<string></string>", "<string>[NULL]</string>"},
-    {"<string></nil></string>", "<string>[NULL]</string>"},
-    {"<string></null></string>", "<string>[NULL]</string>"},
-    {"<value></value>", "<value>[NULL]</value>"},
-    {"<value></nil></value>", "<value>[NULL]</value>"},
-    {"<value></null></value>", "<value>[NULL]</value>"},
-};
-
-bool MatchesAt(const QByteArray& text, qsizetype pos, QByteArrayView pattern) {
-    if (text.size() - pos < pattern.size())
-        return false;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        char c = text.at(pos + i);
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != pattern.at(i))
-            return false;
-    }
-    return true;
+QByteArrayView MarkedEmptyValue(QByteArrayView element) {
+    return element == "string" ? QByteArrayView("<string>[NULL]</string>")
+                               : QByteArrayView("<value>[NULL]</value>");
 }
 
 } // namespace
 
 namespace {
 
-// The next empty form at or after from; -1 when there is none.
-qsizetype FindEmptyForm(const QByteArray& text, qsizetype from, const TEmptyForm** form) {
+// The next empty form at or after from, -1 when there is none; its length
+// and its marked form.
+qsizetype FindEmptyForm(const QByteArray& text, qsizetype from, qsizetype& length,
+                        QByteArrayView& marked) {
     for (qsizetype pos = text.indexOf('<', from); pos >= 0; pos = text.indexOf('<', pos + 1)) {
-        for (const TEmptyForm& candidate : kEmptyForms) {
-            if (MatchesAt(text, pos, candidate.Pattern)) {
-                *form = &candidate;
-                return pos;
-            }
+        QByteArrayView element;
+        length = MatchEmptyRpcValue(QByteArrayView(text).sliced(pos), element);
+        if (length > 0) {
+            marked = MarkedEmptyValue(element);
+            return pos;
         }
     }
     return -1;
 }
 
 bool TResponseScan::Run(const QByteArray& text) {
+    if (m_fastScan) {
+        try {
+            if (RunScanner(text))
+                return true;
+        } catch (...) {
+            // A value that does not convert: expat tells whether the
+            // document is well-formed before it gets there.
+        }
+        Reset();
+    }
+    return RunExpat(text);
+}
+
+void TResponseScan::Reset() {
+    m_result->Clear();
+    m_containers.clear();
+    m_names.clear();
+    m_lastTag = TTag::None;
+    m_inValue = false;
+    m_pending.clear();
+    m_text.resize(0);
+    m_haveText = false;
+    m_textSinceStart = false;
+}
+
+bool TResponseScan::RunScanner(const QByteArray& text) {
+    TRpcXmlScanner scanner(text, m_markEmptyValues, TRpcClientParser::kMaxElementDepth);
+    for (;;) {
+        switch (scanner.Next()) {
+        case TRpcXmlScanner::tkStart:
+            FlushText();
+            StartTag(scanner.Name());
+            break;
+        case TRpcXmlScanner::tkEnd:
+            FlushText();
+            EndTag(scanner.Name());
+            break;
+        case TRpcXmlScanner::tkText:
+            m_text.append(scanner.Text());
+            m_haveText = true;
+            break;
+        case TRpcXmlScanner::tkDone:
+            return true;
+        case TRpcXmlScanner::tkGiveUp:
+            return false;
+        }
+    }
+}
+
+bool TResponseScan::RunExpat(const QByteArray& text) {
     m_parser = XML_ParserCreate(nullptr);
     if (!m_parser)
         throw std::bad_alloc();
@@ -423,13 +464,14 @@ bool TResponseScan::Run(const QByteArray& text) {
     // is never copied.
     bool ok = true;
     qsizetype fed = 0;
-    const TEmptyForm* form = nullptr;
+    qsizetype length = 0;
+    QByteArrayView marked;
     if (m_markEmptyValues) {
-        for (qsizetype pos = FindEmptyForm(text, 0, &form); ok && pos >= 0;
-             pos = FindEmptyForm(text, fed, &form)) {
+        for (qsizetype pos = FindEmptyForm(text, 0, length, marked); ok && pos >= 0;
+             pos = FindEmptyForm(text, fed, length, marked)) {
             ok = Feed(text.constData() + fed, pos - fed, false) &&
-                 Feed(form->Replacement.data(), form->Replacement.size(), false);
-            fed = pos + form->Pattern.size();
+                 Feed(marked.data(), marked.size(), false);
+            fed = pos + length;
         }
     }
     ok = ok && Feed(text.constData() + fed, text.size() - fed, true);
@@ -444,12 +486,13 @@ QByteArray MarkEmptyRpcValues(const QByteArray& text) {
     // The patterns cannot overlap, so one pass equals replacing each in turn.
     QByteArray result;
     qsizetype copied = 0;
-    const TEmptyForm* form = nullptr;
-    for (qsizetype pos = FindEmptyForm(text, 0, &form); pos >= 0;
-         pos = FindEmptyForm(text, copied, &form)) {
+    qsizetype length = 0;
+    QByteArrayView marked;
+    for (qsizetype pos = FindEmptyForm(text, 0, length, marked); pos >= 0;
+         pos = FindEmptyForm(text, copied, length, marked)) {
         result.append(text.constData() + copied, pos - copied);
-        result.append(form->Replacement.data(), form->Replacement.size());
-        copied = pos + form->Pattern.size();
+        result.append(marked);
+        copied = pos + length;
     }
     if (copied == 0)
         return text;
@@ -469,12 +512,23 @@ IRpcResultPtr TRpcClientParser::ParseResponse(const QByteArray& response) {
         result->SetFault(kFaultInvalidPayload, invalid);
         return result;
     }
-    TResponseScan scan(result, MarkEmptyValues);
+    TResponseScan scan(result, MarkEmptyValues, FastScan);
     if (!scan.Run(response)) {
         // Never hand on a half-read answer.
         result->SetFault(kFaultInvalidPayload, invalid);
     }
     return result;
+}
+
+TRpcDataSetAnswer TRpcClientParser::ParseDataSetResponse(const QByteArray& response) {
+    TRpcDataSetAnswer answer;
+    // The checks of ParseResponse come first: an answer it would not scan
+    // never becomes a table.
+    if (FastScan && !IsBlankText(response) && response.contains("xml"))
+        answer.Table = StreamDataSetResponse(response, MarkEmptyValues);
+    if (!answer.Table)
+        answer.Result = ParseResponse(response);
+    return answer;
 }
 
 IRpcResultPtr TRpcCaller::ExecuteCall(const IRpcFunctionPtr& call) {
@@ -483,6 +537,14 @@ IRpcResultPtr TRpcCaller::ExecuteCall(const IRpcFunctionPtr& call) {
     IRpcResultPtr result = ParseResponse(response);
     call->Clear();
     return result;
+}
+
+TRpcDataSetAnswer TRpcCaller::ExecuteDataSetCall(const IRpcFunctionPtr& call) {
+    OrvAssert(call != nullptr);
+    const QByteArray response = PostRequest(call->GetRequestXML());
+    TRpcDataSetAnswer answer = ParseDataSetResponse(response);
+    call->Clear();
+    return answer;
 }
 
 QByteArray TRpcCaller::PostRequest(const QByteArray& request) {

@@ -2,11 +2,20 @@
 // method call to the payroll service and reads its answer.
 #pragma once
 
+#include "payroll/xmlrpc/MemTable.h"
 #include "payroll/xmlrpc/XmlRpcTransport.h"
 #include "payroll/xmlrpc/XmlRpcTypes.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+// The answer to a query: the table when the answer was read straight into
+// one, else the result as ParseResponse reads it.
+struct TRpcDataSetAnswer {
+    std::unique_ptr<TMemTable> Table;
+    IRpcResultPtr Result;
+};
 
 // Builds an IRpcResult from a response text. Empty answers, answers that are
 // not well-formed XML, that declare a DOCTYPE or nest too deep come back as
@@ -20,10 +29,16 @@ public:
     static constexpr int kMaxElementDepth = 128;
 
     IRpcResultPtr ParseResponse(const QByteArray& response);
+    // For answers that become tables: the table straight from the text when
+    // the answer has the service's layout, else the result.
+    TRpcDataSetAnswer ParseDataSetResponse(const QByteArray& response);
 
     // Replaces empty "string" and "value" elements by "[NULL]" before the
     // scan, so that they arrive as empty strings.
     bool MarkEmptyValues = true;
+    // Reads answers with the fast scanner where it can, with expat where it
+    // gives up; off, with expat alone (what the scanner is measured against).
+    bool FastScan = true;
 };
 
 // Replaces, ignoring letter case, "<string></string>", "<string></nil></string>"
@@ -42,6 +57,8 @@ public:
     // Posts the call, parses the answer and clears the call object. A
     // transport failure throws ERpcTransportError and leaves the call as it was.
     IRpcResultPtr ExecuteCall(const IRpcFunctionPtr& call);
+    // The same for a call whose answer becomes a table.
+    TRpcDataSetAnswer ExecuteDataSetCall(const IRpcFunctionPtr& call);
     QByteArray PostRequest(const QByteArray& request);
 
 private:

@@ -16,6 +16,13 @@ TMemFieldKind FieldKindOfTypeCode(qint32 code);
 // table is ever returned.
 std::unique_ptr<TMemTable> XmlToDataSet(const IRpcStructPtr& result);
 
+// A query answer of the layout the service writes, read straight into a
+// table without a value tree; nullptr for any other answer (a fault, another
+// layout, a value that does not convert, text only expat reads), which
+// ParseResponse and XmlToDataSet then read as before. Where it returns a
+// table, that is the table XmlToDataSet makes of ParseResponse's result.
+std::unique_ptr<TMemTable> StreamDataSetResponse(const QByteArray& response, bool markEmptyValues);
+
 // Field names, then one line per visible record; CR LF after every line.
 QString DataSetToCsv(TMemTable& table);
 

@@ -1,5 +1,6 @@
 #include "payroll/xmlrpc/XmlRpcTransport.h"
 
+#include "base/ErrorAdvice.h"
 #include "base/vlxCancelToken.h"
 #include "base/ztFormat.h"
 
@@ -281,7 +282,9 @@ QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArra
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_CONNECT:
         case CURLE_COULDNT_RESOLVE_PROXY:
-            throw ERpcTransportError(Format("Cannot connect to %s: %s", {url, detail}));
+            throw ERpcTransportError(
+                WithErrorAdvice(Format("Cannot connect to %s: %s", {url, detail}), asPayrollService,
+                                paCannotConnect));
         default:
             throw ERpcTransportError(Format("The call to %s failed: %s", {url, detail}));
         }

@@ -1,5 +1,8 @@
 #include "RpcTestSupport.h"
 
+#include "payroll/xmlrpc/XmlRpcClient.h"
+#include "payroll/xmlrpc/XmlRpcDataSet.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -52,6 +55,100 @@ QJsonValue CanonParams(const IRpcCustomArray& params) {
     for (int i = 0; i < params.Count(); ++i)
         items.append(Canon(*params.Item(i)));
     return items;
+}
+
+QString RawText(const IRpcCustomItem& item) {
+    switch (item.DataType()) {
+    case rdtInteger:
+        return QStringLiteral("int ") + QString::number(item.AsInteger());
+    case rdtString:
+        return QStringLiteral("str ") + item.AsRawString();
+    case rdtBoolean:
+        return item.AsBoolean() ? QStringLiteral("true") : QStringLiteral("false");
+    case rdtFloat:
+        return QStringLiteral("double ") + QString::number(item.AsFloat(), 'g', 17);
+    case rdtBase64:
+        return QStringLiteral("base64 ") + item.AsRawBase64();
+    case rdtDateTime:
+        return QStringLiteral("date ") + item.AsDateTime().toString(Qt::ISODateWithMs);
+    case rdtStruct: {
+        QString text = QStringLiteral("struct{");
+        if (const IRpcStructPtr s = item.AsStruct()) {
+            for (int i = 0; i < s->Count(); ++i)
+                text += s->KeyList().at(i) + u'=' + RawText(*s->Item(i)) + u';';
+        }
+        return text + u'}';
+    }
+    case rdtArray: {
+        QString text = QStringLiteral("array[");
+        if (const IRpcArrayPtr a = item.AsArray()) {
+            for (int i = 0; i < a->Count(); ++i)
+                text += RawText(*a->Item(i)) + u';';
+        }
+        return text + u']';
+    }
+    case rdtError: {
+        const auto& result = dynamic_cast<const IRpcResult&>(item);
+        return QStringLiteral("fault %1 %2").arg(result.FaultCode()).arg(result.FaultString());
+    }
+    case rdtNone:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+QString TableText(const TMemTable& table) {
+    QString text;
+    for (int f = 0; f < table.FieldCount(); ++f) {
+        const TMemFieldDef& def = table.Field(f);
+        text += QStringLiteral("%1 kind %2 size %3%4\n")
+                    .arg(def.Name)
+                    .arg(int(def.Kind))
+                    .arg(def.Size)
+                    .arg(def.Required ? QStringLiteral(" required") : QString());
+    }
+    for (int r = 0; r < table.RecordCount(); ++r) {
+        for (int f = 0; f < table.FieldCount(); ++f) {
+            const QVariant& value = table.ValueAt(r, f);
+            if (!value.isValid())
+                text += QStringLiteral("null");
+            else if (value.typeId() == QMetaType::Double)
+                text += QString::number(value.toDouble(), 'g', 17);
+            else if (value.typeId() == QMetaType::QByteArray)
+                text += QString::fromLatin1(value.toByteArray().toHex());
+            else
+                text += QString::fromUtf8(value.typeName()) + u' ' + value.toString();
+            text += u'|';
+        }
+        text += u'\n';
+    }
+    return text;
+}
+
+QString ResponseOutcome(const QByteArray& response, bool fastScan) {
+    TRpcClientParser parser;
+    parser.FastScan = fastScan;
+    try {
+        return RawText(*parser.ParseResponse(response));
+    } catch (const EztException& e) {
+        return QStringLiteral("error: ") + e.Message();
+    }
+}
+
+QString DataSetOutcome(const QByteArray& response, bool fastScan) {
+    TRpcClientParser parser;
+    parser.FastScan = fastScan;
+    try {
+        TRpcDataSetAnswer answer = parser.ParseDataSetResponse(response);
+        if (!answer.Table) {
+            if (answer.Result->IsError())
+                return RawText(*answer.Result);
+            answer.Table = XmlToDataSet(answer.Result->AsStruct());
+        }
+        return answer.Table ? TableText(*answer.Table) : QStringLiteral("no table");
+    } catch (const EztException& e) {
+        return QStringLiteral("error: ") + e.Message();
+    }
 }
 
 QString CanonText(const QJsonValue& value) {

@@ -1,11 +1,13 @@
 #include "RpcTestSupport.h"
 #include "TestSupport.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
+#include "payroll/xmlrpc/XmlRpcScanner.h"
 
 #include <QJsonDocument>
 #include <QtTest>
 
 using namespace rpctest;
+using namespace Qt::StringLiterals;
 
 class TestXmlRpcClient : public QObject {
     Q_OBJECT
@@ -14,6 +16,8 @@ private Q_SLOTS:
     void requestMixedKinds();
     void parse_data();
     void parse();
+    void scannerTokens_data();
+    void scannerTokens();
     void parseRawEscapedText();
     void parseRejectsValues_data();
     void parseRejectsValues();
@@ -50,9 +54,34 @@ IRpcFunctionPtr MixedCall() {
     return call;
 }
 
-QString ParsedCanon(const QByteArray& response) {
+QString ParsedCanon(const QByteArray& response, bool fastScan = true) {
     TRpcClientParser parser;
+    parser.FastScan = fastScan;
     return CanonText(Canon(*parser.ParseResponse(response)));
+}
+
+// The tokens of a text as the fast scanner reports them, one a line:
+// "<name", "text", ">name", and "done" or "gives up" at the end.
+QString ScannedTokens(const QByteArray& text, int maxDepth) {
+    TRpcXmlScanner scanner(text, true, maxDepth);
+    QStringList tokens;
+    for (;;) {
+        switch (scanner.Next()) {
+        case TRpcXmlScanner::tkStart:
+            tokens << u'<' + QString::fromUtf8(scanner.Name());
+            break;
+        case TRpcXmlScanner::tkEnd:
+            tokens << u'>' + QString::fromUtf8(scanner.Name());
+            break;
+        case TRpcXmlScanner::tkText:
+            tokens << QString::fromUtf8(scanner.Text());
+            break;
+        case TRpcXmlScanner::tkDone:
+            return (tokens << QStringLiteral("done")).join(u'|');
+        case TRpcXmlScanner::tkGiveUp:
+            return (tokens << QStringLiteral("gives up")).join(u'|');
+        }
+    }
 }
 
 } // namespace
@@ -188,6 +217,52 @@ void TestXmlRpcClient::parse() {
     QFETCH(QByteArray, response);
     QFETCH(QString, canon);
     QCOMPARE(ParsedCanon(response), canon);
+    QCOMPARE(ParsedCanon(response, false), canon);
+}
+
+void TestXmlRpcClient::scannerTokens_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("tokens");
+    QTest::newRow("declaration, empty element, text")
+        << QByteArray("<?xml version='1.0' encoding=\"UTF-8\" ?>\n<a >\n<b/>x</a >\n")
+        << "<a|\n|<b|>b|x|>a|done";
+    QTest::newRow("references and line breaks")
+        << QByteArray("<a>1 &lt; 2 &amp;&#65;&#x42;&#xe9;\r\nz\r&#13;</a>")
+        << u"<a|1 < 2 &AB\u00e9\nz\n\r|>a|done"_s;
+    QTest::newRow("empty values marked, any case")
+        << QByteArray("<a><STRING></String><value></NIL></value><value></value></a>")
+        << "<a|<string|[NULL]|>string|<value|[NULL]|>value|<value|[NULL]|>value|>a|done";
+    QTest::newRow("UTF-8 kept") << QByteArray("<a>Zo\xc3\xab \xf0\x9f\x98\x80</a>")
+                                << u"<a|Zo\u00eb \U0001F600|>a|done"_s;
+    QTest::newRow("nesting at the limit")
+        << QByteArray("<a><b><c/></b></a>") << "<a|<b|<c|>c|>b|>a|done";
+    QTest::newRow("nesting beyond it")
+        << QByteArray("<a><b><c><d/></c></b></a>") << "<a|<b|<c|gives up";
+    QTest::newRow("attribute") << QByteArray("<a b='1'/>") << "gives up";
+    QTest::newRow("comment") << QByteArray("<a><!-- x --></a>") << "<a|gives up";
+    QTest::newRow("CDATA") << QByteArray("<a><![CDATA[x]]></a>") << "<a|gives up";
+    QTest::newRow("document type") << QByteArray("<!DOCTYPE a><a/>") << "gives up";
+    QTest::newRow("processing instruction") << QByteArray("<a><?pi x?></a>") << "<a|gives up";
+    QTest::newRow("Latin-1 declared")
+        << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?><a/>") << "gives up";
+    QTest::newRow("crossed tags") << QByteArray("<a><b></a></b>") << "<a|<b|gives up";
+    QTest::newRow("unclosed") << QByteArray("<a>text") << "<a|gives up";
+    QTest::newRow("text after the root") << QByteArray("<a/>x") << "<a|>a|gives up";
+    QTest::newRow("second root") << QByteArray("<a/><b/>") << "<a|>a|gives up";
+    QTest::newRow("bad UTF-8") << QByteArray("<a>\xc3(</a>") << "<a|gives up";
+    QTest::newRow("U+FFFF") << QByteArray("<a>\xef\xbf\xbf</a>") << "<a|gives up";
+    QTest::newRow("surrogate") << QByteArray("<a>\xed\xa0\x80</a>") << "<a|gives up";
+    QTest::newRow("control character") << QByteArray("<a>\x01</a>") << "<a|gives up";
+    QTest::newRow("]]> in text") << QByteArray("<a>]]></a>") << "<a|gives up";
+    QTest::newRow("undeclared entity") << QByteArray("<a>&nbsp;</a>") << "<a|gives up";
+    QTest::newRow("reference to NUL") << QByteArray("<a>&#0;</a>") << "<a|gives up";
+    QTest::newRow("non-ASCII name") << QByteArray("<\xc3\xa9/>") << "gives up";
+}
+
+void TestXmlRpcClient::scannerTokens() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, tokens);
+    QCOMPARE(ScannedTokens(text, 3), tokens);
 }
 
 void TestXmlRpcClient::parseRawEscapedText() {

@@ -1,3 +1,4 @@
+#include "RpcTestSupport.h"
 #include "TestSupport.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 #include "payroll/xmlrpc/XmlRpcDataSet.h"
@@ -8,11 +9,15 @@
 
 using TResultEdit = std::function<void(IRpcStruct& dataset)>;
 Q_DECLARE_METATYPE(TResultEdit)
+using TTextEdit = std::function<QByteArray(QByteArray)>;
+Q_DECLARE_METATYPE(TTextEdit)
 
 class TestXmlRpcDataSet : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void fromResponse();
+    void streamedAsTheTreeReadsIt_data();
+    void streamedAsTheTreeReadsIt();
     void noRows();
     void layoutRefused_data();
     void layoutRefused();
@@ -95,6 +100,75 @@ void TestXmlRpcDataSet::fromResponse() {
     table->First();
     QCOMPARE(DataSetToCsv(*table).toUtf8(),
              testsupport::ReadFile(testsupport::DataPath("payroll/dataset_clients.csv")));
+}
+
+namespace {
+
+// Replaces the first occurrence of a text in the answer.
+TTextEdit Replace(const QByteArray& before, const QByteArray& after) {
+    return [before, after](QByteArray text) {
+        const qsizetype at = text.indexOf(before);
+        return at < 0 ? QByteArray("edit not applicable") : text.replace(at, before.size(), after);
+    };
+}
+
+} // namespace
+
+void TestXmlRpcDataSet::streamedAsTheTreeReadsIt_data() {
+    QTest::addColumn<TTextEdit>("edit");
+    QTest::addColumn<bool>("streamed");
+    const QByteArray c2 = "<value><string>Zo\xc3\xab &amp; Co, \"Ltd\"</string></value>";
+    QTest::newRow("as the service writes it") << TTextEdit([](QByteArray t) { return t; }) << true;
+    QTest::newRow("CR LF line breaks")
+        << TTextEdit([](QByteArray t) { return t.replace("\n", "\r\n"); }) << true;
+    QTest::newRow("untyped text") << Replace(c2, "<value>Untyped &lt;text&gt;</value>") << true;
+    QTest::newRow("untyped text equal to its name") << Replace(c2, "<value>c2</value>") << true;
+    QTest::newRow("blank value") << Replace(c2, "<value>  </value>") << true;
+    QTest::newRow("empty value") << Replace(c2, "<value/>") << true;
+    QTest::newRow("empty value element") << Replace(c2, "<value></value>") << true;
+    QTest::newRow("string [NULL]") << Replace(c2, "<value><string>[NULL]</string></value>") << true;
+    QTest::newRow("i4") << Replace("<int>7</int>", "<i4> 7 </i4>") << true;
+    QTest::newRow("no rows") << TTextEdit([](QByteArray t) -> QByteArray {
+        return t.left(t.indexOf("<name>val</name>") + 16) +
+               "<value><string></string></value></member></struct></value></member></struct>"
+               "</value></param></params></methodResponse>";
+    }) << false;
+    QTest::newRow("fault") << TTextEdit([](QByteArray) {
+        return QByteArray("<?xml version='1.0'?><methodResponse><fault><value><struct><member>"
+                          "<name>faultCode</name><value><int>810</int></value></member><member>"
+                          "<name>faultString</name><value><string>Wrong session</string></value>"
+                          "</member></struct></value></fault></methodResponse>");
+    }) << false;
+    QTest::newRow("faultCode beside the dataset")
+        << Replace("</struct></value>\n</param>",
+                   "<member><name>faultCode</name><value><int>4</int></value></member>"
+                   "<member><name>faultString</name><value>x</value></member></struct></value>"
+                   "\n</param>")
+        << false;
+    const QByteArray rowsEnd = "</struct></value>\n</member>\n</struct></value>\n</member>\n";
+    QTest::newRow("member after val")
+        << Replace(rowsEnd + "</struct>",
+                   rowsEnd + "<member><name>more</name><value>1</value></member></struct>")
+        << false;
+    QTest::newRow("text in an integer column")
+        << Replace("<int>7</int>", "<string>7</string>") << false;
+    QTest::newRow("integer that does not convert")
+        << Replace("<int>7</int>", "<int>7x</int>") << false;
+    QTest::newRow("row member without column")
+        << Replace("<name>C1</name>", "<name>c9</name>") << false;
+    QTest::newRow("comment") << Replace("<member>", "<!-- x --><member>") << false;
+    QTest::newRow("not well-formed") << Replace("</val", "</vl") << false;
+}
+
+void TestXmlRpcDataSet::streamedAsTheTreeReadsIt() {
+    QFETCH(TTextEdit, edit);
+    QFETCH(bool, streamed);
+    const QByteArray text =
+        edit(testsupport::ReadFile(testsupport::DataPath("payroll/dataset_clients.xml")));
+    QVERIFY(text != "edit not applicable");
+    QCOMPARE(StreamDataSetResponse(text, true) != nullptr, streamed);
+    // The reference: expat alone, and the value tree.
+    QCOMPARE(rpctest::DataSetOutcome(text, true), rpctest::DataSetOutcome(text, false));
 }
 
 void TestXmlRpcDataSet::noRows() {

@@ -316,6 +316,13 @@ void TestXmlRpcTransport::refusedConnection() {
     } catch (const ERpcTransportError& e) {
         QVERIFY2(e.Message().startsWith(QStringLiteral("Cannot connect to https://127.0.0.1:")),
                  qPrintable(e.Message()));
+        // The next line says what to do.
+        QVERIFY2(e.Message()
+                     .section(QStringLiteral("\r\n"), 1)
+                     .startsWith(
+                         QStringLiteral("Check the server and the port on the Connection settings "
+                                        "tab")),
+                 qPrintable(e.Message()));
     }
 }
 

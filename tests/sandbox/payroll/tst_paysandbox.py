@@ -341,6 +341,13 @@ class ServiceTests(unittest.TestCase):
         self.assertFault(860, task, "orv.taskQueue.getReport", task)
         self.assertEqual(self.service.call("sandbox.tasks", []), [])
 
+    def test_tasks_can_be_finished_at_once(self):
+        self.service.call("sandbox.setTaskDelay", [3600])
+        task = self.call("orv.taskQueue.runReport", 1910, params_for([self.payroll]), "S")
+        self.assertFalse(self.call("orv.taskQueue.isTaskFinished", task))
+        self.assertEqual(self.service.call("sandbox.finishTasks", []), 1)
+        self.assertTrue(self.call("orv.taskQueue.isTaskFinished", task))
+
     def test_a_journal_that_cannot_be_written_ends_as_an_error_report(self):
         task = self.call("orv.taskQueue.runReport", 348, params_for([self.payroll], Format=2, bBillingByDBDT=True), "S")
         report = self.call("orv.taskQueue.getReport", task)

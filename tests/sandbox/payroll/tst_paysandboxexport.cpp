@@ -44,22 +44,19 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     TQBProcessorConfig m_config;
     std::unique_ptr<TRecordingLogger> m_log;
-    std::unique_ptr<TRegionalSettingsOverride> m_us;
 };
 
 void TestPaySandboxExport::init() {
-    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    m_config.Factory = &CreateSandboxRequestProcessor;
     m_config.CompanyFile = m_dir->filePath(QStringLiteral("company.qbsb"));
     m_config.DemoDataDir = DemoDir();
     CreateSandboxCompany(m_config.CompanyFile, DemoDir());
     m_log = std::make_unique<TRecordingLogger>();
-    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
 }
 
 void TestPaySandboxExport::cleanup() {
-    m_us.reset();
     m_log.reset();
     m_dir.reset();
 }

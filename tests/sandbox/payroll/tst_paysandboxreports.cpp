@@ -42,16 +42,13 @@ private Q_SLOTS:
 private:
     QString Report(const QStringList& args);
     std::unique_ptr<TRecordingLogger> m_log;
-    std::unique_ptr<TRegionalSettingsOverride> m_us;
 };
 
 void TestPaySandboxReports::init() {
     m_log = std::make_unique<TRecordingLogger>();
-    m_us = std::make_unique<TRegionalSettingsOverride>(TRegionalSettings());
 }
 
 void TestPaySandboxReports::cleanup() {
-    m_us.reset();
     m_log.reset();
 }
 

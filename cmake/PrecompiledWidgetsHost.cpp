@@ -1,0 +1,1 @@
+// Compiles the precompiled Qt Core and widget headers that widget code reuses.

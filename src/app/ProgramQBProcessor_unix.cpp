@@ -1,7 +1,0 @@
-#include "ProgramQBProcessor.h"
-
-#include "company/QBSandboxRequestProcessor.h"
-
-void UseProgramQBRequestProcessor() {
-    SetQBRequestProcessorFactory(&CreateSandboxRequestProcessor);
-}

@@ -1,7 +1,0 @@
-#include "ProgramQBProcessor.h"
-
-#include "quickbooks/QBRequestProcessor.h"
-
-void UseProgramQBRequestProcessor() {
-    SetQBRequestProcessorFactory(&CreateQBXMLRP2Processor);
-}

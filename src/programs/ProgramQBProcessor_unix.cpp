@@ -1,0 +1,7 @@
+#include "ProgramQBProcessor.h"
+
+#include "company/QBSandboxRequestProcessor.h"
+
+TQBRequestProcessorFactory ProgramQBRequestProcessor() {
+    return &CreateSandboxRequestProcessor;
+}

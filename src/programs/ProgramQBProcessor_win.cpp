@@ -1,0 +1,5 @@
+#include "ProgramQBProcessor.h"
+
+TQBRequestProcessorFactory ProgramQBRequestProcessor() {
+    return &CreateQBXMLRP2Processor;
+}

@@ -1,0 +1,32 @@
+// orvq-cli: the exports of Orvane QB Export for scripts (see --help).
+#include "ProgramQBProcessor.h"
+#include "app/cli/CliSupport.h"
+#include "app/cli/ConsoleTerminal.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(ApplicationTitle);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QTextStream in(stdin);
+    TAppCoreOptions options;
+    options.ProgramFilePath = MainProgramFilePath();
+    options.QBProcessor = ProgramQBRequestProcessor();
+    TAppCore core(options);
+    // Questions are asked only at a terminal; in batch use they are answered No.
+    const bool terminal = StdinIsTerminal();
+    TCliEnvironment env{out, err, terminal ? &in : nullptr, core};
+    if (qEnvironmentVariableIsSet("ORVQ_PASSWORD"))
+        env.PasswordVariable = qEnvironmentVariable("ORVQ_PASSWORD");
+    if (terminal)
+        env.AskPassword = &ReadHiddenLine;
+    env.WatchInterrupt = [](std::function<void()> cancel) -> std::shared_ptr<void> {
+        return std::make_shared<TConsoleInterrupt>(std::move(cancel));
+    };
+    const int code = RunOrvqCli(QCoreApplication::arguments().mid(1), env);
+    out.flush();
+    err.flush();
+    return code;
+}

@@ -1,0 +1,11 @@
+[Directories]
+Base=%AppDataDir%\OrvQ
+A=%B%\x
+B=%A%
+Pct=100%%
+Open=%Base
+Base=again
+base=lower
+[Filenames]
+Log=%Base%\user.log
+Bad=%Log%
