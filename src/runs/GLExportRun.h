@@ -4,7 +4,9 @@
 #pragma once
 
 #include "export/QBJournalExport.h"
+#include "runs/CompanyGuard.h"
 #include "runs/RunContext.h"
+#include "runs/RunPreview.h"
 #include "settings/QBDecl.h"
 
 #include <QString>
@@ -12,6 +14,7 @@
 struct TGLRunOptions {
     TReportSourceOptions Source;
     TQBGLExportParam GL;
+    TPostingOptions Posting;
 };
 
 extern const QString GLExportRunName; // "Orvane Journal Export"
@@ -43,6 +46,10 @@ public:
     // is parsed so a journal that fails can still be printed.
     const QString& ReportText() const { return m_reportText; }
 
+    // What the last run, a preview, would do; none until one reached
+    // QuickBooks.
+    const std::optional<TRunPreview>& Preview() const { return m_preview; }
+
     // Parses ReportText, opens QuickBooks, validates, asks about a date that
     // already has a journal entry and exports, recording the run in the
     // ledger. Nothing is posted unless the whole journal validated and the
@@ -53,4 +60,5 @@ private:
     TGLRunOptions m_options;
     QString m_reportText;
     TJournalExportState m_exportState = jesDone;
+    std::optional<TRunPreview> m_preview;
 };

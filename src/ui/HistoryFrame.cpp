@@ -1,6 +1,7 @@
 #include "ui/HistoryFrame.h"
 
 #include "base/vlxErrorDisplay.h"
+#include "runs/CompanyGuard.h"
 #include "runs/LedgerReport.h"
 #include "runs/LedgerRunWriter.h"
 #include "runs/UndoRun.h"
@@ -20,52 +21,38 @@ namespace {
 // The undo's question lists this many of its items, then how many more.
 constexpr int QuestionItems = 25;
 
-struct TColumn {
-    const char* Name;
-    TMemFieldKind Kind;
-    const char* Label;
-};
-
-TMemTable* NewTable(QObject* parent, std::initializer_list<TColumn> columns) {
-    auto* table = new TMemTable(parent);
-    for (const TColumn& c : columns) {
-        TMemFieldDef def;
-        def.Name = QLatin1String(c.Name);
-        def.Kind = c.Kind;
-        def.DisplayLabel = QLatin1String(c.Label);
-        def.Visible = c.Label[0] != 0;
-        table->AddField(def);
-    }
-    table->Open();
-    return table;
-}
-
 TMemTable* RunsTable(QObject* parent) {
-    return NewTable(parent, {{"Started", fkDateTime, "Started"},
-                             {"Kind", fkString, "Kind"},
-                             {"Company", fkString, "QuickBooks company"},
-                             {"CompanyFile", fkString, "Company file"},
-                             {"Records", fkString, "Records"},
-                             {"State", fkString, "State"},
-                             {"User", fkString, "User"},
-                             {"Run", fkString, "Run"},
-                             {"Index", fkInteger, ""}});
+    return NewMemTable(parent, {{"Started", fkDateTime, "Started"},
+                                {"Kind", fkString, "Kind"},
+                                {"Company", fkString, "QuickBooks company"},
+                                {"CompanyFile", fkString, "Company file"},
+                                {"Records", fkString, "Records"},
+                                {"State", fkString, "State"},
+                                {"User", fkString, "User"},
+                                {"Run", fkString, "Run"},
+                                {"Index", fkInteger, ""}});
 }
 
 TMemTable* RecordsTable(QObject* parent) {
-    return NewTable(parent, {{"Seq", fkInteger, "#"},
-                             {"Kind", fkString, "Kind"},
-                             {"Number", fkString, "Number"},
-                             {"Date", fkDate, "Date"},
-                             {"Payee", fkString, "Payee"},
-                             {"Amount", fkFloat, "Amount"},
-                             {"Outcome", fkString, "Outcome"},
-                             {"TxnID", fkString, "TxnID"},
-                             {"Message", fkString, "Message"}});
+    return NewMemTable(parent, {{"Seq", fkInteger, "#"},
+                                {"Kind", fkString, "Kind"},
+                                {"Number", fkString, "Number"},
+                                {"Date", fkDate, "Date"},
+                                {"Payee", fkString, "Payee"},
+                                {"Amount", fkFloat, "Amount"},
+                                {"Outcome", fkString, "Outcome"},
+                                {"TxnID", fkString, "TxnID"},
+                                {"Message", fkString, "Message"}});
 }
 
-void Put(TMemTable& table, const char* field, const QString& value) {
-    table.SetString(table.FieldByName(QLatin1String(field)), value);
+TMemTable* PairingsTable(QObject* parent) {
+    return NewMemTable(parent, {{"Kind", fkString, "Posted by"},
+                                {"Key", fkString, "Number or checksum"},
+                                {"Label", fkString, "Name"},
+                                {"Company", fkString, "QuickBooks company"},
+                                {"CompanyFile", fkString, "Company file"},
+                                {"Recorded", fkDateTime, "Since"},
+                                {"Index", fkInteger, ""}});
 }
 
 // The undo's question: what it would do, then whether to do it.
@@ -85,6 +72,9 @@ THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
     UndoAction = new QAction(QStringLiteral("Undo run…"), this);
+    RemovePairingAction = new QAction(QStringLiteral("Remove pairing…"), this);
+    connect(RemovePairingAction, &QAction::triggered, this,
+            UserAction([this] { RemovePairing(); }));
     connect(RefreshAction, &QAction::triggered, this, UserAction([this] { Refresh(); }));
     connect(PrintReportAction, &QAction::triggered, this, UserAction([this] { PrintReport(); }));
     connect(UndoAction, &QAction::triggered, this, UserAction([this] { UndoRun(); }));
@@ -100,9 +90,23 @@ THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
     RunsGrid->SetTable(m_runsTable);
     RecordsGrid = new TReDBGrid;
     RecordsGrid->SetTable(m_recordsTable);
+    m_pairingsTable = PairingsTable(this);
+    PairingsGrid = new TReDBGrid;
+    PairingsGrid->SetTable(m_pairingsTable);
+    btnRemovePairing = ActionButton(RemovePairingAction, 110);
+    auto* pairings = new QWidget;
+    auto* pairingsLayout = new QVBoxLayout(pairings);
+    pairingsLayout->setContentsMargins(0, 0, 0, 0);
+    auto* pairingsCaption =
+        new QLabel(QStringLiteral("QuickBooks company of each Orvane company and report file"));
+    pairingsCaption->setFont(bold);
+    pairingsLayout->addWidget(pairingsCaption);
+    pairingsLayout->addWidget(PairingsGrid, 1);
+    pairingsLayout->addWidget(btnRemovePairing, 0, Qt::AlignLeft);
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(RunsGrid);
     splitter->addWidget(RecordsGrid);
+    splitter->addWidget(pairings);
 
     btnRefresh = ActionButton(RefreshAction, 75);
     btnPrintReport = ActionButton(PrintReportAction, 81);
@@ -152,7 +156,9 @@ void THistoryFrm::UpdateActions() {
     };
     enable(RefreshAction, free);
     enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
-    enable(UndoAction, free && selected && SelectedRun()->Kind != lrkUndo);
+    enable(UndoAction,
+           free && selected && SelectedRun()->Kind != lrkUndo && SelectedRun()->Kind != lrkPreview);
+    enable(RemovePairingAction, free && SelectedPairing() != nullptr);
 }
 
 bool THistoryFrm::Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done) {
@@ -168,15 +174,75 @@ bool THistoryFrm::Start(TRunThread::TWork work, std::function<void(std::exceptio
 
 void THistoryFrm::Refresh() {
     auto runs = std::make_shared<QList<TLedgerRun>>();
-    m_refreshWanted =
-        !Start([runs](TRunContext& context) { *runs = OpenRunLedger(context)->Runs(); },
-               [this, runs](std::exception_ptr failure) {
-                   if (failure) {
-                       ShowInErrorDisplay(failure);
-                       return;
-                   }
-                   ShowRuns(*runs);
-               });
+    auto pairings = std::make_shared<QList<TLedgerPairing>>();
+    m_refreshWanted = !Start(
+        [runs, pairings](TRunContext& context) {
+            const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
+            *runs = ledger->Runs();
+            *pairings = ledger->Pairings();
+        },
+        [this, runs, pairings](std::exception_ptr failure) {
+            if (failure) {
+                ShowInErrorDisplay(failure);
+                return;
+            }
+            ShowPairings(*pairings);
+            ShowRuns(*runs);
+        });
+}
+
+const TLedgerPairing* THistoryFrm::SelectedPairing() const {
+    if (m_pairingsTable->IsEmpty())
+        return nullptr;
+    const int index = m_pairingsTable->Value(QStringLiteral("Index")).toInt();
+    return index >= 0 && index < m_pairings.size() ? &m_pairings[index] : nullptr;
+}
+
+void THistoryFrm::ShowPairings(const QList<TLedgerPairing>& pairings) {
+    m_pairings = pairings;
+    TMemTable* table = PairingsTable(this);
+    for (qsizetype i = 0; i < pairings.size(); ++i) {
+        const TLedgerPairing& p = pairings[i];
+        table->Append();
+        PutString(*table, "Kind", LedgerText(p.Kind));
+        PutString(*table, "Key", p.Key);
+        PutString(*table, "Label", p.Label);
+        PutString(*table, "Company", p.Target.CompanyName);
+        PutString(*table, "CompanyFile", p.Target.CompanyFile);
+        table->SetDateTime(table->FieldByName(QStringLiteral("Recorded")),
+                           p.Recorded.toLocalTime());
+        table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
+        table->Post();
+    }
+    table->First();
+    PairingsGrid->SetTable(table);
+    PairingsGrid->resizeColumnsToContents();
+    m_pairingsTable->deleteLater();
+    m_pairingsTable = table;
+}
+
+void THistoryFrm::RemovePairing() {
+    const TLedgerPairing* selected = SelectedPairing();
+    if (!selected)
+        return;
+    const TLedgerPairing pairing = *selected;
+    if (!m_runs->Services().Dialogs->ConfirmYesNo(
+            Format("Forget that %s was posted into QuickBooks company '%s'? Its next posting "
+                   "asks as a first one.",
+                   {PairingLabel(pairing, false), pairing.Target.CompanyName}))) {
+        Q_EMIT PairingRemoved();
+        return;
+    }
+    Start(
+        [pairing](TRunContext& context) {
+            OpenRunLedger(context)->RemovePairing(pairing.Kind, pairing.Key);
+        },
+        [this](std::exception_ptr failure) {
+            if (failure)
+                ShowInErrorDisplay(failure);
+            m_refreshWanted = true; // after this run has ended
+            Q_EMIT PairingRemoved();
+        });
 }
 
 void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {
@@ -187,13 +253,14 @@ void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {
         table->Append();
         table->SetDateTime(table->FieldByName(QStringLiteral("Started")),
                            run.Started.toLocalTime());
-        Put(*table, "Kind", LedgerRunKindText(run));
-        Put(*table, "Company", run.Target.CompanyName);
-        Put(*table, "CompanyFile", run.Target.CompanyFile);
-        Put(*table, "Records", LedgerCountsText(run.Counts));
-        Put(*table, "State", LedgerText(run.State));
-        Put(*table, "User", run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
-        Put(*table, "Run", run.Id);
+        PutString(*table, "Kind", LedgerRunKindText(run));
+        PutString(*table, "Company", run.Target.CompanyName);
+        PutString(*table, "CompanyFile", run.Target.CompanyFile);
+        PutString(*table, "Records", LedgerCountsText(run.Counts));
+        PutString(*table, "State", LedgerText(run.State));
+        PutString(*table, "User",
+                  run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
+        PutString(*table, "Run", run.Id);
         table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
         table->Post();
     }
@@ -239,16 +306,16 @@ void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& 
     for (const TLedgerRecord& r : records) {
         table->Append();
         table->SetInteger(table->FieldByName(QStringLiteral("Seq")), r.Seq);
-        Put(*table, "Kind", LedgerText(r.Kind));
-        Put(*table, "Number", r.Number);
+        PutString(*table, "Kind", LedgerText(r.Kind));
+        PutString(*table, "Number", r.Number);
         if (r.Date.isValid())
             table->SetDateTime(table->FieldByName(QStringLiteral("Date")),
                                QDateTime(r.Date, QTime()));
-        Put(*table, "Payee", r.Payee);
+        PutString(*table, "Payee", r.Payee);
         table->SetFloat(table->FieldByName(QStringLiteral("Amount")), r.Amount.ToDouble());
-        Put(*table, "Outcome", LedgerText(r.Outcome));
-        Put(*table, "TxnID", r.TxnID);
-        Put(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
+        PutString(*table, "Outcome", LedgerText(r.Outcome));
+        PutString(*table, "TxnID", r.TxnID);
+        PutString(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
         table->Post();
     }
     table->First();
