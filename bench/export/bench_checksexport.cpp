@@ -191,6 +191,7 @@ int main(int argc, char** argv) {
     TQBConnectionConfig undoConfig;
     for (int withLedger = 0; withLedger < 2; ++withLedger) {
         TQBConnectionConfig config;
+        config.Processor.Factory = &CreateSandboxRequestProcessor;
         config.Processor.CompanyFile =
             companies.filePath(QStringLiteral("company%1.sqlite").arg(withLedger));
         CreateSandboxCompany(config.Processor.CompanyFile,

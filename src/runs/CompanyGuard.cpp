@@ -90,10 +90,10 @@ TCompanyGuard::TCompanyGuard(TRunLedger& ledger, const TLedgerSource& source, co
     for (const TLedgerPairing& other : ledger.PairingsOfCompanyFile(open.CompanyFile)) {
         if (other.Kind == lpaOrvaneCompany && other.Key != pairing.Key &&
             SameCompany(other.Target, open)) {
+            const QString company = QStringLiteral("'%1'").arg(open.CompanyName);
             m_question = Format("QuickBooks company %s received %s before; %s was never posted "
                                 "into it.",
-                                {CompanyText(open, other.Target), PairingLabel(other),
-                                 PairingLabel(pairing)}) +
+                                {company, PairingLabel(other), PairingLabel(pairing)}) +
                          PostAnyway;
             return;
         }

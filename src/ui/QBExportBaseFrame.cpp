@@ -215,6 +215,10 @@ void TQBExportBaseFrm::StartPosting(const TPostingOptions& posting) {
     RunExport(posting);
 }
 
+TRunPreviewDlg* TQBExportBaseFrm::PreviewDialog() const {
+    return m_previewDialog;
+}
+
 void TQBExportBaseFrm::ShowPreview(const QList<TRunPreview>& previews) {
     auto* dialog = new TRunPreviewDlg(previews, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -118,7 +118,7 @@ Q_SIGNALS:
 
 public:
     // The open preview dialog; null when there is none.
-    TRunPreviewDlg* PreviewDialog() const { return m_previewDialog; }
+    TRunPreviewDlg* PreviewDialog() const;
 
 protected:
     // The page's run: reads the controls into the run's options and starts

@@ -146,6 +146,7 @@ private Q_SLOTS:
     void previewConnectionRefusesChanges();
     void guard_data();
     void guard();
+    void companyFileOfAnotherOrvaneCompany();
 };
 
 void TestRunPreview::previewCountsWhatPostingDoes_data() {
@@ -323,6 +324,43 @@ void TestRunPreview::guard() {
     const std::unique_ptr<TRunLedger> ledger = f.Ledger();
     QCOMPARE(ledger->Pairings().value(0).Target.CompanyName,
              posted ? u"Second Street Deli"_s : u"Harbor Lane Bakery"_s);
+}
+
+// A first posting of an Orvane company into a company file that received
+// another one asks; a preview names the question and asks nothing.
+void TestRunPreview::companyFileOfAnotherOrvaneCompany() {
+    TFixture f;
+    TFakeDirectSource direct;
+    direct.Report = Maria;
+    const auto run = [&](int number, const QString& name, bool preview) {
+        TChecksRunOptions options;
+        options.Checks = DemoOptions();
+        options.Source = Source(rstDirectConnection, QString(), true);
+        options.Source.Direct->Payrolls.Company.CoNbr = number;
+        options.Source.Direct->Payrolls.Company.CompanyName = name;
+        options.Posting.Preview = preview;
+        TRunContext context = f.Context(f.Harbor);
+        context.DirectSource = [&direct](const TDirectSourceOptions&, TRunContext&) {
+            return Borrowed(direct);
+        };
+        TChecksExportRun r(options);
+        try {
+            r.RunChecksExport(context);
+        } catch (const ECompanyGuardRefused&) {
+        }
+        return r.Previews().value(0).CompanyQuestion;
+    };
+    run(34, u"Harbor Lane Bakery"_s, false);
+    const QString question =
+        u"QuickBooks company 'Harbor Lane Bakery' received Harbor Lane Bakery (Orvane 34) "
+        u"before; Second Street Deli (Orvane 35) was never posted into it. Post anyway?"_s;
+    f.Dialogs.Shown.clear();
+    QCOMPARE(run(35, u"Second Street Deli"_s, true), question);
+    QCOMPARE(f.Dialogs.Shown, QStringList());
+    f.Dialogs.Answers = {false};
+    run(35, u"Second Street Deli"_s, false);
+    QCOMPARE(f.Dialogs.Shown, QStringList{u"confirm: "_s + question});
+    QCOMPARE(f.Ledger()->Pairings().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestRunPreview)
