@@ -6,6 +6,15 @@
 
 #include <algorithm>
 
+namespace {
+
+// Money to the cent, in the regional decimal separator.
+QString Money(Currency amount) {
+    return amount.ToFixed(2, RegionalSettings().DecimalSeparator);
+}
+
+} // namespace
+
 QString PreviewActionText(const TExportNote& item) {
     switch (item.Outcome) {
     case loWouldAdd:
@@ -62,7 +71,7 @@ int TRunPreview::Problems() const {
 QString TRunPreview::Summary() const {
     QStringList parts;
     for (const TPreviewTotal& t : Totals())
-        parts << Format("%d %s (%s)", {t.Count, t.Action, CurrToStr(t.Amount)});
+        parts << Format("%d %s (%s)", {t.Count, t.Action, Money(t.Amount)});
     return parts.isEmpty() ? QStringLiteral("nothing to post") : parts.join(QStringLiteral(", "));
 }
 
@@ -100,7 +109,7 @@ const TColumn Columns[] = {
     {"Number", [](const TExportNote& n) { return n.Number; }, false},
     {"Date", [](const TExportNote& n) { return DateToStr(n.Date); }, false},
     {"Payee", [](const TExportNote& n) { return n.Payee; }, false},
-    {"Amount", [](const TExportNote& n) { return CurrToStr(n.Amount); }, true},
+    {"Amount", [](const TExportNote& n) { return Money(n.Amount); }, true},
     {"Detail", [](const TExportNote& n) { return n.Message; }, false},
 };
 
