@@ -78,6 +78,8 @@ void TOrvAPIClientMainFm::CreateControls() {
     StatusBar1 = new TOwnerDrawnStatusBar;
     setStatusBar(StatusBar1);
     lblQBCompany = new QLabel;
+    // Painted over the run's progress text, which spans the whole bar.
+    lblQBCompany->setAutoFillBackground(true);
     StatusBar1->addPermanentWidget(lblQBCompany);
 }
 
