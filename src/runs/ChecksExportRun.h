@@ -24,6 +24,7 @@ struct TChecksRunOutcome {
     QString RunName; // "Orvane Employee Checks Export"
     TChecksExportResult Result;
     QString Summary; // run name + " " + FormatChecksExportResult
+    QString LedgerRunId; // empty where nothing was posted
 };
 
 class TChecksExportRun {
