@@ -7,8 +7,22 @@
 
 namespace {
 
+// Messages break their lines with CR LF; a line break of a report is LF.
+QString Plain(const QString& text) {
+    return EscapeControlChars(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
 QString Html(const QString& text) {
-    return EscapeControlChars(text).toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
+    return Plain(text).toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
+}
+
+// Cents always shown, so the column lines up.
+QString AmountText(Currency amount) {
+    const QString text = amount.ToString();
+    const qsizetype dot = text.indexOf(u'.');
+    if (dot < 0)
+        return text + QStringLiteral(".00");
+    return text + QString(qMax<qsizetype>(0, 2 - (text.size() - dot - 1)), u'0');
 }
 
 QString CompanyLabel(const TBureauCompanyResult& c) {
@@ -20,7 +34,7 @@ QString CountsText(const TBureauTotals& t) {
     return Format("%d payrolls exported, %d checks added, %d already existed, %d failed, %d "
                   "deposits, %d voids, %d journal entries, amount %s",
                   {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
-                   t.DepositsAdded, t.Voids, t.JournalEntries, t.Amount.ToString()});
+                   t.DepositsAdded, t.Voids, t.JournalEntries, AmountText(t.Amount)});
 }
 
 QString StateText(const TBureauExport& e) {
@@ -45,23 +59,24 @@ QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies) {
     QString line = Format("%d companies, ", {t.Companies}) + CountsText(t);
     if (t.Held > 0)
         line += Format(", %d held by other workstations", {t.Held});
-    return line + (attention.isEmpty()
-                       ? QStringLiteral("; nothing needs attention")
-                       : QStringLiteral("; needs attention: ") + attention.join(QStringLiteral(", ")));
+    return line + (attention.isEmpty() ? QStringLiteral("; nothing needs attention")
+                                       : QStringLiteral("; needs attention: ") +
+                                             attention.join(QStringLiteral(", ")));
 }
 
 QString BureauReportText(const QList<TBureauCompanyResult>& companies) {
     QString text;
     for (const TBureauCompanyResult& c : companies) {
-        text += EscapeControlChars(CompanyLabel(c)) + QStringLiteral(": ") +
-                CountsText(BureauTotals({c})) +
-                (c.NeedsAttention() ? QStringLiteral(" - needs attention\n") : QStringLiteral("\n"));
+        text +=
+            EscapeControlChars(CompanyLabel(c)) + QStringLiteral(": ") +
+            CountsText(BureauTotals({c})) +
+            (c.NeedsAttention() ? QStringLiteral(" - needs attention\n") : QStringLiteral("\n"));
         for (const TBureauExport& e : c.Exports)
             if (e.State == besHeld)
                 text += Format("  payroll %s, %s: %s\n", {e.Caption, LedgerText(e.Kind), e.Note});
         for (const QString& problem : c.Problems)
-            text += QStringLiteral("  ") +
-                    EscapeControlChars(problem).replace(u'\n', QStringLiteral("\n    ")) + u'\n';
+            text += QStringLiteral("  ") + Plain(problem).replace(u'\n', QStringLiteral("\n    ")) +
+                    u'\n';
     }
     return text + BureauTotalsLine(companies) + u'\n';
 }
@@ -70,12 +85,13 @@ QString BureauReportHtml(const TBureauReportHeader& header,
                          const QList<TBureauCompanyResult>& companies) {
     const TBureauTotals all = BureauTotals(companies);
     QString h;
-    h += QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
-                        "<title>Orvane bureau run</title><style>"
-                        "body{font-family:sans-serif;font-size:10pt}"
-                        "table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 6px}"
-                        "td.n{text-align:right}.attention{color:#b00000}"
-                        "</style></head><body>\n");
+    h +=
+        QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                       "<title>Orvane bureau run</title><style>"
+                       "body{font-family:sans-serif;font-size:10pt}"
+                       "table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 6px}"
+                       "td.n{text-align:right}.attention{color:#b00000}"
+                       "</style></head><body>\n");
     h += Format("<h1>Orvane bureau run, check dates %s to %s</h1>\n",
                 {DateToStr(header.From), DateToStr(header.To)});
     h += Format("<p class=\"%s\" id=\"totals\">%s</p>\n",
@@ -96,7 +112,7 @@ QString BureauReportHtml(const TBureauReportHeader& header,
                             t.DepositsAdded, t.Voids, t.JournalEntries})
             h += Format("<td class=\"n\">%d</td>", {n});
         h += Format("<td class=\"n\">%s</td><td class=\"n\">%d</td></tr>\n",
-                    {t.Amount.ToString(), int(c.Problems.size())});
+                    {AmountText(t.Amount), int(c.Problems.size())});
     }
     h += QStringLiteral("</table>\n");
     for (const TBureauCompanyResult& c : companies) {
@@ -117,7 +133,7 @@ QString BureauReportHtml(const TBureauReportHeader& header,
                                 e.Checks.DepositsAdded, e.Checks.ChecksVoided, e.JournalEntries})
                 h += Format("<td class=\"n\">%d</td>", {n});
             h += Format("<td class=\"n\">%s</td><td>%s</td></tr>\n",
-                        {e.Amount.ToString(), Html(e.Note)});
+                        {AmountText(e.Amount), Html(e.Note)});
         }
         if (!c.Exports.isEmpty())
             h += QStringLiteral("</table>\n");

@@ -29,7 +29,8 @@ QString FailureMessage(const std::exception_ptr& failure) {
 // leaves it to expire.
 class TClaimRelease {
 public:
-    TClaimRelease(TRunLedger& ledger, const TLedgerClaim& claim) : m_ledger(ledger), m_claim(claim) {}
+    TClaimRelease(TRunLedger& ledger, const TLedgerClaim& claim)
+        : m_ledger(ledger), m_claim(claim) {}
     ~TClaimRelease() {
         try {
             m_ledger.ReleaseClaim(m_claim);
@@ -199,9 +200,9 @@ void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrol
             out.Payroll = QString::number(payroll.PrNbr);
             out.Caption = PayrollCaption(payroll.CheckDate, payroll.RunNumber);
             out.Kind = kind;
-            const QString stage = Format("%s (%s): payroll %s, %s",
-                                         {position, company.CompanyName, out.Caption,
-                                          LedgerText(kind)});
+            const QString stage =
+                Format("%s (%s): payroll %s, %s",
+                       {position, company.CompanyName, out.Caption, LedgerText(kind)});
             TWaitGuard wait(*context.Progress, stage);
             context.Logger->LogEvent(stage);
             if (!ExportPayroll(context, ledger, company, {payrolls.Company, {payroll}}, kind, out))
@@ -250,8 +251,7 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
         } else {
             TChecksRunOptions options;
             options.Source = source;
-            options.CheckKindChoice =
-                kind == lpkAgencyChecks ? crcAgencyChecks : crcEmployeeChecks;
+            options.CheckKindChoice = kind == lpkAgencyChecks ? crcAgencyChecks : crcEmployeeChecks;
             options.Checks = m_options.Checks;
             options.Checks.CashAccount = entry.CashAccount;
             options.Checks.LiabilityAccount = entry.LiabilityAccount;
@@ -298,7 +298,7 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
                 out.Amount += r.Amount;
             if (r.Outcome == loFailed || r.Outcome == loStateUnknown)
                 problems << Format("%s %s %s (%s): %s", {LedgerText(r.Kind), r.Number, r.Payee,
-                                                          LedgerText(r.Outcome), r.Message});
+                                                         LedgerText(r.Outcome), r.Message});
         }
     }
     for (const QString& problem : problems)
@@ -320,8 +320,8 @@ void CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickB
         throw EztException(QStringLiteral("The row names no QuickBooks company file."));
     QStringList names;
     {
-        const std::unique_ptr<TQBConnection> qb = TQBConnection::Create(
-            context.Logger, CompanyFileConfig(quickBooks, entry.CompanyFile));
+        const std::unique_ptr<TQBConnection> qb =
+            TQBConnection::Create(context.Logger, CompanyFileConfig(quickBooks, entry.CompanyFile));
         qb->GetAccountFullNames(names);
     }
     QStringList reasons;

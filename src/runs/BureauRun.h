@@ -29,9 +29,9 @@ struct TBureauRunOptions {
 };
 
 enum TBureauExportState {
-    besExported,  // posted; its record problems, if any, are the company's
-    besHeld,      // claimed by another workstation
-    besFailed,    // the run failed; nothing more of the company was tried
+    besExported, // posted; its record problems, if any, are the company's
+    besHeld,     // claimed by another workstation
+    besFailed,   // the run failed; nothing more of the company was tried
 };
 
 // One payroll of one report kind.
@@ -94,8 +94,7 @@ private:
                     TBureauCompanyResult& company, const QString& position);
     // False when the company stops here.
     bool ExportPayroll(TRunContext& context, TRunLedger& ledger, TBureauCompanyResult& company,
-                       const TOrvPayrollsDef& payroll, TLedgerReportKind kind,
-                       TBureauExport& out);
+                       const TOrvPayrollsDef& payroll, TLedgerReportKind kind, TBureauExport& out);
 
     TBureauRunOptions m_options;
     QList<TBureauCompanyResult> m_companies;

@@ -117,8 +117,8 @@ void TestBureauRun::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     for (const QString& company : Companies)
-        CreateSandboxCompany(File(company),
-                             qEnvironmentVariable("ORVQ_SOURCE_DIR") + QStringLiteral("/data/demo"));
+        CreateSandboxCompany(File(company), qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                                QStringLiteral("/data/demo"));
     m_location = TLedgerLocation();
     m_location.FilePath = m_dir->filePath(QStringLiteral("ledger.sqlite"));
 }
@@ -128,14 +128,22 @@ void TestBureauRun::refusedMapRows_data() {
     QTest::addColumn<QString>("cash");
     QTest::addColumn<QString>("liability");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("cash account") << "1001" << "Petty Cash Box" << "Payroll Liabilities"
+    QTest::newRow("cash account") << "1001"
+                                  << "Petty Cash Box"
+                                  << "Payroll Liabilities"
                                   << "the cash account \"Petty Cash Box\" is not in the company "
                                      "file ";
-    QTest::newRow("liability account") << "1001" << "Payroll Checking" << "Nowhere"
+    QTest::newRow("liability account") << "1001"
+                                       << "Payroll Checking"
+                                       << "Nowhere"
                                        << "the liability account \"Nowhere\" is not in";
-    QTest::newRow("no liability") << "1001" << "Payroll Checking" << " "
+    QTest::newRow("no liability") << "1001"
+                                  << "Payroll Checking"
+                                  << " "
                                   << "no liability account is given";
-    QTest::newRow("company number") << "G001" << "Payroll Checking" << "Payroll Liabilities"
+    QTest::newRow("company number") << "G001"
+                                    << "Payroll Checking"
+                                    << "Payroll Liabilities"
                                     << "which is not an internal company number";
 }
 
@@ -200,16 +208,16 @@ void TestBureauRun::failingCompanyDoesNotStopOthers() {
     QCOMPARE(BureauTotals(result).PayrollsExported, 4);
     QVERIFY(BureauTotalsLine(result).endsWith(result[1].Entry.OrvaneCompany + u' ' +
                                               result[1].CompanyName));
-    const QString html = BureauReportHtml({From, To, QDateTime::currentDateTimeUtc(), "WS-1"},
-                                          result);
-    qDebug("%s", qPrintable(BureauReportText(result)));
+    const QString html =
+        BureauReportHtml({From, To, QDateTime::currentDateTimeUtc(), "WS-1"}, result);
     QVERIFY(html.contains(result[1].Problems[0].section(u'\n', 0, 0).toHtmlEscaped()));
 }
 
 void TestBureauRun::claimHeldElsewhereIsSkipped() {
     MapAll();
     const std::unique_ptr<TRunLedger> ws2 = Ledger(QStringLiteral("WS-2"))();
-    const TLedgerClaim held = ws2->Claim(Companies[0], QStringLiteral("1010001"), lpkEmployeeChecks);
+    const TLedgerClaim held =
+        ws2->Claim(Companies[0], QStringLiteral("1010001"), lpkEmployeeChecks);
     QVERIFY(held.Granted);
     const QList<TBureauCompanyResult> result = Run();
     QCOMPARE(result[0].Exports[0].Payroll, QStringLiteral("1010001"));
@@ -256,9 +264,9 @@ void TestBureauRun::concurrentRunsOnPostgresExportOnce() {
         QSKIP(qPrintable(m_pgError));
     const QString name = QStringLiteral("bureau") + QString::number(++m_databases);
     QCOMPARE(m_pg.CreateDatabase(name), QString());
-    m_location = ParseLedgerLocation(QStringLiteral("postgresql://%1@127.0.0.1:%2/%3")
-                                         .arg(TPostgresCluster::User(),
-                                              QString::number(m_pg.Port()), name));
+    m_location =
+        ParseLedgerLocation(QStringLiteral("postgresql://%1@127.0.0.1:%2/%3")
+                                .arg(TPostgresCluster::User(), QString::number(m_pg.Port()), name));
     m_location.Password = TPostgresCluster::Password();
     MapAll();
 

@@ -91,8 +91,8 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
         context.Orvane = host.Orvane();
         run.Run(context);
     });
-    int exitCode = ShowRunFailure(dialogs, failure) || !run.AllWentThrough() ? cecFailed
-                                                                             : cecSuccess;
+    int exitCode =
+        ShowRunFailure(dialogs, failure) || !run.AllWentThrough() ? cecFailed : cecSuccess;
     env.Out << BureauReportText(run.Companies());
     if (options->Has(QStringLiteral("--report"))) {
         const QString path =

@@ -55,8 +55,8 @@ QString RequiredValue(const TCliOptions& options, const QString& name, const QSt
 
 TBureauMapEntry EntryOf(const TCliOptions& options) {
     TBureauMapEntry e;
-    e.OrvaneCompany = RequiredValue(options, QStringLiteral("--company"),
-                                    QStringLiteral("the Orvane company"));
+    e.OrvaneCompany =
+        RequiredValue(options, QStringLiteral("--company"), QStringLiteral("the Orvane company"));
     e.CompanyFile = QFileInfo(RequiredValue(options, QStringLiteral("--company-file"),
                                             QStringLiteral("the company file")))
                         .absoluteFilePath();
@@ -116,8 +116,8 @@ int RunMapCommand(TCliEnvironment& env, const QStringList& args) {
             if (!ledger->RemoveMapEntry(entry.OrvaneCompany))
                 throw EztException(Format("Orvane company %s is not in the company map.",
                                           {EscapeControlChars(entry.OrvaneCompany.left(64))}));
-            text = Format("Orvane company %s removed from the company map.\n",
-                          {entry.OrvaneCompany});
+            text =
+                Format("Orvane company %s removed from the company map.\n", {entry.OrvaneCompany});
         } else {
             TQBConnectionConfig quickBooks;
             quickBooks.SdkDownloadAddress = QBSdkDownloadAddress;
