@@ -53,6 +53,7 @@ void TestHistoryTab::listsRunsAndUndoAsks() {
         context.Dialogs = std::make_shared<TWindowUserDialogs>(nullptr);
         context.ConnectQB = QBConnectionFactory([&] {
             TQBConnectionConfig config;
+            config.Processor.Factory = &CreateSandboxRequestProcessor;
             config.Processor.CompanyFile = scene.CompanyFile();
             return config;
         }());
