@@ -104,6 +104,9 @@ void PrintRun(const char* what, const QList<TBureauCompanyResult>& companies, do
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The service's script and the stored queries are in the source tree.
+    if (qEnvironmentVariableIsEmpty("ORVQ_SOURCE_DIR"))
+        qputenv("ORVQ_SOURCE_DIR", ORVQ_SOURCE);
     TBench bench;
     const QStringList args = app.arguments();
     if (args.size() > 1)

@@ -3,6 +3,7 @@
 #include "base/vlxErrorDisplay.h"
 #include "base/vlxTextUtils.h"
 #include "payroll/OrvPayrollLists.h"
+#include "quickbooks/QBSessionManager.h"
 #include "runs/ChecksExportRun.h"
 #include "runs/ExportRunSteps.h"
 #include "runs/GLExportRun.h"
@@ -65,6 +66,77 @@ TQBConnectionConfig CompanyFileConfig(TQBConnectionConfig config, const QString&
 }
 
 } // namespace
+
+// One QuickBooks session for all of a company's payrolls: its file is
+// opened once (what takes QuickBooks longest) and closed when the company
+// is done, however each run's connection ends.
+class TCompanySession {
+public:
+    explicit TCompanySession(IQBSessionManagerPtr inner) : m_inner(std::move(inner)) {}
+    ~TCompanySession() {
+        try {
+            if (m_begun)
+                m_inner->EndSession();
+            if (m_open)
+                m_inner->CloseConnection();
+        } catch (...) {
+            // Closing errors must not mask what ended the company.
+        }
+    }
+    TCompanySession(const TCompanySession&) = delete;
+    TCompanySession& operator=(const TCompanySession&) = delete;
+
+    // A session manager for one run's connection; its end leaves the
+    // session open.
+    IQBSessionManagerPtr Borrow(const std::shared_ptr<TCompanySession>& self);
+
+private:
+    class TBorrowed;
+    IQBSessionManagerPtr m_inner;
+    bool m_open = false;
+    bool m_begun = false;
+};
+
+class TCompanySession::TBorrowed : public IQBSessionManager {
+public:
+    explicit TBorrowed(std::shared_ptr<TCompanySession> session) : m_s(std::move(session)) {}
+    void OpenConnection2(const QString& appID, const QString& appName, int connType) override {
+        if (!m_s->m_open)
+            m_s->m_inner->OpenConnection2(appID, appName, connType);
+        m_s->m_open = true;
+    }
+    void BeginSession(const QString& companyFile, int openMode) override {
+        if (!m_s->m_begun)
+            m_s->m_inner->BeginSession(companyFile, openMode);
+        m_s->m_begun = true;
+    }
+    QString GetCurrentCompanyFileName() override {
+        return m_s->m_inner->GetCurrentCompanyFileName();
+    }
+    QStringList QBXMLVersionsForSession() override {
+        return m_s->m_inner->QBXMLVersionsForSession();
+    }
+    std::unique_ptr<TMsgSetRequest> CreateMsgSetRequest(const QString& country, int major,
+                                                        int minor) override {
+        return m_s->m_inner->CreateMsgSetRequest(country, major, minor);
+    }
+    std::unique_ptr<TMsgSetResponse> DoRequests(const TMsgSetRequest& request) override {
+        return m_s->m_inner->DoRequests(request);
+    }
+    std::unique_ptr<TMsgSetResponse> DoRecoveryRequest(const TMsgSetRequest& statusRequest,
+                                                       const TMsgSetRequest& lost) override {
+        return m_s->m_inner->DoRecoveryRequest(statusRequest, lost);
+    }
+    void EndSession() override {}
+    void CloseConnection() override {}
+
+private:
+    std::shared_ptr<TCompanySession> m_s;
+};
+
+IQBSessionManagerPtr TCompanySession::Borrow(const std::shared_ptr<TCompanySession>& self) {
+    return std::make_unique<TBorrowed>(self);
+}
 
 // Every question is answered No; what a run would have shown as an error or
 // asked goes to the company's problems.
@@ -191,6 +263,11 @@ void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrol
     QHash<TLedgerReportKind, QStringList> exported;
     for (const TLedgerReportKind kind : kinds)
         exported[kind] = ledger.ExportedPayrolls(entry.OrvaneCompany, kind);
+    // Opened by the first run that connects, closed when the company is done.
+    const TQBProcessorConfig processor =
+        CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile).Processor;
+    m_session = std::make_shared<TCompanySession>(CreateQBSessionManager(processor));
+    const std::shared_ptr<void> closing(nullptr, [this](void*) { m_session.reset(); });
     for (const TPrDef& payroll : payrolls.Payrolls) {
         for (const TLedgerReportKind kind : kinds) {
             if (exported[kind].contains(QString::number(payroll.PrNbr)))
@@ -235,7 +312,12 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
     TRunContext run = context;
     QStringList problems;
     run.Dialogs = std::make_shared<TAnsweringNo>(problems);
-    run.ConnectQB = QBConnectionFactory(CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile));
+    run.ConnectQB = [session = m_session,
+                     config = CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile)](
+                        const ICommonLoggerPtr& logger) {
+        return std::make_unique<TQBConnection>(logger, session->Borrow(session),
+                                               config.SdkDownloadAddress, config.CompanyFile);
+    };
     TReportSourceOptions source;
     source.Tab = rstDirectConnection;
     source.Direct = TDirectSourceOptions{m_options.Connection, payroll};

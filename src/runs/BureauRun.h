@@ -98,6 +98,8 @@ private:
 
     TBureauRunOptions m_options;
     QList<TBureauCompanyResult> m_companies;
+    // The QuickBooks session of the company under way.
+    std::shared_ptr<class TCompanySession> m_session;
 };
 
 // Opens the row's company file and refuses a row whose accounts it does not
