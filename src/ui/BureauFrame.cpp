@@ -55,7 +55,7 @@ void SetAccount(QComboBox* box, const QString& name) {
 
 } // namespace
 
-TBureauFrm::TBureauFrm(QWidget* parent) : QWidget(parent) {
+TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     AddCompanyAction = new QAction(QStringLiteral("Add current company"), this);
     FetchAccountsAction = new QAction(QStringLiteral("Get Account list"), this);
@@ -149,41 +149,21 @@ TBureauFrm::TBureauFrm(QWidget* parent) : QWidget(parent) {
 TBureauFrm::~TBureauFrm() = default;
 
 void TBureauFrm::Init(TRunThread& runs, TBureauTabSources sources) {
-    m_runs = &runs;
     m_sources = std::move(sources);
-    connect(&runs, &TRunThread::RunFinished, this, [this] {
-        if (m_refreshWanted)
-            Refresh();
-    });
-    UpdateActions();
+    InitRuns(runs);
 }
 
 void TBureauFrm::UpdateActions() {
-    const bool free = m_runs && !m_runs->Busy();
+    const bool free = RunsFree();
     const bool edited =
         !edCompany->text().trimmed().isEmpty() && !edCompanyFile->text().trimmed().isEmpty();
-    const auto enable = [](QAction* action, bool on) {
-        if (action->isEnabled() != on)
-            action->setEnabled(on);
-    };
-    enable(RefreshAction, free);
-    enable(AddCompanyAction, m_sources.CurrentCompany && m_sources.CurrentCompany().has_value());
-    enable(FetchAccountsAction, free && !edCompanyFile->text().trimmed().isEmpty());
-    enable(SaveRowAction, free && edited);
-    enable(RemoveRowAction, free && !edCompany->text().trimmed().isEmpty());
-    enable(RunAction, free && !m_map.isEmpty() && edFrom->date() <= edTo->date());
-    enable(PrintReportAction, !m_lastRun.isEmpty());
-}
-
-bool TBureauFrm::Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done) {
-    if (!m_runs || m_runs->Busy())
-        return false;
-    m_runs->Start(std::move(work), [this, done](std::exception_ptr failure) {
-        done(failure);
-        UpdateActions();
-    });
-    UpdateActions();
-    return true;
+    Enable(RefreshAction, free);
+    Enable(AddCompanyAction, m_sources.CurrentCompany && m_sources.CurrentCompany().has_value());
+    Enable(FetchAccountsAction, free && !edCompanyFile->text().trimmed().isEmpty());
+    Enable(SaveRowAction, free && edited);
+    Enable(RemoveRowAction, free && !edCompany->text().trimmed().isEmpty());
+    Enable(RunAction, free && !m_map.isEmpty() && edFrom->date() <= edTo->date());
+    Enable(PrintReportAction, !m_lastRun.isEmpty());
 }
 
 void TBureauFrm::Refresh() {

@@ -10,6 +10,7 @@
 #include "payroll/OrvData.h"
 #include "runs/BureauRun.h"
 #include "runs/RunThread.h"
+#include "ui/RunTab.h"
 
 #include <QWidget>
 #include <optional>
@@ -34,7 +35,7 @@ struct TBureauTabSources {
     std::function<TBureauRunOptions()> Defaults;
 };
 
-class TBureauFrm : public QWidget {
+class TBureauFrm : public TRunTab {
     Q_OBJECT
 public:
     explicit TBureauFrm(QWidget* parent = nullptr);
@@ -44,7 +45,7 @@ public:
     void Init(TRunThread& runs, TBureauTabSources sources);
 
     // Reads the map again.
-    void Refresh();
+    void Refresh() override;
     // Starts a row for the payroll list's current company.
     void AddCurrentCompany();
     // The editor's company file's accounts into the account lists.
@@ -55,7 +56,7 @@ public:
     void RemoveRow();
     void RunBureau();
     void PrintReport();
-    void UpdateActions();
+    void UpdateActions() override;
 
     // The editor as a map row.
     TBureauMapEntry EditedRow() const;
@@ -90,14 +91,11 @@ Q_SIGNALS:
     void BureauEnded();
 
 private:
-    bool Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done);
     void ShowMap(const QList<TBureauMapEntry>& map);
     void EditRow(const TBureauMapEntry& entry);
 
-    TRunThread* m_runs = nullptr;
     TBureauTabSources m_sources;
     TMemTable* m_mapTable;
     QList<TBureauMapEntry> m_map;
     QList<TBureauCompanyResult> m_lastRun;
-    bool m_refreshWanted = false;
 };

@@ -58,7 +58,7 @@ QString UndoQuestion(const TUndoResult& preview) {
 
 } // namespace
 
-THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
+THistoryFrm::THistoryFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
     UndoAction = new QAction(QStringLiteral("Undo run…"), this);
@@ -104,13 +104,7 @@ THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
 THistoryFrm::~THistoryFrm() = default;
 
 void THistoryFrm::Init(TRunThread& runs) {
-    m_runs = &runs;
-    // A refresh asked while another run worked follows it.
-    connect(&runs, &TRunThread::RunFinished, this, [this] {
-        if (m_refreshWanted)
-            Refresh();
-    });
-    UpdateActions();
+    InitRuns(runs);
 }
 
 const TLedgerRun* THistoryFrm::SelectedRun() const {
@@ -121,26 +115,11 @@ const TLedgerRun* THistoryFrm::SelectedRun() const {
 }
 
 void THistoryFrm::UpdateActions() {
-    const bool free = m_runs && !m_runs->Busy();
+    const bool free = RunsFree();
     const bool selected = SelectedRun() != nullptr;
-    const auto enable = [](QAction* action, bool on) {
-        if (action->isEnabled() != on)
-            action->setEnabled(on);
-    };
-    enable(RefreshAction, free);
-    enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
-    enable(UndoAction, free && selected && SelectedRun()->Kind != lrkUndo);
-}
-
-bool THistoryFrm::Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done) {
-    if (!m_runs || m_runs->Busy())
-        return false;
-    m_runs->Start(std::move(work), [this, done](std::exception_ptr failure) {
-        done(failure);
-        UpdateActions();
-    });
-    UpdateActions();
-    return true;
+    Enable(RefreshAction, free);
+    Enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
+    Enable(UndoAction, free && selected && SelectedRun()->Kind != lrkUndo);
 }
 
 void THistoryFrm::Refresh() {
