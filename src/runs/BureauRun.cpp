@@ -249,6 +249,8 @@ void TBureauRun::Run(TRunContext& context) {
 void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrollLists& lists,
                             TBureauCompanyResult& company, const QString& position) {
     const TBureauMapEntry& entry = company.Entry;
+    if (!entry.Problem.isEmpty())
+        throw EztException(entry.Problem);
     const qint32 coNbr = CompanyNumber(entry);
     if (entry.CompanyFile.trimmed().isEmpty())
         throw EztException(QStringLiteral("The company map names no QuickBooks company file"));

@@ -11,6 +11,8 @@
 #include "runs/BureauReport.h"
 #include "runs/BureauRun.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
 
@@ -194,20 +196,34 @@ void TestBureauRun::threeCompaniesThenNothingNew() {
 }
 
 void TestBureauRun::failingCompanyDoesNotStopOthers() {
-    const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
-    ledger->AddMapEntry(Row(Companies[0], File(Companies[0])));
-    // QuickBooks cannot open a file in a folder that is not there.
-    ledger->AddMapEntry(Row(Companies[1], m_dir->filePath(QStringLiteral("gone/1002.qbsb"))));
-    ledger->AddMapEntry(Row(Companies[2], File(Companies[2])));
+    {
+        const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
+        ledger->AddMapEntry(Row(Companies[0], File(Companies[0])));
+        // QuickBooks cannot open a file in a folder that is not there.
+        ledger->AddMapEntry(Row(Companies[1], m_dir->filePath(QStringLiteral("gone/1002.qbsb"))));
+        ledger->AddMapEntry(Row(Companies[2], File(Companies[2])));
+    }
+    // A row a newer version (or anything else) wrote.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "damage");
+        db.setDatabaseName(m_location.FilePath);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(
+            "UPDATE company_map SET checks_kind = 'weekly' WHERE orvane_company = '1003'"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("damage");
     const QList<TBureauCompanyResult> result = Run();
     QCOMPARE(result.size(), 3);
-    QVERIFY(result[1].NeedsAttention());
+    QVERIFY(!result[0].NeedsAttention());
+    QCOMPARE(BureauTotals({result[0]}).PayrollsExported, 2);
     QCOMPARE(result[1].Exports.size(), 1);
     QCOMPARE(result[1].Exports[0].State, besFailed);
-    QVERIFY(!result[0].NeedsAttention() && !result[2].NeedsAttention());
-    QCOMPARE(BureauTotals(result).PayrollsExported, 4);
-    QVERIFY(BureauTotalsLine(result).endsWith(result[1].Entry.OrvaneCompany + u' ' +
-                                              result[1].CompanyName));
+    QCOMPARE(result[2].Problems,
+             QStringList{"The company map holds a checks kind this version does not know: "
+                         "\"weekly\"."});
+    QVERIFY(BureauTotalsLine(result).endsWith(u"; needs attention: 1002 " + result[1].CompanyName +
+                                              u", 1003"));
     const QString html =
         BureauReportHtml({From, To, QDateTime::currentDateTimeUtc(), "WS-1"}, result);
     QVERIFY(html.contains(result[1].Problems[0].section(u'\n', 0, 0).trimmed().toHtmlEscaped()));

@@ -38,6 +38,9 @@ QString YesNo(bool value) {
 }
 
 QString MapLine(const TBureauMapEntry& e) {
+    if (!e.Problem.isEmpty())
+        return EscapeControlChars(e.OrvaneCompany + QStringLiteral("  ") + e.CompanyFile +
+                                  QStringLiteral("  ") + e.Problem);
     return EscapeControlChars(
         Format("%s  %s  cash: %s  liability: %s  checks: %s  gl: %s  clear: %s  dd: %s  payee "
                "names: %s",
