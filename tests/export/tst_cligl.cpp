@@ -154,9 +154,10 @@ void TestCliGL::savedOptionsAndOverrides() {
 
 void TestCliGL::entryNotClearedExitsThree() {
     // One request a set: the accounts, the duplicate-date query, the
-    // accounts again, the add, then the clearing, which QuickBooks refuses.
+    // accounts again, the company's name for the run ledger, the add, then
+    // the clearing, which QuickBooks refuses.
     TSbFaults faults;
-    faults.FailRequest = 5;
+    faults.FailRequest = 6;
     m_sandbox->SetFaults(faults);
     const TCliResult r =
         Gl({u"--file"_s, Sample(u"s348-journal.csv"_s), u"--clear"_s, u"--batch-size"_s, u"1"_s});
