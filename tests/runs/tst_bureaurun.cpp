@@ -94,10 +94,13 @@ private:
         run.Run(context);
         return run.Companies();
     }
-    void MapAll() {
+    void MapAll(bool postGL = false) {
         const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
-        for (const QString& company : Companies)
-            ledger->AddMapEntry(Row(company, File(company)));
+        for (const QString& company : Companies) {
+            TBureauMapEntry row = Row(company, File(company));
+            row.PostGL = postGL;
+            ledger->AddMapEntry(row);
+        }
     }
 
     TSandboxService m_sandbox;
@@ -170,7 +173,7 @@ void TestBureauRun::refusedMapRows() {
 }
 
 void TestBureauRun::threeCompaniesThenNothingNew() {
-    MapAll();
+    MapAll(true);
     const QList<TBureauCompanyResult> first = Run();
     QCOMPARE(first.size(), 3);
     for (const TBureauCompanyResult& company : first) {
@@ -181,6 +184,8 @@ void TestBureauRun::threeCompaniesThenNothingNew() {
         const QString file = company.Entry.CompanyFile;
         QCOMPARE(t.ChecksAdded, Txns(file, QStringLiteral("Check")));
         QCOMPARE(t.DepositsAdded, Txns(file, QStringLiteral("Deposit")));
+        QCOMPARE(t.JournalEntries, 2);
+        QCOMPARE(Txns(file, QStringLiteral("JournalEntry")), 2);
         QVERIFY(t.Amount > Currency());
     }
     QVERIFY(BureauTotalsLine(first).endsWith(QStringLiteral("; nothing needs attention")));
