@@ -1,6 +1,7 @@
 #include "runs/RunThread.h"
 
 #include "base/vlxErrorDisplay.h"
+#include "payroll/xmlrpc/XmlRpcTransport.h"
 #include "runs/RunThreadApartment.h"
 
 #include <condition_variable>
@@ -145,6 +146,9 @@ TRunThread::TRunThread(TRunServices services, QObject* parent)
     m_thread.setObjectName(QStringLiteral("Run"));
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    // Emitted on the run thread before wait() returns.
+    connect(&m_thread, &QThread::finished, m_worker, &EndRpcTransportOnThisThread,
+            Qt::DirectConnection);
     m_thread.start();
 }
 

@@ -51,13 +51,8 @@ void TestHistoryTab::listsRunsAndUndoAsks() {
         TRunContext context;
         context.Logger = log.LoggerPtr();
         context.Dialogs = std::make_shared<TWindowUserDialogs>(nullptr);
-        context.ConnectQB = QBConnectionFactory([&] {
-            TQBConnectionConfig config;
-            config.Processor.Factory = &CreateSandboxRequestProcessor;
-            config.Processor.CompanyFile = scene.CompanyFile();
-            return config;
-        }());
         TAppCore core(scene.Options().Core);
+        context.ConnectQB = core.QBConnectionFactory();
         context.OpenLedger = core.LedgerFactory();
         TChecksExportRun(options).RunChecksExport(context);
     }

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <curl/curl.h>
+#include <openssl/crypto.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -295,4 +296,8 @@ QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArra
         throw ERpcTransportError(
             Format("The server %s answered with HTTP status %d", {url, status}));
     return std::move(exchange.Response);
+}
+
+void EndRpcTransportOnThisThread() {
+    OPENSSL_thread_stop();
 }

@@ -52,3 +52,10 @@ constexpr int RpcCancelCheckMs = 100;
 // POSTs the body as "text/xml" and returns the response body. Throws
 // ERpcTransportError, or EOperationCancelled when Cancelled said so.
 QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArray& body);
+
+// Frees what the HTTPS library keeps for the calling thread (its random
+// generators, its error queue). Called by a thread that posted requests as
+// it ends: left to the thread's exit handlers, that happens after a
+// QThread::wait has returned, so a program ending right after may exit
+// while they still run.
+void EndRpcTransportOnThisThread();
