@@ -102,6 +102,7 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
         context.Cancel->CheckPoint();
 
         TChecksExportResult result;
+        QString ledgerRunId;
         {
             TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transactions"));
             // Declared after the wait guard: freed before the wait ends.
@@ -118,13 +119,14 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             start.Target = QBCompanyTarget(*connection);
             start.Options = ChecksOptionsText(m_options.Checks);
             TLedgerRunWriter writer(*ledger, start);
+            ledgerRunId = writer.RunId();
             result = ExportChecks(*connection, records, m_options.Checks, context.Watch(), &writer);
             writer.End(lrsFinished,
                        result.Cancelled ? FormatChecksExportResult(result) : QString());
         }
 
         const QString message = runName + u' ' + FormatChecksExportResult(result);
-        m_outcomes.push_back({runName, result, message});
+        m_outcomes.push_back({runName, result, message, ledgerRunId});
         if (result.Cancelled) {
             logger.LogWarning(QStringLiteral("User cancelled operation"));
             logger.LogWarning(message);

@@ -23,7 +23,8 @@ struct TChecksRunOptions {
 struct TChecksRunOutcome {
     QString RunName; // "Orvane Employee Checks Export"
     TChecksExportResult Result;
-    QString Summary; // run name + " " + FormatChecksExportResult
+    QString Summary;     // run name + " " + FormatChecksExportResult
+    QString LedgerRunId; // empty where nothing was posted
 };
 
 class TChecksExportRun {

@@ -19,6 +19,7 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
     ICommonLogger& logger = *context.Logger;
     TLogBlockGuard block(logger, GLExportRunName);
     m_exportState = jesDone;
+    m_ledgerRunId.clear();
     try {
         m_reportText.clear();
         const TQBGLExportParam& options = m_options.GL;
@@ -109,6 +110,7 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
     start.Target = QBCompanyTarget(*qb);
     start.Options = GLOptionsText(options);
     TLedgerRunWriter writer(ledger, start);
+    m_ledgerRunId = writer.RunId();
     const TJournalExportResult exported = ExportJournal(*qb, records, options, &writer);
     writer.End(lrsFinished, exported.Warning);
     return exported;

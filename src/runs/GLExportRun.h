@@ -42,6 +42,8 @@ public:
     // The journal exactly as the last run read or fetched it, set before it
     // is parsed so a journal that fails can still be printed.
     const QString& ReportText() const { return m_reportText; }
+    // The ledger run of the last posting; empty where nothing was sent.
+    const QString& LedgerRunId() const { return m_ledgerRunId; }
 
     // Parses ReportText, opens QuickBooks, validates, asks about a date that
     // already has a journal entry and exports, recording the run in the
@@ -52,5 +54,6 @@ public:
 private:
     TGLRunOptions m_options;
     QString m_reportText;
+    QString m_ledgerRunId;
     TJournalExportState m_exportState = jesDone;
 };

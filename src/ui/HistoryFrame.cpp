@@ -5,6 +5,7 @@
 #include "runs/LedgerRunWriter.h"
 #include "runs/UndoRun.h"
 #include "ui/ActionButton.h"
+#include "ui/MemTableColumns.h"
 #include "ui/OrvqApplication.h"
 #include "ui/PlainTextPrinting.h"
 #include "ui/dbcomp.h"
@@ -20,52 +21,28 @@ namespace {
 // The undo's question lists this many of its items, then how many more.
 constexpr int QuestionItems = 25;
 
-struct TColumn {
-    const char* Name;
-    TMemFieldKind Kind;
-    const char* Label;
-};
-
-TMemTable* NewTable(QObject* parent, std::initializer_list<TColumn> columns) {
-    auto* table = new TMemTable(parent);
-    for (const TColumn& c : columns) {
-        TMemFieldDef def;
-        def.Name = QLatin1String(c.Name);
-        def.Kind = c.Kind;
-        def.DisplayLabel = QLatin1String(c.Label);
-        def.Visible = c.Label[0] != 0;
-        table->AddField(def);
-    }
-    table->Open();
-    return table;
-}
-
 TMemTable* RunsTable(QObject* parent) {
-    return NewTable(parent, {{"Started", fkDateTime, "Started"},
-                             {"Kind", fkString, "Kind"},
-                             {"Company", fkString, "QuickBooks company"},
-                             {"CompanyFile", fkString, "Company file"},
-                             {"Records", fkString, "Records"},
-                             {"State", fkString, "State"},
-                             {"User", fkString, "User"},
-                             {"Run", fkString, "Run"},
-                             {"Index", fkInteger, ""}});
+    return NewMemTable(parent, {{"Started", fkDateTime, "Started"},
+                                {"Kind", fkString, "Kind"},
+                                {"Company", fkString, "QuickBooks company"},
+                                {"CompanyFile", fkString, "Company file"},
+                                {"Records", fkString, "Records"},
+                                {"State", fkString, "State"},
+                                {"User", fkString, "User"},
+                                {"Run", fkString, "Run"},
+                                {"Index", fkInteger, ""}});
 }
 
 TMemTable* RecordsTable(QObject* parent) {
-    return NewTable(parent, {{"Seq", fkInteger, "#"},
-                             {"Kind", fkString, "Kind"},
-                             {"Number", fkString, "Number"},
-                             {"Date", fkDate, "Date"},
-                             {"Payee", fkString, "Payee"},
-                             {"Amount", fkFloat, "Amount"},
-                             {"Outcome", fkString, "Outcome"},
-                             {"TxnID", fkString, "TxnID"},
-                             {"Message", fkString, "Message"}});
-}
-
-void Put(TMemTable& table, const char* field, const QString& value) {
-    table.SetString(table.FieldByName(QLatin1String(field)), value);
+    return NewMemTable(parent, {{"Seq", fkInteger, "#"},
+                                {"Kind", fkString, "Kind"},
+                                {"Number", fkString, "Number"},
+                                {"Date", fkDate, "Date"},
+                                {"Payee", fkString, "Payee"},
+                                {"Amount", fkFloat, "Amount"},
+                                {"Outcome", fkString, "Outcome"},
+                                {"TxnID", fkString, "TxnID"},
+                                {"Message", fkString, "Message"}});
 }
 
 // The undo's question: what it would do, then whether to do it.
@@ -81,7 +58,7 @@ QString UndoQuestion(const TUndoResult& preview) {
 
 } // namespace
 
-THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
+THistoryFrm::THistoryFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
     UndoAction = new QAction(QStringLiteral("Undo run…"), this);
@@ -127,13 +104,7 @@ THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
 THistoryFrm::~THistoryFrm() = default;
 
 void THistoryFrm::Init(TRunThread& runs) {
-    m_runs = &runs;
-    // A refresh asked while another run worked follows it.
-    connect(&runs, &TRunThread::RunFinished, this, [this] {
-        if (m_refreshWanted)
-            Refresh();
-    });
-    UpdateActions();
+    InitRuns(runs);
 }
 
 const TLedgerRun* THistoryFrm::SelectedRun() const {
@@ -144,26 +115,11 @@ const TLedgerRun* THistoryFrm::SelectedRun() const {
 }
 
 void THistoryFrm::UpdateActions() {
-    const bool free = m_runs && !m_runs->Busy();
+    const bool free = RunsFree();
     const bool selected = SelectedRun() != nullptr;
-    const auto enable = [](QAction* action, bool on) {
-        if (action->isEnabled() != on)
-            action->setEnabled(on);
-    };
-    enable(RefreshAction, free);
-    enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
-    enable(UndoAction, free && selected && SelectedRun()->Kind != lrkUndo);
-}
-
-bool THistoryFrm::Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done) {
-    if (!m_runs || m_runs->Busy())
-        return false;
-    m_runs->Start(std::move(work), [this, done](std::exception_ptr failure) {
-        done(failure);
-        UpdateActions();
-    });
-    UpdateActions();
-    return true;
+    Enable(RefreshAction, free);
+    Enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
+    Enable(UndoAction, free && selected && SelectedRun()->Kind != lrkUndo);
 }
 
 void THistoryFrm::Refresh() {
@@ -187,13 +143,14 @@ void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {
         table->Append();
         table->SetDateTime(table->FieldByName(QStringLiteral("Started")),
                            run.Started.toLocalTime());
-        Put(*table, "Kind", LedgerRunKindText(run));
-        Put(*table, "Company", run.Target.CompanyName);
-        Put(*table, "CompanyFile", run.Target.CompanyFile);
-        Put(*table, "Records", LedgerCountsText(run.Counts));
-        Put(*table, "State", LedgerText(run.State));
-        Put(*table, "User", run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
-        Put(*table, "Run", run.Id);
+        PutString(*table, "Kind", LedgerRunKindText(run));
+        PutString(*table, "Company", run.Target.CompanyName);
+        PutString(*table, "CompanyFile", run.Target.CompanyFile);
+        PutString(*table, "Records", LedgerCountsText(run.Counts));
+        PutString(*table, "State", LedgerText(run.State));
+        PutString(*table, "User",
+                  run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
+        PutString(*table, "Run", run.Id);
         table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
         table->Post();
     }
@@ -239,16 +196,16 @@ void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& 
     for (const TLedgerRecord& r : records) {
         table->Append();
         table->SetInteger(table->FieldByName(QStringLiteral("Seq")), r.Seq);
-        Put(*table, "Kind", LedgerText(r.Kind));
-        Put(*table, "Number", r.Number);
+        PutString(*table, "Kind", LedgerText(r.Kind));
+        PutString(*table, "Number", r.Number);
         if (r.Date.isValid())
             table->SetDateTime(table->FieldByName(QStringLiteral("Date")),
                                QDateTime(r.Date, QTime()));
-        Put(*table, "Payee", r.Payee);
+        PutString(*table, "Payee", r.Payee);
         table->SetFloat(table->FieldByName(QStringLiteral("Amount")), r.Amount.ToDouble());
-        Put(*table, "Outcome", LedgerText(r.Outcome));
-        Put(*table, "TxnID", r.TxnID);
-        Put(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
+        PutString(*table, "Outcome", LedgerText(r.Outcome));
+        PutString(*table, "TxnID", r.TxnID);
+        PutString(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
         table->Post();
     }
     table->First();
