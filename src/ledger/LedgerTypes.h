@@ -175,6 +175,9 @@ struct TBureauMapEntry {
     bool Clear = false;
     bool IncludeDD = false;
     bool PayeeNames = false;
+    // Why the stored row cannot be used (a value this version does not
+    // know); never stored.
+    QString Problem;
 
     friend bool operator==(const TBureauMapEntry& a, const TBureauMapEntry& b) {
         return a.OrvaneCompany == b.OrvaneCompany && a.CompanyFile == b.CompanyFile &&

@@ -1,5 +1,8 @@
 #include "ledger/RunLedger.h"
 
+#include "base/vlxTextUtils.h"
+#include "base/ztFormat.h"
+
 #include "ledger/LedgerDb.h"
 #include "ledger/LedgerSchema.h"
 
@@ -441,7 +444,12 @@ QList<TBureauMapEntry> TRunLedger::ReadMap(const QString& where, const QVariantL
         e.CompanyFile = q.value(1).toString();
         e.CashAccount = q.value(2).toString();
         e.LiabilityAccount = q.value(3).toString();
-        e.ChecksKind = Parsed<TBureauChecksKind>(*m_db, q.value(4), "checks kind");
+        // A row this version cannot read is that company's problem, not
+        // the whole map's.
+        if (!ParseLedgerText(q.value(4).toString(), e.ChecksKind))
+            e.Problem = Format("The company map holds a checks kind this version does not "
+                               "know: \"%s\".",
+                               {EscapeControlChars(q.value(4).toString().left(64))});
         e.PostGL = q.value(5).toInt() != 0;
         e.Clear = q.value(6).toInt() != 0;
         e.IncludeDD = q.value(7).toInt() != 0;

@@ -185,26 +185,40 @@ TOrvPayrollsDef TOrvPayrollLists::GetSelectedPayrolls(const QSet<TBookmark>& sel
     return result;
 }
 
-TOrvPayrollsDef TOrvPayrollLists::SelectByNumbers(qint32 coNbr, const QList<qint32>& prNbrs) {
+void TOrvPayrollLists::MakeCompanyCurrent(qint32 coNbr) {
     OrvAssert(CompaniesReady() && m_payrolls != nullptr);
     // A company belongs to one client: find its client first, so the linked
     // company table shows it.
-    const std::unique_ptr<TMemTable>& clients = m_clients;
-    const std::unique_ptr<TMemTable>& companies = m_companies;
-    bool found = false;
-    for (int c = 0; c < clients->RecordCount() && !found; ++c) {
-        clients->SetRecNo(c);
-        for (int i = 0; i < companies->RecordCount(); ++i) {
-            companies->SetRecNo(i);
-            if (IntegerValue(*companies, QStringLiteral("CO_NBR")) == coNbr) {
-                found = true;
-                break;
-            }
+    TMemTable& clients = *m_clients;
+    TMemTable& companies = *m_companies;
+    for (int c = 0; c < clients.RecordCount(); ++c) {
+        clients.SetRecNo(c);
+        for (int i = 0; i < companies.RecordCount(); ++i) {
+            companies.SetRecNo(i);
+            if (IntegerValue(companies, QStringLiteral("CO_NBR")) == coNbr)
+                return;
         }
     }
-    if (!found)
-        throw EztException(
-            Format(QStringLiteral("Company %d is not in the Orvane company list"), {coNbr}));
+    throw EztException(
+        Format(QStringLiteral("Company %d is not in the Orvane company list"), {coNbr}));
+}
+
+TOrvPayrollsDef TOrvPayrollLists::CompanyPayrolls(qint32 coNbr) {
+    MakeCompanyCurrent(coNbr);
+    TMemTable& payrolls = *m_payrolls;
+    if (payrolls.RecordCount() == 0)
+        return {GetSelectedCompany(), {}};
+    QSet<TBookmark> all;
+    for (int i = 0; i < payrolls.RecordCount(); ++i) {
+        payrolls.SetRecNo(i);
+        all.insert(payrolls.Bookmark());
+    }
+    payrolls.First();
+    return GetSelectedPayrolls(all);
+}
+
+TOrvPayrollsDef TOrvPayrollLists::SelectByNumbers(qint32 coNbr, const QList<qint32>& prNbrs) {
+    MakeCompanyCurrent(coNbr);
     if (prNbrs.isEmpty())
         throw EztException(QStringLiteral("No payroll was chosen"));
     QSet<TBookmark> selected;

@@ -63,6 +63,10 @@ public:
     // the payrolls come in table order. Throws when a number is not in the
     // lists; requires CompaniesReady and a payroll list.
     TOrvPayrollsDef SelectByNumbers(qint32 coNbr, const QList<qint32>& prNbrs);
+    // Every payroll of the company in the loaded period, in table order (none
+    // when it has none); the company row becomes current. Throws when the
+    // company is not in the lists; requires CompaniesReady and a payroll list.
+    TOrvPayrollsDef CompanyPayrolls(qint32 coNbr);
 
     // The path of a stored query file in the "Queries" folder.
     QString QueryPath(const QString& fileName) const;
@@ -93,6 +97,8 @@ Q_SIGNALS:
     void TablesReplaced();
 
 private:
+    // Throws when the company is not in the lists.
+    void MakeCompanyCurrent(qint32 coNbr);
     // Emits TablesReplaced when the outermost load ends, however it ends.
     class TReplacing;
     int m_loading = 0;

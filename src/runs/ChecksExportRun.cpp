@@ -105,6 +105,7 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
         const TPostingOptions& posting = m_options.Posting;
         TChecksExportResult result;
         TRunPreview preview;
+        QString ledgerRunId;
         {
             TWaitGuard wait(*context.Progress,
                             posting.Preview ? QStringLiteral("Previewing QuickBooks Transactions")
@@ -130,8 +131,10 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             else
                 guard.Confirm(context, posting);
             TLedgerRunWriter writer(*ledger, start);
-            if (!posting.Preview)
+            if (!posting.Preview) {
                 guard.Record(logger, writer.RunId());
+                ledgerRunId = writer.RunId();
+            }
             preview.RunName = runName;
             preview.Target = start.Target;
             preview.RunId = writer.RunId();
@@ -157,7 +160,7 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
         }
 
         const QString message = runName + u' ' + FormatChecksExportResult(result);
-        m_outcomes.push_back({runName, result, message});
+        m_outcomes.push_back({runName, result, message, ledgerRunId});
         if (result.Cancelled) {
             logger.LogWarning(QStringLiteral("User cancelled operation"));
             logger.LogWarning(message);

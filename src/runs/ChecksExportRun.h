@@ -26,7 +26,8 @@ struct TChecksRunOptions {
 struct TChecksRunOutcome {
     QString RunName; // "Orvane Employee Checks Export"
     TChecksExportResult Result;
-    QString Summary; // run name + " " + FormatChecksExportResult, or the preview's
+    QString Summary;     // run name + " " + FormatChecksExportResult, or the preview's
+    QString LedgerRunId; // empty where nothing was posted
 };
 
 class TChecksExportRun {

@@ -21,6 +21,7 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
     m_exportState = jesDone;
     m_preview.reset();
     const bool previewing = m_options.Posting.Preview;
+    m_ledgerRunId.clear();
     try {
         m_reportText.clear();
         const TQBGLExportParam& options = m_options.GL;
@@ -152,6 +153,7 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
     // The last safe point: the entry and its clearing travel in one set.
     context.Cancel->CheckPoint();
     TLedgerRunWriter writer(ledger, start);
+    m_ledgerRunId = writer.RunId();
     if (posting.Preview) {
         preview.RunId = writer.RunId();
         TPreviewCollector collector(preview, &writer);

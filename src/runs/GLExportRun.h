@@ -45,6 +45,8 @@ public:
     // The journal exactly as the last run read or fetched it, set before it
     // is parsed so a journal that fails can still be printed.
     const QString& ReportText() const { return m_reportText; }
+    // The ledger run of the last posting; empty where nothing was sent.
+    const QString& LedgerRunId() const { return m_ledgerRunId; }
 
     // What the last run, a preview, would do; none until one reached
     // QuickBooks.
@@ -59,6 +61,7 @@ public:
 private:
     TGLRunOptions m_options;
     QString m_reportText;
+    QString m_ledgerRunId;
     TJournalExportState m_exportState = jesDone;
     std::optional<TRunPreview> m_preview;
 };

@@ -6,6 +6,7 @@
 #include "runs/LedgerRunWriter.h"
 #include "runs/UndoRun.h"
 #include "ui/ActionButton.h"
+#include "ui/MemTableColumns.h"
 #include "ui/OrvqApplication.h"
 #include "ui/PlainTextPrinting.h"
 #include "ui/dbcomp.h"
@@ -68,7 +69,7 @@ QString UndoQuestion(const TUndoResult& preview) {
 
 } // namespace
 
-THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
+THistoryFrm::THistoryFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
     UndoAction = new QAction(QStringLiteral("Undo run…"), this);
@@ -131,13 +132,7 @@ THistoryFrm::THistoryFrm(QWidget* parent) : QWidget(parent) {
 THistoryFrm::~THistoryFrm() = default;
 
 void THistoryFrm::Init(TRunThread& runs) {
-    m_runs = &runs;
-    // A refresh asked while another run worked follows it.
-    connect(&runs, &TRunThread::RunFinished, this, [this] {
-        if (m_refreshWanted)
-            Refresh();
-    });
-    UpdateActions();
+    InitRuns(runs);
 }
 
 const TLedgerRun* THistoryFrm::SelectedRun() const {
@@ -148,28 +143,13 @@ const TLedgerRun* THistoryFrm::SelectedRun() const {
 }
 
 void THistoryFrm::UpdateActions() {
-    const bool free = m_runs && !m_runs->Busy();
+    const bool free = RunsFree();
     const bool selected = SelectedRun() != nullptr;
-    const auto enable = [](QAction* action, bool on) {
-        if (action->isEnabled() != on)
-            action->setEnabled(on);
-    };
-    enable(RefreshAction, free);
-    enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
-    enable(UndoAction,
+    Enable(RefreshAction, free);
+    Enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
+    Enable(UndoAction,
            free && selected && SelectedRun()->Kind != lrkUndo && SelectedRun()->Kind != lrkPreview);
-    enable(RemovePairingAction, free && SelectedPairing() != nullptr);
-}
-
-bool THistoryFrm::Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done) {
-    if (!m_runs || m_runs->Busy())
-        return false;
-    m_runs->Start(std::move(work), [this, done](std::exception_ptr failure) {
-        done(failure);
-        UpdateActions();
-    });
-    UpdateActions();
-    return true;
+    Enable(RemovePairingAction, free && SelectedPairing() != nullptr);
 }
 
 void THistoryFrm::Refresh() {

@@ -10,6 +10,7 @@
 
 #include "ledger/LedgerTypes.h"
 #include "runs/RunThread.h"
+#include "ui/RunTab.h"
 
 #include <QWidget>
 
@@ -19,7 +20,7 @@ class TMemTable;
 class TReDBGrid;
 struct TUndoResult;
 
-class THistoryFrm : public QWidget {
+class THistoryFrm : public TRunTab {
     Q_OBJECT
 public:
     explicit THistoryFrm(QWidget* parent = nullptr);
@@ -29,14 +30,14 @@ public:
     void Init(TRunThread& runs);
 
     // Reads the runs again; once the run thread is free when it is busy.
-    void Refresh();
+    void Refresh() override;
     // The selected run with its records, printed as plain text.
     void PrintReport();
     // Previews the selected run's undo, asks, then undoes it.
     void UndoRun();
     // Asks, then removes the selected pairing and reads the ledger again.
     void RemovePairing();
-    void UpdateActions();
+    void UpdateActions() override;
 
     // The selected run; null when there is none.
     const TLedgerRun* SelectedRun() const;
@@ -68,15 +69,12 @@ Q_SIGNALS:
     void PairingRemoved();
 
 private:
-    // Starts work when the run thread is free; false when it is busy.
-    bool Start(TRunThread::TWork work, std::function<void(std::exception_ptr)> done);
     void LoadRecords();
     void ShowRuns(const QList<TLedgerRun>& runs);
     void ShowPairings(const QList<TLedgerPairing>& pairings);
     void ShowRecords(const QString& runId, const QList<TLedgerRecord>& records);
     void AskUndo(const TUndoResult& preview);
 
-    TRunThread* m_runs = nullptr;
     TMemTable* m_runsTable;
     TMemTable* m_recordsTable;
     TMemTable* m_pairingsTable;
@@ -84,5 +82,4 @@ private:
     QList<TLedgerRun> m_ledgerRuns;
     QString m_recordsOf; // the run whose records are shown
     QList<TLedgerRecord> m_records;
-    bool m_refreshWanted = false;
 };

@@ -1,7 +1,11 @@
 #include "ui/MainForm.h"
 
+#include "export/QBConnectionFactory.h"
+#include "payroll/OrvPayrollLists.h"
+#include "ui/BureauFrame.h"
 #include "ui/HistoryFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
+#include "ui/OrvaneMultiplePayrollFrame.h"
 #include "ui/QBChecksExportFrame.h"
 #include "ui/QBGLExportFrame.h"
 #include "ui/UserDialogBoxes.h"
@@ -31,6 +35,7 @@ TMainFm::TMainFm(TMainWindowOptions options, TExportPageServices pageServices)
     QBGLExportFrame->Init(Logger(), *OrvFrame, *this, Runs());
     QBChecksExportFrame->Init(Logger(), *OrvFrame, *this, Runs());
     AddHistoryTab();
+    AddBureauTab();
     LoadOptions();
 }
 
@@ -44,6 +49,34 @@ void TMainFm::AddHistoryTab() {
     connect(PageControl1, &QTabWidget::currentChanged, HistoryFrame, [this](int index) {
         if (PageControl1->widget(index) == TabSheet5)
             HistoryFrame->Refresh();
+    });
+}
+
+void TMainFm::AddBureauTab() {
+    TabSheet6 = new QWidget;
+    PageControl1->insertTab(PageControl1->indexOf(TabSheet5) + 1, TabSheet6,
+                            QStringLiteral("Bureau"));
+    BureauFrame = FillWithPage(TabSheet6, new TBureauFrm);
+    TBureauTabSources sources;
+    sources.CurrentCompany = [this]() -> std::optional<TOrvCompanyDef> {
+        TOrvPayrollLists& lists = QBChecksExportFrame->PayrollFrame->Lists();
+        if (!lists.CompaniesReady())
+            return std::nullopt;
+        return lists.GetSelectedCompany();
+    };
+    sources.Connection = [this] { return OrvFrame->GetParam(); };
+    sources.Defaults = [this] {
+        TBureauRunOptions options;
+        options.Checks = LoadChecksExportParam(*Settings(), QBChecksExportOptionsKey);
+        options.GL = LoadGLExportParam(*Settings(), QBGLExportOptionsKey);
+        options.QuickBooks.SdkDownloadAddress = QBSdkDownloadAddress;
+        options.QuickBooks.Processor.Factory = Core().QBProcessor();
+        return options;
+    };
+    BureauFrame->Init(Runs(), std::move(sources));
+    connect(PageControl1, &QTabWidget::currentChanged, BureauFrame, [this](int index) {
+        if (PageControl1->widget(index) == TabSheet6)
+            BureauFrame->Refresh();
     });
 }
 

@@ -164,6 +164,7 @@ private Q_SLOTS:
     void usageErrors_data();
     void usageErrors();
     void payrollList();
+    void bureauOverTheMap();
     void help_data();
     void help();
     void builtProgramAfterSetUp();
@@ -414,6 +415,45 @@ void TestCliDirect::password() {
     QCOMPARE(after, param);
 }
 
+void TestCliDirect::bureauOverTheMap() {
+    TCli cli(m_service);
+    cli.EnsureCompany();
+    const QStringList add{
+        u"map"_s,    u"add"_s,    u"--company"_s, u"34"_s,          u"--company-file"_s,
+        cli.Company, u"--kind"_s, u"employee"_s,  u"--include-dd"_s};
+    QCOMPARE(cli.Run(add + QStringList{u"--cash-account"_s, u"Petty Cash Box"_s,
+                                       u"--liability-account"_s, u"Payroll Liabilities"_s}),
+             int(cecFailed));
+    QVERIFY2(cli.ErrText.contains(u"the cash account \"Petty Cash Box\" is not in the company "
+                                  u"file"_s),
+             qPrintable(cli.ErrText));
+    QCOMPARE(cli.Run(add + DemoAccounts), int(cecSuccess));
+    QCOMPARE(cli.Run({u"map"_s, u"list"_s}), int(cecSuccess));
+    QVERIFY(cli.OutText.startsWith(u"34  "_s + cli.Company + u"  cash: Payroll Checking"_s));
+
+    // 3/8/2024: the regular payroll and a supplemental one.
+    const QString report = cli.Dir.filePath(u"bureau.html"_s);
+    const QStringList bureau = QStringList{u"bureau"_s, u"--report"_s, report} + cli.Connection();
+    QCOMPARE(
+        cli.Run(bureau + QStringList{u"--from"_s, u"2024-03-08"_s, u"--to"_s, u"2024-03-08"_s}),
+        int(cecSuccess));
+    QVERIFY2(cli.OutText.contains(u"1 companies, 2 payrolls exported, "_s),
+             qPrintable(cli.OutText));
+    QVERIFY(cli.OutText.contains(u"; nothing needs attention\nReport: "_s));
+    QFile html(report);
+    QVERIFY(html.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(html.readAll()).contains(u"nothing needs attention"_s));
+
+    // A company file QuickBooks cannot open fails the company and the command.
+    QVERIFY(QFile::remove(cli.Company));
+    QCOMPARE(
+        cli.Run(bureau + QStringList{u"--from"_s, u"2024-03-15"_s, u"--to"_s, u"2024-03-15"_s}),
+        int(cecFailed));
+    QVERIFY2(cli.OutText.contains(u"; needs attention: 34 "_s), qPrintable(cli.OutText));
+    QCOMPARE(cli.Run({u"map"_s, u"remove"_s, u"--company"_s, u"34"_s}), int(cecSuccess));
+    QCOMPARE(cli.Run({u"map"_s, u"remove"_s, u"--company"_s, u"34"_s}), int(cecFailed));
+}
+
 void TestCliDirect::usageErrors_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("error");
@@ -450,6 +490,13 @@ void TestCliDirect::usageErrors_data() {
     QTest::newRow("period backwards")
         << gl + QStringList{u"--from"_s, u"2024-03-02"_s, u"--to"_s, u"2024-03-01"_s}
         << u"the period ends before it begins"_s;
+    QTest::newRow("bureau without period")
+        << QStringList{u"bureau"_s} << u"the period is missing: --from DATE --to DATE"_s;
+    QTest::newRow("map without company")
+        << QStringList{u"map"_s, u"add"_s, u"--company-file"_s, u"f"_s}
+        << u"the Orvane company is missing: --company"_s;
+    QTest::newRow("map unknown action")
+        << QStringList{u"map"_s, u"show"_s} << u"list, add or remove, not \"show\""_s;
     QTest::newRow("bad port") << gl + payroll + QStringList{u"--port"_s, u"99999"_s}
                               << u"--port takes a number from 1 to 65535, not \"99999\""_s;
     QTest::newRow("bad poll interval")

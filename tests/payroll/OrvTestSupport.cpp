@@ -156,7 +156,7 @@ TOrvAPIConnectionParam TStubServer::Param(const QString& username) const {
     return param;
 }
 
-bool TSandboxService::Start(QString* error) {
+bool TSandboxService::Start(QString* error, const QStringList& options) {
     const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     if (python.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty()) {
         *error = QStringLiteral("python3 and openssl are needed");
@@ -169,10 +169,11 @@ bool TSandboxService::Start(QString* error) {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardErrorFile(QProcess::nullDevice());
     // --watch-stdin: a test program that dies leaves no server behind.
-    m_process.start(python, {qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                 QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
-                             "--port", "0", "--task-delay", "0", "--watch-stdin", "--certs",
-                             m_dir.filePath("certs")});
+    m_process.start(python, QStringList{qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                            QStringLiteral("/sandbox/payroll/orvq_paysandbox.py"),
+                                        "--port", "0", "--task-delay", "0", "--watch-stdin",
+                                        "--certs", m_dir.filePath("certs")} +
+                                options);
     while (!m_process.canReadLine()) {
         if (!m_process.waitForReadyRead(60000)) {
             *error = QStringLiteral("the sandbox payroll service did not start");

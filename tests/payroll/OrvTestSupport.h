@@ -70,7 +70,8 @@ std::unique_ptr<TStubServer> ServeScript(const TTestCertificates& certificates,
 class TSandboxService {
 public:
     // Empty when python3 or openssl is missing or the service did not start.
-    bool Start(QString* error);
+    // options: more of the service's command-line options (--companies N).
+    bool Start(QString* error, const QStringList& options = {});
     ~TSandboxService();
 
     IRpcResultPtr Control(const QString& method,

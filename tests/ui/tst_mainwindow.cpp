@@ -127,7 +127,7 @@ void TestMainWindow::startWithEmptyStore() {
     for (int i = 0; i < window.PageControl1->count(); ++i)
         tabs << window.PageControl1->tabText(i);
     QCOMPARE(tabs, (QStringList{u"Connection settings"_s, u"GL Export"_s, u"Log"_s,
-                                u"Checks Export"_s, u"History"_s}));
+                                u"Checks Export"_s, u"History"_s, u"Bureau"_s}));
     QCOMPARE(window.PageControl1->currentIndex(), 1);
     QCOMPARE(window.PageControl1->widget(2), window.tbshLog);
     QVERIFY(window.minimumSize() == QSize(800, 550));

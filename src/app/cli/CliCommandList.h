@@ -16,3 +16,7 @@ ORVQ_CLI_COMMAND("connection", RunConnectionCommand,
                  "show or change the saved connection settings of the Orvane service")
 ORVQ_CLI_COMMAND("demo", RunDemoCommand,
                  "export the bundled sample checks report into the demo company")
+ORVQ_CLI_COMMAND("bureau", RunBureauCommand,
+                 "export every mapped company's new payrolls into its own company file")
+ORVQ_CLI_COMMAND("map", RunMapCommand,
+                 "list, add or remove the companies of the bureau's company map")

@@ -48,43 +48,6 @@ qint32 PositiveNumber(const QString& option, const QString& text) {
     return number;
 }
 
-// Whether the lists' current row holds the number in the field.
-bool HasNumber(const TMemTable& table, const QString& field, qint32 number) {
-    bool ok = false;
-    const qint32 value = table.Value(field).toInt(&ok);
-    return ok && value == number;
-}
-
-// Every payroll number of the company in the loaded period; the company
-// becomes current. Empty when it has none.
-QList<qint32> PayrollsOfCompany(TOrvPayrollLists& lists, qint32 coNbr) {
-    TMemTable& clients = *lists.Clients();
-    TMemTable& companies = *lists.Companies();
-    TMemTable& payrolls = *lists.Payrolls();
-    const QString coField = QStringLiteral("CO_NBR");
-    for (int c = 0; c < clients.RecordCount(); ++c) {
-        clients.SetRecNo(c);
-        for (int i = 0; i < companies.RecordCount(); ++i) {
-            companies.SetRecNo(i);
-            if (!HasNumber(companies, coField, coNbr))
-                continue;
-            QList<qint32> numbers;
-            for (int p = 0; p < payrolls.RecordCount(); ++p) {
-                payrolls.SetRecNo(p);
-                bool ok = false;
-                const qint32 prNbr = payrolls.Value(QStringLiteral("PR_NBR")).toInt(&ok);
-                if (!ok)
-                    throw EztException(
-                        QStringLiteral("The Orvane list holds no number in the column PR_NBR"));
-                numbers << prNbr;
-            }
-            return numbers;
-        }
-    }
-    throw EztException(
-        Format(QStringLiteral("Company %d is not in the Orvane company list"), {coNbr}));
-}
-
 } // namespace
 
 void RefuseCommandLinePassword(const QStringList& args) {
@@ -237,16 +200,16 @@ TOrvPayrollsDef LoadChosenPayrolls(TRunContext& context, const TCliEnvironment& 
         TOrvPayrollLists lists(orv.Redirection);
         lists.LoadPayrollList(param, context.Logger, *context.Progress, choice.Period.From,
                               choice.Period.To, context.OrvaneEnvironment());
-        QList<qint32> numbers = choice.PrNbrs;
-        if (numbers.isEmpty()) {
-            numbers = PayrollsOfCompany(lists, choice.CoNbr);
-            if (numbers.isEmpty())
+        if (!choice.PrNbrs.isEmpty()) {
+            selection = lists.SelectByNumbers(choice.CoNbr, choice.PrNbrs);
+        } else {
+            selection = lists.CompanyPayrolls(choice.CoNbr);
+            if (selection.Payrolls.empty())
                 throw EztException(Format(
                     QStringLiteral("Company %d has no payroll with a check date from %s "
                                    "to %s"),
                     {choice.CoNbr, DateToStr(choice.Period.From), DateToStr(choice.Period.To)}));
         }
-        selection = lists.SelectByNumbers(choice.CoNbr, numbers);
     } catch (...) {
         log.PassthroughException();
     }

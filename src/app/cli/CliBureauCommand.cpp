@@ -1,0 +1,113 @@
+// orvq-cli bureau: every company of the company map, its new payrolls of a
+// check-date period into its own QuickBooks company file, unattended, with
+// one report across them.
+#include "CliDirect.h"
+#include "CliRun.h"
+
+#include "runs/BureauReport.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const char* const BureauHelp =
+    "usage: orvq-cli bureau --from DATE --to DATE [--report FILE] [options]\n"
+    "\n"
+    "Exports, for every company of the bureau's company map (orvq-cli map), the\n"
+    "payrolls with a check date in the period that the run ledger does not hold as\n"
+    "exported: the checks (and the GL journal where the map says so) of each payroll\n"
+    "into the company's own QuickBooks company file. Each payroll is claimed in the\n"
+    "ledger first, so a payroll another workstation is exporting is skipped. Nothing\n"
+    "is asked: a question is answered No and reported. A company that fails is\n"
+    "reported and the run goes on with the next one.\n"
+    "\n"
+    "Options:\n"
+    "  --from DATE, --to DATE  the check-date period (yyyy-mm-dd or the short date\n"
+    "                          format, both ends included)\n"
+    "  --report FILE           also write the report across all companies as an HTML\n"
+    "                          file; the summary lines are printed in any case\n"
+    "  --dev-log FILE          also write the developer log (every qbXML request and\n"
+    "                          response) to FILE\n"
+    "  --help                  show this help\n"
+    "\n";
+
+const char* const BureauExitHelp =
+    "\n"
+    "Exit code 0: every company went through; 1: a company or a record failed, or the\n"
+    "run could not start (an empty map, the ledger, the service); 2: wrong usage.\n";
+
+// Replaced whole or not at all, so a scheduled run never leaves half a report.
+void WriteReport(const QString& path, const QString& html) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(html.toUtf8()) < 0 || !file.commit())
+        throw EztException(
+            Format("The report cannot be written to %s: %s", {path, file.errorString()}));
+}
+
+} // namespace
+
+int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
+    std::unique_ptr<TCliOptions> options;
+    std::unique_ptr<TCliLogSession> session;
+    TBureauRunOptions runOptions;
+    int pollIntervalMs = 0;
+    try {
+        RefuseCommandLinePassword(args);
+        options = std::make_unique<TCliOptions>(
+            args, QStringList{"--from", "--to", "--report", "--dev-log"} + CliConnectionOptions,
+            QStringList{"--help"});
+        if (options->Has(QStringLiteral("--help"))) {
+            env.Out << BureauHelp << CliConnectionOptionsHelp << CliReportWaitHelp
+                    << CliPasswordHelp << BureauExitHelp;
+            return cecSuccess;
+        }
+        const std::optional<TCliPeriod> period = CliPeriod(*options);
+        if (!period)
+            throw ECliUsageError(QStringLiteral("the period is missing: --from DATE --to DATE"));
+        if (options->Has(QStringLiteral("--report")) &&
+            options->Value(QStringLiteral("--report")).trimmed().isEmpty())
+            throw ECliUsageError(QStringLiteral("--report takes a file name"));
+        runOptions.From = period->From;
+        runOptions.To = period->To;
+        pollIntervalMs = CliPollIntervalMs(env, *options);
+        const IztSettings& settings = *env.Core.Settings();
+        runOptions.Checks = LoadChecksExportParam(settings, QBChecksExportOptionsKey);
+        runOptions.GL = LoadGLExportParam(settings, QBGLExportOptionsKey);
+        runOptions.QuickBooks.SdkDownloadAddress = QBSdkDownloadAddress;
+        runOptions.QuickBooks.Processor.Factory = env.Core.QBProcessor();
+        session = std::make_unique<TCliLogSession>(env, env.Out,
+                                                   options->Value(QStringLiteral("--dev-log")));
+        runOptions.Connection = CliConnectionParam(env, *options, *session->Logger());
+    } catch (const ECliUsageError& e) {
+        return ShowUsageError(env.Err, QStringLiteral("bureau"), e.Message());
+    }
+
+    TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);
+    TCliRunHost host(env, dialogs, CliConnectionFactory(env, *options), pollIntervalMs);
+    TBureauRun run(runOptions);
+    const std::exception_ptr failure = host.Run([&](TRunContext& context) {
+        host.Orvane() = CliOrvEnvironment(env);
+        context.Orvane = host.Orvane();
+        run.Run(context);
+    });
+    int exitCode =
+        ShowRunFailure(dialogs, failure) || !run.AllWentThrough() ? cecFailed : cecSuccess;
+    env.Out << BureauReportText(run.Companies());
+    if (options->Has(QStringLiteral("--report"))) {
+        const QString path =
+            QFileInfo(options->Value(QStringLiteral("--report")).trimmed()).absoluteFilePath();
+        try {
+            TBureauReportHeader header{runOptions.From, runOptions.To,
+                                       QDateTime::currentDateTimeUtc(),
+                                       TLedgerIdentity::ThisWorkstation(QString()).Computer};
+            WriteReport(path, BureauReportHtml(header, run.Companies()));
+            env.Out << "Report: " << path << '\n';
+        } catch (const EztException& e) {
+            dialogs.ShowError(e.Message());
+            exitCode = cecFailed;
+        }
+    }
+    env.Out.flush();
+    return exitCode;
+}

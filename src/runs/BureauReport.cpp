@@ -1,0 +1,148 @@
+#include "runs/BureauReport.h"
+
+#include "base/RegionalSettings.h"
+#include "base/vlxTextUtils.h"
+#include "base/ztFormat.h"
+#include "runs/LedgerReport.h"
+
+namespace {
+
+// Messages break their lines with CR LF; a line break of a report is LF.
+QString Plain(const QString& text) {
+    return EscapeControlChars(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+QString Html(const QString& text) {
+    return Plain(text).toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
+}
+
+// Cents always shown, so the column lines up.
+QString AmountText(Currency amount) {
+    const QString text = amount.ToString();
+    const qsizetype dot = text.indexOf(u'.');
+    if (dot < 0)
+        return text + QStringLiteral(".00");
+    return text + QString(qMax<qsizetype>(0, 2 - (text.size() - dot - 1)), u'0');
+}
+
+QString CompanyLabel(const TBureauCompanyResult& c) {
+    return c.CompanyName.isEmpty() ? c.Entry.OrvaneCompany
+                                   : c.Entry.OrvaneCompany + u' ' + c.CompanyName;
+}
+
+QString CountsText(const TBureauTotals& t) {
+    return Format("%d payrolls exported, %d checks added, %d already existed, %d failed, %d "
+                  "deposits, %d voids, %d journal entries, amount %s",
+                  {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
+                   t.DepositsAdded, t.Voids, t.JournalEntries, AmountText(t.Amount)});
+}
+
+QString StateText(const TBureauExport& e) {
+    switch (e.State) {
+    case besHeld:
+        return QStringLiteral("skipped");
+    case besFailed:
+        return QStringLiteral("failed");
+    default:
+        return QStringLiteral("exported");
+    }
+}
+
+} // namespace
+
+QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies) {
+    const TBureauTotals t = BureauTotals(companies);
+    QStringList attention;
+    for (const TBureauCompanyResult& c : companies)
+        if (c.NeedsAttention())
+            attention << CompanyLabel(c);
+    QString line = Format("%d companies, ", {t.Companies}) + CountsText(t);
+    if (t.Held > 0)
+        line += Format(", %d held by other workstations", {t.Held});
+    return line + (attention.isEmpty() ? QStringLiteral("; nothing needs attention")
+                                       : QStringLiteral("; needs attention: ") +
+                                             attention.join(QStringLiteral(", ")));
+}
+
+QString BureauReportText(const QList<TBureauCompanyResult>& companies) {
+    QString text;
+    for (const TBureauCompanyResult& c : companies) {
+        text +=
+            EscapeControlChars(CompanyLabel(c)) + QStringLiteral(": ") +
+            CountsText(BureauTotals({c})) +
+            (c.NeedsAttention() ? QStringLiteral(" - needs attention\n") : QStringLiteral("\n"));
+        for (const TBureauExport& e : c.Exports)
+            if (e.State == besHeld)
+                text += Format("  payroll %s, %s: %s\n", {e.Caption, LedgerText(e.Kind), e.Note});
+        for (const QString& problem : c.Problems)
+            text += QStringLiteral("  ") + Plain(problem).replace(u'\n', QStringLiteral("\n    ")) +
+                    u'\n';
+    }
+    return text + BureauTotalsLine(companies) + u'\n';
+}
+
+QString BureauReportHtml(const TBureauReportHeader& header,
+                         const QList<TBureauCompanyResult>& companies) {
+    const TBureauTotals all = BureauTotals(companies);
+    QString h;
+    h +=
+        QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                       "<title>Orvane bureau run</title><style>"
+                       "body{font-family:sans-serif;font-size:10pt}"
+                       "table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 6px}"
+                       "td.n{text-align:right}.attention{color:#b00000}"
+                       "</style></head><body>\n");
+    h += Format("<h1>Orvane bureau run, check dates %s to %s</h1>\n",
+                {DateToStr(header.From), DateToStr(header.To)});
+    h += Format("<p class=\"%s\" id=\"totals\">%s</p>\n",
+                {all.CompaniesNeedingAttention > 0 ? QStringLiteral("attention") : QString(),
+                 Html(BureauTotalsLine(companies))});
+    h += Format("<p>Made %s on %s.</p>\n",
+                {LedgerTimeDisplay(header.Made), Html(header.Workstation)});
+    h += QStringLiteral("<table><tr><th>Orvane company</th><th>QuickBooks company file</th>"
+                        "<th>Payrolls</th><th>Checks added</th><th>Already existing</th>"
+                        "<th>Failed</th><th>Deposits</th><th>Voids</th><th>Journal entries</th>"
+                        "<th>Amount</th><th>Problems</th></tr>\n");
+    for (const TBureauCompanyResult& c : companies) {
+        const TBureauTotals t = BureauTotals({c});
+        h += Format("<tr%s><td>%s</td><td>%s</td>",
+                    {c.NeedsAttention() ? QStringLiteral(" class=\"attention\"") : QString(),
+                     Html(CompanyLabel(c)), Html(c.Entry.CompanyFile)});
+        for (const int n : {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
+                            t.DepositsAdded, t.Voids, t.JournalEntries})
+            h += Format("<td class=\"n\">%d</td>", {n});
+        h += Format("<td class=\"n\">%s</td><td class=\"n\">%d</td></tr>\n",
+                    {AmountText(t.Amount), int(c.Problems.size())});
+    }
+    h += QStringLiteral("</table>\n");
+    for (const TBureauCompanyResult& c : companies) {
+        h += Format("<h2%s>%s</h2>\n",
+                    {c.NeedsAttention() ? QStringLiteral(" class=\"attention\"") : QString(),
+                     Html(CompanyLabel(c))});
+        if (c.Exports.isEmpty())
+            h += QStringLiteral("<p>No new payrolls.</p>\n");
+        else
+            h += QStringLiteral("<table><tr><th>Payroll</th><th>Report</th><th>State</th>"
+                                "<th>Checks added</th><th>Already existing</th><th>Failed</th>"
+                                "<th>Deposits</th><th>Voids</th><th>Journal entries</th>"
+                                "<th>Amount</th><th>Note</th></tr>\n");
+        for (const TBureauExport& e : c.Exports) {
+            h += Format("<tr><td>%s (%s)</td><td>%s</td><td>%s</td>",
+                        {Html(e.Caption), Html(e.Payroll), LedgerText(e.Kind), StateText(e)});
+            for (const int n : {e.Checks.ChecksAdded, e.Checks.ChecksExisted, e.Checks.Errors,
+                                e.Checks.DepositsAdded, e.Checks.ChecksVoided, e.JournalEntries})
+                h += Format("<td class=\"n\">%d</td>", {n});
+            h += Format("<td class=\"n\">%s</td><td>%s</td></tr>\n",
+                        {AmountText(e.Amount), Html(e.Note)});
+        }
+        if (!c.Exports.isEmpty())
+            h += QStringLiteral("</table>\n");
+        if (!c.Problems.isEmpty()) {
+            h += QStringLiteral("<ul class=\"attention\">\n");
+            for (const QString& problem : c.Problems)
+                h += QStringLiteral("<li>") + Html(problem) + QStringLiteral("</li>\n");
+            h += QStringLiteral("</ul>\n");
+        }
+    }
+    return h + QStringLiteral("</body></html>\n");
+}

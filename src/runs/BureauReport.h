@@ -1,0 +1,24 @@
+// The bureau run as people read it: one HTML report across every company
+// (a first line with the totals and the companies that need attention, then
+// each company's counts, payrolls and problems), and the same in short lines
+// for the console.
+#pragma once
+
+#include "runs/BureauRun.h"
+
+struct TBureauReportHeader {
+    QDate From;
+    QDate To;
+    QDateTime Made; // UTC
+    QString Workstation;
+};
+
+// "3 companies, 6 payrolls exported, 24 checks added, ...; needs attention:
+// 1002 Maple Deli" or "...; nothing needs attention".
+QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies);
+// One line per company, then the totals line; lines end with "\n".
+QString BureauReportText(const QList<TBureauCompanyResult>& companies);
+// A whole HTML document; everything the map, the service or QuickBooks
+// wrote is escaped.
+QString BureauReportHtml(const TBureauReportHeader& header,
+                         const QList<TBureauCompanyResult>& companies);

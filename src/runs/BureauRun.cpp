@@ -1,0 +1,424 @@
+#include "runs/BureauRun.h"
+
+#include "base/vlxErrorDisplay.h"
+#include "base/vlxTextUtils.h"
+#include "payroll/OrvPayrollLists.h"
+#include "quickbooks/QBSessionManager.h"
+#include "runs/ChecksExportRun.h"
+#include "runs/ExportRunSteps.h"
+#include "runs/GLExportRun.h"
+#include "runs/LedgerRunWriter.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+const QString BureauRunName = QStringLiteral("Orvane Bureau Run");
+
+QString FailureMessage(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EztException& e) {
+        return e.Message();
+    } catch (...) {
+        return ErrorDisplayMessage(failure);
+    }
+}
+
+// A claim given back however the export ends; a ledger that fails then
+// leaves it to expire.
+class TClaimRelease {
+public:
+    TClaimRelease(TRunLedger& ledger, const TLedgerClaim& claim)
+        : m_ledger(ledger), m_claim(claim) {}
+    ~TClaimRelease() {
+        try {
+            m_ledger.ReleaseClaim(m_claim);
+        } catch (...) {
+        }
+    }
+    TClaimRelease(const TClaimRelease&) = delete;
+    TClaimRelease& operator=(const TClaimRelease&) = delete;
+
+private:
+    TRunLedger& m_ledger;
+    const TLedgerClaim& m_claim;
+};
+
+// The company number a map row names; the map may hold anything.
+qint32 CompanyNumber(const TBureauMapEntry& entry) {
+    bool ok = false;
+    const qint32 number = entry.OrvaneCompany.trimmed().toInt(&ok);
+    if (!ok || number <= 0)
+        throw EztException(Format("The company map names the Orvane company \"%s\", which is not "
+                                  "an internal company number",
+                                  {EscapeControlChars(entry.OrvaneCompany.left(64))}));
+    return number;
+}
+
+// QuickBooks is asked to open the row's file; the sandbox company's
+// processor opens it itself.
+TQBConnectionConfig CompanyFileConfig(TQBConnectionConfig config, const QString& companyFile) {
+    config.CompanyFile = companyFile;
+    config.Processor.CompanyFile = companyFile;
+    return config;
+}
+
+} // namespace
+
+// One QuickBooks session for all of a company's payrolls: its file is
+// opened once (what takes QuickBooks longest) and closed when the company
+// is done, however each run's connection ends.
+class TCompanySession {
+public:
+    explicit TCompanySession(IQBSessionManagerPtr inner) : m_inner(std::move(inner)) {}
+    ~TCompanySession() {
+        try {
+            if (m_begun)
+                m_inner->EndSession();
+            if (m_open)
+                m_inner->CloseConnection();
+        } catch (...) {
+            // Closing errors must not mask what ended the company.
+        }
+    }
+    TCompanySession(const TCompanySession&) = delete;
+    TCompanySession& operator=(const TCompanySession&) = delete;
+
+    // A session manager for one run's connection; its end leaves the
+    // session open.
+    IQBSessionManagerPtr Borrow(const std::shared_ptr<TCompanySession>& self);
+
+private:
+    class TBorrowed;
+    IQBSessionManagerPtr m_inner;
+    bool m_open = false;
+    bool m_begun = false;
+};
+
+class TCompanySession::TBorrowed : public IQBSessionManager {
+public:
+    explicit TBorrowed(std::shared_ptr<TCompanySession> session) : m_s(std::move(session)) {}
+    void OpenConnection2(const QString& appID, const QString& appName, int connType) override {
+        if (!m_s->m_open)
+            m_s->m_inner->OpenConnection2(appID, appName, connType);
+        m_s->m_open = true;
+    }
+    void BeginSession(const QString& companyFile, int openMode) override {
+        if (!m_s->m_begun)
+            m_s->m_inner->BeginSession(companyFile, openMode);
+        m_s->m_begun = true;
+    }
+    QString GetCurrentCompanyFileName() override {
+        return m_s->m_inner->GetCurrentCompanyFileName();
+    }
+    QStringList QBXMLVersionsForSession() override {
+        return m_s->m_inner->QBXMLVersionsForSession();
+    }
+    std::unique_ptr<TMsgSetRequest> CreateMsgSetRequest(const QString& country, int major,
+                                                        int minor) override {
+        return m_s->m_inner->CreateMsgSetRequest(country, major, minor);
+    }
+    std::unique_ptr<TMsgSetResponse> DoRequests(const TMsgSetRequest& request) override {
+        return m_s->m_inner->DoRequests(request);
+    }
+    std::unique_ptr<TMsgSetResponse> DoRecoveryRequest(const TMsgSetRequest& statusRequest,
+                                                       const TMsgSetRequest& lost) override {
+        return m_s->m_inner->DoRecoveryRequest(statusRequest, lost);
+    }
+    void EndSession() override {}
+    void CloseConnection() override {}
+
+private:
+    std::shared_ptr<TCompanySession> m_s;
+};
+
+IQBSessionManagerPtr TCompanySession::Borrow(const std::shared_ptr<TCompanySession>& self) {
+    return std::make_unique<TBorrowed>(self);
+}
+
+// Every question is answered No; what a run would have shown as an error or
+// asked goes to the company's problems.
+class TBureauRun::TAnsweringNo : public IUserDialogs {
+public:
+    explicit TAnsweringNo(QStringList& problems) : m_problems(problems) {}
+
+protected:
+    void DoShowInformation(const QString&) override {}
+    void DoShowError(const QString& message) override { m_problems << message; }
+    bool DoConfirmYesNo(const QString& message) override {
+        m_problems << QStringLiteral("Answered No: ") + message;
+        return false;
+    }
+
+private:
+    QStringList& m_problems;
+};
+
+QList<TLedgerReportKind> BureauReportKinds(const TBureauMapEntry& entry) {
+    QList<TLedgerReportKind> kinds;
+    if (entry.ChecksKind != bckAgency)
+        kinds << lpkEmployeeChecks;
+    if (entry.ChecksKind != bckEmployee)
+        kinds << lpkAgencyChecks;
+    if (entry.PostGL)
+        kinds << lpkJournal;
+    return kinds;
+}
+
+TBureauTotals BureauTotals(const QList<TBureauCompanyResult>& companies) {
+    TBureauTotals t;
+    for (const TBureauCompanyResult& company : companies) {
+        ++t.Companies;
+        if (company.NeedsAttention())
+            ++t.CompaniesNeedingAttention;
+        QSet<QString> payrolls;
+        for (const TBureauExport& e : company.Exports) {
+            if (e.State == besHeld)
+                ++t.Held;
+            if (e.State != besExported)
+                continue;
+            payrolls.insert(e.Payroll);
+            t.ChecksAdded += e.Checks.ChecksAdded;
+            t.ChecksExisted += e.Checks.ChecksExisted;
+            t.ChecksFailed += e.Checks.Errors;
+            t.DepositsAdded += e.Checks.DepositsAdded;
+            t.Voids += e.Checks.ChecksVoided;
+            t.JournalEntries += e.JournalEntries;
+            t.Amount += e.Amount;
+        }
+        t.PayrollsExported += payrolls.size();
+    }
+    return t;
+}
+
+TBureauRun::TBureauRun(TBureauRunOptions options) : m_options(std::move(options)) {}
+
+bool TBureauRun::AllWentThrough() const {
+    return BureauTotals(m_companies).CompaniesNeedingAttention == 0;
+}
+
+void TBureauRun::Run(TRunContext& context) {
+    OrvAssert(context.Logger != nullptr);
+    ICommonLogger& logger = *context.Logger;
+    m_companies.clear();
+    TLogBlockGuard block(logger, BureauRunName);
+    try {
+        logger.LogEvent(BureauRunName + QStringLiteral(" started"));
+        const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
+        const QList<TBureauMapEntry> map = ledger->CompanyMap();
+        if (map.isEmpty())
+            throw EztException(QStringLiteral(
+                "The company map is empty: add the companies the bureau exports on the Bureau "
+                "tab or with 'orvq-cli map add'."));
+        TOrvPayrollLists lists(context.Orvane.Redirection);
+        lists.LoadPayrollList(m_options.Connection, context.Logger, *context.Progress,
+                              m_options.From, m_options.To, context.OrvaneEnvironment());
+        for (const TBureauMapEntry& entry : map) {
+            context.Cancel->CheckPoint();
+            TBureauCompanyResult& company = m_companies.emplace_back();
+            company.Entry = entry;
+            const QString position =
+                Format("Company %d of %d", {int(m_companies.size()), int(map.size())});
+            try {
+                RunCompany(context, *ledger, lists, company, position);
+            } catch (const EOperationCancelled&) {
+                throw;
+            } catch (...) {
+                // What is not a run's failure (a bad row, a ledger that
+                // fails) was not logged yet.
+                const QString message = FailureMessage(std::current_exception());
+                company.Problems << message;
+                logger.LogWarning(Format("%s: %s", {position, message}));
+            }
+        }
+        const TBureauTotals totals = BureauTotals(m_companies);
+        logger.LogEvent(Format("%s completed: %d companies, %d payrolls exported, %d need "
+                               "attention",
+                               {BureauRunName, totals.Companies, totals.PayrollsExported,
+                                totals.CompaniesNeedingAttention}));
+    } catch (const EOperationCancelled&) {
+        LogRunCancelled(logger, BureauRunName);
+        throw;
+    } catch (...) {
+        logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {BureauRunName});
+    }
+}
+
+void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrollLists& lists,
+                            TBureauCompanyResult& company, const QString& position) {
+    const TBureauMapEntry& entry = company.Entry;
+    if (!entry.Problem.isEmpty())
+        throw EztException(entry.Problem);
+    const qint32 coNbr = CompanyNumber(entry);
+    if (entry.CompanyFile.trimmed().isEmpty())
+        throw EztException(QStringLiteral("The company map names no QuickBooks company file"));
+    const TOrvPayrollsDef payrolls = lists.CompanyPayrolls(coNbr);
+    company.CompanyName = payrolls.Company.CompanyName;
+    context.Logger->LogEvent(
+        Format("%s: %s %s", {position, entry.OrvaneCompany, company.CompanyName}));
+
+    // Read once: a payroll exported meanwhile elsewhere is caught when it is
+    // claimed.
+    const QList<TLedgerReportKind> kinds = BureauReportKinds(entry);
+    QHash<TLedgerReportKind, QStringList> exported;
+    for (const TLedgerReportKind kind : kinds)
+        exported[kind] = ledger.ExportedPayrolls(entry.OrvaneCompany, kind);
+    // Opened by the first run that connects, closed when the company is done.
+    const TQBProcessorConfig processor =
+        CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile).Processor;
+    m_session = std::make_shared<TCompanySession>(CreateQBSessionManager(processor));
+    const std::shared_ptr<void> closing(nullptr, [this](void*) { m_session.reset(); });
+    for (const TPrDef& payroll : payrolls.Payrolls) {
+        for (const TLedgerReportKind kind : kinds) {
+            if (exported[kind].contains(QString::number(payroll.PrNbr)))
+                continue;
+            context.Cancel->CheckPoint();
+            TBureauExport& out = company.Exports.emplace_back();
+            out.Payroll = QString::number(payroll.PrNbr);
+            out.Caption = PayrollCaption(payroll.CheckDate, payroll.RunNumber);
+            out.Kind = kind;
+            const QString stage =
+                Format("%s (%s): payroll %s, %s",
+                       {position, company.CompanyName, out.Caption, LedgerText(kind)});
+            TWaitGuard wait(*context.Progress, stage);
+            context.Logger->LogEvent(stage);
+            if (!ExportPayroll(context, ledger, company, {payrolls.Company, {payroll}}, kind, out))
+                return;
+        }
+    }
+}
+
+bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
+                               TBureauCompanyResult& company, const TOrvPayrollsDef& payroll,
+                               TLedgerReportKind kind, TBureauExport& out) {
+    const TBureauMapEntry& entry = company.Entry;
+    TLedgerClaim claim =
+        ledger.Claim(entry.OrvaneCompany, out.Payroll, kind, m_options.ClaimSeconds);
+    if (!claim.Granted) {
+        out.State = besHeld;
+        out.Note = ClaimHolderText(claim);
+        context.Logger->LogEvent(Format("Payroll %s: %s", {out.Caption, out.Note}));
+        return true;
+    }
+    TClaimRelease release(ledger, claim);
+    // Another workstation may have finished it since the list was read.
+    if (ledger.ExportedPayrolls(entry.OrvaneCompany, kind).contains(out.Payroll)) {
+        company.Exports.removeLast();
+        return true;
+    }
+    if (!claim.TakenOverFrom.isEmpty())
+        out.Note = Format("taken up from %s, whose claim had expired", {claim.TakenOverFrom});
+
+    TRunContext run = context;
+    QStringList problems;
+    run.Dialogs = std::make_shared<TAnsweringNo>(problems);
+    run.ConnectQB = [session = m_session,
+                     config = CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile)](
+                        const ICommonLoggerPtr& logger) {
+        return std::make_unique<TQBConnection>(logger, session->Borrow(session),
+                                               config.SdkDownloadAddress, config.CompanyFile);
+    };
+    TReportSourceOptions source;
+    source.Tab = rstDirectConnection;
+    source.Direct = TDirectSourceOptions{m_options.Connection, payroll};
+
+    QString ledgerRunId;
+    bool reportCame = true;
+    try {
+        if (kind == lpkJournal) {
+            TGLExportRun gl({source, m_options.GL});
+            gl.RunGLExport(run);
+            ledgerRunId = gl.LedgerRunId();
+            reportCame = !ledgerRunId.isEmpty();
+        } else {
+            TChecksRunOptions options;
+            options.Source = source;
+            options.CheckKindChoice = kind == lpkAgencyChecks ? crcAgencyChecks : crcEmployeeChecks;
+            options.Checks = m_options.Checks;
+            options.Checks.CashAccount = entry.CashAccount;
+            options.Checks.LiabilityAccount = entry.LiabilityAccount;
+            options.Checks.Clear = entry.Clear;
+            options.Checks.IncludeDD = entry.IncludeDD;
+            options.Checks.IncludeEENames = entry.PayeeNames;
+            TChecksExportRun checks(options);
+            checks.RunChecksExport(run);
+            reportCame = !checks.Outcomes().empty();
+            if (reportCame) {
+                out.Checks = checks.Outcomes().front().Result;
+                ledgerRunId = checks.Outcomes().front().LedgerRunId;
+            }
+            // A payroll without agency checks posts nothing; recorded as
+            // exported all the same, so later runs do not fetch it again.
+            if (reportCame && ledgerRunId.isEmpty()) {
+                TLedgerRunStart start;
+                start.Kind = lrkChecks;
+                start.ReportKind = kind;
+                start.Source = ServiceRunSource(source);
+                start.Target.CompanyFile = entry.CompanyFile;
+                start.Options = ChecksOptionsText(options.Checks);
+                ledger.EndRun(ledger.BeginRun(start), lrsFinished);
+            }
+        }
+    } catch (const EOperationCancelled&) {
+        throw;
+    } catch (...) {
+        // Logged by the run; a question answered No says why first.
+        out.State = besFailed;
+        problems << FailureMessage(std::current_exception());
+    }
+    context.Cancel->CheckPoint();
+    if (out.State != besFailed && !reportCame) {
+        out.State = besFailed;
+        if (problems.isEmpty())
+            problems << Format("The Orvane %s report was not fetched", {LedgerText(kind)});
+    }
+    if (!ledgerRunId.isEmpty()) {
+        for (const TLedgerRecord& r : ledger.Records(ledgerRunId)) {
+            if (r.Outcome == loAdded && r.Kind == lekJournalEntry)
+                ++out.JournalEntries;
+            if (r.Outcome == loAdded && r.Kind != lekClearing && r.Kind != lekDeletion)
+                out.Amount += r.Amount;
+            if (r.Outcome == loFailed || r.Outcome == loStateUnknown)
+                problems << Format("%s %s %s (%s): %s", {LedgerText(r.Kind), r.Number, r.Payee,
+                                                         LedgerText(r.Outcome), r.Message});
+        }
+    }
+    for (const QString& problem : problems)
+        company.Problems << Format("Payroll %s, %s: %s", {out.Caption, LedgerText(kind), problem});
+    if (out.State == besFailed) {
+        out.Note = problems.value(0);
+        company.Problems << QStringLiteral(
+            "The company's remaining payrolls were not exported; the next bureau run takes them "
+            "up.");
+        return false;
+    }
+    return true;
+}
+
+void CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,
+                         const TBureauMapEntry& entry) {
+    CompanyNumber(entry);
+    if (entry.CompanyFile.trimmed().isEmpty())
+        throw EztException(QStringLiteral("The row names no QuickBooks company file."));
+    QStringList names;
+    {
+        const std::unique_ptr<TQBConnection> qb =
+            TQBConnection::Create(context.Logger, CompanyFileConfig(quickBooks, entry.CompanyFile));
+        qb->GetAccountFullNames(names);
+    }
+    QStringList reasons;
+    const auto check = [&](const QString& role, const QString& account) {
+        if (account.trimmed().isEmpty())
+            reasons << Format("no %s account is given", {role});
+        else if (!names.contains(account, Qt::CaseInsensitive))
+            reasons << Format("the %s account \"%s\" is not in the company file %s",
+                              {role, EscapeControlChars(account.left(200)), entry.CompanyFile});
+    };
+    check(QStringLiteral("cash"), entry.CashAccount);
+    check(QStringLiteral("liability"), entry.LiabilityAccount);
+    if (!reasons.isEmpty())
+        throw EztException(Format("The row of Orvane company %s is refused: %s.",
+                                  {entry.OrvaneCompany, reasons.join(QStringLiteral("; "))}));
+}

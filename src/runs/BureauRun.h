@@ -1,0 +1,111 @@
+// The bureau run: every company of the ledger's company map, its payrolls of
+// a check-date period that the ledger does not hold as exported, each posted
+// into the company's own QuickBooks file by the checks and GL export runs,
+// unattended. Each payroll and kind is claimed in the ledger first, so two
+// workstations sharing the ledger never export it both; every question a
+// run asks is answered No and reported; a company that fails is reported and
+// the run goes on with the next.
+#pragma once
+
+#include "export/QBChecksExport.h"
+#include "runs/RunContext.h"
+#include "settings/QBDecl.h"
+
+#include <QDate>
+#include <QList>
+#include <QStringList>
+
+struct TBureauRunOptions {
+    TOrvAPIConnectionParam Connection;
+    QDate From;
+    QDate To;
+    // How QuickBooks is reached; each map row names the company file.
+    TQBConnectionConfig QuickBooks;
+    // The saved options the map does not hold (batch sizes, GL tags); the
+    // map row's accounts and switches replace the rest.
+    TQBChecksExportParam Checks;
+    TQBGLExportParam GL;
+    int ClaimSeconds = DefaultClaimSeconds;
+};
+
+enum TBureauExportState {
+    besExported, // posted; its record problems, if any, are the company's
+    besHeld,     // claimed by another workstation
+    besFailed,   // the run failed; nothing more of the company was tried
+};
+
+// One payroll of one report kind.
+struct TBureauExport {
+    QString Payroll; // the internal payroll number
+    QString Caption; // check date and run number
+    TLedgerReportKind Kind = lpkNone;
+    TBureauExportState State = besExported;
+    TChecksExportResult Checks;
+    int JournalEntries = 0;
+    // Of the checks, deposits and journal entries added.
+    Currency Amount;
+    // Who holds the claim, whose expired claim was taken up, why it failed.
+    QString Note;
+};
+
+struct TBureauCompanyResult {
+    TBureauMapEntry Entry;
+    QString CompanyName; // Orvane's; empty when the company was not found
+    QList<TBureauExport> Exports;
+    // Failures, failed records and questions answered No, each a message
+    // with its advice.
+    QStringList Problems;
+
+    bool NeedsAttention() const { return !Problems.isEmpty(); }
+};
+
+// What the report counts, for one company or all.
+struct TBureauTotals {
+    int Companies = 0;
+    int CompaniesNeedingAttention = 0;
+    int PayrollsExported = 0; // distinct payrolls with a kind posted
+    int ChecksAdded = 0;
+    int ChecksExisted = 0;
+    int ChecksFailed = 0;
+    int DepositsAdded = 0;
+    int Voids = 0;
+    int JournalEntries = 0;
+    int Held = 0;
+    Currency Amount;
+};
+TBureauTotals BureauTotals(const QList<TBureauCompanyResult>& companies);
+
+class TBureauRun {
+public:
+    explicit TBureauRun(TBureauRunOptions options);
+
+    // Runs every mapped company. Throws what stops all of them (the ledger,
+    // an empty map, the payroll list that cannot be loaded) and
+    // EOperationCancelled; what one company meets is in its result.
+    void Run(TRunContext& context);
+
+    const QList<TBureauCompanyResult>& Companies() const { return m_companies; }
+    // No company needs attention.
+    bool AllWentThrough() const;
+
+private:
+    class TAnsweringNo;
+    void RunCompany(TRunContext& context, TRunLedger& ledger, class TOrvPayrollLists& lists,
+                    TBureauCompanyResult& company, const QString& position);
+    // False when the company stops here.
+    bool ExportPayroll(TRunContext& context, TRunLedger& ledger, TBureauCompanyResult& company,
+                       const TOrvPayrollsDef& payroll, TLedgerReportKind kind, TBureauExport& out);
+
+    TBureauRunOptions m_options;
+    QList<TBureauCompanyResult> m_companies;
+    // The QuickBooks session of the company under way.
+    std::shared_ptr<class TCompanySession> m_session;
+};
+
+// Opens the row's company file and refuses a row whose accounts it does not
+// hold: throws EztException with the reason.
+void CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,
+                         const TBureauMapEntry& entry);
+
+// The report kinds a map row exports, checks before the journal.
+QList<TLedgerReportKind> BureauReportKinds(const TBureauMapEntry& entry);

@@ -1,0 +1,333 @@
+// The bureau run end to end: generated client companies of the sandbox
+// payroll service, each exported into a sandbox company file of its own,
+// on an SQLite ledger and on a PostgreSQL ledger two workstations share.
+#include "OrvTestSupport.h"
+#include "PostgresCluster.h"
+#include "RecordingLogSink.h"
+
+#include "company/QBSandboxCompany.h"
+#include "company/QBSandboxLists.h"
+#include "company/QBSandboxRequestProcessor.h"
+#include "runs/BureauReport.h"
+#include "runs/BureauRun.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QThread>
+#include <QtTest>
+
+using namespace orvtest;
+using testsupport::TPostgresCluster;
+
+namespace {
+
+// Weekly payrolls of the generated companies: two in this period, neither
+// with agency checks.
+const QDate From(2024, 1, 5);
+const QDate To(2024, 1, 12);
+const QStringList Companies{QStringLiteral("1001"), QStringLiteral("1002"), QStringLiteral("1003")};
+
+TBureauMapEntry Row(const QString& company, const QString& file) {
+    TBureauMapEntry e;
+    e.OrvaneCompany = company;
+    e.CompanyFile = file;
+    e.CashAccount = QStringLiteral("Payroll Checking");
+    e.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
+    e.IncludeDD = true;
+    return e;
+}
+
+int Txns(const QString& file, const QString& type) {
+    TQBSandboxCompany company(file, false);
+    TSbTxnFilter filter;
+    filter.Type = type;
+    return int(company.Txns(filter).size());
+}
+
+} // namespace
+
+class TestBureauRun : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void refusedMapRows_data();
+    void refusedMapRows();
+    void threeCompaniesThenNothingNew();
+    void failingCompanyDoesNotStopOthers();
+    void claimHeldElsewhereIsSkipped();
+    void expiredClaimTakenUpWithoutDuplicate();
+    void concurrentRunsOnPostgresExportOnce();
+
+private:
+    QString File(const QString& company) const {
+        return m_dir->filePath(company + QStringLiteral(".qbsb"));
+    }
+    TLedgerFactory Ledger(const QString& workstation, std::function<QDateTime()> clock = {}) {
+        const TLedgerLocation location = m_location;
+        return [location, workstation, clock] {
+            TLedgerOptions options;
+            options.Identity = {QStringLiteral("ann"), workstation, QStringLiteral("0.1")};
+            options.Clock = clock;
+            return std::make_unique<TRunLedger>(location, options);
+        };
+    }
+    TQBConnectionConfig QuickBooks() const {
+        TQBConnectionConfig config;
+        config.Processor.Factory = &CreateSandboxRequestProcessor;
+        return config;
+    }
+    TRunContext Context(TRecordingLogger& log, const QString& workstation) {
+        TRunContext context;
+        context.Logger = log.LoggerPtr();
+        context.Orvane = m_sandbox.Environment();
+        context.ReportPollIntervalMs = 5;
+        context.OpenLedger = Ledger(workstation);
+        return context;
+    }
+    QList<TBureauCompanyResult> Run(const QString& workstation = QStringLiteral("WS-1")) {
+        TBureauRunOptions options{m_sandbox.Param(), From, To, QuickBooks()};
+        TBureauRun run(options);
+        TRecordingLogger log;
+        TRunContext context = Context(log, workstation);
+        run.Run(context);
+        return run.Companies();
+    }
+    void MapAll(bool postGL = false) {
+        const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
+        for (const QString& company : Companies) {
+            TBureauMapEntry row = Row(company, File(company));
+            row.PostGL = postGL;
+            ledger->AddMapEntry(row);
+        }
+    }
+
+    TSandboxService m_sandbox;
+    TPostgresCluster m_pg;
+    QString m_pgError;
+    int m_databases = 0;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    TLedgerLocation m_location;
+};
+
+void TestBureauRun::initTestCase() {
+    QString error;
+    if (!m_sandbox.Start(&error, {QStringLiteral("--companies"), QStringLiteral("3")}))
+        QSKIP(qPrintable(error));
+    m_pgError = m_pg.Start();
+}
+
+void TestBureauRun::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    for (const QString& company : Companies)
+        CreateSandboxCompany(File(company), qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                                QStringLiteral("/data/demo"));
+    m_location = TLedgerLocation();
+    m_location.FilePath = m_dir->filePath(QStringLiteral("ledger.sqlite"));
+}
+
+void TestBureauRun::refusedMapRows_data() {
+    QTest::addColumn<QString>("company");
+    QTest::addColumn<QString>("cash");
+    QTest::addColumn<QString>("liability");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("cash account") << "1001"
+                                  << "Petty Cash Box"
+                                  << "Payroll Liabilities"
+                                  << "the cash account \"Petty Cash Box\" is not in the company "
+                                     "file ";
+    QTest::newRow("liability account") << "1001"
+                                       << "Payroll Checking"
+                                       << "Nowhere"
+                                       << "the liability account \"Nowhere\" is not in";
+    QTest::newRow("no liability") << "1001"
+                                  << "Payroll Checking"
+                                  << " "
+                                  << "no liability account is given";
+    QTest::newRow("company number") << "G001"
+                                    << "Payroll Checking"
+                                    << "Payroll Liabilities"
+                                    << "which is not an internal company number";
+}
+
+void TestBureauRun::refusedMapRows() {
+    QFETCH(QString, company);
+    QFETCH(QString, cash);
+    QFETCH(QString, liability);
+    QFETCH(QString, reason);
+    TBureauMapEntry row = Row(company, File(QStringLiteral("1001")));
+    row.CashAccount = cash;
+    row.LiabilityAccount = liability;
+    TRecordingLogger log;
+    TRunContext context = Context(log, QStringLiteral("WS-1"));
+    try {
+        CheckBureauMapEntry(context, QuickBooks(), row);
+        QFAIL("the row was accepted");
+    } catch (const EztException& e) {
+        QVERIFY2(e.Message().contains(reason), qPrintable(e.Message()));
+    }
+    // The demo accounts are there.
+    CheckBureauMapEntry(context, QuickBooks(), Row(QStringLiteral("1001"), File("1001")));
+}
+
+void TestBureauRun::threeCompaniesThenNothingNew() {
+    MapAll(true);
+    const QList<TBureauCompanyResult> first = Run();
+    QCOMPARE(first.size(), 3);
+    for (const TBureauCompanyResult& company : first) {
+        QVERIFY2(!company.NeedsAttention(), qPrintable(company.Problems.join(u'\n')));
+        const TBureauTotals t = BureauTotals({company});
+        QCOMPARE(t.PayrollsExported, 2);
+        QVERIFY(t.ChecksAdded > 0);
+        const QString file = company.Entry.CompanyFile;
+        QCOMPARE(t.ChecksAdded, Txns(file, QStringLiteral("Check")));
+        QCOMPARE(t.DepositsAdded, Txns(file, QStringLiteral("Deposit")));
+        QCOMPARE(t.JournalEntries, 2);
+        QCOMPARE(Txns(file, QStringLiteral("JournalEntry")), 2);
+        QVERIFY(t.Amount > Currency());
+    }
+    QVERIFY(BureauTotalsLine(first).endsWith(QStringLiteral("; nothing needs attention")));
+
+    const QList<TBureauCompanyResult> second = Run();
+    for (const TBureauCompanyResult& company : second) {
+        QCOMPARE(company.Exports.size(), 0);
+        QVERIFY(!company.NeedsAttention());
+    }
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(Txns(File(Companies[i]), QStringLiteral("Check")),
+                 BureauTotals({first[i]}).ChecksAdded);
+}
+
+void TestBureauRun::failingCompanyDoesNotStopOthers() {
+    {
+        const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
+        ledger->AddMapEntry(Row(Companies[0], File(Companies[0])));
+        // QuickBooks cannot open a file in a folder that is not there.
+        ledger->AddMapEntry(Row(Companies[1], m_dir->filePath(QStringLiteral("gone/1002.qbsb"))));
+        ledger->AddMapEntry(Row(Companies[2], File(Companies[2])));
+    }
+    // A row a newer version (or anything else) wrote.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "damage");
+        db.setDatabaseName(m_location.FilePath);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(
+            "UPDATE company_map SET checks_kind = 'weekly' WHERE orvane_company = '1003'"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("damage");
+    const QList<TBureauCompanyResult> result = Run();
+    QCOMPARE(result.size(), 3);
+    QVERIFY(!result[0].NeedsAttention());
+    QCOMPARE(BureauTotals({result[0]}).PayrollsExported, 2);
+    QCOMPARE(result[1].Exports.size(), 1);
+    QCOMPARE(result[1].Exports[0].State, besFailed);
+    QCOMPARE(result[2].Problems,
+             QStringList{"The company map holds a checks kind this version does not know: "
+                         "\"weekly\"."});
+    QVERIFY(BureauTotalsLine(result).endsWith(u"; needs attention: 1002 " + result[1].CompanyName +
+                                              u", 1003"));
+    const QString html =
+        BureauReportHtml({From, To, QDateTime::currentDateTimeUtc(), "WS-1"}, result);
+    QVERIFY(html.contains(result[1].Problems[0].section(u'\n', 0, 0).trimmed().toHtmlEscaped()));
+}
+
+void TestBureauRun::claimHeldElsewhereIsSkipped() {
+    MapAll();
+    const std::unique_ptr<TRunLedger> ws2 = Ledger(QStringLiteral("WS-2"))();
+    const TLedgerClaim held =
+        ws2->Claim(Companies[0], QStringLiteral("1010001"), lpkEmployeeChecks);
+    QVERIFY(held.Granted);
+    const QList<TBureauCompanyResult> result = Run();
+    QCOMPARE(result[0].Exports[0].Payroll, QStringLiteral("1010001"));
+    QCOMPARE(result[0].Exports[0].State, besHeld);
+    QVERIFY(result[0].Exports[0].Note.startsWith(QStringLiteral("being exported by WS-2 since ")));
+    QCOMPARE(BureauTotals(result).PayrollsExported, 6 - 1 + 1); // its agency kind went through
+    QCOMPARE(BureauTotals(result).Held, 1);
+}
+
+void TestBureauRun::expiredClaimTakenUpWithoutDuplicate() {
+    const QString company = Companies[0];
+    {
+        const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
+        ledger->AddMapEntry(Row(company, File(company)));
+    }
+    // A workstation claimed the first payroll an hour ago, posted its checks
+    // and died before its ledger heard of them.
+    const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const std::unique_ptr<TRunLedger> dead =
+        Ledger(QStringLiteral("WS-DEAD"), [hourAgo] { return hourAgo; })();
+    QVERIFY(dead->Claim(company, QStringLiteral("1010001"), lpkEmployeeChecks, 60).Granted);
+    {
+        const TLedgerLocation shared = m_location;
+        m_location.FilePath = m_dir->filePath(QStringLiteral("lost.sqlite"));
+        Ledger(QStringLiteral("WS-DEAD"))()->AddMapEntry(Row(company, File(company)));
+        const QList<TBureauCompanyResult> lost = Run(QStringLiteral("WS-DEAD"));
+        m_location = shared;
+        QVERIFY(BureauTotals(lost).ChecksAdded > 0);
+    }
+    const int checks = Txns(File(company), QStringLiteral("Check"));
+
+    const QList<TBureauCompanyResult> result = Run();
+    const TBureauExport& first = result[0].Exports[0];
+    QCOMPARE(first.Payroll, QStringLiteral("1010001"));
+    QCOMPARE(first.State, besExported);
+    QCOMPARE(first.Note, QStringLiteral("taken up from WS-DEAD, whose claim had expired"));
+    QCOMPARE(first.Checks.ChecksAdded, 0);
+    QVERIFY(first.Checks.ChecksExisted > 0);
+    QCOMPARE(Txns(File(company), QStringLiteral("Check")), checks);
+}
+
+void TestBureauRun::concurrentRunsOnPostgresExportOnce() {
+    if (!m_pgError.isEmpty())
+        QSKIP(qPrintable(m_pgError));
+    const QString name = QStringLiteral("bureau") + QString::number(++m_databases);
+    QCOMPARE(m_pg.CreateDatabase(name), QString());
+    m_location =
+        ParseLedgerLocation(QStringLiteral("postgresql://%1@127.0.0.1:%2/%3")
+                                .arg(TPostgresCluster::User(), QString::number(m_pg.Port()), name));
+    m_location.Password = TPostgresCluster::Password();
+    MapAll();
+
+    QList<TBureauCompanyResult> results[2];
+    QString failures[2];
+    std::unique_ptr<QThread> threads[2];
+    for (int i = 0; i < 2; ++i) {
+        threads[i].reset(QThread::create([this, i, &results, &failures] {
+            try {
+                results[i] = Run(QStringLiteral("WS-%1").arg(i + 1));
+            } catch (const EztException& e) {
+                failures[i] = e.Message();
+            }
+        }));
+        threads[i]->start();
+    }
+    for (auto& thread : threads)
+        QVERIFY(thread->wait(300000));
+    QCOMPARE(failures[0], QString());
+    QCOMPARE(failures[1], QString());
+
+    // Every payroll and kind posted by exactly one of them; a payroll the
+    // other held or found exported is not counted twice.
+    QMap<QString, int> exported;
+    for (const auto& result : results)
+        for (const TBureauCompanyResult& company : result)
+            for (const TBureauExport& e : company.Exports)
+                if (e.State == besExported)
+                    ++exported[company.Entry.OrvaneCompany + e.Payroll + LedgerText(e.Kind)];
+    QCOMPARE(exported.size(), 3 * 2 * 2);
+    for (auto it = exported.cbegin(); it != exported.cend(); ++it)
+        QVERIFY2(it.value() == 1, qPrintable(it.key()));
+    int added = 0;
+    for (const auto& result : results)
+        added += BureauTotals(result).ChecksAdded;
+    int inFiles = 0;
+    for (const QString& company : Companies)
+        inFiles += Txns(File(company), QStringLiteral("Check"));
+    QCOMPARE(added, inFiles);
+}
+
+QTEST_GUILESS_MAIN(TestBureauRun)
+#include "tst_bureaurun.moc"

@@ -1,0 +1,99 @@
+// The Bureau tab of the main window: the company map read when the tab
+// opens, a row refused when its company file lacks an account and saved when
+// it holds both, then "Run bureau" against the sandbox payroll service with
+// the report across companies shown.
+#include "MainWindowScene.h"
+#include "OrvTestSupport.h"
+
+#include "company/QBSandboxCompany.h"
+#include "ui/BureauFrame.h"
+#include "ui/OrvAPIConnectionParamFrame.h"
+#include "ui/UserDialogBoxes.h"
+#include "ui/dbcomp.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+class TestBureauTab : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void mapEditedThenRun();
+};
+
+void TestBureauTab::mapEditedThenRun() {
+    orvtest::TSandboxService service;
+    QString error;
+    if (!service.Start(&error))
+        QSKIP(qPrintable(error));
+    TWindowScene scene;
+    scene.CreateCompany();
+    TPreAnsweredDialogs boxes;
+    TExportPageServices services;
+    const IRedirectionPtr certificates = service.Environment().Redirection;
+    services.Redirection = [certificates] { return certificates; };
+    services.ReportPollIntervalMs = 5;
+    TMainFm window(scene.Options(), services);
+    window.OrvFrame->SetParam(service.Param());
+    TBureauFrm& bureau = *window.BureauFrame;
+    QSignalSpy loaded(&bureau, &TBureauFrm::MapLoaded);
+    window.PageControl1->setCurrentWidget(window.TabSheet6);
+    QVERIFY(loaded.wait(30000));
+    QCOMPARE(bureau.MapGrid->model()->rowCount(), 0);
+
+    bureau.edCompany->setText(u"34"_s);
+    bureau.edCompanyFile->setText(scene.CompanyFile());
+    QSignalSpy accounts(&bureau, &TBureauFrm::AccountsLoaded);
+    bureau.UpdateActions();
+    bureau.FetchAccountsAction->trigger();
+    QVERIFY(accounts.wait(30000));
+    QVERIFY(bureau.cbCashAccount->findText(u"Payroll Checking"_s) >= 0);
+
+    // Refused with the reason, and not stored.
+    bureau.cbCashAccount->setCurrentText(u"Petty Cash Box"_s);
+    bureau.cbLiabilityAccount->setCurrentText(u"Payroll Liabilities:Net Pay Clearing"_s);
+    bureau.cbChecksKind->setCurrentIndex(1);
+    QSignalSpy rowEnded(&bureau, &TBureauFrm::RowEnded);
+    bureau.UpdateActions();
+    bureau.SaveRowAction->trigger();
+    QVERIFY(rowEnded.wait(30000));
+    QVERIFY(loaded.wait(30000));
+    QVERIFY2(boxes.BoxTexts().value(0).contains(u"the cash account \"Petty Cash Box\" is not in"_s),
+             qPrintable(boxes.BoxTexts().join(u'|')));
+    QCOMPARE(bureau.MapGrid->model()->rowCount(), 0);
+
+    bureau.cbCashAccount->setCurrentText(u"Payroll Checking"_s);
+    bureau.UpdateActions();
+    bureau.SaveRowAction->trigger();
+    QVERIFY(rowEnded.wait(30000));
+    QVERIFY(loaded.wait(30000));
+    QCOMPARE(bureau.MapGrid->model()->rowCount(), 1);
+
+    // 3/8/2024: two payrolls of company 34.
+    bureau.edFrom->setDate(QDate(2024, 3, 8));
+    bureau.edTo->setDate(QDate(2024, 3, 8));
+    QSignalSpy ended(&bureau, &TBureauFrm::BureauEnded);
+    bureau.UpdateActions();
+    QVERIFY(bureau.RunAction->isEnabled());
+    bureau.RunAction->trigger();
+    QVERIFY(ended.wait(120000));
+    QCOMPARE(bureau.LastRun().size(), 1);
+    QCOMPARE(BureauTotals(bureau.LastRun()).PayrollsExported, 2);
+    QVERIFY2(bureau.ReportView->toPlainText().contains(u"nothing needs attention"_s),
+             qPrintable(bureau.ReportView->toPlainText()));
+    TSbTxnFilter checks;
+    checks.Type = u"Check"_s;
+    QCOMPARE(int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(checks).size()),
+             BureauTotals(bureau.LastRun()).ChecksAdded);
+    bureau.UpdateActions();
+    QVERIFY(bureau.PrintReportAction->isEnabled());
+}
+
+QTEST_MAIN(TestBureauTab)
+#include "tst_bureautab.moc"
