@@ -2,6 +2,7 @@
 
 #include "base/RegionalSettings.h"
 #include "runs/CompanyGuard.h"
+#include "ui/MemTableColumns.h"
 #include "ui/dbcomp.h"
 
 #include <QCheckBox>

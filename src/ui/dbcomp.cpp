@@ -429,21 +429,3 @@ bool TReDBGrid::eventFilter(QObject* watched, QEvent* event) {
         m_releaseModifiers = static_cast<QMouseEvent*>(event)->modifiers();
     return QTableView::eventFilter(watched, event);
 }
-
-TMemTable* NewMemTable(QObject* parent, std::initializer_list<TMemColumn> columns) {
-    auto* table = new TMemTable(parent);
-    for (const TMemColumn& c : columns) {
-        TMemFieldDef def;
-        def.Name = QLatin1String(c.Name);
-        def.Kind = c.Kind;
-        def.DisplayLabel = QLatin1String(c.Label);
-        def.Visible = c.Label[0] != 0;
-        table->AddField(def);
-    }
-    table->Open();
-    return table;
-}
-
-void PutString(TMemTable& table, const char* field, const QString& value) {
-    table.SetString(table.FieldByName(QLatin1String(field)), value);
-}

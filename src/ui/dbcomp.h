@@ -23,17 +23,6 @@ class QAbstractButton;
 class TFilterDialog;
 class TFindDialog;
 
-// A column of a table a grid shows; a column without a label is hidden.
-struct TMemColumn {
-    const char* Name;
-    TMemFieldKind Kind;
-    const char* Label;
-};
-// An open table of the columns.
-TMemTable* NewMemTable(QObject* parent, std::initializer_list<TMemColumn> columns);
-// Sets a string field of the record being appended.
-void PutString(TMemTable& table, const char* field, const QString& value);
-
 // The table writes like-wildcards as "*", the filter dialog as "%".
 QString TableToDialogWildcards(QString filter);
 QString DialogToTableWildcards(QString filter);
