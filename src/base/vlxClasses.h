@@ -37,6 +37,9 @@ public:
     // A stage that waits for a report of the payroll service, ended by
     // EndWait: the command line shows only these, with how to cancel.
     virtual void StartReportWait(const QString& message) { StartWait(message); }
+    // The QuickBooks company the run posts into, as a line to show while
+    // it runs ("QuickBooks company: ...").
+    virtual void ShowCompany(const QString& text) { (void)text; }
 };
 using IRunProgressPtr = std::shared_ptr<IRunProgress>;
 

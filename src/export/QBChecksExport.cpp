@@ -101,7 +101,7 @@ public:
     TChecksExporter(TQBConnection& connection, const TQBChecksExportParam& options,
                     const TRunWatch& watch, IExportObserver* observer)
         : m_connection(connection), m_logger(connection.Logger()), m_options(options),
-          m_watch(watch), m_observer(observer) {}
+          m_watch(watch), m_observer(observer), m_preview(connection.PreviewOnly()) {}
 
     TChecksExportResult Run(const TCheckRecords& records) {
         TLogBlockGuard block(m_logger, QStringLiteral("Exporting Checks/Deposits to QB"));
@@ -269,11 +269,35 @@ private:
         return !m_observerFailure;
     }
 
-    // The record's intent is the observer's before its change is sent.
-    static void AwaitChange(TRecordWork& w, TRecordWork::TStage stage, TQBRequest request,
-                            TExportNote& note) {
+    // The record's intent is the observer's before its change is sent. A
+    // preview stops here: what the record would become is settled and the
+    // change is never sent.
+    void AwaitChange(TRecordWork& w, TRecordWork::TStage stage, TQBRequest request,
+                     TExportNote& note) {
         Await(w, stage, std::move(request));
-        w.InFlight = &note;
+        if (!m_preview) {
+            w.InFlight = &note;
+            return;
+        }
+        if (note.Kind == lekVoid) {
+            Settle(w, note, loWouldVoid);
+        } else {
+            if (note.Kind == lekCheck)
+                m_plannedChecks[NumberKey(*w.Record)].push_back(PlannedCheck(*w.Record));
+            Settle(w, note, loWouldAdd);
+        }
+        Finish(w);
+    }
+
+    // The check a previewed add would leave in QuickBooks, as a later void
+    // query of this run would find it.
+    TQBCheckRet PlannedCheck(const TCheckRecord& r) const {
+        TQBCheckRet check;
+        check.AccountRef.FullName.SetValue(m_cashAccount);
+        check.Amount.SetValue(r.Amount);
+        if (m_options.IncludeEENames)
+            check.PayeeEntityRef.FullName.SetValue(PayeeName(r).trimmed());
+        return check;
     }
 
     void Settle(TRecordWork& w, TExportNote& note, TLedgerOutcome outcome,
@@ -340,7 +364,7 @@ private:
         if (w.InFlight)
             Settle(w, *w.InFlight, stateUnknown ? loStateUnknown : loFailed, message);
         else if (w.Note.Outcome == loPending)
-            Settle(w, w.Note, loFailed, message);
+            Settle(w, w.Note, m_preview ? loInvalid : loFailed, message);
         w.Log.StopException();
         // A later void of this number would find no check and post the pay
         // as returned, counting it twice once a re-run adds the check.
@@ -545,7 +569,7 @@ private:
     // The first check of the number in the cash account with the payee of
     // the options decides: the same amount is voided, amount 0 was voided
     // before. Without one, returned pay becomes a deposit.
-    void DecideVoidOrDeposit(TRecordWork& w, const TQBCheckRetList& found) {
+    void DecideVoidOrDeposit(TRecordWork& w, const TQBCheckRetList& answer) {
         const TCheckRecord& r = *w.Record;
         // Decided only now, after the answers to every request before the
         // query, the add of the check among them.
@@ -557,7 +581,19 @@ private:
                                  : "Check %s was not added in this run, so its void is left for "
                                    "the next run",
                        {r.CheckNumber.trimmed()}));
-        for (const TQBCheckRet& c : found) {
+        // A preview sends no add and no void: QuickBooks' answer is seen as
+        // it would be had the run's earlier records been posted.
+        TQBCheckRetList found = answer;
+        std::vector<TQBCheckRet>* planned = nullptr;
+        if (m_preview) {
+            for (TQBCheckRet& c : found)
+                if (m_voidedInPreview.contains(c.TxnID.GetValueOr(QString())))
+                    c.Amount.SetValue(Currency());
+            planned = &m_plannedChecks[NumberKey(r)];
+            found.insert(found.end(), planned->begin(), planned->end());
+        }
+        for (size_t i = 0; i < found.size(); ++i) {
+            const TQBCheckRet& c = found[i];
             if (!c.Amount.IsSet())
                 continue;
             if (!c.AccountRef.FullName.IsSet() || Trimmed(c.AccountRef.FullName) != m_cashAccount)
@@ -572,9 +608,13 @@ private:
             if ((c.Amount.GetValue() + r.Amount).IsZero()) {
                 TQBTxnVoid v;
                 v.TxnVoidType.SetValue(tvtCheck);
-                v.TxnID.SetValue(c.TxnID.GetValue());
-                w.Note.TxnID = c.TxnID.GetValue();
+                v.TxnID.SetValue(c.TxnID.GetValueOr(QString()));
+                w.Note.TxnID = c.TxnID.GetValueOr(QString());
                 w.Note.EditSequence = c.EditSequence.GetValueOr(QString());
+                if (m_preview && i >= answer.size())
+                    (*planned)[i - answer.size()].Amount.SetValue(Currency());
+                else if (m_preview)
+                    m_voidedInPreview.insert(w.Note.TxnID);
                 AwaitChange(w, TRecordWork::rsChange, {TQBRequestKind::TxnVoid, v}, w.Note);
                 return;
             }
@@ -793,6 +833,12 @@ private:
     // Numbers of checks this run failed to add, true where whether the add
     // was done is unknown.
     QHash<QString, bool> m_notAdded;
+
+    // Previews: the checks earlier records would add, by number, and the
+    // TxnIDs they would void.
+    const bool m_preview;
+    QHash<QString, std::vector<TQBCheckRet>> m_plannedChecks;
+    QSet<QString> m_voidedInPreview;
 
     TChecksExportResult m_result;
     std::vector<TRecordWork> m_works;

@@ -5,6 +5,7 @@
 #include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 #include "export/QBNameIndex.h"
+#include "quickbooks/QBXml.h"
 
 #include <QHash>
 #include <QSet>
@@ -191,6 +192,12 @@ public:
         }
     }
     void Cleared() { m_clearing.Outcome = loCleared; }
+    // A preview: the entry would be added; nothing is sent.
+    void WouldAdd(const QString& message) {
+        m_entry.Outcome = loWouldAdd;
+        m_entry.Message = message;
+        Settled();
+    }
     // Inside the handler of the set's failure: what has no answer failed, or
     // its state is unknown.
     void Failed() {
@@ -360,6 +367,13 @@ TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& reco
             mod.ClearedStatus.SetValue(csCleared);
         }
         TJournalNotes notes(observer, date, add);
+        if (qb.PreviewOnly()) {
+            // Values QuickBooks could not take fail the preview as they
+            // would fail the posting.
+            CheckQBRequest(set->At(0));
+            notes.WouldAdd(QString());
+            return {};
+        }
         // Inside the handler of a failure after which the entry is, or may
         // be, in QuickBooks: saying it was not posted would invite a second.
         const auto posted = [&](TJournalExportState state, const QString& warning) {

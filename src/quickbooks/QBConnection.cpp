@@ -151,6 +151,9 @@ std::unique_ptr<TMsgSetResponse> TQBConnection::SendBatch(TMsgSetRequest& reques
 
 std::unique_ptr<TMsgSetResponse> TQBConnection::Exchange(TMsgSetRequest& requestSet) {
     const bool changes = requestSet.ChangesData();
+    if (changes && m_previewOnly)
+        throw EQBError(QStringLiteral("A preview changes nothing in QuickBooks: a request set "
+                                      "that would change data was not sent."));
     if (changes)
         requestSet.SetNewMessageSetID(m_messageSetPrefix + u'-' +
                                       QString::number(++m_messageSetCount));

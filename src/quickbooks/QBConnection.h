@@ -74,6 +74,12 @@ public:
     int MinorVersion() const { return m_minorVersion; }
     ICommonLogger& Logger() const { return *m_logger; }
 
+    // A preview's connection: every set that would change data is refused
+    // before it leaves (EQBError), whoever builds it. Set once QuickBooks is
+    // open, before anything is sent.
+    void SetPreviewOnly(bool previewOnly) { m_previewOnly = previewOnly; }
+    bool PreviewOnly() const { return m_previewOnly; }
+
     std::unique_ptr<TMsgSetRequest> NewRequestSet();
     // Logs request and response; fails with EQBStatusError at the first
     // response of severity error. A set that changes data is sent for error
@@ -153,4 +159,5 @@ private:
     // keeps.
     QString m_messageSetPrefix;
     int m_messageSetCount = 0;
+    bool m_previewOnly = false;
 };

@@ -15,6 +15,7 @@ void TChecksExportRun::RunChecksExport(TRunContext& context) {
     OrvAssert(context.Logger != nullptr && context.ConnectQB != nullptr &&
               context.Dialogs != nullptr);
     m_outcomes.clear();
+    m_previews.clear();
     // Opened by the first kind, used on this thread only.
     std::unique_ptr<TRunLedger> ledger;
     if (m_options.Source.Tab == rstFile) {
@@ -101,28 +102,61 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
         // Nothing is opened for a run cancelled meanwhile.
         context.Cancel->CheckPoint();
 
+        const TPostingOptions& posting = m_options.Posting;
         TChecksExportResult result;
+        TRunPreview preview;
         QString ledgerRunId;
         {
-            TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transactions"));
+            TWaitGuard wait(*context.Progress,
+                            posting.Preview ? QStringLiteral("Previewing QuickBooks Transactions")
+                                            : QStringLiteral("Creating QuickBooks Transactions"));
             // Declared after the wait guard: freed before the wait ends.
             const std::unique_ptr<TQBConnection> connection = context.ConnectQB(context.Logger);
+            connection->SetPreviewOnly(posting.Preview);
             const TCheckRecords records =
                 ParseChecksReport(logger, *report, parserKind, reportName);
             TLedgerRunStart start;
-            start.Kind = lrkChecks;
+            start.Kind = posting.Preview ? lrkPreview : lrkChecks;
             start.ReportKind = !records.empty() && !records.front().IsEmployeeCheck
                                    ? lpkAgencyChecks
                                    : lpkEmployeeChecks;
             start.Source = kind == rkFile ? FileRunSource(m_options.Source.FileName)
                                           : ServiceRunSource(m_options.Source);
-            start.Target = QBCompanyTarget(*connection);
+            start.Target = ShowOpenCompany(context, *connection);
             start.Options = ChecksOptionsText(m_options.Checks);
+            TCompanyGuard guard(*ledger, start.Source, OrvaneCompanyLabel(m_options.Source),
+                                start.Target);
+            if (posting.Preview)
+                preview.CompanyQuestion = guard.Question();
+            else
+                guard.Confirm(context, posting);
             TLedgerRunWriter writer(*ledger, start);
-            ledgerRunId = writer.RunId();
-            result = ExportChecks(*connection, records, m_options.Checks, context.Watch(), &writer);
+            if (!posting.Preview) {
+                guard.Record(logger, writer.RunId());
+                ledgerRunId = writer.RunId();
+            }
+            preview.RunName = runName;
+            preview.Target = start.Target;
+            preview.RunId = writer.RunId();
+            TPreviewCollector collector(preview, &writer);
+            result =
+                ExportChecks(*connection, records, m_options.Checks, context.Watch(),
+                             posting.Preview ? static_cast<IExportObserver*>(&collector) : &writer);
             writer.End(lrsFinished,
                        result.Cancelled ? FormatChecksExportResult(result) : QString());
+        }
+
+        if (posting.Preview) {
+            const QString summary = runName + QStringLiteral(" preview: ") + preview.Summary();
+            m_outcomes.push_back({runName, result, summary});
+            m_previews << preview;
+            if (!preview.CompanyQuestion.isEmpty())
+                logger.LogWarning(QStringLiteral("Posting would ask: ") + preview.CompanyQuestion);
+            if (preview.Problems() > 0)
+                logger.LogWarning(summary);
+            else
+                logger.LogEvent(summary);
+            return;
         }
 
         const QString message = runName + u' ' + FormatChecksExportResult(result);

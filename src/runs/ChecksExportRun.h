@@ -8,7 +8,9 @@
 #pragma once
 
 #include "export/QBChecksExport.h"
+#include "runs/CompanyGuard.h"
 #include "runs/RunContext.h"
+#include "runs/RunPreview.h"
 
 #include <vector>
 
@@ -17,13 +19,14 @@ struct TChecksRunOptions {
     // The check kind choice of the direct tab (TChecksReportChoice).
     int CheckKindChoice = crcEmployeeChecks;
     TQBChecksExportParam Checks;
+    TPostingOptions Posting;
 };
 
 // The outcome of one completed run of a kind.
 struct TChecksRunOutcome {
     QString RunName; // "Orvane Employee Checks Export"
     TChecksExportResult Result;
-    QString Summary;     // run name + " " + FormatChecksExportResult
+    QString Summary;     // run name + " " + FormatChecksExportResult, or the preview's
     QString LedgerRunId; // empty where nothing was posted
 };
 
@@ -44,6 +47,8 @@ public:
     // Kinds that reached their summary, in run order; an agency report of
     // payrolls without agency checks is one, with nothing counted.
     const std::vector<TChecksRunOutcome>& Outcomes() const { return m_outcomes; }
+    // A preview's kinds that reached QuickBooks, in run order.
+    const QList<TRunPreview>& Previews() const { return m_previews; }
 
 private:
     enum TRunKind { rkEmployee, rkAgency, rkFile };
@@ -53,6 +58,7 @@ private:
     TChecksRunOptions m_options;
     QString m_reportText;
     std::vector<TChecksRunOutcome> m_outcomes;
+    QList<TRunPreview> m_previews;
 };
 
 // "Orvane %s Export" with the kind name.

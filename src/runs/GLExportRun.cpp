@@ -19,6 +19,8 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
     ICommonLogger& logger = *context.Logger;
     TLogBlockGuard block(logger, GLExportRunName);
     m_exportState = jesDone;
+    m_preview.reset();
+    const bool previewing = m_options.Posting.Preview;
     m_ledgerRunId.clear();
     try {
         m_reportText.clear();
@@ -46,8 +48,22 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
 
         TJournalExportResult exported;
         {
-            TWaitGuard wait(*context.Progress, QStringLiteral("Creating QuickBooks Transaction"));
+            TWaitGuard wait(*context.Progress,
+                            previewing ? QStringLiteral("Previewing QuickBooks Transaction")
+                                       : QStringLiteral("Creating QuickBooks Transaction"));
             exported = ExportGLReport(context, *ledger);
+        }
+        if (m_preview) {
+            const QString summary =
+                GLExportRunName + QStringLiteral(" preview: ") + m_preview->Summary();
+            if (!m_preview->CompanyQuestion.isEmpty())
+                logger.LogWarning(QStringLiteral("Posting would ask: ") +
+                                  m_preview->CompanyQuestion);
+            if (m_preview->Problems() > 0)
+                logger.LogWarning(summary);
+            else
+                logger.LogEvent(summary);
+            return;
         }
         m_exportState = exported.State;
         if (exported.State != jesDone) {
@@ -84,33 +100,71 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
     // QuickBooks is opened only for a journal that parsed and has something
     // to post, and not for a run cancelled meanwhile.
     context.Cancel->CheckPoint();
+    const TPostingOptions& posting = m_options.Posting;
     const std::unique_ptr<TQBConnection> qb = context.ConnectQB(context.Logger);
     OrvAssert(qb != nullptr);
-    if (!ValidateJournal(*qb, records, options))
-        throw EztException(QStringLiteral("Orvane Journal validation failed"));
+    qb->SetPreviewOnly(posting.Preview);
+    TLedgerRunStart start;
+    start.Kind = posting.Preview ? lrkPreview : lrkGL;
+    start.ReportKind = lpkJournal;
+    start.Source = m_options.Source.Tab == rstDirectConnection
+                       ? ServiceRunSource(m_options.Source)
+                       : FileRunSource(m_options.Source.FileName);
+    start.Target = ShowOpenCompany(context, *qb);
+    start.Options = GLOptionsText(options);
+    TCompanyGuard guard(ledger, start.Source, OrvaneCompanyLabel(m_options.Source), start.Target);
+    TRunPreview preview;
+    preview.RunName = GLExportRunName;
+    preview.Target = start.Target;
+    preview.CompanyQuestion = guard.Question();
 
     const QDate date = records.front().JournalDate;
+    TExportNote entry = ExportNote(0, lekJournalEntry, QString(), date, QString(), Currency(),
+                                   Format("%d records", {int(records.size())}));
+    if (!ValidateJournal(*qb, records, options)) {
+        const QString failed = QStringLiteral("Orvane Journal validation failed");
+        if (!posting.Preview)
+            throw EztException(failed);
+        // The log above names each problem.
+        entry.Outcome = loInvalid;
+        entry.Message = failed;
+        TLedgerRunWriter writer(ledger, start);
+        preview.RunId = writer.RunId();
+        TPreviewCollector(preview, &writer).Settled({entry});
+        writer.End(lrsFinished);
+        m_preview = preview;
+        return {};
+    }
+
+    if (!posting.Preview)
+        guard.Confirm(context, posting);
+    QString duplicate;
     if (qb->JournalEntryExists(date)) {
         const QString message = Format(QStringLiteral("Journal Entry with Date = %s already "
                                                       "exists. You may be creating a duplicate "
                                                       "entry."),
                                        {DateToStr(date)});
         logger.LogWarning(message);
-        if (!context.Dialogs->ConfirmYesNo(message + QStringLiteral("Continue?")))
+        if (posting.Preview)
+            duplicate = message;
+        else if (!context.Dialogs->ConfirmYesNo(message + QStringLiteral("Continue?")))
             throw EGLExportAborted();
     }
     // The last safe point: the entry and its clearing travel in one set.
     context.Cancel->CheckPoint();
-    TLedgerRunStart start;
-    start.Kind = lrkGL;
-    start.ReportKind = lpkJournal;
-    start.Source = m_options.Source.Tab == rstDirectConnection
-                       ? ServiceRunSource(m_options.Source)
-                       : FileRunSource(m_options.Source.FileName);
-    start.Target = QBCompanyTarget(*qb);
-    start.Options = GLOptionsText(options);
     TLedgerRunWriter writer(ledger, start);
     m_ledgerRunId = writer.RunId();
+    if (posting.Preview) {
+        preview.RunId = writer.RunId();
+        TPreviewCollector collector(preview, &writer);
+        ExportJournal(*qb, records, options, &collector);
+        if (!preview.Items.isEmpty())
+            preview.Items.last().Message = duplicate;
+        writer.End(lrsFinished);
+        m_preview = preview;
+        return {};
+    }
+    guard.Record(logger, writer.RunId());
     const TJournalExportResult exported = ExportJournal(*qb, records, options, &writer);
     writer.End(lrsFinished, exported.Warning);
     return exported;

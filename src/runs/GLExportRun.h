@@ -4,7 +4,9 @@
 #pragma once
 
 #include "export/QBJournalExport.h"
+#include "runs/CompanyGuard.h"
 #include "runs/RunContext.h"
+#include "runs/RunPreview.h"
 #include "settings/QBDecl.h"
 
 #include <QString>
@@ -12,6 +14,7 @@
 struct TGLRunOptions {
     TReportSourceOptions Source;
     TQBGLExportParam GL;
+    TPostingOptions Posting;
 };
 
 extern const QString GLExportRunName; // "Orvane Journal Export"
@@ -45,6 +48,10 @@ public:
     // The ledger run of the last posting; empty where nothing was sent.
     const QString& LedgerRunId() const { return m_ledgerRunId; }
 
+    // What the last run, a preview, would do; none until one reached
+    // QuickBooks.
+    const std::optional<TRunPreview>& Preview() const { return m_preview; }
+
     // Parses ReportText, opens QuickBooks, validates, asks about a date that
     // already has a journal entry and exports, recording the run in the
     // ledger. Nothing is posted unless the whole journal validated and the
@@ -56,4 +63,5 @@ private:
     QString m_reportText;
     QString m_ledgerRunId;
     TJournalExportState m_exportState = jesDone;
+    std::optional<TRunPreview> m_preview;
 };

@@ -54,6 +54,13 @@ QString LedgerRunLine(const TLedgerRun& run) {
                                   .join(QStringLiteral("  ")));
 }
 
+QString LedgerPairingLine(const TLedgerPairing& p) {
+    return EscapeControlChars(QStringList{LedgerText(p.Kind), p.Key, p.Label,
+                                          LedgerTargetText(p.Target), LedgerTimeDisplay(p.Recorded),
+                                          ShortRunId(p.RunId)}
+                                  .join(QStringLiteral("  ")));
+}
+
 QString LedgerRunReport(const TLedgerRun& run, const QList<TLedgerRecord>& records) {
     QString text;
     const auto field = [&text](const char* name, const QString& value) {

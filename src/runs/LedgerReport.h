@@ -17,6 +17,9 @@ QString LedgerTargetText(const TLedgerTarget& target);
 QString LedgerSourceText(const TLedgerSource& source);
 // Local time, "yyyy-MM-dd HH:mm:ss"; empty for an invalid one.
 QString LedgerTimeDisplay(const QDateTime& utc);
+// kind, key, label, company, time recorded and the run's short id, two
+// blanks apart: "orvane company  34  Harbor Lane Bakery  Harbor Lane Bakery (...)  ...".
+QString LedgerPairingLine(const TLedgerPairing& pairing);
 // id, time, kind, target company, counts and state, two blanks apart.
 QString LedgerRunLine(const TLedgerRun& run);
 // The run's fields, one a line, then its records as a table; lines end with

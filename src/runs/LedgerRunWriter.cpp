@@ -107,6 +107,10 @@ TLedgerTarget QBCompanyTarget(TQBConnection& qb) {
     return target;
 }
 
+bool SameCompany(const TLedgerTarget& a, const TLedgerTarget& b) {
+    return a.CompanyName == b.CompanyName && QFileInfo(a.CompanyFile) == QFileInfo(b.CompanyFile);
+}
+
 TLedgerSource FileRunSource(const QString& path) {
     TLedgerSource source;
     source.FileName = QFileInfo(path).absoluteFilePath();

@@ -58,6 +58,8 @@ std::unique_ptr<TRunLedger> OpenRunLedger(const TRunContext& context);
 
 // The company the connection has open, as QuickBooks names it.
 TLedgerTarget QBCompanyTarget(TQBConnection& qb);
+// The same name, and file names the platform takes for one file.
+bool SameCompany(const TLedgerTarget& a, const TLedgerTarget& b);
 // A file run's source: the file's name, size and SHA-256.
 TLedgerSource FileRunSource(const QString& path);
 // A service run's source: the Orvane company and its payrolls.

@@ -1,11 +1,10 @@
 // What a run is given besides its options: the seams it reaches the world
 // through. The window fills one per run on its worker thread, the command
 // line one per command, a test one of its own; a run never reads a widget or
-// a global. More seams come here as runs need them (a run ledger that
-// records each request set before it is sent and its outcome after, a
-// preview that sends nothing that changes data, a question about the company
-// before posting, runs over many company files that answer every question
-// No): a run asks the context, never its caller.
+// a global. More seams come here as runs need them (runs over many company
+// files that answer every question No): a run asks the context, never its
+// caller. A preview and the command line's confirmed company are a run's
+// options (TPostingOptions), since they are chosen run by run.
 #pragma once
 
 #include "base/vlxCancelToken.h"

@@ -120,6 +120,11 @@ public:
         if (m_observer)
             m_observer->EndWait();
     }
+    void ShowCompany(const QString& text) override {
+        Q_EMIT m_thread.CompanyShown(text);
+        if (m_observer)
+            m_observer->ShowCompany(text);
+    }
     void SetProgress(int done, int total) override {
         Q_EMIT m_thread.ProgressChanged(done, total);
         if (m_observer)

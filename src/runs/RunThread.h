@@ -72,6 +72,8 @@ Q_SIGNALS:
     // The stages open now, outermost first, and the innermost one's count.
     void StagesChanged(const QStringList& stages);
     void ProgressChanged(int done, int total);
+    // The QuickBooks company the run found open ("QuickBooks company: ...").
+    void CompanyShown(const QString& text);
     // After done has run.
     void RunFinished();
 

@@ -5,8 +5,6 @@
 #include "base/vlxTextUtils.h"
 #include "runs/LedgerRunWriter.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 
 namespace {
@@ -19,11 +17,6 @@ QString Counted(int count, const char* noun) {
 
 QString ShortId(const QString& id) {
     return id.left(8);
-}
-
-bool SameCompanyFile(const QString& a, const QString& b) {
-    // Names the platform compares as one file are one company file.
-    return QFileInfo(a) == QFileInfo(b);
 }
 
 QString CompanyText(const TLedgerTarget& target) {
@@ -151,8 +144,7 @@ void TUndoRun::RunUndo(TRunContext& context) {
             TWaitGuard wait(*context.Progress, QStringLiteral("Deleting QuickBooks Transactions"));
             const std::unique_ptr<TQBConnection> qb = context.ConnectQB(context.Logger);
             const TLedgerTarget open = QBCompanyTarget(*qb);
-            if (open.CompanyName != run->Target.CompanyName ||
-                !SameCompanyFile(open.CompanyFile, run->Target.CompanyFile))
+            if (!SameCompany(open, run->Target))
                 throw EztException(Format("Run %s posted into QuickBooks company %s; the open "
                                           "company is %s. Nothing was undone.",
                                           {id, CompanyText(run->Target), CompanyText(open)}));

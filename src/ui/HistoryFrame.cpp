@@ -1,6 +1,7 @@
 #include "ui/HistoryFrame.h"
 
 #include "base/vlxErrorDisplay.h"
+#include "runs/CompanyGuard.h"
 #include "runs/LedgerReport.h"
 #include "runs/LedgerRunWriter.h"
 #include "runs/UndoRun.h"
@@ -45,6 +46,16 @@ TMemTable* RecordsTable(QObject* parent) {
                                 {"Message", fkString, "Message"}});
 }
 
+TMemTable* PairingsTable(QObject* parent) {
+    return NewMemTable(parent, {{"Kind", fkString, "Posted by"},
+                                {"Key", fkString, "Number or checksum"},
+                                {"Label", fkString, "Name"},
+                                {"Company", fkString, "QuickBooks company"},
+                                {"CompanyFile", fkString, "Company file"},
+                                {"Recorded", fkDateTime, "Since"},
+                                {"Index", fkInteger, ""}});
+}
+
 // The undo's question: what it would do, then whether to do it.
 QString UndoQuestion(const TUndoResult& preview) {
     QStringList lines;
@@ -62,6 +73,9 @@ THistoryFrm::THistoryFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
     UndoAction = new QAction(QStringLiteral("Undo run…"), this);
+    RemovePairingAction = new QAction(QStringLiteral("Remove pairing…"), this);
+    connect(RemovePairingAction, &QAction::triggered, this,
+            UserAction([this] { RemovePairing(); }));
     connect(RefreshAction, &QAction::triggered, this, UserAction([this] { Refresh(); }));
     connect(PrintReportAction, &QAction::triggered, this, UserAction([this] { PrintReport(); }));
     connect(UndoAction, &QAction::triggered, this, UserAction([this] { UndoRun(); }));
@@ -77,9 +91,23 @@ THistoryFrm::THistoryFrm(QWidget* parent) : TRunTab(parent) {
     RunsGrid->SetTable(m_runsTable);
     RecordsGrid = new TReDBGrid;
     RecordsGrid->SetTable(m_recordsTable);
+    m_pairingsTable = PairingsTable(this);
+    PairingsGrid = new TReDBGrid;
+    PairingsGrid->SetTable(m_pairingsTable);
+    btnRemovePairing = ActionButton(RemovePairingAction, 110);
+    auto* pairings = new QWidget;
+    auto* pairingsLayout = new QVBoxLayout(pairings);
+    pairingsLayout->setContentsMargins(0, 0, 0, 0);
+    auto* pairingsCaption =
+        new QLabel(QStringLiteral("QuickBooks company of each Orvane company and report file"));
+    pairingsCaption->setFont(bold);
+    pairingsLayout->addWidget(pairingsCaption);
+    pairingsLayout->addWidget(PairingsGrid, 1);
+    pairingsLayout->addWidget(btnRemovePairing, 0, Qt::AlignLeft);
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->addWidget(RunsGrid);
     splitter->addWidget(RecordsGrid);
+    splitter->addWidget(pairings);
 
     btnRefresh = ActionButton(RefreshAction, 75);
     btnPrintReport = ActionButton(PrintReportAction, 81);
@@ -119,20 +147,82 @@ void THistoryFrm::UpdateActions() {
     const bool selected = SelectedRun() != nullptr;
     Enable(RefreshAction, free);
     Enable(PrintReportAction, selected && m_recordsOf == SelectedRun()->Id);
-    Enable(UndoAction, free && selected && SelectedRun()->Kind != lrkUndo);
+    Enable(UndoAction,
+           free && selected && SelectedRun()->Kind != lrkUndo && SelectedRun()->Kind != lrkPreview);
+    Enable(RemovePairingAction, free && SelectedPairing() != nullptr);
 }
 
 void THistoryFrm::Refresh() {
     auto runs = std::make_shared<QList<TLedgerRun>>();
-    m_refreshWanted =
-        !Start([runs](TRunContext& context) { *runs = OpenRunLedger(context)->Runs(); },
-               [this, runs](std::exception_ptr failure) {
-                   if (failure) {
-                       ShowInErrorDisplay(failure);
-                       return;
-                   }
-                   ShowRuns(*runs);
-               });
+    auto pairings = std::make_shared<QList<TLedgerPairing>>();
+    m_refreshWanted = !Start(
+        [runs, pairings](TRunContext& context) {
+            const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
+            *runs = ledger->Runs();
+            *pairings = ledger->Pairings();
+        },
+        [this, runs, pairings](std::exception_ptr failure) {
+            if (failure) {
+                ShowInErrorDisplay(failure);
+                return;
+            }
+            ShowPairings(*pairings);
+            ShowRuns(*runs);
+        });
+}
+
+const TLedgerPairing* THistoryFrm::SelectedPairing() const {
+    if (m_pairingsTable->IsEmpty())
+        return nullptr;
+    const int index = m_pairingsTable->Value(QStringLiteral("Index")).toInt();
+    return index >= 0 && index < m_pairings.size() ? &m_pairings[index] : nullptr;
+}
+
+void THistoryFrm::ShowPairings(const QList<TLedgerPairing>& pairings) {
+    m_pairings = pairings;
+    TMemTable* table = PairingsTable(this);
+    for (qsizetype i = 0; i < pairings.size(); ++i) {
+        const TLedgerPairing& p = pairings[i];
+        table->Append();
+        PutString(*table, "Kind", LedgerText(p.Kind));
+        PutString(*table, "Key", p.Key);
+        PutString(*table, "Label", p.Label);
+        PutString(*table, "Company", p.Target.CompanyName);
+        PutString(*table, "CompanyFile", p.Target.CompanyFile);
+        table->SetDateTime(table->FieldByName(QStringLiteral("Recorded")),
+                           p.Recorded.toLocalTime());
+        table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
+        table->Post();
+    }
+    table->First();
+    PairingsGrid->SetTable(table);
+    PairingsGrid->resizeColumnsToContents();
+    m_pairingsTable->deleteLater();
+    m_pairingsTable = table;
+}
+
+void THistoryFrm::RemovePairing() {
+    const TLedgerPairing* selected = SelectedPairing();
+    if (!selected)
+        return;
+    const TLedgerPairing pairing = *selected;
+    if (!m_runs->Services().Dialogs->ConfirmYesNo(
+            Format("Forget that %s was posted into QuickBooks company '%s'? Its next posting "
+                   "asks as a first one.",
+                   {PairingLabel(pairing, false), pairing.Target.CompanyName}))) {
+        Q_EMIT PairingRemoved();
+        return;
+    }
+    Start(
+        [pairing](TRunContext& context) {
+            OpenRunLedger(context)->RemovePairing(pairing.Kind, pairing.Key);
+        },
+        [this](std::exception_ptr failure) {
+            if (failure)
+                ShowInErrorDisplay(failure);
+            m_refreshWanted = true; // after this run has ended
+            Q_EMIT PairingRemoved();
+        });
 }
 
 void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {

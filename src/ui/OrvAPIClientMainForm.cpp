@@ -10,6 +10,7 @@
 #include "ui/vlxWaitForm.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -76,6 +77,10 @@ void TOrvAPIClientMainFm::CreateControls() {
 
     StatusBar1 = new TOwnerDrawnStatusBar;
     setStatusBar(StatusBar1);
+    lblQBCompany = new QLabel;
+    // Painted over the run's progress text, which spans the whole bar.
+    lblQBCompany->setAutoFillBackground(true);
+    StatusBar1->addPermanentWidget(lblQBCompany);
 }
 
 void TOrvAPIClientMainFm::CreateLogView() {
@@ -177,6 +182,7 @@ void TOrvAPIClientMainFm::InstallRuns(TRunServices services) {
     connect(m_runs.get(), &TRunThread::ProgressChanged, this,
             &TOrvAPIClientMainFm::RunProgressChanged);
     connect(m_runs.get(), &TRunThread::RunFinished, this, &TOrvAPIClientMainFm::RunFinished);
+    connect(m_runs.get(), &TRunThread::CompanyShown, lblQBCompany, &QLabel::setText);
 }
 
 void TOrvAPIClientMainFm::RunStarted() {

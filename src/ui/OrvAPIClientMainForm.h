@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+class QLabel;
 class QTabWidget;
 class TCommonLoggerViewFrame;
 class TLargeWaitIndicator;
@@ -72,6 +73,8 @@ public:
     QWidget* TabSheet2; // "Import/Export"
     QWidget* tbshLog;   // "Log"
     TOwnerDrawnStatusBar* StatusBar1;
+    // The QuickBooks company the last run found open, in the status bar.
+    QLabel* lblQBCompany;
     TOrvAPIConnectionParamFrm* OrvFrame;
     TCommonLoggerViewFrame* LogView;
 

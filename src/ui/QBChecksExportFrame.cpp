@@ -55,13 +55,14 @@ void TQBChecksExportFrm::SavePanelOptions(IztSettings& settings, const TOptionSt
     });
 }
 
-void TQBChecksExportFrm::RunExport() {
+void TQBChecksExportFrm::RunExport(const TPostingOptions& posting) {
     TChecksRunOptions options;
     options.Source = SourceOptions();
     options.CheckKindChoice = OrvOptionsFrame->Kind();
     options.Checks = QBParamFrame->GetParam();
-    StartExport(std::make_shared<TChecksExportRun>(std::move(options)),
-                &TChecksExportRun::RunChecksExport);
+    options.Posting = posting;
+    auto run = std::make_shared<TChecksExportRun>(std::move(options));
+    StartExport(run, &TChecksExportRun::RunChecksExport, [run] { return run->Previews(); });
 }
 
 void TQBChecksExportFrm::RefreshAccountList() {

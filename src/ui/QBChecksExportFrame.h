@@ -33,7 +33,7 @@ Q_SIGNALS:
 
 protected:
     bool CanRun() const override;
-    void RunExport() override;
+    void RunExport(const TPostingOptions& posting) override;
     // "QBChecksExportOptions", then the report choice "OrvChecksExportOptions".
     void LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) override;
     void SavePanelOptions(IztSettings& settings, const TOptionStep& step) const override;

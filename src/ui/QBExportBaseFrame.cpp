@@ -10,6 +10,7 @@
 #include "ui/OrvaneMultiplePayrollFrame.h"
 #include "ui/OrvqApplication.h"
 #include "ui/PlainTextPrinting.h"
+#include "ui/RunPreviewDialog.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -56,7 +57,9 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     PrintReportAction = new QAction(printReportCaption, this);
     PrintLogAction = new QAction(QStringLiteral("Print Log"), this);
     ConnectToOrv = new QAction(QStringLiteral("Get Orvane payroll list"), this);
+    PreviewAction = new QAction(QStringLiteral("Preview"), this);
     connect(RunAction, &QAction::triggered, this, UserAction([this] { Run(); }));
+    connect(PreviewAction, &QAction::triggered, this, UserAction([this] { Preview(); }));
     connect(PrintReportAction, &QAction::triggered, this, UserAction([this] { PrintReport(); }));
     connect(PrintLogAction, &QAction::triggered, this, UserAction([this] { PrintLog(); }));
     connect(ConnectToOrv, &QAction::triggered, this, UserAction([this] { GetPayrollList(); }));
@@ -98,12 +101,16 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     fileLayout->addStretch();
 
     btnRun = ActionButton(RunAction, 75);
+    btnPreview = ActionButton(PreviewAction, 75);
+    lblCompany = new QLabel;
+    lblCompany->setTextInteractionFlags(Qt::TextSelectableByMouse);
     btnPrintReport = ActionButton(PrintReportAction, 81);
     btnPrintLog = ActionButton(PrintLogAction, 81);
     auto* buttons = new QWidget;
     buttons->setMinimumHeight(38);
     auto* buttonLayout = new QHBoxLayout(buttons);
     buttonLayout->addWidget(btnRun);
+    buttonLayout->addWidget(btnPreview);
     buttonLayout->addWidget(btnPrintReport);
     buttonLayout->addWidget(btnPrintLog);
     buttonLayout->addStretch();
@@ -112,6 +119,7 @@ TQBExportBaseFrm::TQBExportBaseFrm(const QString& caption, const QString& fileHi
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->addWidget(lblCaption);
     m_layout->addWidget(pgSource, 1);
+    m_layout->addWidget(lblCompany);
     m_layout->addWidget(buttons);
 
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
@@ -145,6 +153,7 @@ void TQBExportBaseFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& 
     m_connection = &connection;
     m_recorder = &recorder;
     m_runs = &runs;
+    connect(&runs, &TRunThread::CompanyShown, lblCompany, &QLabel::setText);
     pgSource->setCurrentIndex(connection.IsComplete() ? rstDirectConnection : rstFile);
     UpdateActions();
 }
@@ -179,31 +188,61 @@ void TQBExportBaseFrm::UpdateActions() {
             action->setEnabled(on);
     };
     enable(RunAction, m_logger && m_runs && CanRun());
+    enable(PreviewAction, m_logger && m_runs && CanRun());
     enable(PrintReportAction, !m_reportText.isEmpty());
     enable(PrintLogAction, !m_logText.isEmpty());
     enable(ConnectToOrv, m_connection && m_connection->IsComplete());
 }
 
 void TQBExportBaseFrm::Run() {
+    StartPosting({});
+}
+
+void TQBExportBaseFrm::Preview() {
+    TPostingOptions posting;
+    posting.Preview = true;
+    StartPosting(posting);
+}
+
+void TQBExportBaseFrm::StartPosting(const TPostingOptions& posting) {
     if (m_runs->Busy())
         return;
+    if (m_previewDialog)
+        m_previewDialog->close();
     m_reportText.clear();
     m_logText.clear();
     UpdateActions();
-    RunExport();
+    RunExport(posting);
 }
 
-void TQBExportBaseFrm::StartRecordedRun(TRunThread::TWork work,
-                                        std::function<QString()> reportText) {
+TRunPreviewDlg* TQBExportBaseFrm::PreviewDialog() const {
+    return m_previewDialog;
+}
+
+void TQBExportBaseFrm::ShowPreview(const QList<TRunPreview>& previews) {
+    auto* dialog = new TRunPreviewDlg(previews, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Post runs the export as the controls choose it now, as Run would.
+    connect(dialog, &QDialog::accepted, this, [this] { Run(); });
+    m_previewDialog = dialog;
+    dialog->open();
+    Q_EMIT PreviewShown();
+}
+
+void TQBExportBaseFrm::StartRecordedRun(TRunThread::TWork work, std::function<QString()> reportText,
+                                        std::function<QList<TRunPreview>()> previews) {
     m_recorder->StartRecording(false);
     try {
-        m_runs->Start(std::move(work), [this, reportText](std::exception_ptr failure) {
+        m_runs->Start(std::move(work), [this, reportText, previews](std::exception_ptr failure) {
             m_reportText = reportText();
             m_logText = m_recorder->StopRecording();
             UpdateActions();
             if (failure)
                 ShowInErrorDisplay(failure);
+            const QList<TRunPreview> found = previews ? previews() : QList<TRunPreview>();
             Q_EMIT RunEnded();
+            if (!failure && !found.isEmpty())
+                ShowPreview(found);
         });
     } catch (...) {
         m_logText = m_recorder->StopRecording();

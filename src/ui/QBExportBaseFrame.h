@@ -6,11 +6,14 @@
 
 #include "export/QBConnectionFactory.h"
 #include "export/UserDialogs.h"
-#include "logkeeper/vlxLogRecorder.h"
 #include "logging/vlxcommonlogger.h"
+#include "logkeeper/vlxLogRecorder.h"
+#include "runs/CompanyGuard.h"
+#include "runs/RunPreview.h"
 #include "runs/RunThread.h"
 #include "settings/ztSettings.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -24,6 +27,7 @@ class TFileOpenFrm;
 class TOrvAPIConnectionParamFrm;
 class TOrvPayrollFilterFrm;
 class TOrvaneMultiplePayrollFrm;
+class TRunPreviewDlg;
 
 // What the runs of the pages use (the window's worker thread hands it to
 // every run); each has the window's own as its default.
@@ -78,9 +82,12 @@ public:
     // idle.
     void UpdateActions();
 
-    // The actions. Run and GetPayrollList start a run on the worker
-    // thread and return; RunEnded comes when it is over.
+    // The actions. Run, Preview and GetPayrollList start a run on the
+    // worker thread and return; RunEnded comes when it is over. A preview
+    // that reached QuickBooks then opens the preview dialog, whose Post
+    // runs the export.
     void Run();
+    void Preview();
     void GetPayrollList();
     void PrintReport();
     void PrintLog();
@@ -92,8 +99,12 @@ public:
     TOrvaneMultiplePayrollFrm* PayrollFrame;
     TFileOpenFrm* FileOpenFrame;
     QPushButton* btnRun;
+    QPushButton* btnPreview;
     QPushButton* btnPrintReport;
+    // "QuickBooks company: ...", as the last run found it open.
+    QLabel* lblCompany;
     QAction* RunAction;
+    QAction* PreviewAction;
     QAction* PrintReportAction;
     QAction* PrintLogAction;
     QAction* ConnectToOrv;
@@ -102,11 +113,17 @@ Q_SIGNALS:
     // A run of the page (an export, the payroll list) is over and its
     // results are in the page.
     void RunEnded();
+    // The preview dialog is open (PreviewDialog()).
+    void PreviewShown();
+
+public:
+    // The open preview dialog; null when there is none.
+    TRunPreviewDlg* PreviewDialog() const;
 
 protected:
     // The page's run: reads the controls into the run's options and starts
     // it (StartExport).
-    virtual void RunExport() = 0;
+    virtual void RunExport(const TPostingOptions& posting) = 0;
     // Run's extra condition (the checks page's accounts).
     virtual bool CanRun() const { return IsSourceReady(); }
     // The option panel's stored groups, each in a step of its own.
@@ -122,15 +139,20 @@ protected:
     TRunThread& Runs() const { return *m_runs; }
     // Starts step of run on the worker, recording the user log; the run's
     // report text becomes the page's when it is over, also when the step
-    // failed (a report that fails can still be printed).
+    // failed (a report that fails can still be printed). previews gives
+    // what a preview run found.
     template <typename TRun>
-    void StartExport(std::shared_ptr<TRun> run, void (TRun::*step)(TRunContext&)) {
+    void StartExport(std::shared_ptr<TRun> run, void (TRun::*step)(TRunContext&),
+                     std::function<QList<TRunPreview>()> previews) {
         StartRecordedRun([run, step](TRunContext& context) { ((*run).*step)(context); },
-                         [run] { return run->ReportText(); });
+                         [run] { return run->ReportText(); }, std::move(previews));
     }
 
 private:
-    void StartRecordedRun(TRunThread::TWork work, std::function<QString()> reportText);
+    void StartRecordedRun(TRunThread::TWork work, std::function<QString()> reportText,
+                          std::function<QList<TRunPreview>()> previews);
+    void StartPosting(const TPostingOptions& posting);
+    void ShowPreview(const QList<TRunPreview>& previews);
 
     QLabel* lblCaption;
     QWidget* tsDirect; // "Direct connection"
@@ -146,4 +168,5 @@ private:
     QVBoxLayout* m_directLayout;
     QString m_reportText;
     QString m_logText;
+    QPointer<TRunPreviewDlg> m_previewDialog;
 };

@@ -19,10 +19,12 @@ TQBGLExportFrm::TQBGLExportFrm(QWidget* parent)
     FileOpenFrame->SetHint(QStringLiteral("Open|Opens a GL Journal file"));
 }
 
-void TQBGLExportFrm::RunExport() {
-    StartExport(
-        std::make_shared<TGLExportRun>(TGLRunOptions{SourceOptions(), QBParamFrame->GetParam()}),
-        &TGLExportRun::RunGLExport);
+void TQBGLExportFrm::RunExport(const TPostingOptions& posting) {
+    auto run = std::make_shared<TGLExportRun>(
+        TGLRunOptions{SourceOptions(), QBParamFrame->GetParam(), posting});
+    StartExport(run, &TGLExportRun::RunGLExport, [run] {
+        return run->Preview() ? QList<TRunPreview>{*run->Preview()} : QList<TRunPreview>();
+    });
 }
 
 void TQBGLExportFrm::LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) {

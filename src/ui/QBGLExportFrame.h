@@ -17,7 +17,7 @@ public:
     TQBGLExportParamFrm* QBParamFrame;
 
 protected:
-    void RunExport() override;
+    void RunExport(const TPostingOptions& posting) override;
     // "QBGLExportOptions".
     void LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) override;
     void SavePanelOptions(IztSettings& settings, const TOptionStep& step) const override;

@@ -107,6 +107,8 @@ private Q_SLOTS:
     void usageErrors();
     void killedRunReadsInterrupted();
     void readOnlyLedgerStopsRun();
+    void previewThenPost();
+    void companyGuard();
 };
 
 void TestCliLedger::runsThenUndoThenNothingLeft() {
@@ -160,6 +162,15 @@ void TestCliLedger::usageErrors_data() {
     QTest::newRow("show with a filter")
         << QStringList{u"runs"_s, u"--show"_s, u"ab"_s, u"--limit"_s, u"2"_s} << int(cecUsage)
         << u"--show takes no other option"_s;
+    QTest::newRow("csv without preview")
+        << QStringList{u"checks"_s, u"--file"_s, u"x.txt"_s, u"--csv"_s, u"p.csv"_s}
+        << int(cecUsage) << u"--csv goes with --preview"_s;
+    QTest::newRow("remove without companies")
+        << QStringList{u"runs"_s, u"--remove-pairing"_s, u"34"_s} << int(cecUsage)
+        << u"--remove-pairing goes with --companies"_s;
+    QTest::newRow("unknown pairing")
+        << QStringList{u"runs"_s, u"--companies"_s, u"--remove-pairing"_s, u"34"_s}
+        << int(cecFailed) << u"No pairing with the key \"34\" is in the ledger."_s;
     QTest::newRow("unknown run") << QStringList{u"undo"_s, u"0123abcd"_s} << int(cecFailed)
                                  << u"No run with the id \"0123abcd\" is in the ledger."_s;
     QTest::newRow("show unknown run") << QStringList{u"runs"_s, u"--show"_s, u"zz"_s}
@@ -221,6 +232,77 @@ void TestCliLedger::readOnlyLedgerStopsRun() {
     QVERIFY2(err.contains(u"Posting stops"_s), qPrintable(err));
     QCOMPARE(cli.Checks(), QStringList());
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+void TestCliLedger::previewThenPost() {
+    TCli cli;
+    const QString csv = cli.Dir.filePath(u"preview.csv"_s);
+    QCOMPARE(cli.Run(cli.ExportSample() + QStringList{u"--preview"_s, u"--csv"_s, csv}),
+             int(cecSuccess));
+    QCOMPARE(cli.Checks(), QStringList());
+    QVERIFY2(cli.OutText.contains(u"\nQuickBooks company: "_s) &&
+                 cli.OutText.contains(u"Preview of Orvane Checks Export\n"_s) &&
+                 cli.OutText.count(u"\nwould add  "_s) == 4 &&
+                 cli.OutText.contains(u"\nTotals: 4 would add ("_s),
+             qPrintable(cli.OutText));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 5);
+    QVERIFY2(rows[1].startsWith(u"Orvane Agency Checks Export,"_s) ||
+                 rows[1].startsWith(u"Orvane Checks Export,"_s),
+             qPrintable(rows[1]));
+    QVERIFY2(rows[1].contains(u",would add,"_s), qPrintable(rows[1]));
+
+    QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
+    QCOMPARE(cli.Checks().size(), 4);
+    QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+    QVERIFY2(cli.Lines().value(1).contains(u"  preview"_s), qPrintable(cli.OutText));
+}
+
+// A report file posted into one company is refused in another unless
+// --confirm-company names it exactly; the pairing is listed and removed.
+void TestCliLedger::companyGuard() {
+    TCli cli;
+    QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
+    QVERIFY2(cli.OutText.contains(u"First posting of the report file s1911-sample.txt"_s),
+             qPrintable(cli.OutText));
+    const QString other = cli.Dir.filePath(u"deli.sqlite"_s);
+    CreateSandboxCompany(other, qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
+    {
+        TQBSandboxCompany company(other, false);
+        company.Begin();
+        company.SetCompanyName(u"Second Street Deli"_s);
+        company.Commit();
+    }
+    const QStringList into = cli.ExportSample() + QStringList{u"--company-file"_s, other};
+    for (const QString& wrong : {QString(), u"Second Street"_s}) {
+        QCOMPARE(
+            cli.Run(wrong.isEmpty() ? into : into + QStringList{u"--confirm-company"_s, wrong}),
+            int(cecFailed));
+        QVERIFY2(cli.ErrText.contains(u"The report file s1911-sample.txt was posted into "
+                                      u"QuickBooks company '"_s) &&
+                     cli.ErrText.contains(u"the open company is 'Second Street Deli'. Nothing "
+                                          u"was posted."_s),
+                 qPrintable(cli.ErrText));
+    }
+    TQBSandboxCompany deli(other, false);
+    TSbTxnFilter checks;
+    checks.Type = u"Check"_s;
+    QCOMPARE(deli.Txns(checks).size(), size_t(0));
+    QCOMPARE(cli.Run(into + QStringList{u"--confirm-company"_s, u"Second Street Deli"_s}),
+             int(cecSuccess));
+    QCOMPARE(deli.Txns(checks).size(), size_t(4));
+
+    QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s}), int(cecSuccess));
+    QCOMPARE(cli.Lines().size(), 1);
+    QVERIFY2(cli.Lines()[0].startsWith(u"report file  "_s) &&
+                 cli.Lines()[0].contains(u"  s1911-sample.txt  Second Street Deli"_s),
+             qPrintable(cli.OutText));
+    const QString key = cli.Lines()[0].section(u"  "_s, 1, 1);
+    QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s, u"--remove-pairing"_s, key}), int(cecSuccess));
+    QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s}), int(cecSuccess));
+    QCOMPARE(cli.OutText, QString());
 }
 
 QTEST_GUILESS_MAIN(TestCliLedger)

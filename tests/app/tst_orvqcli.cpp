@@ -8,7 +8,9 @@
 #include "company/QBSandboxRequestProcessor.h"
 #include "settings/QBDecl.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -208,11 +210,20 @@ void TestOrvqCli::samplesThenEverythingExists() {
     const QString context =
         u"Context:\nOrvane Checks Export\nOrvane Checks file: "_s + Sample(sample) + u'\n';
     const QString done = u"Orvane Checks Export successfully completed"_s;
+    // The company is named before anything is posted; the file's first
+    // posting says where it went.
+    const QString company = TQBSandboxCompany(cli.Company, false).CompanyName();
+    const QString guard = u"Event: QuickBooks company: "_s + company + u" \u2014 "_s +
+                          QDir::toNativeSeparators(QFileInfo(cli.Company).absoluteFilePath()) +
+                          u'\n' + context + u"\nEvent: First posting of the report file "_s +
+                          sample + u": it goes into QuickBooks company '"_s + company +
+                          u"'; posting it into another company will ask first.\n"_s + context +
+                          u'\n';
     QCOMPARE(cli.OutText, u"Event: Orvane Checks Export started\n\n"_s +
                               u"Event: Report recognized as "_s + recognized + u'\n' + context +
-                              u'\n' + u"Event: "_s + done + u": "_s + first + u'\n' + context +
-                              u'\n' + done + u": "_s + first + u'\n' + done + u": "_s + first +
-                              u'\n');
+                              u'\n' + guard + u"Event: "_s + done + u": "_s + first + u'\n' +
+                              context + u'\n' + done + u": "_s + first + u'\n' + done + u": "_s +
+                              first + u'\n');
     QCOMPARE(cli.ErrText, QString());
     QCOMPARE(cli.Run(args), int(cecSuccess));
     QCOMPARE(cli.LastLine(), u"Orvane Checks Export successfully completed: "_s + second);

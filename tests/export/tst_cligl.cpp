@@ -60,6 +60,9 @@ void TestCliGL::initTestCase() {
 void TestCliGL::init() {
     m_sandbox = std::make_unique<TGLSandbox>();
     QFile::remove(platform::AppSettingsHive(u"orvq"_s).Location);
+    // Each test posts into a company of its own: a ledger kept from the
+    // last one would pair the sample with that company and stop the run.
+    QDir(m_home.filePath(u".local/share"_s)).removeRecursively();
 }
 
 void TestCliGL::cleanup() {

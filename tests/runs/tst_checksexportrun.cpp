@@ -4,9 +4,10 @@
 #include "ChecksTestSupport.h"
 #include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
-#include "runs/ChecksExportRun.h"
 #include "logging/vlxLogWriters.h"
+#include "runs/ChecksExportRun.h"
 
+#include <QDir>
 #include <QFile>
 
 using namespace checkstest;
@@ -116,9 +117,18 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
         u"Orvane Checks Export successfully completed: 2 checks added, 0 checks voided, 0 "
         u"deposits added, 0 checks already existed, 0 checks were already voided, 0 deposits "
         u"already existed"_s;
+    // The company is named before anything is posted, and the file's first
+    // posting says where it went.
+    const QString company = u"QuickBooks company: "_s +
+                            TQBSandboxCompany(f.Company.FileName(), false).CompanyName() +
+                            u" \u2014 "_s + QDir::toNativeSeparators(f.Company.FileName());
     QCOMPARE(f.Events(),
              QStringList({u"Orvane Checks Export started"_s,
-                          u"Report recognized as S1910 Employee Checks Report"_s, summary}));
+                          u"Report recognized as S1910 Employee Checks Report"_s, company,
+                          u"First posting of the report file s1910.txt: it goes into QuickBooks "
+                          u"company '%1'; posting it into another company will ask first."_s.arg(
+                              TQBSandboxCompany(f.Company.FileName(), false).CompanyName()),
+                          summary}));
     // The box has the counts, so a re-run that adds nothing reads otherwise.
     QCOMPARE(f.Dialogs.Shown, QStringList(u"information: "_s + summary));
     QCOMPARE(run.ReportText(), u"Orvane Checks report:\r\n"_s + EmployeeReport);

@@ -1,11 +1,13 @@
 // The export pages in the main window: when each action is enabled, what
-// Run leaves for printing, the option panels' rules, and the option groups
-// and periods kept across a restart.
+// Run leaves for printing, a preview shown in its grid and then posted, the
+// option panels' rules, and the option groups and periods kept across a
+// restart.
 #include "MainWindowScene.h"
 #include "RecordingLogSink.h"
 
 #include "base/RegionalSettings.h"
 #include "base/vlxErrorDisplay.h"
+#include "company/QBSandboxCompany.h"
 #include "runs/AccountListRun.h"
 #include "settings/OrvConnectionParam.h"
 #include "ui/FileOpenFrame.h"
@@ -17,11 +19,14 @@
 #include "ui/QBChecksExportParamFrame.h"
 #include "ui/QBGLExportFrame.h"
 #include "ui/QBGLExportParamFrame.h"
+#include "ui/RunPreviewDialog.h"
 #include "ui/UserDialogBoxes.h"
+#include "ui/dbcomp.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -65,6 +70,7 @@ private Q_SLOTS:
     void actionsEnabled_data();
     void actionsEnabled();
     void runLeavesReportAndLog();
+    void previewThenPost();
     void checksPanelKeepsTheRecord();
     void accountListFailureKeepsTheLists();
     void glTagParsing_data();
@@ -176,6 +182,46 @@ void TestExportPages::runLeavesReportAndLog() {
     // A cancelled print dialog prints nothing.
     gl.PrintLogAction->trigger();
     QCOMPARE(boxes.PrintDialogCount(), 1);
+}
+
+void TestExportPages::previewThenPost() {
+    QFile::remove(m_scene.StoreFile());
+    QFile::remove(m_scene.CompanyFile());
+    m_scene.CreateCompany();
+    TPreAnsweredDialogs boxes;
+    TMainFm window(m_scene.Options());
+    TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
+    QVERIFY(AccountListFetched(checks));
+    checks.QBParamFrame->SetParam({false, Cash, Liability, false, true});
+    checks.FileOpenFrame->SetFileName(qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                      u"/data/samples/s1911-sample.txt"_s);
+    checks.UpdateActions();
+    QVERIFY(checks.PreviewAction->isEnabled());
+    QSignalSpy shown(&checks, &TQBExportBaseFrm::PreviewShown);
+    checks.PreviewAction->trigger();
+    QVERIFY(shown.wait(60000));
+    TRunPreviewDlg* dialog = checks.PreviewDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->Grid->model()->rowCount(), 4);
+    QVERIFY2(dialog->lblTotals->text().contains(u"4 would add"_s),
+             qPrintable(dialog->lblTotals->text()));
+    dialog->cbProblemsOnly->setChecked(true);
+    QCOMPARE(dialog->Grid->model()->rowCount(), 0);
+    QVERIFY2(checks.lblCompany->text().startsWith(u"QuickBooks company: "_s),
+             qPrintable(checks.lblCompany->text()));
+    QCOMPARE(window.lblQBCompany->text(), checks.lblCompany->text());
+    QCOMPARE(window.QBGLExportFrame->lblCompany->text(), checks.lblCompany->text());
+    QCOMPARE(boxes.Boxes().size(), 0);
+    TSbTxnFilter filter;
+    filter.Type = u"Check"_s;
+    QCOMPARE(TQBSandboxCompany(m_scene.CompanyFile(), false).Txns(filter).size(), size_t(0));
+
+    QSignalSpy ended(&checks, &TQBExportBaseFrm::RunEnded);
+    dialog->btnPost->click();
+    QVERIFY(ended.wait(60000));
+    QCOMPARE(TQBSandboxCompany(m_scene.CompanyFile(), false).Txns(filter).size(), size_t(4));
+    QVERIFY2(boxes.BoxTexts().value(0).contains(u"4 checks added"_s),
+             qPrintable(boxes.BoxTexts().join(u'\n')));
 }
 
 void TestExportPages::checksPanelKeepsTheRecord() {

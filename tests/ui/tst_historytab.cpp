@@ -1,6 +1,7 @@
 // The History tab of the main window: the ledger's runs listed newest first
 // when the tab opens, the selected run's records below, its report printed,
-// and "Undo run…" asking through the window's boxes before it deletes.
+// and "Undo run…" asking through the window's boxes before it deletes; the
+// pairing the run made listed and removed after asking.
 #include "MainWindowScene.h"
 #include "RecordingLogSink.h"
 
@@ -98,6 +99,25 @@ void TestHistoryTab::listsRunsAndUndoAsks() {
              qPrintable(boxes.BoxTexts().last()));
     QCOMPARE(history.RunsGrid->model()->rowCount(), 2);
     QVERIFY(history.SelectedRun() && history.SelectedRun()->Kind == lrkUndo); // newest first
+
+    // The report file's first posting paired it with the company.
+    QCOMPARE(history.PairingsGrid->model()->rowCount(), 1);
+    QVERIFY(history.SelectedPairing() && history.SelectedPairing()->Kind == lpaReportFile);
+    QSignalSpy removed(&history, &THistoryFrm::PairingRemoved);
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        // Free once the selected run's records are read.
+        QTRY_VERIFY_WITH_TIMEOUT(history.RemovePairingAction->isEnabled(), 30000);
+        boxes.AnswerNextBox(answer);
+        const qsizetype before = removed.size();
+        history.RemovePairingAction->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(removed.size(), before + 1, 30000);
+        QVERIFY2(boxes.BoxTexts().last().startsWith(u"Forget that the report file "
+                                                    u"s1911-sample.txt was posted into "
+                                                    u"QuickBooks company '"_s),
+                 qPrintable(boxes.BoxTexts().last()));
+    }
+    // Read again once the removal's run has ended.
+    QTRY_COMPARE_WITH_TIMEOUT(history.PairingsGrid->model()->rowCount(), 0, 30000);
 }
 
 QTEST_MAIN(TestHistoryTab)

@@ -2,6 +2,7 @@
 // the payroll service makes for chosen payrolls, with the saved checks
 // options overridden by flags.
 #include "CliDirect.h"
+#include "CliPosting.h"
 #include "CliRun.h"
 
 #include "runs/ChecksExportRun.h"
@@ -35,8 +36,10 @@ const char* const ChecksHelp =
 
 const char* const ChecksExitHelp =
     "\n"
-    "Exit code 0: every check done; 1: the run failed, a report could not be fetched or\n"
-    "some checks failed; 2: wrong usage.\n";
+    "Exit code 0: every check done; 1: the run failed, a report could not be fetched,\n"
+    "some checks failed, the company guard stopped the run, or a preview found a\n"
+    "record to look at (invalid, different from QuickBooks) or a company question;\n"
+    "2: wrong usage.\n";
 
 int KindChoice(const TCliOptions& options) {
     if (!options.Has(QStringLiteral("--kind")))
@@ -86,11 +89,12 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
             args,
             QStringList{"--file", "--cash-account", "--liability-account", "--company-file",
                         "--dev-log", "--kind", "--batch-size"} +
-                CliConnectionOptions + CliPayrollOptions,
+                CliConnectionOptions + CliPayrollOptions + CliPostingOptions,
             QStringList{"--clear", "--no-clear", "--include-dd", "--no-include-dd", "--payee-names",
-                        "--no-payee-names", "--direct", "--help"});
+                        "--no-payee-names", "--direct", "--help"} +
+                CliPostingSwitches);
         if (options->Has(QStringLiteral("--help"))) {
-            env.Out << ChecksHelp << CliCommonOptionsHelp << '\n'
+            env.Out << ChecksHelp << CliPostingOptionsHelp << CliCommonOptionsHelp << '\n'
                     << CliPayrollOptionsHelp << '\n'
                     << CliConnectionOptionsHelp << CliReportWaitHelp << CliPasswordHelp
                     << ChecksExitHelp;
@@ -102,6 +106,7 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
         runOptions.Source.Tab = sourceChoice.Payrolls ? rstDirectConnection : rstFile;
         runOptions.Source.FileName = options->Value(QStringLiteral("--file")).trimmed();
         runOptions.CheckKindChoice = KindChoice(*options);
+        runOptions.Posting = CliPostingChoice(*options);
         runOptions.Checks = Options(env, *options);
         session = std::make_unique<TCliLogSession>(env, env.Out,
                                                    options->Value(QStringLiteral("--dev-log")));
@@ -127,7 +132,9 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
     if (ShowRunFailure(dialogs,
                        host.Run([&run](TRunContext& context) { run.RunChecksExport(context); })))
         return cecFailed;
-    int exitCode = cecSuccess;
+    int exitCode = runOptions.Posting.Preview
+                       ? FinishCliPreview(env, dialogs, *options, run.Previews())
+                       : cecSuccess;
     for (const TChecksRunOutcome& outcome : run.Outcomes()) {
         env.Out << outcome.Summary << '\n';
         if (outcome.Result.Errors > 0)

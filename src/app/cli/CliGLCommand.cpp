@@ -3,6 +3,7 @@
 // overridden by flags and the duplicate-date question answered by --yes or
 // --no in batch use.
 #include "CliDirect.h"
+#include "CliPosting.h"
 #include "CliRun.h"
 
 #include "runs/GLExportRun.h"
@@ -41,11 +42,13 @@ const char* const GLHelp =
 
 const char* const GLExitHelp =
     "\n"
-    "Exit code 0: the journal entry was created; 1: the run failed, nothing was\n"
-    "posted (also when the journal could not be fetched or the duplicate-date\n"
-    "question was answered No); 2: wrong usage; 3: the journal entry was created but\n"
-    "could not be marked cleared, or whether it was created is unknown: look at it in\n"
-    "QuickBooks and do not post this journal again.\n";
+    "Exit code 0: the journal entry was created (with --preview: it would be, and\n"
+    "nothing asks for a look); 1: the run failed, nothing was posted (also when the\n"
+    "journal could not be fetched, the duplicate-date question was answered No or the\n"
+    "company guard stopped the run; with --preview: the journal is invalid, its date\n"
+    "has an entry or the company guard would ask); 2: wrong usage; 3: the journal\n"
+    "entry was created but could not be marked cleared, or whether it was created is\n"
+    "unknown: look at it in QuickBooks and do not post this journal again.\n";
 
 // The console's boxes; a question answered beforehand is shown with its
 // answer instead of waiting for one.
@@ -126,12 +129,13 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
             args,
             QStringList{"--file", "--tag-parsing", "--delimiter", "--company-file", "--dev-log",
                         "--batch-size"} +
-                CliConnectionOptions + CliPayrollOptions,
+                CliConnectionOptions + CliPayrollOptions + CliPostingOptions,
             QStringList{"--clear", "--no-clear", "--account-numbers", "--no-account-numbers",
                         "--exclude-manual-checks", "--no-exclude-manual-checks", "--split-billing",
-                        "--no-split-billing", "--yes", "--no", "--direct", "--help"});
+                        "--no-split-billing", "--yes", "--no", "--direct", "--help"} +
+                CliPostingSwitches);
         if (options->Has(QStringLiteral("--help"))) {
-            env.Out << GLHelp << CliCommonOptionsHelp << '\n'
+            env.Out << GLHelp << CliPostingOptionsHelp << CliCommonOptionsHelp << '\n'
                     << CliPayrollOptionsHelp << '\n'
                     << CliConnectionOptionsHelp << CliReportWaitHelp << CliPasswordHelp
                     << GLExitHelp;
@@ -143,6 +147,7 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
         answer = PresetAnswer(*options);
         runOptions.Source.Tab = sourceChoice.Payrolls ? rstDirectConnection : rstFile;
         runOptions.Source.FileName = options->Value(QStringLiteral("--file")).trimmed();
+        runOptions.Posting = CliPostingChoice(*options);
         runOptions.GL = Options(env, *options);
         session = std::make_unique<TCliLogSession>(env, env.Out,
                                                    options->Value(QStringLiteral("--dev-log")));
@@ -176,6 +181,9 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
             dialogs.ShowError(QStringLiteral("The Orvane journal was not fetched"));
         return cecFailed;
     }
+    if (runOptions.Posting.Preview)
+        return run.Preview() ? FinishCliPreview(env, dialogs, *options, {*run.Preview()})
+                             : cecFailed;
     env.Out.flush();
     return run.ExportState() == jesDone ? cecSuccess : cecPostedWithProblem;
 }

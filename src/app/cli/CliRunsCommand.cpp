@@ -12,6 +12,7 @@ namespace {
 const char* const RunsHelp =
     "usage: orvq-cli runs [--company-file FILE] [--limit N]\n"
     "       orvq-cli runs --show RUN\n"
+    "       orvq-cli runs --companies [--remove-pairing KEY]\n"
     "\n"
     "Lists the runs recorded in the run ledger (the alias \"Ledger\" of the program's\n"
     "redirection file), newest first, one a line: id, start time, kind, QuickBooks\n"
@@ -22,6 +23,11 @@ const char* const RunsHelp =
     "  --company-file FILE  only the runs into this company file\n"
     "  --limit N            at most N runs\n"
     "  --show RUN           the run (its id, or the beginning of it) with every record\n"
+    "  --companies          which QuickBooks company each Orvane company (by number) and\n"
+    "                       report file (by SHA-256) was posted into, one a line: kind,\n"
+    "                       key, name, company, when, run\n"
+    "  --remove-pairing KEY with --companies: forget the pairing of this Orvane company\n"
+    "                       number or file checksum; its next posting asks as a first one\n"
     "  --help               show this help\n"
     "\n"
     "Exit code 0: listed; 1: the ledger cannot be read or the run is not in it; 2: wrong\n"
@@ -46,7 +52,8 @@ int RunRunsCommand(TCliEnvironment& env, const QStringList& args) {
     TLedgerRunFilter filter;
     try {
         options = std::make_unique<TCliOptions>(
-            args, QStringList{"--company-file", "--limit", "--show"}, QStringList{"--help"});
+            args, QStringList{"--company-file", "--limit", "--show", "--remove-pairing"},
+            QStringList{"--help", "--companies"});
         if (options->Has(QStringLiteral("--help"))) {
             env.Out << RunsHelp;
             return cecSuccess;
@@ -55,6 +62,14 @@ int RunRunsCommand(TCliEnvironment& env, const QStringList& args) {
             (options->Has(QStringLiteral("--limit")) ||
              options->Has(QStringLiteral("--company-file"))))
             throw ECliUsageError(QStringLiteral("--show takes no other option"));
+        if (options->Has(QStringLiteral("--companies")) &&
+            (options->Has(QStringLiteral("--show")) || options->Has(QStringLiteral("--limit")) ||
+             options->Has(QStringLiteral("--company-file"))))
+            throw ECliUsageError(QStringLiteral("--companies takes no other option but "
+                                                "--remove-pairing"));
+        if (!options->Has(QStringLiteral("--companies")) &&
+            options->Has(QStringLiteral("--remove-pairing")))
+            throw ECliUsageError(QStringLiteral("--remove-pairing goes with --companies"));
         filter.Limit = Limit(*options);
         if (options->Has(QStringLiteral("--company-file")))
             filter.CompanyFile =
@@ -68,6 +83,20 @@ int RunRunsCommand(TCliEnvironment& env, const QStringList& args) {
     QString text;
     const std::exception_ptr failure = host.Run([&](TRunContext& context) {
         const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
+        if (options->Has(QStringLiteral("--remove-pairing"))) {
+            const QString key = options->Value(QStringLiteral("--remove-pairing")).trimmed();
+            if (!ledger->RemovePairing(lpaOrvaneCompany, key) &&
+                !ledger->RemovePairing(lpaReportFile, key.toLower()))
+                throw EztException(Format("No pairing with the key \"%s\" is in the ledger.",
+                                          {EscapeControlChars(key.left(64))}));
+            text = Format("Pairing %s removed; its next posting asks as a first one.\n", {key});
+            return;
+        }
+        if (options->Has(QStringLiteral("--companies"))) {
+            for (const TLedgerPairing& pairing : ledger->Pairings())
+                text += LedgerPairingLine(pairing) + u'\n';
+            return;
+        }
         if (!options->Has(QStringLiteral("--show"))) {
             for (const TLedgerRun& run : ledger->Runs(filter))
                 text += LedgerRunLine(run) + u'\n';

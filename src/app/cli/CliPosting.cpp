@@ -1,0 +1,47 @@
+#include "CliPosting.h"
+
+#include <QSaveFile>
+
+const QStringList CliPostingOptions{QStringLiteral("--csv"), QStringLiteral("--confirm-company")};
+const QStringList CliPostingSwitches{QStringLiteral("--preview")};
+
+const char* const CliPostingOptionsHelp =
+    "  --preview            do everything up to posting and print what each record would\n"
+    "                       become; nothing in QuickBooks changes (recorded in the ledger\n"
+    "                       as a preview)\n"
+    "  --csv FILE           with --preview: also write the preview to FILE as CSV\n"
+    "  --confirm-company NAME\n"
+    "                       post even though the ledger paired this Orvane company (or\n"
+    "                       report file) with another QuickBooks company, or the open\n"
+    "                       company with another Orvane company; NAME must be the open\n"
+    "                       company's name exactly\n";
+
+TPostingOptions CliPostingChoice(const TCliOptions& options) {
+    TPostingOptions posting;
+    posting.Preview = options.Has(QStringLiteral("--preview"));
+    if (options.Has(QStringLiteral("--csv")) && !posting.Preview)
+        throw ECliUsageError(QStringLiteral("--csv goes with --preview"));
+    posting.ConfirmCompany = options.Value(QStringLiteral("--confirm-company"));
+    return posting;
+}
+
+int FinishCliPreview(TCliEnvironment& env, IUserDialogs& dialogs, const TCliOptions& options,
+                     const QList<TRunPreview>& previews) {
+    env.Out << FormatPreviewTable(previews);
+    env.Out.flush();
+    if (options.Has(QStringLiteral("--csv"))) {
+        const QString path = options.Value(QStringLiteral("--csv"));
+        QSaveFile file(path);
+        const QByteArray bytes = PreviewCsv(previews).toUtf8();
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+            !file.commit()) {
+            dialogs.ShowError(
+                Format("The preview could not be written to %s: %s", {path, file.errorString()}));
+            return cecFailed;
+        }
+    }
+    for (const TRunPreview& p : previews)
+        if (p.Problems() > 0 || !p.CompanyQuestion.isEmpty())
+            return cecFailed;
+    return cecSuccess;
+}

@@ -1,0 +1,174 @@
+#include "runs/RunPreview.h"
+
+#include "base/RegionalSettings.h"
+#include "base/ztFormat.h"
+#include "runs/CompanyGuard.h"
+
+#include <algorithm>
+
+namespace {
+
+// Money to the cent, in the regional decimal separator.
+QString Money(Currency amount) {
+    return amount.ToFixed(2, RegionalSettings().DecimalSeparator);
+}
+
+} // namespace
+
+QString PreviewActionText(const TExportNote& item) {
+    switch (item.Outcome) {
+    case loWouldAdd:
+        return item.Kind == lekDeposit ? QStringLiteral("would add as returned deposit")
+                                       : QStringLiteral("would add");
+    case loWouldVoid:
+        return QStringLiteral("would void");
+    case loAlreadyExisted:
+        return QStringLiteral("already exists");
+    case loDiffers:
+        return QStringLiteral("exists with differences");
+    case loSkipped:
+        return QStringLiteral("skipped");
+    case loInvalid:
+    case loFailed:
+    case loStateUnknown:
+        return QStringLiteral("invalid");
+    default:
+        return LedgerText(item.Outcome);
+    }
+}
+
+bool IsPreviewProblem(const TExportNote& item) {
+    switch (item.Outcome) {
+    case loWouldAdd:
+        return !item.Message.isEmpty();
+    case loWouldVoid:
+    case loAlreadyExisted:
+    case loSkipped:
+        return false;
+    default:
+        return true;
+    }
+}
+
+QList<TPreviewTotal> TRunPreview::Totals() const {
+    QList<TPreviewTotal> totals;
+    for (const TExportNote& item : Items) {
+        const QString action = PreviewActionText(item);
+        auto it = std::find_if(totals.begin(), totals.end(),
+                               [&](const TPreviewTotal& t) { return t.Action == action; });
+        if (it == totals.end())
+            it = totals.insert(totals.end(), TPreviewTotal{action, 0, {}});
+        ++it->Count;
+        it->Amount += item.Amount;
+    }
+    return totals;
+}
+
+int TRunPreview::Problems() const {
+    return int(std::count_if(Items.begin(), Items.end(), IsPreviewProblem));
+}
+
+QString TRunPreview::Summary() const {
+    QStringList parts;
+    for (const TPreviewTotal& t : Totals())
+        parts << Format("%d %s (%s)", {t.Count, t.Action, Money(t.Amount)});
+    return parts.isEmpty() ? QStringLiteral("nothing to post") : parts.join(QStringLiteral(", "));
+}
+
+void TPreviewCollector::Sending(const TExportNotes& records) {
+    // Never heard: the preview's connection refuses such a set anyway.
+    if (m_next)
+        m_next->Sending(records);
+}
+
+void TPreviewCollector::Settled(const TExportNotes& records) {
+    // In report order, however the requests travelled.
+    TExportNotes& items = m_preview.Items;
+    for (const TExportNote& note : records) {
+        if (note.Kind == lekClearing)
+            continue;
+        const auto at =
+            std::upper_bound(items.begin(), items.end(), note.Key,
+                             [](int key, const TExportNote& item) { return key < item.Key; });
+        items.insert(at, note);
+    }
+    if (m_next)
+        m_next->Settled(records);
+}
+
+namespace {
+
+struct TColumn {
+    const char* Title;
+    QString (*Text)(const TExportNote&);
+    bool Right;
+};
+
+const TColumn Columns[] = {
+    {"Action", [](const TExportNote& n) { return PreviewActionText(n); }, false},
+    {"Number", [](const TExportNote& n) { return n.Number; }, false},
+    {"Date", [](const TExportNote& n) { return DateToStr(n.Date); }, false},
+    {"Payee", [](const TExportNote& n) { return n.Payee; }, false},
+    {"Amount", [](const TExportNote& n) { return Money(n.Amount); }, true},
+    {"Detail", [](const TExportNote& n) { return n.Message; }, false},
+};
+
+QString Pad(const QString& text, int width, bool right) {
+    return right ? text.rightJustified(width) : text.leftJustified(width);
+}
+
+QString CsvField(QString text) {
+    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()) &&
+        !(text.front() == u'-' && text.size() > 1 && text.at(1).isDigit()))
+        text.prepend(u'\'');
+    if (text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r'))
+        return u'"' + text.replace(u'"', QStringLiteral("\"\"")) + u'"';
+    return text;
+}
+
+} // namespace
+
+QString FormatPreviewTable(const QList<TRunPreview>& previews) {
+    QString out;
+    for (const TRunPreview& p : previews) {
+        out += QStringLiteral("Preview of ") + p.RunName + u'\n';
+        out += OpenCompanyText(p.Target) + u'\n';
+        if (!p.CompanyQuestion.isEmpty())
+            out += QStringLiteral("Posting would ask: ") + p.CompanyQuestion + u'\n';
+        const int count = int(std::size(Columns));
+        QList<int> widths;
+        for (const TColumn& c : Columns)
+            widths << int(qstrlen(c.Title));
+        for (const TExportNote& item : p.Items)
+            for (int i = 0; i < count; ++i)
+                widths[i] = std::max(widths[i], int(Columns[i].Text(item).size()));
+        QStringList row;
+        for (int i = 0; i < count; ++i)
+            row << Pad(QString::fromLatin1(Columns[i].Title), widths[i], Columns[i].Right);
+        out += row.join(QStringLiteral("  ")).trimmed() + u'\n';
+        for (const TExportNote& item : p.Items) {
+            row.clear();
+            for (int i = 0; i < count; ++i)
+                row << Pad(Columns[i].Text(item), widths[i], Columns[i].Right);
+            out += row.join(QStringLiteral("  ")).trimmed() + u'\n';
+        }
+        out += QStringLiteral("Totals: ") + p.Summary() + u'\n';
+    }
+    return out;
+}
+
+QString PreviewCsv(const QList<TRunPreview>& previews) {
+    QStringList header{QStringLiteral("Run"), QStringLiteral("Company")};
+    for (const TColumn& c : Columns)
+        header << QString::fromLatin1(c.Title);
+    QString out = header.join(u',') + QStringLiteral("\r\n");
+    for (const TRunPreview& p : previews) {
+        for (const TExportNote& item : p.Items) {
+            QStringList fields{CsvField(p.RunName), CsvField(p.Target.CompanyName)};
+            for (const TColumn& c : Columns)
+                fields << CsvField(c.Text(item));
+            out += fields.join(u',') + QStringLiteral("\r\n");
+        }
+    }
+    return out;
+}

@@ -1,0 +1,366 @@
+// Previews and the company guard on the export runs. A preview sends no
+// request that changes data and leaves the company file as it was; what it
+// counts is what posting then does; posting after QuickBooks changed posts
+// nothing twice. The guard stops a service run and a file run into another
+// company before anything is sent, through the dialogs' Yes and No or the
+// name the command line confirms.
+#include "ChecksTestSupport.h"
+#include "ForwardingQBProcessor.h"
+#include "RunTestSupport.h"
+#include "ScriptedUserDialogs.h"
+#include "TestSupport.h"
+#include "base/RegionalSettings.h"
+#include "runs/ChecksExportRun.h"
+#include "runs/GLExportRun.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+using namespace checkstest;
+using namespace runtest;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Maria = u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,1001,1250.10\r\n"_s;
+const QString James = u"\"James\",T,\"Okafor\",\"Pay\",3/8/2024,1002,980.29\r\n"_s;
+
+// Hands every request set to the sandbox and keeps its text.
+class TWatchingProcessor : public TForwardingQBProcessor {
+public:
+    TWatchingProcessor(IQBRequestProcessorPtr inner, QStringList& sent)
+        : TForwardingQBProcessor(std::move(inner)), m_sent(sent) {}
+    QString ProcessRequest(const QString& ticket, const QString& request) override {
+        m_sent << request;
+        return TForwardingQBProcessor::ProcessRequest(ticket, request);
+    }
+
+private:
+    QStringList& m_sent;
+};
+
+// The requests of the sets sent that change data.
+QStringList Changes(const QStringList& sent) {
+    static const QRegularExpression change(
+        u"<(\\w+AddRq|TxnVoidRq|TxnDelRq|ClearedStatusModRq)\\b"_s);
+    QStringList found;
+    for (const QString& set : sent)
+        for (const auto& m : change.globalMatch(set))
+            found << m.captured(1);
+    return found;
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct TCompany : TDemoCompany {
+    explicit TCompany(const QString& name) {
+        TQBSandboxCompany company(FileName(), false);
+        company.Begin();
+        company.SetCompanyName(name);
+        company.Commit();
+    }
+    TQBConnectionFactory Watched(QStringList& sent) const {
+        TQBConnectionConfig config = Config();
+        config.Processor.Factory = [&sent](const TQBProcessorConfig& c) -> IQBRequestProcessorPtr {
+            return std::make_unique<TWatchingProcessor>(CreateSandboxRequestProcessor(c), sent);
+        };
+        return QBConnectionFactory(config);
+    }
+};
+
+// One ledger and one set of boxes over runs into either company.
+struct TFixture {
+    TCompany Harbor{u"Harbor Lane Bakery"_s};
+    TCompany Deli{u"Second Street Deli"_s};
+    TRecordingLogger Log;
+    TScriptedUserDialogs Dialogs;
+    TLedgerFactory Ledger = TemporaryLedger();
+    QTemporaryDir Dir;
+    QStringList Sent;
+
+    TRunContext Context(const TCompany& company) {
+        TRunContext context = runtest::Context(Log.LoggerPtr(), Dialogs, company.Watched(Sent));
+        context.OpenLedger = Ledger;
+        return context;
+    }
+    QString File(const QString& name, const QString& text) {
+        QFile f(Dir.filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write(text.toUtf8()) < 0)
+            qFatal("cannot write the fixture");
+        return f.fileName();
+    }
+    TChecksExportRun Checks(const QString& file, bool preview, bool includeDD = false) {
+        TChecksRunOptions options;
+        options.Source = Source(rstFile, file);
+        options.Checks = DemoOptions();
+        options.Checks.IncludeDD = includeDD;
+        options.Posting.Preview = preview;
+        return TChecksExportRun(options);
+    }
+};
+
+// "would add 2, would void 1, ..." of a preview, in the words of a posting's
+// counts.
+QString PreviewCounts(const TRunPreview& preview) {
+    TChecksExportResult r;
+    for (const TExportNote& item : preview.Items) {
+        const QString action = PreviewActionText(item);
+        if (action == u"would add")
+            ++r.ChecksAdded;
+        else if (action == u"would void")
+            ++r.ChecksVoided;
+        else if (action == u"would add as returned deposit")
+            ++r.DepositsAdded;
+        else if (action == u"already exists" || action == u"exists with differences")
+            ++(item.Kind == lekDeposit ? r.DepositsExisted : r.ChecksExisted);
+        else if (action == u"invalid")
+            ++r.Errors;
+    }
+    return FormatChecksExportResult(r).section(u": "_s, 1);
+}
+
+bool Logged(const TRecordingLogSink& sink, const QString& text) {
+    return std::any_of(sink.Messages.begin(), sink.Messages.end(),
+                       [&](const TRecordedMessage& m) { return m.Message == text; });
+}
+
+class TFakeDirectSource : public IDirectReportSource {
+public:
+    QString Report;
+    TFetchedReport FetchChecksReport(TChecksFetchKind) override { return Report; }
+    TFetchedReport FetchGLReport(const TQBGLExportParam&) override { return std::nullopt; }
+};
+
+} // namespace
+
+class TestRunPreview : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void previewCountsWhatPostingDoes_data();
+    void previewCountsWhatPostingDoes();
+    void postAfterChangePostsNothingTwice();
+    void journalPreview();
+    void previewConnectionRefusesChanges();
+    void guard_data();
+    void guard();
+    void companyFileOfAnotherOrvaneCompany();
+};
+
+void TestRunPreview::previewCountsWhatPostingDoes_data() {
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QStringList>("actions");
+    QTest::newRow("new checks") << Maria + James << QStringList{u"would add"_s, u"would add"_s};
+    // The void finds the check an earlier record of the report would add.
+    QTest::newRow("void, returned pay, unknown employee")
+        << Maria + u"\"Maria\",A,\"Lopez\",\"Void\",3/8/2024,1001,-1250.10\r\n"_s +
+               u"\"James\",T,\"Okafor\",\"Returned\",3/8/2024,10050001,-980.29\r\n"_s +
+               u"\"Nobody\",X,\"Here\",\"Pay\",3/8/2024,1003,10.00\r\n"_s
+        << QStringList{u"would add"_s, u"would void"_s, u"would add as returned deposit"_s,
+                       u"invalid"_s};
+}
+
+void TestRunPreview::previewCountsWhatPostingDoes() {
+    QFETCH(QString, report);
+    QFETCH(QStringList, actions);
+    TFixture f;
+    const QString file = f.File(u"s1910.txt"_s, report);
+    const QByteArray before = Bytes(f.Harbor.FileName());
+    TRunContext context = f.Context(f.Harbor);
+
+    TChecksExportRun preview = f.Checks(file, true, true);
+    preview.RunChecksExport(context);
+    QCOMPARE(preview.Previews().size(), 1);
+    const TRunPreview& p = preview.Previews().first();
+    QStringList seen;
+    for (const TExportNote& item : p.Items)
+        seen << PreviewActionText(item);
+    QCOMPARE(seen, actions);
+    QCOMPARE(p.Target.CompanyName, u"Harbor Lane Bakery"_s);
+    QCOMPARE(Changes(f.Sent), QStringList());
+    QCOMPARE(Bytes(f.Harbor.FileName()), before);
+    QCOMPARE(f.Dialogs.Shown, QStringList());
+    const std::unique_ptr<TRunLedger> ledger = f.Ledger();
+    QCOMPARE(ledger->FindRun(p.RunId)->Kind, lrkPreview);
+    QCOMPARE(ledger->Records(p.RunId).size(), p.Items.size());
+    QVERIFY(ledger->Pairings().isEmpty());
+
+    TChecksExportRun post = f.Checks(file, false, true);
+    post.RunChecksExport(context);
+    QCOMPARE(post.Outcomes().size(), size_t(1));
+    QCOMPARE(FormatChecksExportResult(post.Outcomes()[0].Result).section(u": "_s, 1),
+             PreviewCounts(p));
+}
+
+void TestRunPreview::postAfterChangePostsNothingTwice() {
+    TFixture f;
+    const QString both = f.File(u"both.txt"_s, Maria + James);
+    TRunContext context = f.Context(f.Harbor);
+    TChecksExportRun preview = f.Checks(both, true);
+    preview.RunChecksExport(context);
+    QCOMPARE(preview.Previews().value(0).Summary(), u"2 would add (2230.39)"_s);
+
+    // Someone posts one of the checks before the previewed run is posted.
+    TChecksExportRun other = f.Checks(f.File(u"one.txt"_s, James), false);
+    other.RunChecksExport(context);
+    TChecksExportRun post = f.Checks(both, false);
+    post.RunChecksExport(context);
+    QCOMPARE(post.Outcomes()[0].Result.ChecksAdded, 1);
+    QCOMPARE(post.Outcomes()[0].Result.ChecksExisted, 1);
+    QCOMPARE(f.Harbor.Summary(), (QStringList{u"Check 1002 98029"_s, u"Check 1001 125010"_s}));
+}
+
+void TestRunPreview::journalPreview() {
+    TFixture f;
+    const QByteArray before = Bytes(f.Harbor.FileName());
+    TRunContext context = f.Context(f.Harbor);
+    TGLRunOptions options;
+    options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                         u"/data/samples/s348-journal.csv"_s);
+    options.Posting.Preview = true;
+    TGLExportRun preview(options);
+    preview.RunGLExport(context);
+    QVERIFY(preview.Preview());
+    QCOMPARE(preview.Preview()->Items.size(), 1);
+    QCOMPARE(PreviewActionText(preview.Preview()->Items[0]), u"would add"_s);
+    QCOMPARE(preview.Preview()->Problems(), 0);
+    QCOMPARE(Changes(f.Sent), QStringList());
+    QCOMPARE(Bytes(f.Harbor.FileName()), before);
+
+    // An account QuickBooks lacks: invalid, with the log naming it.
+    options.Source.FileName = testsupport::DataPath(u"export/gl_unknown_accounts.csv"_s);
+    TGLExportRun invalid(options);
+    invalid.RunGLExport(context);
+    QCOMPARE(PreviewActionText(invalid.Preview()->Items.value(0)), u"invalid"_s);
+    QCOMPARE(invalid.Preview()->Problems(), 1);
+    QCOMPARE(Changes(f.Sent), QStringList());
+}
+
+void TestRunPreview::previewConnectionRefusesChanges() {
+    TFixture f;
+    const std::unique_ptr<TQBConnection> qb = f.Harbor.Watched(f.Sent)(f.Log.LoggerPtr());
+    qb->SetPreviewOnly(true);
+    auto set = qb->NewRequestSet();
+    set->AppendCheckQueryRq();
+    set->AppendTxnVoidRq().TxnID.SetValue(u"1-1"_s);
+    const int sets = int(f.Sent.size());
+    QVERIFY_THROWS_EXCEPTION(EQBError, qb->SendBatch(*set));
+    QCOMPARE(int(f.Sent.size()), sets);
+}
+
+void TestRunPreview::guard_data() {
+    QTest::addColumn<bool>("service");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QString>("confirm");
+    QTest::addColumn<bool>("posted");
+    QTest::newRow("service run, No") << true << QList<bool>{false} << QString() << false;
+    QTest::newRow("service run, Yes") << true << QList<bool>{true} << QString() << true;
+    QTest::newRow("file run, No") << false << QList<bool>{false} << QString() << false;
+    QTest::newRow("confirmed by name") << true << QList<bool>() << u"Second Street Deli"_s << true;
+    QTest::newRow("name not exact") << false << QList<bool>() << u"second street deli"_s << false;
+}
+
+void TestRunPreview::guard() {
+    QFETCH(bool, service);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QString, confirm);
+    QFETCH(bool, posted);
+    TFixture f;
+    TFakeDirectSource direct;
+    direct.Report = Maria;
+    TChecksRunOptions options;
+    options.Checks = DemoOptions();
+    options.Source =
+        Source(service ? rstDirectConnection : rstFile, f.File(u"s1910.txt"_s, Maria), service);
+    if (service) {
+        options.Source.Direct->Payrolls.Company.CoNbr = 34;
+        options.Source.Direct->Payrolls.Company.CompanyName = u"Harbor Lane Bakery"_s;
+    }
+    QString refusal;
+    const auto run = [&](const TCompany& company) {
+        TRunContext context = f.Context(company);
+        context.DirectSource = [&direct](const TDirectSourceOptions&, TRunContext&) {
+            return Borrowed(direct);
+        };
+        TChecksExportRun r(options);
+        try {
+            r.RunChecksExport(context);
+        } catch (const ECompanyGuardRefused& e) {
+            refusal = e.Message();
+        }
+    };
+    run(f.Harbor);
+    const QString label =
+        service ? u"Harbor Lane Bakery (Orvane 34)"_s : u"The report file s1910.txt"_s;
+    QVERIFY2(Logged(f.Log.Sink(),
+                    u"First posting of %1: it goes into QuickBooks company 'Harbor Lane Bakery'; "
+                    u"posting it into another company will ask first."_s.arg(
+                        service ? label : u"the report file s1910.txt"_s)),
+             qPrintable(Messages(f.Log.Sink(), lmEvent).join(u'\n')));
+    QCOMPARE(f.Dialogs.Shown.size(), 1); // the run's summary
+
+    f.Sent.clear();
+    f.Dialogs.Shown.clear();
+    f.Dialogs.Answers = answers;
+    if (!confirm.isNull())
+        options.Posting.ConfirmCompany = confirm;
+    const QByteArray before = Bytes(f.Deli.FileName());
+    run(f.Deli);
+    const QString stated = label + u" was posted into QuickBooks company 'Harbor Lane Bakery' "
+                                   u"before; the open company is 'Second Street Deli'."_s;
+    if (confirm.isNull())
+        QCOMPARE(f.Dialogs.Shown.value(0), u"confirm: "_s + stated + u" Post anyway?"_s);
+    if (!posted) {
+        QCOMPARE(Changes(f.Sent), QStringList());
+        QCOMPARE(Bytes(f.Deli.FileName()), before);
+        QVERIFY2(refusal.startsWith(stated + u" Nothing was posted."_s), qPrintable(refusal));
+    } else {
+        QCOMPARE(refusal, QString());
+        QCOMPARE(f.Deli.Summary(), QStringList{u"Check 1001 125010"_s});
+    }
+    const std::unique_ptr<TRunLedger> ledger = f.Ledger();
+    QCOMPARE(ledger->Pairings().value(0).Target.CompanyName,
+             posted ? u"Second Street Deli"_s : u"Harbor Lane Bakery"_s);
+}
+
+// A first posting of an Orvane company into a company file that received
+// another one asks; a preview names the question and asks nothing.
+void TestRunPreview::companyFileOfAnotherOrvaneCompany() {
+    TFixture f;
+    TFakeDirectSource direct;
+    direct.Report = Maria;
+    const auto run = [&](int number, const QString& name, bool preview) {
+        TChecksRunOptions options;
+        options.Checks = DemoOptions();
+        options.Source = Source(rstDirectConnection, QString(), true);
+        options.Source.Direct->Payrolls.Company.CoNbr = number;
+        options.Source.Direct->Payrolls.Company.CompanyName = name;
+        options.Posting.Preview = preview;
+        TRunContext context = f.Context(f.Harbor);
+        context.DirectSource = [&direct](const TDirectSourceOptions&, TRunContext&) {
+            return Borrowed(direct);
+        };
+        TChecksExportRun r(options);
+        try {
+            r.RunChecksExport(context);
+        } catch (const ECompanyGuardRefused&) {
+        }
+        return r.Previews().value(0).CompanyQuestion;
+    };
+    run(34, u"Harbor Lane Bakery"_s, false);
+    const QString question =
+        u"QuickBooks company 'Harbor Lane Bakery' received Harbor Lane Bakery (Orvane 34) "
+        u"before; Second Street Deli (Orvane 35) was never posted into it. Post anyway?"_s;
+    f.Dialogs.Shown.clear();
+    QCOMPARE(run(35, u"Second Street Deli"_s, true), question);
+    QCOMPARE(f.Dialogs.Shown, QStringList());
+    f.Dialogs.Answers = {false};
+    run(35, u"Second Street Deli"_s, false);
+    QCOMPARE(f.Dialogs.Shown, QStringList{u"confirm: "_s + question});
+    QCOMPARE(f.Ledger()->Pairings().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestRunPreview)
+#include "tst_runpreview.moc"
