@@ -7,7 +7,6 @@
 #include "runs/BureauReport.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -36,14 +35,6 @@ const char* const BureauExitHelp =
     "\n"
     "Exit code 0: every company went through; 1: a company or a record failed, or the\n"
     "run could not start (an empty map, the ledger, the service); 2: wrong usage.\n";
-
-// Replaced whole or not at all, so a scheduled run never leaves half a report.
-void WriteReport(const QString& path, const QString& html) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(html.toUtf8()) < 0 || !file.commit())
-        throw EztException(
-            Format("The report cannot be written to %s: %s", {path, file.errorString()}));
-}
 
 } // namespace
 
@@ -101,7 +92,8 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
             TBureauReportHeader header{runOptions.From, runOptions.To,
                                        QDateTime::currentDateTimeUtc(),
                                        TLedgerIdentity::ThisWorkstation(QString()).Computer};
-            WriteReport(path, BureauReportHtml(header, run.Companies()));
+            WriteWholeFile(path, BureauReportHtml(header, run.Companies()),
+                           "The report cannot be written to %s: %s");
             env.Out << "Report: " << path << '\n';
         } catch (const EztException& e) {
             dialogs.ShowError(e.Message());

@@ -1,7 +1,5 @@
 #include "CliPosting.h"
 
-#include <QSaveFile>
-
 const QStringList CliPostingOptions{QStringLiteral("--csv"), QStringLiteral("--confirm-company")};
 const QStringList CliPostingSwitches{QStringLiteral("--preview")};
 
@@ -31,12 +29,11 @@ int FinishCliPreview(TCliEnvironment& env, IUserDialogs& dialogs, const TCliOpti
     env.Out.flush();
     if (options.Has(QStringLiteral("--csv"))) {
         const QString path = options.Value(QStringLiteral("--csv"));
-        QSaveFile file(path);
-        const QByteArray bytes = PreviewCsv(previews).toUtf8();
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-            !file.commit()) {
-            dialogs.ShowError(
-                Format("The preview could not be written to %s: %s", {path, file.errorString()}));
+        try {
+            WriteWholeFile(path, PreviewCsv(previews),
+                           "The preview could not be written to %s: %s");
+        } catch (const EztException& e) {
+            dialogs.ShowError(e.Message());
             return cecFailed;
         }
     }

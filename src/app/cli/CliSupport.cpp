@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 const char* const CliCommonOptionsHelp =
     "  --company-file FILE  the sandbox QuickBooks company file to use; default: the file of\n"
@@ -158,4 +159,11 @@ QString MainProgramFilePath() {
     const QString suffix = self.suffix();
     return self.absolutePath() + QStringLiteral("/orvq") +
            (suffix.isEmpty() ? QString() : u'.' + suffix);
+}
+
+void WriteWholeFile(const QString& path, const QString& text, const char* failure) {
+    QSaveFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw EztException(Format(failure, {path, file.errorString()}));
 }

@@ -142,6 +142,11 @@ extern const char* const CliCommonOptionsHelp;
 // Throws ECliUsageError for anything but a number from 1 to MaxQBBatchSize.
 int CliBatchSize(const TCliOptions& options, int saved);
 
+// Writes text (UTF-8) to path whole or not at all, so a file a command
+// writes is never left half written. Throws EztException with `failure`
+// formatted with the path and the reason.
+void WriteWholeFile(const QString& path, const QString& text, const char* failure);
+
 // Runs orvq-cli: args without the program name. Returns the exit code.
 int RunOrvqCli(const QStringList& args, TCliEnvironment& env);
 
