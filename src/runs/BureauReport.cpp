@@ -30,33 +30,46 @@ QString CompanyLabel(const TBureauCompanyResult& c) {
                                    : c.Entry.OrvaneCompany + u' ' + c.CompanyName;
 }
 
-QString CountsText(const TBureauTotals& t) {
-    return Format("%d payrolls exported, %d checks added, %d already existed, %d failed, %d "
-                  "deposits, %d voids, %d journal entries, amount %s",
+QString CountsText(const TBureauTotals& t, bool preview) {
+    return Format(preview ? "%d payrolls to export, %d checks to add, %d already existing, %d "
+                            "invalid, %d deposits, %d voids, %d journal entries, amount %s"
+                          : "%d payrolls exported, %d checks added, %d already existed, %d "
+                            "failed, %d deposits, %d voids, %d journal entries, amount %s",
                   {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
                    t.DepositsAdded, t.Voids, t.JournalEntries, AmountText(t.Amount)});
 }
 
-QString StateText(const TBureauExport& e) {
+// The count columns of both tables, after the first ones.
+QString CountHeaders(bool preview) {
+    const QString added = preview ? QStringLiteral("<th>Checks to add</th>")
+                                  : QStringLiteral("<th>Checks added</th>");
+    const QString failed =
+        preview ? QStringLiteral("<th>Invalid</th>") : QStringLiteral("<th>Failed</th>");
+    return added + QStringLiteral("<th>Already existing</th>") + failed +
+           QStringLiteral("<th>Deposits</th><th>Voids</th><th>Journal entries</th><th>Amount</th>");
+}
+
+QString StateText(const TBureauExport& e, bool preview) {
     switch (e.State) {
     case besHeld:
         return QStringLiteral("skipped");
     case besFailed:
         return QStringLiteral("failed");
     default:
-        return QStringLiteral("exported");
+        return preview ? QStringLiteral("would export") : QStringLiteral("exported");
     }
 }
 
 } // namespace
 
-QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies) {
+QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool preview) {
     const TBureauTotals t = BureauTotals(companies);
     QStringList attention;
     for (const TBureauCompanyResult& c : companies)
         if (c.NeedsAttention())
             attention << CompanyLabel(c);
-    QString line = Format("%d companies, ", {t.Companies}) + CountsText(t);
+    QString line = (preview ? QStringLiteral("Preview, nothing was posted: ") : QString()) +
+                   Format("%d companies, ", {t.Companies}) + CountsText(t, preview);
     if (t.Held > 0)
         line += Format(", %d held by other workstations", {t.Held});
     return line + (attention.isEmpty() ? QStringLiteral("; nothing needs attention")
@@ -64,12 +77,12 @@ QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies) {
                                              attention.join(QStringLiteral(", ")));
 }
 
-QString BureauReportText(const QList<TBureauCompanyResult>& companies) {
+QString BureauReportText(const QList<TBureauCompanyResult>& companies, bool preview) {
     QString text;
     for (const TBureauCompanyResult& c : companies) {
         text +=
             EscapeControlChars(CompanyLabel(c)) + QStringLiteral(": ") +
-            CountsText(BureauTotals({c})) +
+            CountsText(BureauTotals({c}), preview) +
             (c.NeedsAttention() ? QStringLiteral(" - needs attention\n") : QStringLiteral("\n"));
         for (const TBureauExport& e : c.Exports)
             if (e.State == besHeld)
@@ -78,7 +91,7 @@ QString BureauReportText(const QList<TBureauCompanyResult>& companies) {
             text += QStringLiteral("  ") + Plain(problem).replace(u'\n', QStringLiteral("\n    ")) +
                     u'\n';
     }
-    return text + BureauTotalsLine(companies) + u'\n';
+    return text + BureauTotalsLine(companies, preview) + u'\n';
 }
 
 QString BureauReportHtml(const TBureauReportHeader& header,
@@ -92,17 +105,18 @@ QString BureauReportHtml(const TBureauReportHeader& header,
                        "table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 6px}"
                        "td.n{text-align:right}.attention{color:#b00000}"
                        "</style></head><body>\n");
-    h += Format("<h1>Orvane bureau run, check dates %s to %s</h1>\n",
-                {DateToStr(header.From), DateToStr(header.To)});
+    h += Format("<h1>%s, check dates %s to %s</h1>\n",
+                {header.Preview ? QStringLiteral("Preview of the Orvane bureau run")
+                                : QStringLiteral("Orvane bureau run"),
+                 DateToStr(header.From), DateToStr(header.To)});
     h += Format("<p class=\"%s\" id=\"totals\">%s</p>\n",
                 {all.CompaniesNeedingAttention > 0 ? QStringLiteral("attention") : QString(),
-                 Html(BureauTotalsLine(companies))});
+                 Html(BureauTotalsLine(companies, header.Preview))});
     h += Format("<p>Made %s on %s.</p>\n",
                 {LedgerTimeDisplay(header.Made), Html(header.Workstation)});
     h += QStringLiteral("<table><tr><th>Orvane company</th><th>QuickBooks company file</th>"
-                        "<th>Payrolls</th><th>Checks added</th><th>Already existing</th>"
-                        "<th>Failed</th><th>Deposits</th><th>Voids</th><th>Journal entries</th>"
-                        "<th>Amount</th><th>Problems</th></tr>\n");
+                        "<th>Payrolls</th>") +
+         CountHeaders(header.Preview) + QStringLiteral("<th>Problems</th></tr>\n");
     for (const TBureauCompanyResult& c : companies) {
         const TBureauTotals t = BureauTotals({c});
         h += Format("<tr%s><td>%s</td><td>%s</td>",
@@ -122,13 +136,12 @@ QString BureauReportHtml(const TBureauReportHeader& header,
         if (c.Exports.isEmpty())
             h += QStringLiteral("<p>No new payrolls.</p>\n");
         else
-            h += QStringLiteral("<table><tr><th>Payroll</th><th>Report</th><th>State</th>"
-                                "<th>Checks added</th><th>Already existing</th><th>Failed</th>"
-                                "<th>Deposits</th><th>Voids</th><th>Journal entries</th>"
-                                "<th>Amount</th><th>Note</th></tr>\n");
+            h += QStringLiteral("<table><tr><th>Payroll</th><th>Report</th><th>State</th>") +
+                 CountHeaders(header.Preview) + QStringLiteral("<th>Note</th></tr>\n");
         for (const TBureauExport& e : c.Exports) {
             h += Format("<tr><td>%s (%s)</td><td>%s</td><td>%s</td>",
-                        {Html(e.Caption), Html(e.Payroll), LedgerText(e.Kind), StateText(e)});
+                        {Html(e.Caption), Html(e.Payroll), LedgerText(e.Kind),
+                         StateText(e, header.Preview)});
             for (const int n : {e.Checks.ChecksAdded, e.Checks.ChecksExisted, e.Checks.Errors,
                                 e.Checks.DepositsAdded, e.Checks.ChecksVoided, e.JournalEntries})
                 h += Format("<td class=\"n\">%d</td>", {n});

@@ -11,13 +11,15 @@ struct TBureauReportHeader {
     QDate To;
     QDateTime Made; // UTC
     QString Workstation;
+    bool Preview = false;
 };
 
 // "3 companies, 6 payrolls exported, 24 checks added, ...; needs attention:
-// 1002 Maple Deli" or "...; nothing needs attention".
-QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies);
+// 1002 Maple Deli" or "...; nothing needs attention". A preview's counts
+// are what it would post, and its line says so first.
+QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool preview);
 // One line per company, then the totals line; lines end with "\n".
-QString BureauReportText(const QList<TBureauCompanyResult>& companies);
+QString BureauReportText(const QList<TBureauCompanyResult>& companies, bool preview);
 // A whole HTML document; everything the map, the service or QuickBooks
 // wrote is escaped.
 QString BureauReportHtml(const TBureauReportHeader& header,

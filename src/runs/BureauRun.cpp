@@ -5,6 +5,7 @@
 #include "payroll/OrvPayrollLists.h"
 #include "quickbooks/QBSessionManager.h"
 #include "runs/ChecksExportRun.h"
+#include "runs/ClaimKeeper.h"
 #include "runs/ExportRunSteps.h"
 #include "runs/GLExportRun.h"
 #include "runs/LedgerRunWriter.h"
@@ -26,25 +27,44 @@ QString FailureMessage(const std::exception_ptr& failure) {
     }
 }
 
-// A claim given back however the export ends; a ledger that fails then
-// leaves it to expire.
-class TClaimRelease {
-public:
-    TClaimRelease(TRunLedger& ledger, const TLedgerClaim& claim)
-        : m_ledger(ledger), m_claim(claim) {}
-    ~TClaimRelease() {
-        try {
-            m_ledger.ReleaseClaim(m_claim);
-        } catch (...) {
-        }
-    }
-    TClaimRelease(const TClaimRelease&) = delete;
-    TClaimRelease& operator=(const TClaimRelease&) = delete;
+// "check 1001 Jane Doe (failed): why", for the company's problems.
+QString RecordProblem(const TLedgerRecordIntent& record, const QString& outcome,
+                      const QString& message) {
+    return Format("%s %s %s (%s): %s",
+                  {LedgerText(record.Kind), record.Number, record.Payee, outcome, message});
+}
 
-private:
-    TRunLedger& m_ledger;
-    const TLedgerClaim& m_claim;
-};
+// What a preview would post, counted as a posting counts it.
+void CountPreview(const TRunPreview& preview, TBureauExport& out, QStringList& problems) {
+    for (const TExportNote& item : preview.Items) {
+        switch (item.Outcome) {
+        case loWouldAdd:
+            if (item.Kind == lekJournalEntry)
+                ++out.JournalEntries;
+            else if (item.Kind == lekDeposit)
+                ++out.Checks.DepositsAdded;
+            else
+                ++out.Checks.ChecksAdded;
+            out.Amount += item.Amount;
+            break;
+        case loWouldVoid:
+            ++out.Checks.ChecksVoided;
+            break;
+        case loAlreadyExisted:
+        case loDiffers:
+            ++out.Checks.ChecksExisted;
+            break;
+        case loSkipped:
+            break;
+        default:
+            ++out.Checks.Errors;
+        }
+        if (IsPreviewProblem(item))
+            problems << RecordProblem(item, PreviewActionText(item), item.Message);
+    }
+    if (!preview.CompanyQuestion.isEmpty())
+        problems << QStringLiteral("Posting would ask: ") + preview.CompanyQuestion;
+}
 
 // The company number a map row names; the map may hold anything.
 qint32 CompanyNumber(const TBureauMapEntry& entry) {
@@ -294,22 +314,26 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
                                TBureauCompanyResult& company, const TOrvPayrollsDef& payroll,
                                TLedgerReportKind kind, TBureauExport& out) {
     const TBureauMapEntry& entry = company.Entry;
-    TLedgerClaim claim =
-        ledger.Claim(entry.OrvaneCompany, out.Payroll, kind, m_options.ClaimSeconds);
-    if (!claim.Granted) {
-        out.State = besHeld;
-        out.Note = ClaimHolderText(claim);
-        context.Logger->LogEvent(Format("Payroll %s: %s", {out.Caption, out.Note}));
-        return true;
+    // A preview posts nothing, so it claims nothing.
+    std::optional<TClaimKeeper> keeper;
+    if (!m_options.Preview) {
+        const TLedgerClaim claim =
+            ledger.Claim(entry.OrvaneCompany, out.Payroll, kind, m_options.ClaimSeconds);
+        if (!claim.Granted) {
+            out.State = besHeld;
+            out.Note = ClaimHolderText(claim);
+            context.Logger->LogEvent(Format("Payroll %s: %s", {out.Caption, out.Note}));
+            return true;
+        }
+        keeper.emplace(ledger, context.OpenLedger, claim, m_options.ClaimSeconds);
+        // Another workstation may have finished it since the list was read.
+        if (ledger.ExportedPayrolls(entry.OrvaneCompany, kind).contains(out.Payroll)) {
+            company.Exports.removeLast();
+            return true;
+        }
+        if (!claim.TakenOverFrom.isEmpty())
+            out.Note = Format("taken up from %s, whose claim had expired", {claim.TakenOverFrom});
     }
-    TClaimRelease release(ledger, claim);
-    // Another workstation may have finished it since the list was read.
-    if (ledger.ExportedPayrolls(entry.OrvaneCompany, kind).contains(out.Payroll)) {
-        company.Exports.removeLast();
-        return true;
-    }
-    if (!claim.TakenOverFrom.isEmpty())
-        out.Note = Format("taken up from %s, whose claim had expired", {claim.TakenOverFrom});
 
     TRunContext run = context;
     QStringList problems;
@@ -320,47 +344,10 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
         return std::make_unique<TQBConnection>(logger, session->Borrow(session),
                                                config.SdkDownloadAddress, config.CompanyFile);
     };
-    TReportSourceOptions source;
-    source.Tab = rstDirectConnection;
-    source.Direct = TDirectSourceOptions{m_options.Connection, payroll};
-
     QString ledgerRunId;
     bool reportCame = true;
     try {
-        if (kind == lpkJournal) {
-            TGLExportRun gl({source, m_options.GL});
-            gl.RunGLExport(run);
-            ledgerRunId = gl.LedgerRunId();
-            reportCame = !ledgerRunId.isEmpty();
-        } else {
-            TChecksRunOptions options;
-            options.Source = source;
-            options.CheckKindChoice = kind == lpkAgencyChecks ? crcAgencyChecks : crcEmployeeChecks;
-            options.Checks = m_options.Checks;
-            options.Checks.CashAccount = entry.CashAccount;
-            options.Checks.LiabilityAccount = entry.LiabilityAccount;
-            options.Checks.Clear = entry.Clear;
-            options.Checks.IncludeDD = entry.IncludeDD;
-            options.Checks.IncludeEENames = entry.PayeeNames;
-            TChecksExportRun checks(options);
-            checks.RunChecksExport(run);
-            reportCame = !checks.Outcomes().empty();
-            if (reportCame) {
-                out.Checks = checks.Outcomes().front().Result;
-                ledgerRunId = checks.Outcomes().front().LedgerRunId;
-            }
-            // A payroll without agency checks posts nothing; recorded as
-            // exported all the same, so later runs do not fetch it again.
-            if (reportCame && ledgerRunId.isEmpty()) {
-                TLedgerRunStart start;
-                start.Kind = lrkChecks;
-                start.ReportKind = kind;
-                start.Source = ServiceRunSource(source);
-                start.Target.CompanyFile = entry.CompanyFile;
-                start.Options = ChecksOptionsText(options.Checks);
-                ledger.EndRun(ledger.BeginRun(start), lrsFinished);
-            }
-        }
+        reportCame = RunExport(run, ledger, entry, payroll, kind, out, ledgerRunId, problems);
     } catch (const EOperationCancelled&) {
         throw;
     } catch (...) {
@@ -381,10 +368,13 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
             if (r.Outcome == loAdded && r.Kind != lekClearing && r.Kind != lekDeletion)
                 out.Amount += r.Amount;
             if (r.Outcome == loFailed || r.Outcome == loStateUnknown)
-                problems << Format("%s %s %s (%s): %s", {LedgerText(r.Kind), r.Number, r.Payee,
-                                                         LedgerText(r.Outcome), r.Message});
+                problems << RecordProblem(r, LedgerText(r.Outcome), r.Message);
         }
     }
+    if (keeper && keeper->Lost())
+        problems << QStringLiteral(
+            "The claim on this payroll expired while it was exported and another workstation "
+            "took it up: compare the company file with the ledger's runs of this payroll.");
     for (const QString& problem : problems)
         company.Problems << Format("Payroll %s, %s: %s", {out.Caption, LedgerText(kind), problem});
     if (out.State == besFailed) {
@@ -393,6 +383,60 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
             "The company's remaining payrolls were not exported; the next bureau run takes them "
             "up.");
         return false;
+    }
+    return true;
+}
+
+bool TBureauRun::RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMapEntry& entry,
+                           const TOrvPayrollsDef& payroll, TLedgerReportKind kind,
+                           TBureauExport& out, QString& ledgerRunId, QStringList& problems) {
+    TReportSourceOptions source;
+    source.Tab = rstDirectConnection;
+    source.Direct = TDirectSourceOptions{m_options.Connection, payroll};
+    TPostingOptions posting;
+    posting.Preview = m_options.Preview;
+    if (kind == lpkJournal) {
+        TGLExportRun gl({source, m_options.GL, posting});
+        gl.RunGLExport(run);
+        if (m_options.Preview) {
+            if (gl.Preview())
+                CountPreview(*gl.Preview(), out, problems);
+            return gl.Preview().has_value();
+        }
+        ledgerRunId = gl.LedgerRunId();
+        return !ledgerRunId.isEmpty();
+    }
+    TChecksRunOptions options;
+    options.Source = source;
+    options.CheckKindChoice = kind == lpkAgencyChecks ? crcAgencyChecks : crcEmployeeChecks;
+    options.Checks = m_options.Checks;
+    options.Checks.CashAccount = entry.CashAccount;
+    options.Checks.LiabilityAccount = entry.LiabilityAccount;
+    options.Checks.Clear = entry.Clear;
+    options.Checks.IncludeDD = entry.IncludeDD;
+    options.Checks.IncludeEENames = entry.PayeeNames;
+    options.Posting = posting;
+    TChecksExportRun checks(options);
+    checks.RunChecksExport(run);
+    if (checks.Outcomes().empty())
+        return false;
+    if (m_options.Preview) {
+        for (const TRunPreview& preview : checks.Previews())
+            CountPreview(preview, out, problems);
+        return true;
+    }
+    out.Checks = checks.Outcomes().front().Result;
+    ledgerRunId = checks.Outcomes().front().LedgerRunId;
+    // A payroll without agency checks posts nothing; recorded as exported
+    // all the same, so later runs do not fetch it again.
+    if (ledgerRunId.isEmpty()) {
+        TLedgerRunStart start;
+        start.Kind = lrkChecks;
+        start.ReportKind = kind;
+        start.Source = ServiceRunSource(source);
+        start.Target.CompanyFile = entry.CompanyFile;
+        start.Options = ChecksOptionsText(options.Checks);
+        ledger.EndRun(ledger.BeginRun(start), lrsFinished);
     }
     return true;
 }

@@ -26,10 +26,14 @@ struct TBureauRunOptions {
     TQBChecksExportParam Checks;
     TQBGLExportParam GL;
     int ClaimSeconds = DefaultClaimSeconds;
+    // Every company up to posting: the results say what each payroll would
+    // post; nothing in QuickBooks changes and nothing is claimed (each run
+    // is recorded in the ledger as a preview).
+    bool Preview = false;
 };
 
 enum TBureauExportState {
-    besExported, // posted; its record problems, if any, are the company's
+    besExported, // posted, or previewed; its record problems, if any, are the company's
     besHeld,     // claimed by another workstation
     besFailed,   // the run failed; nothing more of the company was tried
 };
@@ -85,6 +89,7 @@ public:
     void Run(TRunContext& context);
 
     const QList<TBureauCompanyResult>& Companies() const { return m_companies; }
+    bool IsPreview() const { return m_options.Preview; }
     // No company needs attention.
     bool AllWentThrough() const;
 
@@ -95,6 +100,11 @@ private:
     // False when the company stops here.
     bool ExportPayroll(TRunContext& context, TRunLedger& ledger, TBureauCompanyResult& company,
                        const TOrvPayrollsDef& payroll, TLedgerReportKind kind, TBureauExport& out);
+    // Runs the payroll's export of the kind; false when no report came.
+    // out gets the counts of what a preview would post.
+    bool RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMapEntry& entry,
+                   const TOrvPayrollsDef& payroll, TLedgerReportKind kind, TBureauExport& out,
+                   QString& ledgerRunId, QStringList& problems);
 
     TBureauRunOptions m_options;
     QList<TBureauCompanyResult> m_companies;

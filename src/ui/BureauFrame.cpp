@@ -62,6 +62,7 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     SaveRowAction = new QAction(QStringLiteral("Save row"), this);
     RemoveRowAction = new QAction(QStringLiteral("Remove row"), this);
     RunAction = new QAction(QStringLiteral("Run bureau"), this);
+    PreviewAction = new QAction(QStringLiteral("Preview bureau"), this);
     PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
     connect(RefreshAction, &QAction::triggered, this, UserAction([this] { Refresh(); }));
     connect(AddCompanyAction, &QAction::triggered, this,
@@ -70,7 +71,8 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
             UserAction([this] { FetchAccounts(); }));
     connect(SaveRowAction, &QAction::triggered, this, UserAction([this] { SaveRow(); }));
     connect(RemoveRowAction, &QAction::triggered, this, UserAction([this] { RemoveRow(); }));
-    connect(RunAction, &QAction::triggered, this, UserAction([this] { RunBureau(); }));
+    connect(RunAction, &QAction::triggered, this, UserAction([this] { RunBureau(false); }));
+    connect(PreviewAction, &QAction::triggered, this, UserAction([this] { RunBureau(true); }));
     connect(PrintReportAction, &QAction::triggered, this, UserAction([this] { PrintReport(); }));
 
     auto* caption = new QLabel(
@@ -121,6 +123,7 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     runButtons->addWidget(edFrom);
     runButtons->addWidget(new QLabel(QStringLiteral("to")));
     runButtons->addWidget(edTo);
+    runButtons->addWidget(ActionButton(PreviewAction, 100));
     runButtons->addWidget(ActionButton(RunAction, 90));
     runButtons->addWidget(ActionButton(PrintReportAction, 81));
     runButtons->addStretch();
@@ -163,6 +166,7 @@ void TBureauFrm::UpdateActions() {
     Enable(SaveRowAction, free && edited);
     Enable(RemoveRowAction, free && !edCompany->text().trimmed().isEmpty());
     Enable(RunAction, free && !m_map.isEmpty() && edFrom->date() <= edTo->date());
+    Enable(PreviewAction, RunAction->isEnabled());
     Enable(PrintReportAction, !m_lastRun.isEmpty());
 }
 
@@ -307,19 +311,21 @@ void TBureauFrm::RemoveRow() {
           });
 }
 
-void TBureauFrm::RunBureau() {
+void TBureauFrm::RunBureau(bool preview) {
     TBureauRunOptions options = m_sources.Defaults();
     options.Connection = m_sources.Connection();
     options.From = edFrom->date();
     options.To = edTo->date();
+    options.Preview = preview;
     auto run = std::make_shared<TBureauRun>(options);
     Start([run](TRunContext& context) { run->Run(context); },
           [this, run, options](std::exception_ptr failure) {
               m_lastRun = run->Companies();
-              ReportView->setHtml(
-                  BureauReportHtml({options.From, options.To, QDateTime::currentDateTimeUtc(),
-                                    TLedgerIdentity::ThisWorkstation(QString()).Computer},
-                                   m_lastRun));
+              m_lastRunPreview = options.Preview;
+              ReportView->setHtml(BureauReportHtml(
+                  {options.From, options.To, QDateTime::currentDateTimeUtc(),
+                   TLedgerIdentity::ThisWorkstation(QString()).Computer, options.Preview},
+                  m_lastRun));
               if (failure)
                   ShowInErrorDisplay(failure);
               Q_EMIT BureauEnded();
@@ -328,5 +334,5 @@ void TBureauFrm::RunBureau() {
 
 void TBureauFrm::PrintReport() {
     if (!m_lastRun.isEmpty())
-        PrintText(this, BureauReportText(m_lastRun));
+        PrintText(this, BureauReportText(m_lastRun, m_lastRunPreview));
 }

@@ -2,8 +2,8 @@
 // editor below it (a row started from the payroll list's current company,
 // the accounts picked from its company file's lists, fetched from
 // QuickBooks; a row whose accounts the file does not hold is refused when
-// saved), and "Run bureau" over a check-date period with the report across
-// the companies shown and printed. Everything that reads the ledger or
+// saved), and "Run bureau" (or "Preview bureau") over a check-date period
+// with the report across the companies shown and printed. Everything that reads the ledger or
 // QuickBooks runs on the window's run thread.
 #pragma once
 
@@ -54,7 +54,8 @@ public:
     // replaces it.
     void SaveRow();
     void RemoveRow();
-    void RunBureau();
+    // A preview posts nothing and reports what the run would post.
+    void RunBureau(bool preview);
     void PrintReport();
     void UpdateActions() override;
 
@@ -81,6 +82,7 @@ public:
     QAction* SaveRowAction;
     QAction* RemoveRowAction;
     QAction* RunAction;
+    QAction* PreviewAction;
     QAction* PrintReportAction;
 
 Q_SIGNALS:
@@ -98,4 +100,5 @@ private:
     TMemTable* m_mapTable;
     QList<TBureauMapEntry> m_map;
     QList<TBureauCompanyResult> m_lastRun;
+    bool m_lastRunPreview = false;
 };

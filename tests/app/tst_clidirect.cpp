@@ -5,6 +5,7 @@
 #include "OrvTestSupport.h"
 #include "PaySandboxServer.h"
 #include "RecordingLogSink.h"
+#include "TestSupport.h"
 
 #include "base/RegionalSettings.h"
 #include "company/QBSandboxCompany.h"
@@ -434,6 +435,15 @@ void TestCliDirect::bureauOverTheMap() {
     // 3/8/2024: the regular payroll and a supplemental one.
     const QString report = cli.Dir.filePath(u"bureau.html"_s);
     const QStringList bureau = QStringList{u"bureau"_s, u"--report"_s, report} + cli.Connection();
+    const QByteArray before = testsupport::ReadFile(cli.Company);
+    QCOMPARE(cli.Run(bureau + QStringList{u"--preview"_s, u"--from"_s, u"2024-03-08"_s, u"--to"_s,
+                                          u"2024-03-08"_s}),
+             int(cecSuccess));
+    QVERIFY2(
+        cli.OutText.contains(u"Preview, nothing was posted: 1 companies, 2 payrolls to export, "_s),
+        qPrintable(cli.OutText));
+    QVERIFY(testsupport::ReadFile(cli.Company) == before);
+    QVERIFY(testsupport::ReadFile(report).contains("<h1>Preview of the Orvane bureau run"));
     QCOMPARE(
         cli.Run(bureau + QStringList{u"--from"_s, u"2024-03-08"_s, u"--to"_s, u"2024-03-08"_s}),
         int(cecSuccess));

@@ -4,12 +4,14 @@
 #include "OrvTestSupport.h"
 #include "PostgresCluster.h"
 #include "RecordingLogSink.h"
+#include "TestSupport.h"
 
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "company/QBSandboxRequestProcessor.h"
 #include "runs/BureauReport.h"
 #include "runs/BureauRun.h"
+#include "runs/ClaimKeeper.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -55,9 +57,11 @@ private Q_SLOTS:
     void refusedMapRows_data();
     void refusedMapRows();
     void threeCompaniesThenNothingNew();
+    void previewPostsNothingAndCountsWhatTheRunPosts();
     void failingCompanyDoesNotStopOthers();
     void claimHeldElsewhereIsSkipped();
     void expiredClaimTakenUpWithoutDuplicate();
+    void claimKeptWhileTheExportLives();
     void concurrentRunsOnPostgresExportOnce();
 
 private:
@@ -86,8 +90,10 @@ private:
         context.OpenLedger = Ledger(workstation);
         return context;
     }
-    QList<TBureauCompanyResult> Run(const QString& workstation = QStringLiteral("WS-1")) {
+    QList<TBureauCompanyResult> Run(const QString& workstation = QStringLiteral("WS-1"),
+                                    bool preview = false) {
         TBureauRunOptions options{m_sandbox.Param(), From, To, QuickBooks()};
+        options.Preview = preview;
         TBureauRun run(options);
         TRecordingLogger log;
         TRunContext context = Context(log, workstation);
@@ -188,7 +194,7 @@ void TestBureauRun::threeCompaniesThenNothingNew() {
         QCOMPARE(Txns(file, QStringLiteral("JournalEntry")), 2);
         QVERIFY(t.Amount > Currency());
     }
-    QVERIFY(BureauTotalsLine(first).endsWith(QStringLiteral("; nothing needs attention")));
+    QVERIFY(BureauTotalsLine(first, false).endsWith(QStringLiteral("; nothing needs attention")));
 
     const QList<TBureauCompanyResult> second = Run();
     for (const TBureauCompanyResult& company : second) {
@@ -198,6 +204,39 @@ void TestBureauRun::threeCompaniesThenNothingNew() {
     for (int i = 0; i < 3; ++i)
         QCOMPARE(Txns(File(Companies[i]), QStringLiteral("Check")),
                  BureauTotals({first[i]}).ChecksAdded);
+}
+
+void TestBureauRun::previewPostsNothingAndCountsWhatTheRunPosts() {
+    MapAll(true);
+    QList<QByteArray> files;
+    for (const QString& company : Companies)
+        files << testsupport::ReadFile(File(company));
+    const QList<TBureauCompanyResult> preview = Run(QStringLiteral("WS-1"), true);
+    for (int i = 0; i < Companies.size(); ++i)
+        QVERIFY2(testsupport::ReadFile(File(Companies[i])) == files[i], qPrintable(Companies[i]));
+    QVERIFY(BureauTotalsLine(preview, true)
+                .startsWith(QStringLiteral("Preview, nothing was posted: 3 companies, 6 payrolls "
+                                           "to export, ")));
+
+    // The previews are no exports: the run posts all of it, and counts as
+    // the preview did.
+    const QList<TBureauCompanyResult> posted = Run();
+    QCOMPARE(preview.size(), posted.size());
+    for (int i = 0; i < posted.size(); ++i) {
+        QVERIFY2(!preview[i].NeedsAttention(), qPrintable(preview[i].Problems.join(u'\n')));
+        const TBureauTotals p = BureauTotals({preview[i]});
+        const TBureauTotals t = BureauTotals({posted[i]});
+        QCOMPARE(p.PayrollsExported, t.PayrollsExported);
+        QCOMPARE(p.ChecksAdded, t.ChecksAdded);
+        QCOMPARE(p.DepositsAdded, t.DepositsAdded);
+        QCOMPARE(p.JournalEntries, t.JournalEntries);
+        QCOMPARE(p.Amount, t.Amount);
+        QVERIFY(t.ChecksAdded > 0);
+    }
+
+    // A preview skips what the ledger holds as exported, as the run does.
+    const QList<TBureauCompanyResult> again = Run(QStringLiteral("WS-1"), true);
+    QCOMPARE(BureauTotals(again).PayrollsExported, 0);
 }
 
 void TestBureauRun::failingCompanyDoesNotStopOthers() {
@@ -227,8 +266,8 @@ void TestBureauRun::failingCompanyDoesNotStopOthers() {
     QCOMPARE(result[2].Problems,
              QStringList{"The company map holds a checks kind this version does not know: "
                          "\"weekly\"."});
-    QVERIFY(BureauTotalsLine(result).endsWith(u"; needs attention: 1002 " + result[1].CompanyName +
-                                              u", 1003"));
+    QVERIFY(BureauTotalsLine(result, false)
+                .endsWith(u"; needs attention: 1002 " + result[1].CompanyName + u", 1003"));
     const QString html =
         BureauReportHtml({From, To, QDateTime::currentDateTimeUtc(), "WS-1"}, result);
     QVERIFY(html.contains(result[1].Problems[0].section(u'\n', 0, 0).trimmed().toHtmlEscaped()));
@@ -278,6 +317,46 @@ void TestBureauRun::expiredClaimTakenUpWithoutDuplicate() {
     QCOMPARE(first.Checks.ChecksAdded, 0);
     QVERIFY(first.Checks.ChecksExisted > 0);
     QCOMPARE(Txns(File(company), QStringLiteral("Check")), checks);
+}
+
+void TestBureauRun::claimKeptWhileTheExportLives() {
+    auto now = std::make_shared<std::atomic<qint64>>(QDateTime::currentSecsSinceEpoch());
+    const auto clock = [now] { return QDateTime::fromSecsSinceEpoch(*now, Qt::UTC); };
+    const std::unique_ptr<TRunLedger> ws1 = Ledger(QStringLiteral("WS-1"), clock)();
+    const std::unique_ptr<TRunLedger> ws2 = Ledger(QStringLiteral("WS-2"), clock)();
+    const auto claim = [](TRunLedger& ledger) {
+        return ledger.Claim(QStringLiteral("1001"), QStringLiteral("1010001"), lpkEmployeeChecks,
+                            60);
+    };
+    const TLedgerClaim mine = claim(*ws1);
+    QVERIFY(mine.Granted);
+    {
+        TClaimKeeper keeper(*ws1, Ledger(QStringLiteral("WS-1"), clock), mine, 60, 1);
+        *now += 50;
+        // A renewal that began before the clock moved may still end first.
+        const int before = keeper.Renewals();
+        QTRY_VERIFY(keeper.Renewals() > before + 1);
+        *now += 30; // past the claim's first expiry
+        QCOMPARE(claim(*ws2).Workstation, QStringLiteral("WS-1"));
+        QVERIFY(!claim(*ws2).Granted);
+        QVERIFY(!keeper.Lost());
+    }
+    // Given back at the end.
+    const TLedgerClaim theirs = claim(*ws2);
+    QVERIFY(theirs.Granted);
+
+    // A claim that expired and was taken over is lost, and the keeper
+    // leaves the new holder's claim alone.
+    *now += 120;
+    const TLedgerClaim late = claim(*ws1);
+    QVERIFY(late.Granted);
+    *now += 120;
+    QVERIFY(claim(*ws2).Granted);
+    {
+        TClaimKeeper keeper(*ws1, Ledger(QStringLiteral("WS-1"), clock), late, 60, 1);
+        QTRY_VERIFY(keeper.Lost());
+    }
+    QCOMPARE(claim(*ws1).Workstation, QStringLiteral("WS-2"));
 }
 
 void TestBureauRun::concurrentRunsOnPostgresExportOnce() {

@@ -80,6 +80,17 @@ void TestBureauTab::mapEditedThenRun() {
     bureau.edTo->setDate(QDate(2024, 3, 8));
     QSignalSpy ended(&bureau, &TBureauFrm::BureauEnded);
     bureau.UpdateActions();
+    QVERIFY(bureau.PreviewAction->isEnabled());
+    bureau.PreviewAction->trigger();
+    QVERIFY(ended.wait(120000));
+    TSbTxnFilter checks;
+    checks.Type = u"Check"_s;
+    QCOMPARE(int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(checks).size()), 0);
+    QVERIFY2(bureau.ReportView->toPlainText().contains(u"Preview, nothing was posted: "_s),
+             qPrintable(bureau.ReportView->toPlainText()));
+    const int toAdd = BureauTotals(bureau.LastRun()).ChecksAdded;
+
+    bureau.UpdateActions();
     QVERIFY(bureau.RunAction->isEnabled());
     bureau.RunAction->trigger();
     QVERIFY(ended.wait(120000));
@@ -87,10 +98,8 @@ void TestBureauTab::mapEditedThenRun() {
     QCOMPARE(BureauTotals(bureau.LastRun()).PayrollsExported, 2);
     QVERIFY2(bureau.ReportView->toPlainText().contains(u"nothing needs attention"_s),
              qPrintable(bureau.ReportView->toPlainText()));
-    TSbTxnFilter checks;
-    checks.Type = u"Check"_s;
-    QCOMPARE(int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(checks).size()),
-             BureauTotals(bureau.LastRun()).ChecksAdded);
+    QCOMPARE(BureauTotals(bureau.LastRun()).ChecksAdded, toAdd);
+    QCOMPARE(int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(checks).size()), toAdd);
     bureau.UpdateActions();
     QVERIFY(bureau.PrintReportAction->isEnabled());
 }

@@ -11,7 +11,7 @@
 namespace {
 
 const char* const BureauHelp =
-    "usage: orvq-cli bureau --from DATE --to DATE [--report FILE] [options]\n"
+    "usage: orvq-cli bureau --from DATE --to DATE [--preview] [--report FILE] [options]\n"
     "\n"
     "Exports, for every company of the bureau's company map (orvq-cli map), the\n"
     "payrolls with a check date in the period that the run ledger does not hold as\n"
@@ -24,6 +24,9 @@ const char* const BureauHelp =
     "Options:\n"
     "  --from DATE, --to DATE  the check-date period (yyyy-mm-dd or the short date\n"
     "                          format, both ends included)\n"
+    "  --preview               do everything up to posting in every company and report\n"
+    "                          what would be posted; no company file changes and nothing\n"
+    "                          is claimed (each run is recorded in the ledger as a preview)\n"
     "  --report FILE           also write the report across all companies as an HTML\n"
     "                          file; the summary lines are printed in any case\n"
     "  --dev-log FILE          also write the developer log (every qbXML request and\n"
@@ -33,8 +36,9 @@ const char* const BureauHelp =
 
 const char* const BureauExitHelp =
     "\n"
-    "Exit code 0: every company went through; 1: a company or a record failed, or the\n"
-    "run could not start (an empty map, the ledger, the service); 2: wrong usage.\n";
+    "Exit code 0: every company went through; 1: a company or a record failed (in a\n"
+    "preview: would fail, differs from QuickBooks, or posting would ask), or the run\n"
+    "could not start (an empty map, the ledger, the service); 2: wrong usage.\n";
 
 } // namespace
 
@@ -47,7 +51,7 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
         RefuseCommandLinePassword(args);
         options = std::make_unique<TCliOptions>(
             args, QStringList{"--from", "--to", "--report", "--dev-log"} + CliConnectionOptions,
-            QStringList{"--help"});
+            QStringList{"--help", "--preview"});
         if (options->Has(QStringLiteral("--help"))) {
             env.Out << BureauHelp << CliConnectionOptionsHelp << CliReportWaitHelp
                     << CliPasswordHelp << BureauExitHelp;
@@ -61,6 +65,7 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
             throw ECliUsageError(QStringLiteral("--report takes a file name"));
         runOptions.From = period->From;
         runOptions.To = period->To;
+        runOptions.Preview = options->Has(QStringLiteral("--preview"));
         pollIntervalMs = CliPollIntervalMs(env, *options);
         const IztSettings& settings = *env.Core.Settings();
         runOptions.Checks = LoadChecksExportParam(settings, QBChecksExportOptionsKey);
@@ -84,14 +89,14 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
     });
     int exitCode =
         ShowRunFailure(dialogs, failure) || !run.AllWentThrough() ? cecFailed : cecSuccess;
-    env.Out << BureauReportText(run.Companies());
+    env.Out << BureauReportText(run.Companies(), runOptions.Preview);
     if (options->Has(QStringLiteral("--report"))) {
         const QString path =
             QFileInfo(options->Value(QStringLiteral("--report")).trimmed()).absoluteFilePath();
         try {
-            TBureauReportHeader header{runOptions.From, runOptions.To,
-                                       QDateTime::currentDateTimeUtc(),
-                                       TLedgerIdentity::ThisWorkstation(QString()).Computer};
+            TBureauReportHeader header{
+                runOptions.From, runOptions.To, QDateTime::currentDateTimeUtc(),
+                TLedgerIdentity::ThisWorkstation(QString()).Computer, runOptions.Preview};
             WriteWholeFile(path, BureauReportHtml(header, run.Companies()),
                            "The report cannot be written to %s: %s");
             env.Out << "Report: " << path << '\n';
