@@ -379,9 +379,12 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
         company.Problems << Format("Payroll %s, %s: %s", {out.Caption, LedgerText(kind), problem});
     if (out.State == besFailed) {
         out.Note = problems.value(0);
-        company.Problems << QStringLiteral(
-            "The company's remaining payrolls were not exported; the next bureau run takes them "
-            "up.");
+        company.Problems << (m_options.Preview
+                                 ? QStringLiteral("The company's remaining payrolls were not "
+                                                  "previewed: a bureau run stops the company "
+                                                  "here.")
+                                 : QStringLiteral("The company's remaining payrolls were not "
+                                                  "exported; the next bureau run takes them up."));
         return false;
     }
     return true;
