@@ -254,8 +254,10 @@ void TBureauRun::Run(TRunContext& context) {
             }
         }
         const TBureauTotals totals = BureauTotals(m_companies);
-        logger.LogEvent(Format("%s completed: %d companies, %d payrolls exported, %d need "
-                               "attention",
+        logger.LogEvent(Format(m_options.Preview ? "%s preview completed: %d companies, %d "
+                                                   "payrolls to export, %d need attention"
+                                                 : "%s completed: %d companies, %d payrolls "
+                                                   "exported, %d need attention",
                                {BureauRunName, totals.Companies, totals.PayrollsExported,
                                 totals.CompaniesNeedingAttention}));
     } catch (const EOperationCancelled&) {
