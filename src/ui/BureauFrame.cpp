@@ -5,6 +5,7 @@
 #include "runs/LedgerRunWriter.h"
 #include "ui/ActionButton.h"
 #include "ui/MemTableColumns.h"
+#include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvqApplication.h"
 #include "ui/PlainTextPrinting.h"
 #include "ui/dbcomp.h"
@@ -114,10 +115,10 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     rowButtons->addWidget(ActionButton(RemoveRowAction, 81));
     rowButtons->addStretch();
 
-    edFrom = new QDateEdit(QDate::currentDate().addDays(-7));
-    edTo = new QDateEdit(QDate::currentDate());
-    for (QDateEdit* edit : {edFrom, edTo})
-        edit->setCalendarPopup(true);
+    edFrom = CheckDatePicker();
+    edFrom->setDate(QDate::currentDate().addDays(-7));
+    edTo = CheckDatePicker();
+    edTo->setDate(QDate::currentDate());
     auto* runButtons = new QHBoxLayout;
     runButtons->addWidget(new QLabel(QStringLiteral("Check dates from")));
     runButtons->addWidget(edFrom);

@@ -30,20 +30,20 @@ QString ShortDateFormat() {
     return QStringLiteral("M") + sep + QStringLiteral("d") + sep + QStringLiteral("yyyy");
 }
 
-QDateEdit* DatePicker(QWidget* parent) {
+} // namespace
+
+QDateEdit* CheckDatePicker(QWidget* parent) {
     auto* edit = new QDateEdit(parent);
     edit->setCalendarPopup(true);
     edit->setDisplayFormat(ShortDateFormat());
     return edit;
 }
 
-} // namespace
-
 TOrvPayrollFilterFrm::TOrvPayrollFilterFrm(QWidget* parent)
     : QWidget(parent), FromEdit(nullptr), ToEdit(nullptr) {
     auto* group = new QGroupBox(QStringLiteral("Check Date Period"), this);
-    FromEdit = DatePicker(group);
-    ToEdit = DatePicker(group);
+    FromEdit = CheckDatePicker(group);
+    ToEdit = CheckDatePicker(group);
     auto* fields = new QFormLayout(group);
     fields->addRow(QStringLiteral("From"), FromEdit);
     fields->addRow(QStringLiteral("To"), ToEdit);

@@ -15,6 +15,10 @@ struct TOrvPayrollPeriod {
 // 1 January of today's year, 00:00, to 31 December, 23:59:59.999.
 TOrvPayrollPeriod DefaultPayrollPeriod(const QDate& today = QDate::currentDate());
 
+// A check-date picker as every page has it: a calendar popup, the date in
+// the regional short-date format with a four-digit year.
+QDateEdit* CheckDatePicker(QWidget* parent = nullptr);
+
 class TOrvPayrollFilterFrm : public QWidget {
     Q_OBJECT
 public:

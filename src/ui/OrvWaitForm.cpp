@@ -78,6 +78,11 @@ void TOrvWaitFm::ShowText() {
     else
         lines.last() = StageText(lines.last(), m_done, m_total);
     MessagePanel->setText(lines.join(u'\n'));
+    // A long stage (a bureau run names the company and the payroll) gets
+    // the lines it needs instead of being cut off.
+    const int needed = layout()->totalHeightForWidth(width());
+    if (needed > height())
+        resize(width(), needed);
 }
 
 void TOrvWaitFm::reject() {

@@ -81,6 +81,16 @@ void TestOrvWaitForm::look() {
         const int off = form.CancelButton->geometry().center().x() - bar.width() / 2;
         QVERIFY2(qAbs(off) <= 1, qPrintable(QString::number(off)));
     }
+    // A long stage is shown whole: the window grows to the lines it needs.
+    form.resize(382, 74);
+    form.ShowStages({u"Company 12 of 50 (Harbor Lane Bakery (demo)): payroll 12/4/2026 (run #1), "
+                     u"employee checks"_s,
+                     u"Please wait while Orvane generates Employee Checks report"_s});
+    const QLabel& panel = *form.MessagePanel;
+    QTRY_VERIFY2(panel.height() >= panel.heightForWidth(panel.width()),
+                 qPrintable(QStringLiteral("%1 < %2")
+                                .arg(panel.height())
+                                .arg(panel.heightForWidth(panel.width()))));
     // Without a run, closing asks nothing and leaves the window to the run.
     TPreAnsweredDialogs boxes;
     Close(form, cbCloseBox);
