@@ -11,6 +11,8 @@
 #include "runs/BureauReport.h"
 #include "runs/BureauRun.h"
 
+#include "base/vlxErrorDisplay.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QThread>
@@ -44,6 +46,18 @@ int Txns(const QString& file, const QString& type) {
     return int(company.Txns(filter).size());
 }
 
+// The run's stages as they start, for a test to act between two payrolls.
+class TStageHook : public IRunProgress {
+public:
+    std::function<void(const QString&)> OnStage;
+    void StartWait(const QString& stage) override {
+        if (OnStage)
+            OnStage(stage);
+    }
+    void EndWait() override {}
+    void SetProgress(int, int) override {}
+};
+
 } // namespace
 
 class TestBureauRun : public QObject {
@@ -59,6 +73,8 @@ private Q_SLOTS:
     void claimHeldElsewhereIsSkipped();
     void expiredClaimTakenUpWithoutDuplicate();
     void concurrentRunsOnPostgresExportOnce();
+    void oneServiceSessionForTheRun_data();
+    void oneServiceSessionForTheRun();
 
 private:
     QString File(const QString& company) const {
@@ -86,11 +102,14 @@ private:
         context.OpenLedger = Ledger(workstation);
         return context;
     }
-    QList<TBureauCompanyResult> Run(const QString& workstation = QStringLiteral("WS-1")) {
+    QList<TBureauCompanyResult> Run(const QString& workstation = QStringLiteral("WS-1"),
+                                    const std::function<void(TRunContext&)>& adjust = {}) {
         TBureauRunOptions options{m_sandbox.Param(), From, To, QuickBooks()};
         TBureauRun run(options);
         TRecordingLogger log;
         TRunContext context = Context(log, workstation);
+        if (adjust)
+            adjust(context);
         run.Run(context);
         return run.Companies();
     }
@@ -327,6 +346,58 @@ void TestBureauRun::concurrentRunsOnPostgresExportOnce() {
     for (const QString& company : Companies)
         inFiles += Txns(File(company), QStringLiteral("Check"));
     QCOMPARE(added, inFiles);
+}
+
+void TestBureauRun::oneServiceSessionForTheRun_data() {
+    QTest::addColumn<int>("dropAtStage");
+    QTest::addColumn<bool>("refuseLogIn");
+    QTest::addColumn<int>("logIns");
+    QTest::addColumn<int>("failedCompany");
+    QTest::newRow("kept") << -1 << false << 1 << -1;
+    QTest::newRow("dropped between payrolls") << 2 << false << 2 << -1;
+    // The first company's four exports are stages 0 to 3.
+    QTest::newRow("dropped, no new log-in") << 4 << true << 2 << 1;
+}
+
+void TestBureauRun::oneServiceSessionForTheRun() {
+    QFETCH(int, dropAtStage);
+    QFETCH(bool, refuseLogIn);
+    QFETCH(int, logIns);
+    QFETCH(int, failedCompany);
+    QVERIFY(!m_sandbox.Control(QStringLiteral("sandbox.reset"))->IsError());
+    MapAll();
+    const auto hook = std::make_shared<TStageHook>();
+    int stage = 0;
+    hook->OnStage = [&](const QString& text) {
+        if (!text.contains(QStringLiteral(": payroll ")) || stage++ != dropAtStage)
+            return;
+        m_sandbox.Control(QStringLiteral("sandbox.expireSessions"));
+        if (refuseLogIn)
+            m_sandbox.Control(QStringLiteral("sandbox.failNext"), [](IRpcFunction& f) {
+                f.AddItem(QStringLiteral("orv.sb.connect"));
+                f.AddItem(890);
+                f.AddItem(QStringLiteral("Internal server error"));
+            });
+    };
+    QStringList shown;
+    const QList<TBureauCompanyResult> result = Run(QStringLiteral("WS-1"), [&](TRunContext& c) {
+        c.Progress = hook;
+        c.ShowFailure = [&shown](std::exception_ptr e) { shown << ErrorDisplayMessage(e); };
+    });
+    QCOMPARE(result.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        if (i == failedCompany) {
+            QCOMPARE(result[i].Exports.size(), 1);
+            QCOMPARE(result[i].Exports[0].State, besFailed);
+        } else {
+            QVERIFY2(!result[i].NeedsAttention(), qPrintable(result[i].Problems.join(u'\n')));
+            QCOMPARE(BureauTotals({result[i]}).PayrollsExported, 2);
+        }
+    }
+    // The list and twelve reports through one session, logged in again only
+    // where the service had dropped it; none left open.
+    QCOMPARE(m_sandbox.CalledMethods().count(QStringLiteral("orv.sb.connect")), logIns);
+    QCOMPARE(m_sandbox.Sessions(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestBureauRun)
