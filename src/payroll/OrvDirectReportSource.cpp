@@ -74,9 +74,12 @@ TFetchedReport TOrvDirectReportSource::Fetch(const TBuildDef& build, const QStri
     const TOrvPayrollsDef& selection = m_services.SelectedPayrolls;
     LogPayrollsDef(*m_logger, selection);
     const TOrvReportDef report = build(selection);
-    // Released when the fetch ends, also on failure; releasing logs out.
+    // A connection of its own is released when the fetch ends, also on
+    // failure; releasing logs out.
     const IOrvAPIConnectionPtr connection =
-        CreateOrvAPIConnection(m_services.ConnectionParam, m_logger, m_services.Environment);
+        m_services.Session
+            ? m_services.Session
+            : CreateOrvAPIConnection(m_services.ConnectionParam, m_logger, m_services.Environment);
     const TReportWaitStage wait(m_services.Progress, waitText);
     return RunReportAndWait(m_logger, connection, report, m_services.Wait, &m_cancelled);
 }

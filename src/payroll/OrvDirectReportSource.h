@@ -22,6 +22,9 @@ struct TOrvDirectReportSourceServices {
     TOrvReportWaitOptions Wait;
     // Where the report wait is shown; none: nowhere.
     IRunProgress* Progress = nullptr;
+    // A session the fetches borrow, left logged in; none: each fetch logs in
+    // with ConnectionParam and out again.
+    IOrvAPIConnectionPtr Session;
 };
 
 class TOrvDirectReportSource : public IDirectReportSource {

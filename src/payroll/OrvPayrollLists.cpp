@@ -240,13 +240,15 @@ TOrvPayrollsDef TOrvPayrollLists::SelectByNumbers(qint32 coNbr, const QList<qint
 void TOrvPayrollLists::LoadPayrollList(const TOrvAPIConnectionParam& param,
                                        const ICommonLoggerPtr& logger, IRunProgress& progress,
                                        const QDate& from, const QDate& to,
-                                       const TOrvAPIEnvironment& environment) {
+                                       const TOrvAPIEnvironment& environment,
+                                       const IOrvAPIConnectionPtr& session) {
     const TWaitGuard wait(progress, QStringLiteral("Getting payroll list"));
     const TReplacing replacing(*this);
     m_payrolls.reset();
     m_companies.reset();
     m_clients.reset();
-    const IOrvAPIConnectionPtr connection = CreateOrvAPIConnection(param, logger, environment);
+    const IOrvAPIConnectionPtr connection =
+        session ? session : CreateOrvAPIConnection(param, logger, environment);
     TRunStageProgress companies(progress);
     LoadPayrolls(*connection, companies, from, to);
 }

@@ -80,10 +80,12 @@ public:
     QStringList ListText();
 
     // The "Get Orvane payroll list" action: logs in, loads the three lists
-    // in the run's stage "Getting payroll list", logs out.
+    // in the run's stage "Getting payroll list", logs out. Given a session,
+    // loads through it and leaves it logged in.
     void LoadPayrollList(const TOrvAPIConnectionParam& param, const ICommonLoggerPtr& logger,
                          IRunProgress& progress, const QDate& from, const QDate& to,
-                         const TOrvAPIEnvironment& environment = {});
+                         const TOrvAPIEnvironment& environment = {},
+                         const IOrvAPIConnectionPtr& session = nullptr);
 
     // The tables, moved to the thread given (of the lists that adopt them);
     // these lists are left without tables.

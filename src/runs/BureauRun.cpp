@@ -232,9 +232,17 @@ void TBureauRun::Run(TRunContext& context) {
             throw EztException(QStringLiteral(
                 "The company map is empty: add the companies the bureau exports on the Bureau "
                 "tab or with 'orvq-cli map add'."));
+        // One log-in for the whole run rather than one per payroll's report;
+        // the session logs out here as the run ends, however it ends.
+        const auto logIn = [&] {
+            return std::make_shared<TStableOrvAPIConnection>(m_options.Connection, context.Logger,
+                                                             context.OrvaneEnvironment());
+        };
+        const std::shared_ptr<void> loggingOut(nullptr, [this](void*) { m_orvane.reset(); });
+        m_orvane = logIn();
         TOrvPayrollLists lists(context.Orvane.Redirection);
         lists.LoadPayrollList(m_options.Connection, context.Logger, *context.Progress,
-                              m_options.From, m_options.To, context.OrvaneEnvironment());
+                              m_options.From, m_options.To, context.OrvaneEnvironment(), m_orvane);
         for (const TBureauMapEntry& entry : map) {
             context.Cancel->CheckPoint();
             TBureauCompanyResult& company = m_companies.emplace_back();
@@ -242,6 +250,10 @@ void TBureauRun::Run(TRunContext& context) {
             const QString position =
                 Format("Company %d of %d", {int(m_companies.size()), int(map.size())});
             try {
+                // A session the service dropped and that could not be logged
+                // in again fails one company, not all that follow.
+                if (m_orvane->Session().isEmpty())
+                    m_orvane = logIn();
                 RunCompany(context, *ledger, lists, company, position);
             } catch (const EOperationCancelled&) {
                 throw;
@@ -397,7 +409,7 @@ bool TBureauRun::RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMa
                            TBureauExport& out, QString& ledgerRunId, QStringList& problems) {
     TReportSourceOptions source;
     source.Tab = rstDirectConnection;
-    source.Direct = TDirectSourceOptions{m_options.Connection, payroll};
+    source.Direct = TDirectSourceOptions{m_options.Connection, payroll, m_orvane};
     TPostingOptions posting;
     posting.Preview = m_options.Preview;
     if (kind == lpkJournal) {

@@ -110,6 +110,8 @@ private:
     QList<TBureauCompanyResult> m_companies;
     // The QuickBooks session of the company under way.
     std::shared_ptr<class TCompanySession> m_session;
+    // The payroll-service session of the run, lent to every payroll's fetch.
+    std::shared_ptr<TStableOrvAPIConnection> m_orvane;
 };
 
 // Opens the row's company file and refuses a row whose accounts it does not

@@ -22,5 +22,6 @@ IDirectReportSourcePtr OrvaneReportSource(TRunContext& context,
     services.Wait.PollIntervalMs = context.ReportPollIntervalMs;
     services.Wait.Wait = context.PollWait;
     services.Progress = context.Progress.get();
+    services.Session = options.Session;
     return std::make_shared<TOrvDirectReportSource>(context.Logger, std::move(services));
 }

@@ -25,6 +25,9 @@
 struct TDirectSourceOptions {
     TOrvAPIConnectionParam Connection;
     TOrvPayrollsDef Payrolls;
+    // A session the run borrows, the bureau run's for all its payrolls;
+    // none: each fetch logs in and out.
+    IOrvAPIConnectionPtr Session;
 };
 
 // Where an export takes its report from.

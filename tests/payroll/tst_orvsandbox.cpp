@@ -32,6 +32,7 @@ private Q_SLOTS:
     void checksReportFromStartToDelete_data();
     void checksReportFromStartToDelete();
     void glReportCarriesOptions();
+    void borrowedSessionStaysLoggedIn();
     void reconnectsOnceNotTwice();
     void cancelDeletesTask();
     void taskFailure();
@@ -52,8 +53,10 @@ private:
     }
     TOrvAPIEnvironment Environment() const { return m_sandbox.Environment(); }
     TOrvPayrollsDef SelectMarch8();
+    // borrowed: gets a session of its own that the source borrows.
     std::unique_ptr<TOrvDirectReportSource> Source(TScriptedReportWait& window,
-                                                   int idleTimeoutMs = 0);
+                                                   int idleTimeoutMs = 0,
+                                                   IOrvAPIConnectionPtr* borrowed = nullptr);
 
     TSandboxService m_sandbox;
     std::unique_ptr<TRecordingLogger> m_log;
@@ -100,7 +103,8 @@ TOrvPayrollsDef TestOrvSandbox::SelectMarch8() {
 }
 
 std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedReportWait& window,
-                                                               int idleTimeoutMs) {
+                                                               int idleTimeoutMs,
+                                                               IOrvAPIConnectionPtr* borrowed) {
     const TOrvPayrollsDef selection = SelectMarch8();
     Control(QStringLiteral("sandbox.reset"));
     TOrvDirectReportSourceServices services;
@@ -109,6 +113,9 @@ std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedReportWa
     services.Environment = Environment();
     if (idleTimeoutMs > 0)
         services.Environment.IdleTimeoutMs = idleTimeoutMs;
+    if (borrowed)
+        services.Session = *borrowed =
+            CreateOrvAPIConnection(Param(), m_log->LoggerPtr(), Environment());
     window.Attach(services);
     return std::make_unique<TOrvDirectReportSource>(m_log->LoggerPtr(), services);
 }
@@ -245,6 +252,28 @@ void TestOrvSandbox::glReportCarriesOptions() {
     QCOMPARE(reportParams->Key(QStringLiteral("bExcludeManualChecks"))->AsBoolean(), false);
     QCOMPARE(reportParams->Key(QStringLiteral("bBillingByDBDT"))->AsBoolean(), true);
     QCOMPARE(LiveTasks(), 0);
+}
+
+void TestOrvSandbox::borrowedSessionStaysLoggedIn() {
+    TScriptedReportWait window;
+    IOrvAPIConnectionPtr session;
+    auto source = Source(window, 0, &session);
+    TOrvPayrollLists lists(Environment().Redirection);
+    TNoRunProgress stages;
+    lists.LoadPayrollList(Param(), m_log->LoggerPtr(), stages, QDate(2024, 3, 8), QDate(2024, 3, 8),
+                          Environment(), session);
+    QVERIFY(lists.Ready());
+    QVERIFY(source->FetchChecksReport(cfkEmployee).has_value());
+    QVERIFY(source->FetchGLReport({}).has_value());
+    const QStringList methods = CalledMethods();
+    QCOMPARE(methods.count(QStringLiteral("orv.sb.connect")), 1);
+    QVERIFY(!methods.contains(QStringLiteral("orv.disconnect")));
+    QCOMPARE(LiveTasks(), 0);
+    QCOMPARE(Control(QStringLiteral("sandbox.sessions"))->AsInteger(), 1);
+    // The lender's release logs out.
+    source.reset();
+    session.reset();
+    QCOMPARE(CalledMethods().count(QStringLiteral("orv.disconnect")), 1);
 }
 
 void TestOrvSandbox::reconnectsOnceNotTwice() {

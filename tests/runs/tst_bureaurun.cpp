@@ -13,6 +13,8 @@
 #include "runs/BureauRun.h"
 #include "runs/ClaimKeeper.h"
 
+#include "base/vlxErrorDisplay.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QThread>
@@ -46,6 +48,18 @@ int Txns(const QString& file, const QString& type) {
     return int(company.Txns(filter).size());
 }
 
+// The run's stages as they start, for a test to act between two payrolls.
+class TStageHook : public IRunProgress {
+public:
+    std::function<void(const QString&)> OnStage;
+    void StartWait(const QString& stage) override {
+        if (OnStage)
+            OnStage(stage);
+    }
+    void EndWait() override {}
+    void SetProgress(int, int) override {}
+};
+
 } // namespace
 
 class TestBureauRun : public QObject {
@@ -63,6 +77,8 @@ private Q_SLOTS:
     void expiredClaimTakenUpWithoutDuplicate();
     void claimKeptWhileTheExportLives();
     void concurrentRunsOnPostgresExportOnce();
+    void droppedServiceSession_data();
+    void droppedServiceSession();
 
 private:
     QString File(const QString& company) const {
@@ -91,12 +107,15 @@ private:
         return context;
     }
     QList<TBureauCompanyResult> Run(const QString& workstation = QStringLiteral("WS-1"),
-                                    bool preview = false) {
+                                    bool preview = false,
+                                    const std::function<void(TRunContext&)>& adjust = {}) {
         TBureauRunOptions options{m_sandbox.Param(), From, To, QuickBooks()};
         options.Preview = preview;
         TBureauRun run(options);
         TRecordingLogger log;
         TRunContext context = Context(log, workstation);
+        if (adjust)
+            adjust(context);
         run.Run(context);
         return run.Companies();
     }
@@ -179,8 +198,12 @@ void TestBureauRun::refusedMapRows() {
 }
 
 void TestBureauRun::threeCompaniesThenNothingNew() {
+    QVERIFY(!m_sandbox.Control(QStringLiteral("sandbox.reset"))->IsError());
     MapAll(true);
     const QList<TBureauCompanyResult> first = Run();
+    // The list and all eighteen reports through one session, logged out.
+    QCOMPARE(m_sandbox.CalledMethods().count(QStringLiteral("orv.sb.connect")), 1);
+    QCOMPARE(m_sandbox.Sessions(), 0);
     QCOMPARE(first.size(), 3);
     for (const TBureauCompanyResult& company : first) {
         QVERIFY2(!company.NeedsAttention(), qPrintable(company.Problems.join(u'\n')));
@@ -406,6 +429,56 @@ void TestBureauRun::concurrentRunsOnPostgresExportOnce() {
     for (const QString& company : Companies)
         inFiles += Txns(File(company), QStringLiteral("Check"));
     QCOMPARE(added, inFiles);
+}
+
+void TestBureauRun::droppedServiceSession_data() {
+    QTest::addColumn<int>("dropAtStage");
+    QTest::addColumn<bool>("refuseLogIn");
+    QTest::addColumn<int>("failedCompany");
+    QTest::newRow("between payrolls") << 2 << false << -1;
+    // The first company's four exports are stages 0 to 3.
+    QTest::newRow("no new log-in") << 4 << true << 1;
+}
+
+void TestBureauRun::droppedServiceSession() {
+    QFETCH(int, dropAtStage);
+    QFETCH(bool, refuseLogIn);
+    QFETCH(int, failedCompany);
+    QVERIFY(!m_sandbox.Control(QStringLiteral("sandbox.reset"))->IsError());
+    MapAll();
+    const auto hook = std::make_shared<TStageHook>();
+    int stage = 0;
+    hook->OnStage = [&](const QString& text) {
+        if (!text.contains(QStringLiteral(": payroll ")) || stage++ != dropAtStage)
+            return;
+        m_sandbox.Control(QStringLiteral("sandbox.expireSessions"));
+        if (refuseLogIn)
+            m_sandbox.Control(QStringLiteral("sandbox.failNext"), [](IRpcFunction& f) {
+                f.AddItem(QStringLiteral("orv.sb.connect"));
+                f.AddItem(890);
+                f.AddItem(QStringLiteral("Internal server error"));
+            });
+    };
+    QStringList shown;
+    const QList<TBureauCompanyResult> result =
+        Run(QStringLiteral("WS-1"), false, [&](TRunContext& c) {
+            c.Progress = hook;
+            c.ShowFailure = [&shown](std::exception_ptr e) { shown << ErrorDisplayMessage(e); };
+        });
+    QCOMPARE(result.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        if (i == failedCompany) {
+            QCOMPARE(result[i].Exports.size(), 1);
+            QCOMPARE(result[i].Exports[0].State, besFailed);
+        } else {
+            QVERIFY2(!result[i].NeedsAttention(), qPrintable(result[i].Problems.join(u'\n')));
+            QCOMPARE(BureauTotals({result[i]}).PayrollsExported, 2);
+        }
+    }
+    // Logged in again where the service had dropped the session, or at the
+    // next company when that failed; none left open.
+    QCOMPARE(m_sandbox.CalledMethods().count(QStringLiteral("orv.sb.connect")), 2);
+    QCOMPARE(m_sandbox.Sessions(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestBureauRun)
