@@ -1,9 +1,10 @@
 // The Bureau tab of the main window: the company map read when the tab
 // opens, a row refused when its company file lacks an account and saved when
-// it holds both, then "Run bureau" against the sandbox payroll service with
-// the report across companies shown.
+// it holds both, then "Preview bureau" and "Run bureau" against the sandbox
+// payroll service with the report across companies shown and printed.
 #include "MainWindowScene.h"
 #include "OrvTestSupport.h"
+#include "TestSupport.h"
 
 #include "company/QBSandboxCompany.h"
 #include "ui/BureauFrame.h"
@@ -102,6 +103,11 @@ void TestBureauTab::mapEditedThenRun() {
     QCOMPARE(int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(checks).size()), toAdd);
     bureau.UpdateActions();
     QVERIFY(bureau.PrintReportAction->isEnabled());
+    // Printed through the print dialog, which can make a PDF of it.
+    const QString pdf = scene.Dir.filePath(u"bureau.pdf"_s);
+    boxes.AnswerNextPrintDialog(pdf);
+    bureau.PrintReportAction->trigger();
+    QVERIFY(testsupport::ReadFile(pdf).startsWith("%PDF"));
 }
 
 QTEST_MAIN(TestBureauTab)
