@@ -16,15 +16,6 @@ QString Html(const QString& text) {
     return Plain(text).toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
 }
 
-// Cents always shown, so the column lines up.
-QString AmountText(Currency amount) {
-    const QString text = amount.ToString();
-    const qsizetype dot = text.indexOf(u'.');
-    if (dot < 0)
-        return text + QStringLiteral(".00");
-    return text + QString(qMax<qsizetype>(0, 2 - (text.size() - dot - 1)), u'0');
-}
-
 QString CompanyLabel(const TBureauCompanyResult& c) {
     return c.CompanyName.isEmpty() ? c.Entry.OrvaneCompany
                                    : c.Entry.OrvaneCompany + u' ' + c.CompanyName;
@@ -36,7 +27,7 @@ QString CountsText(const TBureauTotals& t, bool preview) {
                           : "%d payrolls exported, %d checks added, %d already existed, %d "
                             "failed, %d deposits, %d voids, %d journal entries, amount %s",
                   {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
-                   t.DepositsAdded, t.Voids, t.JournalEntries, AmountText(t.Amount)});
+                   t.DepositsAdded, t.Voids, t.JournalEntries, t.Amount.ToFixed(2)});
 }
 
 // The count columns of both tables, after the first ones.
@@ -61,6 +52,11 @@ QString StateText(const TBureauExport& e, bool preview) {
 }
 
 } // namespace
+
+TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options) {
+    return {options.From, options.To, QDateTime::currentDateTimeUtc(),
+            TLedgerIdentity::ThisWorkstation(QString()).Computer, options.Preview};
+}
 
 QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool preview) {
     const TBureauTotals t = BureauTotals(companies);
@@ -126,7 +122,7 @@ QString BureauReportHtml(const TBureauReportHeader& header,
                             t.DepositsAdded, t.Voids, t.JournalEntries})
             h += Format("<td class=\"n\">%d</td>", {n});
         h += Format("<td class=\"n\">%s</td><td class=\"n\">%d</td></tr>\n",
-                    {AmountText(t.Amount), int(c.Problems.size())});
+                    {t.Amount.ToFixed(2), int(c.Problems.size())});
     }
     h += QStringLiteral("</table>\n");
     for (const TBureauCompanyResult& c : companies) {
@@ -146,7 +142,7 @@ QString BureauReportHtml(const TBureauReportHeader& header,
                                 e.Checks.DepositsAdded, e.Checks.ChecksVoided, e.JournalEntries})
                 h += Format("<td class=\"n\">%d</td>", {n});
             h += Format("<td class=\"n\">%s</td><td>%s</td></tr>\n",
-                        {AmountText(e.Amount), Html(e.Note)});
+                        {e.Amount.ToFixed(2), Html(e.Note)});
         }
         if (!c.Exports.isEmpty())
             h += QStringLiteral("</table>\n");

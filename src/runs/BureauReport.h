@@ -13,6 +13,9 @@ struct TBureauReportHeader {
     QString Workstation;
     bool Preview = false;
 };
+// The header of a report of a run with these options, made now on this
+// workstation.
+TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options);
 
 // "3 companies, 6 payrolls exported, 24 checks added, ...; needs attention:
 // 1002 Maple Deli" or "...; nothing needs attention". A preview's counts

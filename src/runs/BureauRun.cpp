@@ -17,6 +17,7 @@ namespace {
 
 const QString BureauRunName = QStringLiteral("Orvane Bureau Run");
 
+// Unlike ErrorDisplayMessage, keeps a message's line breaks for the report.
 QString FailureMessage(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);

@@ -323,10 +323,7 @@ void TBureauFrm::RunBureau(bool preview) {
           [this, run, options](std::exception_ptr failure) {
               m_lastRun = run->Companies();
               m_lastRunPreview = options.Preview;
-              ReportView->setHtml(BureauReportHtml(
-                  {options.From, options.To, QDateTime::currentDateTimeUtc(),
-                   TLedgerIdentity::ThisWorkstation(QString()).Computer, options.Preview},
-                  m_lastRun));
+              ReportView->setHtml(BureauReportHtml(BureauReportHeader(options), m_lastRun));
               if (failure)
                   ShowInErrorDisplay(failure);
               Q_EMIT BureauEnded();

@@ -94,10 +94,7 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
         const QString path =
             QFileInfo(options->Value(QStringLiteral("--report")).trimmed()).absoluteFilePath();
         try {
-            TBureauReportHeader header{
-                runOptions.From, runOptions.To, QDateTime::currentDateTimeUtc(),
-                TLedgerIdentity::ThisWorkstation(QString()).Computer, runOptions.Preview};
-            WriteWholeFile(path, BureauReportHtml(header, run.Companies()),
+            WriteWholeFile(path, BureauReportHtml(BureauReportHeader(runOptions), run.Companies()),
                            "The report cannot be written to %s: %s");
             env.Out << "Report: " << path << '\n';
         } catch (const EztException& e) {
