@@ -143,6 +143,7 @@ private Q_SLOTS:
     void previewCountsWhatPostingDoes();
     void postAfterChangePostsNothingTwice();
     void journalPreview();
+    void previewConnectionRefusesChanges_data();
     void previewConnectionRefusesChanges();
     void guard_data();
     void guard();
@@ -238,16 +239,44 @@ void TestRunPreview::journalPreview() {
     QCOMPARE(Changes(f.Sent), QStringList());
 }
 
+// Every kind of request that changes data, each behind a harmless query, so
+// the refusal does not depend on where in the set the change stands.
+void TestRunPreview::previewConnectionRefusesChanges_data() {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"check", "deposit", "journal entry", "void", "clearing", "delete"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
 void TestRunPreview::previewConnectionRefusesChanges() {
+    QFETCH(QString, kind);
     TFixture f;
     const std::unique_ptr<TQBConnection> qb = f.Harbor.Watched(f.Sent)(f.Log.LoggerPtr());
     qb->SetPreviewOnly(true);
     auto set = qb->NewRequestSet();
     set->AppendCheckQueryRq();
-    set->AppendTxnVoidRq().TxnID.SetValue(u"1-1"_s);
+    if (kind == u"check")
+        set->AppendCheckAddRq().RefNumber.SetValue(u"1"_s);
+    else if (kind == u"deposit")
+        set->AppendDepositAddRq().Memo.SetValue(u"pay"_s);
+    else if (kind == u"journal entry")
+        set->AppendJournalEntryAddRq().RefNumber.SetValue(u"1"_s);
+    else if (kind == u"void")
+        set->AppendTxnVoidRq().TxnID.SetValue(u"1-1"_s);
+    else if (kind == u"clearing")
+        set->AppendClearedStatusModRq().TxnID.SetValue(u"1-1"_s);
+    else
+        set->AppendTxnDelRq().TxnID.SetValue(u"1-1"_s);
+    QVERIFY(set->ChangesData());
     const int sets = int(f.Sent.size());
     QVERIFY_THROWS_EXCEPTION(EQBError, qb->SendBatch(*set));
+    QVERIFY_THROWS_EXCEPTION(EQBError, qb->SendRequestSet(*set));
     QCOMPARE(int(f.Sent.size()), sets);
+
+    // The same connection still answers what changes nothing.
+    auto query = qb->NewRequestSet();
+    query->AppendCheckQueryRq();
+    qb->SendBatch(*query);
+    QCOMPARE(int(f.Sent.size()), sets + 1);
 }
 
 void TestRunPreview::guard_data() {
