@@ -148,6 +148,7 @@ private Q_SLOTS:
     void guard_data();
     void guard();
     void companyFileOfAnotherOrvaneCompany();
+    void guardAsksWhenNameDiffersInCaseOnly();
 };
 
 void TestRunPreview::previewCountsWhatPostingDoes_data() {
@@ -389,6 +390,36 @@ void TestRunPreview::companyFileOfAnotherOrvaneCompany() {
     run(35, u"Second Street Deli"_s, false);
     QCOMPARE(f.Dialogs.Shown, QStringList{u"confirm: "_s + question});
     QCOMPARE(f.Ledger()->Pairings().size(), 1);
+}
+
+// QuickBooks keeps a company's name as typed: the same file renamed in
+// another letter case is another company to the guard.
+void TestRunPreview::guardAsksWhenNameDiffersInCaseOnly() {
+    TFixture f;
+    const auto post = [&f] {
+        TChecksExportRun r = f.Checks(f.File(u"s1910.txt"_s, Maria), false);
+        TRunContext context = f.Context(f.Harbor);
+        try {
+            r.RunChecksExport(context);
+        } catch (const ECompanyGuardRefused&) {
+        }
+    };
+    post();
+    {
+        TQBSandboxCompany company(f.Harbor.FileName(), false);
+        company.Begin();
+        company.SetCompanyName(u"HARBOR LANE BAKERY"_s);
+        company.Commit();
+    }
+    f.Dialogs.Shown.clear();
+    f.Dialogs.Answers = {false};
+    f.Sent.clear();
+    post();
+    QCOMPARE(f.Dialogs.Shown.size(), 1);
+    QVERIFY2(f.Dialogs.Shown.value(0).startsWith(u"confirm: "_s),
+             qPrintable(f.Dialogs.Shown.value(0)));
+    QVERIFY(f.Dialogs.Shown.value(0).contains(u"'HARBOR LANE BAKERY'"_s));
+    QCOMPARE(Changes(f.Sent), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestRunPreview)
