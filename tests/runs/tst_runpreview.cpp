@@ -143,10 +143,12 @@ private Q_SLOTS:
     void previewCountsWhatPostingDoes();
     void postAfterChangePostsNothingTwice();
     void journalPreview();
+    void previewConnectionRefusesChanges_data();
     void previewConnectionRefusesChanges();
     void guard_data();
     void guard();
     void companyFileOfAnotherOrvaneCompany();
+    void guardAsksWhenNameDiffersInCaseOnly();
 };
 
 void TestRunPreview::previewCountsWhatPostingDoes_data() {
@@ -238,16 +240,44 @@ void TestRunPreview::journalPreview() {
     QCOMPARE(Changes(f.Sent), QStringList());
 }
 
+// Every kind of request that changes data, each behind a harmless query, so
+// the refusal does not depend on where in the set the change stands.
+void TestRunPreview::previewConnectionRefusesChanges_data() {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"check", "deposit", "journal entry", "void", "clearing", "delete"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
 void TestRunPreview::previewConnectionRefusesChanges() {
+    QFETCH(QString, kind);
     TFixture f;
     const std::unique_ptr<TQBConnection> qb = f.Harbor.Watched(f.Sent)(f.Log.LoggerPtr());
     qb->SetPreviewOnly(true);
     auto set = qb->NewRequestSet();
     set->AppendCheckQueryRq();
-    set->AppendTxnVoidRq().TxnID.SetValue(u"1-1"_s);
+    if (kind == u"check")
+        set->AppendCheckAddRq().RefNumber.SetValue(u"1"_s);
+    else if (kind == u"deposit")
+        set->AppendDepositAddRq().Memo.SetValue(u"pay"_s);
+    else if (kind == u"journal entry")
+        set->AppendJournalEntryAddRq().RefNumber.SetValue(u"1"_s);
+    else if (kind == u"void")
+        set->AppendTxnVoidRq().TxnID.SetValue(u"1-1"_s);
+    else if (kind == u"clearing")
+        set->AppendClearedStatusModRq().TxnID.SetValue(u"1-1"_s);
+    else
+        set->AppendTxnDelRq().TxnID.SetValue(u"1-1"_s);
+    QVERIFY(set->ChangesData());
     const int sets = int(f.Sent.size());
     QVERIFY_THROWS_EXCEPTION(EQBError, qb->SendBatch(*set));
+    QVERIFY_THROWS_EXCEPTION(EQBError, qb->SendRequestSet(*set));
     QCOMPARE(int(f.Sent.size()), sets);
+
+    // The same connection still answers what changes nothing.
+    auto query = qb->NewRequestSet();
+    query->AppendCheckQueryRq();
+    qb->SendBatch(*query);
+    QCOMPARE(int(f.Sent.size()), sets + 1);
 }
 
 void TestRunPreview::guard_data() {
@@ -360,6 +390,36 @@ void TestRunPreview::companyFileOfAnotherOrvaneCompany() {
     run(35, u"Second Street Deli"_s, false);
     QCOMPARE(f.Dialogs.Shown, QStringList{u"confirm: "_s + question});
     QCOMPARE(f.Ledger()->Pairings().size(), 1);
+}
+
+// QuickBooks keeps a company's name as typed: the same file renamed in
+// another letter case is another company to the guard.
+void TestRunPreview::guardAsksWhenNameDiffersInCaseOnly() {
+    TFixture f;
+    const auto post = [&f] {
+        TChecksExportRun r = f.Checks(f.File(u"s1910.txt"_s, Maria), false);
+        TRunContext context = f.Context(f.Harbor);
+        try {
+            r.RunChecksExport(context);
+        } catch (const ECompanyGuardRefused&) {
+        }
+    };
+    post();
+    {
+        TQBSandboxCompany company(f.Harbor.FileName(), false);
+        company.Begin();
+        company.SetCompanyName(u"HARBOR LANE BAKERY"_s);
+        company.Commit();
+    }
+    f.Dialogs.Shown.clear();
+    f.Dialogs.Answers = {false};
+    f.Sent.clear();
+    post();
+    QCOMPARE(f.Dialogs.Shown.size(), 1);
+    QVERIFY2(f.Dialogs.Shown.value(0).startsWith(u"confirm: "_s),
+             qPrintable(f.Dialogs.Shown.value(0)));
+    QVERIFY(f.Dialogs.Shown.value(0).contains(u"'HARBOR LANE BAKERY'"_s));
+    QCOMPARE(Changes(f.Sent), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestRunPreview)

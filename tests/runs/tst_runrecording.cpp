@@ -292,12 +292,15 @@ void TestRunRecording::voidsAreListedNotUndone() {
 
 void TestRunRecording::undoRefusedForAnotherCompany_data() {
     QTest::addColumn<bool>("otherFile");
-    QTest::newRow("another company file") << true;
-    QTest::newRow("the company renamed") << false;
+    QTest::addColumn<bool>("caseOnly");
+    QTest::newRow("another company file") << true << false;
+    QTest::newRow("the company renamed") << false << false;
+    QTest::newRow("the name in other letters' case") << false << true;
 }
 
 void TestRunRecording::undoRefusedForAnotherCompany() {
     QFETCH(bool, otherFile);
+    QFETCH(bool, caseOnly);
     TFixture f;
     const QString id = f.Export(EmployeeLines(1001, 2));
     TDemoCompany other;
@@ -305,7 +308,8 @@ void TestRunRecording::undoRefusedForAnotherCompany() {
     if (!otherFile) {
         TQBSandboxCompany company(f.Company.FileName(), false);
         company.Begin();
-        company.SetCompanyName(u"Second Street Deli"_s);
+        company.SetCompanyName(caseOnly ? company.CompanyName().toUpper()
+                                        : u"Second Street Deli"_s);
         company.Commit();
     }
     const QStringList held = f.Company.Summary();

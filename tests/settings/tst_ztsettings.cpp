@@ -187,6 +187,8 @@ private Q_SLOTS:
             << QStringLiteral("Z\u00fcrich") << QByteArray("V=Z\xc3\xbcrich");
         QTest::newRow("blanks at the ends")
             << QStringLiteral(" @a\\b ") << QByteArray("V=\" @a\\\\b \"");
+        QTest::newRow("leading blanks only")
+            << QStringLiteral("   lead") << QByteArray("V=\"   lead\"");
         QTest::newRow("quote first") << QStringLiteral("\"q\"") << QByteArray("V=\"\\\"q\\\"\"");
         QTest::newRow("lone surrogate")
             << QString(QChar(0xDDD2)) + u'x' << QByteArray("V=\"\\xddd2x\"");

@@ -145,6 +145,9 @@ void TestXmlRpcClient::parse_data() {
                                 << QString::fromUtf8(R"(["str","Zoë"])");
     QTest::newRow("whitespace around typed value")
         << param("<value>\n  <int>5</int>\n</value>") << R"(["int",5])";
+    QTest::newRow("int with a plus sign")
+        << param("<value><int>+5</int></value>") << R"(["int",5])";
+    QTest::newRow("i4 with a plus sign") << param("<value><i4>+5</i4></value>") << R"(["int",5])";
     QTest::newRow("nested containers")
         << param("<value><struct><member><name>rows</name><value><array><data>"
                  "<value><struct><member><name>n</name><value><int>1</int></value></member>"
