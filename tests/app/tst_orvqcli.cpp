@@ -387,8 +387,9 @@ void TestOrvqCli::terminalShowsHostileTextEscaped() {
         QFile file(report);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("\"-2+3+HYPERLINK(\"\"http://evil.example\"\")\",\"m\",3/8/2024,2001,2.00\r\n"
-                   "\"\x1b]0;owned\x07\x1b[2JIRS\",\"m\",3/8/2024,2002,3.00\r\n"
-                   "\"\xe2\x80\xaeexe.SRI\",\"\xe2\x81\xa6m\",3/8/2024,2003,4.00\r\n");
+                   "\"IRS\x1b]0;owned\x07\x1b[2J\",\"m\",3/8/2024,2002,3.00\r\n"
+                   "\"\xe2\x80\xae"
+                   "exe.SRI\",\"\xe2\x81\xa6m\",3/8/2024,2003,4.00\r\n");
     }
     const QString csv = cli.Dir.filePath(u"preview.csv"_s);
     QBuffer console;
@@ -405,8 +406,9 @@ void TestOrvqCli::terminalShowsHostileTextEscaped() {
                    env);
     }
     const QString shown = QString::fromUtf8(console.data());
-    QVERIFY(shown.contains(u"\\x1B]0;owned\\x07\\x1B[2JIRS"_s));
-    QVERIFY(shown.contains(u"\\u202Eexe.SRI"_s));
+    QVERIFY2(shown.contains(u"IRS\\x1B]0;owned\\x07\\x1B[2J"_s) &&
+                 shown.contains(u"\\u202Eexe.SRI"_s),
+             qPrintable(shown));
     QVERIFY2(shown.contains(u"Error: "_s) && shown.contains(u"\\u202Eno.txt"_s), qPrintable(shown));
     QVERIFY2(std::none_of(shown.cbegin(), shown.cend(),
                           [](QChar c) {
