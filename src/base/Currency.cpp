@@ -25,7 +25,7 @@ bool Currency::TryParse(QStringView text, QChar decimalSeparator, Currency& resu
     if (p < end && (*p == u'+' || *p == u'-'))
         negative = *p++ == u'-';
 
-    // Mantissa digits without leading zeros, and how many stand before the
+    // The digits without leading zeros, and how many stand before the
     // separator. Only the first 20 digits can count (the rounding digit
     // stands at most at 19); the rest are only counted.
     constexpr qint64 KeptDigits = 20;
@@ -51,30 +51,10 @@ bool Currency::TryParse(QStringView text, QChar decimalSeparator, Currency& resu
         } else if (*p == decimalSeparator && !afterSeparator) {
             afterSeparator = true;
         } else {
-            break;
+            return false;
         }
     }
     if (!anyDigit)
-        return false;
-
-    qint64 exponent = 0;
-    if (p < end && (*p == u'e' || *p == u'E')) {
-        ++p;
-        bool negativeExponent = false;
-        if (p < end && (*p == u'+' || *p == u'-'))
-            negativeExponent = *p++ == u'-';
-        const QChar* exponentStart = p;
-        for (; p < end && p->unicode() >= u'0' && p->unicode() <= u'9'; ++p) {
-            // Beyond a million the value is zero or out of range either way.
-            if (exponent < 1000000)
-                exponent = exponent * 10 + (p->unicode() - u'0');
-        }
-        if (p == exponentStart)
-            return false;
-        if (negativeExponent)
-            exponent = -exponent;
-    }
-    if (p != end)
         return false;
 
     if (digitCount == 0) {
@@ -83,7 +63,7 @@ bool Currency::TryParse(QStringView text, QChar decimalSeparator, Currency& resu
     }
 
     // The digits up to `cut` make the count of ten-thousandths.
-    const qint64 cut = integerDigits + exponent + 4;
+    const qint64 cut = integerDigits + 4;
     if (cut > 19)
         return false;
     qint64 raw = 0;

@@ -13,10 +13,11 @@ public:
     static constexpr Currency FromRaw(qint64 tenThousandths) { return Currency(tenThousandths); }
     static constexpr Currency FromUnits(qint64 units) { return Currency(units * Scale); }
 
-    // Parses an optional sign, digits with one optional decimal separator and
-    // an optional exponent; surrounding white space is ignored. The value is
-    // rounded half away from zero to four decimals. Returns false for
-    // anything else, including values beyond the 64-bit range.
+    // Parses an optional sign and digits with one optional decimal separator;
+    // surrounding white space is ignored. The value is rounded half away from
+    // zero to four decimals. Returns false for anything else (an exponent, a
+    // thousands separator, a blank inside), and for values beyond the 64-bit
+    // range.
     static bool TryParse(QStringView text, QChar decimalSeparator, Currency& result);
 
     constexpr qint64 Raw() const { return m_raw; }

@@ -36,21 +36,9 @@ EConvertError InvalidDate(QStringView text) {
     return EConvertError(Format(QStringLiteral("'%s' is not a valid date"), {text.toString()}));
 }
 
-} // namespace
-
-const TRegionalSettings& RegionalSettings() {
-    return Current();
-}
-
-void SetRegionalSettings(const TRegionalSettings& settings) {
-    Current() = settings;
-}
-
-QDate StrToDate(const QString& text) {
-    return StrToDate(text, RegionalSettings(), QDate::currentDate().year());
-}
-
-QDate StrToDate(QStringView text, const TRegionalSettings& settings, int currentYear) {
+// The date of the text, and the length of its year part (0 without one).
+QDate ParseShortDate(QStringView text, const TRegionalSettings& settings, int currentYear,
+                     qsizetype& yearLength) {
     const QStringView trimmed = text.trimmed();
     // Two or three parts at the separator, found without a list.
     QStringView parts[3];
@@ -73,6 +61,7 @@ QDate StrToDate(QStringView text, const TRegionalSettings& settings, int current
     auto parseYear = [&](QStringView part) {
         ok = ok && ParseNumber(part, 4, year);
         shortYear = part.size() <= 2;
+        yearLength = part.size();
     };
     if (count == 2) {
         const bool dayFirst = settings.DateOrder == TDateOrder::DayMonthYear;
@@ -100,6 +89,33 @@ QDate StrToDate(QStringView text, const TRegionalSettings& settings, int current
         year = ExpandYear(year, currentYear);
     const QDate date(year, month, day);
     if (year < 1 || !date.isValid())
+        throw InvalidDate(text);
+    return date;
+}
+
+} // namespace
+
+const TRegionalSettings& RegionalSettings() {
+    return Current();
+}
+
+void SetRegionalSettings(const TRegionalSettings& settings) {
+    Current() = settings;
+}
+
+QDate StrToDate(const QString& text) {
+    return StrToDate(text, RegionalSettings(), QDate::currentDate().year());
+}
+
+QDate StrToDate(QStringView text, const TRegionalSettings& settings, int currentYear) {
+    qsizetype yearLength = 0;
+    return ParseShortDate(text, settings, currentYear, yearLength);
+}
+
+QDate StrToReportDate(QStringView text, const TRegionalSettings& settings, int currentYear) {
+    qsizetype yearLength = 0;
+    const QDate date = ParseShortDate(text, settings, currentYear, yearLength);
+    if (yearLength != 4 && yearLength != settings.YearDigits)
         throw InvalidDate(text);
     return date;
 }

@@ -13,10 +13,12 @@ struct TRegionalSettings {
     TDateOrder DateOrder = TDateOrder::MonthDayYear;
     QChar DateSeparator = u'/';
     QChar DecimalSeparator = u'.';
+    // The year's digits in the short-date format: 4 ("3/8/2024") or 2 ("3/8/24").
+    int YearDigits = 4;
 
     friend bool operator==(const TRegionalSettings& a, const TRegionalSettings& b) {
         return a.DateOrder == b.DateOrder && a.DateSeparator == b.DateSeparator &&
-               a.DecimalSeparator == b.DecimalSeparator;
+               a.DecimalSeparator == b.DecimalSeparator && a.YearDigits == b.YearDigits;
     }
 };
 
@@ -51,6 +53,12 @@ private:
 // current year is taken. Throws EConvertError "'%s' is not a valid date".
 QDate StrToDate(const QString& text);
 QDate StrToDate(QStringView text, const TRegionalSettings& settings, int currentYear);
+// A date as a report writes it in the short-date format: day, month and the
+// year, which has the format's number of digits (a two-digit year falls into
+// the window above) or four. A date without its year, or with fewer digits
+// than the format writes, could post in the wrong year: it is refused.
+// Throws EConvertError "'%s' is not a valid date".
+QDate StrToReportDate(QStringView text, const TRegionalSettings& settings, int currentYear);
 // Short-date text: "3/7/2024" for month/day/year with "/".
 QString DateToStr(const QDate& date);
 

@@ -12,7 +12,8 @@ QString LocaleText(LCTYPE type) {
 
 } // namespace
 
-// The workstation's short-date order and separator and its decimal separator.
+// The workstation's short-date order, separator and year digits and its
+// decimal separator.
 TRegionalSettings SystemRegionalSettings() {
     TRegionalSettings settings;
     const QString shortDate = LocaleText(LOCALE_SSHORTDATE).toLower();
@@ -27,6 +28,8 @@ TRegionalSettings SystemRegionalSettings() {
         else
             settings.DateOrder = TDateOrder::MonthDayYear;
     }
+    // "yy" writes two digits, "yyyy" four; a lone "y" is no year a report can carry.
+    settings.YearDigits = shortDate.count(u'y') >= 3 ? 4 : 2;
     for (QChar c : shortDate) {
         if (c != u'd' && c != u'm' && c != u'y' && c != u' ') {
             settings.DateSeparator = c;

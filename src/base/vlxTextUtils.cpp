@@ -41,9 +41,24 @@ bool AnyBelow(quint64 units, quint64 bound) {
     return ((units - Lanes * bound) & ~units & Tops) != 0;
 }
 
-QString EscapeControls(const QString& text, bool keepLayout) {
-    const auto escaped = [keepLayout](QChar c) {
-        return IsControlChar(c) && !(keepLayout && IsLayout(c));
+// Which layout characters stay as they are.
+enum TKeptLayout { klNone, klTabAndLineFeed, klAll };
+
+bool KeptAsLayout(QChar c, TKeptLayout kept) {
+    switch (kept) {
+    case klNone:
+        return false;
+    case klTabAndLineFeed:
+        return c == u'\t' || c == u'\n';
+    case klAll:
+        return IsLayout(c);
+    }
+    return false;
+}
+
+QString EscapeControls(const QString& text, TKeptLayout kept) {
+    const auto escaped = [kept](QChar c) {
+        return (IsControlChar(c) && !KeptAsLayout(c, kept)) || IsBidiControlChar(c);
     };
     // Every logged text passes here, nearly all of it printable ASCII: that
     // is found four characters at a time, and such text is not copied.
@@ -60,11 +75,14 @@ QString EscapeControls(const QString& text, bool keepLayout) {
     QString result = text.left(first - text.cbegin());
     result.reserve(text.size() + 16);
     for (const QChar c : QStringView(first, end)) {
-        if (escaped(c))
+        if (!escaped(c))
+            result += c;
+        else if (c.unicode() <= 0xFF)
             result += QStringLiteral("\\x") +
                       QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
         else
-            result += c;
+            result += QStringLiteral("\\u") +
+                      QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0');
     }
     return result;
 }
@@ -345,12 +363,22 @@ bool IsControlChar(QChar c) {
     return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
 }
 
+bool IsBidiControlChar(QChar c) {
+    const char16_t u = c.unicode();
+    return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
+}
+
 QString EscapeControlChars(const QString& text) {
-    return EscapeControls(text, true);
+    return EscapeControls(text, klAll);
 }
 
 QString EscapeControlCharsInLine(const QString& text) {
-    return EscapeControls(text, false);
+    return EscapeControls(text, klNone);
+}
+
+QString EscapeTerminalText(const QString& text) {
+    return EscapeControls(text, klTabAndLineFeed);
 }
 
 QString NormaliseLineBreaks(const QString& text) {

@@ -70,17 +70,28 @@ qsizetype CharacterCount(QStringView text);
 // characters and "...": how messages quote values that may be huge. Never
 // splits a surrogate pair.
 QString ShortenedText(const QString& text, qsizetype count);
+// The most bytes a report may have, read from a file or answered by the
+// payroll service: far beyond any payroll's, and what memory can afford.
+constexpr qint64 MaxReportBytes = qint64(256) * 1024 * 1024;
 // Decodes report bytes: UTF-8 when they are valid UTF-8, else Windows-1252.
 QString DecodeReportBytes(const QByteArray& bytes);
 // The value of a hexadecimal digit; -1 for any other character.
 int HexDigitValue(QChar c);
 // C0 and C1 control characters and DEL.
 bool IsControlChar(QChar c);
-// Every control character (C0, DEL, C1) as "\xNN", so that text taken from
-// input never reaches a log or the screen raw; TAB, LF and CR stay, as text
-// of several lines is laid out with them.
+// The marks and overrides of bidirectional text (U+061C, U+200E, U+200F,
+// U+202A to U+202E, U+2066 to U+2069): shown raw, they reorder what
+// follows them, so a payee could make a line read otherwise.
+bool IsBidiControlChar(QChar c);
+// Every control character (C0, DEL, C1) as "\xNN" and every bidirectional
+// control as "\uNNNN", so that text taken from input never reaches a log
+// or the screen raw; TAB, LF and CR stay, as text of several lines is laid
+// out with them.
 QString EscapeControlChars(const QString& text);
 // The same for text shown on one line: TAB, LF and CR escaped too.
 QString EscapeControlCharsInLine(const QString& text);
+// The same for what a terminal shows: TAB and LF stay (columns and lines),
+// a CR, which would let text overwrite its line, is escaped.
+QString EscapeTerminalText(const QString& text);
 // Every CR LF, CR and LF as CR LF.
 QString NormaliseLineBreaks(const QString& text);

@@ -202,7 +202,13 @@ void TOrvAPIConnection::BeginCall(const QString& methodName) {
     m_call->AddItem(m_session);
 }
 
-IRpcResultPtr TOrvAPIConnection::Execute() {
+void TOrvAPIConnection::LimitAnswer(TAnswerSize size) {
+    m_caller->Settings().MaxResponseBytes =
+        size == asLarge ? MaxReportBytes : RpcSmallAnswerMaxBytes;
+}
+
+IRpcResultPtr TOrvAPIConnection::Execute(TAnswerSize size) {
+    LimitAnswer(size);
     QElapsedTimer timer;
     timer.start();
     IRpcResultPtr result = m_caller->ExecuteCall(m_call);
@@ -212,6 +218,7 @@ IRpcResultPtr TOrvAPIConnection::Execute() {
 }
 
 TRpcDataSetAnswer TOrvAPIConnection::ExecuteDataSet() {
+    LimitAnswer(asLarge);
     QElapsedTimer timer;
     timer.start();
     TRpcDataSetAnswer answer = m_caller->ExecuteDataSetCall(m_call);
@@ -311,7 +318,7 @@ QString TOrvAPIConnection::GetReport(const QString& taskId) {
         m_logger->LogContextItem(kTaskId, taskId);
         BeginCall(QStringLiteral("orv.taskQueue.getReport"));
         m_call->AddItem(taskId);
-        const IRpcStructPtr answer = Execute()->AsStruct();
+        const IRpcStructPtr answer = Execute(asLarge)->AsStruct();
         const QString type = answer->Key(QStringLiteral("Type"))->AsString();
         const QString text = DecodeReportBytes(answer->Key(QStringLiteral("Report"))->AsBase64());
         if (type == QStringLiteral("ERROR"))
@@ -355,7 +362,7 @@ TTimeClockImportResult TOrvAPIConnection::TCImport(const TOrvPayrollBatchDef& ba
         options->AddItem(QStringLiteral("UseEmployeePayRates"), data.UseEmployeePayRates);
         m_call->AddItem(options);
         m_call->AddItem(batch.BatchNbr);
-        const IRpcStructPtr answer = Execute()->AsStruct();
+        const IRpcStructPtr answer = Execute(asLarge)->AsStruct();
         TTimeClockImportResult result;
         result.RejectedRecords = answer->Key(QStringLiteral("RejectedRecords"))->AsInteger();
         result.LogFile = DecodeReportBytes(answer->Key(QStringLiteral("LogFile"))->AsBase64());
@@ -404,7 +411,7 @@ TOrvXImportResults TOrvAPIConnection::GetOrvXImportResults(const QString& taskId
         m_logger->LogContextItem(kTaskId, taskId);
         BeginCall(QStringLiteral("orv.taskQueue.getOrvXImportResults"));
         m_call->AddItem(taskId);
-        const IRpcArrayPtr answer = Execute()->AsArray();
+        const IRpcArrayPtr answer = Execute(asLarge)->AsArray();
         if (answer->Count() == 0)
             throw EztException(QStringLiteral(
                 "OrvX import returned no results at all. The import probably has failed"));

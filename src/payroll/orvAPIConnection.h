@@ -151,10 +151,14 @@ private:
     void LogIn(const TOrvAPIConnectionParam& param, const TOrvAPIEnvironment& environment);
     // Steps 2 to 5 of every operation's frame, up to the session parameter.
     void BeginCall(const QString& methodName);
-    IRpcResultPtr Execute();
-    // The same for a query: its answer read straight into a table where it
-    // has the service's layout.
+    // Most answers are a few lines; a report, or a file the service sends
+    // back, may be as big as a report can be.
+    enum TAnswerSize { asSmall, asLarge };
+    IRpcResultPtr Execute(TAnswerSize size = asSmall);
+    // The same for a query: its answer, as big as a table may be, read
+    // straight into a table where it has the service's layout.
     TRpcDataSetAnswer ExecuteDataSet();
+    void LimitAnswer(TAnswerSize size);
     void LogElapsed(const QElapsedTimer& timer);
     // A fault becomes EOrvAPIError.
     void CheckResult(const IRpcResultPtr& result);

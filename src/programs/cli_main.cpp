@@ -1,15 +1,21 @@
 // orvq-cli: the exports of Orvane QB Export for scripts (see --help).
 #include "ProgramQBProcessor.h"
 #include "app/cli/CliSupport.h"
+#include "app/cli/CliTerminalOutput.h"
 #include "app/cli/ConsoleTerminal.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(ApplicationTitle);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    QFile stdoutFile;
+    QFile stderrFile;
+    stdoutFile.open(stdout, QIODevice::WriteOnly);
+    stderrFile.open(stderr, QIODevice::WriteOnly);
+    TTerminalOutput out(stdoutFile);
+    TTerminalOutput err(stderrFile);
     QTextStream in(stdin);
     TAppCoreOptions options;
     options.ProgramFilePath = MainProgramFilePath();
@@ -17,7 +23,7 @@ int main(int argc, char** argv) {
     TAppCore core(options);
     // Questions are asked only at a terminal; in batch use they are answered No.
     const bool terminal = StdinIsTerminal();
-    TCliEnvironment env{out, err, terminal ? &in : nullptr, core};
+    TCliEnvironment env{out.Stream(), err.Stream(), terminal ? &in : nullptr, core};
     if (qEnvironmentVariableIsSet("ORVQ_PASSWORD"))
         env.PasswordVariable = qEnvironmentVariable("ORVQ_PASSWORD");
     if (terminal)
@@ -26,7 +32,7 @@ int main(int argc, char** argv) {
         return std::make_shared<TConsoleInterrupt>(std::move(cancel));
     };
     const int code = RunOrvqCli(QCoreApplication::arguments().mid(1), env);
-    out.flush();
-    err.flush();
+    out.Stream().flush();
+    err.Stream().flush();
     return code;
 }

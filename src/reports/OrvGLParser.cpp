@@ -24,25 +24,18 @@ QString Quoted(QStringView text) {
     return ShortenedText(text.toString(), MaxQuotedLength);
 }
 
-// An optional sign and one or more ASCII digits; the parts are at most four
-// characters, so no overflow.
+// ASCII digits only: a sign or a blank would let a shorter date than
+// YYYYMMDD through ("2024+3+8"). The parts are at most four characters, so
+// no overflow.
 int ParseDatePart(QStringView part) {
-    qsizetype i = 0;
-    const bool negative = !part.isEmpty() && part[0] == u'-';
-    if (!part.isEmpty() && (part[0] == u'-' || part[0] == u'+'))
-        ++i;
-    if (i == part.size())
-        throw EConvertError(
-            Format(QStringLiteral("'%s' is not a valid integer value"), {part.toString()}));
     int value = 0;
-    for (; i < part.size(); ++i) {
-        const QChar c = part[i];
+    for (const QChar c : part) {
         if (c < u'0' || c > u'9')
             throw EConvertError(
                 Format(QStringLiteral("'%s' is not a valid integer value"), {part.toString()}));
         value = value * 10 + (c.unicode() - u'0');
     }
-    return negative ? -value : value;
+    return value;
 }
 
 enum class TGLLayout { CommaSeparated, FixedWidth };
@@ -248,9 +241,9 @@ QDate ParseGLDate(QStringView text) {
     const int year = ParseDatePart(trimmed.mid(0, 4));
     const int month = ParseDatePart(trimmed.mid(4, 2));
     const int day = ParseDatePart(trimmed.mid(6, 2));
-    // QDate knows negative years; the journal's calendar runs from 1 to 9999.
+    // The journal's calendar runs from 1 to 9999, as four digits write it.
     const QDate date(year, month, day);
-    if (year < 1 || year > 9999 || !date.isValid())
+    if (year < 1 || !date.isValid())
         throw EConvertError(QStringLiteral("Invalid argument to date encode"));
     return date;
 }

@@ -9,7 +9,9 @@
 #include <QStringView>
 
 // The whole file as text: UTF-8 when it is valid UTF-8, else Windows-1252.
-// Throws EztException naming the file and the reason when it cannot be read.
+// Throws EztException naming the file and the reason when it cannot be read,
+// when it is no regular file (a pipe, a device, a folder) and, before
+// reading it, when it has more than MaxReportBytes.
 QString ReadReportFile(const QString& fileName);
 
 // The message of a failing report line with the line named, when source

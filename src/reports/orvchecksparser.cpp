@@ -47,7 +47,7 @@ TCheckRecord ParseRecord(ICommonLogger& logger, const QString& line, int fieldCo
         }
         record.Memo = fields.Shared(next, fields.At(next));
         ++next;
-        record.CheckDate = StrToDate(fields.At(next++), RegionalSettings(), currentYear);
+        record.CheckDate = StrToReportDate(fields.At(next++), RegionalSettings(), currentYear);
         record.CheckNumber = trimmed();
         record.Amount = StrToCurr(fields.At(next++));
     } catch (...) {

@@ -77,7 +77,10 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             reportName = path;
             logger.LogContextItem(QStringLiteral("Orvane Checks file"), path);
             const QString text = TextReportOrEmpty(ReadReportFile(path));
-            logger.LogDebug(QStringLiteral("Orvane Checks file"), text);
+            // Escaped for the log, a report of control characters takes four
+            // times its size: only a developer log wants it.
+            if (logger.WantsMessage(lmDebug))
+                logger.LogDebug(QStringLiteral("Orvane Checks file"), text);
             report = text;
         } else {
             direct = OpenDirectReportSource(context, m_options.Source);

@@ -48,17 +48,17 @@ QString LedgerTimeDisplay(const QDateTime& utc) {
 }
 
 QString LedgerRunLine(const TLedgerRun& run) {
-    return EscapeControlChars(QStringList{run.Id, LedgerTimeDisplay(run.Started),
-                                          LedgerRunKindText(run), LedgerTargetText(run.Target),
-                                          LedgerCountsText(run.Counts), LedgerText(run.State)}
-                                  .join(QStringLiteral("  ")));
+    return EscapeControlCharsInLine(QStringList{
+        run.Id, LedgerTimeDisplay(run.Started), LedgerRunKindText(run),
+        LedgerTargetText(run.Target), LedgerCountsText(run.Counts), LedgerText(run.State)}
+                                        .join(QStringLiteral("  ")));
 }
 
 QString LedgerPairingLine(const TLedgerPairing& p) {
-    return EscapeControlChars(QStringList{LedgerText(p.Kind), p.Key, p.Label,
-                                          LedgerTargetText(p.Target), LedgerTimeDisplay(p.Recorded),
-                                          ShortRunId(p.RunId)}
-                                  .join(QStringLiteral("  ")));
+    return EscapeControlCharsInLine(QStringList{LedgerText(p.Kind), p.Key, p.Label,
+                                                LedgerTargetText(p.Target),
+                                                LedgerTimeDisplay(p.Recorded), ShortRunId(p.RunId)}
+                                        .join(QStringLiteral("  ")));
 }
 
 QString LedgerRunReport(const TLedgerRun& run, const QList<TLedgerRecord>& records) {
@@ -88,8 +88,9 @@ QString LedgerRunReport(const TLedgerRun& run, const QList<TLedgerRecord>& recor
                           CurrToStr(r.Amount), LedgerText(r.Outcome), r.TxnID,
                           // The message without its details.
                           r.Message.section(QStringLiteral("\n\n"), 0, 0)};
+        // A TAB or line break of a cell would shift the columns.
         for (QString& cell : cells)
-            cell = EscapeControlChars(cell);
+            cell = EscapeControlCharsInLine(cell);
         text += cells.join(u'\t') + u'\n';
     }
     return text;

@@ -22,6 +22,7 @@ QString LedgerTimeDisplay(const QDateTime& utc);
 QString LedgerPairingLine(const TLedgerPairing& pairing);
 // id, time, kind, target company, counts and state, two blanks apart.
 QString LedgerRunLine(const TLedgerRun& run);
-// The run's fields, one a line, then its records as a table; lines end with
-// "\n".
+// The run's fields, one a line, then its records as a table of cells apart
+// by TABs, each cell on one line; lines end with "\n". Control and
+// bidirectional characters of every text are escaped.
 QString LedgerRunReport(const TLedgerRun& run, const QList<TLedgerRecord>& records);

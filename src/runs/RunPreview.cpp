@@ -1,6 +1,7 @@
 #include "runs/RunPreview.h"
 
 #include "base/RegionalSettings.h"
+#include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 #include "runs/CompanyGuard.h"
 
@@ -101,7 +102,8 @@ namespace {
 struct TColumn {
     const char* Title;
     QString (*Text)(const TExportNote&);
-    bool Right;
+    // The program's own number: right-aligned, and never taken for a formula.
+    bool Amount;
 };
 
 const TColumn Columns[] = {
@@ -112,18 +114,42 @@ const TColumn Columns[] = {
     {"Amount", [](const TExportNote& n) { return Money(n.Amount); }, true},
     {"Detail", [](const TExportNote& n) { return n.Message; }, false},
 };
+constexpr int ColumnCount = int(std::size(Columns));
 
 QString Pad(const QString& text, int width, bool right) {
     return right ? text.rightJustified(width) : text.leftJustified(width);
 }
 
-QString CsvField(QString text) {
-    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()) &&
-        !(text.front() == u'-' && text.size() > 1 && text.at(1).isDigit()))
-        text.prepend(u'\'');
+// A cell of the table: one line, nothing a terminal would act on.
+QStringList TableCells(const TExportNote& item) {
+    QStringList cells;
+    for (const TColumn& c : Columns)
+        cells << EscapeControlCharsInLine(c.Text(item));
+    return cells;
+}
+
+// What a spreadsheet would evaluate: a formula's first character, also
+// behind blanks it may drop, or a TAB or line break before one.
+bool LooksLikeFormula(const QString& text) {
+    for (const QChar c : text) {
+        if (c != u' ')
+            return QStringLiteral("=+-@\t\r\n").contains(c);
+    }
+    return false;
+}
+
+QString CsvQuoted(QString text) {
     if (text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r'))
         return u'"' + text.replace(u'"', QStringLiteral("\"\"")) + u'"';
     return text;
+}
+
+// Text from outside, as a spreadsheet shows it and never evaluates it.
+QString CsvText(const QString& text) {
+    QString field = EscapeControlChars(text);
+    if (LooksLikeFormula(field))
+        field.prepend(u'\'');
+    return CsvQuoted(field);
 }
 
 } // namespace
@@ -131,26 +157,30 @@ QString CsvField(QString text) {
 QString FormatPreviewTable(const QList<TRunPreview>& previews) {
     QString out;
     for (const TRunPreview& p : previews) {
-        out += QStringLiteral("Preview of ") + p.RunName + u'\n';
-        out += OpenCompanyText(p.Target) + u'\n';
+        out += EscapeControlCharsInLine(QStringLiteral("Preview of ") + p.RunName) + u'\n';
+        out += EscapeControlCharsInLine(OpenCompanyText(p.Target)) + u'\n';
         if (!p.CompanyQuestion.isEmpty())
-            out += QStringLiteral("Posting would ask: ") + p.CompanyQuestion + u'\n';
-        const int count = int(std::size(Columns));
+            out += EscapeControlCharsInLine(QStringLiteral("Posting would ask: ") +
+                                            p.CompanyQuestion) +
+                   u'\n';
+        QList<QStringList> rows;
+        for (const TExportNote& item : p.Items)
+            rows << TableCells(item);
         QList<int> widths;
         for (const TColumn& c : Columns)
             widths << int(qstrlen(c.Title));
-        for (const TExportNote& item : p.Items)
-            for (int i = 0; i < count; ++i)
-                widths[i] = std::max(widths[i], int(Columns[i].Text(item).size()));
-        QStringList row;
-        for (int i = 0; i < count; ++i)
-            row << Pad(QString::fromLatin1(Columns[i].Title), widths[i], Columns[i].Right);
-        out += row.join(QStringLiteral("  ")).trimmed() + u'\n';
-        for (const TExportNote& item : p.Items) {
-            row.clear();
-            for (int i = 0; i < count; ++i)
-                row << Pad(Columns[i].Text(item), widths[i], Columns[i].Right);
-            out += row.join(QStringLiteral("  ")).trimmed() + u'\n';
+        for (const QStringList& cells : rows)
+            for (int i = 0; i < ColumnCount; ++i)
+                widths[i] = std::max(widths[i], int(cells[i].size()));
+        QStringList line;
+        for (int i = 0; i < ColumnCount; ++i)
+            line << Pad(QString::fromLatin1(Columns[i].Title), widths[i], Columns[i].Amount);
+        out += line.join(QStringLiteral("  ")).trimmed() + u'\n';
+        for (const QStringList& cells : rows) {
+            line.clear();
+            for (int i = 0; i < ColumnCount; ++i)
+                line << Pad(cells[i], widths[i], Columns[i].Amount);
+            out += line.join(QStringLiteral("  ")).trimmed() + u'\n';
         }
         out += QStringLiteral("Totals: ") + p.Summary() + u'\n';
     }
@@ -164,9 +194,9 @@ QString PreviewCsv(const QList<TRunPreview>& previews) {
     QString out = header.join(u',') + QStringLiteral("\r\n");
     for (const TRunPreview& p : previews) {
         for (const TExportNote& item : p.Items) {
-            QStringList fields{CsvField(p.RunName), CsvField(p.Target.CompanyName)};
+            QStringList fields{CsvText(p.RunName), CsvText(p.Target.CompanyName)};
             for (const TColumn& c : Columns)
-                fields << CsvField(c.Text(item));
+                fields << (c.Amount ? CsvQuoted(c.Text(item)) : CsvText(c.Text(item)));
             out += fields.join(u',') + QStringLiteral("\r\n");
         }
     }

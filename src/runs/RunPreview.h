@@ -52,9 +52,11 @@ private:
     IExportObserver* m_next;
 };
 
-// A fixed-width table per preview, with its company and totals.
+// A fixed-width table per preview, with its company and totals; control
+// and bidirectional characters of its texts escaped, each cell on one line.
 QString FormatPreviewTable(const QList<TRunPreview>& previews);
 // One row per record with a header; a field holding a comma, quote or line
-// break is quoted; one that a spreadsheet would take for a formula is
-// prefixed with an apostrophe.
+// break is quoted. Every text field has its control and bidirectional
+// characters escaped, and one that a spreadsheet would take for a formula
+// is prefixed with an apostrophe; only the amount, the program's own, is not.
 QString PreviewCsv(const QList<TRunPreview>& previews);

@@ -29,6 +29,10 @@ TRegionalSettings ReadRegionalSettings(const IztSettings& settings,
         result.DateOrder = TDateOrder::DayMonthYear;
     else if (order == u"YMD")
         result.DateOrder = TDateOrder::YearMonthDay;
+    const QString yearDigits =
+        settings.GetAsString(QStringLiteral("RegionalSettings\\YearDigits")).trimmed();
+    if (yearDigits == u"2" || yearDigits == u"4")
+        result.YearDigits = yearDigits.toInt();
     SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DateSeparator")), false,
                   result.DateSeparator);
     SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator")), true,

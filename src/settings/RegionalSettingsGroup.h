@@ -5,6 +5,7 @@
 //   [RegionalSettings]
 //   DateOrder=DMY          ; MDY, DMY or YMD
 //   DateSeparator=.        ; one punctuation character ("-" too)
+//   YearDigits=2           ; 2 or 4: how the short-date format writes the year
 //   DecimalSeparator=,     ; one punctuation character, not a sign
 //
 // A missing or invalid value keeps the system's setting for that item.

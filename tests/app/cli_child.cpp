@@ -9,11 +9,13 @@
 //   cli_child FOLDER nobody ARGS...  the same as the user "nobody" when started
 //                                    as root, without holding
 #include "CliSupport.h"
+#include "CliTerminalOutput.h"
 #include "ForwardingQBProcessor.h"
 #include "company/QBSandboxRequestProcessor.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -76,8 +78,12 @@ int main(int argc, char** argv) {
     if (hold)
         options.Ledger.Clock = [] { return QDateTime::currentDateTimeUtc().addSecs(-3600); };
     TAppCore core(options);
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    TCliEnvironment env(out, err, nullptr, core);
+    QFile stdoutFile;
+    QFile stderrFile;
+    stdoutFile.open(stdout, QIODevice::WriteOnly);
+    stderrFile.open(stderr, QIODevice::WriteOnly);
+    TTerminalOutput out(stdoutFile);
+    TTerminalOutput err(stderrFile);
+    TCliEnvironment env(out.Stream(), err.Stream(), nullptr, core);
     return RunOrvqCli(args.mid(3), env);
 }

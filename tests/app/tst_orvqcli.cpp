@@ -2,12 +2,15 @@
 // into a fresh sandbox company and run again, saved options and their
 // overrides, exit codes, the developer log and the redirected company.
 #include "CliSupport.h"
+#include "CliTerminalOutput.h"
 #include "TestSupport.h"
+#include "base/vlxTextUtils.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "company/QBSandboxRequestProcessor.h"
 #include "settings/QBDecl.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -105,6 +108,7 @@ private Q_SLOTS:
     void devLogHoldsQbXml_data();
     void devLogHoldsQbXml();
     void controlCharactersShownEscaped();
+    void terminalShowsHostileTextEscaped();
     void redirectedCompany();
     void consoleQuestions_data();
     void consoleQuestions();
@@ -371,6 +375,50 @@ void TestOrvqCli::controlCharactersShownEscaped() {
              u"no\\x01ne.txt"_s);
     QVERIFY2(cli.ErrText.startsWith(u"Error: "_s) && cli.ErrText.contains(u"no\\x01ne.txt"_s),
              qPrintable(cli.ErrText));
+}
+
+// Everything orvq-cli prints goes through the terminal output: a payee's
+// escape sequences and right-to-left override arrive as text, also in the
+// log lines and the error line; the CSV written beside it evaluates nothing.
+void TestOrvqCli::terminalShowsHostileTextEscaped() {
+    TCli cli;
+    const QString report = cli.Dir.filePath(u"s1911.txt"_s);
+    {
+        QFile file(report);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\"-2+3+HYPERLINK(\"\"http://evil.example\"\")\",\"m\",3/8/2024,2001,2.00\r\n"
+                   "\"IRS\x1b]0;owned\x07\x1b[2J\",\"m\",3/8/2024,2002,3.00\r\n"
+                   "\"\xe2\x80\xae"
+                   "exe.SRI\",\"\xe2\x81\xa6m\",3/8/2024,2003,4.00\r\n");
+    }
+    const QString csv = cli.Dir.filePath(u"preview.csv"_s);
+    QBuffer console;
+    QVERIFY(console.open(QIODevice::WriteOnly));
+    {
+        TTerminalOutput out(console);
+        TCliEnvironment env{out.Stream(), out.Stream(), nullptr, *cli.Core};
+        RunOrvqCli(QStringList{u"checks"_s, u"--file"_s, report, u"--preview"_s, u"--csv"_s, csv} +
+                       DemoAccounts,
+                   env);
+        // An error line, with the file named as typed.
+        RunOrvqCli(QStringList{u"checks"_s, u"--file"_s, cli.Dir.filePath(u"\u202eno.txt"_s)} +
+                       DemoAccounts,
+                   env);
+    }
+    const QString shown = QString::fromUtf8(console.data());
+    QVERIFY2(shown.contains(u"IRS\\x1B]0;owned\\x07\\x1B[2J"_s) &&
+                 shown.contains(u"\\u202Eexe.SRI"_s),
+             qPrintable(shown));
+    QVERIFY2(shown.contains(u"Error: "_s) && shown.contains(u"\\u202Eno.txt"_s), qPrintable(shown));
+    QVERIFY2(std::none_of(shown.cbegin(), shown.cend(),
+                          [](QChar c) {
+                              return (IsControlChar(c) && c != u'\t' && c != u'\n') ||
+                                     IsBidiControlChar(c);
+                          }),
+             qPrintable(shown));
+    const QString written = QString::fromUtf8(testsupport::ReadFile(csv));
+    QVERIFY2(written.contains(u",\"'-2+3+HYPERLINK(\"\"http://evil.example\"\")\","_s),
+             qPrintable(written));
 }
 
 void TestOrvqCli::redirectedCompany() {

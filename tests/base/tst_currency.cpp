@@ -29,9 +29,6 @@ void TestCurrency::parses_data() {
     QTest::newRow("no fraction digits") << "5." << qint64(50000);
     QTest::newRow("plus sign and blanks") << "  +7 " << qint64(70000);
     QTest::newRow("minus zero") << "-0" << qint64(0);
-    QTest::newRow("exponent") << "1.25e2" << qint64(1250000);
-    QTest::newRow("negative exponent") << "125e-4" << qint64(125);
-    QTest::newRow("tiny exponent is zero") << "1e-999999999999" << qint64(0);
     QTest::newRow("largest") << "922337203685477.5807" << std::numeric_limits<qint64>::max();
     QTest::newRow("long fraction") << "1." + QString(5000, u'9') << qint64(20000);
     // Exact where a double would not be: 0.1 + 0.2 style values.
@@ -48,8 +45,32 @@ void TestCurrency::parses() {
 
 void TestCurrency::rejects_data() {
     QTest::addColumn<QString>("text");
-    for (const char* text : {"", "  ", "-", "+", ".", "1e", "1e+", "1,000.00", "$5", "1.2.3", "12a",
-                             "1e308", "922337203685477.5808", "--1", "1 000", "\xd9\xa1"})
+    // Reports write plain decimals; an exponent or a hex prefix is no amount of theirs.
+    for (const char* text : {"",
+                             "  ",
+                             "-",
+                             "+",
+                             ".",
+                             "1e",
+                             "1e+",
+                             "1,000.00",
+                             "$5",
+                             "1.2.3",
+                             "12a",
+                             "1e308",
+                             "922337203685477.5808",
+                             "--1",
+                             "1 000",
+                             "\xd9\xa1",
+                             "1.25e2",
+                             "125e-4",
+                             "1E2",
+                             "1e-999999999999",
+                             "0x1A",
+                             "inf",
+                             "nan",
+                             "1\t0",
+                             "+ 1"})
         QTest::newRow(text) << QString::fromUtf8(text);
 }
 

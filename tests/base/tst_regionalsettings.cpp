@@ -12,6 +12,8 @@ private Q_SLOTS:
     void parsesDates();
     void rejectsDates_data();
     void rejectsDates();
+    void reportDatesCarryTheYear_data();
+    void reportDatesCarryTheYear();
     void formatsDates();
 };
 
@@ -80,6 +82,37 @@ void TestRegionalSettings::rejectsDates() {
         StrToDate(text);
         QFAIL("no exception");
     } catch (const EConvertError& e) {
+        QCOMPARE(e.Message(), "'" + text + "' is not a valid date");
+    }
+}
+
+void TestRegionalSettings::reportDatesCarryTheYear_data() {
+    QTest::addColumn<int>("yearDigits");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("expected"); // invalid: refused
+    QTest::newRow("four digits") << 4 << "3/8/2024" << QDate(2024, 3, 8);
+    QTest::newRow("no year") << 4 << "3/8" << QDate();
+    QTest::newRow("two digits where the format has four") << 4 << "3/8/24" << QDate();
+    QTest::newRow("three digits") << 4 << "3/8/024" << QDate();
+    QTest::newRow("one digit") << 4 << "3/8/4" << QDate();
+    // A workstation whose short date is M/d/yy: its reports write two digits.
+    QTest::newRow("two-digit format") << 2 << "3/8/24" << QDate(2024, 3, 8);
+    QTest::newRow("two-digit format, window start") << 2 << "1/1/76" << QDate(1976, 1, 1);
+    QTest::newRow("two-digit format, four digits") << 2 << "3/8/2024" << QDate(2024, 3, 8);
+    QTest::newRow("two-digit format, no year") << 2 << "3/8" << QDate();
+    QTest::newRow("two-digit format, one digit") << 2 << "3/8/4" << QDate();
+}
+
+void TestRegionalSettings::reportDatesCarryTheYear() {
+    QFETCH(int, yearDigits);
+    QFETCH(QString, text);
+    QFETCH(QDate, expected);
+    TRegionalSettings settings = Settings(TDateOrder::MonthDayYear, u'/');
+    settings.YearDigits = yearDigits;
+    try {
+        QCOMPARE(StrToReportDate(text, settings, 2026), expected);
+    } catch (const EConvertError& e) {
+        QVERIFY2(!expected.isValid(), qPrintable(e.Message()));
         QCOMPARE(e.Message(), "'" + text + "' is not a valid date");
     }
 }

@@ -131,25 +131,37 @@ void TestTextUtils::escapesControlCharacters_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("escaped");
     QTest::addColumn<QString>("inLine");
-    const QString plain = QStringLiteral("Z\u00fcrich \\x00 \u00a0\u20ac");
-    QTest::newRow("nothing to escape") << plain << plain << plain;
+    QTest::addColumn<QString>("terminal");
+    const QString plain = QStringLiteral("Z\u00fcrich \\x00 \u00a0\u20ac \u05e9\u05dc\u05d5\u05dd");
+    QTest::newRow("nothing to escape") << plain << plain << plain << plain;
     QTest::newRow("NUL, ESC, DEL and C1")
         << QString::fromLatin1("a\0b\x1b\x7f\x85", 6) << QStringLiteral("a\\x00b\\x1B\\x7F\\x85")
-        << QStringLiteral("a\\x00b\\x1B\\x7F\\x85");
+        << QStringLiteral("a\\x00b\\x1B\\x7F\\x85") << QStringLiteral("a\\x00b\\x1B\\x7F\\x85");
     QTest::newRow("layout kept only in text of several lines")
         << QStringLiteral("a\tb\r\nc\nd") << QStringLiteral("a\tb\r\nc\nd")
-        << QStringLiteral("a\\x09b\\x0D\\x0Ac\\x0Ad");
+        << QStringLiteral("a\\x09b\\x0D\\x0Ac\\x0Ad") << QStringLiteral("a\tb\\x0D\nc\nd");
     // Long printable runs are passed over four characters at a time.
     QTest::newRow("control after a long printable run")
         << QStringLiteral("Employee12,A,Smith\x01 tail")
         << QStringLiteral("Employee12,A,Smith\\x01 tail")
+        << QStringLiteral("Employee12,A,Smith\\x01 tail")
         << QStringLiteral("Employee12,A,Smith\\x01 tail");
     QTest::newRow("tilde, DEL and U+0100 in one group of four")
         << QStringLiteral("abcd~\x7f\u0100e") << QStringLiteral("abcd~\\x7F\u0100e")
-        << QStringLiteral("abcd~\\x7F\u0100e");
+        << QStringLiteral("abcd~\\x7F\u0100e") << QStringLiteral("abcd~\\x7F\u0100e");
     QTest::newRow("surrogate pair and space group")
         << QStringLiteral("    \U0001F600 \x1f") << QStringLiteral("    \U0001F600 \\x1F")
-        << QStringLiteral("    \U0001F600 \\x1F");
+        << QStringLiteral("    \U0001F600 \\x1F") << QStringLiteral("    \U0001F600 \\x1F");
+    // A payee that reads "Acme Payroll" backwards on screen, and the other
+    // marks and isolates that reorder text.
+    const QString bidi = QStringLiteral("\u202eAcme\u202a\u202c\u2066x\u2069\u200e\u200f\u061c.");
+    const QString bidiEscaped =
+        QStringLiteral("\\u202EAcme\\u202A\\u202C\\u2066x\\u2069\\u200E\\u200F\\u061C.");
+    QTest::newRow("bidirectional controls") << bidi << bidiEscaped << bidiEscaped << bidiEscaped;
+    // Their neighbours are ordinary text.
+    const QString neighbours = QStringLiteral("\u061b\u200d\u2029\u202f\u2065\u206a");
+    QTest::newRow("characters next to them")
+        << neighbours << neighbours << neighbours << neighbours;
 }
 
 void TestTextUtils::splitsLines_data() {
@@ -176,8 +188,10 @@ void TestTextUtils::escapesControlCharacters() {
     QFETCH(QString, text);
     QFETCH(QString, escaped);
     QFETCH(QString, inLine);
+    QFETCH(QString, terminal);
     QCOMPARE(EscapeControlChars(text), escaped);
     QCOMPARE(EscapeControlCharsInLine(text), inLine);
+    QCOMPARE(EscapeTerminalText(text), terminal);
 }
 
 QTEST_GUILESS_MAIN(TestTextUtils)

@@ -50,11 +50,12 @@ private:
     ILoggerEventSinkPtr m_user;
 };
 
-// The regional settings inputs are read in: the service's own, and
-// day/month/year with dots and a decimal comma.
+// The regional settings inputs are read in: the service's own, the same
+// with two-digit years, and day/month/year with dots and a decimal comma.
 inline const TRegionalSettings* FuzzRegionalSettings(int& count) {
     static const TRegionalSettings settings[] = {
         {TDateOrder::MonthDayYear, u'/', u'.'},
+        {TDateOrder::MonthDayYear, u'/', u'.', 2},
         {TDateOrder::DayMonthYear, u'.', u','},
         {TDateOrder::YearMonthDay, u'-', u'.'},
     };

@@ -68,6 +68,8 @@ private Q_SLOTS:
     void reportTypes();
     void badAnswers_data();
     void badAnswers();
+    void answersThatAreNeverBigAreCapped_data();
+    void answersThatAreNeverBigAreCapped();
     void emptyTaskIdSendsNothing_data();
     void emptyTaskIdSendsNothing();
     void logOutOnRelease_data();
@@ -361,6 +363,44 @@ void TestOrvAPIConnection::badAnswers() {
     const auto logged = m_log->Sink().OfKind(lmException);
     QCOMPARE(int(logged.size()), 1);
     QCOMPARE(logged.front().Block, QStringLiteral("Querying status of an Orvane task"));
+    QCOMPARE(m_log->Depth(), m_rootDepth);
+}
+
+void TestOrvAPIConnection::answersThatAreNeverBigAreCapped_data() {
+    // Beyond the cap of small answers, far below that of reports.
+    const QString big(2 * 1024 * 1024, u'x');
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QJsonObject>("answer");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("log-in") << "orv.sb.connect" << Result(QJsonObject{{"SESSION", big}}) << true;
+    QTest::newRow("task poll") << "orv.taskQueue.isTaskFinished" << Result(big) << true;
+    QTest::newRow("task deletion") << "orv.taskQueue.deleteTask" << Result(big) << true;
+    QTest::newRow("report download")
+        << "orv.taskQueue.getReport"
+        << Result(QJsonObject{{"Type", "ASCII"}, {"Report", Base64(big)}}) << false;
+}
+
+void TestOrvAPIConnection::answersThatAreNeverBigAreCapped() {
+    QFETCH(QString, method);
+    QFETCH(QJsonObject, answer);
+    QFETCH(bool, refused);
+    auto server = Serve(WithMethod(BaseScript(), method, Answers({answer})));
+    QVERIFY(server);
+    const QString task = QStringLiteral("T-1");
+    try {
+        TOrvAPIConnection connection(server->Param(), m_log->LoggerPtr(), Environment());
+        if (method == u"orv.taskQueue.isTaskFinished")
+            connection.IsTaskFinished(task);
+        else if (method == u"orv.taskQueue.deleteTask")
+            connection.DeleteTask(task);
+        else if (method == u"orv.taskQueue.getReport")
+            QCOMPARE(connection.GetReport(task).size(), 2 * 1024 * 1024);
+        QVERIFY2(!refused, "the answer was taken");
+    } catch (const ERpcTransportError& e) {
+        QVERIFY2(refused, qPrintable(e.Message()));
+        QVERIFY2(e.Message().endsWith(QStringLiteral(" exceeds the limit of 1 MB")),
+                 qPrintable(e.Message()));
+    }
     QCOMPARE(m_log->Depth(), m_rootDepth);
 }
 

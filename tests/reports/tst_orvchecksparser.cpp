@@ -173,6 +173,20 @@ void TestChecksParser::namesSourceAndLine_data() {
         << "John Smith\t,b"
         << "Invalid delimited text (line 1 of /reports/s1910.txt: "
            "<John Smith\\x09,b>)";
+    // Dates and amounts that posted something else than the report meant.
+    const QString good = "Ann,,Lee,\"pay\",3/8/2024,8001,1.00\r\n";
+    QTest::newRow("date without a year")
+        << good + "Wei,,Chen,\"pay\",3/8,8002,2.00"
+        << "'3/8' is not a valid date (line 2 of /reports/s1910.txt: "
+           "<Wei,,Chen,\"pay\",3/8,8002,2.00>)";
+    QTest::newRow("two-digit year")
+        << good + "Wei,,Chen,\"pay\",3/8/24,8002,2.00"
+        << "'3/8/24' is not a valid date (line 2 of /reports/s1910.txt: "
+           "<Wei,,Chen,\"pay\",3/8/24,8002,2.00>)";
+    QTest::newRow("exponent amount")
+        << good + "Wei,,Chen,\"pay\",3/8/2024,8002,1.5e2"
+        << "'1.5e2' is not a valid floating point value (line 2 of /reports/s1910.txt: "
+           "<Wei,,Chen,\"pay\",3/8/2024,8002,1.5e2>)";
 }
 
 void TestChecksParser::namesSourceAndLine() {
@@ -234,6 +248,12 @@ void TestChecksParser::followsRegionalSettings() {
     const TCheckRecord r = ParseCheckRecord(m_log->Logger(), "p,m,8.3.2024,1,\"1250,75\"", 5);
     QCOMPARE(r.CheckDate, QDate(2024, 3, 8));
     QCOMPARE(r.Amount, Currency::FromRaw(12507500));
+
+    // A short date of d.M.yy: the report writes the year in two digits.
+    german.YearDigits = 2;
+    TRegionalSettingsOverride twoDigits(german);
+    QCOMPARE(ParseCheckRecord(m_log->Logger(), "p,m,8.3.24,1,1", 5).CheckDate, QDate(2024, 3, 8));
+    QVERIFY_THROWS_EXCEPTION(EztException, ParseCheckRecord(m_log->Logger(), "p,m,8.3,1,1", 5));
 }
 
 void TestChecksParser::readsFilesInEitherEncoding() {

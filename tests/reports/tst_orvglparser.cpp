@@ -283,9 +283,15 @@ void TestGLParser::parsesDate_data() {
     QTest::newRow("30 February") << "20240230" << QDate() << "Invalid argument to date encode";
     QTest::newRow("month 13") << "20241301" << QDate() << "Invalid argument to date encode";
     QTest::newRow("year 0") << "00000101" << QDate() << "Invalid argument to date encode";
-    QTest::newRow("negative year") << "-0010101" << QDate() << "Invalid argument to date encode";
+    QTest::newRow("negative year")
+        << "-0010101" << QDate() << "'-001' is not a valid integer value";
     QTest::newRow("dashes, eight characters")
-        << "2024-1-1" << QDate() << "Invalid argument to date encode";
+        << "2024-1-1" << QDate() << "'-1' is not a valid integer value";
+    // A sign made a shorter date eight characters long.
+    QTest::newRow("signed month and day")
+        << "2024+3+8" << QDate() << "'+3' is not a valid integer value";
+    QTest::newRow("signed two-digit year")
+        << "+0240308" << QDate() << "'+024' is not a valid integer value";
     QTest::newRow("ISO form") << "2024-01-01" << QDate() << "Wrong date: 2024-01-01";
     QTest::newRow("seven digits") << " 2024031 " << QDate() << "Wrong date:  2024031 ";
     QTest::newRow("blank") << "        " << QDate() << "Wrong date:         ";
@@ -317,9 +323,10 @@ void TestGLParser::parsesAmount_data() {
     QTest::newRow("empty is zero") << "" << qint64(0) << "";
     QTest::newRow("minus zero") << "-0" << qint64(0) << "";
     QTest::newRow("fifth decimal rounds") << "0.00005" << qint64(1) << "";
-    QTest::newRow("exponent") << "1.5e2" << qint64(1500000) << "";
-    QTest::newRow("beyond the range")
-        << "1e308" << qint64(0) << "'1e308' is not a valid floating point value";
+    for (const char* text : {"1.5e2", "1E2", "1e-400", "1e308", "0x10", "inf", "1 000", "+-1"})
+        QTest::newRow(text) << QString::fromLatin1(text) << qint64(0)
+                            << "'" + QString::fromLatin1(text) +
+                                   "' is not a valid floating point value";
     QTest::newRow("thousands separator")
         << " 1,000.00 " << qint64(0) << "'1,000.00' is not a valid floating point value";
     QTest::newRow("currency sign")
@@ -567,6 +574,19 @@ void TestGLParser::namesSourceAndLine_data() {
            "fixed-width Orvane Journal file.\r\nError messages are:\r\nWrong number of "
            "fields. Expected 9 fields, got 2.\r\nWrong length of fixed width record. Expected "
            "87, got 3. (line 1 of Orvane Journal report: <a,b>)";
+    // Amounts and dates that posted something else than the journal meant.
+    for (const char* amount : {"1E2", "1e-400"}) {
+        const QString line = "ORV1,20240308,,,,6000,0," + QString::fromLatin1(amount) + ",";
+        QTest::newRow(amount) << CsvLine + "\r\n" + line
+                              << "'" + QString::fromLatin1(amount) +
+                                     "' is not a valid floating point value (line 2 of Orvane "
+                                     "Journal report: <" +
+                                     line + ">)";
+    }
+    QTest::newRow("signed date parts")
+        << CsvLine + "\r\nORV1,2024+3+8,,,,6000,0,1,"
+        << "'+3' is not a valid integer value (line 2 of Orvane Journal report: "
+           "<ORV1,2024+3+8,,,,6000,0,1,>)";
 }
 
 void TestGLParser::namesSourceAndLine() {

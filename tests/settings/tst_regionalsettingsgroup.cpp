@@ -60,6 +60,22 @@ private Q_SLOTS:
         QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()), expected);
     }
 
+    void readsYearDigits_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("nothing stored keeps the system") << QString() << 4;
+        QTest::newRow("two") << "2" << 2;
+        QTest::newRow("blanks around") << " 2 " << 2;
+        QTest::newRow("three keeps the system") << "3" << 4;
+        QTest::newRow("a word keeps the system") << "two" << 4;
+    }
+    void readsYearDigits() {
+        QFETCH(QString, stored);
+        QFETCH(int, expected);
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\YearDigits"), stored);
+        QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()).YearDigits, expected);
+    }
+
     // The README's example, copied into the settings file, does what it says.
     void readmeExample() {
         QFile file(m_dir->filePath(QStringLiteral("s.ini")));

@@ -2,6 +2,7 @@
 // server's certificate and host name verified, bounded waits.
 #pragma once
 
+#include "base/vlxTextUtils.h"
 #include "base/ztExceptions.h"
 
 #include <QByteArray>
@@ -36,7 +37,7 @@ struct TRpcTransportSettings {
     // A call is abandoned when no byte has moved for this long.
     int IdleTimeoutMs = 5 * 60 * 1000;
     // Answers are read whole into memory; a larger one is refused.
-    qint64 MaxResponseBytes = qint64(256) * 1024 * 1024;
+    qint64 MaxResponseBytes = MaxReportBytes;
     // Asked several times a second while a call is under way, also while
     // the server is silent; true abandons the call with EOperationCancelled.
     std::function<bool()> Cancelled;
@@ -45,6 +46,10 @@ struct TRpcTransportSettings {
 // "https://host:port/path", or for plain HTTP "http://host/path" on port 80.
 // Throws ERpcTransportError for a host that is not a plain host name or address.
 QString RpcServerUrl(const TRpcTransportSettings& settings);
+
+// The cap of answers that are never big (a session, a task's id or state):
+// a few hundred bytes, so a flood is refused long before it costs memory.
+constexpr qint64 RpcSmallAnswerMaxBytes = qint64(1024) * 1024;
 
 // How often a call in progress looks at Cancelled, at the least.
 constexpr int RpcCancelCheckMs = 100;
