@@ -166,6 +166,9 @@ void TestOrvqCli::help() {
     TCli cli;
     QCOMPARE(cli.Run({u"--help"_s}), int(cecSuccess));
     QVERIFY(cli.OutText.contains(u"  checks      export the checks"_s));
+    QVERIFY2(cli.OutText.contains(u"3 (gl): the journal entry was created but\ncould not be "
+                                  u"marked cleared"_s),
+             qPrintable(cli.OutText));
     QCOMPARE(cli.Run({u"checks"_s, u"--help"_s}), int(cecSuccess));
     for (const QString& option :
          {u"--file PATH"_s, u"--cash-account NAME"_s, u"--liability-account NAME"_s,
