@@ -67,9 +67,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         method, answer = self.server.answer(body)
         if isinstance(answer, bytes):
             return self.send_body(200, "text/xml", answer)
-        kind, seconds = answer
+        kind, seconds = answer[:2]
         self.server.log(f"{method}: answering '{kind}'")
-        if kind == "html":
+        if kind == "drip":
+            self.send_dripping(answer[2], seconds)
+        elif kind == "html":
             self.send_body(200, "text/html", HTML_PAGE)
         elif kind == "status500":
             self.send_body(500, "text/html", HTML_PAGE.replace(b"502 Bad Gateway", b"500 Internal Server Error"))
@@ -85,6 +87,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self.close_connection = True
         self.send_plain(405, b"The payroll service answers XML-RPC calls by POST only")
+
+    def send_dripping(self, body, seconds):
+        head = (f"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: {len(body)}\r\n"
+                f"Connection: close\r\n\r\n").encode("ascii")
+        for byte in head + body:
+            if self.server.stopping.is_set():
+                return
+            self.wfile.write(bytes((byte,)))
+            self.server.stopping.wait(seconds)
 
     def send_plain(self, status, text):
         self.send_body(status, "text/plain", text)
@@ -158,12 +169,13 @@ class SandboxServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
         is_control = method.startswith(service_mod.CONTROL_PREFIX)
         if is_control and not self.control:
             return method, fault_answer(service_mod.fault(service_mod.UNKNOWN_METHOD, service_mod.printable(method)))
+        injection = None
         if not is_control:
             injection = self.service.take_injection(method)
             if injection is not None and injection.fault is not None:
                 self.log(f"{method}: injected fault {injection.fault}")
                 return method, fault_answer(xmlrpc.client.Fault(*injection.fault))
-            if injection is not None:
+            if injection is not None and injection.answer != "drip":
                 return method, (injection.answer, injection.seconds)
         try:
             result = self.service.call(method, list(params))
@@ -175,6 +187,8 @@ class SandboxServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
         except Exception:
             print(f"{method}: internal error\n{traceback.format_exc()}", file=sys.stderr, flush=True)
             answer = fault_answer(service_mod.fault(service_mod.INTERNAL_ERROR))
+        if injection is not None:
+            return method, ("drip", injection.seconds, answer)
         return method, answer
 
 

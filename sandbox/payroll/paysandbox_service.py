@@ -600,4 +600,4 @@ def _is_number(text):
 
 
 # Answers the transport can be told to give instead of the real one.
-ANSWER_KINDS = ("html", "empty", "status500", "drop", "silent", "badvalue")
+ANSWER_KINDS = ("html", "empty", "status500", "drop", "silent", "badvalue", "drip")

@@ -63,6 +63,9 @@ constexpr TAdvice Advice[] = {
     {asPayrollService, paCannotConnect,
      "Check the server and the port on the Connection settings tab (orvq-cli: --server and "
      "--port), and that this computer can reach the Orvane service."},
+    {asPayrollService, paTooSlow,
+     "The Orvane service or the network to it is too slow at the moment: try again later; if it "
+     "keeps happening, tell your service bureau."},
 };
 
 } // namespace

@@ -14,7 +14,7 @@ enum TAdviceSource {
 };
 
 // Conditions of the payroll service without a code of their own.
-enum TPayrollAdvice : quint32 { paCannotConnect = 1 };
+enum TPayrollAdvice : quint32 { paCannotConnect = 1, paTooSlow = 2 };
 
 // The advice for the code, or an empty string when there is none.
 QString ErrorAdvice(TAdviceSource source, quint32 code);

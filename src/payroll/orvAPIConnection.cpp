@@ -51,6 +51,13 @@ template <typename Body> auto InBlock(ICommonLogger& logger, const QString& capt
     }
 }
 
+bool CarriesBulk(const QString& methodName) {
+    return methodName == QLatin1String("orv.taskQueue.getReport") ||
+           methodName == QLatin1String("orv.runQBQuery") ||
+           methodName == QLatin1String("orv.sb.TCImport") ||
+           methodName == QLatin1String("orv.taskQueue.orvXImport");
+}
+
 } // namespace
 
 EOrvAPIError::EOrvAPIError(qint32 errorCode, const QString& errorMessage)
@@ -91,7 +98,8 @@ void ShowFailureIn(const TFailureDisplay& display, std::exception_ptr failure) n
 TOrvAPIConnection::TOrvAPIConnection(const TOrvAPIConnectionParam& param, ICommonLoggerPtr logger,
                                      const TOrvAPIEnvironment& environment)
     : m_logger(std::move(logger)), m_cancel(environment.Cancel),
-      m_showFailure(environment.ShowFailure) {
+      m_showFailure(environment.ShowFailure), m_callDeadlineMs(environment.CallDeadlineMs),
+      m_transferDeadlineMs(environment.TransferDeadlineMs) {
     OrvAssert(m_logger != nullptr);
     LogIn(param, environment);
 }
@@ -202,13 +210,15 @@ void TOrvAPIConnection::BeginCall(const QString& methodName) {
     m_call->AddItem(m_session);
 }
 
-void TOrvAPIConnection::LimitAnswer(TAnswerSize size) {
+void TOrvAPIConnection::LimitCall(TAnswerSize size) {
     m_caller->Settings().MaxResponseBytes =
         size == asLarge ? MaxReportBytes : RpcSmallAnswerMaxBytes;
+    const bool bulk = size == asLarge || CarriesBulk(m_call->MethodName());
+    m_caller->Settings().DeadlineMs = bulk ? m_transferDeadlineMs : m_callDeadlineMs;
 }
 
 IRpcResultPtr TOrvAPIConnection::Execute(TAnswerSize size) {
-    LimitAnswer(size);
+    LimitCall(size);
     QElapsedTimer timer;
     timer.start();
     IRpcResultPtr result = m_caller->ExecuteCall(m_call);
@@ -218,7 +228,7 @@ IRpcResultPtr TOrvAPIConnection::Execute(TAnswerSize size) {
 }
 
 TRpcDataSetAnswer TOrvAPIConnection::ExecuteDataSet() {
-    LimitAnswer(asLarge);
+    LimitCall(asLarge);
     QElapsedTimer timer;
     timer.start();
     TRpcDataSetAnswer answer = m_caller->ExecuteDataSetCall(m_call);

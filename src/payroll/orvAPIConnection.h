@@ -99,6 +99,11 @@ using IOrvAPIConnectionPtr = std::shared_ptr<IOrvAPIConnection>;
 using TFailureDisplay = std::function<void(std::exception_ptr)>;
 void ShowFailureIn(const TFailureDisplay& display, std::exception_ptr failure) noexcept;
 
+// How long one call may take as a whole, however steadily the service
+// sends: calls that carry a report, a dataset or a file get the long one.
+constexpr int OrvCallDeadlineMs = 2 * 60 * 1000;
+constexpr int OrvTransferDeadlineMs = 30 * 60 * 1000;
+
 // Where a connection finds what is not in the user's settings.
 struct TOrvAPIEnvironment {
     // Where the certificate aliases "Certificate" and "ServerCA" are: the
@@ -107,6 +112,9 @@ struct TOrvAPIEnvironment {
     // A call is abandoned when the service sends nothing for this long;
     // 0 keeps the transport's default.
     int IdleTimeoutMs = 0;
+    // The deadlines of one call, as above; tests shorten them.
+    int CallDeadlineMs = OrvCallDeadlineMs;
+    int TransferDeadlineMs = OrvTransferDeadlineMs;
     // The run's cancel: a call in progress is given up within a fraction of
     // a second once it is cancelled (the log-out never is). None: calls run
     // to their end.
@@ -158,7 +166,9 @@ private:
     // The same for a query: its answer, as big as a table may be, read
     // straight into a table where it has the service's layout.
     TRpcDataSetAnswer ExecuteDataSet();
-    void LimitAnswer(TAnswerSize size);
+    // The answer's cap and the deadline of the call about to go out, by
+    // what it carries either way.
+    void LimitCall(TAnswerSize size);
     void LogElapsed(const QElapsedTimer& timer);
     // A fault becomes EOrvAPIError.
     void CheckResult(const IRpcResultPtr& result);
@@ -169,6 +179,8 @@ private:
     QString m_session;
     const TCancelToken* m_cancel = nullptr;
     TFailureDisplay m_showFailure;
+    int m_callDeadlineMs;
+    int m_transferDeadlineMs;
 };
 
 // The user's name split into user and domain: exactly one "@" separates

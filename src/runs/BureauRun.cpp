@@ -353,6 +353,11 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
     TRunContext run = context;
     QStringList problems;
     run.Dialogs = std::make_shared<TAnsweringNo>(problems);
+    // Nobody watches a bureau run: a failed poll of the report (a call past
+    // its deadline, say) is the payroll's problem, not a box.
+    run.ShowFailure = [&problems](std::exception_ptr failure) {
+        problems << FailureMessage(failure);
+    };
     run.ConnectQB = [session = m_session,
                      config = CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile)](
                         const ICommonLoggerPtr& logger) {

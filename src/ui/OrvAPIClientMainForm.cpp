@@ -4,6 +4,7 @@
 #include "settings/OrvConnectionParam.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
 #include "ui/OrvWaitForm.h"
+#include "ui/PlainTextLabel.h"
 #include "ui/UserDialogBoxes.h"
 #include "ui/vlxSendMailLoggerViewFrame.h"
 #include "ui/vlxStatusBarProgress.h"
@@ -182,7 +183,8 @@ void TOrvAPIClientMainFm::InstallRuns(TRunServices services) {
     connect(m_runs.get(), &TRunThread::ProgressChanged, this,
             &TOrvAPIClientMainFm::RunProgressChanged);
     connect(m_runs.get(), &TRunThread::RunFinished, this, &TOrvAPIClientMainFm::RunFinished);
-    connect(m_runs.get(), &TRunThread::CompanyShown, lblQBCompany, &QLabel::setText);
+    connect(m_runs.get(), &TRunThread::CompanyShown, lblQBCompany,
+            [label = lblQBCompany](const QString& company) { SetPlainText(*label, company); });
 }
 
 void TOrvAPIClientMainFm::RunStarted() {

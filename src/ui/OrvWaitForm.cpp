@@ -2,6 +2,7 @@
 
 #include "app/core/AppCore.h"
 #include "runs/RunThread.h"
+#include "ui/PlainTextLabel.h"
 #include "ui/UserDialogBoxes.h"
 
 #include <QCloseEvent>
@@ -77,7 +78,7 @@ void TOrvWaitFm::ShowText() {
         lines << QStringLiteral("Please wait");
     else
         lines.last() = StageText(lines.last(), m_done, m_total);
-    MessagePanel->setText(lines.join(u'\n'));
+    SetPlainText(*MessagePanel, lines.join(u'\n'));
     // A long stage (a bureau run names the company and the payroll) gets
     // the lines it needs instead of being cut off.
     const int needed = layout()->totalHeightForWidth(width());

@@ -9,6 +9,7 @@
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvaneMultiplePayrollFrame.h"
 #include "ui/OrvqApplication.h"
+#include "ui/PlainTextLabel.h"
 #include "ui/PlainTextPrinting.h"
 #include "ui/RunPreviewDialog.h"
 
@@ -153,7 +154,8 @@ void TQBExportBaseFrm::Init(ICommonLoggerPtr logger, TOrvAPIConnectionParamFrm& 
     m_connection = &connection;
     m_recorder = &recorder;
     m_runs = &runs;
-    connect(&runs, &TRunThread::CompanyShown, lblCompany, &QLabel::setText);
+    connect(&runs, &TRunThread::CompanyShown, lblCompany,
+            [label = lblCompany](const QString& company) { SetPlainText(*label, company); });
     pgSource->setCurrentIndex(connection.IsComplete() ? rstDirectConnection : rstFile);
     UpdateActions();
 }

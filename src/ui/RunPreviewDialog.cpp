@@ -3,6 +3,7 @@
 #include "base/RegionalSettings.h"
 #include "runs/CompanyGuard.h"
 #include "ui/MemTableColumns.h"
+#include "ui/PlainTextLabel.h"
 #include "ui/dbcomp.h"
 
 #include <QCheckBox>
@@ -25,7 +26,8 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
             companies << QStringLiteral("Posting will ask: ") + p.CompanyQuestion;
         totals << p.RunName + QStringLiteral(": ") + p.Summary();
     }
-    lblCompany = new QLabel(companies.join(u'\n'));
+    lblCompany = new QLabel;
+    SetPlainText(*lblCompany, companies.join(u'\n'));
     lblCompany->setWordWrap(true);
     lblCompany->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -63,7 +65,8 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
 
     cbProblemsOnly = new QCheckBox(QStringLiteral("Problems only"));
     connect(cbProblemsOnly, &QCheckBox::toggled, this, &TRunPreviewDlg::SetProblemsOnly);
-    lblTotals = new QLabel(totals.join(u'\n'));
+    lblTotals = new QLabel;
+    SetPlainText(*lblTotals, totals.join(u'\n'));
     lblTotals->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox;

@@ -3,6 +3,7 @@
 #include "app/core/AppCore.h"
 #include "base/vlxDeferredCall.h"
 #include "base/ztExceptions.h"
+#include "ui/PlainTextLabel.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,7 +45,7 @@ TWaitIndicatorForm::TWaitIndicatorForm(QWidget* owner)
 void TWaitIndicatorForm::SetText(const QString& text) {
     QString shown = text;
     shown.replace(CrLf, QStringLiteral("\n"));
-    m_label->setText(shown);
+    SetPlainText(*m_label, shown);
     if (isVisible())
         adjustSize();
 }

@@ -103,6 +103,8 @@ class TestCliLedger : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void runsThenUndoThenNothingLeft();
+    void emptyListingsSaySo_data();
+    void emptyListingsSaySo();
     void usageErrors_data();
     void usageErrors();
     void killedRunReadsInterrupted();
@@ -127,7 +129,9 @@ void TestCliLedger::runsThenUndoThenNothingLeft() {
              qPrintable(line));
     QCOMPARE(cli.Run({u"runs"_s, u"--company-file"_s, cli.Dir.filePath(u"other.sqlite"_s)}),
              int(cecSuccess));
-    QCOMPARE(cli.OutText, QString());
+    QCOMPARE(cli.OutText, u"No run into "_s +
+                              QDir::toNativeSeparators(cli.Dir.filePath(u"other.sqlite"_s)) +
+                              u" is recorded in the ledger.\n"_s);
 
     QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, id.left(8)}), int(cecSuccess));
     QVERIFY2(cli.OutText.startsWith(u"Run: "_s + id + u'\n'), qPrintable(cli.OutText));
@@ -149,6 +153,27 @@ void TestCliLedger::runsThenUndoThenNothingLeft() {
     // Newest first: the undo, then the run.
     QCOMPARE(cli.Run({u"runs"_s, u"--limit"_s, u"1"_s}), int(cecSuccess));
     QVERIFY2(cli.OutText.contains(u"  undo of "_s + id.left(8) + u"  "_s), qPrintable(cli.OutText));
+}
+
+void TestCliLedger::emptyListingsSaySo_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("runs") << QStringList{u"runs"_s} << u"No run is recorded in the ledger.\n"_s;
+    QTest::newRow("pairings") << QStringList{u"runs"_s, u"--companies"_s}
+                              << u"No pairing is recorded in the ledger.\n"_s;
+    QTest::newRow("company map")
+        << QStringList{u"map"_s, u"list"_s}
+        << u"The company map is empty: 'orvq-cli map add' adds a company.\n"_s;
+}
+
+// A new ledger: nothing to list is said, and is no failure.
+void TestCliLedger::emptyListingsSaySo() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, said);
+    TCli cli;
+    QCOMPARE(cli.Run(args), int(cecSuccess));
+    QCOMPARE(cli.OutText, said);
+    QCOMPARE(cli.ErrText, QString());
 }
 
 void TestCliLedger::usageErrors_data() {
@@ -302,7 +327,7 @@ void TestCliLedger::companyGuard() {
     const QString key = cli.Lines()[0].section(u"  "_s, 1, 1);
     QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s, u"--remove-pairing"_s, key}), int(cecSuccess));
     QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s}), int(cecSuccess));
-    QCOMPARE(cli.OutText, QString());
+    QCOMPARE(cli.OutText, u"No pairing is recorded in the ledger.\n"_s);
 }
 
 QTEST_GUILESS_MAIN(TestCliLedger)

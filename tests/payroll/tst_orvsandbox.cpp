@@ -7,6 +7,7 @@
 
 #include "base/vlxClasses.h"
 #include "base/vlxErrorDisplay.h"
+#include "base/ztFormat.h"
 #include "payroll/OrvDirectReportSource.h"
 #include "payroll/OrvPayrollLists.h"
 #include "payroll/xmlrpc/XmlRpcTransport.h"
@@ -37,6 +38,8 @@ private Q_SLOTS:
     void cancelDeletesTask();
     void taskFailure();
     void silentServiceWhilePolling();
+    void eachCallMeetsItsDeadline_data();
+    void eachCallMeetsItsDeadline();
     void faultTexts_data();
     void faultTexts();
 
@@ -54,9 +57,9 @@ private:
     TOrvAPIEnvironment Environment() const { return m_sandbox.Environment(); }
     TOrvPayrollsDef SelectMarch8();
     // borrowed: gets a session of its own that the source borrows.
-    std::unique_ptr<TOrvDirectReportSource> Source(TScriptedReportWait& window,
-                                                   int idleTimeoutMs = 0,
-                                                   IOrvAPIConnectionPtr* borrowed = nullptr);
+    std::unique_ptr<TOrvDirectReportSource>
+    Source(TScriptedReportWait& window, const std::function<void(TOrvAPIEnvironment&)>& adjust = {},
+           IOrvAPIConnectionPtr* borrowed = nullptr);
 
     TSandboxService m_sandbox;
     std::unique_ptr<TRecordingLogger> m_log;
@@ -102,17 +105,18 @@ TOrvPayrollsDef TestOrvSandbox::SelectMarch8() {
     return {};
 }
 
-std::unique_ptr<TOrvDirectReportSource> TestOrvSandbox::Source(TScriptedReportWait& window,
-                                                               int idleTimeoutMs,
-                                                               IOrvAPIConnectionPtr* borrowed) {
+std::unique_ptr<TOrvDirectReportSource>
+TestOrvSandbox::Source(TScriptedReportWait& window,
+                       const std::function<void(TOrvAPIEnvironment&)>& adjust,
+                       IOrvAPIConnectionPtr* borrowed) {
     const TOrvPayrollsDef selection = SelectMarch8();
     Control(QStringLiteral("sandbox.reset"));
     TOrvDirectReportSourceServices services;
     services.ConnectionParam = Param();
     services.SelectedPayrolls = selection;
     services.Environment = Environment();
-    if (idleTimeoutMs > 0)
-        services.Environment.IdleTimeoutMs = idleTimeoutMs;
+    if (adjust)
+        adjust(services.Environment);
     if (borrowed)
         services.Session = *borrowed =
             CreateOrvAPIConnection(Param(), m_log->LoggerPtr(), Environment());
@@ -257,7 +261,7 @@ void TestOrvSandbox::glReportCarriesOptions() {
 void TestOrvSandbox::borrowedSessionStaysLoggedIn() {
     TScriptedReportWait window;
     IOrvAPIConnectionPtr session;
-    auto source = Source(window, 0, &session);
+    auto source = Source(window, {}, &session);
     TOrvPayrollLists lists(Environment().Redirection);
     TNoRunProgress stages;
     lists.LoadPayrollList(Param(), m_log->LoggerPtr(), stages, QDate(2024, 3, 8), QDate(2024, 3, 8),
@@ -340,7 +344,7 @@ void TestOrvSandbox::taskFailure() {
 void TestOrvSandbox::silentServiceWhilePolling() {
     TScriptedReportWait window;
     // The client gives up on a silent service after a second of nothing.
-    auto source = Source(window, 1000);
+    auto source = Source(window, [](TOrvAPIEnvironment& e) { e.IdleTimeoutMs = 1000; });
     Control(QStringLiteral("sandbox.answerNext"), [](IRpcFunction& f) {
         f.AddItem(QStringLiteral("silent"));
         f.AddItem(QStringLiteral("orv.taskQueue.isTaskFinished"));
@@ -355,6 +359,49 @@ void TestOrvSandbox::silentServiceWhilePolling() {
     // The run gave up: the server task is deleted all the same.
     QCOMPARE(LiveTasks(), 0);
     QVERIFY(CalledMethods().contains(QStringLiteral("orv.taskQueue.deleteTask")));
+}
+
+void TestOrvSandbox::eachCallMeetsItsDeadline_data() {
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("deadline");
+    QTest::newRow("log-in") << "orv.sb.connect"
+                            << "2 seconds";
+    QTest::newRow("task status") << "orv.taskQueue.isTaskFinished"
+                                 << "2 seconds";
+    QTest::newRow("report, the long one") << "orv.taskQueue.getReport"
+                                          << "3 seconds";
+}
+
+// An answer dripped a byte every 50 ms ends at the call's own deadline,
+// named in the message; the server task is deleted all the same. The
+// deadlines leave the other calls time on a busy machine.
+void TestOrvSandbox::eachCallMeetsItsDeadline() {
+    QFETCH(QString, method);
+    QFETCH(QString, deadline);
+    TScriptedReportWait window;
+    auto source = Source(window, [](TOrvAPIEnvironment& e) {
+        e.CallDeadlineMs = 2000;
+        e.TransferDeadlineMs = 3000;
+    });
+    Control(QStringLiteral("sandbox.answerNext"), [&](IRpcFunction& f) {
+        f.AddItem(QStringLiteral("drip"));
+        f.AddItem(method);
+        f.AddItem(0.05);
+    });
+    QString message;
+    try {
+        QVERIFY(!source->FetchChecksReport(cfkEmployee).has_value());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_displayed.size(), 1);
+        message = m_displayed.front();
+    } catch (const ERpcTransportError& e) {
+        message = e.Message();
+    }
+    QVERIFY2(
+        message.contains(Format(" did not finish answering %s within %s; the call was abandoned",
+                                {method, deadline})),
+        qPrintable(message));
+    QCOMPARE(LiveTasks(), 0);
 }
 
 void TestOrvSandbox::faultTexts_data() {

@@ -79,6 +79,7 @@ private Q_SLOTS:
     void concurrentRunsOnPostgresExportOnce();
     void droppedServiceSession_data();
     void droppedServiceSession();
+    void callPastItsDeadlineEndsTheExportAndItsClaim();
 
 private:
     QString File(const QString& company) const {
@@ -478,6 +479,44 @@ void TestBureauRun::droppedServiceSession() {
     // Logged in again where the service had dropped the session, or at the
     // next company when that failed; none left open.
     QCOMPARE(m_sandbox.CalledMethods().count(QStringLiteral("orv.sb.connect")), 2);
+    QCOMPARE(m_sandbox.Sessions(), 0);
+}
+
+// A service that sends the report a byte at a time: the call ends at its
+// deadline, the payroll needs attention, and its claim is given back rather
+// than renewed on.
+void TestBureauRun::callPastItsDeadlineEndsTheExportAndItsClaim() {
+    QVERIFY(!m_sandbox.Control(QStringLiteral("sandbox.reset"))->IsError());
+    MapAll();
+    QVERIFY(!m_sandbox
+                 .Control(QStringLiteral("sandbox.answerNext"),
+                          [](IRpcFunction& f) {
+                              f.AddItem(QStringLiteral("drip"));
+                              f.AddItem(QStringLiteral("orv.taskQueue.getReport"));
+                              f.AddItem(0.05);
+                          })
+                 ->IsError());
+    QStringList shown;
+    const QList<TBureauCompanyResult> result =
+        Run(QStringLiteral("WS-1"), false, [&](TRunContext& c) {
+            c.Orvane.TransferDeadlineMs = 3000;
+            c.ShowFailure = [&shown](std::exception_ptr e) { shown << ErrorDisplayMessage(e); };
+        });
+    QCOMPARE(result.size(), 3);
+    QCOMPARE(result[0].Exports.size(), 1);
+    const TBureauExport& failed = result[0].Exports[0];
+    QCOMPARE(failed.State, besFailed);
+    QVERIFY2(failed.Note.startsWith(QStringLiteral("The payroll service at https://127.0.0.1:")) &&
+                 failed.Note.contains(QStringLiteral(
+                     " did not finish answering orv.taskQueue.getReport within 3 seconds")),
+             qPrintable(failed.Note));
+    QVERIFY(result[0].NeedsAttention());
+    for (int i = 1; i < 3; ++i)
+        QCOMPARE(BureauTotals({result[i]}).PayrollsExported, 2);
+    QCOMPARE(shown, QStringList());
+    const TLedgerClaim claim = Ledger(QStringLiteral("WS-2"))()->Claim(
+        result[0].Entry.OrvaneCompany, failed.Payroll, failed.Kind, 60);
+    QVERIFY(claim.Granted);
     QCOMPARE(m_sandbox.Sessions(), 0);
 }
 

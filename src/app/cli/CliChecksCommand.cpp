@@ -75,6 +75,22 @@ TQBChecksExportParam Options(const TCliEnvironment& env, const TCliOptions& opti
     return p;
 }
 
+// The run's information boxes are its outcomes' summaries, which the
+// command prints once as its last lines; errors and questions go to the
+// console as they come.
+class TSummariesAtEnd : public IUserDialogs {
+public:
+    explicit TSummariesAtEnd(TConsoleUserDialogs& console) : m_console(console) {}
+
+protected:
+    void DoShowInformation(const QString&) override {}
+    void DoShowError(const QString& message) override { m_console.ShowError(message); }
+    bool DoConfirmYesNo(const QString& message) override { return m_console.ConfirmYesNo(message); }
+
+private:
+    TConsoleUserDialogs& m_console;
+};
+
 } // namespace
 
 int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
@@ -116,7 +132,8 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
         return ShowUsageError(env.Err, QStringLiteral("checks"), e.Message());
     }
 
-    TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);
+    TConsoleUserDialogs console(env.Out, env.Err, env.In);
+    TSummariesAtEnd dialogs(console);
     TCliRunHost host(env, dialogs, CliConnectionFactory(env, *options),
                      sourceChoice.PollIntervalMs);
     if (sourceChoice.Payrolls) {
@@ -136,7 +153,9 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
                        ? FinishCliPreview(env, dialogs, *options, run.Previews())
                        : cecSuccess;
     for (const TChecksRunOutcome& outcome : run.Outcomes()) {
-        env.Out << outcome.Summary << '\n';
+        // A preview's totals are in its table.
+        if (!runOptions.Posting.Preview)
+            env.Out << outcome.Summary << '\n';
         if (outcome.Result.Errors > 0)
             exitCode = cecFailed;
     }

@@ -115,6 +115,9 @@ int RunMapCommand(TCliEnvironment& env, const QStringList& args) {
         if (action == u"list") {
             for (const TBureauMapEntry& e : ledger->CompanyMap())
                 text += MapLine(e) + u'\n';
+            if (text.isEmpty())
+                text = QStringLiteral(
+                    "The company map is empty: 'orvq-cli map add' adds a company.\n");
         } else if (action == u"remove") {
             if (!ledger->RemoveMapEntry(entry.OrvaneCompany))
                 throw EztException(Format("Orvane company %s is not in the company map.",

@@ -5,6 +5,7 @@
 #include "runs/LedgerReport.h"
 #include "runs/LedgerRunWriter.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -95,11 +96,18 @@ int RunRunsCommand(TCliEnvironment& env, const QStringList& args) {
         if (options->Has(QStringLiteral("--companies"))) {
             for (const TLedgerPairing& pairing : ledger->Pairings())
                 text += LedgerPairingLine(pairing) + u'\n';
+            if (text.isEmpty())
+                text = QStringLiteral("No pairing is recorded in the ledger.\n");
             return;
         }
         if (!options->Has(QStringLiteral("--show"))) {
             for (const TLedgerRun& run : ledger->Runs(filter))
                 text += LedgerRunLine(run) + u'\n';
+            if (text.isEmpty())
+                text = filter.CompanyFile.isEmpty()
+                           ? QStringLiteral("No run is recorded in the ledger.\n")
+                           : Format("No run into %s is recorded in the ledger.\n",
+                                    {QDir::toNativeSeparators(filter.CompanyFile)});
             return;
         }
         const QString id = options->Value(QStringLiteral("--show"));

@@ -27,7 +27,8 @@ void PrintUsage(QTextStream& s) {
          "\n"
          "Runs the exports of Orvane QB Export without its window, with the options saved by\n"
          "the program unless flags override them. Exit code 0: done; 1: the run failed or\n"
-         "some records failed; 2: wrong usage.\n"
+         "some records failed; 2: wrong usage; 3 (gl): the journal entry was created but\n"
+         "could not be marked cleared, or whether it was created is unknown.\n"
          "\n"
          "Commands:\n";
     for (const TCliCommand& c : Commands)

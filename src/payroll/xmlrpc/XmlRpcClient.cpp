@@ -533,7 +533,7 @@ TRpcDataSetAnswer TRpcClientParser::ParseDataSetResponse(const QByteArray& respo
 
 IRpcResultPtr TRpcCaller::ExecuteCall(const IRpcFunctionPtr& call) {
     OrvAssert(call != nullptr);
-    const QByteArray response = PostRequest(call->GetRequestXML());
+    const QByteArray response = PostRequest(call->GetRequestXML(), call->MethodName());
     IRpcResultPtr result = ParseResponse(response);
     call->Clear();
     return result;
@@ -541,12 +541,12 @@ IRpcResultPtr TRpcCaller::ExecuteCall(const IRpcFunctionPtr& call) {
 
 TRpcDataSetAnswer TRpcCaller::ExecuteDataSetCall(const IRpcFunctionPtr& call) {
     OrvAssert(call != nullptr);
-    const QByteArray response = PostRequest(call->GetRequestXML());
+    const QByteArray response = PostRequest(call->GetRequestXML(), call->MethodName());
     TRpcDataSetAnswer answer = ParseDataSetResponse(response);
     call->Clear();
     return answer;
 }
 
-QByteArray TRpcCaller::PostRequest(const QByteArray& request) {
-    return PostRpcRequest(m_settings, request);
+QByteArray TRpcCaller::PostRequest(const QByteArray& request, const QString& methodName) {
+    return PostRpcRequest(m_settings, request, methodName);
 }

@@ -59,7 +59,8 @@ public:
     IRpcResultPtr ExecuteCall(const IRpcFunctionPtr& call);
     // The same for a call whose answer becomes a table.
     TRpcDataSetAnswer ExecuteDataSetCall(const IRpcFunctionPtr& call);
-    QByteArray PostRequest(const QByteArray& request);
+    // methodName: named in the message of a call past its deadline.
+    QByteArray PostRequest(const QByteArray& request, const QString& methodName = QString());
 
 private:
     TRpcTransportSettings m_settings;

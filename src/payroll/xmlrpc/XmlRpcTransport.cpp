@@ -46,10 +46,12 @@ struct TExchange {
     QByteArray Response;
     bool TooLarge = false;
     bool Idle = false;
+    bool PastDeadline = false;
     bool Cancelled = false;
     curl_off_t LastDown = 0;
     curl_off_t LastUp = 0;
     QElapsedTimer SinceLastByte;
+    QElapsedTimer SinceStart;
     QByteArray CaFile;
     bool CaFileFailed = false;
 };
@@ -69,6 +71,10 @@ int Progress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ul
     auto* exchange = static_cast<TExchange*>(user);
     if (exchange->Settings->Cancelled && exchange->Settings->Cancelled()) {
         exchange->Cancelled = true;
+        return 1; // aborts the transfer
+    }
+    if (exchange->SinceStart.elapsed() > exchange->Settings->DeadlineMs) {
+        exchange->PastDeadline = true;
         return 1; // aborts the transfer
     }
     if (dlnow != exchange->LastDown || ulnow != exchange->LastUp) {
@@ -166,7 +172,8 @@ QString RpcServerUrl(const TRpcTransportSettings& settings) {
            settings.EndpointPath;
 }
 
-QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArray& body) {
+QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArray& body,
+                          const QString& methodName) {
     const QString url = RpcServerUrl(settings);
     if (!settings.CertificateFile.isEmpty())
         CheckReadable(settings.CertificateFile, "client certificate");
@@ -250,12 +257,23 @@ QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArra
     }
 
     exchange.SinceLastByte.start();
+    exchange.SinceStart.start();
     const CURLcode code = Perform(c, exchange);
     if (exchange.Cancelled)
         throw EOperationCancelled();
     const QString detail = errorText[0] ? QString::fromUtf8(errorText).trimmed()
                                         : QString::fromUtf8(curl_easy_strerror(code));
     if (code != CURLE_OK) {
+        if (exchange.PastDeadline)
+            throw ERpcTransportError(WithErrorAdvice(
+                methodName.isEmpty()
+                    ? Format("The payroll service at %s did not finish answering within %s; the "
+                             "call was abandoned",
+                             {url, Duration(settings.DeadlineMs)})
+                    : Format("The payroll service at %s did not finish answering %s within %s; "
+                             "the call was abandoned",
+                             {url, methodName, Duration(settings.DeadlineMs)}),
+                asPayrollService, paTooSlow));
         if (exchange.Idle)
             throw ERpcTransportError(
                 Format("The server %s sent nothing for %s; the call was abandoned",

@@ -36,6 +36,9 @@ struct TRpcTransportSettings {
     int ConnectTimeoutMs = 30 * 1000;
     // A call is abandoned when no byte has moved for this long.
     int IdleTimeoutMs = 5 * 60 * 1000;
+    // The whole call, connecting included, is abandoned after this long: a
+    // server that sends a byte now and then never meets the idle time-out.
+    int DeadlineMs = 2 * 60 * 1000;
     // Answers are read whole into memory; a larger one is refused.
     qint64 MaxResponseBytes = MaxReportBytes;
     // Asked several times a second while a call is under way, also while
@@ -55,8 +58,10 @@ constexpr qint64 RpcSmallAnswerMaxBytes = qint64(1024) * 1024;
 constexpr int RpcCancelCheckMs = 100;
 
 // POSTs the body as "text/xml" and returns the response body. Throws
-// ERpcTransportError, or EOperationCancelled when Cancelled said so.
-QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArray& body);
+// ERpcTransportError, or EOperationCancelled when Cancelled said so; the
+// message of a call past its deadline names methodName when given.
+QByteArray PostRpcRequest(const TRpcTransportSettings& settings, const QByteArray& body,
+                          const QString& methodName = QString());
 
 // Frees what the HTTPS library keeps for the calling thread (its random
 // generators, its error queue). Called by a thread that posted requests as

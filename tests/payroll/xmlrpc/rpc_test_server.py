@@ -1,7 +1,8 @@
 # A stand-in payroll server for the transport tests.
 # Usage: rpc_test_server.py MODE [CERT KEY [CLIENT_CA]]
 # MODE: echo (HTTPS), plain (HTTP, also serves as a forward proxy), idle (reads the request, never answers),
-#       status500, silent (TCP socket that never accepts nor speaks).
+#       status500, silent (TCP socket that never accepts nor speaks),
+#       drip (HTTPS, the echo's whole response sent one byte every 50 ms).
 # Prints the port on the first line, then serves until killed.
 import http.server
 import socket
@@ -51,6 +52,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "body": xmlrpc.client.Binary(body),
         }
         answer = xmlrpc.client.dumps((info,), methodresponse=True).encode("utf-8")
+        if mode == "drip":
+            head = ("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: %d\r\n\r\n"
+                    % len(answer)).encode("ascii")
+            for byte in head + answer:
+                self.wfile.write(bytes((byte,)))
+                time.sleep(0.05)
+            return
         self.send_response(200)
         self.send_header("Content-Type", "text/xml")
         self.send_header("Content-Length", str(len(answer)))

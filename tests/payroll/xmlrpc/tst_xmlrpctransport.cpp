@@ -1,4 +1,5 @@
 #include "RpcTestSupport.h"
+#include "base/ErrorAdvice.h"
 #include "base/vlxCancelToken.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void throughProxy();
     void silentPeerTimesOut();
     void idleServerTimesOut();
+    void drippingServerMeetsTheDeadline();
     void cancelAbandonsCall_data();
     void cancelAbandonsCall();
 
@@ -381,6 +383,27 @@ void TestXmlRpcTransport::idleServerTimesOut() {
     }
     // A failed call is left as it was.
     QCOMPARE(call->MethodName(), QStringLiteral("orv.echo"));
+}
+
+// Bytes that keep coming, too slowly to finish, never meet the idle
+// time-out: the deadline ends the call all the same.
+void TestXmlRpcTransport::drippingServerMeetsTheDeadline() {
+    auto server = StartServer({"drip", Cert("server.pem"), Cert("server.key")});
+    QVERIFY(server);
+    TRpcCaller caller(TlsSettings(server->Port()));
+    caller.Settings().DeadlineMs = 300;
+    IRpcFunctionPtr call = NewRpcFunction();
+    call->SetMethodName(QStringLiteral("orv.sb.connect"));
+    try {
+        caller.ExecuteCall(call);
+        QFAIL("no error");
+    } catch (const ERpcTransportError& e) {
+        QCOMPARE(e.Message(), QStringLiteral("The payroll service at https://localhost:%1 did not "
+                                             "finish answering orv.sb.connect within 300 ms; the "
+                                             "call was abandoned\r\n")
+                                      .arg(server->Port()) +
+                                  ErrorAdvice(asPayrollService, paTooSlow));
+    }
 }
 
 void TestXmlRpcTransport::cancelAbandonsCall_data() {

@@ -583,6 +583,7 @@ class ServerTests(unittest.TestCase):
             "status500": (500, lambda body: b"xml" not in body),
             "empty": (200, lambda body: body == b""),
             "badvalue": (200, lambda body: b"<int>not a number</int>" in body),
+            "drip": (200, lambda body: b"SESSION" in body),
             "drop": (None, None),
             "silent": (None, None),
         }
