@@ -1,5 +1,7 @@
 #include "company/QBSandboxCompany.h"
 
+#include "base/OwnerOnlyFiles.h"
+
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QSqlError>
@@ -107,6 +109,8 @@ TQBSandboxCompany::TQBSandboxCompany(const QString& fileName, bool create, TCloc
         throw ESandboxError(u"The QuickBooks company file \"" + fileName + u"\" does not exist.");
     m_connectionName = u"qbsandbox-" + QString::number(s_connectionCounter.fetchAndAddRelaxed(1));
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    if (!exists && !platform::PrepareOwnerOnlyFile(fileName))
+        throw ESandboxError(u"Cannot create the QuickBooks company file \"" + fileName + u'"');
     m_db.setDatabaseName(fileName);
     // Another session may hold the write lock for a moment (multi-user mode).
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));

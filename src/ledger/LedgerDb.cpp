@@ -1,5 +1,6 @@
 #include "ledger/LedgerDb.h"
 
+#include "base/OwnerOnlyFiles.h"
 #include "ledger/LedgerTypes.h"
 
 #include <QAtomicInt>
@@ -14,9 +15,18 @@ QAtomicInt s_connectionCounter;
 const QString PostingStops =
     QStringLiteral("Posting stops: nothing may be posted without a record in the ledger.");
 
-QString ErrorText(const QSqlError& error) {
-    const QString text = error.text().trimmed();
-    return text.isEmpty() ? QStringLiteral("the database gives no reason") : text;
+QString ErrorText(const QSqlError& error, const TLedgerLocation& location) {
+    QString text = error.text().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("the database gives no reason");
+    // PostgreSQL's insufficient_privilege.
+    if (location.Engine == lenPostgreSQL && error.nativeErrorCode() == u"42501")
+        return u"The PostgreSQL role \"" + location.User +
+               u"\" may not do this: only the ledger's admin role changes the company map, the "
+               u"pairings and the tables; a workstation's role writes its runs, records, first "
+               u"pairings and claims.\n" +
+               text;
+    return text;
 }
 
 // A number two programs of this library agree on for the schema lock.
@@ -58,8 +68,11 @@ TLedgerDb::TLedgerDb(const TLedgerLocation& location, int busyTimeoutMs)
             Fail(u"Qt's database driver " + driver + u" is not installed.");
         if (sqlite) {
             const QString folder = QFileInfo(location.FilePath).absolutePath();
-            if (!QDir().mkpath(folder))
+            if (!platform::MakeOwnerOnlyPath(folder))
                 Fail(u"The folder \"" + folder + u"\" cannot be created.");
+            // SQLite gives its journals the database file's mode.
+            if (!platform::PrepareOwnerOnlyFile(location.FilePath))
+                Fail(u"The file \"" + location.FilePath + u"\" cannot be created.");
             m_db.setDatabaseName(location.FilePath);
             m_db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=" + QString::number(busyTimeoutMs));
         } else {
@@ -69,15 +82,18 @@ TLedgerDb::TLedgerDb(const TLedgerLocation& location, int busyTimeoutMs)
             m_db.setDatabaseName(location.DatabaseName);
             if (!location.Password.isEmpty())
                 m_db.setPassword(location.Password);
-            m_db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+            m_db.setConnectOptions(location.ConnectOptions());
         }
         if (!m_db.open())
-            Fail(ErrorText(m_db.lastError()));
+            Fail(ErrorText(m_db.lastError(), m_location));
         if (sqlite) {
             // A killed program leaves a consistent file; a commit is on the
             // disk before the request set it records is sent.
             Exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             Exec(QStringLiteral("PRAGMA synchronous=FULL"));
+            // Journals an older version left readable to others.
+            for (const char* journal : {"-wal", "-shm"})
+                platform::KeepToOwner(location.FilePath + QLatin1String(journal));
         } else {
             Exec(u"SET lock_timeout = " + QString::number(busyTimeoutMs));
         }
@@ -134,7 +150,7 @@ QSqlQuery TLedgerDb::Prepare(const QString& sql) {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        Fail(ErrorText(query.lastError()));
+        Fail(ErrorText(query.lastError(), m_location));
     return query;
 }
 
@@ -142,7 +158,7 @@ void TLedgerDb::Run(QSqlQuery& query, const QVariantList& values) {
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values[i]);
     if (!query.exec())
-        Fail(ErrorText(query.lastError()));
+        Fail(ErrorText(query.lastError(), m_location));
 }
 
 QSqlQuery TLedgerDb::Exec(const QString& sql, const QVariantList& values) {
@@ -150,7 +166,7 @@ QSqlQuery TLedgerDb::Exec(const QString& sql, const QVariantList& values) {
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
         if (!query.exec(sql))
-            Fail(ErrorText(query.lastError()));
+            Fail(ErrorText(query.lastError(), m_location));
         return query;
     }
     QSqlQuery query = Prepare(sql);

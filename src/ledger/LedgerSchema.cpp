@@ -43,10 +43,25 @@ const char* const SchemaV1[] = {
 const QStringList LedgerTables{"runs",        "run_payrolls", "records",       "pairings",
                                "company_map", "claims",       "ledger_version"};
 
+// Version 2: a map row keeps the QuickBooks company its file held when it
+// was added, and who changed it when. A row from before takes the name of
+// the pairing that posted its Orvane company into the same file; one
+// without stays empty, and the bureau refuses it until it is added again.
+void RecordMapCompanies(TLedgerDb& db) {
+    for (const char* column : {"company_name", "changed_by", "changed_at"})
+        db.Exec(u"ALTER TABLE company_map ADD COLUMN " + QLatin1String(column) +
+                u" TEXT NOT NULL DEFAULT ''");
+    db.Exec(QStringLiteral(
+                "UPDATE company_map SET company_name = COALESCE((SELECT p.company_name FROM "
+                "pairings p WHERE p.kind = ? AND p.pair_key = company_map.orvane_company AND "
+                "p.company_file = company_map.company_file), '')"),
+            {LedgerText(lpaOrvaneCompany)});
+}
+
 } // namespace
 
 const TLedgerUpgradeSteps& LedgerUpgradeSteps() {
-    static const TLedgerUpgradeSteps steps;
+    static const TLedgerUpgradeSteps steps{{1, RecordMapCompanies}};
     return steps;
 }
 

@@ -175,6 +175,12 @@ struct TBureauMapEntry {
     bool Clear = false;
     bool IncludeDD = false;
     bool PayeeNames = false;
+    // The QuickBooks company the file held when the row was added: a file
+    // that opens another is refused. Empty in rows older than the record.
+    QString CompanyName;
+    // Who changed the row last, and when (UTC); set by the ledger.
+    QString ChangedBy;
+    QDateTime Changed;
     // Why the stored row cannot be used (a value this version does not
     // know); never stored.
     QString Problem;
@@ -183,7 +189,8 @@ struct TBureauMapEntry {
         return a.OrvaneCompany == b.OrvaneCompany && a.CompanyFile == b.CompanyFile &&
                a.CashAccount == b.CashAccount && a.LiabilityAccount == b.LiabilityAccount &&
                a.ChecksKind == b.ChecksKind && a.PostGL == b.PostGL && a.Clear == b.Clear &&
-               a.IncludeDD == b.IncludeDD && a.PayeeNames == b.PayeeNames;
+               a.IncludeDD == b.IncludeDD && a.PayeeNames == b.PayeeNames &&
+               a.CompanyName == b.CompanyName;
     }
 };
 

@@ -24,7 +24,8 @@ const QString PairingColumns =
     QStringLiteral("kind, pair_key, label, company_file, company_name, recorded_at, run_id");
 const QString MapColumns =
     QStringLiteral("orvane_company, company_file, cash_account, liability_account, checks_kind, "
-                   "post_gl, clear_checks, include_dd, payee_names");
+                   "post_gl, clear_checks, include_dd, payee_names, company_name, changed_by, "
+                   "changed_at");
 const QString ClaimKey = QStringLiteral("orvane_company = ? AND payroll = ? AND report_kind = ?");
 
 // How many values one IN list binds: far below every engine's limit.
@@ -79,7 +80,10 @@ QVariantList MapValues(const TBureauMapEntry& e) {
             int(e.PostGL),
             int(e.Clear),
             int(e.IncludeDD),
-            int(e.PayeeNames)};
+            int(e.PayeeNames),
+            LedgerValue(e.CompanyName),
+            LedgerValue(e.ChangedBy),
+            LedgerTimeText(e.Changed)};
 }
 
 } // namespace
@@ -412,15 +416,26 @@ QList<TLedgerPairing> TRunLedger::PairingsOfCompanyFile(const QString& companyFi
 
 void TRunLedger::RecordPairing(const TLedgerPairing& p) {
     const QDateTime recorded = p.Recorded.isValid() ? p.Recorded : Now();
+    QVariantList values{LedgerText(p.Kind),
+                        LedgerValue(p.Key),
+                        LedgerValue(p.Label),
+                        LedgerValue(p.Target.CompanyFile),
+                        LedgerValue(p.Target.CompanyName),
+                        LedgerTimeText(recorded),
+                        LedgerValue(p.RunId)};
     m_db->Write([&] {
-        m_db->Exec(u"INSERT INTO pairings (" + PairingColumns + u") VALUES (" + Placeholders(7) +
-                       u") ON CONFLICT (kind, pair_key) DO UPDATE SET label = excluded.label, "
-                       u"company_file = excluded.company_file, company_name = "
-                       u"excluded.company_name, recorded_at = excluded.recorded_at, run_id = "
-                       u"excluded.run_id",
-                   {LedgerText(p.Kind), LedgerValue(p.Key), LedgerValue(p.Label),
-                    LedgerValue(p.Target.CompanyFile), LedgerValue(p.Target.CompanyName),
-                    LedgerTimeText(recorded), LedgerValue(p.RunId)});
+        // A first pairing needs only the right to insert, which a
+        // workstation's role has; replacing one is the admin role's.
+        if (m_db->Exec(u"INSERT INTO pairings (" + PairingColumns + u") VALUES (" +
+                           Placeholders(7) + u") ON CONFLICT (kind, pair_key) DO NOTHING",
+                       values)
+                .numRowsAffected() == 1)
+            return;
+        values.append(values.takeFirst());
+        values.append(values.takeFirst());
+        m_db->Exec(QStringLiteral("UPDATE pairings SET label = ?, company_file = ?, company_name = "
+                                  "?, recorded_at = ?, run_id = ? WHERE kind = ? AND pair_key = ?"),
+                   values);
     });
 }
 
@@ -454,9 +469,23 @@ QList<TBureauMapEntry> TRunLedger::ReadMap(const QString& where, const QVariantL
         e.Clear = q.value(6).toInt() != 0;
         e.IncludeDD = q.value(7).toInt() != 0;
         e.PayeeNames = q.value(8).toInt() != 0;
+        e.CompanyName = q.value(9).toString();
+        e.ChangedBy = q.value(10).toString();
+        e.Changed = LedgerTime(q.value(11));
         entries << e;
     }
     return entries;
+}
+
+TBureauMapEntry TRunLedger::Changed(const TBureauMapEntry& entry) const {
+    TBureauMapEntry e = entry;
+    const TLedgerIdentity& who = m_options.Identity;
+    e.ChangedBy = who.OsUser + QStringLiteral(" on ") + who.Computer;
+    // The database's own name for who connected, where it has one.
+    if (m_db->Location().Engine == lenPostgreSQL && !m_db->Location().User.isEmpty())
+        e.ChangedBy += QStringLiteral(" as ") + m_db->Location().User;
+    e.Changed = Now();
+    return e;
 }
 
 QList<TBureauMapEntry> TRunLedger::CompanyMap() {
@@ -473,9 +502,10 @@ void TRunLedger::AddMapEntry(const TBureauMapEntry& entry) {
     if (entry.OrvaneCompany.trimmed().isEmpty())
         throw ELedgerError(QStringLiteral("A row of the company map needs an Orvane company."));
     m_db->Write([&] {
-        QSqlQuery q = m_db->Exec(u"INSERT INTO company_map (" + MapColumns + u") VALUES (" +
-                                     Placeholders(9) + u") ON CONFLICT (orvane_company) DO NOTHING",
-                                 MapValues(entry));
+        QSqlQuery q =
+            m_db->Exec(u"INSERT INTO company_map (" + MapColumns + u") VALUES (" +
+                           Placeholders(12) + u") ON CONFLICT (orvane_company) DO NOTHING",
+                       MapValues(Changed(entry)));
         if (q.numRowsAffected() != 1)
             throw ELedgerError(u"Orvane company " + entry.OrvaneCompany +
                                u" is in the company map already.");
@@ -484,12 +514,13 @@ void TRunLedger::AddMapEntry(const TBureauMapEntry& entry) {
 
 void TRunLedger::UpdateMapEntry(const TBureauMapEntry& entry) {
     m_db->Write([&] {
-        QVariantList values = MapValues(entry);
+        QVariantList values = MapValues(Changed(entry));
         values.append(values.takeFirst());
         QSqlQuery q = m_db->Exec(
             QStringLiteral("UPDATE company_map SET company_file = ?, cash_account = ?, "
                            "liability_account = ?, checks_kind = ?, post_gl = ?, clear_checks = ?, "
-                           "include_dd = ?, payee_names = ? WHERE orvane_company = ?"),
+                           "include_dd = ?, payee_names = ?, company_name = ?, changed_by = ?, "
+                           "changed_at = ? WHERE orvane_company = ?"),
             values);
         if (q.numRowsAffected() != 1)
             throw ELedgerError(u"Orvane company " + entry.OrvaneCompany +

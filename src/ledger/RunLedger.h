@@ -92,7 +92,8 @@ public:
     // False when there was none.
     bool RemovePairing(TLedgerPairingKind kind, const QString& key);
 
-    // --- The bureau's company map, by Orvane company
+    // --- The bureau's company map, by Orvane company; each change records
+    // who made it and when
     QList<TBureauMapEntry> CompanyMap();
     std::optional<TBureauMapEntry> MapEntry(const QString& orvaneCompany);
     // Throws ELedgerError when the company is mapped already.
@@ -121,6 +122,8 @@ private:
                                      bool interrupted);
     QList<TLedgerPairing> ReadPairings(const QString& where, const QVariantList& values);
     QList<TBureauMapEntry> ReadMap(const QString& where, const QVariantList& values);
+    // The entry as stored: who changes it, and now.
+    TBureauMapEntry Changed(const TBureauMapEntry& entry) const;
 
     std::unique_ptr<TLedgerDb> m_db;
     TLedgerOptions m_options;

@@ -1,5 +1,6 @@
 #include "logging/vlxLogWriters.h"
 
+#include "base/OwnerOnlyFiles.h"
 #include "base/vlxTextUtils.h"
 #include "base/ztExceptions.h"
 #include "base/ztFormat.h"
@@ -97,11 +98,14 @@ bool TFileLogOutput::Open() {
     if (m_fileName.isEmpty())
         return false;
     const QFileInfo info(m_fileName);
-    if (!QDir().mkpath(info.absolutePath()))
+    if (!platform::MakeOwnerOnlyPath(info.absolutePath()))
         return false;
     m_file.setFileName(m_fileName);
     // Append: every run adds to the same file, nothing is ever truncated.
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    platform::KeepToOwner(m_file);
+    return true;
 }
 
 void TFileLogOutput::WriteLine(const QString& text) {

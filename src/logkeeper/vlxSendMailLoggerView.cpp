@@ -1,5 +1,6 @@
 #include "logkeeper/vlxSendMailLoggerView.h"
 
+#include "base/OwnerOnlyFiles.h"
 #include "base/ztFormat.h"
 #include "logkeeper/vlxSevenZip.h"
 #include "settings/vlxPlatformPaths.h"
@@ -85,7 +86,7 @@ QString TSendMailLogs::PackLogs(const QString& folder, const QDateTime& time) {
     archive.AddData(m_userLog.data(), QStringLiteral("session-user.log"), packed);
     archive.AddData(m_developerLog.data(), QStringLiteral("session-debug.log"), packed);
 
-    if (!QDir().mkpath(folder))
+    if (!platform::MakeOwnerOnlyPath(folder))
         throw EztException(
             Format("Cannot create the folder <%s>", {QDir::toNativeSeparators(folder)}));
     const QString fileName = QDir(folder).filePath(

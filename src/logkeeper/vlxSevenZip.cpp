@@ -4,6 +4,7 @@
 // library's.
 #include "logkeeper/vlxSevenZip.h"
 
+#include "base/OwnerOnlyFiles.h"
 #include "base/ztFormat.h"
 #include "logkeeper/vlxSevenZipLibrary.h"
 
@@ -676,6 +677,7 @@ void TSevenZipArchive::WriteTo(const QString& fileName) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw ESevenZipError(Format("Cannot create file <%s>. %s", {shown, file.errorString()}));
+    platform::KeepToOwner(file);
     try {
         WriteToDevice(file);
     } catch (const ESevenZipError& error) {

@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     TCliEnvironment env{out.Stream(), err.Stream(), terminal ? &in : nullptr, core};
     if (qEnvironmentVariableIsSet("ORVQ_PASSWORD"))
         env.PasswordVariable = qEnvironmentVariable("ORVQ_PASSWORD");
+    if (qEnvironmentVariableIsSet("ORVQ_LEDGER_PASSWORD"))
+        env.LedgerPasswordVariable = qEnvironmentVariable("ORVQ_LEDGER_PASSWORD");
     if (terminal)
         env.AskPassword = &ReadHiddenLine;
     env.WatchInterrupt = [](std::function<void()> cancel) -> std::shared_ptr<void> {

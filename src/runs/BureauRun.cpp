@@ -305,6 +305,7 @@ void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrol
         CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile).Processor;
     m_session = std::make_shared<TCompanySession>(CreateQBSessionManager(processor));
     const std::shared_ptr<void> closing(nullptr, [this](void*) { m_session.reset(); });
+    m_fileChecked = false;
     for (const TPrDef& payroll : payrolls.Payrolls) {
         for (const TLedgerReportKind kind : kinds) {
             if (exported[kind].contains(QString::number(payroll.PrNbr)))
@@ -367,6 +368,10 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
     QString ledgerRunId;
     bool reportCame = true;
     try {
+        // Once per company, before its first export sends anything.
+        if (!m_fileChecked)
+            CheckCompanyFile(run, entry);
+        m_fileChecked = true;
         reportCame = RunExport(run, ledger, entry, payroll, kind, out, ledgerRunId, problems);
     } catch (const EOperationCancelled&) {
         throw;
@@ -408,6 +413,29 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
         return false;
     }
     return true;
+}
+
+void TBureauRun::CheckCompanyFile(TRunContext& context, const TBureauMapEntry& entry) {
+    const QString again = QStringLiteral(
+        " Nothing of the company was exported. If the file is the right one, add the row again "
+        "(remove it and 'orvq-cli map add', or save it on the Bureau tab): adding records the "
+        "company the file holds.");
+    if (entry.CompanyName.isEmpty())
+        throw EztException(Format("The company map's row of Orvane company %s records no "
+                                  "QuickBooks company to check the file %s against.",
+                                  {entry.OrvaneCompany, entry.CompanyFile}) +
+                           again);
+    const TQBConnectionConfig config = CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile);
+    const QString held = QBCompanyTarget(*std::make_unique<TQBConnection>(
+                                             context.Logger, m_session->Borrow(m_session),
+                                             config.SdkDownloadAddress, config.CompanyFile))
+                             .CompanyName;
+    if (held != entry.CompanyName)
+        throw EztException(Format("The company file %s is refused: the map says \"%s\", the "
+                                  "file holds \"%s\".",
+                                  {entry.CompanyFile, EscapeControlChars(entry.CompanyName),
+                                   EscapeControlChars(held.left(200))}) +
+                           again);
 }
 
 bool TBureauRun::RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMapEntry& entry,
@@ -464,16 +492,18 @@ bool TBureauRun::RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMa
     return true;
 }
 
-void CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,
-                         const TBureauMapEntry& entry) {
+QString CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,
+                            const TBureauMapEntry& entry) {
     CompanyNumber(entry);
     if (entry.CompanyFile.trimmed().isEmpty())
         throw EztException(QStringLiteral("The row names no QuickBooks company file."));
     QStringList names;
+    QString company;
     {
         const std::unique_ptr<TQBConnection> qb =
             TQBConnection::Create(context.Logger, CompanyFileConfig(quickBooks, entry.CompanyFile));
         qb->GetAccountFullNames(names);
+        company = QBCompanyTarget(*qb).CompanyName;
     }
     QStringList reasons;
     const auto check = [&](const QString& role, const QString& account) {
@@ -488,4 +518,9 @@ void CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickB
     if (!reasons.isEmpty())
         throw EztException(Format("The row of Orvane company %s is refused: %s.",
                                   {entry.OrvaneCompany, reasons.join(QStringLiteral("; "))}));
+    if (company.isEmpty())
+        throw EztException(Format("The row of Orvane company %s is refused: the company file %s "
+                                  "gives no company name to check it by later.",
+                                  {entry.OrvaneCompany, entry.CompanyFile}));
+    return company;
 }

@@ -105,19 +105,25 @@ private:
     bool RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMapEntry& entry,
                    const TOrvPayrollsDef& payroll, TLedgerReportKind kind, TBureauExport& out,
                    QString& ledgerRunId, QStringList& problems);
+    // Throws when the company session's file holds another company than
+    // the row recorded: whoever may write the ledger could point a row at
+    // another client's file.
+    void CheckCompanyFile(TRunContext& context, const TBureauMapEntry& entry);
 
     TBureauRunOptions m_options;
     QList<TBureauCompanyResult> m_companies;
     // The QuickBooks session of the company under way.
     std::shared_ptr<class TCompanySession> m_session;
+    bool m_fileChecked = false; // the session's file holds the row's company
     // The payroll-service session of the run, lent to every payroll's fetch.
     std::shared_ptr<TStableOrvAPIConnection> m_orvane;
 };
 
 // Opens the row's company file and refuses a row whose accounts it does not
-// hold: throws EztException with the reason.
-void CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,
-                         const TBureauMapEntry& entry);
+// hold: throws EztException with the reason. Returns the QuickBooks company
+// the file holds, for the row to keep.
+QString CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,
+                            const TBureauMapEntry& entry);
 
 // The report kinds a map row exports, checks before the journal.
 QList<TLedgerReportKind> BureauReportKinds(const TBureauMapEntry& entry);

@@ -1,10 +1,12 @@
 #include "settings/ztSettings.h"
 
+#include "base/OwnerOnlyFiles.h"
 #include "base/RegionalSettings.h"
 #include "base/ztFormat.h"
 #include "settings/vlxPlatformPaths.h"
 #include "settings/ztSettingsFile.h"
 
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QTime>
 
@@ -73,6 +75,17 @@ bool TextToDateTime(const QString& text, QDateTime& result) {
     } catch (const EztException&) {
         return false;
     }
+}
+
+// The settings file holds the saved passwords: it and its folder are made
+// the owner's before QSettings writes them (a registry hive is no file).
+QSettings::Status Sync(QSettings& settings) {
+    if (settings.format() != QSettings::NativeFormat) {
+        platform::MakeOwnerOnlyPath(QFileInfo(settings.fileName()).absolutePath());
+        platform::PrepareOwnerOnlyFile(settings.fileName());
+    }
+    settings.sync();
+    return settings.status();
 }
 
 } // namespace
@@ -223,8 +236,7 @@ void TztSettingsRegistry::SetValue(const QString& name, const QVariant& value) {
     } else {
         settings->setValue(key, text);
     }
-    settings->sync();
-    if (settings->status() == QSettings::AccessError)
+    if (Sync(*settings) == QSettings::AccessError)
         throw ESettingsError(Format(QStringLiteral("Cannot store the settings value <%s> in <%s>"),
                                     {name, settings->fileName()}));
 }
@@ -267,8 +279,7 @@ void TztSettingsRegistry::DeleteNode(const QString& keyPath) {
         settings->clear();
     else
         settings->remove(group);
-    settings->sync();
-    if (settings->status() == QSettings::AccessError)
+    if (Sync(*settings) == QSettings::AccessError)
         throw ESettingsError(Format(QStringLiteral("Cannot delete the settings key <%s> in <%s>"),
                                     {keyPath, settings->fileName()}));
 }
@@ -283,8 +294,7 @@ void TztSettingsRegistry::DeleteValue(const QString& name) {
     if (!settings->contains(key))
         return;
     settings->remove(key);
-    settings->sync();
-    if (settings->status() == QSettings::AccessError)
+    if (Sync(*settings) == QSettings::AccessError)
         throw ESettingsError(Format(QStringLiteral("Cannot delete the settings value <%s> in <%s>"),
                                     {name, settings->fileName()}));
 }

@@ -282,11 +282,10 @@ void TBureauFrm::FetchAccounts() {
 }
 
 void TBureauFrm::SaveRow() {
-    const TBureauMapEntry row = EditedRow();
     const TQBConnectionConfig quickBooks = m_sources.Defaults().QuickBooks;
     Start(
-        [row, quickBooks](TRunContext& context) {
-            CheckBureauMapEntry(context, quickBooks, row);
+        [row = EditedRow(), quickBooks](TRunContext& context) mutable {
+            row.CompanyName = CheckBureauMapEntry(context, quickBooks, row);
             const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
             if (ledger->MapEntry(row.OrvaneCompany))
                 ledger->UpdateMapEntry(row);

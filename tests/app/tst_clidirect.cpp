@@ -19,7 +19,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using orvtest::TSandboxService;
@@ -176,6 +178,7 @@ private:
 };
 
 void TestCliDirect::initTestCase() {
+    umask(022);
     QString error;
     if (!m_service.Start(&error))
         QSKIP(qPrintable(error));
@@ -430,7 +433,11 @@ void TestCliDirect::bureauOverTheMap() {
              qPrintable(cli.ErrText));
     QCOMPARE(cli.Run(add + DemoAccounts), int(cecSuccess));
     QCOMPARE(cli.Run({u"map"_s, u"list"_s}), int(cecSuccess));
-    QVERIFY(cli.OutText.startsWith(u"34  "_s + cli.Company + u"  cash: Payroll Checking"_s));
+    QVERIFY2(cli.OutText.startsWith(u"34  "_s + cli.Company +
+                                    u"  company: Harbor Lane Bakery (demo)  cash: Payroll "
+                                    u"Checking"_s) &&
+                 cli.OutText.contains(u"  changed: "_s) && cli.OutText.contains(u" by "_s),
+             qPrintable(cli.OutText));
 
     // 3/8/2024: the regular payroll and a supplemental one.
     const QString report = cli.Dir.filePath(u"bureau.html"_s);
@@ -450,6 +457,7 @@ void TestCliDirect::bureauOverTheMap() {
     QVERIFY2(cli.OutText.contains(u"1 companies, 2 payrolls exported, "_s),
              qPrintable(cli.OutText));
     QVERIFY(cli.OutText.contains(u"; nothing needs attention\nReport: "_s));
+    QCOMPARE(testsupport::OthersAccess(report), u"0"_s);
     QFile html(report);
     QVERIFY(html.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(html.readAll()).contains(u"nothing needs attention"_s));

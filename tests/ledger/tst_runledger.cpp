@@ -142,7 +142,7 @@ private Q_SLOTS:
         const TLedgerLocation location = NewLocation();
         auto ledger = Open(location);
         auto reader = Open(location);
-        QCOMPARE(reader->Version(), 1);
+        QCOMPARE(reader->Version(), CurrentLedgerVersion());
         const QString id = ledger->BeginRun(
             {lrkChecks,
              lpkEmployeeChecks,
@@ -213,24 +213,29 @@ private Q_SLOTS:
     void upgradesOlderAndRefusesNewer() {
         const TLedgerLocation location = NewLocation();
         const QString id = Open(location)->BeginRun(TLedgerRunStart{});
+        const int current = CurrentLedgerVersion();
         {
             TLedgerDb db(location, 1000);
-            PrepareLedgerSchema(db, {{1, [](TLedgerDb& d) {
-                                          d.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN "
-                                                                "note TEXT NOT NULL DEFAULT ''"));
-                                      }}});
-            QCOMPARE(db.SchemaVersion(), 2);
+            TLedgerUpgradeSteps steps = LedgerUpgradeSteps();
+            steps.append({current, [](TLedgerDb& d) {
+                              d.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN "
+                                                    "note TEXT NOT NULL DEFAULT ''"));
+                          }});
+            PrepareLedgerSchema(db, steps);
+            QCOMPARE(db.SchemaVersion(), current + 1);
             QSqlQuery q = db.Exec(QStringLiteral("SELECT note FROM runs WHERE run_id = ?"), {id});
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toString(), QString());
         }
-        // This program knows version 1 only.
+        // This program knows the versions up to its own only.
         const QString error = ErrorOf([&] { Open(location); });
-        QVERIFY2(error.contains(u"newer version of the program (ledger version 2; this version "
-                                u"knows ledger versions up to 1)") &&
+        QVERIFY2(error.contains(QStringLiteral("newer version of the program (ledger version %1; "
+                                               "this version knows ledger versions up to %2)")
+                                    .arg(current + 1)
+                                    .arg(current)) &&
                      error.contains(u"Posting stops"),
                  qPrintable(error));
-        QCOMPARE(TLedgerDb(location, 1000).SchemaVersion(), 2);
+        QCOMPARE(TLedgerDb(location, 1000).SchemaVersion(), current + 1);
     }
 
     // A file made by version 1 (ledger_child fixture) reads as it was written.
@@ -264,6 +269,57 @@ private Q_SLOTS:
         const QString error = ErrorOf([&] { ledger->Records(checks.Id); });
         QVERIFY2(error.contains(u"cannot be read") && error.contains(u"\"bogus\""),
                  qPrintable(error));
+    }
+
+    // The upgrade gives a map row of version 1 the company of the pairing
+    // that posted its Orvane company into the same file, and no other.
+    void upgradeRecordsMapCompanies_data() {
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<QString>("before"); // SQL on the version 1 file
+        QTest::addColumn<QString>("recorded");
+        QTest::newRow("pairing agrees") << "34"
+                                        << ""
+                                        << "Harbor Lane Bakery";
+        QTest::newRow("file changed since")
+            << "34"
+            << "UPDATE company_map SET company_file = 'C:/Books/victim.qbw'"
+            << "";
+        QTest::newRow("never posted")
+            << "12"
+            << "INSERT INTO company_map VALUES ('12', 'C:/Books/deli.qbw', 'Checking', 'Payroll "
+               "Liabilities', 'all', 0, 0, 0, 0)"
+            << "";
+    }
+    void upgradeRecordsMapCompanies() {
+        QFETCH(QString, company);
+        QFETCH(QString, before);
+        QFETCH(QString, recorded);
+        const QString path = m_dir.filePath(QStringLiteral("v1-map-%1.sqlite").arg(++m_databases));
+        QVERIFY(
+            QFile::copy(testsupport::DataPath(QStringLiteral("ledger/ledger-v1.sqlite")), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        if (!before.isEmpty())
+            TLedgerDb(ParseLedgerLocation(path), 1000).Exec(before);
+        auto ledger = Open(ParseLedgerLocation(path));
+        const std::optional<TBureauMapEntry> entry = ledger->MapEntry(company);
+        QVERIFY(entry);
+        QCOMPARE(entry->CompanyName, recorded);
+        QCOMPARE(entry->ChangedBy, QString());
+    }
+
+    // The URL's parameters reach libpq: the test server speaks no TLS.
+    void tlsParametersReachTheServer() {
+        const QString name = u"ledger" + QString::number(++m_databases);
+        QCOMPARE(m_pg.CreateDatabase(name), QString());
+        const QString url = QStringLiteral("postgresql://%1@127.0.0.1:%2/%3?sslmode=")
+                                .arg(TPostgresCluster::User(), QString::number(m_pg.Port()), name);
+        TLedgerLocation location = ParseLedgerLocation(url + u"require&connect_timeout=5");
+        location.Password = TPostgresCluster::Password();
+        const QString error = ErrorOf([&] { Open(location); });
+        QVERIFY2(error.contains(u"cannot be opened") && error.contains(u"SSL"), qPrintable(error));
+        location = ParseLedgerLocation(url + u"disable");
+        location.Password = TPostgresCluster::Password();
+        QCOMPARE(Open(location)->Version(), CurrentLedgerVersion());
     }
 
     void unusableLedger_data() {
@@ -433,8 +489,16 @@ private Q_SLOTS:
         harbor.CashAccount = QStringLiteral("Savings");
         harbor.ChecksKind = bckAgency;
         harbor.PayeeNames = true;
+        harbor.CompanyName = QStringLiteral("Harbor Lane Bakery");
+        m_now = m_now.addSecs(60);
         ledger->UpdateMapEntry(harbor);
         QVERIFY(*ledger->MapEntry("34") == harbor);
+        // Who changed the row, and when.
+        QCOMPARE(ledger->MapEntry("34")->Changed, m_now);
+        QFETCH(int, engine);
+        QCOMPARE(ledger->MapEntry("34")->ChangedBy, engine == lenSQLite
+                                                        ? QStringLiteral("ann on WS-1")
+                                                        : QStringLiteral("ann on WS-1 as orvq"));
         QVERIFY(ErrorOf([&] {
                     ledger->UpdateMapEntry(Entry("99"));
                 }).contains(u"not in the company map"));
@@ -521,7 +585,7 @@ private Q_SLOTS:
         pgpass.close();
         QVERIFY(QFile::setPermissions(pgpass.fileName(), QFile::ReadOwner | QFile::WriteOwner));
         qputenv("PGPASSFILE", QFile::encodeName(pgpass.fileName()));
-        QCOMPARE(Open(location)->Version(), 1);
+        QCOMPARE(Open(location)->Version(), CurrentLedgerVersion());
         qunsetenv("PGPASSFILE");
         QVERIFY(ErrorOf([&] { Open(location); }).contains(u"cannot be opened"));
     }

@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -111,6 +112,7 @@ private Q_SLOTS:
 };
 
 void TestSendMailLogs::initTestCase() {
+    umask(022);
     const QString missing = sevenziptool::MissingTools();
     if (!missing.isEmpty())
         QFAIL(qPrintable(missing));
@@ -190,6 +192,11 @@ void TestSendMailLogs::packWithUserLogFile() {
     const QString archive = scene.Logs->PackLogs(scene.ArchiveFolder() + "/", PackTime);
     QCOMPARE(archive, scene.ArchiveFolder() + "/" + ArchiveName);
     QCOMPARE(scene.Archives(), QStringList{ArchiveName});
+    // Under the usual umask, kept to the user: the logs hold payroll data.
+    for (const QString& path :
+         {archive, scene.ArchiveFolder(), userLog, scene.Dir.filePath("logs")})
+        QVERIFY2(testsupport::OthersAccess(path) == "0",
+                 qPrintable(path + ": " + testsupport::OthersAccess(path)));
 
     const auto files = Unpack(archive);
     QCOMPARE(files.keys(), (QStringList{"OrvQ.log", "session-debug.log", "session-user.log"}));

@@ -9,6 +9,7 @@
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
 #include "company/QBSandboxRequestProcessor.h"
+#include "ledger/LedgerDb.h"
 #include "runs/BureauReport.h"
 #include "runs/BureauRun.h"
 #include "runs/ClaimKeeper.h"
@@ -31,6 +32,11 @@ const QDate From(2024, 1, 5);
 const QDate To(2024, 1, 12);
 const QStringList Companies{QStringLiteral("1001"), QStringLiteral("1002"), QStringLiteral("1003")};
 
+// The QuickBooks company of each client's file.
+QString ClientName(const QString& company) {
+    return QStringLiteral("Client ") + company;
+}
+
 TBureauMapEntry Row(const QString& company, const QString& file) {
     TBureauMapEntry e;
     e.OrvaneCompany = company;
@@ -38,6 +44,7 @@ TBureauMapEntry Row(const QString& company, const QString& file) {
     e.CashAccount = QStringLiteral("Payroll Checking");
     e.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
     e.IncludeDD = true;
+    e.CompanyName = ClientName(company);
     return e;
 }
 
@@ -77,6 +84,9 @@ private Q_SLOTS:
     void expiredClaimTakenUpWithoutDuplicate();
     void claimKeptWhileTheExportLives();
     void concurrentRunsOnPostgresExportOnce();
+    void redirectedRowIsRefused_data();
+    void redirectedRowIsRefused();
+    void workstationRoleOnPostgres();
     void droppedServiceSession_data();
     void droppedServiceSession();
     void callPastItsDeadlineEndsTheExportAndItsClaim();
@@ -120,6 +130,21 @@ private:
         run.Run(context);
         return run.Companies();
     }
+    // A new database of the throwaway server as the ledger, used as user.
+    QString UsePostgres(const QString& user = TPostgresCluster::User(),
+                        const QString& password = TPostgresCluster::Password()) {
+        const QString name = QStringLiteral("bureau") + QString::number(++m_databases);
+        const QString error = m_pg.CreateDatabase(name);
+        if (!error.isEmpty())
+            qFatal("%s", qPrintable(error));
+        UsePostgres(name, user, password);
+        return name;
+    }
+    void UsePostgres(const QString& name, const QString& user, const QString& password) {
+        m_location = ParseLedgerLocation(QStringLiteral("postgresql://%1@127.0.0.1:%2/%3")
+                                             .arg(user, QString::number(m_pg.Port()), name));
+        m_location.Password = password;
+    }
     void MapAll(bool postGL = false) {
         const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
         for (const QString& company : Companies) {
@@ -148,8 +173,9 @@ void TestBureauRun::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     for (const QString& company : Companies)
-        CreateSandboxCompany(File(company), qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                                QStringLiteral("/data/demo"));
+        CreateSandboxCompany(File(company),
+                             qEnvironmentVariable("ORVQ_SOURCE_DIR") + QStringLiteral("/data/demo"),
+                             ClientName(company));
     m_location = TLedgerLocation();
     m_location.FilePath = m_dir->filePath(QStringLiteral("ledger.sqlite"));
 }
@@ -386,12 +412,7 @@ void TestBureauRun::claimKeptWhileTheExportLives() {
 void TestBureauRun::concurrentRunsOnPostgresExportOnce() {
     if (!m_pgError.isEmpty())
         QSKIP(qPrintable(m_pgError));
-    const QString name = QStringLiteral("bureau") + QString::number(++m_databases);
-    QCOMPARE(m_pg.CreateDatabase(name), QString());
-    m_location =
-        ParseLedgerLocation(QStringLiteral("postgresql://%1@127.0.0.1:%2/%3")
-                                .arg(TPostgresCluster::User(), QString::number(m_pg.Port()), name));
-    m_location.Password = TPostgresCluster::Password();
+    UsePostgres();
     MapAll();
 
     QList<TBureauCompanyResult> results[2];
@@ -430,6 +451,101 @@ void TestBureauRun::concurrentRunsOnPostgresExportOnce() {
     for (const QString& company : Companies)
         inFiles += Txns(File(company), QStringLiteral("Check"));
     QCOMPARE(added, inFiles);
+}
+
+// Whoever may write the ledger points a row at another client's file: the
+// row is refused before anything is posted, and the other companies go on.
+void TestBureauRun::redirectedRowIsRefused_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("problem");
+    const QString redirect = QStringLiteral(
+        "UPDATE company_map SET company_file = (SELECT company_file FROM company_map WHERE "
+        "orvane_company = '1002') WHERE orvane_company = '1001'");
+    const QString held =
+        QStringLiteral("the map says \"Client 1001\", the file holds \"Client 1002\"");
+    QTest::newRow("sqlite") << false << redirect << held;
+    QTest::newRow("postgresql") << true << redirect << held;
+    QTest::newRow("no company recorded")
+        << false << "UPDATE company_map SET company_name = '' WHERE orvane_company = '1001'"
+        << "records no QuickBooks company to check the file";
+}
+
+void TestBureauRun::redirectedRowIsRefused() {
+    QFETCH(bool, postgres);
+    QFETCH(QString, change);
+    QFETCH(QString, problem);
+    if (postgres) {
+        if (!m_pgError.isEmpty())
+            QSKIP(qPrintable(m_pgError));
+        UsePostgres();
+    }
+    MapAll();
+    TLedgerDb(m_location, 1000).Exec(change);
+    const QList<TBureauCompanyResult> result = Run();
+    QCOMPARE(result.size(), 3);
+    QCOMPARE(result[0].Exports.size(), 1);
+    QCOMPARE(result[0].Exports[0].State, besFailed);
+    QVERIFY2(result[0].Problems.join(u'\n').contains(problem),
+             qPrintable(result[0].Problems.join(u'\n')));
+    QCOMPARE(Txns(File(Companies[0]), QStringLiteral("Check")), 0);
+    // The file 1001's row named holds 1002's checks only.
+    QVERIFY(!result[1].NeedsAttention());
+    QCOMPARE(Txns(File(Companies[1]), QStringLiteral("Check")),
+             BureauTotals({result[1]}).ChecksAdded);
+    QVERIFY(BureauTotalsLine(result, false)
+                .endsWith(u"; needs attention: 1001 " + result[0].CompanyName));
+}
+
+// The roles of the README's script: a workstation exports under its own
+// role, and only the admin role changes the map and the pairings.
+void TestBureauRun::workstationRoleOnPostgres() {
+    if (!m_pgError.isEmpty())
+        QSKIP(qPrintable(m_pgError));
+    QCOMPARE(m_pg.Psql(QStringLiteral("postgres"),
+                       QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE "
+                                      "rolname = 'orvq_admin') THEN CREATE ROLE orvq_admin LOGIN "
+                                      "PASSWORD 'admin-pw'; CREATE ROLE orvq_workstation LOGIN "
+                                      "PASSWORD 'ws-pw'; END IF; END $$")),
+             QString());
+    const QString name = UsePostgres();
+    QCOMPARE(
+        m_pg.Psql(QStringLiteral("postgres"), u"ALTER DATABASE " + name + u" OWNER TO orvq_admin"),
+        QString());
+    UsePostgres(name, QStringLiteral("orvq_admin"), QStringLiteral("admin-pw"));
+    MapAll();
+    QCOMPARE(m_pg.PsqlFile(name, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                     QStringLiteral("/data/ledger/ledger-roles.sql")),
+             QString());
+
+    UsePostgres(name, QStringLiteral("orvq_workstation"), QStringLiteral("ws-pw"));
+    const QList<TBureauCompanyResult> result = Run();
+    QCOMPARE(result.size(), 3);
+    for (const TBureauCompanyResult& company : result) {
+        QVERIFY2(!company.NeedsAttention(), qPrintable(company.Problems.join(u'\n')));
+        QCOMPARE(BureauTotals({company}).PayrollsExported, 2);
+    }
+    const std::unique_ptr<TRunLedger> ledger = Ledger(QStringLiteral("WS-1"))();
+    TBureauMapEntry redirected = Row(Companies[0], File(Companies[1]));
+    const QList<std::function<void()>> changes{
+        [&] { ledger->AddMapEntry(Row(QStringLiteral("1004"), File(Companies[0]))); },
+        [&] { ledger->UpdateMapEntry(redirected); },
+        [&] { ledger->RemoveMapEntry(Companies[0]); },
+        [&] { ledger->RemovePairing(lpaOrvaneCompany, Companies[0]); },
+    };
+    for (const auto& change : changes) {
+        try {
+            change();
+            QFAIL("the workstation's role changed the map or the pairings");
+        } catch (const ELedgerError& e) {
+            QVERIFY2(e.Message().contains(u"The PostgreSQL role \"orvq_workstation\" may not do "
+                                          u"this: only the ledger's admin role changes the "
+                                          u"company map"),
+                     qPrintable(e.Message()));
+        }
+    }
+    QVERIFY(ledger->MapEntry(Companies[0]) == Row(Companies[0], File(Companies[0])));
+    QCOMPARE(ledger->Pairings().size(), 3);
 }
 
 void TestBureauRun::droppedServiceSession_data() {

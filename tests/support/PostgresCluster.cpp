@@ -118,11 +118,20 @@ QString TPostgresCluster::Start() {
 }
 
 QString TPostgresCluster::Psql(const QString& database, const QString& sql) {
+    return RunPsql(database, {QStringLiteral("-c"), sql});
+}
+
+QString TPostgresCluster::PsqlFile(const QString& database, const QString& path) {
+    return RunPsql(database, {QStringLiteral("-f"), path});
+}
+
+QString TPostgresCluster::RunPsql(const QString& database, const QStringList& input) {
     return Run(QStringLiteral("psql"),
-               {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                QString::number(m_port), QStringLiteral("-U"), User(), QStringLiteral("-d"),
-                database, QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                QStringLiteral("-c"), sql},
+               QStringList{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                           QString::number(m_port), QStringLiteral("-U"), User(),
+                           QStringLiteral("-d"), database, QStringLiteral("-v"),
+                           QStringLiteral("ON_ERROR_STOP=1")} +
+                   input,
                false);
 }
 

@@ -27,12 +27,15 @@ public:
 
     // Runs SQL in a database with psql; empty on success, else the error.
     QString Psql(const QString& database, const QString& sql);
+    // Runs a file of SQL the same way.
+    QString PsqlFile(const QString& database, const QString& path);
     // A new empty database; empty on success, else the error.
     QString CreateDatabase(const QString& name);
 
 private:
     // Runs one of PostgreSQL's programs; empty on success, else the error.
     QString Run(const QString& program, const QStringList& args, bool asServerUser);
+    QString RunPsql(const QString& database, const QStringList& input);
 
     QTemporaryDir m_dir;
     QString m_bin;

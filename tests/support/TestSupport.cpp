@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
 
@@ -16,6 +17,14 @@ QByteArray ReadFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", qPrintable(path));
     return file.readAll();
+}
+
+QString OthersAccess(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("missing");
+    // Qt's group and other bits sit where the mode's octal digits do.
+    return QString::number(int(info.permissions()) & 0x77, 16);
 }
 
 QByteArray ReadmeExample(const QString& firstLine) {

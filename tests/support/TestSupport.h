@@ -10,6 +10,9 @@ namespace testsupport {
 // Path of a fixture below tests/data.
 QString DataPath(const QString& relative);
 QByteArray ReadFile(const QString& path);
+// Group's and others' access to a file or folder as Unix mode digits: "0"
+// for none, "44" for read access; "missing" when it is not there.
+QString OthersAccess(const QString& path);
 // The indented example of README.md that begins with the line firstLine, as
 // a user copies it: without the indent, lines ending with LF.
 QByteArray ReadmeExample(const QString& firstLine);

@@ -20,3 +20,5 @@ ORVQ_CLI_COMMAND("bureau", RunBureauCommand,
                  "export every mapped company's new payrolls into its own company file")
 ORVQ_CLI_COMMAND("map", RunMapCommand,
                  "list, add or remove the companies of the bureau's company map")
+ORVQ_CLI_COMMAND("ledger", RunLedgerCommand,
+                 "show where the run ledger is, or save its PostgreSQL password protected")

@@ -41,12 +41,18 @@ QString MapLine(const TBureauMapEntry& e) {
     if (!e.Problem.isEmpty())
         return EscapeControlChars(e.OrvaneCompany + QStringLiteral("  ") + e.CompanyFile +
                                   QStringLiteral("  ") + e.Problem);
+    const QString changed =
+        e.ChangedBy.isEmpty()
+            ? QStringLiteral("not recorded")
+            : e.Changed.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
+                  QStringLiteral(" by ") + e.ChangedBy;
     return EscapeControlChars(
-        Format("%s  %s  cash: %s  liability: %s  checks: %s  gl: %s  clear: %s  dd: %s  payee "
-               "names: %s",
-               {e.OrvaneCompany, e.CompanyFile, e.CashAccount, e.LiabilityAccount,
-                LedgerText(e.ChecksKind), YesNo(e.PostGL), YesNo(e.Clear), YesNo(e.IncludeDD),
-                YesNo(e.PayeeNames)}));
+        Format("%s  %s  company: %s  cash: %s  liability: %s  checks: %s  gl: %s  clear: %s  dd: "
+               "%s  payee names: %s  changed: %s",
+               {e.OrvaneCompany, e.CompanyFile,
+                e.CompanyName.isEmpty() ? QStringLiteral("not recorded") : e.CompanyName,
+                e.CashAccount, e.LiabilityAccount, LedgerText(e.ChecksKind), YesNo(e.PostGL),
+                YesNo(e.Clear), YesNo(e.IncludeDD), YesNo(e.PayeeNames), changed}));
 }
 
 QString RequiredValue(const TCliOptions& options, const QString& name, const QString& what) {
@@ -128,9 +134,9 @@ int RunMapCommand(TCliEnvironment& env, const QStringList& args) {
             TQBConnectionConfig quickBooks;
             quickBooks.SdkDownloadAddress = QBSdkDownloadAddress;
             quickBooks.Processor.Factory = env.Core.QBProcessor();
-            CheckBureauMapEntry(context, quickBooks, entry);
+            entry.CompanyName = CheckBureauMapEntry(context, quickBooks, entry);
             ledger->AddMapEntry(entry);
-            text = MapLine(entry) + u'\n';
+            text = MapLine(*ledger->MapEntry(entry.OrvaneCompany)) + u'\n';
         }
     });
     if (ShowRunFailure(dialogs, failure))

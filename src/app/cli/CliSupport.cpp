@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 
+#include "base/OwnerOnlyFiles.h"
 #include "base/vlxTextUtils.h"
 #include "logging/vlxLogWriters.h"
 #include "settings/vlxPlatformPaths.h"
@@ -83,6 +84,7 @@ TCliLogSession::TCliLogSession(TCliEnvironment& env, QTextStream& out, const QSt
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             throw ECliUsageError(Format("cannot write the developer log file %s: %s",
                                         {devLogFile, file.errorString()}));
+        platform::KeepToOwner(file);
         file.close();
         m_dev = std::make_unique<TScopedSink>(
             logger,
@@ -135,7 +137,7 @@ TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOp
         config.Processor.CompanyFile = CliCompanyFile(env);
         // The redirected file lies in the program's data folder, which a
         // fresh workstation does not have yet.
-        QDir().mkpath(QFileInfo(config.Processor.CompanyFile).absolutePath());
+        platform::MakeOwnerOnlyPath(QFileInfo(config.Processor.CompanyFile).absolutePath());
     }
     return config;
 }
@@ -164,6 +166,9 @@ QString MainProgramFilePath() {
 void WriteWholeFile(const QString& path, const QString& text, const char* failure) {
     QSaveFile file(path);
     const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    const bool opened = file.open(QIODevice::WriteOnly);
+    if (opened)
+        platform::KeepToOwner(file);
+    if (!opened || file.write(bytes) != bytes.size() || !file.commit())
         throw EztException(Format(failure, {path, file.errorString()}));
 }

@@ -49,6 +49,8 @@ struct TCliEnvironment {
     bool ProgramLogStarted = false;
     // The password of ORVQ_PASSWORD, when that variable is set.
     std::optional<QString> PasswordVariable;
+    // The run ledger's password of ORVQ_LEDGER_PASSWORD, when that is set.
+    std::optional<QString> LedgerPasswordVariable;
     // Asks for the password without echo; null where nobody can answer.
     std::function<std::optional<QString>(const QString& prompt)> AskPassword;
     // While a report is awaited: watches for the user's Ctrl+C, which calls

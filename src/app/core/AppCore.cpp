@@ -60,9 +60,15 @@ std::function<std::unique_ptr<TRunLedger>()> TAppCore::LedgerFactory() const {
     }
     TLedgerOptions options = m_ledgerOptions;
     options.Identity = TLedgerIdentity::ThisWorkstation(ProgramVersion());
-    return [location, failure, options]() -> std::unique_ptr<TRunLedger> {
+    return [location, failure, options, warning = m_ledgerWarning,
+            logger = Logger()]() -> std::unique_ptr<TRunLedger> {
         if (failure)
             std::rethrow_exception(failure);
+        std::call_once(*warning, [&] {
+            const QString text = LedgerTransportWarning(location);
+            if (!text.isEmpty())
+                logger->LogWarning(text);
+        });
         return std::make_unique<TRunLedger>(location, options);
     };
 }

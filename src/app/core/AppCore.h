@@ -20,6 +20,7 @@
 #include <QDateTime>
 #include <QString>
 #include <memory>
+#include <mutex>
 
 inline const QString ApplicationTitle = QStringLiteral("Orvane QB Export");
 constexpr int ProgramBuildNumber = 2859;
@@ -74,7 +75,8 @@ public:
     // The run ledger of the alias "Ledger" (and, for PostgreSQL, the saved
     // password), read now on this thread; the function returned opens it on
     // the thread that calls it, as this workstation and program version.
-    // Where the redirection cannot name it, calling the function throws.
+    // Where the redirection cannot name it, calling the function throws. A
+    // ledger reached without TLS settings is warned of once, as it opens.
     std::function<std::unique_ptr<TRunLedger>()> LedgerFactory() const;
 
     // Start-up steps.
@@ -102,5 +104,6 @@ private:
     TWaitIndicatorProxy m_wait;
     TRegionalSettings m_regionalBefore;
     TLedgerOptions m_ledgerOptions;
+    std::shared_ptr<std::once_flag> m_ledgerWarning = std::make_shared<std::once_flag>();
     bool m_errorDisplayInstalled = false;
 };

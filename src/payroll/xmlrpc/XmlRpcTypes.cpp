@@ -1,5 +1,6 @@
 #include "payroll/xmlrpc/XmlRpcTypes.h"
 
+#include "base/OwnerOnlyFiles.h"
 #include "base/ztFormat.h"
 
 #include <QFile>
@@ -241,6 +242,7 @@ void TRpcCustomItem::SaveToFile(const QString& path) const {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw EXmlRpcError(Format("Cannot create file \"%s\": %s", {path, file.errorString()}));
+    platform::KeepToOwner(file);
     if (file.write(content) != content.size())
         throw EXmlRpcError(Format("Cannot write file \"%s\": %s", {path, file.errorString()}));
 }

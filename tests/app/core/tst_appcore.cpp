@@ -22,6 +22,8 @@ struct TCoreScene {
     IztSettingsPtr Store = std::make_shared<TztSettingsRegistry>(
         TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
 
+    QString Ledger = Dir.filePath(u"ledger.sqlite"_s);
+
     QString CompanyFile() const { return Dir.filePath(u"company.sqlite"_s); }
     TAppCoreOptions Options(TQBRequestProcessorFactory processor = {}) const {
         TAppCoreOptions options;
@@ -31,6 +33,7 @@ struct TCoreScene {
             return std::make_shared<TGenericRedirection>(
                 TRedirectionEntries(),
                 TRedirectionEntries{{u"QBCompanyFile"_s, CompanyFile()},
+                                    {u"Ledger"_s, Ledger},
                                     {u"Log"_s, Dir.filePath(u"OrvQ.log"_s)}},
                 TRedirectionPlaces(), QString());
         };
@@ -53,7 +56,22 @@ private Q_SLOTS:
     void errorDisplayGoesWithTheCore();
     void waitIndicatorIsTheCores();
     void quickBooksThroughTheCoresProcessor();
+    void ledgerWithoutTlsWarnedOnce();
 };
+
+// A server elsewhere (0.0.0.0 refuses at once) and no sslmode: one warning
+// for all the ledgers the core opens.
+void TestAppCore::ledgerWithoutTlsWarnedOnce() {
+    TCoreScene scene;
+    scene.Ledger = u"postgresql://ann@0.0.0.0:1/orvq"_s;
+    const auto sink = std::make_shared<TRecordingLogSink>();
+    TAppCore core(scene.Options(), sink);
+    for (int i = 0; i < 2; ++i)
+        QVERIFY_THROWS_EXCEPTION(ELedgerError, core.LedgerFactory()());
+    const auto warnings = sink->OfKind(lmWarning);
+    QCOMPARE(warnings.size(), size_t(1));
+    QVERIFY2(warnings[0].Message.contains(u"sets no sslmode"_s), qPrintable(warnings[0].Message));
+}
 
 void TestAppCore::regionalSettingsInForceForTheCoresLife() {
     TCoreScene scene;
