@@ -108,7 +108,7 @@ class TestRunLedger : public QObject {
                                      const QString& workstation = QStringLiteral("WS-1"),
                                      std::function<QDateTime()> clock = {}, int busyMs = 10000) {
         TLedgerOptions options;
-        options.Identity = {QStringLiteral("ann"), workstation, QStringLiteral("0.1")};
+        options.Identity = {QStringLiteral("ann"), workstation, QStringLiteral("0.1"), {}};
         options.Clock = clock ? clock : [this] { return m_now; };
         options.BusyTimeoutMs = busyMs;
         return std::make_unique<TRunLedger>(location, options);
@@ -142,7 +142,7 @@ private Q_SLOTS:
         const TLedgerLocation location = NewLocation();
         auto ledger = Open(location);
         auto reader = Open(location);
-        QCOMPARE(reader->Version(), 1);
+        QCOMPARE(reader->Version(), CurrentLedgerVersion());
         const QString id = ledger->BeginRun(
             {lrkChecks,
              lpkEmployeeChecks,
@@ -209,28 +209,82 @@ private Q_SLOTS:
                  QStringLiteral("added,added,state unknown,state unknown"));
     }
 
+    // A run of this computer whose process is gone is interrupted at once;
+    // another computer's reads as running until its lease ends.
+    void runOfAProcessThatIsGone_data() { Engines(); }
+    void runOfAProcessThatIsGone() {
+        const TLedgerLocation location = NewLocation();
+        const auto real = [] { return QDateTime::currentDateTimeUtc(); };
+        Open(location);
+        QProcess child;
+        StartChild(child, {QStringLiteral("run"), Arg(location), QStringLiteral("2")});
+        const QString id = ReadLine(child);
+        auto here = Open(location, QStringLiteral("WS-1"), real);
+        auto there = Open(location, QStringLiteral("WS-2"), real);
+        const TLedgerRun living = *here->FindRun(id);
+        QCOMPARE(living.State, lrsRunning);
+        QVERIFY(!living.LeaseEnds.isValid());
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(here->FindRun(id)->State, lrsInterrupted);
+        QCOMPARE(Outcomes(here->Records(id)), QStringLiteral("added,state unknown"));
+        const TLedgerRun elsewhere = *there->FindRun(id);
+        QCOMPARE(elsewhere.State, lrsRunning);
+        QCOMPARE(elsewhere.LeaseEnds,
+                 elsewhere.Heartbeat.addSecs(TLedgerOptions().RunLeaseSeconds));
+        const QString local = elsewhere.Heartbeat.toLocalTime().toString(QStringLiteral("HH:mm"));
+        const QString until = elsewhere.LeaseEnds.toLocalTime().toString(QStringLiteral("HH:mm"));
+        QCOMPARE(RunLeaseText(elsewhere),
+                 QStringLiteral("Run %1 on WS-1 last wrote at %2; it counts as interrupted from "
+                                "%3 unless it writes again")
+                     .arg(id.left(8), local, until));
+
+        // A process id given again to another process is not the run's.
+        TLedgerOptions reused;
+        reused.Identity = {QStringLiteral("ann"),
+                           QStringLiteral("WS-1"),
+                           QStringLiteral("0.1"),
+                           {QCoreApplication::applicationPid(), QStringLiteral("earlier")}};
+        reused.Clock = real;
+        const QString old = TRunLedger(location, reused).BeginRun({});
+        QCOMPARE(here->FindRun(old)->State, lrsInterrupted);
+        QCOMPARE(here->FindRun(here->BeginRun({}))->State, lrsRunning);
+    }
+
     void upgradesOlderAndRefusesNewer_data() { Engines(); }
     void upgradesOlderAndRefusesNewer() {
         const TLedgerLocation location = NewLocation();
-        const QString id = Open(location)->BeginRun(TLedgerRunStart{});
+        // A ledger of version 1 takes this program's steps.
         {
             TLedgerDb db(location, 1000);
-            PrepareLedgerSchema(db, {{1, [](TLedgerDb& d) {
-                                          d.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN "
-                                                                "note TEXT NOT NULL DEFAULT ''"));
-                                      }}});
-            QCOMPARE(db.SchemaVersion(), 2);
+            PrepareLedgerSchema(db, {});
+            QCOMPARE(db.SchemaVersion(), 1);
+        }
+        const QString id = Open(location)->BeginRun(TLedgerRunStart{});
+        QCOMPARE(Open(location)->FindRun(id)->Identity.Process.Id,
+                 QCoreApplication::applicationPid());
+        const int current = CurrentLedgerVersion();
+        {
+            TLedgerDb db(location, 1000);
+            TLedgerUpgradeSteps steps = LedgerUpgradeSteps();
+            steps.append({current, [](TLedgerDb& d) {
+                              d.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN "
+                                                    "note TEXT NOT NULL DEFAULT ''"));
+                          }});
+            PrepareLedgerSchema(db, steps);
+            QCOMPARE(db.SchemaVersion(), current + 1);
             QSqlQuery q = db.Exec(QStringLiteral("SELECT note FROM runs WHERE run_id = ?"), {id});
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toString(), QString());
         }
-        // This program knows version 1 only.
         const QString error = ErrorOf([&] { Open(location); });
-        QVERIFY2(error.contains(u"newer version of the program (ledger version 2; this version "
-                                u"knows ledger versions up to 1)") &&
+        QVERIFY2(error.contains(QStringLiteral("newer version of the program (ledger version %1; "
+                                               "this version knows ledger versions up to %2)")
+                                    .arg(current + 1)
+                                    .arg(current)) &&
                      error.contains(u"Posting stops"),
                  qPrintable(error));
-        QCOMPARE(TLedgerDb(location, 1000).SchemaVersion(), 2);
+        QCOMPARE(TLedgerDb(location, 1000).SchemaVersion(), current + 1);
     }
 
     // A file made by version 1 (ledger_child fixture) reads as it was written.
@@ -249,6 +303,10 @@ private Q_SLOTS:
         QCOMPARE(checks.Target.CompanyFile, QStringLiteral("C:/Books/harbor.qbw"));
         QCOMPARE(runs[1].State, lrsInterrupted);
         QCOMPARE(runs[1].TargetRunId, checks.Id);
+        // Its runs name no process; a run begun now names this one.
+        QCOMPARE(runs[1].Identity.Process.Id, 0);
+        QCOMPARE(ledger->FindRun(ledger->BeginRun({}))->Identity.Process.Id,
+                 QCoreApplication::applicationPid());
         const QList<TLedgerRecord> records = ledger->Records(checks.Id);
         QCOMPARE(Outcomes(records), QStringLiteral("added,voided"));
         QCOMPARE(records[0].Amount, Currency::FromRaw(12345000));
@@ -521,7 +579,7 @@ private Q_SLOTS:
         pgpass.close();
         QVERIFY(QFile::setPermissions(pgpass.fileName(), QFile::ReadOwner | QFile::WriteOwner));
         qputenv("PGPASSFILE", QFile::encodeName(pgpass.fileName()));
-        QCOMPARE(Open(location)->Version(), 1);
+        QCOMPARE(Open(location)->Version(), CurrentLedgerVersion());
         qunsetenv("PGPASSFILE");
         QVERIFY(ErrorOf([&] { Open(location); }).contains(u"cannot be opened"));
     }
