@@ -99,9 +99,10 @@ const QString NotIncludedMessage = QStringLiteral("Direct deposit: not exported"
 class TChecksExporter {
 public:
     TChecksExporter(TQBConnection& connection, const TQBChecksExportParam& options,
-                    const TRunWatch& watch, IExportObserver* observer)
+                    const TRunWatch& watch, IExportObserver* observer,
+                    const TProgramTransactions* ours)
         : m_connection(connection), m_logger(connection.Logger()), m_options(options),
-          m_watch(watch), m_observer(observer), m_preview(connection.PreviewOnly()) {}
+          m_watch(watch), m_observer(observer), m_ours(ours), m_preview(connection.PreviewOnly()) {}
 
     TChecksExportResult Run(const TCheckRecords& records) {
         TLogBlockGuard block(m_logger, QStringLiteral("Exporting Checks/Deposits to QB"));
@@ -310,6 +311,16 @@ private:
             m_settled << note;
     }
 
+    // A note settled in this step settled otherwise: the observer hears
+    // only the last.
+    void Resettle(TExportNote& note, TLedgerOutcome outcome, const QString& message) {
+        note.Outcome = outcome;
+        note.Message = message;
+        for (TExportNote& told : m_settled)
+            if (told.Key == note.Key)
+                told = note;
+    }
+
     void SendSet(TMsgSetRequest& set, const std::vector<size_t>& owners,
                  std::deque<size_t>& waiting) {
         std::unique_ptr<TMsgSetResponse> response;
@@ -360,6 +371,8 @@ private:
     // Inside the handler of the record's failure.
     void Fail(TRecordWork& w, bool stateUnknown) {
         ++m_result.Errors;
+        // The clearing of a check that was there before failed.
+        const bool existed = w.Note.Outcome == loAlreadyExisted;
         const QString message = ErrorDisplayMessage(std::current_exception());
         if (w.InFlight)
             Settle(w, *w.InFlight, stateUnknown ? loStateUnknown : loFailed, message);
@@ -368,7 +381,7 @@ private:
         w.Log.StopException();
         // A later void of this number would find no check and post the pay
         // as returned, counting it twice once a re-run adds the check.
-        if (!w.Record->Amount.IsNegative() && w.Created.isEmpty()) {
+        if (!w.Record->Amount.IsNegative() && w.Created.isEmpty() && !existed) {
             bool& unknown = m_notAdded[NumberKey(*w.Record)];
             unknown = unknown || stateUnknown;
         }
@@ -432,7 +445,7 @@ private:
                     Finish(w);
                 } else if (SettleExisting(w, CheckExists(log, r))) {
                     ++m_result.ChecksExisted;
-                    Finish(w);
+                    ClearExistingOrFinish(w);
                 } else {
                     AwaitChange(w, TRecordWork::rsChange, {TQBRequestKind::CheckAdd, CheckFor(r)},
                                 w.Note);
@@ -484,6 +497,8 @@ private:
                 break;
             case TQBRequestKind::ClearedStatusMod:
                 Settle(w, w.Clearing, loCleared);
+                if (w.Note.Outcome == loAlreadyExisted)
+                    w.Log.LogEvent(MarkedClearedText(ExistingName(w)));
                 RefreshOrFinish(w);
                 break;
             default:
@@ -494,12 +509,51 @@ private:
     }
 
     void ClearOrFinish(TRecordWork& w, const TQBResponse& response, const char* what) {
-        if (!m_options.Clear) {
+        if (!m_options.Clear)
+            Finish(w);
+        else
+            Clear(w, CreatedTxnID(response, what));
+    }
+
+    // "Check 1001", "Deposit of check 1001".
+    static QString ExistingName(const TRecordWork& w) {
+        return (w.Note.Kind == lekDeposit ? QStringLiteral("Deposit of check ")
+                                          : QStringLiteral("Check ")) +
+               w.Note.Number;
+    }
+
+    // QuickBooks does not tell whether what it holds is cleared: with
+    // "Clear", an existing transaction an earlier run of this program added
+    // is cleared unless the ledger saw it cleared (its answer may have been
+    // lost); one the ledger does not hold is a person's, left as it is.
+    void ClearExistingOrFinish(TRecordWork& w) {
+        if (!m_options.Clear || !m_ours || w.Note.Outcome != loAlreadyExisted) {
             Finish(w);
             return;
         }
+        switch (m_ours->State(w.Note, w.Note.TxnID)) {
+        case ptsCleared:
+            Finish(w);
+            break;
+        case ptsNotOurs:
+            w.Log.LogWarning(NotMarkedClearedText(ExistingName(w)));
+            Resettle(w.Note, loDiffers, QStringLiteral("exists, not marked cleared"));
+            Finish(w);
+            break;
+        case ptsNotCleared:
+            if (m_preview) {
+                Resettle(w.Note, loAlreadyExisted, QStringLiteral("would be marked cleared"));
+                Finish(w);
+            } else {
+                Clear(w, w.Note.TxnID);
+            }
+            break;
+        }
+    }
+
+    void Clear(TRecordWork& w, const QString& txnID) {
         TQBClearedStatusMod mod;
-        mod.TxnID.SetValue(CreatedTxnID(response, what));
+        mod.TxnID.SetValue(txnID);
         mod.ClearedStatus.SetValue(csCleared);
         w.Clearing = ExportNote(w.Note.Key + 1, lekClearing, w.Note.Number, w.Note.Date,
                                 w.Note.Payee, w.Note.Amount, m_cashAccount);
@@ -548,7 +602,7 @@ private:
             found->TxnID.GetValueOr(QString()) != w.Note.TxnID)
             return;
         w.Note.EditSequence = found->EditSequence.GetValue();
-        Settle(w, w.Note, loAdded);
+        Settle(w, w.Note, w.Note.Outcome, w.Note.Message);
     }
 
     // Settles a record that QuickBooks holds already; false when it does not.
@@ -634,7 +688,7 @@ private:
             Finish(w);
         } else if (SettleExisting(w, DepositExists(w.Log, r))) {
             ++m_result.DepositsExisted;
-            Finish(w);
+            ClearExistingOrFinish(w);
         } else {
             AwaitChange(w, TRecordWork::rsChange, {TQBRequestKind::DepositAdd, DepositFor(r)},
                         w.Note);
@@ -815,6 +869,7 @@ private:
     TQBChecksExportParam m_options; // accounts in QuickBooks' spelling once resolved
     TRunWatch m_watch;
     IExportObserver* m_observer;
+    const TProgramTransactions* m_ours;
     QString m_cashAccount;  // trimmed
     QString m_noteAccounts; // "cash / liability", as the observer hears them
     // What the observer is to hear next, and why it stopped the export.
@@ -852,8 +907,8 @@ QString Phrase(int count, const QString& noun, const QString& verb) {
 
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
                                  const TQBChecksExportParam& options, const TRunWatch& watch,
-                                 IExportObserver* observer) {
-    return TChecksExporter(connection, options, watch, observer).Run(records);
+                                 IExportObserver* observer, const TProgramTransactions* ours) {
+    return TChecksExporter(connection, options, watch, observer, ours).Run(records);
 }
 
 QString FormatChecksExportResult(const TChecksExportResult& r) {

@@ -6,6 +6,7 @@
 
 #include "base/vlxCancelToken.h"
 #include "export/ExportObserver.h"
+#include "export/ProgramTransactions.h"
 #include "quickbooks/QBConnection.h"
 #include "reports/orvchecksparser.h"
 #include "settings/QBDecl.h"
@@ -54,9 +55,14 @@ bool IsDirectDepositCheck(const TCheckRecord& record);
 // before it is sent, what became of each record after (with the TxnID and
 // EditSequence QuickBooks holds, read again after a clearing). When it
 // throws, nothing more is sent and its error leaves the export (logged).
+// With `options.Clear` and `ours` (what the ledger holds of earlier runs into
+// the company), a check or deposit QuickBooks holds already that an earlier
+// run added is marked cleared unless it was seen cleared; one no run added
+// is settled as differing: "exists, not marked cleared".
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
                                  const TQBChecksExportParam& options, const TRunWatch& watch = {},
-                                 IExportObserver* observer = nullptr);
+                                 IExportObserver* observer = nullptr,
+                                 const TProgramTransactions* ours = nullptr);
 
 // "successfully completed: 2 checks added, 0 checks voided, ...";
 // "cancelled, 650 records not exported: 350 checks added, ..."

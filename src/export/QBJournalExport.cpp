@@ -150,6 +150,19 @@ QString Spelled(const TQBNameIndex& index, const QString& name) {
     return found.isNull() ? name : found;
 }
 
+// A change whose sending failed so: failed, or state unknown when the answer
+// was lost.
+void SettleFailed(TExportNote& note, const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EQBStateUnknown&) {
+        note.Outcome = loStateUnknown;
+    } catch (...) {
+        note.Outcome = loFailed;
+    }
+    note.Message = ErrorDisplayMessage(failure);
+}
+
 // What the observer hears of the journal entry and its clearing.
 class TJournalNotes {
 public:
@@ -202,20 +215,9 @@ public:
     // its state is unknown.
     void Failed() {
         const std::exception_ptr failure = std::current_exception();
-        bool unknown = false;
-        try {
-            std::rethrow_exception(failure);
-        } catch (const EQBStateUnknown&) {
-            unknown = true;
-        } catch (...) {
-        }
-        const QString message = ErrorDisplayMessage(failure);
-        for (TExportNote* note : {&m_entry, &m_clearing}) {
-            if (note->Outcome == loPending && (note == &m_entry || m_clearingSent)) {
-                note->Outcome = unknown ? loStateUnknown : loFailed;
-                note->Message = message;
-            }
-        }
+        for (TExportNote* note : {&m_entry, &m_clearing})
+            if (note->Outcome == loPending && (note == &m_entry || m_clearingSent))
+                SettleFailed(*note, failure);
         Settled();
     }
     void Settled() {
@@ -446,4 +448,39 @@ TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& reco
         logger.PassthroughException();
     }
     return {};
+}
+
+TExportNotes JournalEntriesOn(TQBConnection& qb, const QDate& date) {
+    TExportNotes notes;
+    for (const TQBJournalEntryRet& entry : qb.QueryJournalEntries(date, date, true)) {
+        Currency debits;
+        for (const TQBJournalLineRet& line : entry.JournalLineRetList)
+            if (line.Kind == TQBJournalLineKind::Debit && line.Amount.IsSet())
+                debits += line.Amount.GetValue();
+        TExportNote note = ExportNote(int(notes.size()), lekJournalEntry, QString(), date,
+                                      QString(), debits, QString());
+        note.TxnID = entry.TxnID.GetValueOr(QString());
+        note.EditSequence = entry.EditSequence.GetValueOr(QString());
+        notes << note;
+    }
+    return notes;
+}
+
+void ClearJournalEntries(TQBConnection& qb, const TExportNotes& entries,
+                         IExportObserver& observer) {
+    for (const TExportNote& entry : entries) {
+        TExportNote clearing = ExportNote(entry.Key, lekClearing, entry.Number, entry.Date,
+                                          entry.Payee, entry.Amount, QString());
+        clearing.TxnID = entry.TxnID;
+        observer.Sending({clearing});
+        try {
+            qb.MarkCleared(entry.TxnID);
+        } catch (...) {
+            SettleFailed(clearing, std::current_exception());
+            observer.Settled({clearing});
+            throw;
+        }
+        clearing.Outcome = loCleared;
+        observer.Settled({clearing});
+    }
 }

@@ -51,6 +51,14 @@ TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& reco
                                    const TQBGLExportParam& param,
                                    IExportObserver* observer = nullptr);
 
+// The journal entries QuickBooks holds on the date, in the ledger's terms:
+// the date, the debits' total, TxnID and EditSequence; keys 0, 1, ...
+TExportNotes JournalEntriesOn(TQBConnection& qb, const QDate& date);
+// Marks the entries cleared, one after the other; the observer hears of each
+// clearing before it is sent and of what became of it after. A failure
+// travels on once the observer heard it.
+void ClearJournalEntries(TQBConnection& qb, const TExportNotes& entries, IExportObserver& observer);
+
 // Throws EztException when no record has a debit or credit amount: such a
 // journal makes no entry.
 void RequireJournalAmounts(const TGLRecordArray& records);

@@ -40,6 +40,13 @@ const char* const SchemaV1[] = {
     "PRIMARY KEY (orvane_company, payroll, report_kind))",
 };
 
+// Version 2: the process that writes a run, so that a run of this computer
+// whose process is gone reads as interrupted at once.
+void AddRunProcess(TLedgerDb& db) {
+    db.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN process_id BIGINT NOT NULL DEFAULT 0"));
+    db.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN process_started TEXT NOT NULL DEFAULT ''"));
+}
+
 const QStringList LedgerTables{"runs",        "run_payrolls", "records",       "pairings",
                                "company_map", "claims",       "ledger_version"};
 
@@ -61,7 +68,7 @@ void RecordMapCompanies(TLedgerDb& db) {
 } // namespace
 
 const TLedgerUpgradeSteps& LedgerUpgradeSteps() {
-    static const TLedgerUpgradeSteps steps{{1, RecordMapCompanies}};
+    static const TLedgerUpgradeSteps steps{{1, RecordMapCompanies}, {2, AddRunProcess}};
     return steps;
 }
 

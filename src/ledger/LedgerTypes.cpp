@@ -59,10 +59,24 @@ template struct TLedgerWords<TLedgerPairingKind>;
 template struct TLedgerWords<TBureauChecksKind>;
 
 TLedgerIdentity TLedgerIdentity::ThisWorkstation(const QString& programVersion) {
-    return TLedgerIdentity{OsUserName(), QSysInfo::machineHostName(), programVersion};
+    return TLedgerIdentity{OsUserName(), QSysInfo::machineHostName(), programVersion,
+                           ThisOsProcess()};
 }
 
+namespace {
+
+QString ClockText(const QDateTime& utc) {
+    return utc.toLocalTime().toString(QStringLiteral("HH:mm"));
+}
+
+} // namespace
+
 QString ClaimHolderText(const TLedgerClaim& claim) {
-    return u"being exported by " + claim.Workstation + u" since " +
-           claim.Since.toLocalTime().toString(QStringLiteral("HH:mm"));
+    return u"being exported by " + claim.Workstation + u" since " + ClockText(claim.Since);
+}
+
+QString RunLeaseText(const TLedgerRun& run) {
+    return u"Run " + run.Id.left(8) + u" on " + run.Identity.Computer + u" last wrote at " +
+           ClockText(run.Heartbeat) + u"; it counts as interrupted from " +
+           ClockText(run.LeaseEnds) + u" unless it writes again";
 }

@@ -65,12 +65,21 @@ template <typename TEnum> bool ParseLedgerText(const QString& text, TEnum& value
     return TLedgerWords<TEnum>::Parse(text, value);
 }
 
+// A process as its system knows it: the id, and when it started in the
+// system's own terms, so that a later process given the same id is not taken
+// for it. Id 0: not known.
+struct TLedgerProcess {
+    qint64 Id = 0;
+    QString Started;
+};
+
 // Who writes: the operating-system user, the computer (the workstation name
-// claims show) and the program's version.
+// claims show), the program's version and the process.
 struct TLedgerIdentity {
     QString OsUser;
     QString Computer;
     QString ProgramVersion;
+    TLedgerProcess Process;
 
     static TLedgerIdentity ThisWorkstation(const QString& programVersion);
 };
@@ -109,6 +118,10 @@ struct TLedgerRun : TLedgerRunStart {
     QDateTime Heartbeat;
     TLedgerIdentity Identity;
     QString Message; // why a run failed
+    // A running run whose process cannot be looked at here (another
+    // computer's): when it reads as interrupted unless it writes again.
+    // Invalid for a run of a process of this computer that lives.
+    QDateTime LeaseEnds;
     // Records per outcome; an interrupted run's pending ones count as state
     // unknown.
     QMap<TLedgerOutcome, int> Counts;
@@ -212,3 +225,6 @@ constexpr int DefaultClaimSeconds = 15 * 60;
 
 // "being exported by WS-2 since 10:02" (local time).
 QString ClaimHolderText(const TLedgerClaim& claim);
+// "Run 6c89c515 on WS-2 last wrote at 10:30; it counts as interrupted from
+// 10:35 unless it writes again" (local times), for a run with a lease end.
+QString RunLeaseText(const TLedgerRun& run);

@@ -5,6 +5,7 @@
 
 #include "ledger/LedgerDb.h"
 #include "ledger/LedgerSchema.h"
+#include "ledger/LedgerWorkstation.h"
 
 #include <QHash>
 #include <QSqlQuery>
@@ -16,7 +17,7 @@ namespace {
 const QString RunColumns = QStringLiteral(
     "run_id, kind, state, started_at, ended_at, heartbeat_at, os_user, computer, "
     "program_version, report_kind, orvane_company, file_name, file_size, file_sha256, "
-    "company_file, company_name, options, target_run_id, message");
+    "company_file, company_name, options, target_run_id, message, process_id, process_started");
 const QString RecordColumns =
     QStringLiteral("seq, kind, number, txn_date, payee, amount, accounts, outcome, txn_id, "
                    "edit_sequence, message");
@@ -93,6 +94,9 @@ TRunLedger::TRunLedger(const TLedgerLocation& location, TLedgerOptions options)
       m_options(std::move(options)) {
     if (m_options.Identity.OsUser.isEmpty() && m_options.Identity.Computer.isEmpty())
         m_options.Identity = TLedgerIdentity::ThisWorkstation(m_options.Identity.ProgramVersion);
+    // The process is this one, whoever the identity names.
+    if (m_options.Identity.Process.Id == 0)
+        m_options.Identity.Process = ThisOsProcess();
     PrepareLedgerSchema(*m_db, LedgerUpgradeSteps());
     // Leases and claims written by several workstations are compared on one
     // clock: the server's.
@@ -131,14 +135,28 @@ QString TRunLedger::BeginRun(const TLedgerRunStart& start) {
     const TLedgerIdentity& who = m_options.Identity;
     const TLedgerSource& source = start.Source;
     m_db->Write([&] {
-        m_db->Exec(
-            u"INSERT INTO runs (" + RunColumns + u") VALUES (" + Placeholders(19) + u')',
-            {id, LedgerText(start.Kind), LedgerText(lrsRunning), now, QStringLiteral(""), now,
-             LedgerValue(who.OsUser), LedgerValue(who.Computer), LedgerValue(who.ProgramVersion),
-             LedgerText(start.ReportKind), LedgerValue(source.OrvaneCompany),
-             LedgerValue(source.FileName), source.FileSize, LedgerValue(source.FileSha256),
-             LedgerValue(start.Target.CompanyFile), LedgerValue(start.Target.CompanyName),
-             LedgerValue(start.Options), LedgerValue(start.TargetRunId), QStringLiteral("")});
+        m_db->Exec(u"INSERT INTO runs (" + RunColumns + u") VALUES (" + Placeholders(21) + u')',
+                   {id,
+                    LedgerText(start.Kind),
+                    LedgerText(lrsRunning),
+                    now,
+                    QStringLiteral(""),
+                    now,
+                    LedgerValue(who.OsUser),
+                    LedgerValue(who.Computer),
+                    LedgerValue(who.ProgramVersion),
+                    LedgerText(start.ReportKind),
+                    LedgerValue(source.OrvaneCompany),
+                    LedgerValue(source.FileName),
+                    source.FileSize,
+                    LedgerValue(source.FileSha256),
+                    LedgerValue(start.Target.CompanyFile),
+                    LedgerValue(start.Target.CompanyName),
+                    LedgerValue(start.Options),
+                    LedgerValue(start.TargetRunId),
+                    QStringLiteral(""),
+                    who.Process.Id,
+                    LedgerValue(who.Process.Started)});
         QSqlQuery payroll = m_db->Prepare(
             QStringLiteral("INSERT INTO run_payrolls (run_id, payroll_index, orvane_company, "
                            "payroll, report_kind) VALUES (?, ?, ?, ?, ?)"));
@@ -233,6 +251,12 @@ void TRunLedger::EndRun(const QString& runId, TLedgerRunState state, const QStri
     });
 }
 
+bool TRunLedger::ProcessKnownHere(const TLedgerRun& run) const {
+    return run.Identity.Process.Id != 0 && !run.Identity.Process.Started.isEmpty() &&
+           QString::compare(run.Identity.Computer, m_options.Identity.Computer,
+                            Qt::CaseInsensitive) == 0;
+}
+
 QList<TLedgerRun> TRunLedger::ReadRuns(const QString& where, const QVariantList& values,
                                        const QString& order, int limit) {
     const QDateTime staleBefore = Now().addSecs(-m_options.RunLeaseSeconds);
@@ -249,7 +273,10 @@ QList<TLedgerRun> TRunLedger::ReadRuns(const QString& where, const QVariantList&
             run.Started = LedgerTime(q.value(3));
             run.Ended = LedgerTime(q.value(4));
             run.Heartbeat = LedgerTime(q.value(5));
-            run.Identity = {q.value(6).toString(), q.value(7).toString(), q.value(8).toString()};
+            run.Identity = {q.value(6).toString(),
+                            q.value(7).toString(),
+                            q.value(8).toString(),
+                            {q.value(19).toLongLong(), q.value(20).toString()}};
             run.ReportKind = Parsed<TLedgerReportKind>(*m_db, q.value(9), "report kind");
             run.Source.OrvaneCompany = q.value(10).toString();
             run.Source.FileName = q.value(11).toString();
@@ -259,9 +286,14 @@ QList<TLedgerRun> TRunLedger::ReadRuns(const QString& where, const QVariantList&
             run.Options = q.value(16).toString();
             run.TargetRunId = q.value(17).toString();
             run.Message = q.value(18).toString();
-            if (run.State == lrsRunning &&
-                (!run.Heartbeat.isValid() || run.Heartbeat < staleBefore))
-                run.State = lrsInterrupted;
+            if (run.State == lrsRunning) {
+                const bool here = ProcessKnownHere(run);
+                if (!run.Heartbeat.isValid() || run.Heartbeat < staleBefore ||
+                    (here && OsProcessGone(run.Identity.Process)))
+                    run.State = lrsInterrupted;
+                else if (!here)
+                    run.LeaseEnds = run.Heartbeat.addSecs(m_options.RunLeaseSeconds);
+            }
             index.insert(run.Id, runs.size());
             runs << run;
         }
@@ -358,6 +390,18 @@ QList<TLedgerRecord> TRunLedger::Undoable(const QString& runId) {
             "d.txn_id = records.txn_id AND d.outcome = ?)"),
         {runId, LedgerText(lekCheck), LedgerText(lekDeposit), LedgerText(lekJournalEntry),
          LedgerText(loAdded), LedgerText(lrkUndo), LedgerText(lekDeletion), LedgerText(loDeleted)},
+        false);
+}
+
+QList<TLedgerRecord> TRunLedger::AddedInto(const TLedgerTarget& target) {
+    return ReadRecords(
+        QStringLiteral("run_id IN (SELECT r.run_id FROM runs r WHERE r.company_file = ? AND "
+                       "r.company_name = ? AND r.kind IN (?, ?)) AND ((kind IN (?, ?, ?) AND "
+                       "outcome IN (?, ?, ?)) OR (kind = ? AND outcome = ?))"),
+        {LedgerValue(target.CompanyFile), LedgerValue(target.CompanyName), LedgerText(lrkChecks),
+         LedgerText(lrkGL), LedgerText(lekCheck), LedgerText(lekDeposit),
+         LedgerText(lekJournalEntry), LedgerText(loAdded), LedgerText(loStateUnknown),
+         LedgerText(loPending), LedgerText(lekClearing), LedgerText(loCleared)},
         false);
 }
 

@@ -31,7 +31,8 @@ struct TLedgerOptions {
     std::function<QDateTime()> Clock;
     // How long SQLite waits for another writer, PostgreSQL for a lock.
     int BusyTimeoutMs = 10000;
-    // A run without an end whose heartbeat is older reads as interrupted.
+    // A run without an end whose heartbeat is older reads as interrupted;
+    // one of this computer whose process is gone does at once.
     int RunLeaseSeconds = 300;
 };
 
@@ -77,6 +78,10 @@ public:
     // The checks, deposits and journal entries the run added that no undo has
     // deleted since: what an undo may take back (TxnID and EditSequence).
     QList<TLedgerRecord> Undoable(const QString& runId);
+    // What the checks and GL runs into the company may have left there: the
+    // checks, deposits and journal entries they added or whose outcome is
+    // unknown (pending included), and the clearings they saw done.
+    QList<TLedgerRecord> AddedInto(const TLedgerTarget& target);
     // The undo runs that refer to the run, oldest first.
     QList<TLedgerRun> UndoRunsOf(const QString& runId);
     // Payrolls of the company a checks or GL run finished without failed or
@@ -114,6 +119,8 @@ public:
 private:
     QDateTime Now() const;
     void Touch(const QString& runId, const QDateTime& now);
+    // The run was written by a process of this computer that is named.
+    bool ProcessKnownHere(const TLedgerRun& run) const;
     QList<int> InsertRecords(const QString& runId, const QList<TLedgerRecord>& records);
     void UpdateOutcomes(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes);
     QList<TLedgerRun> ReadRuns(const QString& where, const QVariantList& values,

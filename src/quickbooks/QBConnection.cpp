@@ -310,10 +310,10 @@ TQBCheckRetList TQBConnection::QueryChecks(const QDate& fromDate, const QDate& t
 }
 
 TQBJournalEntryRetList TQBConnection::QueryJournalEntries(const QDate& fromDate,
-                                                          const QDate& toDate) {
+                                                          const QDate& toDate, bool lineItems) {
     return QueryList<TQBJournalEntryRetList>(
         QStringLiteral("Getting QuickBooks Journal Entry list"), [&](TMsgSetRequest& s) {
-            SetDateRange(s.AppendJournalEntryQueryRq(), fromDate, toDate, false);
+            SetDateRange(s.AppendJournalEntryQueryRq(), fromDate, toDate, lineItems);
         });
 }
 

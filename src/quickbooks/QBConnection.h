@@ -116,7 +116,8 @@ public:
     TQBEmployeeRetList QueryEmployees();
     TQBDepositRetList QueryDeposits(const QDate& fromDate, const QDate& toDate);
     TQBCheckRetList QueryChecks(const QDate& fromDate, const QDate& toDate);
-    TQBJournalEntryRetList QueryJournalEntries(const QDate& fromDate, const QDate& toDate);
+    TQBJournalEntryRetList QueryJournalEntries(const QDate& fromDate, const QDate& toDate,
+                                               bool lineItems = false);
     TQBCheckRetList QueryChecksByNumber(const QString& checkNumber);
     // The transactions of these TxnIDs that still exist, in one request, with
     // their current EditSequence; no line items. No TxnIDs, no request.

@@ -133,7 +133,12 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
                 preview.CompanyQuestion = guard.Question();
             else
                 guard.Confirm(context, posting);
+            // Read before this run writes: what earlier ones left there.
+            const TProgramTransactions ours =
+                m_options.Checks.Clear ? TProgramTransactions(ledger->AddedInto(start.Target))
+                                       : TProgramTransactions();
             TLedgerRunWriter writer(*ledger, start);
+            writer.ExpectRecords(int(records.size()));
             if (!posting.Preview) {
                 guard.Record(logger, writer.RunId());
                 ledgerRunId = writer.RunId();
@@ -142,9 +147,9 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             preview.Target = start.Target;
             preview.RunId = writer.RunId();
             TPreviewCollector collector(preview, &writer);
-            result =
-                ExportChecks(*connection, records, m_options.Checks, context.Watch(),
-                             posting.Preview ? static_cast<IExportObserver*>(&collector) : &writer);
+            result = ExportChecks(
+                *connection, records, m_options.Checks, context.Watch(),
+                posting.Preview ? static_cast<IExportObserver*>(&collector) : &writer, &ours);
             writer.End(lrsFinished,
                        result.Cancelled ? FormatChecksExportResult(result) : QString());
         }

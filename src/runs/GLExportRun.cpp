@@ -2,6 +2,7 @@
 
 #include "base/RegionalSettings.h"
 #include "base/vlxTextUtils.h"
+#include "export/ProgramTransactions.h"
 #include "reports/OrvGLParser.h"
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
@@ -11,6 +12,33 @@ const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 
 EGLExportAborted::EGLExportAborted()
     : EztException(QStringLiteral("Operation was aborted by user")) {}
+
+namespace {
+
+// "Journal entry of 03/08/2024 (TxnID 8000001B-1405768916)"
+QString EntryName(const TExportNote& entry) {
+    return Format("Journal entry of %s (TxnID %s)", {DateToStr(entry.Date), entry.TxnID});
+}
+
+// QuickBooks does not tell whether an entry is cleared: one an earlier run
+// of this program added and the ledger did not see cleared (its answer may
+// have been lost) is to be cleared; one no run added is a person's, left
+// as it is.
+TExportNotes OwnEntriesToClear(ICommonLogger& logger, TRunLedger& ledger,
+                               const TLedgerTarget& target, const TExportNotes& existing) {
+    const TProgramTransactions ours(ledger.AddedInto(target));
+    TExportNotes own;
+    for (const TExportNote& entry : existing) {
+        const TProgramTxnState state = ours.State(entry, entry.TxnID);
+        if (state == ptsNotCleared)
+            own << entry;
+        else if (state == ptsNotOurs)
+            logger.LogWarning(NotMarkedClearedText(EntryName(entry)));
+    }
+    return own;
+}
+
+} // namespace
 
 TGLExportRun::TGLExportRun(TGLRunOptions options) : m_options(std::move(options)) {}
 
@@ -138,34 +166,55 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
 
     if (!posting.Preview)
         guard.Confirm(context, posting);
+    // Begun before the journal is posted when an entry there is cleared.
+    std::unique_ptr<TLedgerRunWriter> writer;
+    const auto beginWriter = [&] {
+        writer = std::make_unique<TLedgerRunWriter>(ledger, start);
+        m_ledgerRunId = writer->RunId();
+        if (!posting.Preview)
+            guard.Record(logger, writer->RunId());
+    };
     QString duplicate;
-    if (qb->JournalEntryExists(date)) {
+    const TExportNotes existing = JournalEntriesOn(*qb, date);
+    if (!existing.isEmpty()) {
+        if (options.Clear && !posting.Preview) {
+            const TExportNotes own = OwnEntriesToClear(logger, ledger, start.Target, existing);
+            if (!own.isEmpty()) {
+                beginWriter();
+                ClearJournalEntries(*qb, own, *writer);
+                for (const TExportNote& e : own)
+                    logger.LogEvent(MarkedClearedText(EntryName(e)));
+            }
+        }
         const QString message = Format(QStringLiteral("Journal Entry with Date = %s already "
                                                       "exists. You may be creating a duplicate "
                                                       "entry."),
                                        {DateToStr(date)});
         logger.LogWarning(message);
-        if (posting.Preview)
+        if (posting.Preview) {
             duplicate = message;
-        else if (!context.Dialogs->ConfirmYesNo(message + QStringLiteral("Continue?")))
+        } else if (!context.Dialogs->ConfirmYesNo(message + QStringLiteral("Continue?"))) {
+            if (writer)
+                writer->End(lrsFinished, EGLExportAborted().Message());
             throw EGLExportAborted();
+        }
     }
     // The last safe point: the entry and its clearing travel in one set.
     context.Cancel->CheckPoint();
-    TLedgerRunWriter writer(ledger, start);
-    m_ledgerRunId = writer.RunId();
+    if (!writer)
+        beginWriter();
     if (posting.Preview) {
-        preview.RunId = writer.RunId();
-        TPreviewCollector collector(preview, &writer);
+        preview.RunId = writer->RunId();
+        TPreviewCollector collector(preview, writer.get());
         ExportJournal(*qb, records, options, &collector);
         if (!preview.Items.isEmpty())
             preview.Items.last().Message = duplicate;
-        writer.End(lrsFinished);
+        writer->End(lrsFinished);
         m_preview = preview;
         return {};
     }
-    guard.Record(logger, writer.RunId());
-    const TJournalExportResult exported = ExportJournal(*qb, records, options, &writer);
-    writer.End(lrsFinished, exported.Warning);
+    writer->ExpectRecords(1);
+    const TJournalExportResult exported = ExportJournal(*qb, records, options, writer.get());
+    writer->End(lrsFinished, exported.Warning);
     return exported;
 }

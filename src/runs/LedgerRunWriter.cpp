@@ -1,10 +1,12 @@
 #include "runs/LedgerRunWriter.h"
 
+#include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 namespace {
 
@@ -12,7 +14,40 @@ namespace {
 // at least this often all the same.
 constexpr qint64 HeartbeatMs = 60 * 1000;
 
+// "1,000": counts read the same on every workstation.
+QString Count(int count) {
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(count);
+}
+
+QString Records(int count) {
+    return Count(count) + u' ' + PluralForm(QStringLiteral("record"), count);
+}
+
 } // namespace
+
+template <typename F> void TLedgerRunWriter::Write(F write) {
+    try {
+        write();
+    } catch (const ELedgerError& e) {
+        if (m_expected == 0 || m_held == 0)
+            throw;
+        const int pending = int(m_heldPending.size());
+        QString text =
+            Format("The run ledger \"%s\" cannot be written. Posting stopped after %s of %s: "
+                   "the ledger holds %s",
+                   {m_ledger.Location().Display(), Count(m_held), Records(m_expected),
+                    m_held == 1 ? QStringLiteral("it") : u"those " + Count(m_held)});
+        if (pending > 0)
+            text += Format(" (%s without an outcome, which %s as state unknown)",
+                           {pending == m_held ? QStringLiteral("all") : Records(pending),
+                            pending == 1 ? QStringLiteral("reads") : QStringLiteral("read")});
+        text += QStringLiteral("; make the ledger writable, then run again: the records posted "
+                               "are found as existing.");
+        // The ledger's details follow its message's first empty line.
+        const QString details = e.Message().section(QStringLiteral("\n\n"), 1);
+        throw ELedgerError(details.isEmpty() ? text : text + u"\n\n" + details);
+    }
+}
 
 TLedgerRunWriter::TLedgerRunWriter(TRunLedger& ledger, const TLedgerRunStart& start)
     : m_ledger(ledger), m_runId(ledger.BeginRun(start)) {
@@ -43,10 +78,20 @@ void TLedgerRunWriter::Flush(const TExportNotes& intents) {
     }
     if (records.isEmpty() && m_outcomes.isEmpty())
         return;
-    const QList<int> seqs = m_ledger.WriteRecords(m_runId, m_outcomes, records);
+    QList<int> seqs;
+    Write([&] { seqs = m_ledger.WriteRecords(m_runId, m_outcomes, records); });
     m_sinceCommit.restart();
-    for (qsizetype i = 0; i < keys.size(); ++i)
+    for (const TLedgerRecordOutcome& o : m_outcomes)
+        if (o.Outcome != loPending)
+            m_heldPending.remove(o.Seq);
+    for (qsizetype i = 0; i < keys.size(); ++i) {
         m_seqs.insert(keys[i], seqs[i]);
+        if (records[i].Kind == lekClearing)
+            continue;
+        ++m_held;
+        if (records[i].Outcome == loPending)
+            m_heldPending.insert(seqs[i]);
+    }
     m_outcomes.clear();
     m_newSettled.clear();
     m_newKeys.clear();
@@ -78,7 +123,7 @@ void TLedgerRunWriter::Settled(const TExportNotes& records) {
     if (m_sinceCommit.elapsed() <= HeartbeatMs)
         return;
     if (m_outcomes.isEmpty() && m_newSettled.isEmpty()) {
-        m_ledger.Heartbeat(m_runId);
+        Write([&] { m_ledger.Heartbeat(m_runId); });
         m_sinceCommit.restart();
     } else {
         Flush({});
@@ -88,7 +133,7 @@ void TLedgerRunWriter::Settled(const TExportNotes& records) {
 void TLedgerRunWriter::End(TLedgerRunState state, const QString& message) {
     m_ended = true;
     Flush({});
-    m_ledger.EndRun(m_runId, state, message);
+    Write([&] { m_ledger.EndRun(m_runId, state, message); });
 }
 
 std::unique_ptr<TRunLedger> OpenRunLedger(const TRunContext& context) {

@@ -12,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 
 class TLedgerRunWriter : public IExportObserver {
 public:
@@ -35,10 +36,15 @@ public:
     void Settled(const TExportNotes& records) override;
     // Records still pending become state unknown. Throws ELedgerError.
     void End(TLedgerRunState state, const QString& message = QString());
+    // The report's record count: a ledger that fails once records are held
+    // then says how many of them were posted and what to do next.
+    void ExpectRecords(int count) { m_expected = count; }
 
 private:
     // Commits what was settled since the last commit and the intents.
     void Flush(const TExportNotes& intents);
+    // Runs a write of the ledger, its failure told in the run's terms.
+    template <typename F> void Write(F write);
 
     TRunLedger& m_ledger;
     QString m_runId;
@@ -50,6 +56,11 @@ private:
     QList<int> m_newKeys;
     QElapsedTimer m_sinceCommit;
     bool m_ended = false;
+    int m_expected = 0;
+    // The report's records the ledger holds (clearings are not counted),
+    // and of them those held without their outcome.
+    int m_held = 0;
+    QSet<int> m_heldPending;
 };
 
 // The context's ledger, opened now. Throws ELedgerError ("Posting stops")

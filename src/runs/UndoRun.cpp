@@ -123,6 +123,8 @@ void TUndoRun::RunUndo(TRunContext& context) {
         if (run->Kind == lrkUndo || run->Kind == lrkPreview)
             throw EztException(
                 Format("Run %s changed nothing that an undo could take back.", {id}));
+        if (run->State == lrsRunning && run->LeaseEnds.isValid())
+            throw EztException(RunLeaseText(*run));
         if (run->State == lrsRunning)
             throw EztException(Format("Run %s is still running; undo it when it has ended.", {id}));
 

@@ -31,7 +31,7 @@ std::unique_ptr<TRunLedger> Open(const QString& value, const QString& workstatio
     TLedgerLocation location = ParseLedgerLocation(value);
     location.Password = qEnvironmentVariable("ORVQ_LEDGER_PASSWORD");
     TLedgerOptions options;
-    options.Identity = {QStringLiteral("child"), workstation, QStringLiteral("test")};
+    options.Identity = {QStringLiteral("child"), workstation, QStringLiteral("test"), {}};
     options.Clock = std::move(clock);
     return std::make_unique<TRunLedger>(location, options);
 }

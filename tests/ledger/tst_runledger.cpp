@@ -108,7 +108,7 @@ class TestRunLedger : public QObject {
                                      const QString& workstation = QStringLiteral("WS-1"),
                                      std::function<QDateTime()> clock = {}, int busyMs = 10000) {
         TLedgerOptions options;
-        options.Identity = {QStringLiteral("ann"), workstation, QStringLiteral("0.1")};
+        options.Identity = {QStringLiteral("ann"), workstation, QStringLiteral("0.1"), {}};
         options.Clock = clock ? clock : [this] { return m_now; };
         options.BusyTimeoutMs = busyMs;
         return std::make_unique<TRunLedger>(location, options);
@@ -209,10 +209,60 @@ private Q_SLOTS:
                  QStringLiteral("added,added,state unknown,state unknown"));
     }
 
+    // A run of this computer whose process is gone is interrupted at once;
+    // another computer's reads as running until its lease ends.
+    void runOfAProcessThatIsGone_data() { Engines(); }
+    void runOfAProcessThatIsGone() {
+        const TLedgerLocation location = NewLocation();
+        const auto real = [] { return QDateTime::currentDateTimeUtc(); };
+        Open(location);
+        QProcess child;
+        StartChild(child, {QStringLiteral("run"), Arg(location), QStringLiteral("2")});
+        const QString id = ReadLine(child);
+        auto here = Open(location, QStringLiteral("WS-1"), real);
+        auto there = Open(location, QStringLiteral("WS-2"), real);
+        const TLedgerRun living = *here->FindRun(id);
+        QCOMPARE(living.State, lrsRunning);
+        QVERIFY(!living.LeaseEnds.isValid());
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(here->FindRun(id)->State, lrsInterrupted);
+        QCOMPARE(Outcomes(here->Records(id)), QStringLiteral("added,state unknown"));
+        const TLedgerRun elsewhere = *there->FindRun(id);
+        QCOMPARE(elsewhere.State, lrsRunning);
+        QCOMPARE(elsewhere.LeaseEnds,
+                 elsewhere.Heartbeat.addSecs(TLedgerOptions().RunLeaseSeconds));
+        const QString local = elsewhere.Heartbeat.toLocalTime().toString(QStringLiteral("HH:mm"));
+        const QString until = elsewhere.LeaseEnds.toLocalTime().toString(QStringLiteral("HH:mm"));
+        QCOMPARE(RunLeaseText(elsewhere),
+                 QStringLiteral("Run %1 on WS-1 last wrote at %2; it counts as interrupted from "
+                                "%3 unless it writes again")
+                     .arg(id.left(8), local, until));
+
+        // A process id given again to another process is not the run's.
+        TLedgerOptions reused;
+        reused.Identity = {QStringLiteral("ann"),
+                           QStringLiteral("WS-1"),
+                           QStringLiteral("0.1"),
+                           {QCoreApplication::applicationPid(), QStringLiteral("earlier")}};
+        reused.Clock = real;
+        const QString old = TRunLedger(location, reused).BeginRun({});
+        QCOMPARE(here->FindRun(old)->State, lrsInterrupted);
+        QCOMPARE(here->FindRun(here->BeginRun({}))->State, lrsRunning);
+    }
+
     void upgradesOlderAndRefusesNewer_data() { Engines(); }
     void upgradesOlderAndRefusesNewer() {
         const TLedgerLocation location = NewLocation();
+        // A ledger of version 1 takes this program's steps.
+        {
+            TLedgerDb db(location, 1000);
+            PrepareLedgerSchema(db, {});
+            QCOMPARE(db.SchemaVersion(), 1);
+        }
         const QString id = Open(location)->BeginRun(TLedgerRunStart{});
+        QCOMPARE(Open(location)->FindRun(id)->Identity.Process.Id,
+                 QCoreApplication::applicationPid());
         const int current = CurrentLedgerVersion();
         {
             TLedgerDb db(location, 1000);
@@ -254,6 +304,10 @@ private Q_SLOTS:
         QCOMPARE(checks.Target.CompanyFile, QStringLiteral("C:/Books/harbor.qbw"));
         QCOMPARE(runs[1].State, lrsInterrupted);
         QCOMPARE(runs[1].TargetRunId, checks.Id);
+        // Its runs name no process; a run begun now names this one.
+        QCOMPARE(runs[1].Identity.Process.Id, 0);
+        QCOMPARE(ledger->FindRun(ledger->BeginRun({}))->Identity.Process.Id,
+                 QCoreApplication::applicationPid());
         const QList<TLedgerRecord> records = ledger->Records(checks.Id);
         QCOMPARE(Outcomes(records), QStringLiteral("added,voided"));
         QCOMPARE(records[0].Amount, Currency::FromRaw(12345000));

@@ -99,7 +99,7 @@ private:
         const TLedgerLocation location = m_location;
         return [location, workstation, clock] {
             TLedgerOptions options;
-            options.Identity = {QStringLiteral("ann"), workstation, QStringLiteral("0.1")};
+            options.Identity = {QStringLiteral("ann"), workstation, QStringLiteral("0.1"), {}};
             options.Clock = clock;
             return std::make_unique<TRunLedger>(location, options);
         };

@@ -29,6 +29,8 @@ class TWatchedProcessor : public TForwardingQBProcessor {
 public:
     struct TWatch {
         std::function<void(const QString& request)> BeforeChange;
+        // After a set that changes the company was answered.
+        std::function<void()> AfterChange;
         bool LoseAnswers = false;
     };
 
@@ -46,6 +48,8 @@ public:
             m_watch->LoseAnswers = true;
             throw EQBProcessorError(qbhr::CannotAccess, u"The connection was lost."_s);
         }
+        if (changes && m_watch->AfterChange)
+            m_watch->AfterChange();
         return answer;
     }
 
@@ -83,11 +87,12 @@ struct TFixture {
         return f.fileName();
     }
     // Exports the checks of text; the run's ledger id.
-    QString Export(const QString& text, bool clear = false) {
+    QString Export(const QString& text, bool clear = false, int batchSize = DefaultQBBatchSize) {
         TChecksRunOptions options;
         options.Source = Source(rstFile, WriteFile(u"report%1.txt"_s.arg(++m_files), text));
         options.Checks = DemoOptions();
         options.Checks.Clear = clear;
+        options.Checks.BatchSize = batchSize;
         TChecksExportRun(options).RunChecksExport(Context);
         return Context.OpenLedger()->Runs().first().Id;
     }
@@ -95,6 +100,29 @@ struct TFixture {
         TUndoRun undo({runId, preview, DefaultQBBatchSize});
         undo.RunUndo(Context);
         return undo.Result();
+    }
+    // Posts the journal sample; the run's ledger id.
+    QString ExportJournal(bool clear, int batchSize = DefaultQBBatchSize) {
+        TGLRunOptions options;
+        options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                             u"/data/samples/s348-journal.csv"_s);
+        options.GL.Clear = clear;
+        options.GL.BatchSize = batchSize;
+        try {
+            TGLExportRun(options).RunGLExport(Context);
+        } catch (const EGLExportAborted&) {
+            // The duplicate date's question answered No.
+        }
+        return Context.OpenLedger()->Runs().first().Id;
+    }
+    // The cleared status of each transaction of the type, in the company's order.
+    QStringList Cleared(const QString& type) const {
+        TSbTxnFilter filter;
+        filter.Type = type;
+        QStringList cleared;
+        for (const TSbTxn& t : TQBSandboxCompany(Company.FileName(), false).Txns(filter))
+            cleared << t.Cleared;
+        return cleared;
     }
     QStringList Texts(const TUndoResult& result) {
         QStringList texts;
@@ -124,6 +152,12 @@ private Q_SLOTS:
     void interruptedUndoIsFinishedByRunningAgain();
     void unwritableLedgerStopsBeforePosting_data();
     void unwritableLedgerStopsBeforePosting();
+    void ledgerUnwritableMidRunSaysWhatWasPosted();
+    void undoOfARunWithoutAnEnd_data();
+    void undoOfARunWithoutAnEnd();
+    void clearingFindsWhatAnEarlierRunLeft_data();
+    void clearingFindsWhatAnEarlierRunLeft();
+    void clearingFindsJournalEntryAnEarlierRunLeft();
 };
 
 // The processor looks into the ledger when the first set that changes the
@@ -393,6 +427,199 @@ void TestRunRecording::unwritableLedgerStopsBeforePosting() {
     }
     lock = QSqlDatabase();
     QSqlDatabase::removeDatabase(u"locker"_s);
+}
+
+// The ledger is locked by another writer once two sets reached QuickBooks:
+// the run says how far it got, and a re-run finds those checks there.
+void TestRunRecording::ledgerUnwritableMidRunSaysWhatWasPosted() {
+    TFixture f;
+    TLedgerLocation location;
+    location.FilePath = f.Dir.filePath(u"ledger.sqlite"_s);
+    TLedgerOptions options;
+    options.BusyTimeoutMs = 50;
+    f.Context.OpenLedger = [location, options] {
+        return std::make_unique<TRunLedger>(location, options);
+    };
+    f.Context.OpenLedger(); // created before the lock is taken
+    QSqlDatabase lock = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"midrun"_s);
+    lock.setDatabaseName(location.FilePath);
+    QVERIFY(lock.open());
+    auto watch = std::make_shared<TWatchedProcessor::TWatch>();
+    int sets = 0;
+    watch->AfterChange = [&] {
+        if (++sets == 2)
+            QVERIFY(QSqlQuery(lock).exec(u"BEGIN IMMEDIATE"_s));
+    };
+    TQBConnectionConfig config = f.Company.Config();
+    config.Processor.Factory = [watch](const TQBProcessorConfig& processor) {
+        return std::make_unique<TWatchedProcessor>(CreateSandboxRequestProcessor(processor), watch);
+    };
+    f.Context.ConnectQB = QBConnectionFactory(config);
+    try {
+        f.Export(EmployeeLines(1001, 6), false, 2);
+        QFAIL("the run did not stop");
+    } catch (const ELedgerError& e) {
+        QVERIFY2(e.Message().startsWith(
+                     u"The run ledger \""_s + location.Display() +
+                     u"\" cannot be written. Posting stopped after 4 of 6 records: the ledger "
+                     u"holds those 4 (2 records without an outcome, which read as state unknown); "
+                     u"make the ledger writable, then run again: the records posted are found as "
+                     u"existing.\n\n"_s),
+                 qPrintable(e.Message()));
+    }
+    QCOMPARE(f.Company.Summary().size(), 4);
+    QSqlQuery(lock).exec(u"ROLLBACK"_s);
+    lock.close();
+    lock = QSqlDatabase();
+    QSqlDatabase::removeDatabase(u"midrun"_s);
+
+    f.Context.ConnectQB = f.Company.Factory();
+    f.Export(EmployeeLines(1001, 6), false, 2);
+    QVERIFY2(f.Dialogs.Shown.last().contains(u"2 checks added"_s) &&
+                 f.Dialogs.Shown.last().contains(u"4 checks already existed"_s),
+             qPrintable(f.Dialogs.Shown.last()));
+}
+
+// A run that never ended: of another workstation it may still write until
+// its lease ends; of this computer it is over once its process is gone.
+void TestRunRecording::undoOfARunWithoutAnEnd_data() {
+    QTest::addColumn<QString>("computer");
+    QTest::addColumn<QString>("started"); // of this process; empty: its own
+    QTest::addColumn<QString>("refusal"); // empty: the undo runs
+    QTest::newRow("another workstation") << u"WS-2"_s << QString() << u"lease"_s;
+    QTest::newRow("this computer, its process living")
+        << QSysInfo::machineHostName() << QString()
+        << u"is still running; undo it when it has ended."_s;
+    QTest::newRow("this computer, its process gone")
+        << QSysInfo::machineHostName() << u"an earlier process"_s << QString();
+}
+
+void TestRunRecording::undoOfARunWithoutAnEnd() {
+    QFETCH(QString, computer);
+    QFETCH(QString, started);
+    QFETCH(QString, refusal);
+    TFixture f;
+    TLedgerOptions options;
+    options.Identity = TLedgerIdentity::ThisWorkstation(u"0.1"_s);
+    options.Identity.Computer = computer;
+    if (!started.isEmpty())
+        options.Identity.Process.Started = started;
+    const QString id =
+        TRunLedger(f.Context.OpenLedger()->Location(), options).BeginRun(TLedgerRunStart{});
+    const TLedgerRun run = *f.Context.OpenLedger()->FindRun(id);
+    if (refusal == u"lease")
+        refusal =
+            u"Run %1 on WS-2 last wrote at %2; it counts as interrupted from %3 unless it "
+            u"writes again"_s.arg(id.left(8), run.Heartbeat.toLocalTime().toString(u"HH:mm"_s),
+                                  run.Heartbeat.addSecs(300).toLocalTime().toString(u"HH:mm"_s));
+    try {
+        const TUndoResult result = f.Undo(id);
+        QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+        QVERIFY2(result.Summary.endsWith(u"has nothing left to undo"_s),
+                 qPrintable(result.Summary));
+    } catch (const EztException& e) {
+        QVERIFY2(!refusal.isEmpty() && e.Message().endsWith(refusal), qPrintable(e.Message()));
+    }
+}
+
+// With "Clear", a check or deposit QuickBooks holds already is cleared when
+// an earlier run of this program added it (or may have: its answer lost)
+// and the ledger did not see it cleared; one no run added is left.
+void TestRunRecording::clearingFindsWhatAnEarlierRunLeft_data() {
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("first"); // "lost", "person", "no clear", "cleared"
+    QTest::addColumn<QStringList>("rerun");
+    QTest::addColumn<QString>("cleared");
+    const QString checks = EmployeeLines(1001, 2);
+    const QStringList found{u"check 1001 already existed"_s, u"check 1002 already existed"_s};
+    // The clearings are written ahead of their set; what was found, after it.
+    const QStringList clearedNow =
+        QStringList{u"clearing 1001 cleared"_s, u"clearing 1002 cleared"_s} + found;
+    QTest::newRow("answer lost") << checks << u"lost"_s << clearedNow << u"Cleared"_s;
+    QTest::newRow("added without clearing")
+        << checks << u"no clear"_s << clearedNow << u"Cleared"_s;
+    QTest::newRow("cleared by the earlier run") << checks << u"cleared"_s << found << u"Cleared"_s;
+    QTest::newRow("entered by a person")
+        << checks << u"person"_s << QStringList{u"check 1001 differs"_s, u"check 1002 differs"_s}
+        << u"NotCleared"_s;
+    // Returned pay of a check QuickBooks lacks: a query, then the deposit.
+    QTest::newRow("deposit, answer lost")
+        << u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,7001,-50.00\r\n"_s << u"lost"_s
+        << QStringList{u"deposit 7001 already existed"_s, u"clearing 7001 cleared"_s}
+        << u"Cleared"_s;
+}
+
+void TestRunRecording::clearingFindsWhatAnEarlierRunLeft() {
+    QFETCH(QString, report);
+    QFETCH(QString, first);
+    QFETCH(QStringList, rerun);
+    QFETCH(QString, cleared);
+    TFixture f;
+    const bool deposit = report.contains(u'-');
+    const QString type = deposit ? u"Deposit"_s : u"Check"_s;
+    if (first == u"person") {
+        TRecordingLogger log;
+        ExportChecks(*f.Company.Connect(log.LoggerPtr()),
+                     ParseChecksReport(log.Logger(), report, crkEither), DemoOptions());
+    } else {
+        if (first == u"lost") {
+            TSbFaults faults;
+            faults.LoseResponse = 7; // after the company, four lists (and the deposit's query)
+            faults.ForgetAnswers = true;
+            f.Company.SetFaults(faults);
+        }
+        const QString id = f.Export(report, first != u"no clear");
+        f.Company.SetFaults(TSbFaults());
+        if (first == u"lost")
+            QCOMPARE(f.Context.OpenLedger()->Records(id).first().Outcome, loStateUnknown);
+    }
+    QVERIFY(!f.Cleared(type).contains(u"Cleared"_s) || first == u"cleared");
+
+    const QString id = f.Export(report, true);
+    QCOMPARE(Rows(f.Context.OpenLedger()->Records(id)), rerun);
+    QCOMPARE(f.Cleared(type), QStringList(deposit ? 1 : 2, cleared));
+    const QString name = deposit ? u"Deposit of check 7001"_s : u"Check 1001"_s;
+    const QStringList events = Messages(f.Log.Sink(), lmEvent);
+    const QStringList warnings = Messages(f.Log.Sink(), lmWarning);
+    QCOMPARE(events.contains(name + u" already existed, added by an earlier run of this program: "
+                                    u"marked cleared"_s),
+             rerun.contains(u"clearing 1001 cleared"_s) ||
+                 rerun.contains(u"clearing 7001 cleared"_s));
+    QCOMPARE(warnings.contains(name + u" exists, not marked cleared: no run of this program added "
+                                      u"it, so it is left as it is"_s),
+             first == u"person");
+}
+
+// One request a set: the entry's answer is lost, its clearing never sent.
+// The re-run clears the entry it finds on the date, then asks about posting
+// another.
+void TestRunRecording::clearingFindsJournalEntryAnEarlierRunLeft() {
+    TFixture f;
+    TSbFaults faults;
+    faults.LoseResponse = 5; // after the company and the lists validation and the export read
+    faults.ForgetAnswers = true;
+    f.Company.SetFaults(faults);
+    const QString lost = f.ExportJournal(true, 1);
+    f.Company.SetFaults(TSbFaults());
+    QCOMPARE(Rows(f.Context.OpenLedger()->Records(lost)),
+             QStringList{u"journal entry  state unknown"_s});
+    QCOMPARE(f.Cleared(u"JournalEntry"_s), QStringList{u"NotCleared"_s});
+
+    f.Dialogs.Answers = {false};
+    const QString id = f.ExportJournal(true);
+    QCOMPARE(f.Cleared(u"JournalEntry"_s), QStringList{u"Cleared"_s});
+    QCOMPARE(Rows(f.Context.OpenLedger()->Records(id)), QStringList{u"clearing  cleared"_s});
+    QCOMPARE(Messages(f.Log.Sink(), lmEvent)
+                 .filter(u"already existed, added by an earlier run of this program: marked "
+                         u"cleared"_s)
+                 .size(),
+             1);
+    // Seen cleared now: a third run, answered No, records and sends nothing.
+    f.Dialogs.Answers = {false};
+    const qsizetype runs = f.Context.OpenLedger()->Runs().size();
+    f.ExportJournal(true);
+    QCOMPARE(f.Context.OpenLedger()->Runs().size(), runs);
+    QCOMPARE(f.Dialogs.Shown.filter(u"confirm: "_s).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestRunRecording)
