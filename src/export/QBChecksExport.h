@@ -52,7 +52,7 @@ bool IsDirectDepositCheck(const TCheckRecord& record);
 // is left half-posted.
 // The observer, when given, hears every record: the changes of a request set
 // before it is sent, what became of each record after (with the TxnID and
-// EditSequence QuickBooks holds, read again after a clearing). When it
+// EditSequence QuickBooks holds, read again after a clearing or a void). When it
 // throws, nothing more is sent and its error leaves the export (logged).
 TChecksExportResult ExportChecks(TQBConnection& connection, const TCheckRecords& records,
                                  const TQBChecksExportParam& options, const TRunWatch& watch = {},

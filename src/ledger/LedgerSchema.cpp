@@ -43,10 +43,15 @@ const char* const SchemaV1[] = {
 const QStringList LedgerTables{"runs",        "run_payrolls", "records",       "pairings",
                                "company_map", "claims",       "ledger_version"};
 
+// Version 2: how an unknown outcome was settled by a later run.
+void AddRecordNotes(TLedgerDb& db) {
+    db.Exec(QStringLiteral("ALTER TABLE records ADD COLUMN note TEXT NOT NULL DEFAULT ''"));
+}
+
 } // namespace
 
 const TLedgerUpgradeSteps& LedgerUpgradeSteps() {
-    static const TLedgerUpgradeSteps steps;
+    static const TLedgerUpgradeSteps steps{{1, &AddRecordNotes}};
     return steps;
 }
 

@@ -19,6 +19,8 @@
 #include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
 
+#include <QSet>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -77,6 +79,14 @@ public:
     // The checks, deposits and journal entries the run added that no undo has
     // deleted since: what an undo may take back (TxnID and EditSequence).
     QList<TLedgerRecord> Undoable(const QString& runId);
+    // Settles records of an ended or interrupted run whose outcome was
+    // unknown, with a note of who settled them; records settled meanwhile
+    // are left as they are.
+    void ResolveRecords(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes,
+                        const QString& note);
+    // Those of the TxnIDs that a record added (a check, deposit or journal
+    // entry of some run).
+    QSet<QString> HeldTxnIDs(const QStringList& txnIDs);
     // The undo runs that refer to the run, oldest first.
     QList<TLedgerRun> UndoRunsOf(const QString& runId);
     // Payrolls of the company a checks or GL run finished without failed or

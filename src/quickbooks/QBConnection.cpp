@@ -310,10 +310,10 @@ TQBCheckRetList TQBConnection::QueryChecks(const QDate& fromDate, const QDate& t
 }
 
 TQBJournalEntryRetList TQBConnection::QueryJournalEntries(const QDate& fromDate,
-                                                          const QDate& toDate) {
+                                                          const QDate& toDate, bool lineItems) {
     return QueryList<TQBJournalEntryRetList>(
         QStringLiteral("Getting QuickBooks Journal Entry list"), [&](TMsgSetRequest& s) {
-            SetDateRange(s.AppendJournalEntryQueryRq(), fromDate, toDate, false);
+            SetDateRange(s.AppendJournalEntryQueryRq(), fromDate, toDate, lineItems);
         });
 }
 
@@ -321,6 +321,17 @@ TQBCheckRetList TQBConnection::QueryChecksByNumber(const QString& checkNumber) {
     return QueryList<TQBCheckRetList>(
         QStringLiteral("Querying QuickBooks Check"),
         [&](TMsgSetRequest& s) { s.AppendCheckQueryRq().RefNumbers.append(checkNumber); });
+}
+
+TQBCheckRetList TQBConnection::QueryChecksByNumbers(const QStringList& checkNumbers) {
+    if (checkNumbers.isEmpty())
+        return {};
+    return QueryList<TQBCheckRetList>(QStringLiteral("Querying QuickBooks Checks by number"),
+                                      [&](TMsgSetRequest& s) {
+                                          TQBTxnQuery& q = s.AppendCheckQueryRq();
+                                          q.RefNumbers = checkNumbers;
+                                          q.IncludeLineItems.SetValue(true);
+                                      });
 }
 
 // An empty TxnID list would be a query without a filter: every transaction.

@@ -6,6 +6,7 @@
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
 #include "runs/LedgerRunWriter.h"
+#include "runs/UnknownOutcomes.h"
 
 const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 
@@ -165,6 +166,8 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
         return {};
     }
     guard.Record(logger, writer.RunId());
+    TUnknownOutcomeResolver(ledger, *qb, options.BatchSize)
+        .Resolve(start.Target, ResolvedNote(writer.RunId()));
     const TJournalExportResult exported = ExportJournal(*qb, records, options, &writer);
     writer.End(lrsFinished, exported.Warning);
     return exported;

@@ -14,6 +14,8 @@
 
 using testsupport::TPostgresCluster;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString ErrorOf(const std::function<void()>& work) {
@@ -213,24 +215,28 @@ private Q_SLOTS:
     void upgradesOlderAndRefusesNewer() {
         const TLedgerLocation location = NewLocation();
         const QString id = Open(location)->BeginRun(TLedgerRunStart{});
+        const int newer = CurrentLedgerVersion() + 1;
         {
             TLedgerDb db(location, 1000);
-            PrepareLedgerSchema(db, {{1, [](TLedgerDb& d) {
-                                          d.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN "
-                                                                "note TEXT NOT NULL DEFAULT ''"));
-                                      }}});
-            QCOMPARE(db.SchemaVersion(), 2);
-            QSqlQuery q = db.Exec(QStringLiteral("SELECT note FROM runs WHERE run_id = ?"), {id});
+            TLedgerUpgradeSteps steps = LedgerUpgradeSteps();
+            steps.append({newer - 1, [](TLedgerDb& d) {
+                              d.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN "
+                                                    "later TEXT NOT NULL DEFAULT ''"));
+                          }});
+            PrepareLedgerSchema(db, steps);
+            QCOMPARE(db.SchemaVersion(), newer);
+            QSqlQuery q = db.Exec(QStringLiteral("SELECT later FROM runs WHERE run_id = ?"), {id});
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toString(), QString());
         }
-        // This program knows version 1 only.
+        // This program knows the versions up to its own only.
         const QString error = ErrorOf([&] { Open(location); });
-        QVERIFY2(error.contains(u"newer version of the program (ledger version 2; this version "
-                                u"knows ledger versions up to 1)") &&
+        QVERIFY2(error.contains(u"newer version of the program (ledger version %1; this version "
+                                u"knows ledger versions up to %2)"_s.arg(newer)
+                                    .arg(newer - 1)) &&
                      error.contains(u"Posting stops"),
                  qPrintable(error));
-        QCOMPARE(TLedgerDb(location, 1000).SchemaVersion(), 2);
+        QCOMPARE(TLedgerDb(location, 1000).SchemaVersion(), newer);
     }
 
     // A file made by version 1 (ledger_child fixture) reads as it was written.
@@ -257,6 +263,23 @@ private Q_SLOTS:
         QCOMPARE(ledger->ExportedPayrolls("34", lpkEmployeeChecks), QStringList{"1001"});
         QCOMPARE(ledger->FindPairing(lpaOrvaneCompany, "34")->RunId, checks.Id);
         QCOMPARE(ledger->MapEntry("34")->ChecksKind, bckEmployee);
+
+        // Records of unknown outcome are settled later with a note; others
+        // stay as they were.
+        QCOMPARE(records[0].Note, QString());
+        const QString lost = ledger->BeginRun(TLedgerRunStart{});
+        ledger->WriteIntents(lost, {TLedgerRecordIntent{}, TLedgerRecordIntent{}});
+        ledger->EndRun(lost, lrsFinished);
+        const QString note = QStringLiteral("resolved by run 0f3e2a71");
+        ledger->ResolveRecords(lost, {{1, loAdded, "TX-9", "7", {}}, {2, loNotAdded, {}, {}, {}}},
+                               note);
+        ledger->ResolveRecords(checks.Id, {{1, loNotAdded, {}, {}, {}}}, note);
+        const QList<TLedgerRecord> settled = ledger->Records(lost);
+        QCOMPARE(Outcomes(settled), QStringLiteral("added,not added"));
+        QCOMPARE(settled[0].TxnID + u' ' + settled[0].EditSequence + u' ' + settled[1].Note,
+                 u"TX-9 7 "_s + note);
+        QCOMPARE(Outcomes(ledger->Records(checks.Id)), QStringLiteral("added,voided"));
+        QCOMPARE(ledger->HeldTxnIDs({"TX-1", "TX-9", "TX-none"}), (QSet<QString>{"TX-1", "TX-9"}));
 
         // A word this version does not know is refused, not guessed.
         TLedgerDb(ledger->Location(), 1000)

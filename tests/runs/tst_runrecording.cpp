@@ -83,11 +83,12 @@ struct TFixture {
         return f.fileName();
     }
     // Exports the checks of text; the run's ledger id.
-    QString Export(const QString& text, bool clear = false) {
+    QString Export(const QString& text, bool clear = false, int batchSize = DefaultQBBatchSize) {
         TChecksRunOptions options;
         options.Source = Source(rstFile, WriteFile(u"report%1.txt"_s.arg(++m_files), text));
         options.Checks = DemoOptions();
         options.Checks.Clear = clear;
+        options.Checks.BatchSize = batchSize;
         TChecksExportRun(options).RunChecksExport(Context);
         return Context.OpenLedger()->Runs().first().Id;
     }
@@ -119,6 +120,9 @@ private Q_SLOTS:
     void undoLeavesWhatChangedAndThenHasNothingToDo_data();
     void undoLeavesWhatChangedAndThenHasNothingToDo();
     void voidsAreListedNotUndone();
+    void checkAddedAndVoidedByTheRunIsDeleted();
+    void lostSetIsSettledAndTakenBack_data();
+    void lostSetIsSettledAndTakenBack();
     void undoRefusedForAnotherCompany_data();
     void undoRefusedForAnotherCompany();
     void interruptedUndoIsFinishedByRunningAgain();
@@ -288,6 +292,66 @@ void TestRunRecording::voidsAreListedNotUndone() {
                           u"Void of check 1002 cannot be undone: QuickBooks has no un-void"_s}));
     QVERIFY2(result.Summary.endsWith(u"; 1 void cannot be undone"_s), qPrintable(result.Summary));
     QCOMPARE(f.Company.Summary(), (QStringList{u"Check 1001 10025"_s, u"Check 1002 0"_s}));
+}
+
+// The void changed the check's EditSequence after the add: the run's own
+// change, not a user's.
+void TestRunRecording::checkAddedAndVoidedByTheRunIsDeleted() {
+    TFixture f;
+    const QStringList before = f.Company.Summary();
+    const QString id = f.Export(EmployeeLines(1001, 2) +
+                                u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,1002,-101.25\r\n"_s);
+    QCOMPARE(f.Company.Summary(), (QStringList{u"Check 1001 10025"_s, u"Check 1002 0"_s}));
+    const TUndoResult result = f.Undo(id);
+    QCOMPARE(f.Texts(result), (QStringList{u"Check 1001 deleted"_s, u"Check 1002 deleted"_s}));
+    QCOMPARE(f.Company.Summary(), before);
+}
+
+// The answer to one request set of a run is lost for good: its records are
+// of unknown state. The re-run settles them from QuickBooks before it posts
+// and finds every check there; undo of both takes back everything.
+void TestRunRecording::lostSetIsSettledAndTakenBack_data() {
+    QTest::addColumn<int>("lostSet");
+    QTest::newRow("first set") << 0;
+    QTest::newRow("a middle set") << 1;
+    QTest::newRow("last set") << 2;
+}
+
+void TestRunRecording::lostSetIsSettledAndTakenBack() {
+    QFETCH(int, lostSet);
+    TFixture f;
+    f.Export(EmployeeLines(5001, 2)); // an earlier run the undo must not touch
+    const QStringList before = f.Company.Summary();
+    TSbFaults faults;
+    // The company's name, the accounts, employees, deposits and checks,
+    // then the adds, five a set.
+    faults.LoseResponse = 5 + 5 * lostSet + 1;
+    faults.ForgetAnswers = true;
+    f.Company.SetFaults(faults);
+    const QString report = EmployeeLines(1001, 15);
+    const QString first = f.Export(report, false, 5);
+    f.Company.SetFaults(TSbFaults());
+    auto ledger = f.Context.OpenLedger();
+    QCOMPARE(ledger->FindRun(first)->Counts,
+             (QMap<TLedgerOutcome, int>{{loAdded, 10}, {loStateUnknown, 5}}));
+
+    const TUndoResult preview = f.Undo(first, true);
+    QCOMPARE(preview.Count(uaDelete), 15);
+    QCOMPARE(ledger->FindRun(first)->Counts.value(loStateUnknown), 5);
+
+    const QString again = f.Export(report, false, 5);
+    QCOMPARE(ledger->FindRun(again)->Counts, (QMap<TLedgerOutcome, int>{{loAlreadyExisted, 15}}));
+    QCOMPARE(ledger->FindRun(first)->Counts, (QMap<TLedgerOutcome, int>{{loAdded, 15}}));
+    QStringList notes;
+    for (const TLedgerRecord& r : ledger->Records(first))
+        if (!r.Note.isEmpty())
+            notes << r.Number + u' ' + r.Note;
+    QCOMPARE(notes.size(), 5);
+    QCOMPARE(notes.first(), u"%1 resolved by run %2"_s.arg(1001 + 5 * lostSet).arg(again.left(8)));
+
+    QCOMPARE(f.Undo(first).Count(uaDeleted), 15);
+    QVERIFY(f.Undo(again).NothingToDo());
+    QCOMPARE(f.Company.Summary(), before);
 }
 
 void TestRunRecording::undoRefusedForAnotherCompany_data() {
