@@ -143,7 +143,7 @@ void TUnknownOutcomeResolver::LookUpAdds(QList<TUnknownOutcome*> records) {
             QStringList txnIDs;
             for (const TCandidate& c : free)
                 txnIDs << c.TxnID;
-            u.Why = Format("%d transactions in QuickBooks match it (TxnIDs %s)",
+            u.Why = Format("%d transactions in QuickBooks match it: TxnIDs %s",
                            {int(free.size()), txnIDs.join(QStringLiteral(", "))});
         }
     }

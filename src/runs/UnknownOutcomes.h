@@ -56,5 +56,5 @@ private:
 // "resolved by run 6c89c515"
 QString ResolvedNote(const QString& resolvingRunId);
 // "Check 1001 of run 6c89c515: added (resolved by run 0f3e2a71)", or "... stays
-// state unknown: 2 transactions in QuickBooks match it (TxnIDs …)".
+// state unknown: 2 transactions in QuickBooks match it: TxnIDs …".
 QString UnknownOutcomeText(const TUnknownOutcome& outcome, const QString& note);

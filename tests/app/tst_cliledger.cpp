@@ -106,6 +106,7 @@ private Q_SLOTS:
     void usageErrors_data();
     void usageErrors();
     void killedRunReadsInterrupted();
+    void killedRunIsSettledAndTakenBack();
     void readOnlyLedgerStopsRun();
     void previewThenPost();
     void companyGuard();
@@ -204,6 +205,35 @@ void TestCliLedger::killedRunReadsInterrupted() {
     QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, cli.OutText.left(8)}), int(cecSuccess));
     QCOMPARE(cli.OutText.count(u"\tstate unknown\t"_s), 2);
     QVERIFY(cli.OutText.contains(u"State: interrupted\n"_s));
+}
+
+// The killed run's first set is in QuickBooks: settled on demand, then
+// undone with the re-run that posted the rest, nothing is left.
+void TestCliLedger::killedRunIsSettledAndTakenBack() {
+    TCli cli;
+    QProcess child;
+    cli.StartChild(child, u"hold"_s, cli.ExportSample() + QStringList{u"--batch-size"_s, u"2"_s});
+    QVERIFY(WaitForLine(child, u"sent"_s));
+    child.kill(); // SIGKILL
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+    const QString killed = cli.OutText.left(36);
+
+    QCOMPARE(cli.Run({u"runs"_s, u"--resolve"_s, killed.left(8)}), int(cecSuccess));
+    QVERIFY2(cli.Lines().last() == u"2 records settled, 0 still of state unknown"_s &&
+                 cli.OutText.count(u": added (resolved by orvq-cli runs --resolve)"_s) == 2,
+             qPrintable(cli.OutText));
+    QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, killed}), int(cecSuccess));
+    QCOMPARE(cli.OutText.count(u"\tadded\t"_s), 2);
+    QCOMPARE(cli.OutText.count(u"\tresolved by orvq-cli runs --resolve\n"_s), 2);
+
+    QCOMPARE(cli.Run(cli.ExportSample() + QStringList{u"--batch-size"_s, u"2"_s}), int(cecSuccess));
+    QCOMPARE(cli.Checks().size(), 4);
+    QCOMPARE(cli.Run({u"runs"_s, u"--limit"_s, u"1"_s}), int(cecSuccess));
+    const QString rerun = cli.OutText.left(36);
+    QCOMPARE(cli.Run({u"undo"_s, killed}), int(cecSuccess));
+    QCOMPARE(cli.Run({u"undo"_s, rerun}), int(cecSuccess));
+    QCOMPARE(cli.Checks(), QStringList());
 }
 
 // As root the child drops to "nobody", who may not write the ledger's

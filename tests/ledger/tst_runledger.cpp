@@ -144,7 +144,7 @@ private Q_SLOTS:
         const TLedgerLocation location = NewLocation();
         auto ledger = Open(location);
         auto reader = Open(location);
-        QCOMPARE(reader->Version(), 1);
+        QCOMPARE(reader->Version(), CurrentLedgerVersion());
         const QString id = ledger->BeginRun(
             {lrkChecks,
              lpkEmployeeChecks,
@@ -544,7 +544,7 @@ private Q_SLOTS:
         pgpass.close();
         QVERIFY(QFile::setPermissions(pgpass.fileName(), QFile::ReadOwner | QFile::WriteOwner));
         qputenv("PGPASSFILE", QFile::encodeName(pgpass.fileName()));
-        QCOMPARE(Open(location)->Version(), 1);
+        QCOMPARE(Open(location)->Version(), CurrentLedgerVersion());
         qunsetenv("PGPASSFILE");
         QVERIFY(ErrorOf([&] { Open(location); }).contains(u"cannot be opened"));
     }

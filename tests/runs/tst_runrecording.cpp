@@ -7,6 +7,7 @@
 #include "ForwardingQBProcessor.h"
 #include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
+#include "base/RegionalSettings.h"
 #include "runs/ChecksExportRun.h"
 #include "runs/GLExportRun.h"
 #include "runs/UndoRun.h"
@@ -123,6 +124,7 @@ private Q_SLOTS:
     void checkAddedAndVoidedByTheRunIsDeleted();
     void lostSetIsSettledAndTakenBack_data();
     void lostSetIsSettledAndTakenBack();
+    void undoNamesWhatStaysUnknown();
     void undoRefusedForAnotherCompany_data();
     void undoRefusedForAnotherCompany();
     void interruptedUndoIsFinishedByRunningAgain();
@@ -185,6 +187,12 @@ void TestRunRecording::writtenAheadOfEverySet() {
     filter.Type = journal ? u"JournalEntry"_s : u"Check"_s;
     QCOMPARE(int(TQBSandboxCompany(f.Company.FileName(), false).Txns(filter).size()),
              journal ? 1 : 2);
+
+    // The undo finds them in QuickBooks and takes them back.
+    watch->BeforeChange = nullptr;
+    watch->LoseAnswers = false;
+    QCOMPARE(f.Undo(run.Id).Count(uaDeleted), journal ? 1 : 2);
+    QCOMPARE(int(TQBSandboxCompany(f.Company.FileName(), false).Txns(filter).size()), 0);
 }
 
 void TestRunRecording::runRecordsItsSourceAndTarget() {
@@ -352,6 +360,41 @@ void TestRunRecording::lostSetIsSettledAndTakenBack() {
     QCOMPARE(f.Undo(first).Count(uaDeleted), 15);
     QVERIFY(f.Undo(again).NothingToDo());
     QCOMPARE(f.Company.Summary(), before);
+}
+
+// A person entered check 1002 a second time: which of the two the lost set
+// added cannot be told, so the undo leaves both and says what to look for.
+void TestRunRecording::undoNamesWhatStaysUnknown() {
+    TFixture f;
+    TSbFaults faults;
+    faults.LoseResponse = 5 + 2; // the company's name and the lists, then the second add
+    faults.ForgetAnswers = true;
+    f.Company.SetFaults(faults);
+    const QString id = f.Export(EmployeeLines(1001, 2), false, 1);
+    f.Company.SetFaults(TSbFaults());
+    QStringList txnIDs;
+    {
+        TQBSandboxCompany company(f.Company.FileName(), false);
+        TSbTxn copy = *company.FindTxn(company.TxnsByNumber(u"1002"_s).front().TxnID);
+        txnIDs << copy.TxnID;
+        company.Begin();
+        txnIDs << company.AddTxn(copy);
+        company.Commit();
+    }
+    const QString unknown =
+        u"Whether Check 1002 was added is unknown (2 transactions in QuickBooks match it: TxnIDs "_s +
+        txnIDs.join(u", "_s) + u"): look for it in QuickBooks (dated "_s +
+        DateToStr(QDate(2024, 3, 8)) + u", amount 101.25) and delete it there if it is there"_s;
+    const TUndoResult preview = f.Undo(id, true);
+    QCOMPARE(f.Texts(preview), (QStringList{u"Check 1001 will be deleted"_s, unknown}));
+    QVERIFY2(preview.Summary.endsWith(u"; 1 in unknown state"_s), qPrintable(preview.Summary));
+
+    const TUndoResult result = f.Undo(id);
+    QCOMPARE(f.Texts(result), (QStringList{u"Check 1001 deleted"_s, unknown}));
+    QVERIFY2(
+        result.Summary.endsWith(u"1 transaction deleted, 0 left, 0 failed, 1 in unknown state"_s),
+        qPrintable(result.Summary));
+    QCOMPARE(f.Company.Summary(), (QStringList{u"Check 1002 10125"_s, u"Check 1002 10125"_s}));
 }
 
 void TestRunRecording::undoRefusedForAnotherCompany_data() {
