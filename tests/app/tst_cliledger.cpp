@@ -26,6 +26,17 @@ QString Sample(const QString& name) {
 const QStringList DemoAccounts{u"--cash-account"_s, u"Payroll Checking"_s, u"--liability-account"_s,
                                u"Payroll Liabilities:Net Pay Clearing"_s};
 
+// The line the child writes once it holds; what it wrote before is its log.
+bool WaitForLine(QProcess& child, const QString& wanted) {
+    while (child.state() == QProcess::Running) {
+        while (child.canReadLine())
+            if (QString::fromUtf8(child.readLine()).trimmed() == wanted)
+                return true;
+        child.waitForReadyRead(-1);
+    }
+    return false;
+}
+
 // orvq-cli in this process on a folder of its own: the folder cli_child
 // works on too.
 struct TCli {
@@ -84,18 +95,17 @@ struct TCli {
                     QStringList{Dir.path(), mode} + args);
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
     }
-};
-
-// The line the child writes once it holds; what it wrote before is its log.
-bool WaitForLine(QProcess& child, const QString& wanted) {
-    while (child.state() == QProcess::Running) {
-        while (child.canReadLine())
-            if (QString::fromUtf8(child.readLine()).trimmed() == wanted)
-                return true;
-        child.waitForReadyRead(-1);
+    // The sample exported two checks a set, killed once QuickBooks saved the
+    // first set.
+    void KillAfterFirstSet() {
+        QProcess child;
+        StartChild(child, u"hold"_s, ExportSample() + QStringList{u"--batch-size"_s, u"2"_s});
+        QVERIFY(WaitForLine(child, u"sent"_s));
+        child.kill(); // SIGKILL
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
     }
-    return false;
-}
+};
 
 } // namespace
 
@@ -191,12 +201,7 @@ void TestCliLedger::usageErrors() {
 // moment it is killed.
 void TestCliLedger::killedRunReadsInterrupted() {
     TCli cli;
-    QProcess child;
-    cli.StartChild(child, u"hold"_s, cli.ExportSample() + QStringList{u"--batch-size"_s, u"2"_s});
-    QVERIFY(WaitForLine(child, u"sent"_s));
-    child.kill(); // SIGKILL
-    QVERIFY(child.waitForFinished());
-    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    cli.KillAfterFirstSet();
     // QuickBooks holds the first set's checks; the ledger does not know it.
     QCOMPARE(cli.Checks().size(), 2);
 
@@ -211,11 +216,7 @@ void TestCliLedger::killedRunReadsInterrupted() {
 // undone with the re-run that posted the rest, nothing is left.
 void TestCliLedger::killedRunIsSettledAndTakenBack() {
     TCli cli;
-    QProcess child;
-    cli.StartChild(child, u"hold"_s, cli.ExportSample() + QStringList{u"--batch-size"_s, u"2"_s});
-    QVERIFY(WaitForLine(child, u"sent"_s));
-    child.kill(); // SIGKILL
-    QVERIFY(child.waitForFinished());
+    cli.KillAfterFirstSet();
     QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
     const QString killed = cli.OutText.left(36);
 
