@@ -493,7 +493,7 @@ private:
             case TQBRequestKind::TxnVoid:
                 ++m_result.ChecksVoided;
                 Settle(w, w.Note, loVoided);
-                Finish(w);
+                RefreshOrFinish(w);
                 break;
             case TQBRequestKind::ClearedStatusMod:
                 Settle(w, w.Clearing, loCleared);
@@ -573,23 +573,23 @@ private:
         Settle(w, w.Note, loAdded);
     }
 
-    // A clearing changes the transaction's EditSequence, which an undo
-    // compares: the new one is read with the next set, where a watcher
-    // keeps it.
+    // A clearing or a void changes the transaction's EditSequence, which an
+    // undo compares: the new one is read with the next set, where a watcher
+    // keeps it (TxnVoidRs carries none).
     void RefreshOrFinish(TRecordWork& w) {
         if (!m_observer) {
             Finish(w);
             return;
         }
         TQBTxnQuery query;
-        query.TxnIDs.append(w.Clearing.TxnID);
+        query.TxnIDs.append(w.Note.TxnID);
         Await(
             w, TRecordWork::rsRefresh,
             {w.Note.Kind == lekDeposit ? TQBRequestKind::DepositQuery : TQBRequestKind::CheckQuery,
              query});
     }
 
-    // Without an answer to go by, the EditSequence of the add stays; an
+    // Without an answer to go by, the EditSequence from before stays; an
     // undo then leaves the transaction as changed, which is safe.
     void Refreshed(TRecordWork& w, const TQBResponse& response) {
         const TQBTxnRetBase* found = nullptr;

@@ -53,7 +53,7 @@ bool IsDirectDepositCheck(const TCheckRecord& record);
 // is left half-posted.
 // The observer, when given, hears every record: the changes of a request set
 // before it is sent, what became of each record after (with the TxnID and
-// EditSequence QuickBooks holds, read again after a clearing). When it
+// EditSequence QuickBooks holds, read again after a clearing or a void). When it
 // throws, nothing more is sent and its error leaves the export (logged).
 // With `options.Clear` and `ours` (what the ledger holds of earlier runs into
 // the company), a check or deposit QuickBooks holds already that an earlier

@@ -40,13 +40,6 @@ const char* const SchemaV1[] = {
     "PRIMARY KEY (orvane_company, payroll, report_kind))",
 };
 
-// Version 2: the process that writes a run, so that a run of this computer
-// whose process is gone reads as interrupted at once.
-void AddRunProcess(TLedgerDb& db) {
-    db.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN process_id BIGINT NOT NULL DEFAULT 0"));
-    db.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN process_started TEXT NOT NULL DEFAULT ''"));
-}
-
 const QStringList LedgerTables{"runs",        "run_payrolls", "records",       "pairings",
                                "company_map", "claims",       "ledger_version"};
 
@@ -65,10 +58,23 @@ void RecordMapCompanies(TLedgerDb& db) {
             {LedgerText(lpaOrvaneCompany)});
 }
 
+// Version 3: the process that writes a run, so that a run of this computer
+// whose process is gone reads as interrupted at once.
+void AddRunProcess(TLedgerDb& db) {
+    db.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN process_id BIGINT NOT NULL DEFAULT 0"));
+    db.Exec(QStringLiteral("ALTER TABLE runs ADD COLUMN process_started TEXT NOT NULL DEFAULT ''"));
+}
+
+// Version 4: how an unknown outcome was settled by a later run.
+void AddRecordNotes(TLedgerDb& db) {
+    db.Exec(QStringLiteral("ALTER TABLE records ADD COLUMN note TEXT NOT NULL DEFAULT ''"));
+}
+
 } // namespace
 
 const TLedgerUpgradeSteps& LedgerUpgradeSteps() {
-    static const TLedgerUpgradeSteps steps{{1, RecordMapCompanies}, {2, AddRunProcess}};
+    static const TLedgerUpgradeSteps steps{
+        {1, RecordMapCompanies}, {2, AddRunProcess}, {3, AddRecordNotes}};
     return steps;
 }
 

@@ -17,7 +17,7 @@ const char* const RecordKindTexts[] = {"check",         "void",     "deposit",
 const char* const OutcomeTexts[] = {"pending", "added",       "voided",        "already existed",
                                     "differs", "failed",      "state unknown", "skipped",
                                     "deleted", "not deleted", "would add",     "would void",
-                                    "invalid", "cleared"};
+                                    "invalid", "cleared",     "not added"};
 const char* const PairingKindTexts[] = {"orvane company", "report file"};
 const char* const ChecksKindTexts[] = {"all", "employee", "agency"};
 

@@ -48,7 +48,8 @@ enum TLedgerOutcome {
     loWouldAdd, // previews
     loWouldVoid,
     loInvalid,
-    loCleared, // a clearing done
+    loCleared,  // a clearing done
+    loNotAdded, // an unknown outcome that QuickBooks shows was not done
 };
 
 // The words the ledger stores and the user reads ("journal entry", "already
@@ -154,6 +155,7 @@ struct TLedgerRecord : TLedgerRecordIntent {
     int Seq = 0; // 1, 2, … in the order the run wrote them
     TLedgerOutcome Outcome = loPending;
     QString Message;
+    QString Note; // how an unknown outcome was settled later ("resolved by run 6c89c515")
 };
 
 struct TLedgerRunFilter {

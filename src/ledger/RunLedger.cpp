@@ -20,7 +20,7 @@ const QString RunColumns = QStringLiteral(
     "company_file, company_name, options, target_run_id, message, process_id, process_started");
 const QString RecordColumns =
     QStringLiteral("seq, kind, number, txn_date, payee, amount, accounts, outcome, txn_id, "
-                   "edit_sequence, message");
+                   "edit_sequence, message, note");
 const QString PairingColumns =
     QStringLiteral("kind, pair_key, label, company_file, company_name, recorded_at, run_id");
 const QString MapColumns =
@@ -176,12 +176,13 @@ QList<int> TRunLedger::InsertRecords(const QString& runId, const QList<TLedgerRe
     int seq = last.next() ? last.value(0).toInt() : 0;
     last.finish();
     QSqlQuery insert = m_db->Prepare(u"INSERT INTO records (run_id, " + RecordColumns +
-                                     u") VALUES (" + Placeholders(12) + u')');
+                                     u") VALUES (" + Placeholders(13) + u')');
     for (const TLedgerRecord& r : records) {
-        m_db->Run(insert, {runId, ++seq, LedgerText(r.Kind), LedgerValue(r.Number),
-                           LedgerDateText(r.Date), LedgerValue(r.Payee), r.Amount.Raw(),
-                           LedgerValue(r.Accounts), LedgerText(r.Outcome), LedgerValue(r.TxnID),
-                           LedgerValue(r.EditSequence), LedgerValue(r.Message)});
+        m_db->Run(insert,
+                  {runId, ++seq, LedgerText(r.Kind), LedgerValue(r.Number), LedgerDateText(r.Date),
+                   LedgerValue(r.Payee), r.Amount.Raw(), LedgerValue(r.Accounts),
+                   LedgerText(r.Outcome), LedgerValue(r.TxnID), LedgerValue(r.EditSequence),
+                   LedgerValue(r.Message), LedgerValue(r.Note)});
         seqs << seq;
     }
     return seqs;
@@ -369,6 +370,7 @@ QList<TLedgerRecord> TRunLedger::ReadRecords(const QString& where, const QVarian
         r.TxnID = q.value(8).toString();
         r.EditSequence = q.value(9).toString();
         r.Message = q.value(10).toString();
+        r.Note = q.value(11).toString();
         records << r;
     }
     return records;
@@ -403,6 +405,39 @@ QList<TLedgerRecord> TRunLedger::AddedInto(const TLedgerTarget& target) {
          LedgerText(lekJournalEntry), LedgerText(loAdded), LedgerText(loStateUnknown),
          LedgerText(loPending), LedgerText(lekClearing), LedgerText(loCleared)},
         false);
+void TRunLedger::ResolveRecords(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes,
+                                const QString& note) {
+    if (outcomes.isEmpty())
+        return;
+    m_db->Write([&] {
+        // Only what is still unknown: another workstation may have settled it.
+        QSqlQuery update = m_db->Prepare(QStringLiteral(
+            "UPDATE records SET outcome = ?, txn_id = COALESCE(NULLIF(?, ''), txn_id), "
+            "edit_sequence = COALESCE(NULLIF(?, ''), edit_sequence), note = ? "
+            "WHERE run_id = ? AND seq = ? AND outcome IN (?, ?)"));
+        for (const TLedgerRecordOutcome& o : outcomes)
+            m_db->Run(update, {LedgerText(o.Outcome), LedgerValue(o.TxnID),
+                               LedgerValue(o.EditSequence), LedgerValue(note), runId, o.Seq,
+                               LedgerText(loStateUnknown), LedgerText(loPending)});
+    });
+}
+
+QSet<QString> TRunLedger::HeldTxnIDs(const QStringList& txnIDs) {
+    QSet<QString> held;
+    for (qsizetype from = 0; from < txnIDs.size(); from += InListChunk) {
+        const QStringList chunk = txnIDs.mid(from, InListChunk);
+        QVariantList values{LedgerText(lekCheck), LedgerText(lekDeposit),
+                            LedgerText(lekJournalEntry), LedgerText(loAdded)};
+        for (const QString& id : chunk)
+            values << id;
+        QSqlQuery q = m_db->Exec(u"SELECT DISTINCT txn_id FROM records WHERE kind IN (?, ?, ?) "
+                                 u"AND outcome = ? AND txn_id IN (" +
+                                     Placeholders(int(chunk.size())) + u')',
+                                 values);
+        while (q.next())
+            held.insert(q.value(0).toString());
+    }
+    return held;
 }
 
 QList<TLedgerRun> TRunLedger::UndoRunsOf(const QString& runId) {
@@ -416,11 +451,12 @@ QStringList TRunLedger::ExportedPayrolls(const QString& orvaneCompany, TLedgerRe
             "SELECT DISTINCT p.payroll FROM run_payrolls p JOIN runs r ON r.run_id = p.run_id "
             "WHERE p.orvane_company = ? AND p.report_kind = ? AND r.kind IN (?, ?) AND "
             "r.state = ? AND NOT EXISTS (SELECT 1 FROM records e WHERE e.run_id = r.run_id AND "
-            "e.outcome IN (?, ?, ?)) AND NOT EXISTS (SELECT 1 FROM runs u WHERE "
+            "e.outcome IN (?, ?, ?, ?)) AND NOT EXISTS (SELECT 1 FROM runs u WHERE "
             "u.target_run_id = r.run_id AND u.kind = ? AND u.state = ?) ORDER BY p.payroll"),
         {LedgerValue(orvaneCompany), LedgerText(kind), LedgerText(lrkChecks), LedgerText(lrkGL),
          LedgerText(lrsFinished), LedgerText(loFailed), LedgerText(loStateUnknown),
-         LedgerText(loPending), LedgerText(lrkUndo), LedgerText(lrsFinished)});
+         LedgerText(loPending), LedgerText(loNotAdded), LedgerText(lrkUndo),
+         LedgerText(lrsFinished)});
     QStringList payrolls;
     while (q.next())
         payrolls << q.value(0).toString();

@@ -19,6 +19,8 @@
 #include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
 
+#include <QSet>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -82,6 +84,14 @@ public:
     // checks, deposits and journal entries they added or whose outcome is
     // unknown (pending included), and the clearings they saw done.
     QList<TLedgerRecord> AddedInto(const TLedgerTarget& target);
+    // Settles records of an ended or interrupted run whose outcome was
+    // unknown, with a note of who settled them; records settled meanwhile
+    // are left as they are.
+    void ResolveRecords(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes,
+                        const QString& note);
+    // Those of the TxnIDs that a record added (a check, deposit or journal
+    // entry of some run).
+    QSet<QString> HeldTxnIDs(const QStringList& txnIDs);
     // The undo runs that refer to the run, oldest first.
     QList<TLedgerRun> UndoRunsOf(const QString& runId);
     // Payrolls of the company a checks or GL run finished without failed or

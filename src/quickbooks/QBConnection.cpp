@@ -323,6 +323,17 @@ TQBCheckRetList TQBConnection::QueryChecksByNumber(const QString& checkNumber) {
         [&](TMsgSetRequest& s) { s.AppendCheckQueryRq().RefNumbers.append(checkNumber); });
 }
 
+TQBCheckRetList TQBConnection::QueryChecksByNumbers(const QStringList& checkNumbers) {
+    if (checkNumbers.isEmpty())
+        return {};
+    return QueryList<TQBCheckRetList>(QStringLiteral("Querying QuickBooks Checks by number"),
+                                      [&](TMsgSetRequest& s) {
+                                          TQBTxnQuery& q = s.AppendCheckQueryRq();
+                                          q.RefNumbers = checkNumbers;
+                                          q.IncludeLineItems.SetValue(true);
+                                      });
+}
+
 // An empty TxnID list would be a query without a filter: every transaction.
 template <typename List, typename Append>
 List TQBConnection::QueryByTxnID(const QString& caption, const QStringList& txnIDs, Append append) {

@@ -119,6 +119,9 @@ public:
     TQBJournalEntryRetList QueryJournalEntries(const QDate& fromDate, const QDate& toDate,
                                                bool lineItems = false);
     TQBCheckRetList QueryChecksByNumber(const QString& checkNumber);
+    // The checks of these numbers, with their lines, in one request. No
+    // numbers, no request.
+    TQBCheckRetList QueryChecksByNumbers(const QStringList& checkNumbers);
     // The transactions of these TxnIDs that still exist, in one request, with
     // their current EditSequence; no line items. No TxnIDs, no request.
     TQBCheckRetList QueryChecksByTxnID(const QStringList& txnIDs);

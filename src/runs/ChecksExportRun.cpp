@@ -4,6 +4,7 @@
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
 #include "runs/LedgerRunWriter.h"
+#include "runs/UnknownOutcomes.h"
 
 QString ChecksRunName(const QString& kindName) {
     return Format("Orvane %s Export", {kindName});
@@ -142,6 +143,9 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             if (!posting.Preview) {
                 guard.Record(logger, writer.RunId());
                 ledgerRunId = writer.RunId();
+                // Settled first, so that what they added is found, not added again.
+                TUnknownOutcomeResolver(*ledger, *connection, m_options.Checks.BatchSize)
+                    .Resolve(start.Target, ResolvedNote(writer.RunId()));
             }
             preview.RunName = runName;
             preview.Target = start.Target;

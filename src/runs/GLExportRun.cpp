@@ -7,6 +7,7 @@
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
 #include "runs/LedgerRunWriter.h"
+#include "runs/UnknownOutcomes.h"
 
 const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 
@@ -214,6 +215,8 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
         return {};
     }
     writer->ExpectRecords(1);
+    TUnknownOutcomeResolver(ledger, *qb, options.BatchSize)
+        .Resolve(start.Target, ResolvedNote(writer->RunId()));
     const TJournalExportResult exported = ExportJournal(*qb, records, options, writer.get());
     writer->End(lrsFinished, exported.Warning);
     return exported;

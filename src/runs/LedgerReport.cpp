@@ -81,13 +81,16 @@ QString LedgerRunReport(const TLedgerRun& run, const QList<TLedgerRecord>& recor
     field("Message", run.Message);
     field("Records", LedgerCountsText(run.Counts));
     text += u'\n';
-    text += QStringLiteral("Seq\tKind\tNumber\tDate\tPayee\tAmount\tOutcome\tTxnID\tMessage\n");
+    text +=
+        QStringLiteral("Seq\tKind\tNumber\tDate\tPayee\tAmount\tOutcome\tTxnID\tMessage\tNote\n");
     for (const TLedgerRecord& r : records) {
         QStringList cells{QString::number(r.Seq), LedgerText(r.Kind), r.Number,
                           r.Date.isValid() ? DateToStr(r.Date) : QString(), r.Payee,
                           CurrToStr(r.Amount), LedgerText(r.Outcome), r.TxnID,
                           // The message without its details.
-                          r.Message.section(QStringLiteral("\n\n"), 0, 0)};
+                          r.Message.section(QStringLiteral("
+
+"), 0, 0), r.Note};
         // A TAB or line break of a cell would shift the columns.
         for (QString& cell : cells)
             cell = EscapeControlCharsInLine(cell);

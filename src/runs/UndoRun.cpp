@@ -4,6 +4,7 @@
 #include "base/vlxErrorDisplay.h"
 #include "base/vlxTextUtils.h"
 #include "runs/LedgerRunWriter.h"
+#include "runs/UnknownOutcomes.h"
 
 #include <algorithm>
 
@@ -70,7 +71,7 @@ QString LedgerRecordName(const TLedgerRecord& r) {
 }
 
 bool TUndoResult::NothingToDo() const {
-    return Count(uaDelete) + Count(uaDeleted) + Count(uaFailed) + Count(uaStateUnknown) == 0;
+    return Count(uaDelete) + Count(uaDeleted) + Count(uaFailed) + Unknown() == 0;
 }
 
 TUndoRun::TUndoRun(TUndoRunOptions options) : m_options(std::move(options)) {}
@@ -100,6 +101,19 @@ void TUndoRun::Add(const TLedgerRecord& record, TUndoAction action, const QStrin
         break;
     case uaNotUndoable:
         text = name + QStringLiteral(" cannot be undone: QuickBooks has no un-void");
+        break;
+    case uaUnknownOutcome:
+        text = Format("Whether %s was %s is unknown%s: %s",
+                      {name,
+                       record.Kind == lekVoid       ? QStringLiteral("voided")
+                       : record.Kind == lekClearing ? QStringLiteral("marked cleared")
+                                                    : QStringLiteral("added"),
+                       detail.isEmpty() ? QString() : u" (" + detail + u')',
+                       record.Kind == lekVoid || record.Kind == lekClearing
+                           ? QStringLiteral("look at it in QuickBooks; an undo cannot take it back")
+                           : Format("look for it in QuickBooks (dated %s, amount %s) and delete "
+                                    "it there if it is there",
+                                    {DateToStr(record.Date), CurrToStr(record.Amount)})});
         break;
     }
     m_result.Items << TUndoItem{record, action, text};
@@ -136,12 +150,14 @@ void TUndoRun::RunUndo(TRunContext& context) {
                     (r.Outcome == loStateUnknown || r.Outcome == loPending))
                     deletedBefore.insert(r.TxnID);
 
-        const QList<TLedgerRecord> undoable = ledger->Undoable(run->Id);
-        for (const TLedgerRecord& r : ledger->Records(run->Id))
-            if (r.Kind == lekVoid && r.Outcome == loVoided)
-                Add(r, uaNotUndoable);
-
-        if (!undoable.isEmpty()) {
+        QList<TLedgerRecord> records = ledger->Records(run->Id);
+        QList<TLedgerRecord> undoable = ledger->Undoable(run->Id);
+        const bool unknown = std::any_of(records.cbegin(), records.cend(),
+                                         [](const auto& r) { return r.Outcome == loStateUnknown; });
+        QHash<int, QString> unknownWhy; // by the record's seq
+        if (undoable.isEmpty() && !unknown) {
+            ListLeft(records, undoable, unknownWhy);
+        } else {
             context.Cancel->CheckPoint();
             TWaitGuard wait(*context.Progress, QStringLiteral("Deleting QuickBooks Transactions"));
             const std::unique_ptr<TQBConnection> qb = context.ConnectQB(context.Logger);
@@ -160,6 +176,31 @@ void TUndoRun::RunUndo(TRunContext& context) {
                 writer = std::make_unique<TLedgerRunWriter>(*ledger, start);
                 m_result.UndoRunId = writer->RunId();
             }
+            // What an unknown outcome left in QuickBooks is taken back too.
+            TUnknownOutcomeResolver resolver(*ledger, *qb, m_options.BatchSize);
+            if (writer) {
+                for (const TUnknownOutcome& u :
+                     resolver.Resolve(open, ResolvedNote(writer->RunId())))
+                    if (u.RunId == run->Id)
+                        unknownWhy.insert(u.Record.Seq, u.Why);
+                records = ledger->Records(run->Id);
+                undoable = ledger->Undoable(run->Id);
+            } else {
+                // A preview writes nothing: it counts them as the undo will settle them.
+                for (const TUnknownOutcome& u : resolver.LookUp(open, run->Id)) {
+                    unknownWhy.insert(u.Record.Seq, u.Why);
+                    TLedgerRecord settled = u.Record;
+                    settled.Outcome = u.Found;
+                    settled.TxnID = u.TxnID.isEmpty() ? settled.TxnID : u.TxnID;
+                    settled.EditSequence = u.EditSequence;
+                    for (TLedgerRecord& r : records)
+                        if (r.Seq == settled.Seq)
+                            r = settled;
+                    if (u.Found == loAdded)
+                        undoable << settled;
+                }
+            }
+            ListLeft(records, undoable, unknownWhy);
             for (TLedgerRecordKind kind : {lekCheck, lekDeposit, lekJournalEntry}) {
                 QList<TLedgerRecord> ofKind;
                 for (const TLedgerRecord& r : undoable)
@@ -181,17 +222,19 @@ void TUndoRun::RunUndo(TRunContext& context) {
         if (m_result.NothingToDo())
             m_result.Summary = Format("Run %s has nothing left to undo", {id});
         else if (m_options.Preview)
-            m_result.Summary = Format(
-                "Undo of run %s would delete %s; %s left as %s",
-                {id, Counted(m_result.Count(uaDelete), "transaction"), Counted(left, "transaction"),
-                 left == 1 ? QStringLiteral("it is") : QStringLiteral("they are")});
+            m_result.Summary =
+                Format("Undo of run %s would delete %s; %s left as %s",
+                       {id, Counted(m_result.Count(uaDelete), "transaction"),
+                        Counted(left, "transaction"),
+                        left == 1 ? QStringLiteral("it is") : QStringLiteral("they are")}) +
+                (m_result.Unknown() > 0 ? Format("; %d in unknown state", {m_result.Unknown()})
+                                        : QString());
         else
             m_result.Summary = Format(
                 "Undo of run %s %s: %s deleted, %s left, %s failed, %s in unknown state",
                 {id, m_result.Cancelled ? QStringLiteral("cancelled") : QStringLiteral("completed"),
                  Counted(m_result.Count(uaDeleted), "transaction"), QString::number(left),
-                 QString::number(m_result.Count(uaFailed)),
-                 QString::number(m_result.Count(uaStateUnknown))});
+                 QString::number(m_result.Count(uaFailed)), QString::number(m_result.Unknown())});
         if (m_result.Count(uaNotUndoable) > 0)
             m_result.Summary +=
                 Format("; %s cannot be undone", {Counted(m_result.Count(uaNotUndoable), "void")});
@@ -202,7 +245,7 @@ void TUndoRun::RunUndo(TRunContext& context) {
             else
                 logger.LogWarning(item.Text);
         }
-        const bool failed = m_result.Count(uaFailed) + m_result.Count(uaStateUnknown) > 0;
+        const bool failed = m_result.Count(uaFailed) + m_result.Unknown() > 0;
         if (failed)
             logger.LogWarning(m_result.Summary);
         else
@@ -217,6 +260,34 @@ void TUndoRun::RunUndo(TRunContext& context) {
         logger.LogWarning(QStringLiteral("User cancelled operation"));
     } catch (...) {
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {UndoBlock});
+    }
+}
+
+void TUndoRun::ListLeft(const QList<TLedgerRecord>& records, QList<TLedgerRecord>& undoable,
+                        const QHash<int, QString>& unknownWhy) {
+    // A check the run added and voided is deleted as the void left it.
+    QHash<QString, QString> voided; // TxnID -> EditSequence after the void
+    for (const TLedgerRecord& r : records)
+        if (r.Kind == lekVoid && r.Outcome == loVoided)
+            voided.insert(r.TxnID, r.EditSequence);
+    QSet<QString> deleting;
+    for (TLedgerRecord& r : undoable) {
+        deleting.insert(r.TxnID);
+        if (r.Kind == lekCheck && voided.contains(r.TxnID))
+            r.EditSequence = voided.value(r.TxnID);
+    }
+    const auto cleared = [&undoable](const TLedgerRecord& clearing) {
+        return std::any_of(undoable.cbegin(), undoable.cend(), [&](const TLedgerRecord& r) {
+            return (!clearing.TxnID.isEmpty() && r.TxnID == clearing.TxnID) ||
+                   (r.Number == clearing.Number && r.Date == clearing.Date);
+        });
+    };
+    for (const TLedgerRecord& r : records) {
+        if (r.Kind == lekVoid && r.Outcome == loVoided && !deleting.contains(r.TxnID))
+            Add(r, uaNotUndoable);
+        // A clearing of what the undo deletes goes with it.
+        else if (r.Outcome == loStateUnknown && !(r.Kind == lekClearing && cleared(r)))
+            Add(r, uaUnknownOutcome, unknownWhy.value(r.Seq));
     }
 }
 

@@ -3,7 +3,10 @@
 // with TxnDelRq, a request set at a time, each only when QuickBooks still
 // holds it as the run left it (its EditSequence read now, one query per set,
 // equals the stored one). A changed or vanished transaction is left and
-// named; voids are listed as not undoable (QuickBooks has no un-void). An
+// named; voids are listed as not undoable (QuickBooks has no un-void), but a
+// check the run added and voided itself is deleted. Records of unknown
+// outcome are settled from QuickBooks first; those still unknown are listed
+// with what to look for. An
 // undo is a run of the ledger itself, so running it again after an
 // interruption finishes it, and after a complete one finds nothing to do.
 // Refused when the open company (name and file) is not the run's.
@@ -33,6 +36,8 @@ enum TUndoAction {
     uaFailed,       // QuickBooks refused the delete
     uaStateUnknown, // the answer was lost: run the undo again
     uaNotUndoable,  // a void
+    // The run's record whose outcome QuickBooks did not show: look there
+    uaUnknownOutcome,
 };
 
 struct TUndoItem {
@@ -50,6 +55,8 @@ struct TUndoResult {
     QString Summary;
 
     int Count(TUndoAction action) const { return Counts.value(action); }
+    // Records whose state is unknown: the undo's own and the run's.
+    int Unknown() const { return Count(uaStateUnknown) + Count(uaUnknownOutcome); }
     // Nothing the undo could delete, now or in a later run.
     bool NothingToDo() const;
 };
@@ -70,6 +77,11 @@ private:
     // a preview.
     void UndoKind(TRunContext& context, TQBConnection& qb, TLedgerRunWriter* writer,
                   const QList<TLedgerRecord>& records, const QSet<QString>& deletedBefore);
+    // Lists the voids that cannot be undone and the records whose outcome
+    // is unknown; a check the run added and voided is deleted as the void
+    // left it.
+    void ListLeft(const QList<TLedgerRecord>& records, QList<TLedgerRecord>& undoable,
+                  const QHash<int, QString>& unknownWhy);
     void Add(const TLedgerRecord& record, TUndoAction action, const QString& detail = QString());
 
     TUndoRunOptions m_options;

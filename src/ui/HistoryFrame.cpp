@@ -43,7 +43,8 @@ TMemTable* RecordsTable(QObject* parent) {
                                 {"Amount", fkFloat, "Amount"},
                                 {"Outcome", fkString, "Outcome"},
                                 {"TxnID", fkString, "TxnID"},
-                                {"Message", fkString, "Message"}});
+                                {"Message", fkString, "Message"},
+                                {"Note", fkString, "Note"}});
 }
 
 TMemTable* PairingsTable(QObject* parent) {
@@ -296,6 +297,7 @@ void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& 
         PutString(*table, "Outcome", LedgerText(r.Outcome));
         PutString(*table, "TxnID", r.TxnID);
         PutString(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
+        PutString(*table, "Note", r.Note);
         table->Post();
     }
     table->First();

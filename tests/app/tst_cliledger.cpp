@@ -30,6 +30,17 @@ QString Sample(const QString& name) {
 const QStringList DemoAccounts{u"--cash-account"_s, u"Payroll Checking"_s, u"--liability-account"_s,
                                u"Payroll Liabilities:Net Pay Clearing"_s};
 
+// The line the child writes once it holds; what it wrote before is its log.
+bool WaitForLine(QProcess& child, const QString& wanted) {
+    while (child.state() == QProcess::Running) {
+        while (child.canReadLine())
+            if (QString::fromUtf8(child.readLine()).trimmed() == wanted)
+                return true;
+        child.waitForReadyRead(-1);
+    }
+    return false;
+}
+
 // orvq-cli in this process on a folder of its own: the folder cli_child
 // works on too.
 struct TCli {
@@ -94,18 +105,17 @@ struct TCli {
                     QStringList{Dir.path(), mode} + args);
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
     }
-};
-
-// The line the child writes once it holds; what it wrote before is its log.
-bool WaitForLine(QProcess& child, const QString& wanted) {
-    while (child.state() == QProcess::Running) {
-        while (child.canReadLine())
-            if (QString::fromUtf8(child.readLine()).trimmed() == wanted)
-                return true;
-        child.waitForReadyRead(-1);
+    // The sample exported two checks a set, killed once QuickBooks saved the
+    // first set.
+    void KillAfterFirstSet() {
+        QProcess child;
+        StartChild(child, u"hold"_s, ExportSample() + QStringList{u"--batch-size"_s, u"2"_s});
+        QVERIFY(WaitForLine(child, u"sent"_s));
+        child.kill(); // SIGKILL
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
     }
-    return false;
-}
+};
 
 } // namespace
 
@@ -119,6 +129,7 @@ private Q_SLOTS:
     void usageErrors_data();
     void usageErrors();
     void killedRunReadsInterrupted();
+    void killedRunIsSettledAndTakenBack();
     void readOnlyLedgerStopsRun();
     void previewThenPost();
     void companyGuard();
@@ -230,12 +241,7 @@ void TestCliLedger::usageErrors() {
 // moment it is killed.
 void TestCliLedger::killedRunReadsInterrupted() {
     TCli cli;
-    QProcess child;
-    cli.StartChild(child, u"hold"_s, cli.ExportSample() + QStringList{u"--batch-size"_s, u"2"_s});
-    QVERIFY(WaitForLine(child, u"sent"_s));
-    child.kill(); // SIGKILL
-    QVERIFY(child.waitForFinished());
-    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    cli.KillAfterFirstSet();
     // QuickBooks holds the first set's checks; the ledger does not know it.
     QCOMPARE(cli.Checks().size(), 2);
 
@@ -244,6 +250,31 @@ void TestCliLedger::killedRunReadsInterrupted() {
     QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, cli.OutText.left(8)}), int(cecSuccess));
     QCOMPARE(cli.OutText.count(u"\tstate unknown\t"_s), 2);
     QVERIFY(cli.OutText.contains(u"State: interrupted\n"_s));
+}
+
+// The killed run's first set is in QuickBooks: settled on demand, then
+// undone with the re-run that posted the rest, nothing is left.
+void TestCliLedger::killedRunIsSettledAndTakenBack() {
+    TCli cli;
+    cli.KillAfterFirstSet();
+    QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+    const QString killed = cli.OutText.left(36);
+
+    QCOMPARE(cli.Run({u"runs"_s, u"--resolve"_s, killed.left(8)}), int(cecSuccess));
+    QVERIFY2(cli.Lines().last() == u"2 records settled, 0 still of state unknown"_s &&
+                 cli.OutText.count(u": added (resolved by orvq-cli runs --resolve)"_s) == 2,
+             qPrintable(cli.OutText));
+    QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, killed}), int(cecSuccess));
+    QCOMPARE(cli.OutText.count(u"\tadded\t"_s), 2);
+    QCOMPARE(cli.OutText.count(u"\tresolved by orvq-cli runs --resolve\n"_s), 2);
+
+    QCOMPARE(cli.Run(cli.ExportSample() + QStringList{u"--batch-size"_s, u"2"_s}), int(cecSuccess));
+    QCOMPARE(cli.Checks().size(), 4);
+    QCOMPARE(cli.Run({u"runs"_s, u"--limit"_s, u"1"_s}), int(cecSuccess));
+    const QString rerun = cli.OutText.left(36);
+    QCOMPARE(cli.Run({u"undo"_s, killed}), int(cecSuccess));
+    QCOMPARE(cli.Run({u"undo"_s, rerun}), int(cecSuccess));
+    QCOMPARE(cli.Checks(), QStringList());
 }
 
 // As root the child drops to "nobody", who may not write the ledger's

@@ -14,6 +14,8 @@
 
 using testsupport::TPostgresCluster;
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString ErrorOf(const std::function<void()>& work) {
@@ -316,6 +318,23 @@ private Q_SLOTS:
         QCOMPARE(ledger->ExportedPayrolls("34", lpkEmployeeChecks), QStringList{"1001"});
         QCOMPARE(ledger->FindPairing(lpaOrvaneCompany, "34")->RunId, checks.Id);
         QCOMPARE(ledger->MapEntry("34")->ChecksKind, bckEmployee);
+
+        // Records of unknown outcome are settled later with a note; others
+        // stay as they were.
+        QCOMPARE(records[0].Note, QString());
+        const QString lost = ledger->BeginRun(TLedgerRunStart{});
+        ledger->WriteIntents(lost, {TLedgerRecordIntent{}, TLedgerRecordIntent{}});
+        ledger->EndRun(lost, lrsFinished);
+        const QString note = QStringLiteral("resolved by run 0f3e2a71");
+        ledger->ResolveRecords(lost, {{1, loAdded, "TX-9", "7", {}}, {2, loNotAdded, {}, {}, {}}},
+                               note);
+        ledger->ResolveRecords(checks.Id, {{1, loNotAdded, {}, {}, {}}}, note);
+        const QList<TLedgerRecord> settled = ledger->Records(lost);
+        QCOMPARE(Outcomes(settled), QStringLiteral("added,not added"));
+        QCOMPARE(settled[0].TxnID + u' ' + settled[0].EditSequence + u' ' + settled[1].Note,
+                 u"TX-9 7 "_s + note);
+        QCOMPARE(Outcomes(ledger->Records(checks.Id)), QStringLiteral("added,voided"));
+        QCOMPARE(ledger->HeldTxnIDs({"TX-1", "TX-9", "TX-none"}), (QSet<QString>{"TX-1", "TX-9"}));
 
         // A word this version does not know is refused, not guessed.
         TLedgerDb(ledger->Location(), 1000)

@@ -7,6 +7,7 @@
 #include "ForwardingQBProcessor.h"
 #include "RunTestSupport.h"
 #include "ScriptedUserDialogs.h"
+#include "base/RegionalSettings.h"
 #include "runs/ChecksExportRun.h"
 #include "runs/GLExportRun.h"
 #include "runs/UndoRun.h"
@@ -147,6 +148,10 @@ private Q_SLOTS:
     void undoLeavesWhatChangedAndThenHasNothingToDo_data();
     void undoLeavesWhatChangedAndThenHasNothingToDo();
     void voidsAreListedNotUndone();
+    void checkAddedAndVoidedByTheRunIsDeleted();
+    void lostSetIsSettledAndTakenBack_data();
+    void lostSetIsSettledAndTakenBack();
+    void undoNamesWhatStaysUnknown();
     void undoRefusedForAnotherCompany_data();
     void undoRefusedForAnotherCompany();
     void interruptedUndoIsFinishedByRunningAgain();
@@ -215,6 +220,12 @@ void TestRunRecording::writtenAheadOfEverySet() {
     filter.Type = journal ? u"JournalEntry"_s : u"Check"_s;
     QCOMPARE(int(TQBSandboxCompany(f.Company.FileName(), false).Txns(filter).size()),
              journal ? 1 : 2);
+
+    // The undo finds them in QuickBooks and takes them back.
+    watch->BeforeChange = nullptr;
+    watch->LoseAnswers = false;
+    QCOMPARE(f.Undo(run.Id).Count(uaDeleted), journal ? 1 : 2);
+    QCOMPARE(int(TQBSandboxCompany(f.Company.FileName(), false).Txns(filter).size()), 0);
 }
 
 void TestRunRecording::runRecordsItsSourceAndTarget() {
@@ -322,6 +333,101 @@ void TestRunRecording::voidsAreListedNotUndone() {
                           u"Void of check 1002 cannot be undone: QuickBooks has no un-void"_s}));
     QVERIFY2(result.Summary.endsWith(u"; 1 void cannot be undone"_s), qPrintable(result.Summary));
     QCOMPARE(f.Company.Summary(), (QStringList{u"Check 1001 10025"_s, u"Check 1002 0"_s}));
+}
+
+// The void changed the check's EditSequence after the add: the run's own
+// change, not a user's.
+void TestRunRecording::checkAddedAndVoidedByTheRunIsDeleted() {
+    TFixture f;
+    const QStringList before = f.Company.Summary();
+    const QString id = f.Export(EmployeeLines(1001, 2) +
+                                u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,1002,-101.25\r\n"_s);
+    QCOMPARE(f.Company.Summary(), (QStringList{u"Check 1001 10025"_s, u"Check 1002 0"_s}));
+    const TUndoResult result = f.Undo(id);
+    QCOMPARE(f.Texts(result), (QStringList{u"Check 1001 deleted"_s, u"Check 1002 deleted"_s}));
+    QCOMPARE(f.Company.Summary(), before);
+}
+
+// The answer to one request set of a run is lost for good: its records are
+// of unknown state. The re-run settles them from QuickBooks before it posts
+// and finds every check there; undo of both takes back everything.
+void TestRunRecording::lostSetIsSettledAndTakenBack_data() {
+    QTest::addColumn<int>("lostSet");
+    QTest::newRow("first set") << 0;
+    QTest::newRow("a middle set") << 1;
+    QTest::newRow("last set") << 2;
+}
+
+void TestRunRecording::lostSetIsSettledAndTakenBack() {
+    QFETCH(int, lostSet);
+    TFixture f;
+    f.Export(EmployeeLines(5001, 2)); // an earlier run the undo must not touch
+    const QStringList before = f.Company.Summary();
+    TSbFaults faults;
+    // The company's name, the accounts, employees, deposits and checks,
+    // then the adds, five a set.
+    faults.LoseResponse = 5 + 5 * lostSet + 1;
+    faults.ForgetAnswers = true;
+    f.Company.SetFaults(faults);
+    const QString report = EmployeeLines(1001, 15);
+    const QString first = f.Export(report, false, 5);
+    f.Company.SetFaults(TSbFaults());
+    auto ledger = f.Context.OpenLedger();
+    QCOMPARE(ledger->FindRun(first)->Counts,
+             (QMap<TLedgerOutcome, int>{{loAdded, 10}, {loStateUnknown, 5}}));
+
+    const TUndoResult preview = f.Undo(first, true);
+    QCOMPARE(preview.Count(uaDelete), 15);
+    QCOMPARE(ledger->FindRun(first)->Counts.value(loStateUnknown), 5);
+
+    const QString again = f.Export(report, false, 5);
+    QCOMPARE(ledger->FindRun(again)->Counts, (QMap<TLedgerOutcome, int>{{loAlreadyExisted, 15}}));
+    QCOMPARE(ledger->FindRun(first)->Counts, (QMap<TLedgerOutcome, int>{{loAdded, 15}}));
+    QStringList notes;
+    for (const TLedgerRecord& r : ledger->Records(first))
+        if (!r.Note.isEmpty())
+            notes << r.Number + u' ' + r.Note;
+    QCOMPARE(notes.size(), 5);
+    QCOMPARE(notes.first(), u"%1 resolved by run %2"_s.arg(1001 + 5 * lostSet).arg(again.left(8)));
+
+    QCOMPARE(f.Undo(first).Count(uaDeleted), 15);
+    QVERIFY(f.Undo(again).NothingToDo());
+    QCOMPARE(f.Company.Summary(), before);
+}
+
+// A person entered check 1002 a second time: which of the two the lost set
+// added cannot be told, so the undo leaves both and says what to look for.
+void TestRunRecording::undoNamesWhatStaysUnknown() {
+    TFixture f;
+    TSbFaults faults;
+    faults.LoseResponse = 5 + 2; // the company's name and the lists, then the second add
+    faults.ForgetAnswers = true;
+    f.Company.SetFaults(faults);
+    const QString id = f.Export(EmployeeLines(1001, 2), false, 1);
+    f.Company.SetFaults(TSbFaults());
+    QStringList txnIDs;
+    {
+        TQBSandboxCompany company(f.Company.FileName(), false);
+        TSbTxn copy = *company.FindTxn(company.TxnsByNumber(u"1002"_s).front().TxnID);
+        txnIDs << copy.TxnID;
+        company.Begin();
+        txnIDs << company.AddTxn(copy);
+        company.Commit();
+    }
+    const QString unknown =
+        u"Whether Check 1002 was added is unknown (2 transactions in QuickBooks match it: TxnIDs "_s +
+        txnIDs.join(u", "_s) + u"): look for it in QuickBooks (dated "_s +
+        DateToStr(QDate(2024, 3, 8)) + u", amount 101.25) and delete it there if it is there"_s;
+    const TUndoResult preview = f.Undo(id, true);
+    QCOMPARE(f.Texts(preview), (QStringList{u"Check 1001 will be deleted"_s, unknown}));
+    QVERIFY2(preview.Summary.endsWith(u"; 1 in unknown state"_s), qPrintable(preview.Summary));
+
+    const TUndoResult result = f.Undo(id);
+    QCOMPARE(f.Texts(result), (QStringList{u"Check 1001 deleted"_s, unknown}));
+    QVERIFY2(
+        result.Summary.endsWith(u"1 transaction deleted, 0 left, 0 failed, 1 in unknown state"_s),
+        qPrintable(result.Summary));
+    QCOMPARE(f.Company.Summary(), (QStringList{u"Check 1002 10125"_s, u"Check 1002 10125"_s}));
 }
 
 void TestRunRecording::undoRefusedForAnotherCompany_data() {

@@ -4,6 +4,7 @@
 
 #include "runs/LedgerReport.h"
 #include "runs/LedgerRunWriter.h"
+#include "runs/UnknownOutcomes.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +15,7 @@ const char* const RunsHelp =
     "usage: orvq-cli runs [--company-file FILE] [--limit N]\n"
     "       orvq-cli runs --show RUN\n"
     "       orvq-cli runs --companies [--remove-pairing KEY]\n"
+    "       orvq-cli runs --resolve [RUN] [--company-file FILE]\n"
     "\n"
     "Lists the runs recorded in the run ledger (the alias \"Ledger\" of the program's\n"
     "redirection file), newest first, one a line: id, start time, kind, QuickBooks\n"
@@ -21,7 +23,8 @@ const char* const RunsHelp =
     "reads as interrupted, its unanswered records as state unknown.\n"
     "\n"
     "Options:\n"
-    "  --company-file FILE  only the runs into this company file\n"
+    "  --company-file FILE  only the runs into this company file; with --resolve, the\n"
+    "                       company file to open\n"
     "  --limit N            at most N runs\n"
     "  --show RUN           the run (its id, or the beginning of it) with every record\n"
     "  --companies          which QuickBooks company each Orvane company (by number) and\n"
@@ -29,6 +32,10 @@ const char* const RunsHelp =
     "                       key, name, company, when, run\n"
     "  --remove-pairing KEY with --companies: forget the pairing of this Orvane company\n"
     "                       number or file checksum; its next posting asks as a first one\n"
+    "  --resolve [RUN]      look up in QuickBooks the records of state unknown of the runs\n"
+    "                       into the company (of RUN only, when given) and settle them:\n"
+    "                       added when QuickBooks holds them, not added when it does not;\n"
+    "                       each posting and undo does this first\n"
     "  --help               show this help\n"
     "\n"
     "Exit code 0: listed; 1: the ledger cannot be read or the run is not in it; 2: wrong\n"
@@ -46,15 +53,67 @@ int Limit(const TCliOptions& options) {
     return limit;
 }
 
+// --resolve takes a run or none.
+bool TakeResolve(QStringList& args, QString& runId) {
+    const qsizetype at = args.indexOf(QStringLiteral("--resolve"));
+    if (at < 0)
+        return false;
+    if (at + 1 < args.size() && !args[at + 1].startsWith(u'-'))
+        runId = args.takeAt(at + 1);
+    args.removeAt(at);
+    if (args.contains(QStringLiteral("--resolve")))
+        throw ECliUsageError(QStringLiteral("--resolve is given twice"));
+    return true;
+}
+
+// Settles the records of state unknown in the open company; a line each.
+QString Resolve(TRunContext& context, TRunLedger& ledger, const QString& runId) {
+    const std::unique_ptr<TQBConnection> qb = context.ConnectQB(context.Logger);
+    const TLedgerTarget open = QBCompanyTarget(*qb);
+    QString only;
+    if (!runId.isEmpty()) {
+        const std::optional<TLedgerRun> run = ledger.FindRun(runId);
+        if (!run)
+            throw EztException(Format("No run with the id \"%s\" is in the ledger.",
+                                      {EscapeControlChars(runId.left(64))}));
+        if (!SameCompany(run->Target, open))
+            throw EztException(Format(
+                "Run %s posted into QuickBooks company %s; the open "
+                "company is %s.",
+                {ShortRunId(run->Id), LedgerTargetText(run->Target), LedgerTargetText(open)}));
+        only = run->Id;
+    }
+    const QString note = QStringLiteral("resolved by orvq-cli runs --resolve");
+    const QList<TUnknownOutcome> outcomes =
+        TUnknownOutcomeResolver(ledger, *qb, DefaultQBBatchSize).Resolve(open, note, only);
+    QString text;
+    int left = 0;
+    for (const TUnknownOutcome& u : outcomes) {
+        text += EscapeControlChars(UnknownOutcomeText(u, note)) + u'\n';
+        left += u.Found == loStateUnknown ? 1 : 0;
+    }
+    return text + Format("%d records settled, %d still of state unknown\n",
+                         {int(outcomes.size()) - left, left});
+}
+
 } // namespace
 
-int RunRunsCommand(TCliEnvironment& env, const QStringList& args) {
+int RunRunsCommand(TCliEnvironment& env, const QStringList& givenArgs) {
     std::unique_ptr<TCliOptions> options;
     TLedgerRunFilter filter;
+    QStringList args = givenArgs;
+    QString resolveRun;
+    bool resolve = false;
     try {
+        resolve = TakeResolve(args, resolveRun);
         options = std::make_unique<TCliOptions>(
             args, QStringList{"--company-file", "--limit", "--show", "--remove-pairing"},
             QStringList{"--help", "--companies"});
+        if (resolve &&
+            (options->Has(QStringLiteral("--show")) || options->Has(QStringLiteral("--limit")) ||
+             options->Has(QStringLiteral("--companies"))))
+            throw ECliUsageError(QStringLiteral("--resolve takes no other option but "
+                                                "--company-file"));
         if (options->Has(QStringLiteral("--help"))) {
             env.Out << RunsHelp;
             return cecSuccess;
@@ -84,6 +143,10 @@ int RunRunsCommand(TCliEnvironment& env, const QStringList& args) {
     QString text;
     const std::exception_ptr failure = host.Run([&](TRunContext& context) {
         const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
+        if (resolve) {
+            text = Resolve(context, *ledger, resolveRun);
+            return;
+        }
         if (options->Has(QStringLiteral("--remove-pairing"))) {
             const QString key = options->Value(QStringLiteral("--remove-pairing")).trimmed();
             if (!ledger->RemovePairing(lpaOrvaneCompany, key) &&
