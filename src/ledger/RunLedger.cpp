@@ -405,6 +405,8 @@ QList<TLedgerRecord> TRunLedger::AddedInto(const TLedgerTarget& target) {
          LedgerText(lekJournalEntry), LedgerText(loAdded), LedgerText(loStateUnknown),
          LedgerText(loPending), LedgerText(lekClearing), LedgerText(loCleared)},
         false);
+}
+
 void TRunLedger::ResolveRecords(const QString& runId, const QList<TLedgerRecordOutcome>& outcomes,
                                 const QString& note) {
     if (outcomes.isEmpty())
