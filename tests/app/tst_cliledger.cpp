@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -105,6 +106,8 @@ private Q_SLOTS:
     void runsThenUndoThenNothingLeft();
     void usageErrors_data();
     void usageErrors();
+    void namedCompanyFileMustExist_data();
+    void namedCompanyFileMustExist();
     void killedRunReadsInterrupted();
     void readOnlyLedgerStopsRun();
     void previewThenPost();
@@ -149,6 +152,36 @@ void TestCliLedger::runsThenUndoThenNothingLeft() {
     // Newest first: the undo, then the run.
     QCOMPARE(cli.Run({u"runs"_s, u"--limit"_s, u"1"_s}), int(cecSuccess));
     QVERIFY2(cli.OutText.contains(u"  undo of "_s + id.left(8) + u"  "_s), qPrintable(cli.OutText));
+}
+
+void TestCliLedger::namedCompanyFileMustExist_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("checks") << QStringList{u"checks"_s, u"--file"_s,
+                                           Sample(u"s1911-sample.txt"_s)} +
+                                   DemoAccounts;
+    QTest::newRow("gl") << QStringList{u"gl"_s, u"--file"_s, Sample(u"s348-journal.csv"_s)};
+    QTest::newRow("undo") << QStringList{u"undo"_s}; // of the run made first
+}
+
+// A company file the command line names is opened as QuickBooks opens one:
+// refused when it is not there, never made; the program's own is.
+void TestCliLedger::namedCompanyFileMustExist() {
+    QFETCH(QStringList, command);
+    TCli cli;
+    QVERIFY(QFile::remove(cli.Company()));
+    QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
+    QCOMPARE(cli.Checks().size(), 4);
+    if (command == QStringList{u"undo"_s}) {
+        QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+        command << cli.Lines().value(0).section(u"  "_s, 0, 0);
+    }
+    const QString missing = cli.Dir.filePath(u"books/harbor.sqlite"_s);
+    QCOMPARE(cli.Run(command + QStringList{u"--company-file"_s, missing}), int(cecFailed));
+    QVERIFY2(cli.ErrText.contains(u"QuickBooks could not open the company file. Check that the "
+                                  u"file exists"_s),
+             qPrintable(cli.ErrText));
+    QVERIFY(!QFileInfo::exists(missing));
+    QCOMPARE(cli.Checks().size(), 4);
 }
 
 void TestCliLedger::usageErrors_data() {
