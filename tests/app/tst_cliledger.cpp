@@ -164,11 +164,10 @@ void TestCliLedger::namedCompanyFileMustExist_data() {
 }
 
 // A company file the command line names is opened as QuickBooks opens one:
-// refused when it is not there, never made; the program's own is.
+// refused when it is not there, never made.
 void TestCliLedger::namedCompanyFileMustExist() {
     QFETCH(QStringList, command);
     TCli cli;
-    QVERIFY(QFile::remove(cli.Company()));
     QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
     QCOMPARE(cli.Checks().size(), 4);
     if (command == QStringList{u"undo"_s}) {
@@ -177,8 +176,10 @@ void TestCliLedger::namedCompanyFileMustExist() {
     }
     const QString missing = cli.Dir.filePath(u"books/harbor.sqlite"_s);
     QCOMPARE(cli.Run(command + QStringList{u"--company-file"_s, missing}), int(cecFailed));
-    QVERIFY2(cli.ErrText.contains(u"QuickBooks could not open the company file. Check that the "
-                                  u"file exists"_s),
+    // What happened, what to do, and which file.
+    QVERIFY2(cli.ErrText.startsWith(u"Error: QuickBooks could not open the company file."_s) &&
+                 cli.ErrText.contains(u"Check that the file exists"_s) &&
+                 cli.ErrText.contains(u'"' + missing + u"\" does not exist."_s),
              qPrintable(cli.ErrText));
     QVERIFY(!QFileInfo::exists(missing));
     QCOMPARE(cli.Checks().size(), 4);
@@ -294,7 +295,8 @@ void TestCliLedger::previewThenPost() {
 }
 
 // A report file posted into one company is refused in another unless
-// --confirm-company names it exactly; the pairing is listed and removed.
+// --confirm-company names it exactly, and paired with it only with
+// --remember-company; the pairing is listed and removed.
 void TestCliLedger::companyGuard() {
     TCli cli;
     QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
@@ -323,9 +325,14 @@ void TestCliLedger::companyGuard() {
     TSbTxnFilter checks;
     checks.Type = u"Check"_s;
     QCOMPARE(deli.Txns(checks).size(), size_t(0));
-    QCOMPARE(cli.Run(into + QStringList{u"--confirm-company"_s, u"Second Street Deli"_s}),
-             int(cecSuccess));
+    const QStringList confirmed =
+        into + QStringList{u"--confirm-company"_s, u"Second Street Deli"_s};
+    QCOMPARE(cli.Run(confirmed), int(cecSuccess));
     QCOMPARE(deli.Txns(checks).size(), size_t(4));
+    // This run only: the pairing stays until --remember-company moves it.
+    QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s}), int(cecSuccess));
+    QVERIFY2(!cli.OutText.contains(u"Second Street Deli"_s), qPrintable(cli.OutText));
+    QCOMPARE(cli.Run(confirmed + QStringList{u"--remember-company"_s}), int(cecSuccess));
 
     QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s}), int(cecSuccess));
     QCOMPARE(cli.Lines().size(), 1);
