@@ -49,6 +49,18 @@ bool AccountListFetched(TQBChecksExportFrm& page) {
         [&] { return page.QBParamFrame->bbGetAccountList->text() == u"Refresh Account list"_s; });
 }
 
+// The agency checks sample on the file tab with the demo accounts, once the
+// account list fetched at start is in.
+bool SampleChosen(TQBChecksExportFrm& checks) {
+    if (!AccountListFetched(checks))
+        return false;
+    checks.QBParamFrame->SetParam({false, Cash, Liability, false, true});
+    checks.FileOpenFrame->SetFileName(qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                      u"/data/samples/s1911-sample.txt"_s);
+    checks.UpdateActions();
+    return true;
+}
+
 // Triggers the page's Run and waits until the run is over.
 bool RunToEnd(TQBExportBaseFrm& page) {
     QSignalSpy ended(&page, &TQBExportBaseFrm::RunEnded);
@@ -196,11 +208,7 @@ void TestExportPages::previewThenPost() {
     TPreAnsweredDialogs boxes;
     TMainFm window(m_scene.Options());
     TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
-    QVERIFY(AccountListFetched(checks));
-    checks.QBParamFrame->SetParam({false, Cash, Liability, false, true});
-    checks.FileOpenFrame->SetFileName(qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                      u"/data/samples/s1911-sample.txt"_s);
-    checks.UpdateActions();
+    QVERIFY(SampleChosen(checks));
     QVERIFY(checks.PreviewAction->isEnabled());
     QSignalSpy shown(&checks, &TQBExportBaseFrm::PreviewShown);
     checks.PreviewAction->trigger();
@@ -269,11 +277,7 @@ void TestExportPages::guardQuestion() {
     TPreAnsweredDialogs boxes;
     TMainFm window(scene.Options());
     TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
-    QVERIFY(AccountListFetched(checks));
-    checks.QBParamFrame->SetParam({false, Cash, Liability, false, true});
-    checks.FileOpenFrame->SetFileName(qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                      u"/data/samples/s1911-sample.txt"_s);
-    checks.UpdateActions();
+    QVERIFY(SampleChosen(checks));
     QVERIFY(RunToEnd(checks));
     {
         TQBSandboxCompany company(scene.CompanyFile(), false);
