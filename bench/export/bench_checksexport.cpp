@@ -73,7 +73,7 @@ class TSilentDialogs : public IUserDialogs {
 protected:
     void DoShowInformation(const QString&) override {}
     void DoShowError(const QString&) override {}
-    bool DoConfirmYesNo(const QString&) override { return false; }
+    TQuestionAnswer DoAsk(const TQuestion&) override { return {}; }
 };
 
 } // namespace

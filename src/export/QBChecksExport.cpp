@@ -249,7 +249,9 @@ private:
                 m_works[logged++].Log.Replay(m_logger);
             if (!Tell(&IExportObserver::Settled, m_settled))
                 break;
-            m_watch.SetProgress(static_cast<int>(logged), total);
+            // Records finished, in any order: a record waiting for its
+            // deposit does not hold back the count of those after it.
+            m_watch.SetProgress(m_finished, total);
         }
         // Begun records are all done: the log of the last ones is replayed.
         while (logged < next && m_works[logged].Stage == TRecordWork::rsDone)
@@ -403,6 +405,8 @@ private:
     }
 
     void Finish(TRecordWork& w) {
+        if (w.Stage != TRecordWork::rsDone)
+            ++m_finished;
         w.Request.reset();
         w.InFlight = nullptr;
         w.Stage = TRecordWork::rsDone;
@@ -868,6 +872,7 @@ private:
     ICommonLogger& m_logger;
     TQBChecksExportParam m_options; // accounts in QuickBooks' spelling once resolved
     TRunWatch m_watch;
+    int m_finished = 0; // records done, for the progress
     IExportObserver* m_observer;
     const TProgramTransactions* m_ours;
     QString m_cashAccount;  // trimmed

@@ -1,5 +1,6 @@
 // "Get Account list": QuickBooks' account full names for the checks page's
-// cash and liability lists, fetched on the run's thread.
+// cash and liability lists, fetched on the run's thread; the company open
+// is shown, as the runs show it.
 #pragma once
 
 #include "runs/RunContext.h"

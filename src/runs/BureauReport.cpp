@@ -53,12 +53,17 @@ QString StateText(const TBureauExport& e, bool preview) {
 
 } // namespace
 
-TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options) {
-    return {options.From, options.To, QDateTime::currentDateTimeUtc(),
-            TLedgerIdentity::ThisWorkstation(QString()).Computer, options.Preview};
+TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options, const QString& stopped) {
+    return {options.From,
+            options.To,
+            QDateTime::currentDateTimeUtc(),
+            TLedgerIdentity::ThisWorkstation(QString()).Computer,
+            options.Preview,
+            stopped};
 }
 
-QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool preview) {
+QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool preview,
+                         const QString& stopped) {
     const TBureauTotals t = BureauTotals(companies);
     QStringList attention;
     for (const TBureauCompanyResult& c : companies)
@@ -68,12 +73,15 @@ QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool prev
                    Format("%d companies, ", {t.Companies}) + CountsText(t, preview);
     if (t.Held > 0)
         line += Format(", %d held by other workstations", {t.Held});
-    return line + (attention.isEmpty() ? QStringLiteral("; nothing needs attention")
-                                       : QStringLiteral("; needs attention: ") +
-                                             attention.join(QStringLiteral(", ")));
+    if (!attention.isEmpty())
+        line += QStringLiteral("; needs attention: ") + attention.join(QStringLiteral(", "));
+    if (!stopped.isEmpty())
+        return line + QStringLiteral("; ") + stopped;
+    return attention.isEmpty() ? line + QStringLiteral("; nothing needs attention") : line;
 }
 
-QString BureauReportText(const QList<TBureauCompanyResult>& companies, bool preview) {
+QString BureauReportText(const QList<TBureauCompanyResult>& companies, bool preview,
+                         const QString& stopped) {
     QString text;
     for (const TBureauCompanyResult& c : companies) {
         text +=
@@ -87,7 +95,7 @@ QString BureauReportText(const QList<TBureauCompanyResult>& companies, bool prev
             text += QStringLiteral("  ") + Plain(problem).replace(u'\n', QStringLiteral("\n    ")) +
                     u'\n';
     }
-    return text + BureauTotalsLine(companies, preview) + u'\n';
+    return text + BureauTotalsLine(companies, preview, stopped) + u'\n';
 }
 
 QString BureauReportHtml(const TBureauReportHeader& header,
@@ -106,8 +114,10 @@ QString BureauReportHtml(const TBureauReportHeader& header,
                                 : QStringLiteral("Orvane bureau run"),
                  DateToStr(header.From), DateToStr(header.To)});
     h += Format("<p class=\"%s\" id=\"totals\">%s</p>\n",
-                {all.CompaniesNeedingAttention > 0 ? QStringLiteral("attention") : QString(),
-                 Html(BureauTotalsLine(companies, header.Preview))});
+                {all.CompaniesNeedingAttention > 0 || !header.Stopped.isEmpty()
+                     ? QStringLiteral("attention")
+                     : QString(),
+                 Html(BureauTotalsLine(companies, header.Preview, header.Stopped))});
     h += Format("<p>Made %s on %s.</p>\n",
                 {LedgerTimeDisplay(header.Made), Html(header.Workstation)});
     h += QStringLiteral("<table><tr><th>Orvane company</th><th>QuickBooks company file</th>"

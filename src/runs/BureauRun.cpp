@@ -168,13 +168,28 @@ public:
 protected:
     void DoShowInformation(const QString&) override {}
     void DoShowError(const QString& message) override { m_problems << message; }
-    bool DoConfirmYesNo(const QString& message) override {
-        m_problems << QStringLiteral("Answered No: ") + message;
-        return false;
+    TQuestionAnswer DoAsk(const TQuestion& question) override {
+        m_problems << QStringLiteral("Answered No: ") + question.Text;
+        return {};
     }
 
 private:
     QStringList& m_problems;
+};
+
+// The run's progress without the company each export finds open: that line
+// of the window tells where its own pages post, never a map row's file
+// (the stages name the company).
+class TBureauRun::TProgressOfRows : public IRunProgress {
+public:
+    explicit TProgressOfRows(IRunProgressPtr run) : m_run(std::move(run)) {}
+    void StartWait(const QString& message) override { m_run->StartWait(message); }
+    void StartReportWait(const QString& message) override { m_run->StartReportWait(message); }
+    void EndWait() override { m_run->EndWait(); }
+    void SetProgress(int done, int total) override { m_run->SetProgress(done, total); }
+
+private:
+    IRunProgressPtr m_run;
 };
 
 QList<TLedgerReportKind> BureauReportKinds(const TBureauMapEntry& entry) {
@@ -217,13 +232,14 @@ TBureauTotals BureauTotals(const QList<TBureauCompanyResult>& companies) {
 TBureauRun::TBureauRun(TBureauRunOptions options) : m_options(std::move(options)) {}
 
 bool TBureauRun::AllWentThrough() const {
-    return BureauTotals(m_companies).CompaniesNeedingAttention == 0;
+    return m_stopped.isEmpty() && BureauTotals(m_companies).CompaniesNeedingAttention == 0;
 }
 
 void TBureauRun::Run(TRunContext& context) {
     OrvAssert(context.Logger != nullptr);
     ICommonLogger& logger = *context.Logger;
     m_companies.clear();
+    m_stopped.clear();
     TLogBlockGuard block(logger, BureauRunName);
     try {
         logger.LogEvent(BureauRunName + QStringLiteral(" started"));
@@ -274,9 +290,12 @@ void TBureauRun::Run(TRunContext& context) {
                                {BureauRunName, totals.Companies, totals.PayrollsExported,
                                 totals.CompaniesNeedingAttention}));
     } catch (const EOperationCancelled&) {
+        m_stopped = QStringLiteral("the run was cancelled");
         LogRunCancelled(logger, BureauRunName);
         throw;
     } catch (...) {
+        m_stopped = QStringLiteral("the run failed: ") +
+                    FailureMessage(std::current_exception()).section(u'\n', 0, 0).trimmed();
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {BureauRunName});
     }
 }
@@ -359,6 +378,7 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
     run.ShowFailure = [&problems](std::exception_ptr failure) {
         problems << FailureMessage(failure);
     };
+    run.Progress = std::make_shared<TProgressOfRows>(context.Progress);
     run.ConnectQB = [session = m_session,
                      config = CompanyFileConfig(m_options.QuickBooks, entry.CompanyFile)](
                         const ICommonLoggerPtr& logger) {

@@ -90,11 +90,15 @@ public:
 
     const QList<TBureauCompanyResult>& Companies() const { return m_companies; }
     bool IsPreview() const { return m_options.Preview; }
-    // No company needs attention.
+    // No company needs attention, and the run was not stopped.
     bool AllWentThrough() const;
+    // Why the run as a whole stopped ("the run failed: ...", "the run was
+    // cancelled"); empty when it went through every company.
+    const QString& Stopped() const { return m_stopped; }
 
 private:
     class TAnsweringNo;
+    class TProgressOfRows;
     void RunCompany(TRunContext& context, TRunLedger& ledger, class TOrvPayrollLists& lists,
                     TBureauCompanyResult& company, const QString& position);
     // False when the company stops here.
@@ -112,6 +116,7 @@ private:
 
     TBureauRunOptions m_options;
     QList<TBureauCompanyResult> m_companies;
+    QString m_stopped;
     // The QuickBooks session of the company under way.
     std::shared_ptr<class TCompanySession> m_session;
     bool m_fileChecked = false; // the session's file holds the row's company

@@ -53,7 +53,7 @@ QString OrvaneCompanyLabel(const TReportSourceOptions& source) {
 
 TCompanyGuard::TCompanyGuard(TRunLedger& ledger, const TLedgerSource& source, const QString& label,
                              const TLedgerTarget& open)
-    : m_ledger(ledger) {
+    : m_ledger(ledger), m_openName(open.CompanyName) {
     TLedgerPairing pairing;
     if (!source.OrvaneCompany.isEmpty()) {
         pairing.Kind = lpaOrvaneCompany;
@@ -100,30 +100,54 @@ TCompanyGuard::TCompanyGuard(TRunLedger& ledger, const TLedgerSource& source, co
     }
 }
 
-void TCompanyGuard::Confirm(TRunContext& context, const TPostingOptions& posting) const {
+QString TCompanyGuard::RememberText() const {
     if (m_question.isEmpty())
+        return QString();
+    return Format("From now on post %s into this company", {PairingLabel(*m_pairing, false)});
+}
+
+void TCompanyGuard::Confirm(TRunContext& context, const TPostingOptions& posting) {
+    const QString open = m_openName;
+    const QString confirmed = posting.ConfirmCompany.value_or(QString());
+    // A name that is not the open company's means the user expects another
+    // company, whether or not the guard has anything to ask.
+    if (m_question.isEmpty()) {
+        if (!confirmed.isEmpty() && confirmed != open)
+            throw ECompanyGuardRefused(
+                Format("--confirm-company names '%s', but the open QuickBooks company is '%s'. "
+                       "Nothing was posted.",
+                       {confirmed, open}));
         return;
-    const QString open = m_pairing->Target.CompanyName;
+    }
     const QString stated = m_question.chopped(PostAnyway.size());
     if (posting.ConfirmCompany) {
-        if (*posting.ConfirmCompany == open) {
-            context.Logger->LogWarning(
-                stated + Format(" Posting goes ahead: --confirm-company names '%s'.", {open}));
-            return;
-        }
-        throw ECompanyGuardRefused(
-            stated + Format(" Nothing was posted. To post into '%s' all the same, add "
-                            "--confirm-company \"%s\".",
-                            {open, open}));
+        if (confirmed != open)
+            throw ECompanyGuardRefused(
+                stated + Format(" Nothing was posted. To post into '%s' all the same, add "
+                                "--confirm-company \"%s\" (and --remember-company to post "
+                                "there from now on).",
+                                {open, open}));
+        context.Logger->LogWarning(
+            stated + Format(" Posting goes ahead: --confirm-company names '%s'.", {open}));
+        m_thisOnce = !posting.RememberCompany;
+        return;
     }
     context.Logger->LogWarning(m_question);
-    if (!context.Dialogs->ConfirmYesNo(m_question))
+    const TQuestionAnswer answer = context.Dialogs->Ask({m_question, daNo, RememberText()});
+    if (!answer.Yes)
         throw ECompanyGuardRefused(stated + QStringLiteral(" Nothing was posted."));
+    m_thisOnce = !answer.Checked;
 }
 
 void TCompanyGuard::Record(ICommonLogger& logger, const QString& runId) {
     if (!m_pairing || m_standing)
         return;
+    if (m_thisOnce) {
+        logger.LogEvent(Format("Posted into QuickBooks company '%s' this once; the pairing of "
+                               "%s stays as it was.",
+                               {m_pairing->Target.CompanyName, PairingLabel(*m_pairing, false)}));
+        return;
+    }
     m_pairing->RunId = runId;
     m_ledger.RecordPairing(*m_pairing);
     m_standing = true;

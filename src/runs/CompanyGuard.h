@@ -3,9 +3,9 @@
 // company the same Orvane company (service runs) or the same report file
 // (file runs) went to before. Posting elsewhere, or posting an Orvane
 // company for the first time into a company file that received another
-// one, goes ahead only when the user says so; a first posting records the
-// pairing. Previews ask nothing and record nothing: they report what
-// posting would ask.
+// one, goes ahead only when the user says so, and moves the pairing only
+// when the user asks for that too; a first posting records the pairing. Previews ask nothing and
+// record nothing: they report what posting would ask.
 #pragma once
 
 #include "runs/RunContext.h"
@@ -18,8 +18,12 @@ struct TPostingOptions {
     // run is recorded as a preview.
     bool Preview = false;
     // The command line's answer to the guard: the name of the company it
-    // means to post into, compared exactly. None: the user is asked.
+    // means to post into, compared exactly (a name that is not the open
+    // company's stops the run even where nothing is to ask); empty: none
+    // named. None: the user is asked.
     std::optional<QString> ConfirmCompany;
+    // With ConfirmCompany: the guard's pairing moves to the open company.
+    bool RememberCompany = false;
 };
 
 // The guard stopped a run; nothing was posted.
@@ -48,17 +52,25 @@ public:
 
     // What posting asks, "... Post anyway?"; empty when nothing is to ask.
     const QString& Question() const { return m_question; }
+    // "From now on post Harbor Lane Bakery (Orvane 34) into this company":
+    // the question's check box; empty when nothing is to ask.
+    QString RememberText() const;
     // Asks through the context's dialogs, or compares the name the options
-    // confirm. Throws ECompanyGuardRefused when the answer is No.
-    void Confirm(TRunContext& context, const TPostingOptions& posting) const;
-    // Once the run is begun: records the pairing unless it stands already,
-    // and tells the user of a first posting.
+    // confirm. Throws ECompanyGuardRefused when the answer is No, or when
+    // the options confirm another company than the open one.
+    void Confirm(TRunContext& context, const TPostingOptions& posting);
+    // Once the run is begun: records the pairing unless it stands already
+    // or the user posted past the question this once; tells the user of a
+    // first posting.
     void Record(ICommonLogger& logger, const QString& runId);
 
 private:
     TRunLedger& m_ledger;
+    QString m_openName;
     std::optional<TLedgerPairing> m_pairing; // to record; none: not guarded
     bool m_first = false;
     bool m_standing = false;
     QString m_question;
+    // Yes to the question, without moving the pairing.
+    bool m_thisOnce = false;
 };

@@ -18,9 +18,12 @@ struct TRunThread::TCrossing {
     std::condition_variable Answered;
     bool Closed = false;
 
-    bool Ask(const std::shared_ptr<TCrossing>& self, std::function<bool()> ask, bool whenClosed) {
+    TQuestionAnswer Ask(const std::shared_ptr<TCrossing>& self,
+                        std::function<TQuestionAnswer()> ask) {
+        // A question of a closing window is answered No.
+        const TQuestionAnswer whenClosed;
         struct TAnswer {
-            std::optional<bool> Value;
+            std::optional<TQuestionAnswer> Value;
             std::exception_ptr Failure;
         };
         auto answer = std::make_shared<TAnswer>();
@@ -32,7 +35,7 @@ struct TRunThread::TCrossing {
         QMetaObject::invokeMethod(
             Host,
             [self, ask = std::move(ask), answer] {
-                bool value = false;
+                TQuestionAnswer value;
                 std::exception_ptr failure;
                 try {
                     value = ask();
@@ -73,24 +76,24 @@ protected:
     void DoShowInformation(const QString& message) override {
         Cross([host = m_host, message] {
             host->ShowInformation(message);
-            return true;
+            return TQuestionAnswer();
         });
     }
     void DoShowError(const QString& message) override {
         Cross([host = m_host, message] {
             host->ShowError(message);
-            return true;
+            return TQuestionAnswer();
         });
     }
-    bool DoConfirmYesNo(const QString& message) override {
-        return Cross([host = m_host, message] { return host->ConfirmYesNo(message); });
+    TQuestionAnswer DoAsk(const TQuestion& question) override {
+        return Cross([host = m_host, question] { return host->Ask(question); });
     }
 
 private:
     // A box of a window that is closing is not shown; its question is
     // answered No.
-    bool Cross(std::function<bool()> ask) {
-        return m_crossing->Ask(m_crossing, std::move(ask), false);
+    TQuestionAnswer Cross(std::function<TQuestionAnswer()> ask) {
+        return m_crossing->Ask(m_crossing, std::move(ask));
     }
 
     std::shared_ptr<TCrossing> m_crossing;

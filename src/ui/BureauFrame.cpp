@@ -1,6 +1,8 @@
 #include "ui/BureauFrame.h"
 
 #include "base/vlxErrorDisplay.h"
+#include "base/vlxTextUtils.h"
+#include "base/ztFormat.h"
 #include "runs/BureauReport.h"
 #include "runs/LedgerRunWriter.h"
 #include "ui/ActionButton.h"
@@ -311,7 +313,17 @@ void TBureauFrm::RemoveRow() {
           });
 }
 
+QString RunBureauQuestion(int companies) {
+    return Format("Post the new payrolls of %d %s into their QuickBooks files?",
+                  {companies, PluralForm(QStringLiteral("company"), companies)});
+}
+
 void TBureauFrm::RunBureau(bool preview) {
+    if (!RunsFree())
+        return;
+    // A preview posts nothing, so only posting asks.
+    if (!preview && !m_runs->Services().Dialogs->ConfirmYesNo(RunBureauQuestion(int(m_map.size()))))
+        return;
     TBureauRunOptions options = m_sources.Defaults();
     options.Connection = m_sources.Connection();
     options.From = edFrom->date();
@@ -322,7 +334,9 @@ void TBureauFrm::RunBureau(bool preview) {
           [this, run, options](std::exception_ptr failure) {
               m_lastRun = run->Companies();
               m_lastRunPreview = options.Preview;
-              ReportView->setHtml(BureauReportHtml(BureauReportHeader(options), m_lastRun));
+              m_lastRunStopped = run->Stopped();
+              ReportView->setHtml(
+                  BureauReportHtml(BureauReportHeader(options, m_lastRunStopped), m_lastRun));
               if (failure)
                   ShowInErrorDisplay(failure);
               Q_EMIT BureauEnded();
@@ -331,5 +345,5 @@ void TBureauFrm::RunBureau(bool preview) {
 
 void TBureauFrm::PrintReport() {
     if (!m_lastRun.isEmpty())
-        PrintText(this, BureauReportText(m_lastRun, m_lastRunPreview));
+        PrintText(this, BureauReportText(m_lastRun, m_lastRunPreview, m_lastRunStopped));
 }

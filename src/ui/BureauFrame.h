@@ -35,6 +35,9 @@ struct TBureauTabSources {
     std::function<TBureauRunOptions()> Defaults;
 };
 
+// "Post the new payrolls of 12 companies into their QuickBooks files?"
+QString RunBureauQuestion(int companies);
+
 class TBureauFrm : public TRunTab {
     Q_OBJECT
 public:
@@ -54,7 +57,8 @@ public:
     // replaces it.
     void SaveRow();
     void RemoveRow();
-    // A preview posts nothing and reports what the run would post.
+    // A preview posts nothing and reports what the run would post; a run
+    // asks first.
     void RunBureau(bool preview);
     void PrintReport();
     void UpdateActions() override;
@@ -62,6 +66,7 @@ public:
     // The editor as a map row.
     TBureauMapEntry EditedRow() const;
     const QList<TBureauCompanyResult>& LastRun() const { return m_lastRun; }
+    const QString& LastRunStopped() const { return m_lastRunStopped; }
 
     TReDBGrid* MapGrid;
     QLineEdit* edCompany;
@@ -101,4 +106,5 @@ private:
     QList<TBureauMapEntry> m_map;
     QList<TBureauCompanyResult> m_lastRun;
     bool m_lastRunPreview = false;
+    QString m_lastRunStopped;
 };

@@ -242,7 +242,7 @@ void TOrvAPIClientMainFm::closeEvent(QCloseEvent* event) {
         return;
     if (ShowMessageBox(this, QMessageBox::Question, ApplicationTitle,
                        QStringLiteral("A run is in progress. Stop it and close?"),
-                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     m_closeAfterRun = true;
     m_runs->Cancel();

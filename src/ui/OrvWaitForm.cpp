@@ -36,6 +36,7 @@ TOrvWaitFm::TOrvWaitFm(QWidget* owner, TRunThread& runs)
     // Enter must not press Cancel; Esc does (reject).
     CancelButton->setAutoDefault(false);
     connect(CancelButton, &QPushButton::clicked, this, &TOrvWaitFm::AskCancel);
+    connect(&runs, &TRunThread::RunStarted, this, &TOrvWaitFm::EndCancelling);
 
     auto* bar = new QHBoxLayout;
     bar->addStretch(1);
@@ -58,6 +59,12 @@ void TOrvWaitFm::ShowStages(const QStringList& stages) {
     if (stages.size() != m_stages.size() || (!stages.isEmpty() && stages.last() != m_stages.last()))
         m_total = -1;
     m_stages = stages;
+    // A report wait that took the cancel lets the run go on ("All Checks"
+    // to the agency report): a stage in place of the one cancelled can be
+    // cancelled again. A stage that only ended is the run finishing.
+    if (IsCancelling() && stages.size() > m_cancelledStage &&
+        stages.mid(0, m_cancelledStage + 1) != m_stagesCancelled.mid(0, m_cancelledStage + 1))
+        EndCancelling();
     ShowText();
 }
 
@@ -78,6 +85,8 @@ void TOrvWaitFm::ShowText() {
         lines << QStringLiteral("Please wait");
     else
         lines.last() = StageText(lines.last(), m_done, m_total);
+    if (IsCancelling())
+        lines << m_cancelNote;
     SetPlainText(*MessagePanel, lines.join(u'\n'));
     // A long stage (a bureau run names the company and the payroll) gets
     // the lines it needs instead of being cut off.
@@ -97,16 +106,34 @@ void TOrvWaitFm::closeEvent(QCloseEvent* event) {
 }
 
 void TOrvWaitFm::AskCancel() {
-    if (m_asking || !m_runs.Busy())
+    if (m_asking || IsCancelling() || !m_runs.Busy())
         return;
     m_asking = true;
     // Nothing more is posted while the user decides.
     m_runs.Hold();
     const bool cancel =
         ShowMessageBox(this, QMessageBox::Question, windowTitle(), QStringLiteral("Cancel?"),
-                       QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-    if (cancel)
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    if (cancel) {
         m_runs.CancelStep();
+        // Said before the run reaches its safe point, which may take a
+        // request set's time.
+        m_stagesCancelled = m_stages;
+        m_cancelledStage = qMax<qsizetype>(m_stages.size() - 1, 0);
+        // A counted stage posts in request sets, and the one sent is awaited.
+        m_cancelNote = m_total >= 0
+                           ? QStringLiteral("Cancelling: finishing the request set in progress")
+                           : QStringLiteral("Cancelling: stopping the step in progress");
+        CancelButton->setEnabled(false);
+        ShowText();
+    }
     m_runs.Release();
     m_asking = false;
+}
+
+void TOrvWaitFm::EndCancelling() {
+    m_cancelledStage = -1;
+    m_stagesCancelled.clear();
+    CancelButton->setEnabled(true);
+    ShowText();
 }

@@ -4,7 +4,8 @@
 // below. It is shown while a run works on the worker thread and never holds
 // up the window: Cancel (Esc, the close box) asks "Cancel?", and Yes stops
 // the run's step at its next safe point; while the question is open the run
-// posts nothing more.
+// posts nothing more. After Yes the window says what the run is finishing,
+// and Cancel is off until the run ends or goes on with a stage of its own.
 #pragma once
 
 #include <QDialog>
@@ -25,6 +26,8 @@ public:
     void ShowProgress(int done, int total);
     // What the panel shows, lines joined by CR LF.
     QString Text() const;
+    // Yes was answered to "Cancel?" and the stage cancelled is still going.
+    bool IsCancelling() const { return m_cancelledStage >= 0; }
 
     QLabel* MessagePanel;
     QPushButton* CancelButton;
@@ -36,6 +39,7 @@ protected:
 
 private:
     void AskCancel();
+    void EndCancelling();
     void ShowText();
 
     TRunThread& m_runs;
@@ -43,6 +47,11 @@ private:
     int m_done = 0;
     int m_total = -1;
     bool m_asking = false;
+    // While cancelling: the stages when Yes was answered; the index of the
+    // one cancelled, -1 when not cancelling.
+    QStringList m_stagesCancelled;
+    qsizetype m_cancelledStage = -1;
+    QString m_cancelNote;
 };
 
 // "Creating QuickBooks Transactions: 350 of 1,000"; without a count the

@@ -4,6 +4,7 @@
 #include "base/ztExceptions.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -15,7 +16,10 @@ TPreAnsweredDialogs*& Answering() {
     return answering;
 }
 
-QMessageBox::StandardButton DefaultAnswer(QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton DefaultAnswer(const TMessageBoxRequest& box) {
+    const QMessageBox::StandardButtons buttons = box.Buttons;
+    if (box.DefaultButton != QMessageBox::NoButton)
+        return box.DefaultButton;
     if (buttons.testFlag(QMessageBox::Ok))
         return QMessageBox::Ok;
     if (buttons.testFlag(QMessageBox::No))
@@ -45,10 +49,10 @@ TPreAnsweredDialogs* TPreAnsweredDialogs::Active() {
     return Answering();
 }
 
-QMessageBox::StandardButton TPreAnsweredDialogs::Answer(const TMessageBoxRequest& box) {
+TMessageBoxAnswer TPreAnsweredDialogs::Answer(const TMessageBoxRequest& box) {
     m_boxes.append(box);
     if (m_boxAnswers.empty())
-        return DefaultAnswer(box.Buttons);
+        return {DefaultAnswer(box)};
     const auto answer = std::move(m_boxAnswers.front());
     m_boxAnswers.pop_front();
     return answer();
@@ -72,18 +76,36 @@ QString TPreAnsweredDialogs::AnswerPrintDialog() {
     return answer;
 }
 
+std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const TMessageBoxRequest& request) {
+    // The program's texts end their lines with CR LF; a label wants LF.
+    QString shown = request.Text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    auto box =
+        std::make_unique<QMessageBox>(request.Icon, request.Title, shown, request.Buttons, parent);
+    // A message carries outside text (a company, a payee, QuickBooks' words).
+    box->setTextFormat(Qt::PlainText);
+    if (request.DefaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(request.DefaultButton);
+    if (request.Buttons.testFlag(QMessageBox::No))
+        box->setEscapeButton(QMessageBox::No);
+    if (!request.CheckBox.isEmpty())
+        box->setCheckBox(new QCheckBox(request.CheckBox));
+    return box;
+}
+
+TMessageBoxAnswer AskMessageBox(QWidget* parent, const TMessageBoxRequest& request) {
+    if (TPreAnsweredDialogs* answers = Answering())
+        return answers->Answer(request);
+    const std::unique_ptr<QMessageBox> box = NewMessageBox(parent, request);
+    const auto button = static_cast<QMessageBox::StandardButton>(box->exec());
+    return {button, box->checkBox() && box->checkBox()->isChecked()};
+}
+
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
                                            const QString& title, const QString& text,
-                                           QMessageBox::StandardButtons buttons) {
-    if (TPreAnsweredDialogs* answers = Answering())
-        return answers->Answer({icon, title, text, buttons});
-    // The program's texts end their lines with CR LF; a label wants LF.
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(icon, title, shown, buttons, parent);
-    // A message carries outside text (a company, a payee, QuickBooks' words).
-    box.setTextFormat(Qt::PlainText);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::StandardButton defaultButton) {
+    return AskMessageBox(parent, {icon, title, text, buttons, defaultButton, QString()}).Button;
 }
 
 QString GetOpenFileName(QWidget* parent, const QString& caption, const QString& folder,
@@ -125,7 +147,10 @@ void TWindowUserDialogs::DoShowError(const QString& message) {
     ShowMessageBox(m_parent, QMessageBox::Critical, ApplicationTitle, message);
 }
 
-bool TWindowUserDialogs::DoConfirmYesNo(const QString& message) {
-    return ShowMessageBox(m_parent, QMessageBox::Question, ApplicationTitle, message,
-                          QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+TQuestionAnswer TWindowUserDialogs::DoAsk(const TQuestion& question) {
+    const TMessageBoxAnswer answer = AskMessageBox(
+        m_parent,
+        {QMessageBox::Question, ApplicationTitle, question.Text, QMessageBox::Yes | QMessageBox::No,
+         question.Default == daYes ? QMessageBox::Yes : QMessageBox::No, question.CheckBox});
+    return {answer.Button == QMessageBox::Yes, answer.Checked};
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <memory>
 
 class QPrinter;
 class QWidget;
@@ -22,12 +23,26 @@ struct TMessageBoxRequest {
     QString Title;
     QString Text;
     QMessageBox::StandardButtons Buttons;
+    // The button Enter presses; none: Qt's choice.
+    QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton;
+    // A check box below the text, unchecked at first; empty: none.
+    QString CheckBox;
 };
 
+struct TMessageBoxAnswer {
+    QMessageBox::StandardButton Button = QMessageBox::NoButton;
+    bool Checked = false;
+};
+
+// The box as it is shown, not yet open (the text's CR LF as LF).
+std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const TMessageBoxRequest& box);
+// A modal box over parent; returns the button pressed and the check box.
+TMessageBoxAnswer AskMessageBox(QWidget* parent, const TMessageBoxRequest& box);
 // A modal box over parent; returns the button pressed.
-QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
-                                           const QString& title, const QString& text,
-                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+QMessageBox::StandardButton
+ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+               QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+               QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // The file-open dialog; empty when cancelled. Filter in Qt's form, e.g.
 // "GL Journal files (*.csv *.txt)".
@@ -45,15 +60,17 @@ public:
     TPreAnsweredDialogs(const TPreAnsweredDialogs&) = delete;
     TPreAnsweredDialogs& operator=(const TPreAnsweredDialogs&) = delete;
 
-    // Answers, in turn, of the next boxes; without one a box is answered
-    // OK, else No, else Cancel.
-    void AnswerNextBox(QMessageBox::StandardButton answer) {
-        m_boxAnswers.push_back([answer] { return answer; });
+    // Answers, in turn, of the next boxes (checked: the box's check box);
+    // without one a box is answered as Enter would, with its default
+    // button, else OK, else No, else Cancel.
+    void AnswerNextBox(QMessageBox::StandardButton answer, bool checked = false) {
+        m_boxAnswers.push_back([answer, checked] { return TMessageBoxAnswer{answer, checked}; });
     }
     // The next box is answered by answer(), called while the box is open: a
     // user who takes time, while the program goes on behind the box.
     void AnswerNextBoxWith(std::function<QMessageBox::StandardButton()> answer) {
-        m_boxAnswers.push_back(std::move(answer));
+        m_boxAnswers.push_back(
+            [answer = std::move(answer)] { return TMessageBoxAnswer{answer()}; });
     }
     // Answers of the next file dialogs; without one a dialog is cancelled.
     void AnswerNextFileDialog(const QString& fileName) { m_fileAnswers.push_back(fileName); }
@@ -71,13 +88,13 @@ public:
     // The one living now, or null; ShowMessageBox and GetOpenFileName ask
     // it instead of the user.
     static TPreAnsweredDialogs* Active();
-    QMessageBox::StandardButton Answer(const TMessageBoxRequest& box);
+    TMessageBoxAnswer Answer(const TMessageBoxRequest& box);
     QString AnswerFileDialog(const QString& caption);
     // The PDF path to print to, or empty (cancelled).
     QString AnswerPrintDialog();
 
 private:
-    std::deque<std::function<QMessageBox::StandardButton()>> m_boxAnswers;
+    std::deque<std::function<TMessageBoxAnswer()>> m_boxAnswers;
     std::deque<QString> m_fileAnswers;
     std::deque<QString> m_printAnswers;
     int m_printDialogs = 0;
@@ -102,7 +119,7 @@ public:
 protected:
     void DoShowInformation(const QString& message) override;
     void DoShowError(const QString& message) override;
-    bool DoConfirmYesNo(const QString& message) override;
+    TQuestionAnswer DoAsk(const TQuestion& question) override;
 
 private:
     QWidget* m_parent;

@@ -168,6 +168,7 @@ private Q_SLOTS:
     void usageErrors();
     void payrollList();
     void bureauOverTheMap();
+    void bureauReportCheckedFirst();
     void help_data();
     void help();
     void builtProgramAfterSetUp();
@@ -470,6 +471,36 @@ void TestCliDirect::bureauOverTheMap() {
     QVERIFY2(cli.OutText.contains(u"; needs attention: 34 "_s), qPrintable(cli.OutText));
     QCOMPARE(cli.Run({u"map"_s, u"remove"_s, u"--company"_s, u"34"_s}), int(cecSuccess));
     QCOMPARE(cli.Run({u"map"_s, u"remove"_s, u"--company"_s, u"34"_s}), int(cecFailed));
+}
+
+// The report's folder is made; a report that cannot be written stops the
+// run before anything is posted; a run that failed as a whole says so.
+void TestCliDirect::bureauReportCheckedFirst() {
+    TCli cli(m_service);
+    const QStringList period{u"--from"_s, u"2024-03-08"_s, u"--to"_s, u"2024-03-08"_s};
+    const QString report = cli.Dir.filePath(u"reports/weekly/bureau.html"_s);
+    QCOMPARE(cli.Run(QStringList{u"bureau"_s, u"--report"_s, report} + period + cli.Connection()),
+             int(cecFailed));
+    QVERIFY2(cli.OutText.contains(u"; the run failed: The company map is empty"_s) &&
+                 !cli.OutText.contains(u"nothing needs attention"_s),
+             qPrintable(cli.OutText));
+    QVERIFY(testsupport::ReadFile(report).contains("the run failed: The company map is empty"));
+
+    cli.EnsureCompany();
+    QCOMPARE(cli.Run(QStringList{u"map"_s, u"add"_s, u"--company"_s, u"34"_s, u"--company-file"_s,
+                                 cli.Company, u"--kind"_s, u"employee"_s} +
+                     DemoAccounts),
+             int(cecSuccess));
+    const QByteArray before = testsupport::ReadFile(cli.Company);
+    // A file where the report's folder would be.
+    const QString unwritable = cli.Company + u"/bureau.html"_s;
+    QCOMPARE(
+        cli.Run(QStringList{u"bureau"_s, u"--report"_s, unwritable} + period + cli.Connection()),
+        int(cecFailed));
+    QVERIFY2(cli.ErrText.startsWith(u"Error: The report cannot be written to "_s + unwritable),
+             qPrintable(cli.ErrText));
+    QVERIFY2(!cli.OutText.contains(u"Company 1 of 1"_s), qPrintable(cli.OutText));
+    QVERIFY(testsupport::ReadFile(cli.Company) == before);
 }
 
 void TestCliDirect::usageErrors_data() {

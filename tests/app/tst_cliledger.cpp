@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -128,6 +129,8 @@ private Q_SLOTS:
     void emptyListingsSaySo();
     void usageErrors_data();
     void usageErrors();
+    void namedCompanyFileMustExist_data();
+    void namedCompanyFileMustExist();
     void killedRunReadsInterrupted();
     void killedRunIsSettledAndTakenBack();
     void readOnlyLedgerStopsRun();
@@ -200,6 +203,37 @@ void TestCliLedger::emptyListingsSaySo() {
     QCOMPARE(cli.Run(args), int(cecSuccess));
     QCOMPARE(cli.OutText, said);
     QCOMPARE(cli.ErrText, QString());
+}
+
+void TestCliLedger::namedCompanyFileMustExist_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("checks") << QStringList{u"checks"_s, u"--file"_s,
+                                           Sample(u"s1911-sample.txt"_s)} +
+                                   DemoAccounts;
+    QTest::newRow("gl") << QStringList{u"gl"_s, u"--file"_s, Sample(u"s348-journal.csv"_s)};
+    QTest::newRow("undo") << QStringList{u"undo"_s}; // of the run made first
+}
+
+// A company file the command line names is opened as QuickBooks opens one:
+// refused when it is not there, never made.
+void TestCliLedger::namedCompanyFileMustExist() {
+    QFETCH(QStringList, command);
+    TCli cli;
+    QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
+    QCOMPARE(cli.Checks().size(), 4);
+    if (command == QStringList{u"undo"_s}) {
+        QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+        command << cli.Lines().value(0).section(u"  "_s, 0, 0);
+    }
+    const QString missing = cli.Dir.filePath(u"books/harbor.sqlite"_s);
+    QCOMPARE(cli.Run(command + QStringList{u"--company-file"_s, missing}), int(cecFailed));
+    // What happened, what to do, and which file.
+    QVERIFY2(cli.ErrText.startsWith(u"Error: QuickBooks could not open the company file."_s) &&
+                 cli.ErrText.contains(u"Check that the file exists"_s) &&
+                 cli.ErrText.contains(u'"' + missing + u"\" does not exist."_s),
+             qPrintable(cli.ErrText));
+    QVERIFY(!QFileInfo::exists(missing));
+    QCOMPARE(cli.Checks().size(), 4);
 }
 
 void TestCliLedger::usageErrors_data() {
@@ -332,7 +366,8 @@ void TestCliLedger::previewThenPost() {
 }
 
 // A report file posted into one company is refused in another unless
-// --confirm-company names it exactly; the pairing is listed and removed.
+// --confirm-company names it exactly, and paired with it only with
+// --remember-company; the pairing is listed and removed.
 void TestCliLedger::companyGuard() {
     TCli cli;
     QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
@@ -361,9 +396,14 @@ void TestCliLedger::companyGuard() {
     TSbTxnFilter checks;
     checks.Type = u"Check"_s;
     QCOMPARE(deli.Txns(checks).size(), size_t(0));
-    QCOMPARE(cli.Run(into + QStringList{u"--confirm-company"_s, u"Second Street Deli"_s}),
-             int(cecSuccess));
+    const QStringList confirmed =
+        into + QStringList{u"--confirm-company"_s, u"Second Street Deli"_s};
+    QCOMPARE(cli.Run(confirmed), int(cecSuccess));
     QCOMPARE(deli.Txns(checks).size(), size_t(4));
+    // This run only: the pairing stays until --remember-company moves it.
+    QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s}), int(cecSuccess));
+    QVERIFY2(!cli.OutText.contains(u"Second Street Deli"_s), qPrintable(cli.OutText));
+    QCOMPARE(cli.Run(confirmed + QStringList{u"--remember-company"_s}), int(cecSuccess));
 
     QCOMPARE(cli.Run({u"runs"_s, u"--companies"_s}), int(cecSuccess));
     QCOMPARE(cli.Lines().size(), 1);

@@ -124,6 +124,7 @@ private Q_SLOTS:
     void clearMarksCreatedTransactions();
     void cancelFinishesBegunRecords_data();
     void cancelFinishesBegunRecords();
+    void progressCountsRecordsFinished();
     void agencyChecks();
     void queryFailureEndsExport();
     void reRunOfTenThousandChecks();
@@ -803,6 +804,19 @@ void TestQBChecksExport::cancelFinishesBegunRecords() {
              u"cancelled, 2 records not exported: 3 checks added, 0 checks voided, 0 deposits "
              u"added, 0 checks already existed, 0 checks were already voided, 0 deposits already "
              u"existed"_s);
+}
+
+// A record that waits for a later set (a returned deposit's void query
+// first) does not hold back the count of the records after it.
+void TestQBChecksExport::progressCountsRecordsFinished() {
+    TDemoCompany company;
+    TRecordingLogger log;
+    const TCheckRecords records = Records(log, {AnnaReturned, Maria, James});
+    auto connection = company.Connect(log.LoggerPtr());
+    TCancelToken cancel;
+    TCancelAfterSet progress(cancel, 99);
+    QCOMPARE(ExportChecks(*connection, records, Batched(3), {&progress, &cancel}).Errors, 0);
+    QCOMPARE(progress.Counts, (QStringList{u"0/3"_s, u"2/3"_s, u"3/3"_s}));
 }
 
 void TestQBChecksExport::agencyChecks() {

@@ -203,6 +203,7 @@ void TestGLExportRun::duplicateDateQuestion() {
     if (answer)
         shown << u"information: Orvane Journal Export completed"_s;
     QCOMPARE(m_dialogs->Shown, shown);
+    QCOMPARE(m_dialogs->Questions.value(0).Default, daNo); // Enter posts nothing
     QCOMPARE(int(m_sandbox->JournalEntries().size()), entries);
     QVERIFY(Messages(m_log->Sink(), lmWarning).contains(Duplicate));
     QCOMPARE(Messages(m_log->Sink(), lmWarning).contains(u"Orvane Journal Export failed"_s),

@@ -147,6 +147,7 @@ private Q_SLOTS:
     void previewConnectionRefusesChanges();
     void guard_data();
     void guard();
+    void confirmedCompanyMustBeTheOpenOne();
     void companyFileOfAnotherOrvaneCompany();
     void guardAsksWhenNameDiffersInCaseOnly();
 };
@@ -284,18 +285,30 @@ void TestRunPreview::guard_data() {
     QTest::addColumn<bool>("service");
     QTest::addColumn<QList<bool>>("answers");
     QTest::addColumn<QString>("confirm");
+    // The question's check box, or --remember-company.
+    QTest::addColumn<bool>("remember");
     QTest::addColumn<bool>("posted");
-    QTest::newRow("service run, No") << true << QList<bool>{false} << QString() << false;
-    QTest::newRow("service run, Yes") << true << QList<bool>{true} << QString() << true;
-    QTest::newRow("file run, No") << false << QList<bool>{false} << QString() << false;
-    QTest::newRow("confirmed by name") << true << QList<bool>() << u"Second Street Deli"_s << true;
-    QTest::newRow("name not exact") << false << QList<bool>() << u"second street deli"_s << false;
+    QTest::newRow("service run, No") << true << QList<bool>{false} << QString() << true << false;
+    QTest::newRow("service run, Yes: this run only")
+        << true << QList<bool>{true} << QString() << false << true;
+    QTest::newRow("service run, Yes, from now on")
+        << true << QList<bool>{true} << QString() << true << true;
+    QTest::newRow("file run, No") << false << QList<bool>{false} << QString() << false << false;
+    QTest::newRow("file run, Yes, from now on")
+        << false << QList<bool>{true} << QString() << true << true;
+    QTest::newRow("confirmed by name")
+        << true << QList<bool>() << u"Second Street Deli"_s << false << true;
+    QTest::newRow("confirmed by name, remembered")
+        << true << QList<bool>() << u"Second Street Deli"_s << true << true;
+    QTest::newRow("name not exact")
+        << false << QList<bool>() << u"second street deli"_s << true << false;
 }
 
 void TestRunPreview::guard() {
     QFETCH(bool, service);
     QFETCH(QList<bool>, answers);
     QFETCH(QString, confirm);
+    QFETCH(bool, remember);
     QFETCH(bool, posted);
     TFixture f;
     TFakeDirectSource direct;
@@ -334,14 +347,23 @@ void TestRunPreview::guard() {
     f.Sent.clear();
     f.Dialogs.Shown.clear();
     f.Dialogs.Answers = answers;
-    if (!confirm.isNull())
+    f.Dialogs.Checks = {remember};
+    if (!confirm.isNull()) {
         options.Posting.ConfirmCompany = confirm;
+        options.Posting.RememberCompany = remember;
+    }
     const QByteArray before = Bytes(f.Deli.FileName());
     run(f.Deli);
     const QString stated = label + u" was posted into QuickBooks company 'Harbor Lane Bakery' "
                                    u"before; the open company is 'Second Street Deli'."_s;
-    if (confirm.isNull())
+    if (confirm.isNull()) {
         QCOMPARE(f.Dialogs.Shown.value(0), u"confirm: "_s + stated + u" Post anyway?"_s);
+        // Enter answers No; the box offers to move the pairing.
+        QCOMPARE(f.Dialogs.Questions.value(0).Default, daNo);
+        QCOMPARE(f.Dialogs.Questions.value(0).CheckBox,
+                 u"From now on post "_s + (service ? label : u"the report file s1910.txt"_s) +
+                     u" into this company"_s);
+    }
     if (!posted) {
         QCOMPARE(Changes(f.Sent), QStringList());
         QCOMPARE(Bytes(f.Deli.FileName()), before);
@@ -352,7 +374,35 @@ void TestRunPreview::guard() {
     }
     const std::unique_ptr<TRunLedger> ledger = f.Ledger();
     QCOMPARE(ledger->Pairings().value(0).Target.CompanyName,
-             posted ? u"Second Street Deli"_s : u"Harbor Lane Bakery"_s);
+             posted && remember ? u"Second Street Deli"_s : u"Harbor Lane Bakery"_s);
+}
+
+// The command line's company is the open one or the run stops, also where
+// the guard has nothing to ask (a first posting, a standing pairing).
+void TestRunPreview::confirmedCompanyMustBeTheOpenOne() {
+    TFixture f;
+    TChecksRunOptions options;
+    options.Checks = DemoOptions();
+    options.Source = Source(rstFile, f.File(u"s1910.txt"_s, Maria), false);
+    for (const QString& confirm : {u"Second Street Deli"_s, u"Harbor Lane Bakery"_s}) {
+        options.Posting.ConfirmCompany = confirm;
+        TRunContext context = f.Context(f.Harbor);
+        QString refusal;
+        try {
+            TChecksExportRun(options).RunChecksExport(context);
+        } catch (const ECompanyGuardRefused& e) {
+            refusal = e.Message();
+        }
+        if (confirm == u"Harbor Lane Bakery") {
+            QCOMPARE(refusal, QString());
+            continue;
+        }
+        QCOMPARE(refusal, u"--confirm-company names 'Second Street Deli', but the open "
+                          u"QuickBooks company is 'Harbor Lane Bakery'. Nothing was posted."_s);
+        QCOMPARE(Changes(f.Sent), QStringList());
+        QCOMPARE(f.Ledger()->Pairings().size(), 0);
+    }
+    QCOMPARE(f.Harbor.Summary(), QStringList{u"Check 1001 125010"_s});
 }
 
 // A first posting of an Orvane company into a company file that received

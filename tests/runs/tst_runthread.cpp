@@ -27,9 +27,9 @@ protected:
         Threads << QThread::currentThread();
         TScriptedUserDialogs::DoShowInformation(message);
     }
-    bool DoConfirmYesNo(const QString& message) override {
+    TQuestionAnswer DoAsk(const TQuestion& question) override {
         Threads << QThread::currentThread();
-        return TScriptedUserDialogs::DoConfirmYesNo(message);
+        return TScriptedUserDialogs::DoAsk(question);
     }
 };
 

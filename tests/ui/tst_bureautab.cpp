@@ -1,7 +1,9 @@
 // The Bureau tab of the main window: the company map read when the tab
 // opens, a row refused when its company file lacks an account and saved when
-// it holds both, then "Preview bureau" and "Run bureau" against the sandbox
-// payroll service with the report across companies shown and printed.
+// it holds both, then "Preview bureau" and "Run bureau" (asked first, No by
+// default) against the sandbox payroll service with the report across
+// companies shown and printed; the export pages keep naming their own
+// company.
 #include "MainWindowScene.h"
 #include "OrvTestSupport.h"
 #include "TestSupport.h"
@@ -9,11 +11,14 @@
 #include "company/QBSandboxCompany.h"
 #include "ui/BureauFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
+#include "ui/QBChecksExportFrame.h"
+#include "ui/QBGLExportFrame.h"
 #include "ui/UserDialogBoxes.h"
 #include "ui/dbcomp.h"
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -42,6 +47,22 @@ void TestBureauTab::mapEditedThenRun() {
     services.ReportPollIntervalMs = 5;
     TMainFm window(scene.Options(), services);
     window.OrvFrame->SetParam(service.Param());
+    // The pages name their company from the start; the bureau's row goes
+    // into a company file of its own.
+    QLabel& pageLine = *window.QBChecksExportFrame->lblCompany;
+    QTRY_VERIFY_WITH_TIMEOUT(!pageLine.text().isEmpty(), 30000);
+    const QString line = pageLine.text();
+    QVERIFY2(line.startsWith(u"QuickBooks company: Harbor Lane Bakery (demo)"_s), qPrintable(line));
+    QCOMPARE(window.QBGLExportFrame->lblCompany->text(), line);
+    QCOMPARE(window.lblQBCompany->text(), line);
+    const QString deli = scene.Dir.filePath(u"deli.qbsb"_s);
+    CreateSandboxCompany(deli, qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
+    {
+        TQBSandboxCompany company(deli, false);
+        company.Begin();
+        company.SetCompanyName(u"Second Street Deli"_s);
+        company.Commit();
+    }
     TBureauFrm& bureau = *window.BureauFrame;
     QSignalSpy loaded(&bureau, &TBureauFrm::MapLoaded);
     window.PageControl1->setCurrentWidget(window.TabSheet6);
@@ -49,7 +70,7 @@ void TestBureauTab::mapEditedThenRun() {
     QCOMPARE(bureau.MapGrid->model()->rowCount(), 0);
 
     bureau.edCompany->setText(u"34"_s);
-    bureau.edCompanyFile->setText(scene.CompanyFile());
+    bureau.edCompanyFile->setText(deli);
     QSignalSpy accounts(&bureau, &TBureauFrm::AccountsLoaded);
     bureau.UpdateActions();
     bureau.FetchAccountsAction->trigger();
@@ -86,13 +107,22 @@ void TestBureauTab::mapEditedThenRun() {
     QVERIFY(ended.wait(120000));
     TSbTxnFilter checks;
     checks.Type = u"Check"_s;
-    QCOMPARE(int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(checks).size()), 0);
+    QCOMPARE(int(TQBSandboxCompany(deli, false).Txns(checks).size()), 0);
     QVERIFY2(bureau.ReportView->toPlainText().contains(u"Preview, nothing was posted: "_s),
              qPrintable(bureau.ReportView->toPlainText()));
     const int toAdd = BureauTotals(bureau.LastRun()).ChecksAdded;
 
     bureau.UpdateActions();
     QVERIFY(bureau.RunAction->isEnabled());
+    // Enter answers the question No: nothing runs.
+    const qsizetype asked = boxes.Boxes().size();
+    bureau.RunAction->trigger();
+    QCOMPARE(boxes.Boxes().size(), asked + 1);
+    QCOMPARE(boxes.Boxes().last().Text,
+             u"Post the new payrolls of 1 company into their QuickBooks files?"_s);
+    QCOMPARE(boxes.Boxes().last().DefaultButton, QMessageBox::No);
+    QVERIFY(!window.Runs().Busy());
+    boxes.AnswerNextBox(QMessageBox::Yes);
     bureau.RunAction->trigger();
     QVERIFY(ended.wait(120000));
     QCOMPARE(bureau.LastRun().size(), 1);
@@ -100,7 +130,10 @@ void TestBureauTab::mapEditedThenRun() {
     QVERIFY2(bureau.ReportView->toPlainText().contains(u"nothing needs attention"_s),
              qPrintable(bureau.ReportView->toPlainText()));
     QCOMPARE(BureauTotals(bureau.LastRun()).ChecksAdded, toAdd);
-    QCOMPARE(int(TQBSandboxCompany(scene.CompanyFile(), false).Txns(checks).size()), toAdd);
+    QCOMPARE(int(TQBSandboxCompany(deli, false).Txns(checks).size()), toAdd);
+    QCOMPARE(pageLine.text(), line);
+    QCOMPARE(window.QBGLExportFrame->lblCompany->text(), line);
+    QCOMPARE(window.lblQBCompany->text(), line);
     bureau.UpdateActions();
     QVERIFY(bureau.PrintReportAction->isEnabled());
     // Printed through the print dialog, which can make a PDF of it.

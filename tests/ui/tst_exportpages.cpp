@@ -8,6 +8,7 @@
 #include "base/RegionalSettings.h"
 #include "base/vlxErrorDisplay.h"
 #include "company/QBSandboxCompany.h"
+#include "ledger/RunLedger.h"
 #include "runs/AccountListRun.h"
 #include "settings/OrvConnectionParam.h"
 #include "ui/FileOpenFrame.h"
@@ -24,6 +25,7 @@
 #include "ui/dbcomp.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -45,6 +47,18 @@ const QString Liability = u"Payroll Liabilities:Net Pay Clearing"_s;
 bool AccountListFetched(TQBChecksExportFrm& page) {
     return QTest::qWaitFor(
         [&] { return page.QBParamFrame->bbGetAccountList->text() == u"Refresh Account list"_s; });
+}
+
+// The agency checks sample on the file tab with the demo accounts, once the
+// account list fetched at start is in.
+bool SampleChosen(TQBChecksExportFrm& checks) {
+    if (!AccountListFetched(checks))
+        return false;
+    checks.QBParamFrame->SetParam({false, Cash, Liability, false, true});
+    checks.FileOpenFrame->SetFileName(qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                      u"/data/samples/s1911-sample.txt"_s);
+    checks.UpdateActions();
+    return true;
 }
 
 // Triggers the page's Run and waits until the run is over.
@@ -71,6 +85,9 @@ private Q_SLOTS:
     void actionsEnabled();
     void runLeavesReportAndLog();
     void previewThenPost();
+    void questionBoxEnterIsNo();
+    void guardQuestion_data();
+    void guardQuestion();
     void checksPanelKeepsTheRecord();
     void accountListFailureKeepsTheLists();
     void glTagParsing_data();
@@ -191,11 +208,7 @@ void TestExportPages::previewThenPost() {
     TPreAnsweredDialogs boxes;
     TMainFm window(m_scene.Options());
     TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
-    QVERIFY(AccountListFetched(checks));
-    checks.QBParamFrame->SetParam({false, Cash, Liability, false, true});
-    checks.FileOpenFrame->SetFileName(qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                      u"/data/samples/s1911-sample.txt"_s);
-    checks.UpdateActions();
+    QVERIFY(SampleChosen(checks));
     QVERIFY(checks.PreviewAction->isEnabled());
     QSignalSpy shown(&checks, &TQBExportBaseFrm::PreviewShown);
     checks.PreviewAction->trigger();
@@ -222,6 +235,75 @@ void TestExportPages::previewThenPost() {
     QCOMPARE(TQBSandboxCompany(m_scene.CompanyFile(), false).Txns(filter).size(), size_t(4));
     QVERIFY2(boxes.BoxTexts().value(0).contains(u"4 checks added"_s),
              qPrintable(boxes.BoxTexts().join(u'\n')));
+}
+
+// The box as the user gets it: Enter and Escape answer No, the check box
+// starts unchecked.
+void TestExportPages::questionBoxEnterIsNo() {
+    for (const int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        const std::unique_ptr<QMessageBox> box =
+            NewMessageBox(nullptr, {QMessageBox::Question, u"Orvane QB Export"_s, u"Post anyway?"_s,
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                                    u"From now on post it into this company"_s});
+        QVERIFY(box->checkBox() && !box->checkBox()->isChecked());
+        QCOMPARE(box->checkBox()->text(), u"From now on post it into this company"_s);
+        box->open();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : box.get(),
+                        Qt::Key(key));
+        QCOMPARE(box->clickedButton(), box->button(QMessageBox::No));
+    }
+}
+
+void TestExportPages::guardQuestion_data() {
+    QTest::addColumn<int>("answer"); // none: Enter
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QString>("paired");
+    const QString harbor = u"Harbor Lane Bakery (demo)"_s;
+    QTest::newRow("Enter") << int(QMessageBox::NoButton) << false << harbor;
+    QTest::newRow("No") << int(QMessageBox::No) << true << harbor;
+    QTest::newRow("Yes: this run only") << int(QMessageBox::Yes) << false << harbor;
+    QTest::newRow("Yes, from now on") << int(QMessageBox::Yes) << true << u"Second Street Deli"_s;
+}
+
+// The company guard's question in the window: No by default, a check box
+// that alone moves the pairing, and the page naming the company it found.
+void TestExportPages::guardQuestion() {
+    QFETCH(int, answer);
+    QFETCH(bool, checked);
+    QFETCH(QString, paired);
+    TWindowScene scene;
+    scene.CreateCompany();
+    TPreAnsweredDialogs boxes;
+    TMainFm window(scene.Options());
+    TQBChecksExportFrm& checks = *window.QBChecksExportFrame;
+    QVERIFY(SampleChosen(checks));
+    QVERIFY(RunToEnd(checks));
+    {
+        TQBSandboxCompany company(scene.CompanyFile(), false);
+        company.Begin();
+        company.SetCompanyName(u"Second Street Deli"_s);
+        company.Commit();
+    }
+    const qsizetype before = boxes.Boxes().size();
+    if (answer != QMessageBox::NoButton)
+        boxes.AnswerNextBox(QMessageBox::StandardButton(answer), checked);
+    QVERIFY(RunToEnd(checks));
+    QCOMPARE(boxes.Boxes().size(), before + 2); // the question, the end
+    const TMessageBoxRequest& question = boxes.Boxes()[before];
+    QVERIFY2(question.Text.endsWith(u"the open company is 'Second Street Deli'. Post anyway?"_s),
+             qPrintable(question.Text));
+    QCOMPARE(question.Buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question.DefaultButton, QMessageBox::No);
+    QCOMPARE(question.CheckBox,
+             u"From now on post the report file s1911-sample.txt into this company"_s);
+    const bool posted = answer == QMessageBox::Yes;
+    QCOMPARE(boxes.BoxTexts().last().contains(u"Nothing was posted."_s), !posted);
+    TLedgerLocation ledger;
+    ledger.FilePath = scene.LedgerFile();
+    QCOMPARE(TRunLedger(ledger, {}).Pairings().value(0).Target.CompanyName, paired);
+    QVERIFY2(checks.lblCompany->text().startsWith(u"QuickBooks company: Second Street Deli"_s),
+             qPrintable(checks.lblCompany->text()));
 }
 
 void TestExportPages::checksPanelKeepsTheRecord() {

@@ -82,6 +82,7 @@ void TestHistoryTab::listsRunsAndUndoAsks() {
     history.UndoAction->trigger();
     QVERIFY(ended.wait(30000));
     QCOMPARE(boxes.Boxes().size(), 1);
+    QCOMPARE(boxes.Boxes().first().DefaultButton, QMessageBox::No); // Enter deletes nothing
     const QString question = boxes.BoxTexts().first();
     QVERIFY2(question.contains(u"Check 2001 will be deleted"_s) &&
                  question.endsWith(u"Undo the run?"_s),

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QtTest>
 #include <atomic>
 
@@ -44,6 +45,8 @@ private Q_SLOTS:
     void stages();
     void closing_data();
     void closing();
+    void cancelling_data();
+    void cancelling();
 
 private:
     TRunServices Services();
@@ -160,11 +163,79 @@ void TestOrvWaitForm::closing() {
     Close(form, TCloseBy(closeBy));
     QCOMPARE(boxes.BoxTexts(), QStringList{u"Cancel?"_s});
     QCOMPARE(boxes.Boxes().front().Buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(boxes.Boxes().front().DefaultButton, QMessageBox::No);
     QCOMPARE(boxes.Boxes().front().Title, u"Orvane QB Export"_s);
     if (!confirm)
         goOn = true;
     QVERIFY(QTest::qWaitFor([&] { return over; }));
     QCOMPARE(stopped, confirm);
+}
+
+void TestOrvWaitForm::cancelling_data() {
+    QTest::addColumn<QStringList>("stages");
+    QTest::addColumn<int>("total"); // -1: not counted
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QStringList>("next"); // a stage the run goes on with
+    QTest::newRow("posting") << QStringList{u"Creating QuickBooks Transactions"_s} << 50
+                             << u"Cancelling: finishing the request set in progress"_s
+                             << QStringList();
+    QTest::newRow("report wait, then the next report")
+        << QStringList{u"Please wait while Orvane generates Employee Checks report"_s} << -1
+        << u"Cancelling: stopping the step in progress"_s
+        << QStringList{u"Please wait while Orvane generates Agency Checks report"_s};
+}
+
+// After Yes the window says at once what the run finishes and asks no more;
+// a run that goes on with a stage of its own can be cancelled again.
+void TestOrvWaitForm::cancelling() {
+    QFETCH(QStringList, stages);
+    QFETCH(int, total);
+    QFETCH(QString, note);
+    QFETCH(QStringList, next);
+    TRunThread runs(Services());
+    TOrvWaitFm form(nullptr, runs);
+    form.show();
+    TPreAnsweredDialogs boxes;
+    std::atomic<bool> waiting{false};
+    QSemaphore goOn;
+    bool over = false;
+    // A run busy in its step until let go, cancelled or not.
+    runs.Start(
+        [&](TRunContext&) {
+            waiting = true;
+            goOn.acquire();
+        },
+        [&](std::exception_ptr) { over = true; });
+    QVERIFY(QTest::qWaitFor([&] { return bool(waiting); }));
+    form.ShowStages(stages);
+    if (total >= 0)
+        form.ShowProgress(12, total);
+    boxes.AnswerNextBox(QMessageBox::Yes);
+    Close(form, cbCancelButton);
+    QVERIFY(form.IsCancelling());
+    QVERIFY(!form.CancelButton->isEnabled());
+    QVERIFY2(form.Text().endsWith(u"\r\n"_s + note), qPrintable(form.Text()));
+    // The count still steps while the set in progress is finished.
+    if (total >= 0) {
+        form.ShowProgress(20, total);
+        QVERIFY2(form.Text().contains(u": 20 of 50\r\n"_s), qPrintable(form.Text()));
+    }
+    Close(form, cbEscape);
+    QCOMPARE(boxes.Boxes().size(), 1);
+    // The stage ends: the run is finishing, still cancelling.
+    form.ShowStages({});
+    QVERIFY(form.IsCancelling());
+    if (!next.isEmpty()) {
+        form.ShowStages(next);
+        QVERIFY(!form.IsCancelling());
+        QVERIFY(form.CancelButton->isEnabled());
+        QCOMPARE(form.Text(), next.last());
+    }
+    goOn.release();
+    QVERIFY(QTest::qWaitFor([&] { return over; }));
+    // The next run starts with Cancel on.
+    runs.Start([](TRunContext&) {});
+    QVERIFY(!form.IsCancelling() && form.CancelButton->isEnabled());
 }
 
 QTEST_MAIN(TestOrvWaitForm)

@@ -6,7 +6,9 @@
 
 #include "runs/BureauReport.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace {
 
@@ -28,7 +30,9 @@ const char* const BureauHelp =
     "                          what would be posted; no company file changes and nothing\n"
     "                          is claimed (each run is recorded in the ledger as a preview)\n"
     "  --report FILE           also write the report across all companies as an HTML\n"
-    "                          file; the summary lines are printed in any case\n"
+    "                          file (its folder is made when missing; a file that\n"
+    "                          cannot be written stops the run before it begins); the\n"
+    "                          summary lines are printed in any case\n"
     "  --dev-log FILE          also write the developer log (every qbXML request and\n"
     "                          response) to FILE\n"
     "  --help                  show this help\n"
@@ -39,6 +43,23 @@ const char* const BureauExitHelp =
     "Exit code 0: every company went through; 1: a company or a record failed (in a\n"
     "preview: would fail, differs from QuickBooks, or posting would ask), or the run\n"
     "could not start (an empty map, the ledger, the service); 2: wrong usage.\n";
+
+const char* const ReportFailure = "The report cannot be written to %s: %s";
+
+// Makes the report's folder when missing and checks that a file can be
+// written there, leaving none behind.
+void PrepareReportFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        throw EztException(
+            Format(ReportFailure, {path, QStringLiteral("its folder cannot be made")}));
+    if (info.isDir())
+        throw EztException(Format(ReportFailure, {path, QStringLiteral("it is a folder")}));
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        throw EztException(Format(ReportFailure, {path, probe.errorString()}));
+    probe.cancelWriting();
+}
 
 } // namespace
 
@@ -80,6 +101,20 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
     }
 
     TConsoleUserDialogs dialogs(env.Out, env.Err, env.In);
+    const QString reportPath =
+        options->Has(QStringLiteral("--report"))
+            ? QFileInfo(options->Value(QStringLiteral("--report")).trimmed()).absoluteFilePath()
+            : QString();
+    // Known before anything is claimed or posted: a report that cannot be
+    // written would lose what an unattended run did.
+    if (!reportPath.isEmpty()) {
+        try {
+            PrepareReportFile(reportPath);
+        } catch (const EztException& e) {
+            dialogs.ShowError(e.Message());
+            return cecFailed;
+        }
+    }
     TCliRunHost host(env, dialogs, CliConnectionFactory(env, *options), pollIntervalMs);
     TBureauRun run(runOptions);
     const std::exception_ptr failure = host.Run([&](TRunContext& context) {
@@ -89,14 +124,14 @@ int RunBureauCommand(TCliEnvironment& env, const QStringList& args) {
     });
     int exitCode =
         ShowRunFailure(dialogs, failure) || !run.AllWentThrough() ? cecFailed : cecSuccess;
-    env.Out << BureauReportText(run.Companies(), runOptions.Preview);
-    if (options->Has(QStringLiteral("--report"))) {
-        const QString path =
-            QFileInfo(options->Value(QStringLiteral("--report")).trimmed()).absoluteFilePath();
+    env.Out << BureauReportText(run.Companies(), runOptions.Preview, run.Stopped());
+    if (!reportPath.isEmpty()) {
         try {
-            WriteWholeFile(path, BureauReportHtml(BureauReportHeader(runOptions), run.Companies()),
-                           "The report cannot be written to %s: %s");
-            env.Out << "Report: " << path << '\n';
+            WriteWholeFile(
+                reportPath,
+                BureauReportHtml(BureauReportHeader(runOptions, run.Stopped()), run.Companies()),
+                ReportFailure);
+            env.Out << "Report: " << reportPath << '\n';
         } catch (const EztException& e) {
             dialogs.ShowError(e.Message());
             exitCode = cecFailed;

@@ -60,12 +60,12 @@ public:
 protected:
     void DoShowInformation(const QString& message) override { m_console.ShowInformation(message); }
     void DoShowError(const QString& message) override { m_console.ShowError(message); }
-    bool DoConfirmYesNo(const QString& message) override {
+    TQuestionAnswer DoAsk(const TQuestion& question) override {
         if (!m_answer)
-            return m_console.ConfirmYesNo(message);
-        m_out << message << (*m_answer ? " (--yes: Yes)\n" : " (--no: No)\n");
+            return m_console.Ask(question);
+        m_out << question.Text << (*m_answer ? " (--yes: Yes)\n" : " (--no: No)\n");
         m_out.flush();
-        return *m_answer;
+        return {*m_answer};
     }
 
 private:

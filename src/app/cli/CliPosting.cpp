@@ -1,7 +1,8 @@
 #include "CliPosting.h"
 
 const QStringList CliPostingOptions{QStringLiteral("--csv"), QStringLiteral("--confirm-company")};
-const QStringList CliPostingSwitches{QStringLiteral("--preview")};
+const QStringList CliPostingSwitches{QStringLiteral("--preview"),
+                                     QStringLiteral("--remember-company")};
 
 const char* const CliPostingOptionsHelp =
     "  --preview            do everything up to posting and print what each record would\n"
@@ -12,7 +13,11 @@ const char* const CliPostingOptionsHelp =
     "                       post even though the ledger paired this Orvane company (or\n"
     "                       report file) with another QuickBooks company, or the open\n"
     "                       company with another Orvane company; NAME must be the open\n"
-    "                       company's name exactly\n";
+    "                       company's name exactly (another name stops the run even\n"
+    "                       when nothing is to confirm). Posts this run only: the\n"
+    "                       pairing stays\n"
+    "  --remember-company   with --confirm-company: from now on post this Orvane\n"
+    "                       company (or report file) into the open company\n";
 
 TPostingOptions CliPostingChoice(const TCliOptions& options) {
     TPostingOptions posting;
@@ -20,6 +25,11 @@ TPostingOptions CliPostingChoice(const TCliOptions& options) {
     if (options.Has(QStringLiteral("--csv")) && !posting.Preview)
         throw ECliUsageError(QStringLiteral("--csv goes with --preview"));
     posting.ConfirmCompany = options.Value(QStringLiteral("--confirm-company"));
+    if (options.Has(QStringLiteral("--confirm-company")) && posting.ConfirmCompany->isEmpty())
+        throw ECliUsageError(QStringLiteral("--confirm-company takes the company's name"));
+    posting.RememberCompany = options.Has(QStringLiteral("--remember-company"));
+    if (posting.RememberCompany && posting.ConfirmCompany->isEmpty())
+        throw ECliUsageError(QStringLiteral("--remember-company goes with --confirm-company"));
     return posting;
 }
 

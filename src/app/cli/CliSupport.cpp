@@ -14,7 +14,8 @@
 const char* const CliCommonOptionsHelp =
     "  --company-file FILE  the sandbox QuickBooks company file to use; default: the file of\n"
     "                       the alias \"QBCompanyFile\" in the program's redirection file\n"
-    "                       (a missing company file is created with the demo company)\n"
+    "                       (created with the demo company on first use; a file named\n"
+    "                       here must exist)\n"
     "  --dev-log FILE       also write the developer log, with every qbXML request and\n"
     "                       response, to FILE (replaced)\n"
     "  --batch-size N       send up to N requests to QuickBooks in one request set, 1 to\n"
@@ -113,14 +114,15 @@ void TConsoleUserDialogs::DoShowError(const QString& message) {
     m_err.flush();
 }
 
-bool TConsoleUserDialogs::DoConfirmYesNo(const QString& message) {
-    m_out << message << " [y/N] ";
+TQuestionAnswer TConsoleUserDialogs::DoAsk(const TQuestion& question) {
+    const bool yesFirst = question.Default == daYes;
+    m_out << question.Text << (yesFirst ? " [Y/n] " : " [y/N] ");
     m_out.flush();
     const QString answer = m_in ? m_in->readLine().trimmed().toLower() : QString();
-    const bool yes = answer == u"y" || answer == u"yes";
+    const bool yes = answer == u"y" || answer == u"yes" || (yesFirst && m_in && answer.isEmpty());
     m_out << (m_in ? "" : "(no input: No)") << '\n';
     m_out.flush();
-    return yes;
+    return {yes};
 }
 
 QString CliCompanyFile(const TCliEnvironment& env) {
@@ -132,7 +134,10 @@ TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOp
     config.SdkDownloadAddress = QBSdkDownloadAddress;
     config.Processor.Factory = env.Core.QBProcessor();
     if (options.Has(QStringLiteral("--company-file"))) {
-        config.Processor.CompanyFile = options.Value(QStringLiteral("--company-file"));
+        // Named to QuickBooks, which refuses a file that is not there
+        // instead of making one.
+        config.CompanyFile = options.Value(QStringLiteral("--company-file"));
+        config.Processor.CompanyFile = config.CompanyFile;
     } else {
         config.Processor.CompanyFile = CliCompanyFile(env);
         // The redirected file lies in the program's data folder, which a

@@ -118,7 +118,8 @@ public:
 protected:
     void DoShowInformation(const QString& message) override;
     void DoShowError(const QString& message) override;
-    bool DoConfirmYesNo(const QString& message) override;
+    // The check box is not offered: the commands say it with an option.
+    TQuestionAnswer DoAsk(const TQuestion& question) override;
 
 private:
     QTextStream& m_out;
@@ -130,7 +131,8 @@ private:
 // redirection file. Throws ERedirectionError.
 QString CliCompanyFile(const TCliEnvironment& env);
 // The connection settings of a command: the company file of --company-file
-// when given, else the one of the redirection file.
+// when given (named to QuickBooks, so it must exist), else the one of the
+// redirection file (the program's own, made on first use).
 TQBConnectionConfig CliConnectionConfig(const TCliEnvironment& env, const TCliOptions& options);
 // Opens QuickBooks when the run connects, so a missing redirection file is
 // reported, and logged, as the run's failure. Keeps references to both.
