@@ -88,9 +88,7 @@ QString LedgerRunReport(const TLedgerRun& run, const QList<TLedgerRecord>& recor
                           r.Date.isValid() ? DateToStr(r.Date) : QString(), r.Payee,
                           CurrToStr(r.Amount), LedgerText(r.Outcome), r.TxnID,
                           // The message without its details.
-                          r.Message.section(QStringLiteral("
-
-"), 0, 0), r.Note};
+                          r.Message.section(QStringLiteral("\n\n"), 0, 0), r.Note};
         // A TAB or line break of a cell would shift the columns.
         for (QString& cell : cells)
             cell = EscapeControlCharsInLine(cell);
