@@ -85,7 +85,7 @@ public:
 protected:
     void DoShowInformation(const QString&) override {}
     void DoShowError(const QString& message) override { m_console.ShowError(message); }
-    bool DoConfirmYesNo(const QString& message) override { return m_console.ConfirmYesNo(message); }
+    TQuestionAnswer DoAsk(const TQuestion& question) override { return m_console.Ask(question); }
 
 private:
     TConsoleUserDialogs& m_console;
