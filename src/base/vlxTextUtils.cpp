@@ -378,7 +378,12 @@ QString EscapeControlCharsInLine(const QString& text) {
 }
 
 QString EscapeTerminalText(const QString& text) {
-    return EscapeControls(text, klTabAndLineFeed);
+    if (!text.contains(u'\r'))
+        return EscapeControls(text, klTabAndLineFeed);
+    QStringList lines = text.split(QLatin1String("\r\n"));
+    for (QString& line : lines)
+        line = EscapeControls(line, klTabAndLineFeed);
+    return lines.join(QLatin1String("\r\n"));
 }
 
 QString NormaliseLineBreaks(const QString& text) {

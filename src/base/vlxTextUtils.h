@@ -91,7 +91,8 @@ QString EscapeControlChars(const QString& text);
 // The same for text shown on one line: TAB, LF and CR escaped too.
 QString EscapeControlCharsInLine(const QString& text);
 // The same for what a terminal shows: TAB and LF stay (columns and lines),
-// a CR, which would let text overwrite its line, is escaped.
+// CR LF too; a lone CR, which would let text overwrite its line, is
+// escaped.
 QString EscapeTerminalText(const QString& text);
 // Every CR LF, CR and LF as CR LF.
 QString NormaliseLineBreaks(const QString& text);

@@ -139,7 +139,10 @@ void TestTextUtils::escapesControlCharacters_data() {
         << QStringLiteral("a\\x00b\\x1B\\x7F\\x85") << QStringLiteral("a\\x00b\\x1B\\x7F\\x85");
     QTest::newRow("layout kept only in text of several lines")
         << QStringLiteral("a\tb\r\nc\nd") << QStringLiteral("a\tb\r\nc\nd")
-        << QStringLiteral("a\\x09b\\x0D\\x0Ac\\x0Ad") << QStringLiteral("a\tb\\x0D\nc\nd");
+        << QStringLiteral("a\\x09b\\x0D\\x0Ac\\x0Ad") << QStringLiteral("a\tb\r\nc\nd");
+    QTest::newRow("a lone CR would overwrite its line")
+        << QStringLiteral("Paid\rVoid") << QStringLiteral("Paid\rVoid")
+        << QStringLiteral("Paid\\x0DVoid") << QStringLiteral("Paid\\x0DVoid");
     // Long printable runs are passed over four characters at a time.
     QTest::newRow("control after a long printable run")
         << QStringLiteral("Employee12,A,Smith\x01 tail")

@@ -11,6 +11,8 @@ TTerminalOutput::TTerminalOutput(QIODevice& console) : m_console(console) {
 
 TTerminalOutput::~TTerminalOutput() {
     m_stream.flush();
+    if (!m_pendingCr.isEmpty())
+        m_console.write(EscapeTerminalText(m_pendingCr).toUtf8());
 }
 
 qint64 TTerminalOutput::readData(char*, qint64) {
@@ -18,7 +20,12 @@ qint64 TTerminalOutput::readData(char*, qint64) {
 }
 
 qint64 TTerminalOutput::writeData(const char* data, qint64 size) {
-    const QString text = m_decoder.decode(QByteArrayView(data, qsizetype(size)));
+    QString text = m_pendingCr;
+    text += QString(m_decoder.decode(QByteArrayView(data, qsizetype(size))));
+    // A CR at the end may begin a CR LF that the next write completes.
+    m_pendingCr = text.endsWith(u'\r') ? QStringLiteral("\r") : QString();
+    if (!m_pendingCr.isEmpty())
+        text.chop(1);
     const QByteArray bytes = EscapeTerminalText(text).toUtf8();
     if (m_console.write(bytes) != bytes.size())
         return -1;

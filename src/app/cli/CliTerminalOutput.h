@@ -28,5 +28,6 @@ private:
     QIODevice& m_console;
     // Keeps a character split between two writes.
     QStringDecoder m_decoder{QStringDecoder::Utf8};
+    QString m_pendingCr;
     QTextStream m_stream;
 };
