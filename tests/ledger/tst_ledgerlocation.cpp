@@ -1,4 +1,5 @@
 #include "ledger/LedgerLocation.h"
+#include "ledger/LedgerSchema.h"
 #include "ledger/RunLedger.h"
 #include "settings/ztSettingsFile.h"
 
@@ -70,7 +71,7 @@ private Q_SLOTS:
         TztSettingsRegistry settings(TztSettingsHive::File(dir.filePath("s.ini")), QString());
         auto ledger = OpenLedger(redirection, settings, TLedgerOptions{});
         QCOMPARE(ledger->Location().FilePath, file);
-        QCOMPARE(ledger->Version(), 1);
+        QCOMPARE(ledger->Version(), CurrentLedgerVersion());
         QVERIFY(QFile::exists(file));
     }
 };
