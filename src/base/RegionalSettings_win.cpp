@@ -12,7 +12,8 @@ QString LocaleText(LCTYPE type) {
 
 } // namespace
 
-// The workstation's short-date order and separator and its decimal separator.
+// The workstation's short-date order and separator and its decimal and
+// thousands separators.
 TRegionalSettings SystemRegionalSettings() {
     TRegionalSettings settings;
     const QString shortDate = LocaleText(LOCALE_SSHORTDATE).toLower();
@@ -36,5 +37,8 @@ TRegionalSettings SystemRegionalSettings() {
     const QString decimal = LocaleText(LOCALE_SDECIMAL);
     if (decimal.size() == 1)
         settings.DecimalSeparator = decimal[0];
+    const QString thousands = LocaleText(LOCALE_STHOUSAND);
+    if (thousands.size() == 1 && thousands[0] != settings.DecimalSeparator)
+        settings.ThousandSeparator = thousands[0];
     return settings;
 }

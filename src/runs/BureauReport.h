@@ -12,6 +12,7 @@ struct TBureauReportHeader {
     QDateTime Made; // UTC
     QString Workstation;
     bool Preview = false;
+    QString User; // who ran it
 };
 // The header of a report of a run with these options, made now on this
 // workstation.

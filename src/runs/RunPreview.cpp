@@ -6,15 +6,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Money to the cent, in the regional decimal separator.
-QString Money(Currency amount) {
-    return amount.ToFixed(2, RegionalSettings().DecimalSeparator);
-}
-
-} // namespace
-
 QString PreviewActionText(const TExportNote& item) {
     switch (item.Outcome) {
     case loWouldAdd:
@@ -71,7 +62,7 @@ int TRunPreview::Problems() const {
 QString TRunPreview::Summary() const {
     QStringList parts;
     for (const TPreviewTotal& t : Totals())
-        parts << Format("%d %s (%s)", {t.Count, t.Action, Money(t.Amount)});
+        parts << Format("%d %s (%s)", {t.Count, t.Action, MoneyToStr(t.Amount)});
     return parts.isEmpty() ? QStringLiteral("nothing to post") : parts.join(QStringLiteral(", "));
 }
 
@@ -102,6 +93,9 @@ struct TColumn {
     const char* Title;
     QString (*Text)(const TExportNote&);
     bool Right;
+    // The CSV's value when it differs from the text shown: a data file's
+    // amount stays a plain number.
+    QString (*Data)(const TExportNote&) = nullptr;
 };
 
 const TColumn Columns[] = {
@@ -109,7 +103,8 @@ const TColumn Columns[] = {
     {"Number", [](const TExportNote& n) { return n.Number; }, false},
     {"Date", [](const TExportNote& n) { return DateToStr(n.Date); }, false},
     {"Payee", [](const TExportNote& n) { return n.Payee; }, false},
-    {"Amount", [](const TExportNote& n) { return Money(n.Amount); }, true},
+    {"Amount", [](const TExportNote& n) { return MoneyToStr(n.Amount); }, true,
+     [](const TExportNote& n) { return n.Amount.ToFixed(2, RegionalSettings().DecimalSeparator); }},
     {"Detail", [](const TExportNote& n) { return n.Message; }, false},
 };
 
@@ -166,7 +161,7 @@ QString PreviewCsv(const QList<TRunPreview>& previews) {
         for (const TExportNote& item : p.Items) {
             QStringList fields{CsvField(p.RunName), CsvField(p.Target.CompanyName)};
             for (const TColumn& c : Columns)
-                fields << CsvField(c.Text(item));
+                fields << CsvField(c.Data ? c.Data(item) : c.Text(item));
             out += fields.join(u',') + QStringLiteral("\r\n");
         }
     }

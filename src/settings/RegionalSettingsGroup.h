@@ -6,6 +6,7 @@
 //   DateOrder=DMY          ; MDY, DMY or YMD
 //   DateSeparator=.        ; one punctuation character ("-" too)
 //   DecimalSeparator=,     ; one punctuation character, not a sign
+//   ThousandSeparator=.    ; one punctuation character or a blank
 //
 // A missing or invalid value keeps the system's setting for that item.
 #pragma once

@@ -4,10 +4,10 @@
 #include "runs/BureauReport.h"
 #include "runs/LedgerRunWriter.h"
 #include "ui/ActionButton.h"
+#include "ui/DocumentPrinting.h"
 #include "ui/MemTableColumns.h"
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvqApplication.h"
-#include "ui/PlainTextPrinting.h"
 #include "ui/dbcomp.h"
 
 #include <QAbstractEventDispatcher>
@@ -322,8 +322,8 @@ void TBureauFrm::RunBureau(bool preview) {
     Start([run](TRunContext& context) { run->Run(context); },
           [this, run, options](std::exception_ptr failure) {
               m_lastRun = run->Companies();
-              m_lastRunPreview = options.Preview;
-              ReportView->setHtml(BureauReportHtml(BureauReportHeader(options), m_lastRun));
+              m_reportHtml = BureauReportHtml(BureauReportHeader(options), m_lastRun);
+              ReportView->setHtml(m_reportHtml);
               if (failure)
                   ShowInErrorDisplay(failure);
               Q_EMIT BureauEnded();
@@ -332,5 +332,5 @@ void TBureauFrm::RunBureau(bool preview) {
 
 void TBureauFrm::PrintReport() {
     if (!m_lastRun.isEmpty())
-        PrintText(this, BureauReportText(m_lastRun, m_lastRunPreview));
+        PrintDocument(this, m_reportHtml, QStringLiteral("Orvane bureau run"));
 }

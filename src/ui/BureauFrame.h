@@ -100,5 +100,5 @@ private:
     TMemTable* m_mapTable;
     QList<TBureauMapEntry> m_map;
     QList<TBureauCompanyResult> m_lastRun;
-    bool m_lastRunPreview = false;
+    QString m_reportHtml; // the last run's, shown and printed
 };

@@ -34,7 +34,7 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
                                  {"Number", fkString, "Number"},
                                  {"Date", fkDate, "Date"},
                                  {"Payee", fkString, "Payee"},
-                                 {"Amount", fkFloat, "Amount"},
+                                 {"Amount", fkCurrency, "Amount"},
                                  {"Detail", fkString, "Detail"},
                                  {"Problem", fkInteger, ""}});
     for (const TRunPreview& p : previews) {
@@ -47,8 +47,7 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
                 m_table->SetDateTime(m_table->FieldByName(QStringLiteral("Date")),
                                      QDateTime(item.Date, QTime()));
             PutString(*m_table, "Payee", item.Payee);
-            m_table->SetFloat(m_table->FieldByName(QStringLiteral("Amount")),
-                              item.Amount.ToDouble());
+            m_table->SetCurrency(m_table->FieldByName(QStringLiteral("Amount")), item.Amount);
             PutString(*m_table, "Detail", item.Message);
             m_table->SetInteger(m_table->FieldByName(QStringLiteral("Problem")),
                                 IsPreviewProblem(item) ? 1 : 0);

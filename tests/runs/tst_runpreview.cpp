@@ -200,7 +200,7 @@ void TestRunPreview::postAfterChangePostsNothingTwice() {
     TRunContext context = f.Context(f.Harbor);
     TChecksExportRun preview = f.Checks(both, true);
     preview.RunChecksExport(context);
-    QCOMPARE(preview.Previews().value(0).Summary(), u"2 would add (2230.39)"_s);
+    QCOMPARE(preview.Previews().value(0).Summary(), u"2 would add (2,230.39)"_s);
 
     // Someone posts one of the checks before the previewed run is posted.
     TChecksExportRun other = f.Checks(f.File(u"one.txt"_s, James), false);
