@@ -176,7 +176,9 @@ Currency LedgerRunAmount(const TLedgerRun& run) {
 }
 
 QString LedgerRunStateText(const TLedgerRun& run, const QList<TLedgerRun>& runs) {
-    QString text = EndedByCancel(run) ? QStringLiteral("cancelled") : LedgerText(run.State);
+    // A cancelled run's message says what it did before it stopped.
+    QString text =
+        EndedByCancel(run) ? run.Message.section(u'\n', 0, 0).trimmed() : LedgerText(run.State);
     for (const TLedgerRun& undo : runs) {
         if (undo.Kind != lrkUndo || undo.TargetRunId != run.Id || undo.State != lrsFinished)
             continue;

@@ -29,7 +29,8 @@ QString LedgerSourceShortText(const TLedgerRun& run);
 // What the run did with money: added (a preview: would add; an undo:
 // deleted).
 Currency LedgerRunAmount(const TLedgerRun& run);
-// "finished", "failed", "cancelled" (the user's cancel ended it), and when
+// "finished", "failed", "cancelled, 48 records not exported: 2 checks
+// added" (the user's cancel ended it: what it did), and when
 // an undo among runs took it back: "undone by 1a2b3c4d on 2024-03-08 10:15:02".
 QString LedgerRunStateText(const TLedgerRun& run, const QList<TLedgerRun>& runs);
 // The run's fields, one a line, then its records as a table; lines end with

@@ -3,8 +3,10 @@
 // never read as markup), and printed pages carry their numbers and repeat
 // a table's header row.
 #include "TestSupport.h"
+#include "base/RegionalSettings.h"
 #include "runs/BureauReport.h"
 #include "runs/LedgerReport.h"
+#include "runs/RunPreview.h"
 #include "ui/DocumentPrinting.h"
 
 #include <QFile>
@@ -20,6 +22,8 @@
 #include <ctime>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(TLedgerRun)
 
 namespace {
 
@@ -174,22 +178,138 @@ private Q_SLOTS:
         QCOMPARE(text, expected);
     }
 
-    // Every page names the document and its number; the records' header row
-    // starts the next page again.
-    void printedPagesAreNumbered() {
-        QTemporaryDir dir;
-        const QString pdf = dir.filePath(u"run.pdf"_s);
+    // History's columns: what a run took in and what became of it.
+    void runStory_data() {
+        QTest::addColumn<TLedgerRun>("run");
+        QTest::addColumn<QList<TLedgerRun>>("others");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("amount");
+        TLedgerRun service = ChecksRun();
+        service.Amounts = {{loAdded, Currency::FromRaw(10689000)},
+                           {loFailed, Currency::FromUnits(5)}};
+        TLedgerRun undo;
+        undo.Id = u"5e6f7a8b-0000-4000-8000-000000000002"_s;
+        undo.Kind = lrkUndo;
+        undo.State = lrsFinished;
+        undo.TargetRunId = service.Id;
+        undo.Started = Utc(9, 9, 0);
+        TLedgerRun cancelledUndo = undo;
+        cancelledUndo.Message = u"cancelled"_s;
+        TLedgerRun failedUndo = undo;
+        failedUndo.State = lrsFailed;
+        TLedgerRun otherUndo = undo;
+        otherUndo.TargetRunId = u"ffff"_s;
+        QTest::newRow("finished") << service << QList<TLedgerRun>{otherUndo}
+                                  << u"payrolls 1001 of Orvane company 34; check date 3/8/2024"_s
+                                  << u"finished"_s << u"1,068.90"_s;
+        QTest::newRow("undone") << service << QList<TLedgerRun>{undo}
+                                << u"payrolls 1001 of Orvane company 34; check date 3/8/2024"_s
+                                << u"finished, undone by 5e6f7a8b on 2024-03-09 09:00:00"_s
+                                << u"1,068.90"_s;
+        QTest::newRow("partly undone")
+            << service << QList<TLedgerRun>{cancelledUndo}
+            << u"payrolls 1001 of Orvane company 34; check date 3/8/2024"_s
+            << u"finished, partly undone by 5e6f7a8b on 2024-03-09 09:00:00"_s << u"1,068.90"_s;
+        QTest::newRow("an undo that failed undid nothing")
+            << service << QList<TLedgerRun>{failedUndo}
+            << u"payrolls 1001 of Orvane company 34; check date 3/8/2024"_s << u"finished"_s
+            << u"1,068.90"_s;
+        TLedgerRun cancelled = service;
+        cancelled.Message = u"cancelled, 48 records not exported: 2 checks added\n\nDetails"_s;
+        cancelled.Source = {};
+        cancelled.Source.FileName = u"/reports/s1910.txt"_s;
+        cancelled.LastDate = QDate(2024, 3, 15);
+        QTest::newRow("cancelled file run")
+            << cancelled << QList<TLedgerRun>{}
+            << u"file s1910.txt; check dates 3/8/2024 to 3/15/2024"_s
+            << u"cancelled, 48 records not exported: 2 checks added"_s << u"1,068.90"_s;
+        TLedgerRun deleted = undo;
+        deleted.Amounts = {{loDeleted, Currency::FromUnits(-12)},
+                           {loAdded, Currency::FromUnits(1)}};
+        QTest::newRow("an undo counts what it deleted")
+            << deleted << QList<TLedgerRun>{} << QString() << u"finished"_s << u"-12.00"_s;
+    }
+    void runStory() {
+        QFETCH(TLedgerRun, run);
+        QFETCH(QList<TLedgerRun>, others);
+        QFETCH(QString, source);
+        QFETCH(QString, state);
+        QFETCH(QString, amount);
+        QCOMPARE(LedgerSourceShortText(run), source);
+        QCOMPARE(LedgerRunStateText(run, others << run), state);
+        QCOMPARE(MoneyToStr(LedgerRunAmount(run)), amount);
+    }
+
+    // The preview's table is read by people, its CSV by programs: the
+    // amount shown as money in one, a plain number in the other.
+    void previewAmounts_data() {
+        QTest::addColumn<QChar>("decimal");
+        QTest::addColumn<QChar>("thousands");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("csv");
+        QTest::newRow("US") << QChar(u'.') << QChar(u',') << u"1,068.90"_s << u",1068.90,"_s;
+        QTest::newRow("decimal comma")
+            << QChar(u',') << QChar(u'.') << u"1.068,90"_s << u",\"1068,90\","_s;
+    }
+    void previewAmounts() {
+        QFETCH(QChar, decimal);
+        QFETCH(QChar, thousands);
+        QFETCH(QString, shown);
+        QFETCH(QString, csv);
+        TRegionalSettings settings;
+        settings.DecimalSeparator = decimal;
+        settings.ThousandSeparator = thousands;
+        TRegionalSettingsOverride regional(settings);
+        TRunPreview preview;
+        preview.RunName = u"Orvane Employee Checks Export"_s;
+        TExportNote note;
+        static_cast<TLedgerRecordIntent&>(note) =
+            Record(1, lekCheck, u"2001"_s, u"Maria Lopez"_s, 106890, loWouldAdd, QString());
+        note.Outcome = loWouldAdd;
+        preview.Items << note;
+        const QString table = FormatPreviewTable({preview});
+        QVERIFY2(table.contains(u"Maria Lopez  "_s + shown) &&
+                     table.contains(u"Totals: 1 would add ("_s + shown + u')'),
+                 qPrintable(table));
+        QVERIFY2(PreviewCsv({preview}).contains(csv), qPrintable(PreviewCsv({preview})));
+    }
+
+    // Every page names the document and its number; a long table's header
+    // row starts every page it continues on.
+    void printedPages_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("footer");
+        QTest::addColumn<QString>("header");
         QList<TLedgerRecord> records;
         for (int i = 1; i <= 120; ++i)
             records << Record(i, lekCheck, QString::number(2000 + i),
                               u"Payee "_s + QString::number(i), 10000 + i, loAdded,
                               u"Checking / Payroll Liabilities"_s);
+        QTest::newRow("run report") << LedgerRunReportHtml(ChecksRun(), records, u"finished"_s)
+                                    << u"Run 1a2b3c4d"_s << u"# Kind Number Date Payee Amount"_s;
+        QList<TBureauCompanyResult> companies;
+        for (int i = 0; i < 60; ++i) {
+            companies << BureauCompanies();
+            companies.back().Entry.OrvaneCompany = QString::number(2000 + i);
+        }
+        QTest::newRow("bureau report")
+            << BureauReportHtml({QDate(2024, 3, 1), QDate(2024, 3, 8), Utc(8, 11, 0), u"WS-1"_s,
+                                 false, u"ann"_s},
+                                companies)
+            << u"Orvane bureau run"_s << QString();
+    }
+    void printedPages() {
+        QFETCH(QString, html);
+        QFETCH(QString, footer);
+        QFETCH(QString, header);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(u"report.pdf"_s);
         {
             QPrinter printer;
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
-            PrintHtmlDocument(printer, LedgerRunReportHtml(ChecksRun(), records, u"finished"_s),
-                              u"Run 1a2b3c4d"_s);
+            PrintHtmlDocument(printer, html, footer);
         }
         const QStringList pages =
             Poppler(u"pdftotext"_s, {u"-layout"_s, pdf, u"-"_s}).split(u'\f', Qt::SkipEmptyParts);
@@ -197,12 +317,10 @@ private Q_SLOTS:
         const QString count = QString::number(pages.size());
         for (qsizetype p = 0; p < pages.size(); ++p) {
             const QStringList lines = pages[p].trimmed().split(u'\n');
-            const QString footer = lines.last().simplified();
-            QCOMPARE(footer, u"Run 1a2b3c4d Page %1 of %2"_s.arg(p + 1).arg(count));
-            if (p > 0 && p + 1 < pages.size())
-                QVERIFY2(
-                    lines.first().simplified().startsWith(u"# Kind Number Date Payee Amount"_s),
-                    qPrintable(lines.first()));
+            QCOMPARE(lines.last().simplified(),
+                     u"%1 Page %2 of %3"_s.arg(footer).arg(p + 1).arg(count));
+            if (!header.isEmpty() && p > 0 && p + 1 < pages.size())
+                QVERIFY2(lines.first().simplified().startsWith(header), qPrintable(lines.first()));
         }
     }
 };
