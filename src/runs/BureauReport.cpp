@@ -19,12 +19,13 @@ QString CompanyLabel(const TBureauCompanyResult& c) {
 }
 
 QString CountsText(const TBureauTotals& t, bool preview) {
-    return Format(preview ? "%d payrolls to export, %d checks to add, %d already existing, %d "
-                            "invalid, %d deposits, %d voids, %d journal entries, amount %s"
-                          : "%d payrolls exported, %d checks added, %d already existed, %d "
-                            "failed, %d deposits, %d voids, %d journal entries, amount %s",
-                  {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
-                   t.DepositsAdded, t.Voids, t.JournalEntries, MoneyToStr(t.Amount)});
+    return Format(
+        preview ? "%d payrolls to export, %d checks to add, %d already existing, %d "
+                  "invalid, %d deposits, %d voids, %d journal entries, net pay %s, journal %s"
+                : "%d payrolls exported, %d checks added, %d already existed, %d "
+                  "failed, %d deposits, %d voids, %d journal entries, net pay %s, journal %s",
+        {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed, t.DepositsAdded,
+         t.Voids, t.JournalEntries, MoneyToStr(t.NetPay), MoneyToStr(t.Journal)});
 }
 
 QString StateText(const TBureauExport& e, bool preview) {
@@ -106,7 +107,8 @@ QString BureauReportHtml(const TBureauReportHeader& header,
             .Column(QStringLiteral("Deposits"), true)
             .Column(QStringLiteral("Voids"), true)
             .Column(QStringLiteral("Journal entries"), true)
-            .Column(QStringLiteral("Amount"), true);
+            .Column(QStringLiteral("Net pay"), true)
+            .Column(QStringLiteral("Journal"), true);
     };
     THtmlTable summary;
     summary.Column(QStringLiteral("Orvane company"))
@@ -120,7 +122,8 @@ QString BureauReportHtml(const TBureauReportHeader& header,
         for (const int n : {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
                             t.DepositsAdded, t.Voids, t.JournalEntries})
             cells << QString::number(n);
-        cells << MoneyToStr(t.Amount) << QString::number(c.Problems.size());
+        cells << MoneyToStr(t.NetPay) << MoneyToStr(t.Journal)
+              << QString::number(c.Problems.size());
         summary.Row(cells, c.NeedsAttention() ? QStringLiteral("attention") : QString());
     }
     h += summary.Html();
@@ -142,7 +145,7 @@ QString BureauReportHtml(const TBureauReportHeader& header,
             for (const int n : {e.Checks.ChecksAdded, e.Checks.ChecksExisted, e.Checks.Errors,
                                 e.Checks.DepositsAdded, e.Checks.ChecksVoided, e.JournalEntries})
                 cells << QString::number(n);
-            cells << MoneyToStr(e.Amount) << e.Note;
+            cells << MoneyToStr(e.NetPay) << MoneyToStr(e.Journal) << e.Note;
             exports.Row(cells);
         }
         if (!exports.IsEmpty())

@@ -51,6 +51,12 @@ QString LedgerTimeDisplay(const QDateTime& utc) {
                          : QString();
 }
 
+QString LedgerRecordProblem(const TLedgerRecordIntent& record, const QString& outcome,
+                            const QString& message) {
+    return Format("%s %s %s (%s): %s",
+                  {LedgerText(record.Kind), record.Number, record.Payee, outcome, message});
+}
+
 QString LedgerRunLine(const TLedgerRun& run) {
     return EscapeControlChars(QStringList{run.Id, LedgerTimeDisplay(run.Started),
                                           LedgerRunKindText(run), LedgerTargetText(run.Target),
@@ -153,12 +159,14 @@ QString UserText(const TLedgerRun& run) {
 
 } // namespace
 
+QString LedgerSourceName(const TLedgerSource& source) {
+    return source.FileName.isEmpty()
+               ? LedgerSourceText(source)
+               : QStringLiteral("file ") + QFileInfo(source.FileName).fileName();
+}
+
 QString LedgerSourceShortText(const TLedgerRun& run) {
-    QString source;
-    if (!run.Source.FileName.isEmpty())
-        source = QStringLiteral("file ") + QFileInfo(run.Source.FileName).fileName();
-    else if (!run.Source.OrvaneCompany.isEmpty())
-        source = LedgerSourceText(run.Source);
+    const QString source = LedgerSourceName(run.Source);
     const QString dates = DateRange(run);
     if (dates.isEmpty())
         return source;

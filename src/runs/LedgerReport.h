@@ -20,8 +20,14 @@ QString LedgerTimeDisplay(const QDateTime& utc);
 // kind, key, label, company, time recorded and the run's short id, two
 // blanks apart: "orvane company  34  Harbor Lane Bakery  Harbor Lane Bakery (...)  ...".
 QString LedgerPairingLine(const TLedgerPairing& pairing);
+// "check 1001 Jane Doe (failed): why", a record that needs a look.
+QString LedgerRecordProblem(const TLedgerRecordIntent& record, const QString& outcome,
+                            const QString& message);
 // id, time, kind, target company, counts and state, two blanks apart.
 QString LedgerRunLine(const TLedgerRun& run);
+// "payrolls 101, 102 of Orvane company 34" or "file s1910.txt"; empty for
+// none.
+QString LedgerSourceName(const TLedgerSource& source);
 // Where the run's report came from, short, with its records' check dates:
 // "payrolls 101, 102 of Orvane company 34; check date 3/8/2024", "file
 // s1910.txt; check dates 3/1/2024 to 3/8/2024"; empty for an undo.

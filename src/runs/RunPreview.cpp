@@ -66,6 +66,17 @@ QString TRunPreview::Summary() const {
     return parts.isEmpty() ? QStringLiteral("nothing to post") : parts.join(QStringLiteral(", "));
 }
 
+QString TRunPreview::JournalTotals() const {
+    if (JournalLines.isEmpty())
+        return QString();
+    Currency debit, credit;
+    for (const TPreviewJournalLine& line : JournalLines) {
+        debit += line.Debit;
+        credit += line.Credit;
+    }
+    return Format("Debit %s, credit %s", {MoneyToStr(debit), MoneyToStr(credit)});
+}
+
 void TPreviewCollector::Sending(const TExportNotes& records) {
     // Never heard: the preview's connection refuses such a set anyway.
     if (m_next)
@@ -123,6 +134,32 @@ QString CsvField(QString text) {
 
 } // namespace
 
+namespace {
+
+// The entry's lines under their titles, amounts right-aligned.
+QString JournalLinesTable(const TRunPreview& p) {
+    QList<QStringList> rows{{QStringLiteral("Account"), QStringLiteral("Class or customer"),
+                             QStringLiteral("Debit"), QStringLiteral("Credit")}};
+    for (const TPreviewJournalLine& line : p.JournalLines)
+        rows << QStringList{line.Account, line.ClassOrName,
+                            line.Debit.IsZero() ? QString() : MoneyToStr(line.Debit),
+                            line.Credit.IsZero() ? QString() : MoneyToStr(line.Credit)};
+    QList<int> widths(4, 0);
+    for (const QStringList& row : rows)
+        for (int i = 0; i < 4; ++i)
+            widths[i] = std::max(widths[i], int(row[i].size()));
+    QString out = QStringLiteral("Journal entry lines\n");
+    for (const QStringList& row : rows) {
+        QStringList cells;
+        for (int i = 0; i < 4; ++i)
+            cells << Pad(row[i], widths[i], i >= 2);
+        out += cells.join(QStringLiteral("  ")).trimmed() + u'\n';
+    }
+    return out + QStringLiteral("Journal entry totals: ") + p.JournalTotals() + u'\n';
+}
+
+} // namespace
+
 QString FormatPreviewTable(const QList<TRunPreview>& previews) {
     QString out;
     for (const TRunPreview& p : previews) {
@@ -148,6 +185,8 @@ QString FormatPreviewTable(const QList<TRunPreview>& previews) {
             out += row.join(QStringLiteral("  ")).trimmed() + u'\n';
         }
         out += QStringLiteral("Totals: ") + p.Summary() + u'\n';
+        if (!p.JournalLines.isEmpty())
+            out += JournalLinesTable(p);
     }
     return out;
 }

@@ -8,12 +8,14 @@
 #include "ui/MemTableColumns.h"
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvqApplication.h"
+#include "ui/UserDialogBoxes.h"
 #include "ui/dbcomp.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -59,6 +61,7 @@ void SetAccount(QComboBox* box, const QString& name) {
 TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     AddCompanyAction = new QAction(QStringLiteral("Add current company"), this);
+    BrowseFileAction = new QAction(QStringLiteral("Browse…"), this);
     FetchAccountsAction = new QAction(QStringLiteral("Get Account list"), this);
     SaveRowAction = new QAction(QStringLiteral("Save row"), this);
     RemoveRowAction = new QAction(QStringLiteral("Remove row"), this);
@@ -68,6 +71,8 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     connect(RefreshAction, &QAction::triggered, this, UserAction([this] { Refresh(); }));
     connect(AddCompanyAction, &QAction::triggered, this,
             UserAction([this] { AddCurrentCompany(); }));
+    connect(BrowseFileAction, &QAction::triggered, this,
+            UserAction([this] { BrowseCompanyFile(); }));
     connect(FetchAccountsAction, &QAction::triggered, this,
             UserAction([this] { FetchAccounts(); }));
     connect(SaveRowAction, &QAction::triggered, this, UserAction([this] { SaveRow(); }));
@@ -98,7 +103,10 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     chkPayeeNames = new QCheckBox(QStringLiteral("Include Payee Names"));
     auto* editor = new QFormLayout;
     editor->addRow(QStringLiteral("Orvane company (internal number)"), edCompany);
-    editor->addRow(QStringLiteral("QuickBooks company file"), edCompanyFile);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(edCompanyFile, 1);
+    fileRow->addWidget(ActionButton(BrowseFileAction, 75));
+    editor->addRow(QStringLiteral("QuickBooks company file"), fileRow);
     editor->addRow(QStringLiteral("Cash account"), cbCashAccount);
     editor->addRow(QStringLiteral("Liability account"), cbLiabilityAccount);
     editor->addRow(QStringLiteral("Checks"), cbChecksKind);
@@ -253,6 +261,16 @@ void TBureauFrm::AddCurrentCompany() {
     e.OrvaneCompany = QString::number(company->CoNbr);
     EditRow(e);
     edCompanyFile->setFocus();
+}
+
+void TBureauFrm::BrowseCompanyFile() {
+    const QString current = edCompanyFile->text().trimmed();
+    const QString chosen = GetOpenFileName(
+        this, QStringLiteral("QuickBooks company file"),
+        current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
+        QStringLiteral("QuickBooks company files (*.qbw *.qbsb *.sqlite);;All files (*)"));
+    if (!chosen.isEmpty())
+        edCompanyFile->setText(QDir::toNativeSeparators(chosen));
 }
 
 void TBureauFrm::FetchAccounts() {

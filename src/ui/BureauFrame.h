@@ -48,6 +48,8 @@ public:
     void Refresh() override;
     // Starts a row for the payroll list's current company.
     void AddCurrentCompany();
+    // The file dialog for the editor's company file.
+    void BrowseCompanyFile();
     // The editor's company file's accounts into the account lists.
     void FetchAccounts();
     // Checks the editor's row against its company file, then adds or
@@ -78,6 +80,7 @@ public:
     QTextBrowser* ReportView;
     QAction* RefreshAction;
     QAction* AddCompanyAction;
+    QAction* BrowseFileAction;
     QAction* FetchAccountsAction;
     QAction* SaveRowAction;
     QAction* RemoveRowAction;

@@ -24,6 +24,8 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
         if (!p.CompanyQuestion.isEmpty())
             companies << QStringLiteral("Posting will ask: ") + p.CompanyQuestion;
         totals << p.RunName + QStringLiteral(": ") + p.Summary();
+        if (!p.JournalLines.isEmpty())
+            totals << QStringLiteral("Journal entry: ") + p.JournalTotals();
     }
     lblCompany = new QLabel(companies.join(u'\n'));
     lblCompany->setWordWrap(true);
@@ -60,6 +62,28 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
     Grid->SetTable(m_table);
     Grid->resizeColumnsToContents();
 
+    m_lines = NewMemTable(this, {{"Account", fkString, "Account"},
+                                 {"ClassOrName", fkString, "Class or customer"},
+                                 {"Debit", fkCurrency, "Debit"},
+                                 {"Credit", fkCurrency, "Credit"}});
+    for (const TRunPreview& p : previews) {
+        for (const TPreviewJournalLine& line : p.JournalLines) {
+            m_lines->Append();
+            PutString(*m_lines, "Account", line.Account);
+            PutString(*m_lines, "ClassOrName", line.ClassOrName);
+            if (!line.Debit.IsZero())
+                m_lines->SetCurrency(m_lines->FieldByName(QStringLiteral("Debit")), line.Debit);
+            if (!line.Credit.IsZero())
+                m_lines->SetCurrency(m_lines->FieldByName(QStringLiteral("Credit")), line.Credit);
+            m_lines->Post();
+        }
+    }
+    m_lines->First();
+    LinesGrid = new TReDBGrid;
+    LinesGrid->SetTable(m_lines);
+    LinesGrid->resizeColumnsToContents();
+    LinesGrid->setVisible(!m_lines->IsEmpty());
+
     cbProblemsOnly = new QCheckBox(QStringLiteral("Problems only"));
     connect(cbProblemsOnly, &QCheckBox::toggled, this, &TRunPreviewDlg::SetProblemsOnly);
     lblTotals = new QLabel(totals.join(u'\n'));
@@ -75,6 +99,7 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblCompany);
     layout->addWidget(Grid, 1);
+    layout->addWidget(LinesGrid, 1);
     layout->addWidget(cbProblemsOnly);
     layout->addWidget(lblTotals);
     layout->addWidget(buttons);

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -49,7 +50,10 @@ void TestBureauTab::mapEditedThenRun() {
     QCOMPARE(bureau.MapGrid->model()->rowCount(), 0);
 
     bureau.edCompany->setText(u"34"_s);
-    bureau.edCompanyFile->setText(scene.CompanyFile());
+    // The company file comes from the file dialog.
+    boxes.AnswerNextFileDialog(scene.CompanyFile());
+    bureau.BrowseFileAction->trigger();
+    QCOMPARE(bureau.edCompanyFile->text(), QDir::toNativeSeparators(scene.CompanyFile()));
     QSignalSpy accounts(&bureau, &TBureauFrm::AccountsLoaded);
     bureau.UpdateActions();
     bureau.FetchAccountsAction->trigger();

@@ -87,8 +87,15 @@ QList<TBureauCompanyResult> BureauCompanies() {
     checks.Kind = lpkEmployeeChecks;
     checks.Checks.ChecksAdded = 12;
     checks.Checks.DepositsAdded = 2;
-    checks.Amount = Currency::FromRaw(128245000);
+    checks.NetPay = Currency::FromRaw(128245000);
     harbor.Exports << checks;
+    TBureauExport journal;
+    journal.Payroll = u"1001"_s;
+    journal.Caption = u"3/8/2024 run 1"_s;
+    journal.Kind = lpkJournal;
+    journal.JournalEntries = 1;
+    journal.Journal = Currency::FromRaw(170000000);
+    harbor.Exports << journal;
     TBureauCompanyResult deli;
     deli.Entry.OrvaneCompany = u"1002"_s;
     deli.Entry.CompanyFile = u"/books/deli.qbw"_s;
