@@ -20,7 +20,9 @@ QString HtmlDocumentStart(const QString& title) {
                           "table{border-collapse:collapse;margin-bottom:6pt}"
                           "td,th{border:1px solid #999;padding:2px 6px;vertical-align:top}"
                           "th{background-color:#e8e8e8;text-align:left}"
-                          "td.n,th.n{text-align:right}table.fields td{border:none;padding:1px 6px}"
+                          // Amounts and counts never break inside.
+                          "td.n,th.n{text-align:right;white-space:nowrap}"
+                          "table.fields td{border:none;padding:1px 6px}"
                           ".attention{color:#b00000}"
                           "</style></head><body>\n<h1>") +
            HtmlText(title) + QStringLiteral("</h1>\n");

@@ -60,6 +60,8 @@ void PrintHtmlDocument(QPrinter& printer, const QString& html, const QString& fo
 
 void PrintDocument(QWidget* parent, const QString& html, const QString& footer) {
     QPrinter printer;
+    // The reports' tables are wide; the dialog lets the user turn it back.
+    printer.setPageOrientation(QPageLayout::Landscape);
     if (!ChoosePrinter(parent, printer))
         return;
     PrintHtmlDocument(printer, html, footer);

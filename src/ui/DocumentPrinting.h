@@ -14,6 +14,6 @@ class QWidget;
 // cannot print.
 void PrintHtmlDocument(QPrinter& printer, const QString& html, const QString& footer);
 
-// The print dialog over parent (ChoosePrinter), then PrintHtmlDocument; a
-// cancelled dialog prints nothing.
+// The print dialog over parent (ChoosePrinter), landscape chosen, then
+// PrintHtmlDocument; a cancelled dialog prints nothing.
 void PrintDocument(QWidget* parent, const QString& html, const QString& footer);

@@ -28,12 +28,12 @@ constexpr int QuestionItems = 25;
 TMemTable* RunsTable(QObject* parent) {
     return NewMemTable(parent, {{"Started", fkDateTime, "Started"},
                                 {"Kind", fkString, "Kind"},
+                                {"State", fkString, "State"},
                                 {"Source", fkString, "Payrolls or report file"},
                                 {"Company", fkString, "QuickBooks company"},
-                                {"CompanyFile", fkString, "Company file"},
                                 {"Records", fkString, "Records"},
                                 {"Amount", fkCurrency, "Amount"},
-                                {"State", fkString, "State"},
+                                {"CompanyFile", fkString, "Company file"},
                                 {"User", fkString, "User"},
                                 {"Run", fkString, "Run"},
                                 {"Index", fkInteger, ""}});

@@ -52,9 +52,12 @@ int Txns(const QString& file, const QString& type) {
 Currency CheckAndDepositTotal(const QString& file) {
     TQBSandboxCompany company(file, false);
     qint64 cents = 0;
-    for (const TSbTxn& txn : company.Txns(TSbTxnFilter()))
-        if (txn.Type == QStringLiteral("Check") || txn.Type == QStringLiteral("Deposit"))
+    for (const QString& type : {QStringLiteral("Check"), QStringLiteral("Deposit")}) {
+        TSbTxnFilter filter;
+        filter.Type = type;
+        for (const TSbTxn& txn : company.Txns(filter))
             cents += txn.Cents;
+    }
     return Currency::FromRaw(cents * 100);
 }
 

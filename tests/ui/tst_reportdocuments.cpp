@@ -116,7 +116,10 @@ QString FrameText(QTextFrame* frame) {
                 const QTextTableCell cell = table->cellAt(row, column);
                 QTextCursor cursor = cell.firstCursorPosition();
                 cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
-                cells << cursor.selectedText().replace(QChar::ParagraphSeparator, u" / "_s);
+                // Text that must not wrap is laid out with no-break spaces.
+                cells << cursor.selectedText()
+                             .replace(QChar::ParagraphSeparator, u" / "_s)
+                             .replace(QChar::Nbsp, u' ');
             }
             text += cells.join(u" | "_s) + u'\n';
         }
