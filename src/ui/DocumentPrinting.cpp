@@ -2,6 +2,7 @@
 
 #include "base/ztExceptions.h"
 #include "base/ztFormat.h"
+#include "ui/PlainTextPrinting.h"
 #include "ui/UserDialogBoxes.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -10,20 +11,8 @@
 #include <QTextDocument>
 
 void PrintHtmlDocument(QPrinter& printer, const QString& html, const QString& footer) {
-    // As plain-text printing: half an inch keeps everything on the paper.
-    constexpr qreal MinMarginMm = 12.7;
-    const QMarginsF own = printer.pageLayout().margins(QPageLayout::Millimeter);
-    printer.setPageMargins(QMarginsF(qMax(own.left(), MinMarginMm), qMax(own.top(), MinMarginMm),
-                                     qMax(own.right(), MinMarginMm),
-                                     qMax(own.bottom(), MinMarginMm)),
-                           QPageLayout::Millimeter);
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        const QString target = printer.outputFileName().isEmpty()
-                                   ? QStringLiteral(" on ") + printer.printerName()
-                                   : QStringLiteral(" to ") + printer.outputFileName();
-        throw EztException(QStringLiteral("The printer could not start printing") + target);
-    }
+    BeginPrinting(printer, painter);
     QTextDocument document;
     document.documentLayout()->setPaintDevice(&printer);
     document.setHtml(html);
