@@ -106,6 +106,15 @@ QString Currency::ToFixed(int decimals, QChar decimalSeparator) const {
     return raw < 0 ? u'-' + text : text;
 }
 
+QString Currency::ToMoney(QChar decimalSeparator, QChar thousandSeparator) const {
+    QString text = ToFixed(2, decimalSeparator);
+    const qsizetype units = text.size() - 3;
+    const qsizetype firstDigit = text.startsWith(u'-') ? 1 : 0;
+    for (qsizetype at = units - 3; at > firstDigit; at -= 3)
+        text.insert(at, thousandSeparator);
+    return text;
+}
+
 QString Currency::ToString(QChar decimalSeparator) const {
     QString text = ToFixed(4, decimalSeparator);
     if (m_raw % Scale == 0)

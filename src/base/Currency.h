@@ -29,6 +29,9 @@ public:
     QString ToString(QChar decimalSeparator = u'.') const;
     // Exactly `decimals` decimals (0..4): ToFixed(2) of 125.5 is "125.50".
     QString ToFixed(int decimals, QChar decimalSeparator = u'.') const;
+    // Money as people read it: two decimals, the units in groups of three,
+    // "-1,068.90".
+    QString ToMoney(QChar decimalSeparator, QChar thousandSeparator) const;
 
     constexpr bool IsZero() const { return m_raw == 0; }
     constexpr bool IsNegative() const { return m_raw < 0; }

@@ -148,3 +148,12 @@ Currency StrToCurr(QStringView text) {
 QString CurrToStr(Currency value) {
     return value.ToString(RegionalSettings().DecimalSeparator);
 }
+
+QString MoneyToStr(Currency value) {
+    const TRegionalSettings& s = RegionalSettings();
+    // A decimal comma set alone must not group with commas as well.
+    const QChar thousands = s.ThousandSeparator != s.DecimalSeparator ? s.ThousandSeparator
+                            : s.DecimalSeparator == u','              ? u'.'
+                                                                      : u',';
+    return value.ToMoney(s.DecimalSeparator, thousands);
+}

@@ -1,5 +1,5 @@
 // The regional settings every date and amount conversion goes through:
-// short-date order and separator, decimal separator.
+// short-date order and separator, decimal and thousands separators.
 #pragma once
 
 #include "base/Currency.h"
@@ -15,10 +15,14 @@ struct TRegionalSettings {
     QChar DecimalSeparator = u'.';
     // The year's digits in the short-date format: 4 ("3/8/2024") or 2 ("3/8/24").
     int YearDigits = 4;
+    // Groups the units of amounts shown (one equal to the decimal separator
+    // gives way to the other of "," and ".").
+    QChar ThousandSeparator = u',';
 
     friend bool operator==(const TRegionalSettings& a, const TRegionalSettings& b) {
         return a.DateOrder == b.DateOrder && a.DateSeparator == b.DateSeparator &&
-               a.DecimalSeparator == b.DecimalSeparator && a.YearDigits == b.YearDigits;
+               a.DecimalSeparator == b.DecimalSeparator && a.YearDigits == b.YearDigits &&
+               a.ThousandSeparator == b.ThousandSeparator;
     }
 };
 
@@ -68,3 +72,6 @@ inline Currency StrToCurr(const QString& text) {
     return StrToCurr(QStringView(text));
 }
 QString CurrToStr(Currency value);
+// Every amount shown on screen or printed: "1,068.90" (Currency::ToMoney
+// with the settings' separators). Data files keep CurrToStr's form.
+QString MoneyToStr(Currency value);

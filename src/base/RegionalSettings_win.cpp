@@ -13,7 +13,7 @@ QString LocaleText(LCTYPE type) {
 } // namespace
 
 // The workstation's short-date order, separator and year digits and its
-// decimal separator.
+// decimal and thousands separators.
 TRegionalSettings SystemRegionalSettings() {
     TRegionalSettings settings;
     const QString shortDate = LocaleText(LOCALE_SSHORTDATE).toLower();
@@ -39,5 +39,8 @@ TRegionalSettings SystemRegionalSettings() {
     const QString decimal = LocaleText(LOCALE_SDECIMAL);
     if (decimal.size() == 1)
         settings.DecimalSeparator = decimal[0];
+    const QString thousands = LocaleText(LOCALE_STHOUSAND);
+    if (thousands.size() == 1 && thousands[0] != settings.DecimalSeparator)
+        settings.ThousandSeparator = thousands[0];
     return settings;
 }

@@ -91,6 +91,12 @@ struct TExisting {
 };
 
 const QString NotIncludedMessage = QStringLiteral("Direct deposit: not exported");
+// What to do about an employee QuickBooks lacks; the user reads it with the
+// record's failure.
+const char* const MissingEmployeeAdvice =
+    "Check %s was not posted: add the employee to QuickBooks with exactly these names, or "
+    "correct the names in Orvane, then run the export again (what was posted is found, not "
+    "posted twice).";
 
 // One pass of the export over the records, with the lists QuickBooks held
 // before it started. The lists are indexed once so that a report of
@@ -375,7 +381,13 @@ private:
         ++m_result.Errors;
         // The clearing of a check that was there before failed.
         const bool existed = w.Note.Outcome == loAlreadyExisted;
-        const QString message = ErrorDisplayMessage(std::current_exception());
+        QString message = ErrorDisplayMessage(std::current_exception());
+        try {
+            throw;
+        } catch (const EQBEmployeeNotFound&) {
+            message += u'\n' + Format(MissingEmployeeAdvice, {w.Record->CheckNumber});
+        } catch (...) {
+        }
         if (w.InFlight)
             Settle(w, *w.InFlight, stateUnknown ? loStateUnknown : loFailed, message);
         else if (w.Note.Outcome == loPending)

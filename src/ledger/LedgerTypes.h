@@ -126,6 +126,11 @@ struct TLedgerRun : TLedgerRunStart {
     // Records per outcome; an interrupted run's pending ones count as state
     // unknown.
     QMap<TLedgerOutcome, int> Counts;
+    // The records' amounts per outcome, as Counts counts them.
+    QMap<TLedgerOutcome, Currency> Amounts;
+    // The first and last date of its records (check dates); invalid for none.
+    QDate FirstDate;
+    QDate LastDate;
 };
 
 // One record of a run as written before its request set is sent. A void's or

@@ -312,8 +312,9 @@ QList<TLedgerRun> TRunLedger::ReadRuns(const QString& where, const QVariantList&
             runs[index.value(payrolls.value(0).toString())].Source.Payrolls
                 << payrolls.value(1).toString();
         QSqlQuery counts =
-            m_db->Exec(u"SELECT run_id, outcome, COUNT(*) FROM records WHERE run_id" + in +
-                           u" GROUP BY run_id, outcome",
+            m_db->Exec(u"SELECT run_id, outcome, COUNT(*), SUM(amount), MIN(NULLIF(txn_date, '')), "
+                       u"MAX(NULLIF(txn_date, '')) FROM records WHERE run_id" +
+                           in + u" GROUP BY run_id, outcome",
                        ids);
         while (counts.next()) {
             TLedgerRun& run = runs[index.value(counts.value(0).toString())];
@@ -321,6 +322,12 @@ QList<TLedgerRun> TRunLedger::ReadRuns(const QString& where, const QVariantList&
             if (outcome == loPending && run.State == lrsInterrupted)
                 outcome = loStateUnknown;
             run.Counts[outcome] += counts.value(2).toInt();
+            run.Amounts[outcome] += Currency::FromRaw(counts.value(3).toLongLong());
+            const QDate first = LedgerDate(counts.value(4)), last = LedgerDate(counts.value(5));
+            if (first.isValid() && (!run.FirstDate.isValid() || first < run.FirstDate))
+                run.FirstDate = first;
+            if (last.isValid() && (!run.LastDate.isValid() || last > run.LastDate))
+                run.LastDate = last;
         }
     }
     return runs;

@@ -420,9 +420,10 @@ const TQBEmployeeRet& TQBConnection::FindEmployeeByName(const TQBEmployeeRetList
     for (const TQBEmployeeRet& e : employees)
         if (GetEmployeeName(&e) == name)
             return e;
-    throw EQBError(Format("Cannot find QB employee record with First Name = '%s', Middle "
-                          "Initial = '%s', Last Name = '%s'",
-                          {name.FirstName, name.MiddleInitial, name.LastName}));
+    throw EQBEmployeeNotFound(
+        Format("Cannot find QB employee record with First Name = '%s', Middle "
+               "Initial = '%s', Last Name = '%s'",
+               {name.FirstName, name.MiddleInitial, name.LastName}));
 }
 
 const TQBEmployeeRet* TQBConnection::FindEmployeeByListID(const TQBEmployeeRetList& employees,

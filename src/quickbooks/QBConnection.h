@@ -57,6 +57,12 @@ struct TQBConnectionConfig {
 
 extern const QString QBApplicationTitle; // "Orvane QB Export"
 
+// No QuickBooks employee has the three names of a report's record.
+class EQBEmployeeNotFound : public EQBError {
+public:
+    using EQBError::EQBError;
+};
+
 class TQBConnection {
 public:
     // Opens the connection and the session on the platform's processor.
@@ -137,7 +143,8 @@ public:
     bool JournalEntryExists(const QDate& date);
 
     static TQBEEName GetEmployeeName(const TQBEmployeeRet* employee);
-    // Throws EQBError "Cannot find QB employee record with ..." without a match.
+    // Throws EQBEmployeeNotFound "Cannot find QB employee record with ..."
+    // without a match.
     static const TQBEmployeeRet& FindEmployeeByName(const TQBEmployeeRetList& employees,
                                                     const TQBEEName& name);
     static const TQBEmployeeRet* FindEmployeeByListID(const TQBEmployeeRetList& employees,

@@ -4,6 +4,7 @@
 #include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 #include "runs/LedgerReport.h"
+#include "runs/ReportHtml.h"
 
 namespace {
 
@@ -12,32 +13,19 @@ QString Plain(const QString& text) {
     return EscapeControlChars(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 }
 
-QString Html(const QString& text) {
-    return Plain(text).toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
-}
-
 QString CompanyLabel(const TBureauCompanyResult& c) {
     return c.CompanyName.isEmpty() ? c.Entry.OrvaneCompany
                                    : c.Entry.OrvaneCompany + u' ' + c.CompanyName;
 }
 
 QString CountsText(const TBureauTotals& t, bool preview) {
-    return Format(preview ? "%d payrolls to export, %d checks to add, %d already existing, %d "
-                            "invalid, %d deposits, %d voids, %d journal entries, amount %s"
-                          : "%d payrolls exported, %d checks added, %d already existed, %d "
-                            "failed, %d deposits, %d voids, %d journal entries, amount %s",
-                  {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
-                   t.DepositsAdded, t.Voids, t.JournalEntries, t.Amount.ToFixed(2)});
-}
-
-// The count columns of both tables, after the first ones.
-QString CountHeaders(bool preview) {
-    const QString added = preview ? QStringLiteral("<th>Checks to add</th>")
-                                  : QStringLiteral("<th>Checks added</th>");
-    const QString failed =
-        preview ? QStringLiteral("<th>Invalid</th>") : QStringLiteral("<th>Failed</th>");
-    return added + QStringLiteral("<th>Already existing</th>") + failed +
-           QStringLiteral("<th>Deposits</th><th>Voids</th><th>Journal entries</th><th>Amount</th>");
+    return Format(
+        preview ? "%d payrolls to export, %d checks to add, %d already existing, %d "
+                  "invalid, %d deposits, %d voids, %d journal entries, net pay %s, journal %s"
+                : "%d payrolls exported, %d checks added, %d already existed, %d "
+                  "failed, %d deposits, %d voids, %d journal entries, net pay %s, journal %s",
+        {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed, t.DepositsAdded,
+         t.Voids, t.JournalEntries, MoneyToStr(t.NetPay), MoneyToStr(t.Journal)});
 }
 
 QString StateText(const TBureauExport& e, bool preview) {
@@ -54,12 +42,10 @@ QString StateText(const TBureauExport& e, bool preview) {
 } // namespace
 
 TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options, const QString& stopped) {
-    return {options.From,
-            options.To,
-            QDateTime::currentDateTimeUtc(),
-            TLedgerIdentity::ThisWorkstation(QString()).Computer,
-            options.Preview,
-            stopped};
+    const TLedgerIdentity identity = TLedgerIdentity::ThisWorkstation(QString());
+    return {options.From,      options.To,      QDateTime::currentDateTimeUtc(),
+            identity.Computer, options.Preview, stopped,
+            identity.OsUser};
 }
 
 QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool preview,
@@ -101,67 +87,82 @@ QString BureauReportText(const QList<TBureauCompanyResult>& companies, bool prev
 QString BureauReportHtml(const TBureauReportHeader& header,
                          const QList<TBureauCompanyResult>& companies) {
     const TBureauTotals all = BureauTotals(companies);
-    QString h;
-    h +=
-        QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
-                       "<title>Orvane bureau run</title><style>"
-                       "body{font-family:sans-serif;font-size:10pt}"
-                       "table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 6px}"
-                       "td.n{text-align:right}.attention{color:#b00000}"
-                       "</style></head><body>\n");
-    h += Format("<h1>%s, check dates %s to %s</h1>\n",
-                {header.Preview ? QStringLiteral("Preview of the Orvane bureau run")
-                                : QStringLiteral("Orvane bureau run"),
-                 DateToStr(header.From), DateToStr(header.To)});
+    QString h = HtmlDocumentStart(
+        Format("%s, check dates %s to %s",
+               {header.Preview ? QStringLiteral("Preview of the Orvane bureau run")
+                               : QStringLiteral("Orvane bureau run"),
+                DateToStr(header.From), DateToStr(header.To)}));
     h += Format("<p class=\"%s\" id=\"totals\">%s</p>\n",
                 {all.CompaniesNeedingAttention > 0 || !header.Stopped.isEmpty()
                      ? QStringLiteral("attention")
                      : QString(),
-                 Html(BureauTotalsLine(companies, header.Preview, header.Stopped))});
-    h += Format("<p>Made %s on %s.</p>\n",
-                {LedgerTimeDisplay(header.Made), Html(header.Workstation)});
-    h += QStringLiteral("<table><tr><th>Orvane company</th><th>QuickBooks company file</th>"
-                        "<th>Payrolls</th>") +
-         CountHeaders(header.Preview) + QStringLiteral("<th>Problems</th></tr>\n");
+                 HtmlText(BureauTotalsLine(companies, header.Preview, header.Stopped))});
+    h += QStringLiteral("<p>") +
+         HtmlText(
+             header.User.isEmpty()
+                 ? Format("Made %s on %s.", {LedgerTimeDisplay(header.Made), header.Workstation})
+                 : Format("Made %s by %s on %s.",
+                          {LedgerTimeDisplay(header.Made), header.User, header.Workstation})) +
+         QStringLiteral("</p>\n");
+    const auto countColumns = [&header](THtmlTable& table) {
+        table
+            .Column(header.Preview ? QStringLiteral("Checks to add")
+                                   : QStringLiteral("Checks added"),
+                    true)
+            .Column(QStringLiteral("Already existing"), true)
+            .Column(header.Preview ? QStringLiteral("Invalid") : QStringLiteral("Failed"), true)
+            .Column(QStringLiteral("Deposits"), true)
+            .Column(QStringLiteral("Voids"), true)
+            .Column(QStringLiteral("Journal entries"), true)
+            .Column(QStringLiteral("Net pay"), true)
+            .Column(QStringLiteral("Journal"), true);
+    };
+    THtmlTable summary;
+    summary.Column(QStringLiteral("Orvane company"))
+        .Column(QStringLiteral("QuickBooks company file"))
+        .Column(QStringLiteral("Payrolls"), true);
+    countColumns(summary);
+    summary.Column(QStringLiteral("Problems"), true);
     for (const TBureauCompanyResult& c : companies) {
         const TBureauTotals t = BureauTotals({c});
-        h += Format("<tr%s><td>%s</td><td>%s</td>",
-                    {c.NeedsAttention() ? QStringLiteral(" class=\"attention\"") : QString(),
-                     Html(CompanyLabel(c)), Html(c.Entry.CompanyFile)});
+        QStringList cells{CompanyLabel(c), c.Entry.CompanyFile};
         for (const int n : {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed,
                             t.DepositsAdded, t.Voids, t.JournalEntries})
-            h += Format("<td class=\"n\">%d</td>", {n});
-        h += Format("<td class=\"n\">%s</td><td class=\"n\">%d</td></tr>\n",
-                    {t.Amount.ToFixed(2), int(c.Problems.size())});
+            cells << QString::number(n);
+        cells << MoneyToStr(t.NetPay) << MoneyToStr(t.Journal)
+              << QString::number(c.Problems.size());
+        summary.Row(cells, c.NeedsAttention() ? QStringLiteral("attention") : QString());
     }
-    h += QStringLiteral("</table>\n");
+    h += summary.Html();
     for (const TBureauCompanyResult& c : companies) {
         h += Format("<h2%s>%s</h2>\n",
                     {c.NeedsAttention() ? QStringLiteral(" class=\"attention\"") : QString(),
-                     Html(CompanyLabel(c))});
+                     HtmlText(CompanyLabel(c))});
         if (c.Exports.isEmpty())
             h += QStringLiteral("<p>No new payrolls.</p>\n");
-        else
-            h += QStringLiteral("<table><tr><th>Payroll</th><th>Report</th><th>State</th>") +
-                 CountHeaders(header.Preview) + QStringLiteral("<th>Note</th></tr>\n");
+        THtmlTable exports;
+        exports.Column(QStringLiteral("Payroll"))
+            .Column(QStringLiteral("Report"))
+            .Column(QStringLiteral("State"));
+        countColumns(exports);
+        exports.Column(QStringLiteral("Note"));
         for (const TBureauExport& e : c.Exports) {
-            h += Format("<tr><td>%s (%s)</td><td>%s</td><td>%s</td>",
-                        {Html(e.Caption), Html(e.Payroll), LedgerText(e.Kind),
-                         StateText(e, header.Preview)});
+            QStringList cells{e.Caption + QStringLiteral(" (") + e.Payroll + u')',
+                              LedgerText(e.Kind), StateText(e, header.Preview)};
             for (const int n : {e.Checks.ChecksAdded, e.Checks.ChecksExisted, e.Checks.Errors,
                                 e.Checks.DepositsAdded, e.Checks.ChecksVoided, e.JournalEntries})
-                h += Format("<td class=\"n\">%d</td>", {n});
-            h += Format("<td class=\"n\">%s</td><td>%s</td></tr>\n",
-                        {e.Amount.ToFixed(2), Html(e.Note)});
+                cells << QString::number(n);
+            cells << MoneyToStr(e.NetPay) << MoneyToStr(e.Journal) << e.Note;
+            exports.Row(cells);
         }
-        if (!c.Exports.isEmpty())
-            h += QStringLiteral("</table>\n");
+        if (!exports.IsEmpty())
+            h += exports.Html();
         if (!c.Problems.isEmpty()) {
             h += QStringLiteral("<ul class=\"attention\">\n");
             for (const QString& problem : c.Problems)
-                h += QStringLiteral("<li>") + Html(problem) + QStringLiteral("</li>\n");
+                h += QStringLiteral("<li>") + HtmlText(problem) + QStringLiteral("</li>\n");
             h += QStringLiteral("</ul>\n");
         }
     }
-    return h + QStringLiteral("</body></html>\n");
+    return h + HtmlDocumentEnd();
 }

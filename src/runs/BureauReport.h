@@ -14,6 +14,7 @@ struct TBureauReportHeader {
     bool Preview = false;
     // TBureauRun::Stopped.
     QString Stopped;
+    QString User; // who ran it
 };
 // The header of a report of the run, made now on this workstation.
 TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options,

@@ -8,6 +8,7 @@
 #include "runs/ClaimKeeper.h"
 #include "runs/ExportRunSteps.h"
 #include "runs/GLExportRun.h"
+#include "runs/LedgerReport.h"
 #include "runs/LedgerRunWriter.h"
 
 #include <QHash>
@@ -28,11 +29,9 @@ QString FailureMessage(const std::exception_ptr& failure) {
     }
 }
 
-// "check 1001 Jane Doe (failed): why", for the company's problems.
-QString RecordProblem(const TLedgerRecordIntent& record, const QString& outcome,
-                      const QString& message) {
-    return Format("%s %s %s (%s): %s",
-                  {LedgerText(record.Kind), record.Number, record.Payee, outcome, message});
+// A check's or deposit's amount is net pay; a journal entry's is apart.
+void AddAmount(TBureauExport& out, const TLedgerRecordIntent& record) {
+    (record.Kind == lekJournalEntry ? out.Journal : out.NetPay) += record.Amount;
 }
 
 // What a preview would post, counted as a posting counts it.
@@ -46,7 +45,7 @@ void CountPreview(const TRunPreview& preview, TBureauExport& out, QStringList& p
                 ++out.Checks.DepositsAdded;
             else
                 ++out.Checks.ChecksAdded;
-            out.Amount += item.Amount;
+            AddAmount(out, item);
             break;
         case loWouldVoid:
             ++out.Checks.ChecksVoided;
@@ -61,7 +60,7 @@ void CountPreview(const TRunPreview& preview, TBureauExport& out, QStringList& p
             ++out.Checks.Errors;
         }
         if (IsPreviewProblem(item))
-            problems << RecordProblem(item, PreviewActionText(item), item.Message);
+            problems << LedgerRecordProblem(item, PreviewActionText(item), item.Message);
     }
     if (!preview.CompanyQuestion.isEmpty())
         problems << QStringLiteral("Posting would ask: ") + preview.CompanyQuestion;
@@ -222,7 +221,8 @@ TBureauTotals BureauTotals(const QList<TBureauCompanyResult>& companies) {
             t.DepositsAdded += e.Checks.DepositsAdded;
             t.Voids += e.Checks.ChecksVoided;
             t.JournalEntries += e.JournalEntries;
-            t.Amount += e.Amount;
+            t.NetPay += e.NetPay;
+            t.Journal += e.Journal;
         }
         t.PayrollsExported += payrolls.size();
     }
@@ -411,9 +411,9 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
             if (r.Outcome == loAdded && r.Kind == lekJournalEntry)
                 ++out.JournalEntries;
             if (r.Outcome == loAdded && r.Kind != lekClearing && r.Kind != lekDeletion)
-                out.Amount += r.Amount;
+                AddAmount(out, r);
             if (r.Outcome == loFailed || r.Outcome == loStateUnknown)
-                problems << RecordProblem(r, LedgerText(r.Outcome), r.Message);
+                problems << LedgerRecordProblem(r, LedgerText(r.Outcome), r.Message);
         }
     }
     if (keeper && keeper->Lost())

@@ -46,8 +46,10 @@ struct TBureauExport {
     TBureauExportState State = besExported;
     TChecksExportResult Checks;
     int JournalEntries = 0;
-    // Of the checks, deposits and journal entries added.
-    Currency Amount;
+    // Of the checks and deposits added (the net pay), and of the journal
+    // entries added: two sums, never one.
+    Currency NetPay;
+    Currency Journal;
     // Who holds the claim, whose expired claim was taken up, why it failed.
     QString Note;
 };
@@ -75,7 +77,8 @@ struct TBureauTotals {
     int Voids = 0;
     int JournalEntries = 0;
     int Held = 0;
-    Currency Amount;
+    Currency NetPay;
+    Currency Journal;
 };
 TBureauTotals BureauTotals(const QList<TBureauCompanyResult>& companies);
 

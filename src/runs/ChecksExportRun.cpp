@@ -3,8 +3,37 @@
 #include "base/vlxTextUtils.h"
 #include "reports/ReportFile.h"
 #include "runs/ExportRunSteps.h"
+#include "runs/LedgerReport.h"
 #include "runs/LedgerRunWriter.h"
 #include "runs/UnknownOutcomes.h"
+
+namespace {
+
+// The box of a partly failed run lists this many failed records, then how
+// many more.
+constexpr int BoxFailures = 10;
+
+// "\n\nFailed records of payrolls 101 of Orvane company 34:\ncheck 1005 John
+// A Smith (failed): why\nwhat to do"; empty when none failed.
+QString FailedRecordsText(const TExportNotes& settled, const QString& source) {
+    QStringList lines;
+    int failed = 0;
+    for (const TExportNote& note : settled) {
+        if (note.Outcome != loFailed && note.Outcome != loStateUnknown)
+            continue;
+        if (++failed <= BoxFailures)
+            lines << LedgerRecordProblem(note, LedgerText(note.Outcome),
+                                         note.Message.section(QStringLiteral("\n\n"), 0, 0));
+    }
+    if (lines.isEmpty())
+        return QString();
+    if (failed > BoxFailures)
+        lines << Format("and %d more", {failed - BoxFailures});
+    const QString of = source.isEmpty() ? QString() : QStringLiteral(" of ") + source;
+    return QStringLiteral("\n\nFailed records") + of + QStringLiteral(":\n") + lines.join(u'\n');
+}
+
+} // namespace
 
 QString ChecksRunName(const QString& kindName) {
     return Format("Orvane %s Export", {kindName});
@@ -108,8 +137,9 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
 
         const TPostingOptions& posting = m_options.Posting;
         TChecksExportResult result;
-        TRunPreview preview;
+        TRunPreview preview; // a posting's settled records too
         QString ledgerRunId;
+        QString sourceName;
         {
             TWaitGuard wait(*context.Progress,
                             posting.Preview ? QStringLiteral("Previewing QuickBooks Transactions")
@@ -151,9 +181,9 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             preview.Target = start.Target;
             preview.RunId = writer.RunId();
             TPreviewCollector collector(preview, &writer);
-            result = ExportChecks(
-                *connection, records, m_options.Checks, context.Watch(),
-                posting.Preview ? static_cast<IExportObserver*>(&collector) : &writer, &ours);
+            result = ExportChecks(*connection, records, m_options.Checks, context.Watch(),
+                                  &collector, &ours);
+            sourceName = LedgerSourceName(start.Source);
             writer.End(lrsFinished,
                        result.Cancelled ? FormatChecksExportResult(result) : QString());
         }
@@ -179,7 +209,7 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             context.Dialogs->ShowInformation(message);
         } else if (result.Errors > 0) {
             logger.LogWarning(message);
-            context.Dialogs->ShowError(message);
+            context.Dialogs->ShowError(message + FailedRecordsText(preview.Items, sourceName));
         } else {
             // The counts tell a run that added checks from one that found
             // them all there.

@@ -11,6 +11,33 @@
 
 const QString GLExportRunName = QStringLiteral("Orvane Journal Export");
 
+namespace {
+
+// Counts the journal entries the export settled, on the way to the ledger.
+class TJournalEntryCounter : public IExportObserver {
+public:
+    TJournalEntryCounter(TGLExportRun::TEntryCounts& counts, IExportObserver& next)
+        : m_counts(counts), m_next(next) {}
+    void Sending(const TExportNotes& records) override { m_next.Sending(records); }
+    void Settled(const TExportNotes& records) override {
+        for (const TExportNote& note : records) {
+            if (note.Kind != lekJournalEntry)
+                continue;
+            if (note.Outcome == loAdded)
+                ++m_counts.Added;
+            else if (note.Outcome == loAlreadyExisted)
+                ++m_counts.Existed;
+        }
+        m_next.Settled(records);
+    }
+
+private:
+    TGLExportRun::TEntryCounts& m_counts;
+    IExportObserver& m_next;
+};
+
+} // namespace
+
 EGLExportAborted::EGLExportAborted()
     : EztException(QStringLiteral("Operation was aborted by user")) {}
 
@@ -51,6 +78,7 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
     m_preview.reset();
     const bool previewing = m_options.Posting.Preview;
     m_ledgerRunId.clear();
+    m_entries = {};
     try {
         m_reportText.clear();
         const TQBGLExportParam& options = m_options.GL;
@@ -109,7 +137,10 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
             return;
         }
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
-        context.Dialogs->ShowInformation(GLExportRunName + QStringLiteral(" completed"));
+        context.Dialogs->ShowInformation(Format(
+            "%s completed: %d %s added, %d already existed",
+            {GLExportRunName, m_entries.Added,
+             PluralForm(QStringLiteral("journal entry"), m_entries.Added), m_entries.Existed}));
     } catch (const EOperationCancelled&) {
         LogRunCancelled(logger, GLExportRunName);
     } catch (...) {
@@ -208,6 +239,15 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
         preview.RunId = writer->RunId();
         TPreviewCollector collector(preview, writer.get());
         ExportJournal(*qb, records, options, &collector);
+        // As the entry would hold them: a debit and a credit line per record.
+        for (const TGLRecord& r : records) {
+            if (!r.Debit.IsZero())
+                preview.JournalLines
+                    << TPreviewJournalLine{r.AccountTag, r.ClassOrName, r.Debit, {}};
+            if (!r.Credit.IsZero())
+                preview.JournalLines
+                    << TPreviewJournalLine{r.AccountTag, r.ClassOrName, {}, r.Credit};
+        }
         if (!preview.Items.isEmpty())
             preview.Items.last().Message = duplicate;
         writer->End(lrsFinished);
@@ -217,7 +257,8 @@ TJournalExportResult TGLExportRun::ExportGLReport(TRunContext& context, TRunLedg
     writer->ExpectRecords(1);
     TUnknownOutcomeResolver(ledger, *qb, options.BatchSize)
         .Resolve(start.Target, ResolvedNote(writer->RunId()));
-    const TJournalExportResult exported = ExportJournal(*qb, records, options, writer.get());
+    TJournalEntryCounter counter(m_entries, *writer);
+    const TJournalExportResult exported = ExportJournal(*qb, records, options, &counter);
     writer->End(lrsFinished, exported.Warning);
     return exported;
 }

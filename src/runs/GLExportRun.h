@@ -52,6 +52,13 @@ public:
     // QuickBooks.
     const std::optional<TRunPreview>& Preview() const { return m_preview; }
 
+    // The journal entries the last posting added and found existing, as
+    // the end box counts them.
+    struct TEntryCounts {
+        int Added = 0;
+        int Existed = 0;
+    };
+
     // Parses ReportText, opens QuickBooks, validates, asks about a date that
     // already has a journal entry and exports, recording the run in the
     // ledger. Nothing is posted unless the whole journal validated and the
@@ -64,4 +71,5 @@ private:
     QString m_ledgerRunId;
     TJournalExportState m_exportState = jesDone;
     std::optional<TRunPreview> m_preview;
+    TEntryCounts m_entries;
 };

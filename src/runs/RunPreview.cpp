@@ -7,15 +7,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Money to the cent, in the regional decimal separator.
-QString Money(Currency amount) {
-    return amount.ToFixed(2, RegionalSettings().DecimalSeparator);
-}
-
-} // namespace
-
 QString PreviewActionText(const TExportNote& item) {
     switch (item.Outcome) {
     case loWouldAdd:
@@ -72,8 +63,19 @@ int TRunPreview::Problems() const {
 QString TRunPreview::Summary() const {
     QStringList parts;
     for (const TPreviewTotal& t : Totals())
-        parts << Format("%d %s (%s)", {t.Count, t.Action, Money(t.Amount)});
+        parts << Format("%d %s (%s)", {t.Count, t.Action, MoneyToStr(t.Amount)});
     return parts.isEmpty() ? QStringLiteral("nothing to post") : parts.join(QStringLiteral(", "));
+}
+
+QString TRunPreview::JournalTotals() const {
+    if (JournalLines.isEmpty())
+        return QString();
+    Currency debit, credit;
+    for (const TPreviewJournalLine& line : JournalLines) {
+        debit += line.Debit;
+        credit += line.Credit;
+    }
+    return Format("Debit %s, credit %s", {MoneyToStr(debit), MoneyToStr(credit)});
 }
 
 void TPreviewCollector::Sending(const TExportNotes& records) {
@@ -104,6 +106,9 @@ struct TColumn {
     QString (*Text)(const TExportNote&);
     // The program's own number: right-aligned, and never taken for a formula.
     bool Amount;
+    // The CSV's value when it differs from the text shown: a data file's
+    // amount stays a plain number.
+    QString (*Data)(const TExportNote&) = nullptr;
 };
 
 const TColumn Columns[] = {
@@ -111,7 +116,8 @@ const TColumn Columns[] = {
     {"Number", [](const TExportNote& n) { return n.Number; }, false},
     {"Date", [](const TExportNote& n) { return DateToStr(n.Date); }, false},
     {"Payee", [](const TExportNote& n) { return n.Payee; }, false},
-    {"Amount", [](const TExportNote& n) { return Money(n.Amount); }, true},
+    {"Amount", [](const TExportNote& n) { return MoneyToStr(n.Amount); }, true,
+     [](const TExportNote& n) { return n.Amount.ToFixed(2, RegionalSettings().DecimalSeparator); }},
     {"Detail", [](const TExportNote& n) { return n.Message; }, false},
 };
 constexpr int ColumnCount = int(std::size(Columns));
@@ -154,6 +160,32 @@ QString CsvText(const QString& text) {
 
 } // namespace
 
+namespace {
+
+// The entry's lines under their titles, amounts right-aligned.
+QString JournalLinesTable(const TRunPreview& p) {
+    QList<QStringList> rows{{QStringLiteral("Account"), QStringLiteral("Class or customer"),
+                             QStringLiteral("Debit"), QStringLiteral("Credit")}};
+    for (const TPreviewJournalLine& line : p.JournalLines)
+        rows << QStringList{line.Account, line.ClassOrName,
+                            line.Debit.IsZero() ? QString() : MoneyToStr(line.Debit),
+                            line.Credit.IsZero() ? QString() : MoneyToStr(line.Credit)};
+    QList<int> widths(4, 0);
+    for (const QStringList& row : rows)
+        for (int i = 0; i < 4; ++i)
+            widths[i] = std::max(widths[i], int(row[i].size()));
+    QString out = QStringLiteral("Journal entry lines\n");
+    for (const QStringList& row : rows) {
+        QStringList cells;
+        for (int i = 0; i < 4; ++i)
+            cells << Pad(row[i], widths[i], i >= 2);
+        out += cells.join(QStringLiteral("  ")).trimmed() + u'\n';
+    }
+    return out + QStringLiteral("Journal entry totals: ") + p.JournalTotals() + u'\n';
+}
+
+} // namespace
+
 QString FormatPreviewTable(const QList<TRunPreview>& previews) {
     QString out;
     for (const TRunPreview& p : previews) {
@@ -183,6 +215,8 @@ QString FormatPreviewTable(const QList<TRunPreview>& previews) {
             out += line.join(QStringLiteral("  ")).trimmed() + u'\n';
         }
         out += QStringLiteral("Totals: ") + p.Summary() + u'\n';
+        if (!p.JournalLines.isEmpty())
+            out += JournalLinesTable(p);
     }
     return out;
 }
@@ -196,7 +230,8 @@ QString PreviewCsv(const QList<TRunPreview>& previews) {
         for (const TExportNote& item : p.Items) {
             QStringList fields{CsvText(p.RunName), CsvText(p.Target.CompanyName)};
             for (const TColumn& c : Columns)
-                fields << (c.Amount ? CsvQuoted(c.Text(item)) : CsvText(c.Text(item)));
+                fields << (c.Amount ? CsvQuoted(c.Data ? c.Data(item) : c.Text(item))
+                                    : CsvText(c.Text(item)));
             out += fields.join(u',') + QStringLiteral("\r\n");
         }
     }

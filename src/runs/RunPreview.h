@@ -16,6 +16,14 @@ struct TPreviewTotal {
     Currency Amount;
 };
 
+// One line of the journal entry a GL preview would add.
+struct TPreviewJournalLine {
+    QString Account;
+    QString ClassOrName; // class or customer; empty for none
+    Currency Debit;
+    Currency Credit;
+};
+
 struct TRunPreview {
     QString RunName; // "Orvane Employee Checks Export"
     TLedgerTarget Target;
@@ -23,12 +31,16 @@ struct TRunPreview {
     // What posting would ask about the company; empty when nothing.
     QString CompanyQuestion;
     TExportNotes Items;
+    // A journal's preview: the lines of its entry, in the order posted.
+    QList<TPreviewJournalLine> JournalLines;
 
     // In the order actions first appear.
     QList<TPreviewTotal> Totals() const;
     int Problems() const;
     // "2 would add (2,230.39), 1 already exists (980.29)"
     QString Summary() const;
+    // "Debit 1,500.00, credit 1,500.00"; empty without journal lines.
+    QString JournalTotals() const;
 };
 
 // "would add", "would void", "would add as returned deposit", "already

@@ -37,6 +37,13 @@ TRegionalSettings ReadRegionalSettings(const IztSettings& settings,
                   result.DateSeparator);
     SeparatorFrom(settings.GetAsString(QStringLiteral("RegionalSettings\\DecimalSeparator")), true,
                   result.DecimalSeparator);
+    // Thousands go in groups of blanks in much of Europe.
+    const QString thousands =
+        settings.GetAsString(QStringLiteral("RegionalSettings\\ThousandSeparator"));
+    if (thousands.size() == 1 && (thousands[0] == u' ' || thousands[0] == QChar(0xA0)))
+        result.ThousandSeparator = thousands[0];
+    else
+        SeparatorFrom(thousands, true, result.ThousandSeparator);
     return result;
 }
 

@@ -7,6 +7,7 @@
 //   DateSeparator=.        ; one punctuation character ("-" too)
 //   YearDigits=2           ; 2 or 4: how the short-date format writes the year
 //   DecimalSeparator=,     ; one punctuation character, not a sign
+//   ThousandSeparator=.    ; one punctuation character or a blank
 //
 // A missing or invalid value keeps the system's setting for that item.
 #pragma once

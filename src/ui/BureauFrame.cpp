@@ -6,16 +6,18 @@
 #include "runs/BureauReport.h"
 #include "runs/LedgerRunWriter.h"
 #include "ui/ActionButton.h"
+#include "ui/DocumentPrinting.h"
 #include "ui/MemTableColumns.h"
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvqApplication.h"
-#include "ui/PlainTextPrinting.h"
+#include "ui/UserDialogBoxes.h"
 #include "ui/dbcomp.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -61,6 +63,7 @@ void SetAccount(QComboBox* box, const QString& name) {
 TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
     AddCompanyAction = new QAction(QStringLiteral("Add current company"), this);
+    BrowseFileAction = new QAction(QStringLiteral("Browse…"), this);
     FetchAccountsAction = new QAction(QStringLiteral("Get Account list"), this);
     SaveRowAction = new QAction(QStringLiteral("Save row"), this);
     RemoveRowAction = new QAction(QStringLiteral("Remove row"), this);
@@ -70,6 +73,8 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     connect(RefreshAction, &QAction::triggered, this, UserAction([this] { Refresh(); }));
     connect(AddCompanyAction, &QAction::triggered, this,
             UserAction([this] { AddCurrentCompany(); }));
+    connect(BrowseFileAction, &QAction::triggered, this,
+            UserAction([this] { BrowseCompanyFile(); }));
     connect(FetchAccountsAction, &QAction::triggered, this,
             UserAction([this] { FetchAccounts(); }));
     connect(SaveRowAction, &QAction::triggered, this, UserAction([this] { SaveRow(); }));
@@ -100,7 +105,10 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     chkPayeeNames = new QCheckBox(QStringLiteral("Include Payee Names"));
     auto* editor = new QFormLayout;
     editor->addRow(QStringLiteral("Orvane company (internal number)"), edCompany);
-    editor->addRow(QStringLiteral("QuickBooks company file"), edCompanyFile);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(edCompanyFile, 1);
+    fileRow->addWidget(ActionButton(BrowseFileAction, 75));
+    editor->addRow(QStringLiteral("QuickBooks company file"), fileRow);
     editor->addRow(QStringLiteral("Cash account"), cbCashAccount);
     editor->addRow(QStringLiteral("Liability account"), cbLiabilityAccount);
     editor->addRow(QStringLiteral("Checks"), cbChecksKind);
@@ -257,6 +265,16 @@ void TBureauFrm::AddCurrentCompany() {
     edCompanyFile->setFocus();
 }
 
+void TBureauFrm::BrowseCompanyFile() {
+    const QString current = edCompanyFile->text().trimmed();
+    const QString chosen = GetOpenFileName(
+        this, QStringLiteral("QuickBooks company file"),
+        current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
+        QStringLiteral("QuickBooks company files (*.qbw *.qbsb *.sqlite);;All files (*)"));
+    if (!chosen.isEmpty())
+        edCompanyFile->setText(QDir::toNativeSeparators(chosen));
+}
+
 void TBureauFrm::FetchAccounts() {
     const TBureauMapEntry row = EditedRow();
     const TQBConnectionConfig quickBooks = m_sources.Defaults().QuickBooks;
@@ -333,10 +351,9 @@ void TBureauFrm::RunBureau(bool preview) {
     Start([run](TRunContext& context) { run->Run(context); },
           [this, run, options](std::exception_ptr failure) {
               m_lastRun = run->Companies();
-              m_lastRunPreview = options.Preview;
-              m_lastRunStopped = run->Stopped();
-              ReportView->setHtml(
-                  BureauReportHtml(BureauReportHeader(options, m_lastRunStopped), m_lastRun));
+              m_reportHtml =
+                  BureauReportHtml(BureauReportHeader(options, run->Stopped()), m_lastRun);
+              ReportView->setHtml(m_reportHtml);
               if (failure)
                   ShowInErrorDisplay(failure);
               Q_EMIT BureauEnded();
@@ -345,5 +362,5 @@ void TBureauFrm::RunBureau(bool preview) {
 
 void TBureauFrm::PrintReport() {
     if (!m_lastRun.isEmpty())
-        PrintText(this, BureauReportText(m_lastRun, m_lastRunPreview, m_lastRunStopped));
+        PrintDocument(this, m_reportHtml, QStringLiteral("Orvane bureau run"));
 }

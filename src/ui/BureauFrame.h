@@ -51,6 +51,8 @@ public:
     void Refresh() override;
     // Starts a row for the payroll list's current company.
     void AddCurrentCompany();
+    // The file dialog for the editor's company file.
+    void BrowseCompanyFile();
     // The editor's company file's accounts into the account lists.
     void FetchAccounts();
     // Checks the editor's row against its company file, then adds or
@@ -83,6 +85,7 @@ public:
     QTextBrowser* ReportView;
     QAction* RefreshAction;
     QAction* AddCompanyAction;
+    QAction* BrowseFileAction;
     QAction* FetchAccountsAction;
     QAction* SaveRowAction;
     QAction* RemoveRowAction;
@@ -105,6 +108,5 @@ private:
     TMemTable* m_mapTable;
     QList<TBureauMapEntry> m_map;
     QList<TBureauCompanyResult> m_lastRun;
-    bool m_lastRunPreview = false;
-    QString m_lastRunStopped;
+    QString m_reportHtml; // the last run's, shown and printed
 };

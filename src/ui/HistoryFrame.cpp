@@ -1,14 +1,16 @@
 #include "ui/HistoryFrame.h"
 
+#include "base/RegionalSettings.h"
 #include "base/vlxErrorDisplay.h"
+#include "base/vlxTextUtils.h"
 #include "runs/CompanyGuard.h"
 #include "runs/LedgerReport.h"
 #include "runs/LedgerRunWriter.h"
 #include "runs/UndoRun.h"
 #include "ui/ActionButton.h"
+#include "ui/DocumentPrinting.h"
 #include "ui/MemTableColumns.h"
 #include "ui/OrvqApplication.h"
-#include "ui/PlainTextPrinting.h"
 #include "ui/dbcomp.h"
 
 #include <QAbstractEventDispatcher>
@@ -19,16 +21,19 @@
 
 namespace {
 
-// The undo's question lists this many of its items, then how many more.
+// Beside every transaction it deletes, the undo's question lists this many
+// of its other items, then how many more.
 constexpr int QuestionItems = 25;
 
 TMemTable* RunsTable(QObject* parent) {
     return NewMemTable(parent, {{"Started", fkDateTime, "Started"},
                                 {"Kind", fkString, "Kind"},
-                                {"Company", fkString, "QuickBooks company"},
-                                {"CompanyFile", fkString, "Company file"},
-                                {"Records", fkString, "Records"},
                                 {"State", fkString, "State"},
+                                {"Source", fkString, "Payrolls or report file"},
+                                {"Company", fkString, "QuickBooks company"},
+                                {"Records", fkString, "Records"},
+                                {"Amount", fkCurrency, "Amount"},
+                                {"CompanyFile", fkString, "Company file"},
                                 {"User", fkString, "User"},
                                 {"Run", fkString, "Run"},
                                 {"Index", fkInteger, ""}});
@@ -40,7 +45,7 @@ TMemTable* RecordsTable(QObject* parent) {
                                 {"Number", fkString, "Number"},
                                 {"Date", fkDate, "Date"},
                                 {"Payee", fkString, "Payee"},
-                                {"Amount", fkFloat, "Amount"},
+                                {"Amount", fkCurrency, "Amount"},
                                 {"Outcome", fkString, "Outcome"},
                                 {"TxnID", fkString, "TxnID"},
                                 {"Message", fkString, "Message"},
@@ -59,11 +64,28 @@ TMemTable* PairingsTable(QObject* parent) {
 
 // The undo's question: what it would do, then whether to do it.
 QString UndoQuestion(const TUndoResult& preview) {
-    QStringList lines;
-    for (const TUndoItem& item : preview.Items.mid(0, QuestionItems))
-        lines << item.Text;
-    if (preview.Items.size() > QuestionItems)
-        lines << Format("... and %d more", {int(preview.Items.size()) - QuestionItems});
+    QStringList deleted, others;
+    for (const TUndoItem& item : preview.Items) {
+        const TLedgerRecord& r = item.Record;
+        if (item.Action == uaDelete)
+            deleted << EscapeControlCharsInLine(
+                Format("%s %s, %s, %s, %s", {LedgerText(r.Kind), r.Number,
+                                             r.Date.isValid() ? DateToStr(r.Date) : QString(),
+                                             r.Payee, MoneyToStr(r.Amount)}));
+        else
+            others << item.Text;
+    }
+    QStringList lines{QStringLiteral("QuickBooks company: ") +
+                      EscapeControlCharsInLine(LedgerTargetText(preview.Run.Target))};
+    if (!deleted.isEmpty())
+        lines << QString()
+              << Format("%s to delete (number, date, payee, amount):",
+                        {PluralForm(QStringLiteral("Transaction"), deleted.size())})
+              << deleted;
+    if (!others.isEmpty())
+        lines << QString() << others.mid(0, QuestionItems);
+    if (others.size() > QuestionItems)
+        lines << Format("... and %d more", {int(others.size()) - QuestionItems});
     return lines.join(u'\n') + QStringLiteral("\n\n") + preview.Summary +
            QStringLiteral(".\n\nUndo the run?");
 }
@@ -235,10 +257,12 @@ void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {
         table->SetDateTime(table->FieldByName(QStringLiteral("Started")),
                            run.Started.toLocalTime());
         PutString(*table, "Kind", LedgerRunKindText(run));
+        PutString(*table, "Source", LedgerSourceShortText(run));
         PutString(*table, "Company", run.Target.CompanyName);
         PutString(*table, "CompanyFile", run.Target.CompanyFile);
         PutString(*table, "Records", LedgerCountsText(run.Counts));
-        PutString(*table, "State", LedgerText(run.State));
+        table->SetCurrency(table->FieldByName(QStringLiteral("Amount")), LedgerRunAmount(run));
+        PutString(*table, "State", LedgerRunStateText(run, runs));
         PutString(*table, "User",
                   run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
         PutString(*table, "Run", run.Id);
@@ -293,7 +317,7 @@ void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& 
             table->SetDateTime(table->FieldByName(QStringLiteral("Date")),
                                QDateTime(r.Date, QTime()));
         PutString(*table, "Payee", r.Payee);
-        table->SetFloat(table->FieldByName(QStringLiteral("Amount")), r.Amount.ToDouble());
+        table->SetCurrency(table->FieldByName(QStringLiteral("Amount")), r.Amount);
         PutString(*table, "Outcome", LedgerText(r.Outcome));
         PutString(*table, "TxnID", r.TxnID);
         PutString(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
@@ -312,7 +336,9 @@ void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& 
 void THistoryFrm::PrintReport() {
     const TLedgerRun* run = SelectedRun();
     if (run && run->Id == m_recordsOf)
-        PrintText(this, LedgerRunReport(*run, m_records));
+        PrintDocument(this,
+                      LedgerRunReportHtml(*run, m_records, LedgerRunStateText(*run, m_ledgerRuns)),
+                      QStringLiteral("Run ") + run->Id);
 }
 
 void THistoryFrm::UndoRun() {

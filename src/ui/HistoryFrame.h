@@ -31,7 +31,7 @@ public:
 
     // Reads the runs again; once the run thread is free when it is busy.
     void Refresh() override;
-    // The selected run with its records, printed as plain text.
+    // The selected run with its records, printed as a document.
     void PrintReport();
     // Previews the selected run's undo, asks, then undoes it.
     void UndoRun();

@@ -83,7 +83,7 @@ QList<QStringList> LayOutPlainText(const QString& text,
     return pages.Pages();
 }
 
-void PrintPlainText(QPrinter& printer, const QString& text) {
+void BeginPrinting(QPrinter& printer, QPainter& painter) {
     // A printer's own margins are only what it can reach, a few millimetres
     // on most; half an inch keeps every line on the paper of any printer.
     constexpr qreal MinMarginMm = 12.7;
@@ -92,13 +92,17 @@ void PrintPlainText(QPrinter& printer, const QString& text) {
                                      qMax(own.right(), MinMarginMm),
                                      qMax(own.bottom(), MinMarginMm)),
                            QPageLayout::Millimeter);
-    QPainter painter;
     if (!painter.begin(&printer)) {
         const QString target = printer.outputFileName().isEmpty()
                                    ? QStringLiteral(" on ") + printer.printerName()
                                    : QStringLiteral(" to ") + printer.outputFileName();
         throw EztException(QStringLiteral("The printer could not start printing") + target);
     }
+}
+
+void PrintPlainText(QPrinter& printer, const QString& text) {
+    QPainter painter;
+    BeginPrinting(printer, painter);
     const QFontMetrics metrics = painter.fontMetrics();
     const QRect page = painter.viewport();
     const int lineHeight = qMax(1, metrics.lineSpacing());

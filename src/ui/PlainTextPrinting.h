@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <functional>
 
+class QPainter;
 class QPrinter;
 class QWidget;
 
@@ -19,6 +20,10 @@ class QWidget;
 QList<QStringList> LayOutPlainText(const QString& text,
                                    const std::function<bool(const QString&)>& fits,
                                    int linesPerPage);
+
+// Sets margins of at least half an inch and begins painter on printer.
+// Throws EztException when the printer cannot print.
+void BeginPrinting(QPrinter& printer, QPainter& painter);
 
 // Prints text on printer, which is ready to print (output chosen). Throws
 // EztException when the printer cannot print.

@@ -25,6 +25,8 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
         if (!p.CompanyQuestion.isEmpty())
             companies << QStringLiteral("Posting will ask: ") + p.CompanyQuestion;
         totals << p.RunName + QStringLiteral(": ") + p.Summary();
+        if (!p.JournalLines.isEmpty())
+            totals << QStringLiteral("Journal entry: ") + p.JournalTotals();
     }
     lblCompany = new QLabel;
     SetPlainText(*lblCompany, companies.join(u'\n'));
@@ -36,7 +38,7 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
                                  {"Number", fkString, "Number"},
                                  {"Date", fkDate, "Date"},
                                  {"Payee", fkString, "Payee"},
-                                 {"Amount", fkFloat, "Amount"},
+                                 {"Amount", fkCurrency, "Amount"},
                                  {"Detail", fkString, "Detail"},
                                  {"Problem", fkInteger, ""}});
     for (const TRunPreview& p : previews) {
@@ -49,8 +51,7 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
                 m_table->SetDateTime(m_table->FieldByName(QStringLiteral("Date")),
                                      QDateTime(item.Date, QTime()));
             PutString(*m_table, "Payee", item.Payee);
-            m_table->SetFloat(m_table->FieldByName(QStringLiteral("Amount")),
-                              item.Amount.ToDouble());
+            m_table->SetCurrency(m_table->FieldByName(QStringLiteral("Amount")), item.Amount);
             PutString(*m_table, "Detail", item.Message);
             m_table->SetInteger(m_table->FieldByName(QStringLiteral("Problem")),
                                 IsPreviewProblem(item) ? 1 : 0);
@@ -62,6 +63,28 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
     Grid = new TReDBGrid;
     Grid->SetTable(m_table);
     Grid->resizeColumnsToContents();
+
+    m_lines = NewMemTable(this, {{"Account", fkString, "Account"},
+                                 {"ClassOrName", fkString, "Class or customer"},
+                                 {"Debit", fkCurrency, "Debit"},
+                                 {"Credit", fkCurrency, "Credit"}});
+    for (const TRunPreview& p : previews) {
+        for (const TPreviewJournalLine& line : p.JournalLines) {
+            m_lines->Append();
+            PutString(*m_lines, "Account", line.Account);
+            PutString(*m_lines, "ClassOrName", line.ClassOrName);
+            if (!line.Debit.IsZero())
+                m_lines->SetCurrency(m_lines->FieldByName(QStringLiteral("Debit")), line.Debit);
+            if (!line.Credit.IsZero())
+                m_lines->SetCurrency(m_lines->FieldByName(QStringLiteral("Credit")), line.Credit);
+            m_lines->Post();
+        }
+    }
+    m_lines->First();
+    LinesGrid = new TReDBGrid;
+    LinesGrid->SetTable(m_lines);
+    LinesGrid->resizeColumnsToContents();
+    LinesGrid->setVisible(!m_lines->IsEmpty());
 
     cbProblemsOnly = new QCheckBox(QStringLiteral("Problems only"));
     connect(cbProblemsOnly, &QCheckBox::toggled, this, &TRunPreviewDlg::SetProblemsOnly);
@@ -79,6 +102,7 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblCompany);
     layout->addWidget(Grid, 1);
+    layout->addWidget(LinesGrid, 1);
     layout->addWidget(cbProblemsOnly);
     layout->addWidget(lblTotals);
     layout->addWidget(buttons);

@@ -1,6 +1,7 @@
 // What a previewed export would do, shown before anything is posted: the
 // QuickBooks company, the question posting would ask about it, each record
-// in a grid (with a "Problems only" filter) and the totals. "Post" posts
+// in a grid (with a "Problems only" filter), a journal entry's lines and the
+// totals. "Post" posts
 // what was previewed (the real run, whose duplicate rules catch whatever
 // changed in QuickBooks since); "Close" posts nothing. Opened window-modal
 // without a nested event loop: the page hears Post through accepted().
@@ -26,6 +27,8 @@ public:
 
     QLabel* lblCompany;
     TReDBGrid* Grid;
+    // A journal's entry, line by line; hidden when no preview has lines.
+    TReDBGrid* LinesGrid;
     QCheckBox* cbProblemsOnly;
     QLabel* lblTotals;
     QPushButton* btnPost;
@@ -33,4 +36,5 @@ public:
 
 private:
     TMemTable* m_table;
+    TMemTable* m_lines;
 };

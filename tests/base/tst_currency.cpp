@@ -12,6 +12,10 @@ private Q_SLOTS:
     void rejects();
     void textForms_data();
     void textForms();
+    void moneyText_data();
+    void moneyText();
+    void moneyInRegionalSettings_data();
+    void moneyInRegionalSettings();
     void regionalDecimalSeparator();
 };
 
@@ -114,6 +118,54 @@ void TestCurrency::textForms() {
     QCOMPARE(value.ToString(), shortest);
     if (raw != std::numeric_limits<qint64>::min())
         QCOMPARE(value.ToFixed(2), twoDecimals);
+}
+
+void TestCurrency::moneyText_data() {
+    QTest::addColumn<qint64>("raw");
+    QTest::addColumn<QChar>("decimal");
+    QTest::addColumn<QChar>("thousands");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("US") << qint64(10689000) << QChar(u'.') << QChar(u',') << "1,068.90";
+    QTest::newRow("decimal comma") << qint64(10689000) << QChar(u',') << QChar(u'.') << "1.068,90";
+    QTest::newRow("blank groups") << qint64(12345678900) << QChar(u',') << QChar(u' ')
+                                  << "1 234 567,89";
+    QTest::newRow("negative") << qint64(-10689000) << QChar(u'.') << QChar(u',') << "-1,068.90";
+    QTest::newRow("no sign before the first group")
+        << qint64(-1000000) << QChar(u'.') << QChar(u',') << "-100.00";
+    QTest::newRow("below a thousand") << qint64(9999900) << QChar(u'.') << QChar(u',') << "999.99";
+    QTest::newRow("rounded to the cent") << qint64(-1) << QChar(u'.') << QChar(u',') << "0.00";
+    QTest::newRow("billions") << qint64(12345678901234500) << QChar(u'.') << QChar(u',')
+                              << "1,234,567,890,123.45";
+}
+
+void TestCurrency::moneyText() {
+    QFETCH(qint64, raw);
+    QFETCH(QChar, decimal);
+    QFETCH(QChar, thousands);
+    QFETCH(QString, expected);
+    QCOMPARE(Currency::FromRaw(raw).ToMoney(decimal, thousands), expected);
+}
+
+void TestCurrency::moneyInRegionalSettings_data() {
+    QTest::addColumn<QChar>("decimal");
+    QTest::addColumn<QChar>("thousands");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("US") << QChar(u'.') << QChar(u',') << "-12,345.60";
+    QTest::newRow("decimal comma with dots") << QChar(u',') << QChar(u'.') << "-12.345,60";
+    // Only the decimal separator stored: the groups must not look like decimals.
+    QTest::newRow("decimal comma alone") << QChar(u',') << QChar(u',') << "-12.345,60";
+    QTest::newRow("apostrophe groups") << QChar(u'.') << QChar(u'\'') << "-12'345.60";
+}
+
+void TestCurrency::moneyInRegionalSettings() {
+    QFETCH(QChar, decimal);
+    QFETCH(QChar, thousands);
+    QFETCH(QString, expected);
+    TRegionalSettings settings;
+    settings.DecimalSeparator = decimal;
+    settings.ThousandSeparator = thousands;
+    TRegionalSettingsOverride guard(settings);
+    QCOMPARE(MoneyToStr(Currency::FromRaw(-123456000)), expected);
 }
 
 void TestCurrency::regionalDecimalSeparator() {

@@ -105,7 +105,7 @@ void TestCliGL::samplesThenDuplicateQuestion() {
 
     TCliResult r = Gl({u"--file"_s, file});
     QCOMPARE(r.ExitCode, 0);
-    QVERIFY2(r.Out.endsWith(u"\nOrvane Journal Export completed\n"_s), qPrintable(r.Out));
+    QVERIFY2(r.Out.endsWith(u"\nOrvane Journal Export completed: 1 journal entry added, 0 already existed\n"_s), qPrintable(r.Out));
     QCOMPARE(r.Err, QString());
     const auto entries = m_sandbox->JournalEntries();
     QCOMPARE(entries.size(), size_t(1));

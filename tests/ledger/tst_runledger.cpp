@@ -179,6 +179,10 @@ private Q_SLOTS:
         QCOMPARE(run.Identity.Computer, QStringLiteral("WS-1"));
         QCOMPARE(run.Counts,
                  (QMap<TLedgerOutcome, int>{{loAdded, 1}, {loFailed, 1}, {loStateUnknown, 1}}));
+        QCOMPARE(run.Amounts.value(loAdded), records[0].Amount);
+        QCOMPARE(run.Amounts.value(loFailed), records[1].Amount);
+        QCOMPARE(run.FirstDate, QDate(2026, 12, 4));
+        QCOMPARE(run.LastDate, QDate(2026, 12, 4));
         // An ended run takes nothing more.
         const QString error = ErrorOf([&] { ledger->WriteIntents(id, {Record(lekCheck)}); });
         QVERIFY2(error.contains(u"is not running") && error.contains(u"Posting stops"),

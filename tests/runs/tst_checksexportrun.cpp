@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 using namespace checkstest;
 using namespace runtest;
@@ -95,6 +96,8 @@ private Q_SLOTS:
     void fileRunThenEverythingExists();
     void agencyFileRunsAsChecks();
     void singleFailureShowsErrorBox();
+    void failedRecordsInTheBox_data();
+    void failedRecordsInTheBox();
     void failures_data();
     void failures();
     void kindChoice_data();
@@ -179,9 +182,45 @@ void TestChecksExportRun::singleFailureShowsErrorBox() {
         u"Orvane Checks Export partially completed: 1 error occured, 2 checks added, 0 checks "
         u"voided, 0 deposits added, 0 checks already existed, 0 checks were already voided, 0 "
         u"deposits already existed"_s;
-    QCOMPARE(f.Dialogs.Shown, QStringList(u"error: "_s + summary));
+    QCOMPARE(f.Dialogs.Shown.size(), 1);
+    QVERIFY2(f.Dialogs.Shown[0].startsWith(u"error: "_s + summary + u"\n\nFailed records"_s),
+             qPrintable(f.Dialogs.Shown[0]));
     QCOMPARE(f.Warnings(), QStringList(summary));
     QCOMPARE(run.Outcomes()[0].Result.Errors, 1);
+}
+
+void TestChecksExportRun::failedRecordsInTheBox_data() {
+    QTest::addColumn<int>("unknown"); // employees QuickBooks lacks
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("one") << 1 << 1 << QString();
+    QTest::newRow("ten") << 10 << 10 << QString();
+    QTest::newRow("more than ten") << 12 << 10 << u"and 2 more"_s;
+}
+
+// The box of a partly failed run names each failed record, why and what to
+// do, under the report it came from.
+void TestChecksExportRun::failedRecordsInTheBox() {
+    QFETCH(int, unknown);
+    QFETCH(int, listed);
+    QFETCH(QString, last);
+    TRunFixture f;
+    QString report = EmployeeReport;
+    for (int i = 0; i < unknown; ++i)
+        report += u"\"John\",A,\"Smith%1\",\"Pay\",3/8/2024,%2,10.00\r\n"_s.arg(i).arg(3000 + i);
+    f.Inputs.File = f.WriteFile(u"s1910.txt"_s, report.toUtf8());
+    TChecksExportRun run = f.Run();
+    run.RunChecksExport(f.Context);
+    QCOMPARE(f.Dialogs.Shown.size(), 1);
+    const QStringList lines = f.Dialogs.Shown[0].section(u"\n\n"_s, 1).split(u'\n');
+    QCOMPARE(lines.first(), u"Failed records of file s1910.txt:"_s);
+    const QStringList problems = lines.filter(
+        QRegularExpression(u"^check 30\\d\\d .*\\(failed\\): Cannot find QB employee record "_s));
+    QCOMPARE(problems.size(), listed);
+    QVERIFY2(problems[0].startsWith(u"check 3000 "_s), qPrintable(problems[0]));
+    QCOMPARE(lines.filter(u"Check 3000 was not posted: add the employee to QuickBooks"_s).size(),
+             1);
+    QCOMPARE(lines.last() == last, !last.isEmpty());
 }
 
 void TestChecksExportRun::failures_data() {

@@ -154,7 +154,7 @@ void TestGLExportRun::samplesPostOneBalancedEntry() {
     source.Options.DelimiterInGLTag = delimiter;
 
     QCOMPARE(Run(source), QString());
-    QCOMPARE(m_dialogs->Shown, QStringList{u"information: Orvane Journal Export completed"_s});
+    QCOMPARE(m_dialogs->Shown, QStringList{u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s});
     QCOMPARE(m_reportText, QString::fromUtf8(testsupport::ReadFile(file)));
     const auto entries = m_sandbox->JournalEntries();
     QCOMPARE(entries.size(), size_t(1));
@@ -201,7 +201,7 @@ void TestGLExportRun::duplicateDateQuestion() {
     QCOMPARE(Run(source), error);
     QStringList shown{u"confirm: "_s + Duplicate + u"Continue?"_s};
     if (answer)
-        shown << u"information: Orvane Journal Export completed"_s;
+        shown << u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s;
     QCOMPARE(m_dialogs->Shown, shown);
     QCOMPARE(m_dialogs->Questions.value(0).Default, daNo); // Enter posts nothing
     QCOMPARE(int(m_sandbox->JournalEntries().size()), entries);
@@ -296,7 +296,7 @@ void TestGLExportRun::directSource() {
     QCOMPARE(Run(source), QString());
     QCOMPARE(m_reportText, *direct.Report);
     QCOMPARE(m_sandbox->JournalEntries().size(), size_t(1));
-    QCOMPARE(m_dialogs->Shown, QStringList{u"information: Orvane Journal Export completed"_s});
+    QCOMPARE(m_dialogs->Shown, QStringList{u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s});
 }
 
 // A run cancelled before it reaches QuickBooks posts nothing and says so.

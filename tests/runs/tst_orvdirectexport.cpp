@@ -208,7 +208,7 @@ void TestOrvDirectExport::journal() {
     run.RunGLExport(context);
     QVERIFY(!run.ReportText().isEmpty());
     QCOMPARE(Transactions(QStringLiteral("JournalEntry")), 1);
-    QCOMPARE(m_dialogs.Shown, QStringList{"information: Orvane Journal Export completed"});
+    QCOMPARE(m_dialogs.Shown, QStringList{"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"});
     QCOMPARE(m_waits->Message, QStringLiteral("Please wait while Orvane generates GL Report"));
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(m_sandbox.Sessions(), 0);

@@ -203,7 +203,7 @@ void TestRunPreview::postAfterChangePostsNothingTwice() {
     TRunContext context = f.Context(f.Harbor);
     TChecksExportRun preview = f.Checks(both, true);
     preview.RunChecksExport(context);
-    QCOMPARE(preview.Previews().value(0).Summary(), u"2 would add (2230.39)"_s);
+    QCOMPARE(preview.Previews().value(0).Summary(), u"2 would add (2,230.39)"_s);
 
     // Someone posts one of the checks before the previewed run is posted.
     TChecksExportRun other = f.Checks(f.File(u"one.txt"_s, James), false);
@@ -231,6 +231,17 @@ void TestRunPreview::journalPreview() {
     QCOMPARE(preview.Preview()->Problems(), 0);
     QCOMPARE(Changes(f.Sent), QStringList());
     QCOMPARE(Bytes(f.Harbor.FileName()), before);
+    // The entry it would add, line by line, not one sum.
+    const QList<TPreviewJournalLine>& lines = preview.Preview()->JournalLines;
+    QCOMPARE(lines.size(), 9);
+    QCOMPARE(lines[0].Debit, Currency::FromRaw(84500000));
+    QVERIFY(lines[0].Credit.IsZero());
+    QCOMPARE(lines[8].Credit, Currency::FromUnits(85));
+    QCOMPARE(preview.Preview()->JournalTotals(), u"Debit 13,702.73, credit 13,702.73"_s);
+    const QString table = FormatPreviewTable({*preview.Preview()});
+    QVERIFY2(table.contains(u"Journal entry lines\nAccount"_s) && table.contains(u"8,450.00\n"_s) &&
+                 table.endsWith(u"Journal entry totals: Debit 13,702.73, credit 13,702.73\n"_s),
+             qPrintable(table));
 
     // An account QuickBooks lacks: invalid, with the log naming it.
     options.Source.FileName = testsupport::DataPath(u"export/gl_unknown_accounts.csv"_s);

@@ -82,7 +82,27 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(testsupport::ReadmeExample(QStringLiteral("[RegionalSettings]")));
         file.close();
-        QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()), German());
+        TRegionalSettings expected = German();
+        expected.ThousandSeparator = u'.';
+        QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()), expected);
+    }
+
+    void thousandSeparator_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QChar>("expected");
+        QTest::newRow("nothing stored keeps the system") << QString() << QChar(u',');
+        QTest::newRow("dot") << "." << QChar(u'.');
+        QTest::newRow("apostrophe") << "'" << QChar(u'\'');
+        QTest::newRow("blank") << " " << QChar(u' ');
+        QTest::newRow("no-break space") << QString(QChar(0xA0)) << QChar(0xA0);
+        QTest::newRow("digit") << "1" << QChar(u',');
+        QTest::newRow("two characters") << ".." << QChar(u',');
+    }
+    void thousandSeparator() {
+        QFETCH(QString, stored);
+        QFETCH(QChar, expected);
+        m_store->SetAsString(QStringLiteral("RegionalSettings\\ThousandSeparator"), stored);
+        QCOMPARE(ReadRegionalSettings(*m_store, TRegionalSettings()).ThousandSeparator, expected);
     }
 
     void loadPutsSettingsInForce() {

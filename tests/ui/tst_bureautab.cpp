@@ -18,6 +18,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -70,7 +71,10 @@ void TestBureauTab::mapEditedThenRun() {
     QCOMPARE(bureau.MapGrid->model()->rowCount(), 0);
 
     bureau.edCompany->setText(u"34"_s);
-    bureau.edCompanyFile->setText(deli);
+    // The company file comes from the file dialog.
+    boxes.AnswerNextFileDialog(deli);
+    bureau.BrowseFileAction->trigger();
+    QCOMPARE(bureau.edCompanyFile->text(), QDir::toNativeSeparators(deli));
     QSignalSpy accounts(&bureau, &TBureauFrm::AccountsLoaded);
     bureau.UpdateActions();
     bureau.FetchAccountsAction->trigger();

@@ -84,9 +84,16 @@ void TestHistoryTab::listsRunsAndUndoAsks() {
     QCOMPARE(boxes.Boxes().size(), 1);
     QCOMPARE(boxes.Boxes().first().DefaultButton, QMessageBox::No); // Enter deletes nothing
     const QString question = boxes.BoxTexts().first();
-    QVERIFY2(question.contains(u"Check 2001 will be deleted"_s) &&
+    // The company, then every transaction it deletes: number, date, payee, amount.
+    const QStringList lines = question.split(u'\n');
+    QVERIFY2(lines.first().startsWith(u"QuickBooks company: "_s) &&
+                 lines.contains(u"Transactions to delete (number, date, payee, amount):"_s) &&
                  question.endsWith(u"Undo the run?"_s),
              qPrintable(question));
+    QCOMPARE(
+        lines.filter(QRegularExpression(u"^check \\d+, \\d+/\\d+/\\d{4}, .+, [\\d,]+\\.\\d\\d$"_s))
+            .size(),
+        4);
     QCOMPARE(Checks(scene), 4);
 
     // Yes: undone on the run thread, then the list read again.
@@ -100,6 +107,15 @@ void TestHistoryTab::listsRunsAndUndoAsks() {
              qPrintable(boxes.BoxTexts().last()));
     QCOMPARE(history.RunsGrid->model()->rowCount(), 2);
     QVERIFY(history.SelectedRun() && history.SelectedRun()->Kind == lrkUndo); // newest first
+    // The run taken back says by which run and when.
+    const QAbstractItemModel& runs = *history.RunsGrid->model();
+    int state = 0;
+    while (state < runs.columnCount() && runs.headerData(state, Qt::Horizontal) != u"State"_s)
+        ++state;
+    const QString undoneBy =
+        u"finished, undone by "_s + history.SelectedRun()->Id.left(8) + u" on "_s;
+    QVERIFY2(runs.index(1, state).data().toString().startsWith(undoneBy),
+             qPrintable(runs.index(1, state).data().toString()));
 
     // The report file's first posting paired it with the company.
     QCOMPARE(history.PairingsGrid->model()->rowCount(), 1);

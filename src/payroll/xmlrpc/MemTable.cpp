@@ -167,6 +167,13 @@ void TMemTable::SetDateTime(int field, const QDateTime& value) {
         ThrowKind(m_fields[size_t(field)], "date");
 }
 
+void TMemTable::SetCurrency(int field, Currency value) {
+    RequireInserting(field);
+    if (m_fields[size_t(field)].Kind != fkCurrency)
+        ThrowKind(m_fields[size_t(field)], "currency");
+    m_buffer[size_t(field)] = value.Raw();
+}
+
 void TMemTable::SetBlob(int field, const QByteArray& value) {
     RequireInserting(field);
     if (m_fields[size_t(field)].Kind != fkBlob)
@@ -437,6 +444,8 @@ bool SameValue(const QVariant& a, const QVariant& b, TMemFieldKind kind) {
     case fkInteger:
     case fkFloat:
         return a.toDouble() == b.toDouble();
+    case fkCurrency:
+        return a.toLongLong() == b.toLongLong();
     case fkBoolean:
         return a.toBool() == b.toBool();
     case fkDate:

@@ -4,6 +4,7 @@
 // through its signals.
 #pragma once
 
+#include "base/Currency.h"
 #include "base/ztExceptions.h"
 
 #include <QByteArray>
@@ -31,6 +32,7 @@ enum TMemFieldKind : quint8 {
     fkDate,
     fkDateTime,
     fkBlob,
+    fkCurrency, // money: a Currency, held as its ten-thousandths (qint64)
 };
 
 struct TMemFieldDef {
@@ -88,6 +90,7 @@ public:
     void SetBoolean(int field, bool value);
     void SetDateTime(int field, const QDateTime& value);
     void SetBlob(int field, const QByteArray& value);
+    void SetCurrency(int field, Currency value);
     // Adds the record; a required field without a value throws ETableError.
     void Post();
     void Cancel();

@@ -131,6 +131,17 @@ bool ConvertLiteral(const QString& text, TMemFieldKind kind, QVariant& out) {
         out = d;
         return ok && std::isfinite(d);
     }
+    case fkCurrency: {
+        // A number as filters write them, else as the grid shows the amount.
+        Currency amount;
+        const TRegionalSettings& regional = RegionalSettings();
+        if (!Currency::TryParse(t, u'.', amount) &&
+            !Currency::TryParse(QString(t).remove(regional.ThousandSeparator),
+                                regional.DecimalSeparator, amount))
+            return false;
+        out = amount.Raw();
+        return true;
+    }
     case fkBoolean:
         if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || t == QLatin1String("1"))
             out = true;
@@ -368,6 +379,10 @@ int CompareValues(const QVariant& a, const QVariant& b, TMemFieldKind kind,
     case fkInteger:
     case fkFloat: {
         const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    case fkCurrency: {
+        const qint64 x = a.toLongLong(), y = b.toLongLong();
         return x < y ? -1 : x > y ? 1 : 0;
     }
     case fkBoolean:

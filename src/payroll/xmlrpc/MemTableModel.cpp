@@ -97,6 +97,8 @@ QString TMemTableModel::DisplayText(const QVariant& value, TMemFieldKind kind) {
     case fkFloat:
         return QString::number(value.toDouble(), 'g', 15)
             .replace(u'.', RegionalSettings().DecimalSeparator);
+    case fkCurrency:
+        return MoneyToStr(Currency::FromRaw(value.toLongLong()));
     case fkBoolean:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case fkBlob:
@@ -118,7 +120,7 @@ QVariant TMemTableModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
         return m_table->ValueAt(index.row(), field);
     case Qt::TextAlignmentRole:
-        if (kind == fkInteger || kind == fkFloat)
+        if (kind == fkInteger || kind == fkFloat || kind == fkCurrency)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         return QVariant();
     default:

@@ -79,6 +79,7 @@ void StoreValue(TMemTable& table, int field, const IRpcCustomItem& item) {
             table.SetBlob(field, item.AsBase64());
         break;
     case fkUnknown:
+    case fkCurrency: // the service's tables hold none
         break;
     }
 }
@@ -441,6 +442,7 @@ bool TDataSetStream::Store(int column, const TScalar& scalar) {
         m_table->SetBlob(field, DecodeBase64(QString::fromUtf8(scalar.Text)));
         return true;
     case fkUnknown:
+    case fkCurrency: // the service's tables hold none
         break;
     }
     return false;

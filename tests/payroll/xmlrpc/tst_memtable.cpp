@@ -32,6 +32,8 @@ private Q_SLOTS:
     void likeMatch_data();
     void likeMatch();
     void itemModel();
+    void moneyColumn_data();
+    void moneyColumn();
 };
 
 namespace {
@@ -454,6 +456,57 @@ void TestMemTable::itemModel() {
     t.reset();
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 0);
+}
+
+void TestMemTable::moneyColumn_data() {
+    QTest::addColumn<QChar>("decimal");
+    QTest::addColumn<QChar>("thousands");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("shown"); // sorted by amount, filtered
+    QTest::newRow("US, number literal") << QChar(u'.') << QChar(u',') << "AMOUNT >= 1068.9"
+                                        << QStringList{"1,068.90", "1,234,567.89"};
+    QTest::newRow("decimal comma, number literal")
+        << QChar(u',') << QChar(u'.') << "AMOUNT > 0.5" << QStringList{"1.068,90", "1.234.567,89"};
+    QTest::newRow("decimal comma, amount as shown")
+        << QChar(u',') << QChar(u'.') << "AMOUNT = '1.068,90'" << QStringList{"1.068,90"};
+    QTest::newRow("negative amounts sort first")
+        << QChar(u'.') << QChar(u',') << "AMOUNT < 1000" << QStringList{"-25.00", "0.01"};
+}
+
+// Amounts are money in the grid: two decimals, grouped, right-aligned,
+// sorted and filtered by value, never through a double.
+void TestMemTable::moneyColumn() {
+    QFETCH(QChar, decimal);
+    QFETCH(QChar, thousands);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, shown);
+    TRegionalSettings settings;
+    settings.DecimalSeparator = decimal;
+    settings.ThousandSeparator = thousands;
+    TRegionalSettingsOverride regional(settings);
+    TMemTable t;
+    t.AddField({QStringLiteral("AMOUNT"), fkCurrency, 0, false, QString(), true});
+    t.Open();
+    for (const qint64 raw : {qint64(10689000), qint64(12345678900), qint64(-250000), qint64(100)}) {
+        t.Append();
+        t.SetCurrency(0, Currency::FromRaw(raw));
+        t.Post();
+    }
+    QVERIFY_THROWS_EXCEPTION(ETableError, [&] {
+        t.Append();
+        t.SetFloat(0, 1.5);
+    }());
+    t.Cancel();
+    t.SetIndexFieldNames(QStringLiteral("AMOUNT"));
+    t.SetFilter(filter);
+    t.SetFiltered(true);
+    TMemTableModel model(&t);
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.data(model.index(row, 0)).toString();
+    QCOMPARE(texts, shown);
+    QCOMPARE(model.data(model.index(0, 0), Qt::TextAlignmentRole).toInt(),
+             int(Qt::AlignRight | Qt::AlignVCenter));
 }
 
 QTEST_GUILESS_MAIN(TestMemTable)
