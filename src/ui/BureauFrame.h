@@ -68,7 +68,6 @@ public:
     // The editor as a map row.
     TBureauMapEntry EditedRow() const;
     const QList<TBureauCompanyResult>& LastRun() const { return m_lastRun; }
-    const QString& LastRunStopped() const { return m_lastRunStopped; }
 
     TReDBGrid* MapGrid;
     QLineEdit* edCompany;
