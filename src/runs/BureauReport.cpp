@@ -43,9 +43,13 @@ QString StateText(const TBureauExport& e, bool preview) {
 
 TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options, const QString& stopped) {
     const TLedgerIdentity identity = TLedgerIdentity::ThisWorkstation(QString());
-    return {options.From,      options.To,      QDateTime::currentDateTimeUtc(),
-            identity.Computer, options.Preview, stopped,
-            identity.OsUser};
+    return {options.From,
+            options.To,
+            QDateTime::currentDateTimeUtc(),
+            identity.Computer,
+            options.Preview,
+            identity.OsUser,
+            stopped};
 }
 
 QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool preview,

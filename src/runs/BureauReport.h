@@ -12,9 +12,9 @@ struct TBureauReportHeader {
     QDateTime Made; // UTC
     QString Workstation;
     bool Preview = false;
+    QString User; // who ran it
     // TBureauRun::Stopped.
     QString Stopped;
-    QString User; // who ran it
 };
 // The header of a report of the run, made now on this workstation.
 TBureauReportHeader BureauReportHeader(const TBureauRunOptions& options,
