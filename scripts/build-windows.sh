@@ -11,7 +11,7 @@
 # that prefix and built.
 #
 #   scripts/build-windows.sh              toolchain (as needed), then the tree
-#   scripts/build-windows.sh --toolchain  the toolchain only
+#   scripts/build-windows.sh --toolchain [PART...]  the toolchain (those parts) only
 #   scripts/build-windows.sh --check      exit 0 when the toolchain is current
 #
 # Needs the packages of `scripts/install-deps.sh windows`.
@@ -31,10 +31,13 @@ WINDOWS_BUILD=${WINDOWS_BUILD:-build-windows}
 NICE=(nice -n 10)
 
 mode=${1:-all}
+# --toolchain PART...: only those parts (the others must be current to count).
+ONLY=("${@:2}")
 
-# source package : the binary package whose installed version it should match
-PARTS=(sqlite3:libsqlite3-0 qt6-base:libqt6core6 openssl:libssl3 expat:libexpat1
-    curl:libcurl4)
+# source package : the binary package whose installed version it should
+# match [: the parts it builds on]
+PARTS=(sqlite3:libsqlite3-0 qt6-base:libqt6core6:sqlite3 openssl:libssl3 expat:libexpat1
+    curl:libcurl4:openssl)
 
 # The versions worth building, best first: the installed one, then the
 # archive's newest sources (a mirror may lack some of them).
@@ -93,21 +96,23 @@ recipe_hash() {
         cat "$TOOLCHAIN"; } | sha256sum | cut -c1-16
 }
 
-# The inputs of the parts built so far: a part is rebuilt when one it comes
-# after changed.
-chain=""
+# The inputs of each part: a part is rebuilt when one it builds on changed.
+declare -A INPUTS
 
-# Runs build_<part> unless the part's stamp matches its inputs; prints the
-# time taken.
+# Runs build_<part> unless the part's stamp matches its inputs (or the part
+# is not among those asked for); prints the time taken.
 part() {
-    local src=$1 bin=$2 version dir inputs started=$SECONDS
+    local src=$1 bin=$2 deps=$3 version dir inputs started=$SECONDS chain="" d
     version=$(fetch "$src" "$bin")
     if [ -z "$version" ]; then
         printf '%-10s %-28s not fetched\n' "$src" ""
         return 1
     fi
+    for d in $deps; do
+        chain+="${INPUTS[$d]};"
+    done
     inputs="$src=$version recipe=$(recipe_hash "${src//[-0-9]/}") after=$(echo "$chain" | sha256sum | cut -c1-16)"
-    chain+="$inputs;"
+    INPUTS[$src]=$inputs
     if [ "$(cat "$STAMPS/$src.stamp" 2>/dev/null)" = "$inputs" ]; then
         printf '%-10s %-28s current\n' "$src" "$version"
         return
@@ -115,6 +120,10 @@ part() {
     if [ "$mode" = --check ]; then
         printf '%-10s %-28s out of date\n' "$src" "$version"
         return 1
+    fi
+    if [ ${#ONLY[@]} -gt 0 ] && ! printf '%s\n' "${ONLY[@]}" | grep -qxF "$src"; then
+        printf '%-10s %-28s left for another run\n' "$src" "$version"
+        return
     fi
     dir=$(source_dir "$src" "$version")
     local log=$CACHE/build-$src.log
@@ -218,11 +227,36 @@ build_zip() {
 }
 
 toolchain() {
-    local started=$SECONDS p
+    local started=$SECONDS p src bin deps
     for p in "${PARTS[@]}"; do
-        part "${p%%:*}" "${p#*:}"
+        IFS=: read -r src bin deps <<<"$p"
+        part "$src" "$bin" "${deps//,/ }"
     done
     echo "toolchain: $((SECONDS - started)) s ($PREFIX)"
 }
 
-toolchain
+# The program, its tests (run under Wine by ctest) and the installer.
+build_tree() {
+    local started=$SECONDS
+    source "$ROOT/scripts/build-trees.sh"
+    cmake -S "$ROOT" -B "$WINDOWS_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+        -DORVQ_WINDOWS_PREFIX="$PREFIX" -DCMAKE_PREFIX_PATH="$PREFIX" \
+        -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        -DCMAKE_BUILD_TYPE=Release -DORVQ_BUILD_TESTS=ON -DORVQ_BUILD_BENCH=OFF \
+        $(compiler_cache_option) >/dev/null
+    "${NICE[@]}" cmake --build "$WINDOWS_BUILD" --parallel "$JOBS"
+    echo "$WINDOWS_BUILD: built in $((SECONDS - started)) s"
+}
+
+case "$mode" in
+--check) toolchain >/dev/null ;;
+--toolchain) toolchain ;;
+all)
+    toolchain
+    build_tree
+    ;;
+*)
+    echo "usage: $0 [--toolchain|--check]" >&2
+    exit 2
+    ;;
+esac
