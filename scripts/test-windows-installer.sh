@@ -9,11 +9,12 @@ tree=${WINDOWS_BUILD:-build-windows}
 setup=$(ls "$tree"/OrvQ-*-setup.exe 2>/dev/null | tail -1)
 [ -n "$setup" ] || { echo "no installer in $tree: run scripts/build-windows.sh" >&2; exit 1; }
 
-export WINEPREFIX=$PWD/$tree/wine/installer-test
+export WINEPREFIX=$(realpath "$tree")/wine/installer-test
 export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 # Nothing of the build's: the installed program must find its own DLLs.
 unset WINEPATH QT_PLUGIN_PATH
 rm -rf "$WINEPREFIX"
+mkdir -p "$(dirname "$WINEPREFIX")"
 wineboot -i >/dev/null 2>&1
 wineserver -w
 

@@ -4,6 +4,8 @@
 ; %LOCALAPPDATA%\Programs\OrvQ; its settings (HKCU\Software\Zantrel), ledger
 ; and logs (%LOCALAPPDATA%\OrvQ) are the user's and stay on uninstall.
 Unicode true
+; A 64-bit installer for a 64-bit program (also what 64-bit-only Wine runs).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\OrvQ"

@@ -1,0 +1,31 @@
+#include "TestPlatform.h"
+
+namespace testsupport {
+
+bool RunningAsRoot() {
+    return false;
+}
+
+bool DropRootToNobody() {
+    return true;
+}
+
+std::unique_ptr<QSettings> OpenStoredAppSettings(const QString& programName) {
+    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\Zantrel\\") +
+                                           programName,
+                                       QSettings::NativeFormat);
+}
+
+QString StoredAppSettingsRootPath(const QString& programName) {
+    return QStringLiteral("Software\\Zantrel\\") + programName + QStringLiteral("\\");
+}
+
+TFileSizeLimit::TFileSizeLimit(long long) {}
+
+TFileSizeLimit::~TFileSizeLimit() = default;
+
+QString TFileSizeLimit::Unsupported() {
+    return QStringLiteral("Windows has no limit on the size of the files a process writes");
+}
+
+} // namespace testsupport
