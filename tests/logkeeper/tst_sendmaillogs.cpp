@@ -110,6 +110,9 @@ private Q_SLOTS:
 };
 
 void TestSendMailLogs::initTestCase() {
+    if (const QString why = testsupport::SevenZipLibraryNotBuilt(sevenziptool::LibraryPath());
+        !why.isEmpty())
+        QSKIP(qPrintable(why));
     const QString missing = sevenziptool::MissingTools();
     if (!missing.isEmpty())
         QFAIL(qPrintable(missing));

@@ -25,6 +25,11 @@ bool DropRootToNobody();
 std::unique_ptr<QSettings> OpenStoredAppSettings(const QString& programName);
 QString StoredAppSettingsRootPath(const QString& programName);
 
+// Why 7-Zip's library at libraryPath may be missing in this build (the
+// Windows build does not make 7z.dll), for the packing tests to skip with;
+// empty where it must be there and its absence is a failure.
+QString SevenZipLibraryNotBuilt(const QString& libraryPath);
+
 // While it lives, files this process writes cannot grow beyond `bytes`:
 // writes beyond fail as on a full disk. Unsupported() says why not, where
 // the platform has no such limit.

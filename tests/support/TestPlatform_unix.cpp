@@ -32,6 +32,10 @@ QString StoredAppSettingsRootPath(const QString&) {
     return QString();
 }
 
+QString SevenZipLibraryNotBuilt(const QString&) {
+    return QString();
+}
+
 TFileSizeLimit::TFileSizeLimit(long long bytes) {
     rlimit limit{};
     if (getrlimit(RLIMIT_FSIZE, &limit) != 0)

@@ -1,5 +1,7 @@
 #include "TestPlatform.h"
 
+#include <QFileInfo>
+
 namespace testsupport {
 
 bool RunningAsRoot() {
@@ -18,6 +20,13 @@ std::unique_ptr<QSettings> OpenStoredAppSettings(const QString& programName) {
 
 QString StoredAppSettingsRootPath(const QString& programName) {
     return QStringLiteral("Software\\Zantrel\\") + programName + QStringLiteral("\\");
+}
+
+QString SevenZipLibraryNotBuilt(const QString& libraryPath) {
+    if (QFileInfo::exists(libraryPath))
+        return QString();
+    return QStringLiteral("7-Zip's library ") + libraryPath +
+           QStringLiteral(" is not built for Windows here");
 }
 
 TFileSizeLimit::TFileSizeLimit(long long) {}
