@@ -117,6 +117,12 @@ int main(int argc, char** argv) {
         relay[i] = i == 0 ? p[1] : p[0];
     }
 
+    /* The Linux program works where the Windows caller told this one to. */
+    WCHAR cwd[MAX_PATH * 4];
+    char* unix_cwd = NULL;
+    if (GetCurrentDirectoryW(MAX_PATH * 4, cwd))
+        unix_cwd = wine_get_unix_file_name(cwd);
+
     pid_t child = fork();
     if (child < 0) {
         perror("fork");
@@ -131,6 +137,8 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 3; ++i)
             if (relay[i] >= 0)
                 close(relay[i]);
+        if (unix_cwd && chdir(unix_cwd) != 0)
+            perror(unix_cwd);
         execvp(name, args);
         fprintf(stderr, "%s: %s\n", name, strerror(errno));
         _exit(127);
