@@ -214,8 +214,8 @@ QT_OPTIONS=(
     -DFEATURE_printsupport=ON -DFEATURE_testlib=ON -DFEATURE_opengl=ON
 )
 
+# The longest part: an interrupted build goes on where it stopped.
 build_qtbase() {
-    rm -rf "$WORK/qt6-base"
     cross_cmake -S "$1" -B "$WORK/qt6-base" "${QT_OPTIONS[@]}" \
         -DSQLite3_INCLUDE_DIR="$PREFIX/include" -DSQLite3_LIBRARY="$PREFIX/lib/libsqlite3.dll.a"
     cmake_build_install "$WORK/qt6-base"
