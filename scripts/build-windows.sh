@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds OrvQ for 64-bit Windows (x86_64-w64-mingw32, posix threads).
 #
-# The libraries the program needs (SQLite, OpenSSL, expat, libcurl, Qt 6 base
-# and the 7-Zip library) are built from Debian's source packages, of the
+# The libraries the program needs (SQLite, OpenSSL, expat, libcurl, Qt 6
+# base; not 7-Zip's, see the README) are built from Debian's source packages, of the
 # versions this machine has installed where the archive still has them, into
 # a prefix outside the tree ($ORVQ_WINDOWS_CACHE, default
 # ~/.cache/orvq/windows). Each part is rebuilt only when its inputs change:
@@ -18,6 +18,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+source scripts/build-trees.sh
 
 HOST=x86_64-w64-mingw32
 CACHE=${ORVQ_WINDOWS_CACHE:-$HOME/.cache/orvq/windows}
@@ -221,11 +222,6 @@ build_qtbase() {
     cmake_build_install "$WORK/qt6-base"
 }
 
-build_zip() {
-    echo "7zip: not built yet"
-    return 1
-}
-
 toolchain() {
     local started=$SECONDS p src bin deps
     for p in "${PARTS[@]}"; do
@@ -235,10 +231,9 @@ toolchain() {
     echo "toolchain: $((SECONDS - started)) s ($PREFIX)"
 }
 
-# The program, its tests (run under Wine by ctest) and the installer.
-build_tree() {
+# The program and its tests (run under Wine by ctest).
+build_windows_tree() {
     local started=$SECONDS
-    source "$ROOT/scripts/build-trees.sh"
     cmake -S "$ROOT" -B "$WINDOWS_BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
         -DORVQ_WINDOWS_PREFIX="$PREFIX" -DCMAKE_PREFIX_PATH="$PREFIX" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
@@ -253,7 +248,7 @@ case "$mode" in
 --toolchain) toolchain ;;
 all)
     toolchain
-    build_tree
+    build_windows_tree
     ;;
 *)
     echo "usage: $0 [--toolchain|--check]" >&2
