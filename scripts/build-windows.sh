@@ -2,13 +2,13 @@
 # Cross-builds OrvQ for 64-bit Windows (x86_64-w64-mingw32, posix threads).
 #
 # The libraries the program needs (SQLite, OpenSSL, expat, libcurl, Qt 6
-# base; not 7-Zip's, see the README) are built from Debian's source packages, of the
-# versions this machine has installed where the archive still has them, into
-# a prefix outside the tree ($ORVQ_WINDOWS_CACHE, default
+# base; not 7-Zip's, see the README) are built from Debian's source packages,
+# of the versions this machine has installed where the archive still has
+# them, into a prefix outside the tree ($ORVQ_WINDOWS_CACHE, default
 # ~/.cache/orvq/windows). Each part is rebuilt only when its inputs change:
-# its source version, its options, this script and the toolchain file (a
-# stamp file per part). Then the tree build-windows is configured against
-# that prefix and built.
+# its source version, its recipe (build function and options), the toolchain
+# file and the parts it builds on (a stamp file per part). Then the tree
+# build-windows is configured against that prefix and built.
 #
 #   scripts/build-windows.sh              toolchain (as needed), then the tree
 #   scripts/build-windows.sh --toolchain [PART...]  the toolchain (those parts) only
