@@ -6,12 +6,6 @@
 if(NOT (WIN32 AND CMAKE_CROSSCOMPILING))
     return()
 endif()
-find_program(ORVQ_WINE wine)
-if(NOT ORVQ_WINE)
-    message(STATUS "Wine missing: the Windows tests cannot run here")
-    return()
-endif()
-
 # The folders holding the MinGW runtime DLLs the programs load.
 set(ORVQ_MINGW_DLL_DIRS)
 foreach(dll libstdc++-6.dll libwinpthread-1.dll libgcc_s_seh-1.dll)
@@ -30,6 +24,12 @@ foreach(dll libstdc++-6.dll libwinpthread-1.dll libgcc_s_seh-1.dll)
 endforeach()
 list(REMOVE_DUPLICATES ORVQ_MINGW_DLL_DIRS)
 set(ORVQ_MINGW_DLL_DIRS ${ORVQ_MINGW_DLL_DIRS} CACHE INTERNAL "")
+
+find_program(ORVQ_WINE wine)
+if(NOT ORVQ_WINE)
+    message(STATUS "Wine missing: the Windows tests cannot run here")
+    return()
+endif()
 
 set(ORVQ_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 set(ORVQ_WINE_TOOLS_DIR ${ORVQ_WINE_DIR}/tools)
