@@ -186,6 +186,10 @@ build_expat() {
     [ -f "$s/CMakeLists.txt" ] || s=$1/expat
     cross_cmake -S "$s" -B "$WORK/expat" -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
         -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_SHARED_LIBS=ON
+    # Debian's security patches test "XML_DTD == 1", as its autotools build
+    # defines it; CMake's configuration header defines it empty.
+    sed -i 's/^#define XML_DTD$/#define XML_DTD 1/' "$WORK/expat/expat_config.h"
+    grep -qx '#define XML_DTD 1' "$WORK/expat/expat_config.h"
     cmake_build_install "$WORK/expat"
 }
 
