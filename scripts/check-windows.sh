@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Compiles every Windows source (src/**/*_win.cpp, tests/support/*_win.cpp,
 # and so the headers they include) with the MinGW-w64 cross compiler, syntax
-# only, against the installed Qt headers. Each file gets the include paths and definitions
-# CMake gives the library it belongs to, read from the optimised build
-# tree's compile commands for the files beside it. Fails when one does not
-# compile.
+# only, against the installed Qt headers. Each file gets the include paths
+# and definitions CMake gives the library it belongs to, read from the
+# optimised build tree's compile commands for the files beside it. Fails
+# when one does not compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/build-trees.sh
