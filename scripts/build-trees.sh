@@ -26,15 +26,18 @@ configure_tree() {
         return 1
         ;;
     esac
-    # Rebuilds of the same sources in another checkout hit the compiler cache,
-    # precompiled headers included (ccache needs the sloppiness for them).
-    # The settings travel with the launcher, so any build of the tree has them.
+    cmake -S . -B "$1" -G Ninja "${options[@]}" $(compiler_cache_option) -DORVQ_BUILD_TESTS=ON >/dev/null
+}
+
+# Rebuilds of the same sources in another checkout hit the compiler cache,
+# precompiled headers included (ccache needs the sloppiness for them). The
+# settings travel with the launcher, so any build of the tree has them.
+compiler_cache_option() {
     if command -v ccache >/dev/null; then
         local launcher="env;CCACHE_BASEDIR=$PWD"
         launcher+=";CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime"
-        options+=("-DCMAKE_CXX_COMPILER_LAUNCHER=$launcher;ccache")
+        echo "-DCMAKE_CXX_COMPILER_LAUNCHER=$launcher;ccache"
     fi
-    cmake -S . -B "$1" -G Ninja "${options[@]}" -DORVQ_BUILD_TESTS=ON >/dev/null
 }
 
 # build_tree TREE: configures TREE and builds everything in it.

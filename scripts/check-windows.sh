@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Compiles every Windows source (src/**/*_win.cpp, and so the headers it
-# includes) with the MinGW-w64 cross compiler, syntax only, against the
-# installed Qt headers. Each file gets the include paths and definitions
-# CMake gives the library it belongs to, read from the optimised build
-# tree's compile commands for the files beside it. Fails when one does not
-# compile.
+# Compiles every Windows source (src/**/*_win.cpp, tests/support/*_win.cpp,
+# and so the headers they include) with the MinGW-w64 cross compiler, syntax
+# only, against the installed Qt headers. Each file gets the include paths
+# and definitions CMake gives the library it belongs to, read from the
+# optimised build tree's compile commands for the files beside it. Fails
+# when one does not compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/build-trees.sh
@@ -41,7 +41,7 @@ PY
 }
 
 failed=()
-mapfile -t sources < <(find src -name '*_win.cpp' | sort)
+mapfile -t sources < <(find src tests/support -name '*_win.cpp' | sort)
 for source in "${sources[@]}"; do
     mapfile -t flags < <(flags_for "$source")
     if "$compiler" -fsyntax-only -Wall -Wextra "${flags[@]}" "$source"; then

@@ -11,14 +11,12 @@
 #include "CliSupport.h"
 #include "CliTerminalOutput.h"
 #include "ForwardingQBProcessor.h"
+#include "TestPlatform.h"
 #include "company/QBSandboxRequestProcessor.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-
-#include <pwd.h>
-#include <unistd.h>
 
 #include <iostream>
 #include <string>
@@ -51,11 +49,8 @@ int main(int argc, char** argv) {
     }
     const QDir folder(args[1]);
     const bool hold = args[2] == u"hold";
-    if (!hold && geteuid() == 0) {
-        const passwd* nobody = getpwnam("nobody");
-        if (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
-            return 2;
-    }
+    if (!hold && !testsupport::DropRootToNobody())
+        return 2;
     TAppCoreOptions options;
     if (hold)
         options.QBProcessor = [](const TQBProcessorConfig& config) {

@@ -13,13 +13,11 @@
 //   ledger_child fixture PATH            writes the ledger that
 //                                        tests/data/ledger/ledger-v1.sqlite is
 // The PostgreSQL password comes from ORVQ_LEDGER_PASSWORD.
+#include "TestPlatform.h"
 #include "ledger/RunLedger.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
-
-#include <pwd.h>
-#include <unistd.h>
 
 #include <iostream>
 #include <string>
@@ -77,11 +75,8 @@ int Claim(const QString& location, const QString& workstation, int count) {
 }
 
 int Begin(const QString& location) {
-    if (geteuid() == 0) {
-        const passwd* nobody = getpwnam("nobody");
-        if (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
-            return 2;
-    }
+    if (!testsupport::DropRootToNobody())
+        return 2;
     auto ledger = Open(location, QStringLiteral("WS-1"));
     ledger->BeginRun(TLedgerRunStart{});
     std::cout << "begun" << std::endl;

@@ -11,7 +11,7 @@
 namespace sevenziptool {
 
 QString LibraryPath() {
-    const TRedirectionFile shipped(qEnvironmentVariable("ORVQ_SOURCE_DIR") + "/data/orvq.red");
+    const TRedirectionFile shipped(QStringLiteral(ORVQ_RUNTIME_DIR "/orvq.red"));
     return shipped.GetFileName("SevenZipDll");
 }
 

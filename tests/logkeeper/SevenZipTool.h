@@ -9,7 +9,8 @@
 
 namespace sevenziptool {
 
-// The library named by the shipped redirection file ("SevenZipDll").
+// The library named by the redirection file shipped for this platform
+// ("SevenZipDll").
 QString LibraryPath();
 // Empty when the library and the 7z program are there; otherwise what to
 // install (the tests fail with it rather than skip).

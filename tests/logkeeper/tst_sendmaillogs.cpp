@@ -1,5 +1,6 @@
 #include "RecordingSink.h"
 #include "SevenZipTool.h"
+#include "TestPlatform.h"
 #include "TestSupport.h"
 
 #include "logkeeper/vlxLogArchiveDefaults.h"
@@ -9,8 +10,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -113,6 +112,9 @@ private Q_SLOTS:
 
 void TestSendMailLogs::initTestCase() {
     umask(022);
+    if (const QString why = testsupport::SevenZipLibraryNotBuilt(sevenziptool::LibraryPath());
+        !why.isEmpty())
+        QSKIP(qPrintable(why));
     const QString missing = sevenziptool::MissingTools();
     if (!missing.isEmpty())
         QFAIL(qPrintable(missing));
@@ -315,6 +317,8 @@ void TestSendMailLogs::deletedUserLogFile() {
 }
 
 void TestSendMailLogs::fullDiskLeavesNoArchive() {
+    if (const QString why = testsupport::TFileSizeLimit::Unsupported(); !why.isEmpty())
+        QSKIP(qPrintable(why));
     TScene scene;
     // Enough incompressible text to exceed the file size limit below.
     QByteArray noise;
@@ -334,20 +338,16 @@ void TestSendMailLogs::fullDiskLeavesNoArchive() {
     }
 
     // The file size limit stands in for a full disk: writes beyond it fail.
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 64 * 1024;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     QString message;
-    try {
-        scene.Logs->PackLogs(scene.ArchiveFolder(), PackTime);
-    } catch (const EztException& error) {
-        message = error.Message();
+    {
+        const testsupport::TFileSizeLimit limit(64 * 1024);
+        QVERIFY(limit.Active());
+        try {
+            scene.Logs->PackLogs(scene.ArchiveFolder(), PackTime);
+        } catch (const EztException& error) {
+            message = error.Message();
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY2(message.startsWith("Cannot write file <" + archive + ">. "), qPrintable(message));
     QCOMPARE(scene.Archives(), QStringList{ArchiveName});

@@ -1,4 +1,5 @@
 #include "SevenZipTool.h"
+#include "TestPlatform.h"
 #include "TestSupport.h"
 
 #include "logkeeper/vlxSevenZip.h"
@@ -75,6 +76,9 @@ private Q_SLOTS:
 void TestSevenZip::initTestCase() {
     // 7z shows times in local time; its answers must not depend on the machine.
     qputenv("TZ", "UTC");
+    if (const QString why = testsupport::SevenZipLibraryNotBuilt(sevenziptool::LibraryPath());
+        !why.isEmpty())
+        QSKIP(qPrintable(why));
     const QString missing = sevenziptool::MissingTools();
     if (!missing.isEmpty())
         QFAIL(qPrintable(missing));

@@ -2,6 +2,7 @@
 
 #include "settings/OrvConnectionParam.h"
 #include "settings/vlxCrypt.h"
+#include "settings/vlxPlatformPaths.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,11 +34,17 @@ class TestOrvConnectionParam : public QObject {
     }
 
 private Q_SLOTS:
+    // The program's own kind of store, where the system keeps it (on Windows
+    // the registry), emptied around every case.
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_store = std::make_unique<TztSettingsRegistry>(
-            TztSettingsHive::File(m_dir->filePath(QStringLiteral("s.ini"))), QString());
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+        const QString program = platform::ProgramName(QCoreApplication::applicationFilePath());
+        m_store = std::make_unique<TztSettingsRegistry>(platform::AppSettingsHive(program),
+                                                        platform::AppSettingsRootPath(program));
+        m_store->DeleteNode(QString());
     }
+    void cleanup() { m_store->DeleteNode(QString()); }
 
     void nothingStored() {
         TFakeLogger logger;

@@ -1,6 +1,8 @@
+#include "TestPlatform.h"
 #include "TestSupport.h"
 
 #include "base/RegionalSettings.h"
+#include "settings/vlxPlatformPaths.h"
 #include "settings/ztSettings.h"
 #include "settings/ztSettingsFile.h"
 
@@ -388,17 +390,26 @@ private Q_SLOTS:
         }
     }
 
+    // The program's own store is where the system keeps a user's settings
+    // (on Windows the registry): written, read back, deleted there.
     void appSettingsLiveInUserConfigFolder() {
         qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+        const QString program = platform::ProgramName(QCoreApplication::applicationFilePath());
         auto store = CreateAppSettings();
-        QCOMPARE(store->RootPath(), QString());
-        store->SetAsString(QStringLiteral("OrvaneConnection\\Username"), QStringLiteral("me"));
-        const QString file =
-            m_dir->filePath(QStringLiteral("config/Zantrel/%1.ini"))
-                .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-        QSettings raw(file, SettingsFileFormat());
-        QCOMPARE(raw.value(QStringLiteral("OrvaneConnection/Username")).toString(),
-                 QStringLiteral("me"));
+        store->DeleteNode(QString());
+        QCOMPARE(store->RootPath(), testsupport::StoredAppSettingsRootPath(program));
+        const QString name = QStringLiteral("OrvaneConnection\\Username");
+        const QString value = QStringLiteral("me \U0001D11E");
+        store->SetAsString(name, value);
+        QCOMPARE(testsupport::OpenStoredAppSettings(program)
+                     ->value(QStringLiteral("OrvaneConnection/Username"))
+                     .toString(),
+                 value);
+        QCOMPARE(store->GetAsString(name), value);
+        store->DeleteValue(name);
+        QVERIFY(!testsupport::OpenStoredAppSettings(program)->contains(
+            QStringLiteral("OrvaneConnection/Username")));
+        store->DeleteNode(QString());
     }
 
     void editsByOthersAreSeen() {

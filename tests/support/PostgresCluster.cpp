@@ -1,13 +1,14 @@
 #include "PostgresCluster.h"
 
+#include "TestPlatform.h"
+
 #include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QTcpServer>
-
-#include <unistd.h>
 
 namespace testsupport {
 
@@ -33,10 +34,6 @@ int FreeLoopbackPort() {
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
-bool IsRoot() {
-    return geteuid() == 0;
-}
-
 } // namespace
 
 TPostgresCluster::TPostgresCluster() : m_bin(ServerBinFolder()) {}
@@ -56,7 +53,7 @@ QString TPostgresCluster::Run(const QString& program, const QStringList& args, b
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(m_dir.path());
     const QString path = m_bin + u'/' + program;
-    if (asServerUser && IsRoot())
+    if (asServerUser && RunningAsRoot())
         p.start(QStringLiteral("runuser"),
                 QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
                             path} +
@@ -69,7 +66,15 @@ QString TPostgresCluster::Run(const QString& program, const QStringList& args, b
     return QString();
 }
 
+QString TPostgresCluster::MissingDriver() {
+    if (QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return QString();
+    return QStringLiteral("Qt's PostgreSQL driver (QPSQL) is not in this build");
+}
+
 QString TPostgresCluster::Start() {
+    if (const QString missing = MissingDriver(); !missing.isEmpty())
+        return missing;
     if (m_bin.isEmpty())
         return QStringLiteral("PostgreSQL's server is not installed (scripts/install-deps.sh "
                               "installs it)");
@@ -79,7 +84,7 @@ QString TPostgresCluster::Start() {
     if (!pw.open(QIODevice::WriteOnly) || pw.write(Password().toUtf8() + '\n') < 0)
         return QStringLiteral("cannot write the password file");
     pw.close();
-    if (IsRoot()) {
+    if (RunningAsRoot()) {
         QProcess chown;
         chown.start(QStringLiteral("chown"),
                     {QStringLiteral("-R"), QStringLiteral("nobody:"), m_dir.path()});

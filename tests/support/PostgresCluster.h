@@ -21,6 +21,9 @@ public:
 
     // Empty when the server runs, else why not.
     QString Start();
+    // Why the program cannot reach a PostgreSQL ledger in this build (the
+    // Windows build may lack the driver); empty when it can.
+    static QString MissingDriver();
     int Port() const { return m_port; }
     static QString User() { return QStringLiteral("orvq"); }
     static QString Password() { return QStringLiteral("ledger-test"); }

@@ -1,0 +1,40 @@
+#include "TestPlatform.h"
+
+#include <QFileInfo>
+
+namespace testsupport {
+
+bool RunningAsRoot() {
+    return false;
+}
+
+bool DropRootToNobody() {
+    return true;
+}
+
+std::unique_ptr<QSettings> OpenStoredAppSettings(const QString& programName) {
+    return std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software\\Zantrel\\") +
+                                           programName,
+                                       QSettings::NativeFormat);
+}
+
+QString StoredAppSettingsRootPath(const QString& programName) {
+    return QStringLiteral("Software\\Zantrel\\") + programName + QStringLiteral("\\");
+}
+
+QString SevenZipLibraryNotBuilt(const QString& libraryPath) {
+    if (QFileInfo::exists(libraryPath))
+        return QString();
+    return QStringLiteral("7-Zip's library ") + libraryPath +
+           QStringLiteral(" is not built for Windows here");
+}
+
+TFileSizeLimit::TFileSizeLimit(long long) {}
+
+TFileSizeLimit::~TFileSizeLimit() = default;
+
+QString TFileSizeLimit::Unsupported() {
+    return QStringLiteral("Windows has no limit on the size of the files a process writes");
+}
+
+} // namespace testsupport
