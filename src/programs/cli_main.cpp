@@ -10,12 +10,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(ApplicationTitle);
-    QFile stdoutFile;
-    QFile stderrFile;
-    stdoutFile.open(stdout, QIODevice::WriteOnly);
-    stderrFile.open(stderr, QIODevice::WriteOnly);
-    TTerminalOutput out(stdoutFile);
-    TTerminalOutput err(stderrFile);
+    TConsoleOutputs console;
     QTextStream in(stdin);
     TAppCoreOptions options;
     options.ProgramFilePath = MainProgramFilePath();
@@ -23,7 +18,7 @@ int main(int argc, char** argv) {
     TAppCore core(options);
     // Questions are asked only at a terminal; in batch use they are answered No.
     const bool terminal = StdinIsTerminal();
-    TCliEnvironment env{out.Stream(), err.Stream(), terminal ? &in : nullptr, core};
+    TCliEnvironment env{console.Out(), console.Err(), terminal ? &in : nullptr, core};
     if (qEnvironmentVariableIsSet("ORVQ_PASSWORD"))
         env.PasswordVariable = qEnvironmentVariable("ORVQ_PASSWORD");
     if (qEnvironmentVariableIsSet("ORVQ_LEDGER_PASSWORD"))
@@ -34,7 +29,7 @@ int main(int argc, char** argv) {
         return std::make_shared<TConsoleInterrupt>(std::move(cancel));
     };
     const int code = RunOrvqCli(QCoreApplication::arguments().mid(1), env);
-    out.Stream().flush();
-    err.Stream().flush();
+    console.Out().flush();
+    console.Err().flush();
     return code;
 }

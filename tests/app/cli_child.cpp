@@ -73,12 +73,7 @@ int main(int argc, char** argv) {
     if (hold)
         options.Ledger.Clock = [] { return QDateTime::currentDateTimeUtc().addSecs(-3600); };
     TAppCore core(options);
-    QFile stdoutFile;
-    QFile stderrFile;
-    stdoutFile.open(stdout, QIODevice::WriteOnly);
-    stderrFile.open(stderr, QIODevice::WriteOnly);
-    TTerminalOutput out(stdoutFile);
-    TTerminalOutput err(stderrFile);
-    TCliEnvironment env(out.Stream(), err.Stream(), nullptr, core);
+    TConsoleOutputs console;
+    TCliEnvironment env(console.Out(), console.Err(), nullptr, core);
     return RunOrvqCli(args.mid(3), env);
 }

@@ -33,3 +33,8 @@ qint64 TTerminalOutput::writeData(const char* data, qint64 size) {
         file->flush();
     return size;
 }
+
+TConsoleOutputs::TConsoleOutputs() {
+    m_stdout.open(stdout, QIODevice::WriteOnly);
+    m_stderr.open(stderr, QIODevice::WriteOnly);
+}

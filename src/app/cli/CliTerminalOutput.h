@@ -4,6 +4,7 @@
 // payee cannot move the cursor, recolour the terminal or reorder a line.
 #pragma once
 
+#include <QFile>
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QTextStream>
@@ -30,4 +31,19 @@ private:
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     QString m_pendingCr;
     QTextStream m_stream;
+};
+
+// The process's standard output and error, each through a TTerminalOutput:
+// what orvq-cli and the tests' child of it write to.
+class TConsoleOutputs {
+public:
+    TConsoleOutputs();
+    QTextStream& Out() { return m_out.Stream(); }
+    QTextStream& Err() { return m_err.Stream(); }
+
+private:
+    QFile m_stdout;
+    QFile m_stderr;
+    TTerminalOutput m_out{m_stdout};
+    TTerminalOutput m_err{m_stderr};
 };
