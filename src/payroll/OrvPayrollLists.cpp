@@ -272,6 +272,28 @@ void TOrvPayrollLists::Adopt(TOrvPayrollTables tables) {
     m_payrolls = std::move(tables.Payrolls);
 }
 
+QList<TOrvCompanyDef> TOrvPayrollLists::CompanyList() {
+    OrvAssert(m_clients && m_companies);
+    TMemTable& clients = *m_clients;
+    TMemTable& companies = *m_companies;
+    const TBookmark client = clients.Bookmark();
+    const TBookmark company = companies.Bookmark();
+    QList<TOrvCompanyDef> list;
+    for (int c = 0; c < clients.RecordCount(); ++c) {
+        clients.SetRecNo(c);
+        for (int i = 0; i < companies.RecordCount(); ++i) {
+            companies.SetRecNo(i);
+            TOrvCompanyDef def = GetSelectedCompany();
+            def.ClientNumber = clients.Value(QStringLiteral("CUSTOM_CLIENT_NUMBER")).toString();
+            def.ClientName = clients.Value(QStringLiteral("NAME")).toString();
+            list << def;
+        }
+    }
+    clients.GotoBookmark(client);
+    companies.GotoBookmark(company);
+    return list;
+}
+
 QStringList TOrvPayrollLists::ListText() {
     OrvAssert(m_clients && m_companies);
     QStringList lines;

@@ -68,6 +68,10 @@ public:
     // company is not in the lists; requires CompaniesReady and a payroll list.
     TOrvPayrollsDef CompanyPayrolls(qint32 coNbr);
 
+    // Every company of the lists, client by client, in table order; the
+    // current rows are kept. Requires the client and company tables.
+    QList<TOrvCompanyDef> CompanyList();
+
     // The path of a stored query file in the "Queries" folder.
     QString QueryPath(const QString& fileName) const;
 

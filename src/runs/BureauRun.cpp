@@ -544,3 +544,16 @@ QString CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& qui
                                   {entry.OrvaneCompany, entry.CompanyFile}));
     return company;
 }
+
+TBureauMapEntry AddBureauMapEntry(TRunContext& context, TRunLedger& ledger,
+                                  const TQBConnectionConfig& quickBooks, TBureauMapEntry entry) {
+    entry.CompanyName = CheckBureauMapEntry(context, quickBooks, entry);
+    ledger.AddMapEntry(entry);
+    return *ledger.MapEntry(entry.OrvaneCompany);
+}
+
+void ReplaceBureauMapEntry(TRunContext& context, TRunLedger& ledger,
+                           const TQBConnectionConfig& quickBooks, TBureauMapEntry entry) {
+    entry.CompanyName = CheckBureauMapEntry(context, quickBooks, entry);
+    ledger.UpdateMapEntry(entry);
+}

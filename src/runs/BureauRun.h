@@ -133,5 +133,14 @@ private:
 QString CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,
                             const TBureauMapEntry& entry);
 
+// A new row of the map, checked by CheckBureauMapEntry and added with the
+// QuickBooks company its file holds; a company mapped already is refused,
+// never replaced. Returns the row as stored.
+TBureauMapEntry AddBureauMapEntry(TRunContext& context, TRunLedger& ledger,
+                                  const TQBConnectionConfig& quickBooks, TBureauMapEntry entry);
+// The company's row replaced by entry, checked the same way.
+void ReplaceBureauMapEntry(TRunContext& context, TRunLedger& ledger,
+                           const TQBConnectionConfig& quickBooks, TBureauMapEntry entry);
+
 // The report kinds a map row exports, checks before the journal.
 QList<TLedgerReportKind> BureauReportKinds(const TBureauMapEntry& entry);

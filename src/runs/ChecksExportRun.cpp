@@ -124,12 +124,14 @@ void TChecksExportRun::RunKind(TRunContext& context, std::unique_ptr<TRunLedger>
             return;
         }
         // The service writes a placeholder line for payrolls that paid no
-        // agency: nothing to post, and nothing wrong.
+        // agency: nothing to post, and nothing wrong. After the employee
+        // checks of "All Checks" it is a line of the summary, not a box.
         if (kind == rkAgency && IsEmptyAgencyReport(*report)) {
             const QString none = QStringLiteral("No agency checks in this payroll");
             m_outcomes.push_back({runName, {}, runName + QStringLiteral(": ") + none});
             logger.LogEvent(none);
-            context.Dialogs->ShowInformation(none);
+            if (m_options.CheckKindChoice != crcAllChecks)
+                context.Dialogs->ShowInformation(none);
             return;
         }
         // Nothing is opened for a run cancelled meanwhile.

@@ -30,3 +30,9 @@ private:
     QThread* m_owner;
     TOrvPayrollTables m_tables;
 };
+
+// The companies of the payroll service, for choosing one by its name: logs
+// in, loads the client and company lists in the stage "Getting company
+// list", logs out. Throws the failure (logged) or EOperationCancelled.
+QList<TOrvCompanyDef> LoadOrvaneCompanies(TRunContext& context,
+                                          const TOrvAPIConnectionParam& connection);

@@ -5,6 +5,7 @@
 #include "base/ztFormat.h"
 #include "runs/BureauReport.h"
 #include "runs/LedgerRunWriter.h"
+#include "runs/PayrollListsRun.h"
 #include "ui/ActionButton.h"
 #include "ui/DocumentPrinting.h"
 #include "ui/MemTableColumns.h"
@@ -26,11 +27,13 @@
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
 TMemTable* MapTable(QObject* parent) {
     return NewMemTable(parent, {{"Company", fkString, "Orvane company"},
+                                {"QBCompany", fkString, "QuickBooks company"},
                                 {"CompanyFile", fkString, "QuickBooks company file"},
                                 {"CashAccount", fkString, "Cash account"},
                                 {"LiabilityAccount", fkString, "Liability account"},
@@ -62,7 +65,7 @@ void SetAccount(QComboBox* box, const QString& name) {
 
 TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     RefreshAction = new QAction(QStringLiteral("Refresh"), this);
-    AddCompanyAction = new QAction(QStringLiteral("Add current company"), this);
+    GetCompaniesAction = new QAction(QStringLiteral("Get Orvane company list"), this);
     BrowseFileAction = new QAction(QStringLiteral("Browse…"), this);
     FetchAccountsAction = new QAction(QStringLiteral("Get Account list"), this);
     SaveRowAction = new QAction(QStringLiteral("Save row"), this);
@@ -71,8 +74,8 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     PreviewAction = new QAction(QStringLiteral("Preview bureau"), this);
     PrintReportAction = new QAction(QStringLiteral("Print Report"), this);
     connect(RefreshAction, &QAction::triggered, this, UserAction([this] { Refresh(); }));
-    connect(AddCompanyAction, &QAction::triggered, this,
-            UserAction([this] { AddCurrentCompany(); }));
+    connect(GetCompaniesAction, &QAction::triggered, this,
+            UserAction([this] { FetchCompanies(); }));
     connect(BrowseFileAction, &QAction::triggered, this,
             UserAction([this] { BrowseCompanyFile(); }));
     connect(FetchAccountsAction, &QAction::triggered, this,
@@ -92,7 +95,11 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     MapGrid = new TReDBGrid;
     MapGrid->SetTable(m_mapTable);
 
-    edCompany = new QLineEdit;
+    cbCompany = new QComboBox;
+    cbCompany->setMinimumContentsLength(40);
+    // Picking a company starts a new row for it.
+    connect(cbCompany, &QComboBox::activated, this,
+            UserAction([this] { StartRow(cbCompany->currentData().toString()); }));
     edCompanyFile = new QLineEdit;
     cbCashAccount = AccountBox();
     cbLiabilityAccount = AccountBox();
@@ -104,7 +111,10 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     chkIncludeDD = new QCheckBox(QStringLiteral("Create Direct Deposit Checks"));
     chkPayeeNames = new QCheckBox(QStringLiteral("Include Payee Names"));
     auto* editor = new QFormLayout;
-    editor->addRow(QStringLiteral("Orvane company (internal number)"), edCompany);
+    auto* companyRow = new QHBoxLayout;
+    companyRow->addWidget(cbCompany, 1);
+    companyRow->addWidget(ActionButton(GetCompaniesAction, 150));
+    editor->addRow(QStringLiteral("Orvane company"), companyRow);
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(edCompanyFile, 1);
     fileRow->addWidget(ActionButton(BrowseFileAction, 75));
@@ -119,7 +129,6 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     editor->addRow(QString(), switches);
     auto* rowButtons = new QHBoxLayout;
     rowButtons->addWidget(ActionButton(RefreshAction, 75));
-    rowButtons->addWidget(ActionButton(AddCompanyAction, 130));
     rowButtons->addWidget(ActionButton(FetchAccountsAction, 110));
     rowButtons->addWidget(ActionButton(SaveRowAction, 81));
     rowButtons->addWidget(ActionButton(RemoveRowAction, 81));
@@ -169,13 +178,13 @@ void TBureauFrm::Init(TRunThread& runs, TBureauTabSources sources) {
 
 void TBureauFrm::UpdateActions() {
     const bool free = RunsFree();
-    const bool edited =
-        !edCompany->text().trimmed().isEmpty() && !edCompanyFile->text().trimmed().isEmpty();
+    const bool company = !cbCompany->currentData().toString().isEmpty();
+    const bool edited = company && !edCompanyFile->text().trimmed().isEmpty();
     Enable(RefreshAction, free);
-    Enable(AddCompanyAction, m_sources.CurrentCompany && m_sources.CurrentCompany().has_value());
+    Enable(GetCompaniesAction, free);
     Enable(FetchAccountsAction, free && !edCompanyFile->text().trimmed().isEmpty());
     Enable(SaveRowAction, free && edited);
-    Enable(RemoveRowAction, free && !edCompany->text().trimmed().isEmpty());
+    Enable(RemoveRowAction, free && !m_editedRow.isEmpty());
     Enable(RunAction, free && !m_map.isEmpty() && edFrom->date() <= edTo->date());
     Enable(PreviewAction, RunAction->isEnabled());
     Enable(PrintReportAction, !m_lastRun.isEmpty());
@@ -200,7 +209,8 @@ void TBureauFrm::ShowMap(const QList<TBureauMapEntry>& map) {
     for (qsizetype i = 0; i < map.size(); ++i) {
         const TBureauMapEntry& e = map[i];
         table->Append();
-        PutString(*table, "Company", e.OrvaneCompany);
+        PutString(*table, "Company", CompanyText(e.OrvaneCompany));
+        PutString(*table, "QBCompany", e.CompanyName);
         PutString(*table, "CompanyFile", e.CompanyFile);
         PutString(*table, "CashAccount", e.CashAccount);
         PutString(*table, "LiabilityAccount", e.LiabilityAccount);
@@ -217,18 +227,40 @@ void TBureauFrm::ShowMap(const QList<TBureauMapEntry>& map) {
     MapGrid->resizeColumnsToContents();
     m_mapTable->deleteLater();
     m_mapTable = table;
-    // The selected row goes into the editor.
-    connect(table, &TMemTable::CurrentChanged, this, [this] {
+    // The selected row goes into the editor; so does the first, unless the
+    // editor holds a row already.
+    const auto editCurrent = [this] {
         const int index = m_mapTable->IsEmpty() ? -1 : m_mapTable->Value("Index").toInt();
         if (index >= 0 && index < m_map.size())
-            EditRow(m_map[index]);
-    });
+            EditRow(m_map[index], true);
+    };
+    connect(table, &TMemTable::CurrentChanged, this, editCurrent);
+    if (std::none_of(map.begin(), map.end(),
+                     [this](const TBureauMapEntry& e) { return e.OrvaneCompany == m_editedRow; }))
+        m_editedRow.clear(); // removed meanwhile
+    if (m_editedRow.isEmpty() && cbCompany->currentData().toString().isEmpty())
+        editCurrent();
     UpdateActions();
     Q_EMIT MapLoaded();
 }
 
-void TBureauFrm::EditRow(const TBureauMapEntry& e) {
-    edCompany->setText(e.OrvaneCompany);
+QString TBureauFrm::CompanyText(const QString& orvaneCompany) const {
+    const QString name = m_companyNames.value(orvaneCompany).trimmed();
+    return name.isEmpty() ? orvaneCompany : Format("%s (Orvane %s)", {name, orvaneCompany});
+}
+
+void TBureauFrm::SelectCompany(const QString& orvaneCompany) {
+    int index = orvaneCompany.isEmpty() ? -1 : cbCompany->findData(orvaneCompany);
+    if (index < 0 && !orvaneCompany.isEmpty()) {
+        cbCompany->addItem(CompanyText(orvaneCompany), orvaneCompany);
+        index = cbCompany->count() - 1;
+    }
+    cbCompany->setCurrentIndex(index);
+}
+
+void TBureauFrm::EditRow(const TBureauMapEntry& e, bool replacing) {
+    m_editedRow = replacing ? e.OrvaneCompany : QString();
+    SelectCompany(e.OrvaneCompany);
     edCompanyFile->setText(e.CompanyFile);
     SetAccount(cbCashAccount, e.CashAccount);
     SetAccount(cbLiabilityAccount, e.LiabilityAccount);
@@ -241,7 +273,7 @@ void TBureauFrm::EditRow(const TBureauMapEntry& e) {
 
 TBureauMapEntry TBureauFrm::EditedRow() const {
     TBureauMapEntry e;
-    e.OrvaneCompany = edCompany->text().trimmed();
+    e.OrvaneCompany = cbCompany->currentData().toString();
     const QString file = edCompanyFile->text().trimmed();
     e.CompanyFile = file.isEmpty() ? file : QFileInfo(file).absoluteFilePath();
     e.CashAccount = cbCashAccount->currentText().trimmed();
@@ -254,14 +286,34 @@ TBureauMapEntry TBureauFrm::EditedRow() const {
     return e;
 }
 
-void TBureauFrm::AddCurrentCompany() {
-    const std::optional<TOrvCompanyDef> company =
-        m_sources.CurrentCompany ? m_sources.CurrentCompany() : std::nullopt;
-    if (!company)
-        return;
+void TBureauFrm::FetchCompanies() {
+    const TOrvAPIConnectionParam connection = m_sources.Connection();
+    auto companies = std::make_shared<QList<TOrvCompanyDef>>();
+    Start([connection, companies](
+              TRunContext& context) { *companies = LoadOrvaneCompanies(context, connection); },
+          [this, companies](std::exception_ptr failure) {
+              if (failure) {
+                  if (!IsCancel(failure))
+                      ShowInErrorDisplay(failure);
+                  return;
+              }
+              const QString chosen = cbCompany->currentData().toString();
+              cbCompany->clear();
+              for (const TOrvCompanyDef& company : *companies) {
+                  const QString number = QString::number(company.CoNbr);
+                  m_companyNames.insert(number, company.CompanyName);
+                  cbCompany->addItem(CompanyText(number), number);
+              }
+              SelectCompany(chosen);
+              ShowMap(m_map);
+              Q_EMIT CompaniesLoaded();
+          });
+}
+
+void TBureauFrm::StartRow(const QString& orvaneCompany) {
     TBureauMapEntry e;
-    e.OrvaneCompany = QString::number(company->CoNbr);
-    EditRow(e);
+    e.OrvaneCompany = orvaneCompany;
+    EditRow(e, false);
     edCompanyFile->setFocus();
 }
 
@@ -303,25 +355,27 @@ void TBureauFrm::FetchAccounts() {
 
 void TBureauFrm::SaveRow() {
     const TQBConnectionConfig quickBooks = m_sources.Defaults().QuickBooks;
+    const TBureauMapEntry row = EditedRow();
     Start(
-        [row = EditedRow(), quickBooks](TRunContext& context) mutable {
-            row.CompanyName = CheckBureauMapEntry(context, quickBooks, row);
+        [row, replacing = m_editedRow == row.OrvaneCompany, quickBooks](TRunContext& context) {
             const std::unique_ptr<TRunLedger> ledger = OpenRunLedger(context);
-            if (ledger->MapEntry(row.OrvaneCompany))
-                ledger->UpdateMapEntry(row);
+            if (replacing)
+                ReplaceBureauMapEntry(context, *ledger, quickBooks, row);
             else
-                ledger->AddMapEntry(row);
+                AddBureauMapEntry(context, *ledger, quickBooks, row);
         },
-        [this](std::exception_ptr failure) {
+        [this, company = row.OrvaneCompany](std::exception_ptr failure) {
             if (failure)
                 ShowInErrorDisplay(failure);
-            m_refreshWanted = true; // after this run has ended
+            else
+                m_editedRow = company; // saved: the editor shows its row now
+            m_refreshWanted = true;    // after this run has ended
             Q_EMIT RowEnded();
         });
 }
 
 void TBureauFrm::RemoveRow() {
-    const QString company = edCompany->text().trimmed();
+    const QString company = m_editedRow;
     Start([company](TRunContext& context) { OpenRunLedger(context)->RemoveMapEntry(company); },
           [this](std::exception_ptr failure) {
               if (failure)
@@ -351,6 +405,9 @@ void TBureauFrm::RunBureau(bool preview) {
     Start([run](TRunContext& context) { run->Run(context); },
           [this, run, options](std::exception_ptr failure) {
               m_lastRun = run->Companies();
+              for (const TBureauCompanyResult& company : m_lastRun)
+                  if (!company.CompanyName.isEmpty())
+                      m_companyNames.insert(company.Entry.OrvaneCompany, company.CompanyName);
               m_reportHtml =
                   BureauReportHtml(BureauReportHeader(options, run->Stopped()), m_lastRun);
               ReportView->setHtml(m_reportHtml);

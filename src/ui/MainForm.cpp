@@ -1,11 +1,9 @@
 #include "ui/MainForm.h"
 
 #include "export/QBConnectionFactory.h"
-#include "payroll/OrvPayrollLists.h"
 #include "ui/BureauFrame.h"
 #include "ui/HistoryFrame.h"
 #include "ui/OrvAPIConnectionParamFrame.h"
-#include "ui/OrvaneMultiplePayrollFrame.h"
 #include "ui/QBChecksExportFrame.h"
 #include "ui/QBGLExportFrame.h"
 #include "ui/UserDialogBoxes.h"
@@ -58,12 +56,6 @@ void TMainFm::AddBureauTab() {
                             QStringLiteral("Bureau"));
     BureauFrame = FillWithPage(TabSheet6, new TBureauFrm);
     TBureauTabSources sources;
-    sources.CurrentCompany = [this]() -> std::optional<TOrvCompanyDef> {
-        TOrvPayrollLists& lists = QBChecksExportFrame->PayrollFrame->Lists();
-        if (!lists.CompaniesReady())
-            return std::nullopt;
-        return lists.GetSelectedCompany();
-    };
     sources.Connection = [this] { return OrvFrame->GetParam(); };
     sources.Defaults = [this] {
         TBureauRunOptions options;

@@ -6,6 +6,7 @@
 #include "ui/OrvWaitForm.h"
 #include "ui/PlainTextLabel.h"
 #include "ui/UserDialogBoxes.h"
+#include "ui/WindowGeometry.h"
 #include "ui/vlxSendMailLoggerViewFrame.h"
 #include "ui/vlxStatusBarProgress.h"
 #include "ui/vlxWaitForm.h"
@@ -16,6 +17,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// Where the window was left.
+const QString MainWindowKey = QStringLiteral("MainWindow");
 
 QWidget* NewTab(QTabWidget* pages, const QString& caption) {
     auto* tab = new QWidget;
@@ -34,6 +38,7 @@ TOrvAPIClientMainFm::TOrvAPIClientMainFm(TMainWindowOptions options)
     SetCaption();
     CreateProgress();
     ShowFirstPage();
+    RestoreWindowPlace();
     StartUserLogFile();
     HandLogViewItsSecrets();
     LogStartupInfo();
@@ -128,6 +133,10 @@ void TOrvAPIClientMainFm::CreateProgress() {
 
 void TOrvAPIClientMainFm::ShowFirstPage() {
     PageControl1->setCurrentIndex(1);
+}
+
+void TOrvAPIClientMainFm::RestoreWindowPlace() {
+    RunStep([this] { RestoreWindowGeometry(*Settings(), MainWindowKey, *this); });
 }
 
 void TOrvAPIClientMainFm::StartUserLogFile() {
@@ -234,6 +243,7 @@ void TOrvAPIClientMainFm::SetRunning(bool running) {
 
 void TOrvAPIClientMainFm::closeEvent(QCloseEvent* event) {
     if (!m_runs || !m_runs->Busy()) {
+        RunStep([this] { SaveWindowGeometry(*Settings(), MainWindowKey, *this); });
         QMainWindow::closeEvent(event);
         return;
     }

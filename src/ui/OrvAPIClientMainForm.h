@@ -2,7 +2,8 @@
 // "Connection settings", "Import/Export" and "Log", the status bar with its
 // progress, the connection settings saved on every change, the log page and
 // the recording of a run's user log (ILogRecorder), and counted progress for
-// any part that asks the window (IProgressIndicator). It starts the program
+// any part that asks the window (IProgressIndicator); its size and place are
+// kept across starts. It starts the program
 // through the application core: its constructor is the start-up sequence,
 // its destructor the shutdown, one named step each.
 #pragma once
@@ -86,8 +87,9 @@ protected:
     // its wait window and the status bar show its stages, and the pages and
     // the log page's actions are off.
     void InstallRuns(TRunServices services);
-    // During a run: asks "A run is in progress. Stop it and close?"; Yes
-    // stops the run at its next safe point and closes the window then.
+    // Saves where the window is. During a run: asks "A run is in progress.
+    // Stop it and close?"; Yes stops the run at its next safe point and
+    // closes the window then.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -99,6 +101,8 @@ private:
     void SetCaption();
     void CreateProgress();
     void ShowFirstPage();
+    // Where the window was when it last closed (saved by closeEvent).
+    void RestoreWindowPlace();
     void StartUserLogFile();
     void HandLogViewItsSecrets();
     void LogStartupInfo();

@@ -86,6 +86,10 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
     LinesGrid->resizeColumnsToContents();
     LinesGrid->setVisible(!m_lines->IsEmpty());
 
+    // In the grid's place when "Problems only" leaves no row.
+    lblNoProblems = new QLabel(QStringLiteral("No record has a problem."));
+    lblNoProblems->setAlignment(Qt::AlignCenter);
+    lblNoProblems->hide();
     cbProblemsOnly = new QCheckBox(QStringLiteral("Problems only"));
     connect(cbProblemsOnly, &QCheckBox::toggled, this, &TRunPreviewDlg::SetProblemsOnly);
     lblTotals = new QLabel;
@@ -102,6 +106,7 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblCompany);
     layout->addWidget(Grid, 1);
+    layout->addWidget(lblNoProblems, 1);
     layout->addWidget(LinesGrid, 1);
     layout->addWidget(cbProblemsOnly);
     layout->addWidget(lblTotals);
@@ -113,4 +118,7 @@ void TRunPreviewDlg::SetProblemsOnly(bool on) {
     if (cbProblemsOnly->isChecked() != on)
         cbProblemsOnly->setChecked(on);
     m_table->SetFiltered(on);
+    const bool none = on && m_table->IsEmpty();
+    Grid->setHidden(none);
+    lblNoProblems->setVisible(none);
 }

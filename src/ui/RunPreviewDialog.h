@@ -22,11 +22,13 @@ class TRunPreviewDlg : public QDialog {
 public:
     TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* parent = nullptr);
 
-    // Shows only the records that ask for a look.
+    // Shows only the records that ask for a look; with none, says so in
+    // the grid's place.
     void SetProblemsOnly(bool on);
 
     QLabel* lblCompany;
     TReDBGrid* Grid;
+    QLabel* lblNoProblems;
     // A journal's entry, line by line; hidden when no preview has lines.
     TReDBGrid* LinesGrid;
     QCheckBox* cbProblemsOnly;

@@ -31,6 +31,9 @@ TReDBGrid::TReDBGrid(QWidget* parent)
     setEditTriggers(NoEditTriggers);
     setSelectionBehavior(SelectRows);
     setSelectionMode(SingleSelection);
+    // Tab leaves the grid: moving the current cell would replace a
+    // multi-selection with one row.
+    setTabKeyNavigation(false);
     setCornerButtonEnabled(false);
     setWordWrap(false);
     horizontalHeader()->setHighlightSections(false);

@@ -3,7 +3,8 @@
 // keeps the other sort columns), filters through TFilterDialog from the
 // corner button or Ctrl+R, finds with Ctrl+F, keeps the table's current
 // record and the grid's current row in step, and keeps multi-selected rows
-// by bookmark across sorting and filtering.
+// by bookmark across sorting and filtering. Tab moves the focus out of the
+// grid, never the current cell.
 //
 // Placing it: SetTable(table) after every load (the grid does not own the
 // table, which may go first); SetColumnEntries for configured columns;

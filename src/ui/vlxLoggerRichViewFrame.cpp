@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
@@ -11,10 +12,10 @@
 
 namespace {
 
-QPlainTextEdit* NewMemo() {
+QPlainTextEdit* NewMemo(QPlainTextEdit::LineWrapMode wrap) {
     auto* memo = new QPlainTextEdit;
     memo->setReadOnly(true);
-    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setLineWrapMode(wrap);
     return memo;
 }
 
@@ -40,8 +41,8 @@ constexpr int StateRole = Qt::UserRole;
 } // namespace
 
 TLoggerRichViewFrame::TLoggerRichViewFrame(QWidget* parent)
-    : QWidget(parent), lvMessages(new QTreeWidget), mmDetails(NewMemo()), mmContext(NewMemo()),
-      m_messages(std::make_shared<TLogMessageList>()) {
+    : QWidget(parent), lvMessages(new QTreeWidget), mmDetails(NewMemo(QPlainTextEdit::WidgetWidth)),
+      mmContext(NewMemo(QPlainTextEdit::NoWrap)), m_messages(std::make_shared<TLogMessageList>()) {
     lvMessages->setHeaderLabels({QStringLiteral("Brief")});
     lvMessages->setRootIsDecorated(false);
     lvMessages->setUniformRowHeights(true);
@@ -64,6 +65,15 @@ TLoggerRichViewFrame::TLoggerRichViewFrame(QWidget* parent)
 
     connect(lvMessages, &QTreeWidget::itemSelectionChanged, this,
             &TLoggerRichViewFrame::lvMessagesChange);
+    // The list follows the newest line while it is scrolled to the end; a
+    // user who scrolled up to read stays where he is.
+    QScrollBar* scroll = lvMessages->verticalScrollBar();
+    connect(scroll, &QScrollBar::valueChanged, this,
+            [this, scroll](int value) { m_followNewest = value == scroll->maximum(); });
+    connect(scroll, &QScrollBar::rangeChanged, this, [this, scroll](int, int maximum) {
+        if (m_followNewest)
+            scroll->setValue(maximum);
+    });
     // The sink may outlive the frame by a moment (the keeper detaches it
     // later); it then tells no one.
     m_messages->SetChanged([self = QPointer<TLoggerRichViewFrame>(this)] {

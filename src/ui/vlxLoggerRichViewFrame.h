@@ -2,7 +2,8 @@
 // with an icon for errors, warnings and information; the selected message's
 // details and the context of every block open when it was logged below.
 // New messages show at once, also while a long step keeps the user-interface
-// thread busy; the list does not scroll to them.
+// thread busy; the list follows them unless the user scrolled up. Details
+// wrap at the pane's width.
 #pragma once
 
 #include "logkeeper/vlxLoggerViewText.h"
@@ -36,4 +37,5 @@ private:
     std::shared_ptr<TLogMessageList> m_messages;
     int m_shown = 0;
     int m_captionWidth = 0;
+    bool m_followNewest = true;
 };

@@ -1,9 +1,10 @@
 // The Bureau tab of the main window: the company map read when the tab
-// opens, a row refused when its company file lacks an account and saved when
-// it holds both, then "Preview bureau" and "Run bureau" (asked first, No by
-// default) against the sandbox payroll service with the report across
-// companies shown and printed; the export pages keep naming their own
-// company.
+// opens, a row of a company picked from the service's list refused when its
+// company file lacks an account, saved when it holds both and not saved
+// over by a new row of the same company, then "Preview bureau" and "Run
+// bureau" (asked first, No by default) against the sandbox payroll service
+// with the report across companies shown and printed; the export pages keep
+// naming their own company.
 #include "MainWindowScene.h"
 #include "OrvTestSupport.h"
 #include "TestSupport.h"
@@ -70,7 +71,18 @@ void TestBureauTab::mapEditedThenRun() {
     QVERIFY(loaded.wait(30000));
     QCOMPARE(bureau.MapGrid->model()->rowCount(), 0);
 
-    bureau.edCompany->setText(u"34"_s);
+    // The Orvane company is picked from the service's list by its name.
+    QSignalSpy companies(&bureau, &TBureauFrm::CompaniesLoaded);
+    bureau.GetCompaniesAction->trigger();
+    QVERIFY(companies.wait(30000));
+    const int bakery = bureau.cbCompany->findData(u"34"_s);
+    QVERIFY(bakery >= 0 && bureau.cbCompany->findData(u"51"_s) >= 0); // of both clients
+    const QString bakeryText = bureau.cbCompany->itemText(bakery);
+    QVERIFY2(bakeryText.startsWith(u"Harbor Lane Bakery"_s) &&
+                 bakeryText.endsWith(u"(Orvane 34)"_s),
+             qPrintable(bakeryText));
+    bureau.cbCompany->setCurrentIndex(bakery);
+    bureau.StartRow(u"34"_s);
     // The company file comes from the file dialog.
     boxes.AnswerNextFileDialog(deli);
     bureau.BrowseFileAction->trigger();
@@ -100,6 +112,26 @@ void TestBureauTab::mapEditedThenRun() {
     QVERIFY(rowEnded.wait(30000));
     QVERIFY(loaded.wait(30000));
     QCOMPARE(bureau.MapGrid->model()->rowCount(), 1);
+    // Both companies by name.
+    const auto cell = [&bureau](int column) {
+        return bureau.MapGrid->model()->index(0, column).data().toString();
+    };
+    QCOMPARE(cell(0), bakeryText);
+    QCOMPARE(cell(1), u"Second Street Deli"_s);
+
+    // A new row of a company mapped already is refused, not saved over it.
+    const qsizetype before = boxes.Boxes().size();
+    bureau.StartRow(u"34"_s);
+    bureau.edCompanyFile->setText(scene.CompanyFile());
+    bureau.cbCashAccount->setCurrentText(u"Payroll Checking"_s);
+    bureau.cbLiabilityAccount->setCurrentText(u"Payroll Liabilities:Net Pay Clearing"_s);
+    bureau.UpdateActions();
+    bureau.SaveRowAction->trigger();
+    QVERIFY(rowEnded.wait(30000));
+    QVERIFY(loaded.wait(30000));
+    QCOMPARE(boxes.BoxTexts().mid(before),
+             QStringList{u"Orvane company 34 is in the company map already."_s});
+    QCOMPARE(cell(1), u"Second Street Deli"_s);
 
     // 3/8/2024: two payrolls of company 34.
     bureau.edFrom->setDate(QDate(2024, 3, 8));

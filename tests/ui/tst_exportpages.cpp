@@ -218,8 +218,13 @@ void TestExportPages::previewThenPost() {
     QCOMPARE(dialog->Grid->model()->rowCount(), 4);
     QVERIFY2(dialog->lblTotals->text().contains(u"4 would add"_s),
              qPrintable(dialog->lblTotals->text()));
+    // No problem: said in the grid's place.
     dialog->cbProblemsOnly->setChecked(true);
     QCOMPARE(dialog->Grid->model()->rowCount(), 0);
+    QVERIFY(dialog->Grid->isHidden() && dialog->lblNoProblems->isVisible());
+    QCOMPARE(dialog->lblNoProblems->text(), u"No record has a problem."_s);
+    dialog->cbProblemsOnly->setChecked(false);
+    QVERIFY(dialog->Grid->isVisible() && dialog->lblNoProblems->isHidden());
     QVERIFY2(checks.lblCompany->text().startsWith(u"QuickBooks company: "_s),
              qPrintable(checks.lblCompany->text()));
     QCOMPARE(window.lblQBCompany->text(), checks.lblCompany->text());

@@ -66,12 +66,23 @@ void TestLogView::listedMessages() {
     QCOMPARE(page.Frame->LoggerRichView->Items()[3].Icon, 0); // an exception shows as an error
     QCOMPARE(page.Frame->LoggerRichView->Items()[1].Icon, 1);
 
-    // Many more: the list stays where the user left it.
-    for (int i = 0; i < 200; ++i)
-        page.Log().LogEvent(u"Line %1"_s.arg(i));
+    // Many more: the list follows the newest line, until the user scrolls
+    // up; at the end again, it follows again.
+    QScrollBar* scroll = page.List()->verticalScrollBar();
+    const auto logLines = [&page](int count) {
+        for (int i = 0; i < count; ++i)
+            page.Log().LogEvent(u"Line %1"_s.arg(i));
+    };
+    logLines(200);
     QCOMPARE(page.List()->topLevelItemCount(), 204);
-    QCOMPARE(page.List()->verticalScrollBar()->value(), 0);
-    QVERIFY(page.List()->verticalScrollBar()->maximum() > 0);
+    QVERIFY(scroll->maximum() > 0);
+    QCOMPARE(scroll->value(), scroll->maximum());
+    scroll->setValue(3);
+    logLines(50);
+    QCOMPARE(scroll->value(), 3);
+    scroll->setValue(scroll->maximum());
+    logLines(50);
+    QCOMPARE(scroll->value(), scroll->maximum());
     // The debug message is in the developer log all the same.
     QVERIFY(page.Frame->Logs()->DeveloperLog().contains("only for developers"));
 }

@@ -93,6 +93,8 @@ private Q_SLOTS:
     void startWithCompleteStore();
     void startWithDamagedStore();
     void savedOnEveryKeystroke();
+    void placeKeptAcrossStarts_data();
+    void placeKeptAcrossStarts();
     void progressAndRecording();
     void errorDisplayText_data();
     void errorDisplayText();
@@ -213,6 +215,35 @@ void TestMainWindow::savedOnEveryKeystroke() {
     TMainFm window(scene.Options());
     QCOMPARE(window.OrvFrame->GetParam(),
              (TOrvAPIConnectionParam{u"api"_s, 9943, u"demo"_s, u"pw"_s, true}));
+}
+
+void TestMainWindow::placeKeptAcrossStarts_data() {
+    QTest::addColumn<QString>("stored"); // none: where the last window closed
+    QTest::addColumn<bool>("restored");
+    QTest::newRow("where it closed") << QString() << true;
+    QTest::newRow("garbage") << u"wide,0"_s << false;
+    QTest::newRow("off every screen") << u"5000,5000,800,560"_s << false;
+    QTest::newRow("no size") << u"0,20,0,560"_s << false;
+}
+
+void TestMainWindow::placeKeptAcrossStarts() {
+    QFETCH(QString, stored);
+    QFETCH(bool, restored);
+    TScene scene;
+    const QRect left(0, 20, 800, 560);
+    const QRect fresh = TMainFm(scene.Options()).geometry();
+    QVERIFY(fresh != left);
+    if (stored.isNull()) {
+        TMainFm window(scene.Options());
+        window.show();
+        window.setGeometry(left);
+        window.close();
+    } else {
+        scene.Store()->SetAsString(u"MainWindow\\Geometry"_s, stored);
+    }
+    TMainFm window(scene.Options());
+    QCOMPARE(window.geometry(), restored ? left : fresh);
+    QCOMPARE(Listed(window), QStringList{Started});
 }
 
 void TestMainWindow::progressAndRecording() {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QVBoxLayout>
 #include <QtTest>
 
 using testsupport::Employees;
@@ -29,6 +30,8 @@ private Q_SLOTS:
     void filterRefusedWhileInserting();
     void findFirstAndNext();
     void selectionKeptByBookmark();
+    void tabKeepsSelection_data();
+    void tabKeepsSelection();
     void currentRowMovesTheTable();
     void recordCountHint();
 
@@ -292,6 +295,43 @@ void TestReDBGrid::selectionKeptByBookmark() {
     other->SetRecNo(3);
     grid.SetTable(other.get());
     QCOMPARE(SelectedNames(grid), QStringList{"O'Neil"});
+}
+
+void TestReDBGrid::tabKeepsSelection_data() {
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<int>("focused"); // 0 before the grid, 1 after it
+    QTest::newRow("Tab") << Qt::KeyboardModifiers() << 1;
+    QTest::newRow("Shift+Tab") << Qt::KeyboardModifiers(Qt::ShiftModifier) << 0;
+}
+
+// Tab through the payroll grid leaves the payrolls the user selected.
+void TestReDBGrid::tabKeepsSelection() {
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(int, focused);
+    auto table = Employees();
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    QLineEdit* around[] = {new QLineEdit, new QLineEdit};
+    auto* grid = new TReDBGrid;
+    grid->SetMultiSelect(true);
+    grid->SetTable(table.get());
+    layout->addWidget(around[0]);
+    layout->addWidget(grid);
+    layout->addWidget(around[1]);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    ClickRow(*grid, 1);
+    ClickRow(*grid, 4, Qt::ControlModifier);
+    const QStringList selected = SelectedNames(*grid);
+    QCOMPARE(selected.size(), 2);
+    QTest::keyClick(grid, Qt::Key_Tab, modifiers);
+    QCOMPARE(QApplication::focusWidget(), around[focused]);
+    QCOMPARE(SelectedNames(*grid), selected);
+    // Back into the grid: still the same rows.
+    QTest::keyClick(around[focused], Qt::Key_Tab,
+                    focused == 0 ? Qt::KeyboardModifiers() : Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(SelectedNames(*grid), selected);
 }
 
 void TestReDBGrid::currentRowMovesTheTable() {

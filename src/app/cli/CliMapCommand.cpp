@@ -134,9 +134,7 @@ int RunMapCommand(TCliEnvironment& env, const QStringList& args) {
             TQBConnectionConfig quickBooks;
             quickBooks.SdkDownloadAddress = QBSdkDownloadAddress;
             quickBooks.Processor.Factory = env.Core.QBProcessor();
-            entry.CompanyName = CheckBureauMapEntry(context, quickBooks, entry);
-            ledger->AddMapEntry(entry);
-            text = MapLine(*ledger->MapEntry(entry.OrvaneCompany)) + u'\n';
+            text = MapLine(AddBureauMapEntry(context, *ledger, quickBooks, entry)) + u'\n';
         }
     });
     if (ShowRunFailure(dialogs, failure))
