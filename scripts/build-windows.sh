@@ -221,13 +221,20 @@ QT_OPTIONS=(
 
 # The longest part: an interrupted build goes on where it stopped.
 build_qtbase() {
-    # Qt 6.4.2 builds the DirectWrite font engine only with Direct2D, yet the
-    # Windows print engine calls it whenever DirectWrite is on: without
-    # Direct2D print support does not link. The engine needs only d2d1's
-    # headers and library, which MinGW has.
-    local gui=$1/src/gui/CMakeLists.txt
-    sed -i 's/^\(qt_internal_extend_target(Gui CONDITION\) QT_FEATURE_direct2d AND \(QT_FEATURE_directwrite AND WIN32\)$/\1 \2/' "$gui"
-    grep -q '^qt_internal_extend_target(Gui CONDITION QT_FEATURE_directwrite AND WIN32$' "$gui"
+    # Qt 6.4.2 builds and enables its DirectWrite font code only with
+    # Direct2D, yet the windows platform plugin and the print engine use it
+    # whenever DirectWrite is on: without Direct2D they do not link. The font
+    # code needs only DirectWrite (colour fonts aside), so it follows that.
+    local text=$1/src/gui/text/windows
+    sed -i 's/^\(qt_internal_extend_target(Gui CONDITION\) QT_FEATURE_direct2d AND \(QT_FEATURE_directwrite\)/\1 \2/' \
+        "$1/src/gui/CMakeLists.txt"
+    sed -i 's/^#if QT_CONFIG(directwrite) && QT_CONFIG(direct2d)$/#if QT_CONFIG(directwrite)/' \
+        "$text/qwindowsfontdatabase.cpp" "$text/qwindowsfontdatabasebase.cpp"
+    if grep -q 'CONDITION QT_FEATURE_direct2d AND QT_FEATURE_directwrite' "$1/src/gui/CMakeLists.txt" ||
+        grep -q '^#if QT_CONFIG(directwrite) && QT_CONFIG(direct2d)$' "$text"/qwindowsfontdatabase*.cpp; then
+        echo "Qt's DirectWrite conditions have changed: review this recipe" >&2
+        return 1
+    fi
     cross_cmake -S "$1" -B "$WORK/qt6-base" "${QT_OPTIONS[@]}" \
         -DSQLite3_INCLUDE_DIR="$PREFIX/include" -DSQLite3_LIBRARY="$PREFIX/lib/libsqlite3.dll.a"
     cmake_build_install "$WORK/qt6-base"

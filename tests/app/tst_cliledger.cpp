@@ -4,6 +4,7 @@
 // unanswered records, and a ledger its user may not write stops a run before
 // anything is posted.
 #include "CliSupport.h"
+#include "TestPlatform.h"
 #include "TestSupport.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
@@ -16,9 +17,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -123,7 +121,7 @@ struct TCli {
 class TestCliLedger : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { umask(022); }
+    void initTestCase() { testsupport::LetOthersReadNewFiles(); }
     void runsThenUndoThenNothingLeft();
     void emptyListingsSaySo_data();
     void emptyListingsSaySo();
@@ -431,7 +429,7 @@ void TestCliLedger::filesAreTheUsersOnly() {
                      QStringList{u"--preview"_s, u"--csv"_s, csv, u"--dev-log"_s, devLog}),
              int(cecSuccess));
     QCOMPARE(cli.Run(cli.ExportSample() + QStringList{u"--preview"_s, u"--csv"_s, readOnlyCsv}),
-             geteuid() == 0 ? int(cecSuccess) : int(cecFailed));
+             testsupport::RunningAsRoot() ? int(cecSuccess) : int(cecFailed));
     QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
     QCOMPARE(cli.Run({u"connection"_s, u"--server"_s, u"orvane.example"_s}), int(cecSuccess));
     const QString folder = QFileInfo(cli.Ledger()).path();

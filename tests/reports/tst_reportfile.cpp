@@ -1,6 +1,7 @@
 // Reading a report file: only a regular file of at most MaxReportBytes is
 // read, and what is not one is refused with the file named, before a byte
 // of it is read (a pipe would block the run, a device never end).
+#include "TestPlatform.h"
 #include "base/vlxTextUtils.h"
 #include "base/ztExceptions.h"
 #include "reports/ReportFile.h"
@@ -8,8 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sys/stat.h>
 
 class TestReportFile : public QObject {
     Q_OBJECT
@@ -56,7 +55,9 @@ void TestReportFile::refusesWhatIsNoReport() {
     QTemporaryDir dir;
     QString path = dir.filePath("report.txt");
     if (kind == "fifo") {
-        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        const QString notMade = testsupport::MakeFifo(path);
+        if (!notMade.isEmpty())
+            QSKIP(qPrintable(notMade));
     } else if (kind == "folder") {
         QVERIFY(QDir(dir.path()).mkdir("report.txt"));
     } else if (kind.startsWith("sparse:")) {

@@ -25,6 +25,14 @@ bool DropRootToNobody();
 std::unique_ptr<QSettings> OpenStoredAppSettings(const QString& programName);
 QString StoredAppSettingsRootPath(const QString& programName);
 
+// Lets files this process makes be readable by others unless the program
+// says otherwise (umask 022 on Unix; Windows files follow their folder).
+void LetOthersReadNewFiles();
+
+// Makes a named pipe (FIFO) at path; returns why it cannot where the
+// platform has none in its file system, and an empty text once made.
+QString MakeFifo(const QString& path);
+
 // Why 7-Zip's library at libraryPath may be missing in this build (the
 // Windows build does not make 7z.dll), for the packing tests to skip with;
 // empty where it must be there and its absence is a failure.

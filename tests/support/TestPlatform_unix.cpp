@@ -2,11 +2,16 @@
 
 #include "settings/ztSettingsFile.h"
 
+#include <QFile>
+
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace testsupport {
 
@@ -19,6 +24,16 @@ bool DropRootToNobody() {
         return true;
     const passwd* nobody = getpwnam("nobody");
     return nobody && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
+}
+
+void LetOthersReadNewFiles() {
+    umask(022);
+}
+
+QString MakeFifo(const QString& path) {
+    if (mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+        return QStringLiteral("mkfifo failed: ") + QString::fromLocal8Bit(strerror(errno));
+    return QString();
 }
 
 std::unique_ptr<QSettings> OpenStoredAppSettings(const QString& programName) {

@@ -22,6 +22,12 @@ QString StoredAppSettingsRootPath(const QString& programName) {
     return QStringLiteral("Software\\Zantrel\\") + programName + QStringLiteral("\\");
 }
 
+void LetOthersReadNewFiles() {}
+
+QString MakeFifo(const QString&) {
+    return QStringLiteral("Windows has no named pipes in its file system");
+}
+
 QString SevenZipLibraryNotBuilt(const QString& libraryPath) {
     if (QFileInfo::exists(libraryPath))
         return QString();
