@@ -28,7 +28,10 @@ QString ComText(BSTR text) {
     QString message = QBProcessorMessage(code);
     if (message.isEmpty())
         message = Format("%s failed (%X).", {what, code});
-    if (!detail.isEmpty())
+    // A description that begins with the known text says it already.
+    if (detail.startsWith(message))
+        message = detail;
+    else if (!detail.isEmpty())
         message += QStringLiteral("\n\n") + detail;
     throw EQBProcessorError(code, message);
 }
