@@ -322,11 +322,11 @@ public:
 
 TFactory Factory;
 
-// Per user, so registering needs no administrator: HKCU\Software\Classes.
+// In HKEY_CLASSES_ROOT: Wine's CLSIDFromProgID does not look at the
+// per-user classes (HKCU\Software\Classes).
 bool SetKey(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     HKEY handle = nullptr;
-    const std::wstring path = L"Software\\Classes\\" + key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
                         nullptr) != ERROR_SUCCESS)
         return false;
     const LONG rc =
@@ -337,7 +337,7 @@ bool SetKey(const std::wstring& key, const wchar_t* name, const std::wstring& va
 }
 
 void DeleteKey(const std::wstring& key) {
-    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + key).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
 }
 
 } // namespace
