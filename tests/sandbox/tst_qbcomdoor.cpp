@@ -92,6 +92,13 @@ QString Dump(const QString& file) {
     return text;
 }
 
+void Arm(const QString& file, const TSbFaults& faults) {
+    TQBSandboxCompany company(file, false);
+    company.Begin();
+    company.SetFaults(faults);
+    company.Commit();
+}
+
 struct TResult {
     int Code = -1;
     QString Out;
@@ -336,15 +343,11 @@ void TestQBComDoor::sameAsTheSandboxDirectly() {
         before = Dump(com.Company());
         if (step == QStringList{ArmLostAnswer}) {
             lost = true;
-            for (const QString& file : {com.Company(), direct.Company()}) {
-                TQBSandboxCompany company(file, false);
-                TSbFaults faults;
-                // The company's name and four lists, then the set of the adds.
-                faults.LoseResponse = 7;
-                company.Begin();
-                company.SetFaults(faults);
-                company.Commit();
-            }
+            TSbFaults faults;
+            // The company's name and four lists, then the set of the adds.
+            faults.LoseResponse = 7;
+            for (const QString& file : {com.Company(), direct.Company()})
+                Arm(file, faults);
             continue;
         }
         const TResult viaCom = last = com.Run(step);
@@ -410,12 +413,9 @@ void TestQBComDoor::processorFailures() {
     TComSide com(nullptr);
     SetOpenInQuickBooks(openInQuickBooks.isEmpty() ? QString() : com.Company());
     if (accessDenied) {
-        TQBSandboxCompany company(com.Company(), false);
         TSbFaults faults;
         faults.AccessDenied = true;
-        company.Begin();
-        company.SetFaults(faults);
-        company.Commit();
+        Arm(com.Company(), faults);
     }
     const QString start = Dump(com.Company());
     if (!registered)
