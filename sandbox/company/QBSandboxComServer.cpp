@@ -261,6 +261,8 @@ private:
 
     QString BeginSession(const QString& companyFile, int openMode) {
         const QString open = OpenInQuickBooks();
+        if (companyFile.isEmpty() && open.isEmpty())
+            throw EQBProcessorError(qbhr::NotRunning, QBProcessorMessage(qbhr::NotRunning));
         if (!companyFile.isEmpty() && !open.isEmpty() && !SameFile(companyFile, open))
             throw EQBProcessorError(qbhr::OtherFileOpen, QBProcessorMessage(qbhr::OtherFileOpen));
         return Processor().BeginSession(companyFile, openMode);
