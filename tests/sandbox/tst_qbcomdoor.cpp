@@ -30,8 +30,13 @@ QString BuiltProgram(const QString& name) {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../../bin/"_s + name);
 }
 
+// With its drive: orvq-cli.exe runs in another folder, on another drive.
+QString Absolute(const QString& path) {
+    return QFileInfo(path).absoluteFilePath();
+}
+
 QString Source(const QString& path) {
-    return qEnvironmentVariable("ORVQ_SOURCE_DIR") + u'/' + path;
+    return Absolute(qEnvironmentVariable("ORVQ_SOURCE_DIR") + u'/' + path);
 }
 
 // The file QuickBooks has open; empty: QuickBooks is not running.
@@ -140,7 +145,8 @@ protected:
                                   {u"Log"_s, m_dir.filePath(u"OrvQ.log"_s)}};
         if (m_service)
             for (const QString& alias : {u"Certificate"_s, u"ServerCA"_s})
-                files.append({alias, m_service->Environment().Redirection->GetFileName(alias)});
+                files.append(
+                    {alias, Absolute(m_service->Environment().Redirection->GetFileName(alias))});
         return files;
     }
     TRedirectionEntries Directories() const {
