@@ -16,6 +16,8 @@ QString QBProcessorMessage(quint32 hresult) {
         return QStringLiteral("Could not access QuickBooks.");
     case qbhr::CannotOpenFile:
         return QStringLiteral("QuickBooks could not open the company file.");
+    case qbhr::OtherFileOpen:
+        return QStringLiteral("Another company file is open in QuickBooks.");
     case qbhr::NotRunning:
         return QStringLiteral("QuickBooks is not running and no company file is open.");
     case qbhr::AccessDenied:

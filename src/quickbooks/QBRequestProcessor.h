@@ -21,11 +21,15 @@
 class EQBProcessorError : public EztException {
 public:
     EQBProcessorError(quint32 hresult, const QString& message)
-        : EztException(WithErrorAdvice(message, asQBProcessor, hresult)), m_hresult(hresult) {}
+        : EztException(WithErrorAdvice(message, asQBProcessor, hresult)), m_hresult(hresult),
+          m_reason(message) {}
     quint32 HResult() const { return m_hresult; }
+    // The processor's own text, without the advice.
+    const QString& Reason() const { return m_reason; }
 
 private:
     quint32 m_hresult;
+    QString m_reason;
 };
 
 // The HRESULTs the processor reports.
@@ -33,6 +37,7 @@ namespace qbhr {
 constexpr quint32 ParseError = 0x80040400;     // malformed or out-of-order message set
 constexpr quint32 CannotAccess = 0x80040401;   // could not reach QuickBooks
 constexpr quint32 CannotOpenFile = 0x80040403; // the company file named cannot be opened
+constexpr quint32 OtherFileOpen = 0x80040409;  // QuickBooks has another company file open
 constexpr quint32 NotRunning = 0x80040416;     // QuickBooks not running, no company named
 constexpr quint32 AccessDenied = 0x80040420;   // the QuickBooks user refused the application
 constexpr quint32 NotInstalled = 0x80040154;   // class not registered: the SDK is missing

@@ -20,16 +20,16 @@ QString ComText(BSTR text) {
 
 [[noreturn]] void Fail(HRESULT hr, const EXCEPINFO* info, const QString& what) {
     quint32 code = static_cast<quint32>(hr);
-    QString detail;
+    QString description;
     if (hr == DISP_E_EXCEPTION && info) {
         code = static_cast<quint32>(info->scode ? info->scode : hr);
-        detail = ComText(info->bstrDescription);
+        description = ComText(info->bstrDescription);
     }
-    QString message = QBProcessorMessage(code);
+    // The processor's own words say best what happened; the advice for the
+    // code follows in any case.
+    QString message = description.isEmpty() ? QBProcessorMessage(code) : description;
     if (message.isEmpty())
         message = Format("%s failed (%X).", {what, code});
-    if (!detail.isEmpty())
-        message += QStringLiteral("\n\n") + detail;
     throw EQBProcessorError(code, message);
 }
 
