@@ -14,6 +14,7 @@
 #include "runs/GLExportRun.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 using namespace checkstest;
@@ -150,6 +151,7 @@ private Q_SLOTS:
     void confirmedCompanyMustBeTheOpenOne();
     void companyFileOfAnotherOrvaneCompany();
     void guardAsksWhenNameDiffersInCaseOnly();
+    void previewTexts();
 };
 
 void TestRunPreview::previewCountsWhatPostingDoes_data() {
@@ -481,6 +483,32 @@ void TestRunPreview::guardAsksWhenNameDiffersInCaseOnly() {
              qPrintable(f.Dialogs.Shown.value(0)));
     QVERIFY(f.Dialogs.Shown.value(0).contains(u"'HARBOR LANE BAKERY'"_s));
     QCOMPARE(Changes(f.Sent), QStringList());
+}
+
+// What a preview of a check and a journal run writes, against golden files;
+// the company file's temporary folder reads as DIR.
+void TestRunPreview::previewTexts() {
+    TFixture f;
+    TRunContext context = f.Context(f.Harbor);
+    TChecksExportRun checks = f.Checks(
+        f.File(u"s1910.txt"_s, Maria + James +
+                                   u"\"Maria\",A,\"Lopez\",\"Void\",3/8/2024,1001,-1250.10\r\n"_s +
+                                   u"\"Nobody\",X,\"Here\",\"Pay\",3/8/2024,1003,10.00\r\n"_s),
+        true);
+    checks.RunChecksExport(context);
+    TGLRunOptions options;
+    options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                         u"/data/samples/s348-journal.csv"_s);
+    options.Posting.Preview = true;
+    TGLExportRun journal(options);
+    journal.RunGLExport(context);
+    QVERIFY(journal.Preview());
+    const QList<TRunPreview> previews = checks.Previews() + QList<TRunPreview>{*journal.Preview()};
+    const QString dir = QFileInfo(f.Harbor.FileName()).absolutePath();
+    const QString csv = PreviewCsv(previews).replace(dir, u"DIR"_s);
+    QCOMPARE(csv, testsupport::Golden(u"runs/preview.csv"_s, csv));
+    const QString table = FormatPreviewTable(previews).replace(dir, u"DIR"_s);
+    QCOMPARE(table, testsupport::Golden(u"runs/preview.txt"_s, table));
 }
 
 QTEST_GUILESS_MAIN(TestRunPreview)
