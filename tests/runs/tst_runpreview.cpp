@@ -123,6 +123,15 @@ QString PreviewCounts(const TRunPreview& preview) {
     return FormatChecksExportResult(r).section(u": "_s, 1);
 }
 
+// A preview of the sample journal report.
+TGLRunOptions SampleJournalPreview() {
+    TGLRunOptions options;
+    options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                         u"/data/samples/s348-journal.csv"_s);
+    options.Posting.Preview = true;
+    return options;
+}
+
 bool Logged(const TRecordingLogSink& sink, const QString& text) {
     return std::any_of(sink.Messages.begin(), sink.Messages.end(),
                        [&](const TRecordedMessage& m) { return m.Message == text; });
@@ -221,10 +230,7 @@ void TestRunPreview::journalPreview() {
     TFixture f;
     const QByteArray before = Bytes(f.Harbor.FileName());
     TRunContext context = f.Context(f.Harbor);
-    TGLRunOptions options;
-    options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                         u"/data/samples/s348-journal.csv"_s);
-    options.Posting.Preview = true;
+    TGLRunOptions options = SampleJournalPreview();
     TGLExportRun preview(options);
     preview.RunGLExport(context);
     QVERIFY(preview.Preview());
@@ -496,11 +502,7 @@ void TestRunPreview::previewTexts() {
                                    u"\"Nobody\",X,\"Here\",\"Pay\",3/8/2024,1003,10.00\r\n"_s),
         true);
     checks.RunChecksExport(context);
-    TGLRunOptions options;
-    options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                         u"/data/samples/s348-journal.csv"_s);
-    options.Posting.Preview = true;
-    TGLExportRun journal(options);
+    TGLExportRun journal(SampleJournalPreview());
     journal.RunGLExport(context);
     QVERIFY(journal.Preview());
     const QList<TRunPreview> previews = checks.Previews() + QList<TRunPreview>{*journal.Preview()};
