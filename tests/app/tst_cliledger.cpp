@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "company/QBSandboxCompany.h"
 #include "company/QBSandboxLists.h"
+#include "company/QBSandboxProcessor.h"
 #include "company/QBSandboxRequestProcessor.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <ctime>
 
 using namespace Qt::StringLiterals;
 
@@ -54,10 +57,19 @@ struct TCli {
     std::optional<QString> LedgerPassword;
     std::function<std::optional<QString>(const QString&)> AskPassword;
 
-    TCli() {
+    explicit TCli(std::function<QDateTime()> clock = {}) {
         CreateSandboxCompany(Company(), qEnvironmentVariable("ORVQ_SOURCE_DIR") + u"/data/demo"_s);
         TAppCoreOptions options;
         options.QBProcessor = &CreateSandboxRequestProcessor;
+        if (clock)
+            // QuickBooks' TxnIDs and edit sequences come from its clock too.
+            options.QBProcessor = [clock](const TQBProcessorConfig& config) {
+                TQBSandboxProcessor::TOptions sandbox;
+                sandbox.CompanyFile = config.CompanyFile;
+                sandbox.DemoDataDir = DefaultSandboxDemoDir();
+                sandbox.Clock = [] { return QDateTime(QDate(2024, 3, 8), QTime(10, 0), Qt::UTC); };
+                return std::make_unique<TQBSandboxProcessor>(sandbox);
+            };
         options.Settings = std::make_shared<TztSettingsRegistry>(
             TztSettingsHive::File(Dir.filePath(u"orvq.ini"_s)), QString());
         options.Redirection = [this]() -> IRedirectionPtr {
@@ -68,6 +80,7 @@ struct TCli {
                                     {u"Log"_s, Dir.filePath(u"OrvQ.log"_s)}},
                 TRedirectionPlaces(), QString());
         };
+        options.Ledger.Clock = std::move(clock);
         Core = std::make_unique<TAppCore>(options);
     }
     QString Company() const { return Dir.filePath(u"company.sqlite"_s); }
@@ -123,6 +136,7 @@ class TestCliLedger : public QObject {
 private Q_SLOTS:
     void initTestCase() { testsupport::LetOthersReadNewFiles(); }
     void runsThenUndoThenNothingLeft();
+    void shownRunsText();
     void emptyListingsSaySo_data();
     void emptyListingsSaySo();
     void usageErrors_data();
@@ -180,6 +194,35 @@ void TestCliLedger::runsThenUndoThenNothingLeft() {
     // Newest first: the undo, then the run.
     QCOMPARE(cli.Run({u"runs"_s, u"--limit"_s, u"1"_s}), int(cecSuccess));
     QVERIFY2(cli.OutText.contains(u"  undo of "_s + id.left(8) + u"  "_s), qPrintable(cli.OutText));
+}
+
+// A run and its undo as `runs --show` writes them, against a golden file, on
+// a clock of the test's; the run ids, the folders and this workstation's user
+// read as placeholders.
+void TestCliLedger::shownRunsText() {
+    qputenv("TZ", "UTC");
+    tzset();
+    QDateTime now(QDate(2024, 3, 8), QTime(10, 15), Qt::UTC);
+    TCli cli([&now] { return now = now.addSecs(1); });
+    QCOMPARE(cli.Run(cli.ExportSample()), int(cecSuccess));
+    QCOMPARE(cli.Run({u"runs"_s}), int(cecSuccess));
+    const QString run = cli.Lines().value(0).section(u"  "_s, 0, 0);
+    QCOMPARE(cli.Run({u"undo"_s, run}), int(cecSuccess));
+    QCOMPARE(cli.Run({u"runs"_s, u"--limit"_s, u"1"_s}), int(cecSuccess));
+    const QString undo = cli.Lines().value(0).section(u"  "_s, 0, 0);
+    QString shown;
+    for (const QString& id : {run, undo}) {
+        QCOMPARE(cli.Run({u"runs"_s, u"--show"_s, id}), int(cecSuccess));
+        shown += cli.OutText + u"----\n"_s;
+    }
+    const TLedgerIdentity me = TLedgerIdentity::ThisWorkstation(QString());
+    shown.replace(run, u"RUN-1"_s)
+        .replace(run.left(8), u"RUN-1"_s)
+        .replace(undo, u"RUN-2"_s)
+        .replace(QDir::toNativeSeparators(cli.Dir.path()), u"DIR"_s)
+        .replace(QDir::toNativeSeparators(qEnvironmentVariable("ORVQ_SOURCE_DIR")), u"SRC"_s)
+        .replace(u"User: "_s + me.OsUser + u" on "_s + me.Computer, u"User: USER on COMPUTER"_s);
+    QCOMPARE(shown, testsupport::Golden(u"app/runs-show.txt"_s, shown));
 }
 
 void TestCliLedger::emptyListingsSaySo_data() {

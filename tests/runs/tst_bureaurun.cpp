@@ -21,6 +21,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <ctime>
+
 using namespace orvtest;
 using testsupport::TPostgresCluster;
 
@@ -176,6 +178,9 @@ private:
 };
 
 void TestBureauRun::initTestCase() {
+    // The report shows local times.
+    qputenv("TZ", "UTC");
+    tzset();
     QString error;
     if (!m_sandbox.Start(&error, {QStringLiteral("--companies"), QStringLiteral("3")}))
         QSKIP(qPrintable(error));
@@ -245,6 +250,14 @@ void TestBureauRun::threeCompaniesThenNothingNew() {
     QCOMPARE(m_sandbox.CalledMethods().count(QStringLiteral("orv.sb.connect")), 1);
     QCOMPARE(m_sandbox.Sessions(), 0);
     QCOMPARE(first.size(), 3);
+    // The report of the run as a fixed workstation made it at a fixed time;
+    // the company files' temporary folder reads as DIR.
+    const QString html =
+        BureauReportHtml({From, To, QDateTime(To, QTime(18, 30), Qt::UTC), QStringLiteral("WS-1"),
+                          false, QStringLiteral("ann"), QString()},
+                         first)
+            .replace(m_dir->path(), QStringLiteral("DIR"));
+    QCOMPARE(html, testsupport::Golden(QStringLiteral("runs/bureau-report.html"), html));
     for (const TBureauCompanyResult& company : first) {
         QVERIFY2(!company.NeedsAttention(), qPrintable(company.Problems.join(u'\n')));
         const TBureauTotals t = BureauTotals({company});

@@ -14,6 +14,7 @@
 #include "runs/GLExportRun.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 using namespace checkstest;
@@ -122,6 +123,15 @@ QString PreviewCounts(const TRunPreview& preview) {
     return FormatChecksExportResult(r).section(u": "_s, 1);
 }
 
+// A preview of the sample journal report.
+TGLRunOptions SampleJournalPreview() {
+    TGLRunOptions options;
+    options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
+                                         u"/data/samples/s348-journal.csv"_s);
+    options.Posting.Preview = true;
+    return options;
+}
+
 bool Logged(const TRecordingLogSink& sink, const QString& text) {
     return std::any_of(sink.Messages.begin(), sink.Messages.end(),
                        [&](const TRecordedMessage& m) { return m.Message == text; });
@@ -150,6 +160,7 @@ private Q_SLOTS:
     void confirmedCompanyMustBeTheOpenOne();
     void companyFileOfAnotherOrvaneCompany();
     void guardAsksWhenNameDiffersInCaseOnly();
+    void previewTexts();
 };
 
 void TestRunPreview::previewCountsWhatPostingDoes_data() {
@@ -219,10 +230,7 @@ void TestRunPreview::journalPreview() {
     TFixture f;
     const QByteArray before = Bytes(f.Harbor.FileName());
     TRunContext context = f.Context(f.Harbor);
-    TGLRunOptions options;
-    options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
-                                         u"/data/samples/s348-journal.csv"_s);
-    options.Posting.Preview = true;
+    TGLRunOptions options = SampleJournalPreview();
     TGLExportRun preview(options);
     preview.RunGLExport(context);
     QVERIFY(preview.Preview());
@@ -481,6 +489,28 @@ void TestRunPreview::guardAsksWhenNameDiffersInCaseOnly() {
              qPrintable(f.Dialogs.Shown.value(0)));
     QVERIFY(f.Dialogs.Shown.value(0).contains(u"'HARBOR LANE BAKERY'"_s));
     QCOMPARE(Changes(f.Sent), QStringList());
+}
+
+// What a preview of a check and a journal run writes, against golden files;
+// the company file's temporary folder reads as DIR.
+void TestRunPreview::previewTexts() {
+    TFixture f;
+    TRunContext context = f.Context(f.Harbor);
+    TChecksExportRun checks = f.Checks(
+        f.File(u"s1910.txt"_s, Maria + James +
+                                   u"\"Maria\",A,\"Lopez\",\"Void\",3/8/2024,1001,-1250.10\r\n"_s +
+                                   u"\"Nobody\",X,\"Here\",\"Pay\",3/8/2024,1003,10.00\r\n"_s),
+        true);
+    checks.RunChecksExport(context);
+    TGLExportRun journal(SampleJournalPreview());
+    journal.RunGLExport(context);
+    QVERIFY(journal.Preview());
+    const QList<TRunPreview> previews = checks.Previews() + QList<TRunPreview>{*journal.Preview()};
+    const QString dir = QFileInfo(f.Harbor.FileName()).absolutePath();
+    const QString csv = PreviewCsv(previews).replace(dir, u"DIR"_s);
+    QCOMPARE(csv, testsupport::Golden(u"runs/preview.csv"_s, csv));
+    const QString table = FormatPreviewTable(previews).replace(dir, u"DIR"_s);
+    QCOMPARE(table, testsupport::Golden(u"runs/preview.txt"_s, table));
 }
 
 QTEST_GUILESS_MAIN(TestRunPreview)

@@ -19,6 +19,24 @@ QByteArray ReadFile(const QString& path) {
     return file.readAll();
 }
 
+QString Golden(const QString& relative, const QString& actual) {
+    const QString path = DataPath(relative);
+    QFile file(path);
+    const QString expected =
+        file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    file.close();
+    if (actual != expected) {
+        QFile out(qEnvironmentVariableIsSet("ORVQ_UPDATE_GOLDEN")
+                      ? path
+                      : QDir::temp().filePath(QFileInfo(path).fileName()));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(actual.toUtf8());
+        qWarning("Actual text of %s written to %s", qPrintable(relative),
+                 qPrintable(out.fileName()));
+    }
+    return expected;
+}
+
 QString OthersAccess(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())

@@ -10,6 +10,10 @@ namespace testsupport {
 // Path of a fixture below tests/data.
 QString DataPath(const QString& relative);
 QByteArray ReadFile(const QString& path);
+// The golden file below tests/data, for QCOMPARE(actual, Golden(...)). When
+// they differ the actual text is written beside the build's temporary files
+// (or over the golden file with ORVQ_UPDATE_GOLDEN=1) for a diff.
+QString Golden(const QString& relative, const QString& actual);
 // Group's and others' access to a file or folder as Unix mode digits: "0"
 // for none, "44" for read access; "missing" when it is not there.
 QString OthersAccess(const QString& path);
