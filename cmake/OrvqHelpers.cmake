@@ -15,6 +15,12 @@ function(orvq_add_test)
     set_tests_properties(${T_NAME} PROPERTIES
         TIMEOUT 300
         ENVIRONMENT "LANG=C.UTF-8;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;ORVQ_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;ORVQ_SOURCE_DIR=${CMAKE_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+    # Tests that start the sandbox payroll service or a PostgreSQL server run
+    # longest; started first, they do not finish alone at the end of a
+    # parallel run in a fresh tree, where CTest knows no times yet.
+    if(orvq_payrolltestsupport IN_LIST T_LIBS OR orvq_testpostgres IN_LIST T_LIBS)
+        set_tests_properties(${T_NAME} PROPERTIES COST 100)
+    endif()
 endfunction()
 
 # orvq_add_library(<target> <sources...>): a core library of one subsystem.
@@ -24,11 +30,13 @@ function(orvq_add_library NAME)
     target_include_directories(${NAME} PUBLIC ${PROJECT_SOURCE_DIR}/src)
 endfunction()
 
-# Qt's headers precompiled once a tree, not parsed again in every file: two
-# hosts, one for code on Qt Core and one for widget code, and every target of
-# the project reuses one of them (orvq_use_precompiled_headers, called once
-# at the end of the top-level CMakeLists). Only Qt Core's and the widgets'
-# headers go in: QtTest's depend on the definitions of each test program.
+# Qt's headers precompiled once a tree, not parsed again in every file: three
+# hosts, one for code on Qt Core, one for widget code and one for tests on Qt
+# Core, and every target of the project reuses one of them
+# (orvq_use_precompiled_headers, called once at the end of the top-level
+# CMakeLists). Only Qt Core's and the widgets' headers go in: QtTest's depend
+# on the definitions of each test program (its folder, the modules it links),
+# and GCC refuses a precompiled header made with other ones.
 function(orvq_add_precompiled_header_hosts)
     set(core <QByteArray> <QDateTime> <QHash> <QList> <QObject> <QString> <QStringList>
              <QVariant> <functional> <memory> <vector>)
@@ -39,6 +47,11 @@ function(orvq_add_precompiled_header_hosts)
     add_library(orvq_pch_widgets STATIC ${PROJECT_SOURCE_DIR}/cmake/PrecompiledWidgetsHost.cpp)
     target_link_libraries(orvq_pch_widgets PRIVATE Qt6::PrintSupport Qt6::Widgets Qt6::Gui Qt6::Core)
     target_precompile_headers(orvq_pch_widgets PRIVATE ${core} <QtWidgets>)
+    # QtTest's module header brings all of Qt Core, parsed again in every
+    # test otherwise; the widgets' host has it already through <QtWidgets>.
+    add_library(orvq_pch_tests STATIC ${PROJECT_SOURCE_DIR}/cmake/PrecompiledTestsHost.cpp)
+    target_link_libraries(orvq_pch_tests PRIVATE Qt6::Core)
+    target_precompile_headers(orvq_pch_tests PRIVATE ${core} <QtCore>)
 endfunction()
 
 # Whether a target links a Qt module (Qt6::Core, Qt6::Widgets), itself or
@@ -90,9 +103,12 @@ function(orvq_use_precompiled_headers DIRECTORY)
             continue()
         endif()
         orvq_links_qt(${target} Qt6::Widgets widgets)
+        orvq_links_qt(${target} Qt6::Test tests)
         orvq_links_qt(${target} Qt6::Core core)
         if(widgets)
             target_precompile_headers(${target} REUSE_FROM orvq_pch_widgets)
+        elseif(tests)
+            target_precompile_headers(${target} REUSE_FROM orvq_pch_tests)
         elseif(core)
             target_precompile_headers(${target} REUSE_FROM orvq_pch_core)
         endif()

@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config lld
     qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
     libcurl4-openssl-dev libssl-dev openssl libexpat1-dev
     p7zip-full xdg-utils poppler-utils

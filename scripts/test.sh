@@ -27,13 +27,14 @@ run_tests() {
         status=1
         return
     fi
+    local built=$SECONDS
     echo "==== $label in $tree: running the tests"
     local passed=true
     (cd "$tree" && ctest --output-on-failure --parallel "$(nproc)") 2>&1 | tee "$log" ||
         passed=false
     local summary
     summary=$(grep -E 'tests passed|No tests were found' "$log" | tail -1 || true)
-    results+=("$label in $tree: ${summary:-no CTest summary} [$((SECONDS - started)) s]")
+    results+=("$label in $tree: ${summary:-no CTest summary} [$((SECONDS - started)) s: build $((built - started)) s, tests $((SECONDS - built)) s]")
     if [ "$passed" != true ]; then
         results+=("    failed: $(grep -E '^\s+[0-9]+ - ' "$log" | awk '{print $3}' | xargs)")
         status=1

@@ -1,0 +1,1 @@
+// Compiles the precompiled Qt Core headers that the tests reuse.
