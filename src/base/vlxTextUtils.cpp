@@ -115,6 +115,10 @@ QString EscapeHtmlText(const QString& text) {
     return result;
 }
 
+QString Counted(qint64 count, const char* word) {
+    return QString::number(count) + u' ' + PluralForm(QLatin1String(word), count);
+}
+
 QString PluralForm(const QString& word, qint64 count) {
     OrvAssert(!word.isEmpty());
     if (count == 1)

@@ -15,6 +15,8 @@ QString EscapeHtmlText(const QString& text);
 // English plural of a non-empty word unless count is 1: "check" -> "checks",
 // "entry" -> "entries", "box" -> "boxes".
 QString PluralForm(const QString& word, qint64 count);
+// The count and the word in its form for it: "1 company", "3 companies".
+QString Counted(qint64 count, const char* word);
 // Empty text for a stored component stream (begins with "TPF0"), else the text.
 QString TextReportOrEmpty(const QString& data);
 // The fields of a line as views: into the line, or into copies of their own

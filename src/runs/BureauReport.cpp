@@ -19,13 +19,14 @@ QString CompanyLabel(const TBureauCompanyResult& c) {
 }
 
 QString CountsText(const TBureauTotals& t, bool preview) {
-    return Format(
-        preview ? "%d payrolls to export, %d checks to add, %d already existing, %d "
-                  "invalid, %d deposits, %d voids, %d journal entries, net pay %s, journal %s"
-                : "%d payrolls exported, %d checks added, %d already existed, %d "
-                  "failed, %d deposits, %d voids, %d journal entries, net pay %s, journal %s",
-        {t.PayrollsExported, t.ChecksAdded, t.ChecksExisted, t.ChecksFailed, t.DepositsAdded,
-         t.Voids, t.JournalEntries, MoneyToStr(t.NetPay), MoneyToStr(t.Journal)});
+    return Format(preview ? "%s to export, %s to add, %d already existing, %d invalid, %s, %s, "
+                            "%s, net pay %s, journal %s"
+                          : "%s exported, %s added, %d already existed, %d failed, %s, %s, %s, "
+                            "net pay %s, journal %s",
+                  {Counted(t.PayrollsExported, "payroll"), Counted(t.ChecksAdded, "check"),
+                   t.ChecksExisted, t.ChecksFailed, Counted(t.DepositsAdded, "deposit"),
+                   Counted(t.Voids, "void"), Counted(t.JournalEntries, "journal entry"),
+                   MoneyToStr(t.NetPay), MoneyToStr(t.Journal)});
 }
 
 QString StateText(const TBureauExport& e, bool preview) {
@@ -60,7 +61,7 @@ QString BureauTotalsLine(const QList<TBureauCompanyResult>& companies, bool prev
         if (c.NeedsAttention())
             attention << CompanyLabel(c);
     QString line = (preview ? QStringLiteral("Preview, nothing was posted: ") : QString()) +
-                   Format("%d companies, ", {t.Companies}) + CountsText(t, preview);
+                   Counted(t.Companies, "company") + QStringLiteral(", ") + CountsText(t, preview);
     if (t.Held > 0)
         line += Format(", %d held by other workstations", {t.Held});
     if (!attention.isEmpty())

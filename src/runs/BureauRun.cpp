@@ -283,12 +283,11 @@ void TBureauRun::Run(TRunContext& context) {
             }
         }
         const TBureauTotals totals = BureauTotals(m_companies);
-        logger.LogEvent(Format(m_options.Preview ? "%s preview completed: %d companies, %d "
-                                                   "payrolls to export, %d need attention"
-                                                 : "%s completed: %d companies, %d payrolls "
-                                                   "exported, %d need attention",
-                               {BureauRunName, totals.Companies, totals.PayrollsExported,
-                                totals.CompaniesNeedingAttention}));
+        logger.LogEvent(Format(
+            m_options.Preview ? "%s preview completed: %s, %s to export, %d need attention"
+                              : "%s completed: %s, %s exported, %d need attention",
+            {BureauRunName, Counted(totals.Companies, "company"),
+             Counted(totals.PayrollsExported, "payroll"), totals.CompaniesNeedingAttention}));
     } catch (const EOperationCancelled&) {
         m_stopped = QStringLiteral("the run was cancelled");
         LogRunCancelled(logger, BureauRunName);

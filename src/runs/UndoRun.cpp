@@ -12,10 +12,6 @@ namespace {
 
 const QString UndoBlock = QStringLiteral("Undoing a run");
 
-QString Counted(int count, const char* noun) {
-    return QString::number(count) + u' ' + PluralForm(QLatin1String(noun), count);
-}
-
 QString ShortId(const QString& id) {
     return id.left(8);
 }

@@ -448,14 +448,14 @@ void TestCliDirect::bureauOverTheMap() {
                                           u"2024-03-08"_s}),
              int(cecSuccess));
     QVERIFY2(
-        cli.OutText.contains(u"Preview, nothing was posted: 1 companies, 2 payrolls to export, "_s),
+        cli.OutText.contains(u"Preview, nothing was posted: 1 company, 2 payrolls to export, "_s),
         qPrintable(cli.OutText));
     QVERIFY(testsupport::ReadFile(cli.Company) == before);
     QVERIFY(testsupport::ReadFile(report).contains("<h1>Preview of the Orvane bureau run"));
     QCOMPARE(
         cli.Run(bureau + QStringList{u"--from"_s, u"2024-03-08"_s, u"--to"_s, u"2024-03-08"_s}),
         int(cecSuccess));
-    QVERIFY2(cli.OutText.contains(u"1 companies, 2 payrolls exported, "_s),
+    QVERIFY2(cli.OutText.contains(u"1 company, 2 payrolls exported, "_s),
              qPrintable(cli.OutText));
     QVERIFY(cli.OutText.contains(u"; nothing needs attention\nReport: "_s));
     QCOMPARE(testsupport::OthersAccess(report), u"0"_s);
