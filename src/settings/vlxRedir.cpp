@@ -284,7 +284,7 @@ TRedirectionFile::TRedirectionFile(const QString& path, const TRedirectionPlaces
 
 QString LocateRedirectionFile(const QString& workDir, const QString& programFilePath) {
     const QString name = platform::RedirectionFileName(programFilePath);
-    const QString candidate1 = workDir + platform::PathDelimiter() + name;
+    const QString candidate1 = QDir::toNativeSeparators(workDir) + platform::PathDelimiter() + name;
     if (QFileInfo(candidate1).isFile())
         return candidate1;
     const QString candidate2 = QDir::toNativeSeparators(QFileInfo(programFilePath).absolutePath()) +

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "settings/vlxPlatformPaths.h"
 #include "settings/vlxRedir.h"
 
 #include <QDir>
@@ -42,6 +43,12 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+// A folder as GetDirectory gives it: ending with the platform's delimiter
+// (the value's own separators stay as written).
+QString Folder(const QString& withSlash) {
+    return withSlash.chopped(1) + platform::PathDelimiter();
+}
+
 } // namespace
 
 class TestVlxRedir : public QObject {
@@ -51,27 +58,29 @@ private Q_SLOTS:
     void expansion_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << QStringLiteral("/var/x") << QStringLiteral("/var/x/");
+        QTest::newRow("plain") << QStringLiteral("/var/x") << Folder(QStringLiteral("/var/x/"));
         QTest::newRow("doubled percent is literal")
-            << QStringLiteral("/a/100%%") << QStringLiteral("/a/100%/");
-        QTest::newRow("built-in") << QStringLiteral("%AppDir%/q") << QStringLiteral("/opt/orvq/q/");
-        QTest::newRow("built-in any case")
-            << QStringLiteral("%appdatadir%/OrvQ") << QStringLiteral("/home/u/.local/share/OrvQ/");
+            << QStringLiteral("/a/100%%") << Folder(QStringLiteral("/a/100%/"));
+        QTest::newRow("built-in") << QStringLiteral("%AppDir%/q")
+                                  << Folder(QStringLiteral("/opt/orvq/q/"));
+        QTest::newRow("built-in any case") << QStringLiteral("%appdatadir%/OrvQ")
+                                           << Folder(QStringLiteral("/home/u/.local/share/OrvQ/"));
         QTest::newRow("every built-in")
             << QStringLiteral("%WorkDir%|%TempDir%|%LocalAppDataDir%|%CommonAppDataDir%|%ThisDir%")
-            << QStringLiteral("/work|/tmp|/home/u/.local/state|/usr/share|/etc/orvq/");
-        QTest::newRow("alias chain") << QStringLiteral("%Archives%/x")
-                                     << QStringLiteral("/home/u/.local/share/OrvQ/Archives/x/");
+            << Folder(QStringLiteral("/work|/tmp|/home/u/.local/state|/usr/share|/etc/orvq/"));
+        QTest::newRow("alias chain")
+            << QStringLiteral("%Archives%/x")
+            << Folder(QStringLiteral("/home/u/.local/share/OrvQ/Archives/x/"));
         QTest::newRow("alias reference any case")
-            << QStringLiteral("%BASE%") << QStringLiteral("/home/u/.local/share/OrvQ/");
+            << QStringLiteral("%BASE%") << Folder(QStringLiteral("/home/u/.local/share/OrvQ/"));
         QTest::newRow("already ends with delimiter")
             << QStringLiteral("%Base%/") << QStringLiteral("/home/u/.local/share/OrvQ/");
         QTest::newRow("blanks around removed")
-            << QStringLiteral("  %TempDir%  ") << QStringLiteral("/tmp/");
+            << QStringLiteral("  %TempDir%  ") << Folder(QStringLiteral("/tmp/"));
         QTest::newRow("empty value stays empty") << QString() << QString();
         QTest::newRow("same alias twice in a value")
             << QStringLiteral("%Base%:%Base%")
-            << QStringLiteral("/home/u/.local/share/OrvQ:/home/u/.local/share/OrvQ/");
+            << Folder(QStringLiteral("/home/u/.local/share/OrvQ:/home/u/.local/share/OrvQ/"));
     }
     void expansion() {
         QFETCH(QString, value);
@@ -178,7 +187,7 @@ private Q_SLOTS:
         // A different case is another alias; lookups find the first one.
         const auto redir = Make({{QStringLiteral("Log"), QStringLiteral("/first")},
                                  {QStringLiteral("LOG"), QStringLiteral("/second")}});
-        QCOMPARE(redir.GetDirectory(QStringLiteral("LOG")), QStringLiteral("/first/"));
+        QCOMPARE(redir.GetDirectory(QStringLiteral("LOG")), Folder(QStringLiteral("/first/")));
     }
 
     void parsing() {
@@ -206,7 +215,7 @@ private Q_SLOTS:
         const auto [directories, fileNames] = ParseRedirectionText(
             testsupport::ReadFile(testsupport::DataPath(QStringLiteral("settings/junk.red"))));
         const auto redir = Make(directories, fileNames);
-        QCOMPARE(redir.GetDirectory(QStringLiteral("Good")), QStringLiteral("/tmp/good/"));
+        QCOMPARE(redir.GetDirectory(QStringLiteral("Good")), Folder(QStringLiteral("/tmp/good/")));
         QVERIFY_THROWS_EXCEPTION(ERedirectionNotFound,
                                  redir.GetFileName(QStringLiteral("Missing")));
     }
@@ -216,8 +225,9 @@ private Q_SLOTS:
         for (int i = 0; i < 10000; ++i)
             entries.append({QStringLiteral("Alias%1").arg(i), QStringLiteral("/d/%1").arg(i)});
         const auto redir = Make(entries);
-        QCOMPARE(redir.GetDirectory(QStringLiteral("alias9999")), QStringLiteral("/d/9999/"));
-        QCOMPARE(redir.GetDirectory(QStringLiteral("Alias0")), QStringLiteral("/d/0/"));
+        QCOMPARE(redir.GetDirectory(QStringLiteral("alias9999")),
+                 Folder(QStringLiteral("/d/9999/")));
+        QCOMPARE(redir.GetDirectory(QStringLiteral("Alias0")), Folder(QStringLiteral("/d/0/")));
     }
 
     void deepChain_data() {
@@ -235,7 +245,8 @@ private Q_SLOTS:
         QString expected = QStringLiteral("/tmp");
         for (int i = 1; i < depth; ++i)
             expected += QStringLiteral("/x");
-        QCOMPARE(redir.GetDirectory(QStringLiteral("A%1").arg(depth - 1)), expected + u'/');
+        QCOMPARE(redir.GetDirectory(QStringLiteral("A%1").arg(depth - 1)),
+                 expected + platform::PathDelimiter());
     }
 
     void deepCircularChain() {
@@ -279,8 +290,9 @@ private Q_SLOTS:
         QTemporaryDir work;
         QTemporaryDir app;
         const QString program = app.filePath(QStringLiteral("orvq"));
-        const QString inWork = work.filePath(QStringLiteral("orvq.red"));
-        const QString besideProgram = app.filePath(QStringLiteral("orvq.red"));
+        const QString inWork = QDir::toNativeSeparators(work.filePath(QStringLiteral("orvq.red")));
+        const QString besideProgram =
+            QDir::toNativeSeparators(app.filePath(QStringLiteral("orvq.red")));
         QCOMPARE(MessageOf<ERedirectionFileNotFound>(
                      [&] { LocateRedirectionFile(work.path(), program); }),
                  QStringLiteral("Cannot find redirection file for orvq (<%1> nor <%2>)")
@@ -310,11 +322,12 @@ private Q_SLOTS:
                                  TRedirectionFile(path, FixedPlaces()));
         WriteFile(path, "[Directories]\nHere=%ThisDir%/sub\n");
         const TRedirectionFile file(path, FixedPlaces());
-        QCOMPARE(file.GetDirectory(QStringLiteral("Here")), dir.path() + QStringLiteral("/sub/"));
+        QCOMPARE(file.GetDirectory(QStringLiteral("Here")),
+                 Folder(QDir::toNativeSeparators(dir.path()) + QStringLiteral("/sub/")));
         // Edits take effect with the next load.
         WriteFile(path, "[Directories]\nHere=/elsewhere\n");
         QCOMPARE(TRedirectionFile(path, FixedPlaces()).GetDirectory(QStringLiteral("Here")),
-                 QStringLiteral("/elsewhere/"));
+                 Folder(QStringLiteral("/elsewhere/")));
     }
 
     void programWithoutFileNamesBothCandidates() {
@@ -323,7 +336,9 @@ private Q_SLOTS:
             [] { ProgramRedirection(QCoreApplication::applicationFilePath())(); });
         QVERIFY2(message.startsWith(QStringLiteral("Cannot find redirection file for ") + program),
                  qPrintable(message));
-        QVERIFY2(message.contains(program + QStringLiteral(".red>")), qPrintable(message));
+        // Named after the program without its extension (".exe" on Windows).
+        QVERIFY2(message.contains(QFileInfo(program).completeBaseName() + QStringLiteral(".red>")),
+                 qPrintable(message));
     }
 
     void startupWorkDirIsCaptured() {
