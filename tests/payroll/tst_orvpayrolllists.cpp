@@ -6,6 +6,7 @@
 #include "base/RegionalSettings.h"
 #include "payroll/OrvDirectReportSource.h"
 #include "payroll/OrvPayrollLists.h"
+#include "settings/vlxPlatformPaths.h"
 
 #include <QtTest>
 
@@ -113,6 +114,11 @@ IRedirectionPtr QueriesIn(const QString& folder) {
         TRedirectionPlaces{}, QString());
 }
 
+// A query file as the lists name it: the folder, the platform's delimiter.
+QString QueryFile(const char* folder, const char* name) {
+    return QLatin1String(folder) + platform::PathDelimiter() + QLatin1String(name);
+}
+
 QStringList Labels(const TMemTable& table) {
     QStringList labels;
     for (int i = 0; i < table.FieldCount(); ++i)
@@ -181,8 +187,8 @@ void TestOrvPayrollLists::loadCompaniesLinksAndLabels() {
     lists.LoadCompanies(connection, progress);
     QCOMPARE(progress.Steps,
              (QStringList{"start Getting company list 2", "set 1", "set 2", "end"}));
-    QCOMPARE(connection.Queries,
-             (QStringList{"/opt/orvq/queries/qClList.rwq", "/opt/orvq/queries/qCoList.rwq"}));
+    QCOMPARE(connection.Queries, (QStringList{QueryFile("/opt/orvq/queries", "qClList.rwq"),
+                                              QueryFile("/opt/orvq/queries", "qCoList.rwq")}));
     QVERIFY(!connection.LastParams);
     QVERIFY(lists.CompaniesReady());
     QVERIFY(!lists.Ready()); // no payroll list yet
@@ -245,7 +251,7 @@ void TestOrvPayrollLists::payrollPeriodInShortDateFormat() {
     TListConnection connection;
     TRecordingProgress progress;
     lists.LoadPayrolls(connection, progress, QDate(2026, 3, 1), QDate(2026, 3, 31));
-    QCOMPARE(connection.Queries.last(), QStringLiteral("/q/qPrList.rwq"));
+    QCOMPARE(connection.Queries.last(), QueryFile("/q", "qPrList.rwq"));
     QVERIFY(connection.LastParams);
     QCOMPARE(connection.LastParams->KeyList(), (QStringList{"CHECK_DATE_FROM", "CHECK_DATE_TO"}));
     QCOMPARE(connection.LastParams->Key(QStringLiteral("CHECK_DATE_FROM"))->AsString(), from);
