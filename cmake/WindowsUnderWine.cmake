@@ -1,7 +1,7 @@
 # A Windows build made on Linux runs its tests under Wine: every test goes
 # through the wrapper wine/run in the build tree, which keeps a Wine prefix
 # of the tree's own and finds Qt's and MinGW's DLLs. Linux programs the tests
-# start (python3 for the sandbox payroll service, openssl, 7z) are reached
+# start (python3 for the sandbox payroll service, openssl, 7z, pdftotext) are reached
 # through Winelib launchers of the same names.
 if(NOT (WIN32 AND CMAKE_CROSSCOMPILING))
     return()
@@ -42,7 +42,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${ORVQ_WINE_DIR}/run)
 find_program(ORVQ_WINEGCC winegcc)
 if(ORVQ_WINEGCC)
     set(launchers)
-    foreach(tool python3 openssl 7z)
+    foreach(tool python3 openssl 7z pdftotext)
         set(out ${ORVQ_WINE_TOOLS_DIR}/${tool}.exe)
         # winegcc names its Winelib program <name>.so; an ELF file of the
         # Windows name is what Wine starts as that program.
