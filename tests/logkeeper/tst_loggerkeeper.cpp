@@ -1,4 +1,5 @@
 #include "RecordingSink.h"
+#include "TestPlatform.h"
 #include "TestSupport.h"
 
 #include "base/RegionalSettings.h"
@@ -163,6 +164,9 @@ void TestLoggerKeeper::deletedUserLogFileIsStartedAnew() {
     TCommonLoggerKeeper keeper;
     keeper.StartUserLogFile(path);
     keeper.Logger()->LogEvent("gone");
+    const QString undeletable = testsupport::OpenFilesCannotBeDeleted();
+    if (!undeletable.isEmpty())
+        QSKIP(qPrintable(undeletable));
     QVERIFY(QFile::remove(path));
     // Without a check the records would go to the deleted file's inode.
     keeper.Logger()->LogEvent("kept");
@@ -180,7 +184,7 @@ void TestLoggerKeeper::userLogSurvivesACrash() {
     QProcess crasher;
     crasher.start(ORVQ_LOGCRASHER, {path, "500"});
     QVERIFY(crasher.waitForFinished(-1));
-    QCOMPARE(crasher.exitStatus(), QProcess::CrashExit);
+    QVERIFY(testsupport::EndedByCrash(crasher));
     QByteArray expected("Event: earlier run\r\n\r\n");
     for (int i = 1; i <= 500; ++i)
         expected += "Event: record " + QByteArray::number(i) + "\r\n\r\n";

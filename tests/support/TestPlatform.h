@@ -3,6 +3,7 @@
 // (TestPlatform_unix.cpp, TestPlatform_win.cpp).
 #pragma once
 
+#include <QProcess>
 #include <QSettings>
 #include <QString>
 
@@ -28,6 +29,14 @@ QString StoredAppSettingsRootPath(const QString& programName);
 // Lets files this process makes be readable by others unless the program
 // says otherwise (umask 022 on Unix; Windows files follow their folder).
 void LetOthersReadNewFiles();
+
+// Why a file this process holds open cannot be deleted meanwhile (Windows
+// refuses it); empty where it can.
+QString OpenFilesCannotBeDeleted();
+
+// Whether a finished child ended by a crash (on Windows abort() ends a
+// program with exit code 3 rather than a crash status).
+bool EndedByCrash(const QProcess& child);
 
 // Makes a named pipe (FIFO) at path; returns why it cannot where the
 // platform has none in its file system, and an empty text once made.

@@ -26,6 +26,14 @@ bool DropRootToNobody() {
     return nobody && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
 }
 
+QString OpenFilesCannotBeDeleted() {
+    return QString();
+}
+
+bool EndedByCrash(const QProcess& child) {
+    return child.exitStatus() == QProcess::CrashExit;
+}
+
 void LetOthersReadNewFiles() {
     umask(022);
 }

@@ -24,6 +24,14 @@ QString StoredAppSettingsRootPath(const QString& programName) {
 
 void LetOthersReadNewFiles() {}
 
+QString OpenFilesCannotBeDeleted() {
+    return QStringLiteral("Windows does not delete a file a program holds open");
+}
+
+bool EndedByCrash(const QProcess& child) {
+    return child.exitStatus() == QProcess::CrashExit || child.exitCode() == 3;
+}
+
 QString MakeFifo(const QString&) {
     return QStringLiteral("Windows has no named pipes in its file system");
 }
