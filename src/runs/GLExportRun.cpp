@@ -138,9 +138,8 @@ void TGLExportRun::RunGLExport(TRunContext& context) {
         }
         logger.LogEvent(GLExportRunName + QStringLiteral(" completed"));
         context.Dialogs->ShowInformation(Format(
-            "%s completed: %d %s added, %d already existed",
-            {GLExportRunName, m_entries.Added,
-             PluralForm(QStringLiteral("journal entry"), m_entries.Added), m_entries.Existed}));
+            "%s completed: %s added, %d already existed",
+            {GLExportRunName, Counted(m_entries.Added, "journal entry"), m_entries.Existed}));
     } catch (const EOperationCancelled&) {
         LogRunCancelled(logger, GLExportRunName);
     } catch (...) {

@@ -386,8 +386,8 @@ void TBureauFrm::RemoveRow() {
 }
 
 QString RunBureauQuestion(int companies) {
-    return Format("Post the new payrolls of %d %s into their QuickBooks files?",
-                  {companies, PluralForm(QStringLiteral("company"), companies)});
+    return Format("Post the new payrolls of %s into their QuickBooks files?",
+                  {Counted(companies, "company")});
 }
 
 void TBureauFrm::RunBureau(bool preview) {
