@@ -99,39 +99,50 @@ public:
     }
 
 private:
+    using TRequestHandler = TSbResult (*)(THandler&, const TSbNode& request);
+
     TSbResult HandleRequest(const TSbNode& rq) {
-        {
-            const QString name = rq.Name;
-            if (name == u"AccountQueryRq")
-                return ListQuery(rq, TSbListKind::Account);
-            if (name == u"ClassQueryRq")
-                return ListQuery(rq, TSbListKind::Class);
-            if (name == u"CustomerQueryRq")
-                return ListQuery(rq, TSbListKind::Customer);
-            if (name == u"EmployeeQueryRq")
-                return ListQuery(rq, TSbListKind::Employee);
-            if (name == u"CheckQueryRq")
-                return TxnQuery(rq, QStringLiteral("Check"));
-            if (name == u"DepositQueryRq")
-                return TxnQuery(rq, QStringLiteral("Deposit"));
-            if (name == u"JournalEntryQueryRq")
-                return TxnQuery(rq, QStringLiteral("JournalEntry"));
-            if (name == u"CheckAddRq")
-                return CheckAdd(*rq.Child(u"CheckAdd"));
-            if (name == u"DepositAddRq")
-                return DepositAdd(*rq.Child(u"DepositAdd"));
-            if (name == u"JournalEntryAddRq")
-                return JournalEntryAdd(*rq.Child(u"JournalEntryAdd"));
-            if (name == u"TxnVoidRq")
-                return TxnVoid(rq);
-            if (name == u"ClearedStatusModRq")
-                return ClearedStatusMod(*rq.Child(u"ClearedStatusMod"));
-            if (name == u"TxnDelRq")
-                return TxnDel(rq);
-            if (name == u"CompanyQueryRq")
-                return CompanyQuery();
-        }
-        throw ESandboxError(u"The request " + rq.Name + u" is not handled.");
+        static const QHash<QString, TRequestHandler> handlers{
+            {QStringLiteral("AccountQueryRq"),
+             [](THandler& h, const TSbNode& r) { return h.ListQuery(r, TSbListKind::Account); }},
+            {QStringLiteral("ClassQueryRq"),
+             [](THandler& h, const TSbNode& r) { return h.ListQuery(r, TSbListKind::Class); }},
+            {QStringLiteral("CustomerQueryRq"),
+             [](THandler& h, const TSbNode& r) { return h.ListQuery(r, TSbListKind::Customer); }},
+            {QStringLiteral("EmployeeQueryRq"),
+             [](THandler& h, const TSbNode& r) { return h.ListQuery(r, TSbListKind::Employee); }},
+            {QStringLiteral("CheckQueryRq"),
+             [](THandler& h, const TSbNode& r) { return h.TxnQuery(r, QStringLiteral("Check")); }},
+            {QStringLiteral("DepositQueryRq"),
+             [](THandler& h, const TSbNode& r) {
+                 return h.TxnQuery(r, QStringLiteral("Deposit"));
+             }},
+            {QStringLiteral("JournalEntryQueryRq"),
+             [](THandler& h, const TSbNode& r) {
+                 return h.TxnQuery(r, QStringLiteral("JournalEntry"));
+             }},
+            {QStringLiteral("CheckAddRq"),
+             [](THandler& h, const TSbNode& r) { return h.CheckAdd(*r.Child(u"CheckAdd")); }},
+            {QStringLiteral("DepositAddRq"),
+             [](THandler& h, const TSbNode& r) { return h.DepositAdd(*r.Child(u"DepositAdd")); }},
+            {QStringLiteral("JournalEntryAddRq"),
+             [](THandler& h, const TSbNode& r) {
+                 return h.JournalEntryAdd(*r.Child(u"JournalEntryAdd"));
+             }},
+            {QStringLiteral("TxnVoidRq"),
+             [](THandler& h, const TSbNode& r) { return h.TxnVoid(r); }},
+            {QStringLiteral("ClearedStatusModRq"),
+             [](THandler& h, const TSbNode& r) {
+                 return h.ClearedStatusMod(*r.Child(u"ClearedStatusMod"));
+             }},
+            {QStringLiteral("TxnDelRq"), [](THandler& h, const TSbNode& r) { return h.TxnDel(r); }},
+            {QStringLiteral("CompanyQueryRq"),
+             [](THandler& h, const TSbNode&) { return h.CompanyQuery(); }},
+        };
+        const TRequestHandler handler = handlers.value(rq.Name);
+        if (!handler)
+            throw ESandboxError(u"The request " + rq.Name + u" is not handled.");
+        return handler(*this, rq);
     }
 
     // The TxnID a request names, directly or through a macro of the set.
