@@ -21,7 +21,10 @@
 #include <QThread>
 #include <QtTest>
 
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 using namespace orvtest;
 using testsupport::TPostgresCluster;
@@ -98,6 +101,8 @@ private Q_SLOTS:
     void claimHeldElsewhereIsSkipped();
     void expiredClaimTakenUpWithoutDuplicate();
     void claimKeptWhileTheExportLives();
+    void defaultRenewalOutlivesAShortClaim();
+    void claimLostDuringTheExportIsAProblem();
     void concurrentRunsOnPostgresExportOnce();
     void redirectedRowIsRefused_data();
     void redirectedRowIsRefused();
@@ -437,6 +442,83 @@ void TestBureauRun::claimKeptWhileTheExportLives() {
         QTRY_VERIFY(keeper.Lost());
     }
     QCOMPARE(claim(*ws1).Workstation, QStringLiteral("WS-2"));
+}
+
+// Without a renewal time of its own the keeper renews a claim of one second
+// often enough that it is still held when the second is over.
+void TestBureauRun::defaultRenewalOutlivesAShortClaim() {
+    const std::unique_ptr<TRunLedger> ws1 = Ledger(QStringLiteral("WS-1"))();
+    const std::unique_ptr<TRunLedger> ws2 = Ledger(QStringLiteral("WS-2"))();
+    const auto claim = [](TRunLedger& ledger) {
+        return ledger.Claim(QStringLiteral("1001"), QStringLiteral("1010001"), lpkEmployeeChecks,
+                            1);
+    };
+    const TLedgerClaim mine = claim(*ws1);
+    QVERIFY(mine.Granted);
+    TClaimKeeper keeper(*ws1, Ledger(QStringLiteral("WS-1")), mine, 1);
+    // Four renewals a third of the claim apart end past its second.
+    QTRY_VERIFY_WITH_TIMEOUT(keeper.Renewals() >= 4, 2500);
+    QCOMPARE(claim(*ws2).Workstation, QStringLiteral("WS-1"));
+    QVERIFY(!keeper.Lost());
+}
+
+// Another workstation takes the claim up while the first payroll is posted:
+// the company needs attention and the payroll says why.
+void TestBureauRun::claimLostDuringTheExportIsAProblem() {
+    QVERIFY(!m_sandbox.Control(QStringLiteral("sandbox.reset"))->IsError());
+    Ledger(QStringLiteral("WS-1"))()->AddMapEntry(Row(Companies[0], File(Companies[0])));
+    // The keeper's own ledger connection is let go once its renewal found
+    // the claim taken.
+    struct TKeeperEnd {
+        std::mutex Mutex;
+        std::condition_variable Ended;
+        bool Done = false;
+    };
+    const auto keeperEnd = std::make_shared<TKeeperEnd>();
+    const std::thread::id runThread = std::this_thread::get_id();
+    const TLedgerFactory runLedger = Ledger(QStringLiteral("WS-1"));
+    const TLedgerFactory keeperLedger = [this, keeperEnd] {
+        const std::shared_ptr<void> end(nullptr, [keeperEnd](void*) {
+            const std::lock_guard<std::mutex> lock(keeperEnd->Mutex);
+            keeperEnd->Done = true;
+            keeperEnd->Ended.notify_all();
+        });
+        return Ledger(QStringLiteral("WS-1"), [end] { return QDateTime::currentDateTimeUtc(); })();
+    };
+    // An hour on, the claim has long expired for WS-2.
+    const std::unique_ptr<TRunLedger> ws2 = Ledger(
+        QStringLiteral("WS-2"), [] { return QDateTime::currentDateTimeUtc().addSecs(3600); })();
+    const auto hook = std::make_shared<TStageHook>();
+    bool taken = false;
+    hook->OnStage = [&](const QString& stage) {
+        if (taken || stage != u"Creating QuickBooks Transactions")
+            return;
+        taken = true;
+        QVERIFY(ws2->Claim(Companies[0], QStringLiteral("1010001"), lpkEmployeeChecks).Granted);
+        std::unique_lock<std::mutex> lock(keeperEnd->Mutex);
+        QVERIFY(keeperEnd->Ended.wait_for(lock, std::chrono::seconds(10),
+                                          [&] { return keeperEnd->Done; }));
+    };
+    TBureauRunOptions options{m_sandbox.Param(), From, To, QuickBooks()};
+    options.ClaimSeconds = 1;
+    TBureauRun run(options);
+    TRecordingLogger log;
+    TRunContext context = Context(log, QStringLiteral("WS-1"));
+    context.Progress = hook;
+    context.OpenLedger = [=] {
+        return std::this_thread::get_id() == runThread ? runLedger() : keeperLedger();
+    };
+    run.Run(context);
+    QVERIFY(taken);
+    const TBureauCompanyResult& company = run.Companies().value(0);
+    QCOMPARE(company.Exports.value(0).Payroll, QStringLiteral("1010001"));
+    QVERIFY2(company.Problems.value(0).startsWith(u"Payroll " + company.Exports[0].Caption +
+                                                  u", employee checks: The claim on this payroll "
+                                                  u"expired while it was exported and another "
+                                                  u"workstation took it up: compare the company "
+                                                  u"file with the ledger's runs of this payroll."),
+             qPrintable(company.Problems.join(u'\n')));
+    QCOMPARE(company.Problems.size(), 1);
 }
 
 void TestBureauRun::concurrentRunsOnPostgresExportOnce() {

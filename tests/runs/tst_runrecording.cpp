@@ -154,6 +154,7 @@ private Q_SLOTS:
     void undoNamesWhatStaysUnknown();
     void undoRefusedForAnotherCompany_data();
     void undoRefusedForAnotherCompany();
+    void interruptedUndoIsFinishedByRunningAgain_data();
     void interruptedUndoIsFinishedByRunningAgain();
     void unwritableLedgerStopsBeforePosting_data();
     void unwritableLedgerStopsBeforePosting();
@@ -469,22 +470,53 @@ void TestRunRecording::undoRefusedForAnotherCompany() {
     QCOMPARE(f.Context.OpenLedger()->UndoRunsOf(id).size(), 0);
 }
 
-// The delete set reaches QuickBooks, its answer is lost for good: the undo
-// cannot tell; running it again finds them gone and finishes the undo.
+// An undo that did not learn what became of its deletes: running it again
+// finds them gone and finishes the undo.
+void TestRunRecording::interruptedUndoIsFinishedByRunningAgain_data() {
+    QTest::addColumn<bool>("killed");
+    // The delete set reaches QuickBooks, its answer is lost for good.
+    QTest::newRow("answer lost") << false;
+    // Another workstation's undo dies once its deletes reached QuickBooks;
+    // its lease has not run out, so its records are still pending.
+    QTest::newRow("killed inside its lease") << true;
+}
+
 void TestRunRecording::interruptedUndoIsFinishedByRunningAgain() {
+    QFETCH(bool, killed);
     TFixture f;
     const QStringList before = f.Company.Summary();
     const QString id = f.Export(EmployeeLines(1001, 3));
-    TSbFaults faults;
-    faults.LoseResponse = 3; // the company's name, the query, then the deletes
-    faults.ForgetAnswers = true;
-    f.Company.SetFaults(faults);
-    const TUndoResult lost = f.Undo(id);
-    QCOMPARE(lost.Count(uaStateUnknown), 3);
-    QCOMPARE(f.Dialogs.Shown.last(), u"error: "_s + lost.Summary);
+    if (killed) {
+        TLedgerOptions options;
+        options.Identity = TLedgerIdentity::ThisWorkstation(u"0.1"_s);
+        options.Identity.Computer = u"WS-2"_s;
+        TRunLedger elsewhere(f.Context.OpenLedger()->Location(), options);
+        TLedgerRunStart start;
+        start.Kind = lrkUndo;
+        start.TargetRunId = id;
+        start.Target = elsewhere.FindRun(id)->Target;
+        QList<TLedgerRecordIntent> deletes;
+        TQBSandboxCompany company(f.Company.FileName(), false);
+        company.Begin();
+        for (const TLedgerRecord& r : elsewhere.Undoable(id)) {
+            deletes << r;
+            deletes.last().Kind = lekDeletion;
+            QVERIFY(company.DeleteTxn(r.TxnID));
+        }
+        company.Commit();
+        elsewhere.WriteIntents(elsewhere.BeginRun(start), deletes);
+    } else {
+        TSbFaults faults;
+        faults.LoseResponse = 3; // the company's name, the query, then the deletes
+        faults.ForgetAnswers = true;
+        f.Company.SetFaults(faults);
+        const TUndoResult lost = f.Undo(id);
+        QCOMPARE(lost.Count(uaStateUnknown), 3);
+        QCOMPARE(f.Dialogs.Shown.last(), u"error: "_s + lost.Summary);
+        f.Company.SetFaults(TSbFaults());
+    }
     QCOMPARE(f.Company.Summary(), before);
 
-    f.Company.SetFaults(TSbFaults());
     const TUndoResult finished = f.Undo(id);
     QCOMPARE(finished.Count(uaDeleted), 3);
     QCOMPARE(f.Context.OpenLedger()->Undoable(id).size(), 0);
