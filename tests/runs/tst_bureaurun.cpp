@@ -457,7 +457,7 @@ void TestBureauRun::defaultRenewalOutlivesAShortClaim() {
     QVERIFY(mine.Granted);
     TClaimKeeper keeper(*ws1, Ledger(QStringLiteral("WS-1")), mine, 1);
     // Four renewals a third of the claim apart end past its second.
-    QTRY_VERIFY_WITH_TIMEOUT(keeper.Renewals() >= 4, 2500);
+    QTRY_VERIFY_WITH_TIMEOUT(keeper.Renewals() >= 4, 3500);
     QCOMPARE(claim(*ws2).Workstation, QStringLiteral("WS-1"));
     QVERIFY(!keeper.Lost());
 }
@@ -512,13 +512,11 @@ void TestBureauRun::claimLostDuringTheExportIsAProblem() {
     QVERIFY(taken);
     const TBureauCompanyResult& company = run.Companies().value(0);
     QCOMPARE(company.Exports.value(0).Payroll, QStringLiteral("1010001"));
-    QVERIFY2(company.Problems.value(0).startsWith(u"Payroll " + company.Exports[0].Caption +
-                                                  u", employee checks: The claim on this payroll "
-                                                  u"expired while it was exported and another "
-                                                  u"workstation took it up: compare the company "
-                                                  u"file with the ledger's runs of this payroll."),
-             qPrintable(company.Problems.join(u'\n')));
-    QCOMPARE(company.Problems.size(), 1);
+    QCOMPARE(company.Problems,
+             QStringList{u"Payroll " + company.Exports[0].Caption +
+                         u", employee checks: The claim on this payroll expired while it was "
+                         u"exported and another workstation took it up: compare the company file "
+                         u"with the ledger's runs of this payroll."});
 }
 
 void TestBureauRun::concurrentRunsOnPostgresExportOnce() {
