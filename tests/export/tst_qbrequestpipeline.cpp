@@ -34,17 +34,6 @@ TQBRequest Request(const QString& text) {
 
 const char* const StateNames[] = {"done", "refused", "failed", "unknown"};
 
-// Keeps the qbXML of every request set sent.
-class TSetsSent : public TLoggerEventSink {
-public:
-    QStringList Sets;
-    void OnMessage(const TLogState& state) override {
-        const TLogMessage& m = state.Innermost().Messages.back();
-        if (m.Message == u"qbXML request sent")
-            Sets << m.Details;
-    }
-};
-
 } // namespace
 
 class TestQBRequestPipeline : public QObject {
@@ -112,7 +101,7 @@ void TestQBRequestPipeline::answersSortedInRequestOrder() {
     TDemoCompany demo;
     demo.SetFaults(faults);
     TRecordingLogger log;
-    auto sets = std::make_shared<TSetsSent>();
+    auto sets = std::make_shared<TRequestSets>();
     TScopedSink scoped(log.Stateful(), sets);
     auto connection = demo.Connect(log.LoggerPtr());
     TQBRequestPipeline pipeline(*connection, static_cast<int>(requests.size()));
