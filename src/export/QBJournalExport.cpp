@@ -5,6 +5,7 @@
 #include "base/vlxTextUtils.h"
 #include "base/ztFormat.h"
 #include "export/QBNameIndex.h"
+#include "export/QBRequestPipeline.h"
 #include "quickbooks/QBXml.h"
 
 #include <QHash>
@@ -189,10 +190,9 @@ public:
         m_clearingSent = clearing;
         m_observer->Sending(notes);
     }
-    // The answer to request `index` of the set: the add, then the clearing.
+    // The answer to request `index` of the set done: the add, then the
+    // clearing.
     void Answered(int index, const TQBResponse& response) {
-        if (response.StatusSeverity == u"Error")
-            return;
         if (index == 0 && m_entry.Outcome == loPending) {
             if (const auto* entry = response.DetailAs<TQBJournalEntryRet>()) {
                 m_entry.TxnID = entry->TxnID.GetValueOr(QString());
@@ -331,8 +331,7 @@ TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& reco
             classesOrNames = QBFullNameIndex(qb.QueryCustomers());
 
         const QDate date = records.front().JournalDate;
-        auto set = qb.NewRequestSet();
-        TQBJournalEntryAdd& add = set->AppendJournalEntryAddRq();
+        TQBJournalEntryAdd add;
         add.DefMacro.SetValue(JournalMacro);
         add.TxnDate.SetValue(date);
         add.Memo.SetValue(JournalMemo);
@@ -362,17 +361,20 @@ TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& reco
         // first error, skips the clearing when the add fails; so with more
         // than one request a set the clearing follows the add in its set and
         // names the entry by the add's macro.
-        const bool clearInSet = param.Clear && param.BatchSize > 1;
+        TQBRequestPipeline pipeline(qb, param.BatchSize);
+        const bool clearInSet = param.Clear && pipeline.BatchSize() > 1;
+        TJournalNotes notes(observer, date, add);
+        std::vector<TQBRequest> requests{{TQBRequestKind::JournalEntryAdd, add}};
         if (clearInSet) {
-            TQBClearedStatusMod& mod = set->AppendClearedStatusModRq();
+            TQBClearedStatusMod mod;
             mod.TxnIDMacro.SetValue(JournalMacro);
             mod.ClearedStatus.SetValue(csCleared);
+            requests.push_back({TQBRequestKind::ClearedStatusMod, mod});
         }
-        TJournalNotes notes(observer, date, add);
         if (qb.PreviewOnly()) {
             // Values QuickBooks could not take fail the preview as they
             // would fail the posting.
-            CheckQBRequest(set->At(0));
+            CheckQBRequest(requests.front());
             notes.WouldAdd(QString());
             return {};
         }
@@ -385,14 +387,15 @@ TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& reco
             return TJournalExportResult{state, warning};
         };
         notes.Sending(clearInSet);
-        std::unique_ptr<TMsgSetResponse> response;
+        TQBAnswers answers;
         try {
-            response = qb.SendBatch(*set);
-            // Statuses in request order, as one caller's set.
-            for (int i = 0; i < response->Count(); ++i)
-                notes.Answered(i, response->At(i));
+            // Stopping at the first error: the clearing names the add's entry.
+            answers = pipeline.Send(std::move(requests), oeStopOnError);
+            for (size_t i = 0; i < answers.size(); ++i)
+                if (answers[i].State() == qasDone)
+                    notes.Answered(static_cast<int>(i), *answers[i].Response());
             // Nothing is posted unless the add is accepted.
-            TQBConnection::CheckResponseStatus(logger, response->At(0));
+            answers.front().Take(logger);
         } catch (const EQBStateUnknown&) {
             return posted(jesStateUnknown,
                           Format("Whether the journal entry %s was created in QuickBooks is "
@@ -408,10 +411,11 @@ TJournalExportResult ExportJournal(TQBConnection& qb, const TGLRecordArray& reco
             notes.Settled();
             return {};
         }
-        const TQBJournalEntryRet* entry = response->At(0).DetailAs<TQBJournalEntryRet>();
+        const TQBJournalEntryRet* entry =
+            answers.front().Response()->DetailAs<TQBJournalEntryRet>();
         try {
             if (clearInSet) {
-                TQBConnection::CheckResponseStatus(logger, response->At(1));
+                answers[1].Take(logger);
                 notes.Settled();
             } else {
                 notes.Settled();

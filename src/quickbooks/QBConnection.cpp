@@ -122,15 +122,23 @@ std::unique_ptr<TMsgSetRequest> TQBConnection::NewRequestSet() {
     return set;
 }
 
+QString TQBConnection::StatusText(const TQBResponse& rs) {
+    return Format("QB: [%d] %s", {rs.StatusCode, rs.StatusMessage});
+}
+
+bool TQBConnection::IsErrorStatus(const TQBResponse& rs) {
+    return rs.StatusSeverity.toUpper() == u"ERROR";
+}
+
 void TQBConnection::CheckResponseStatus(ICommonLogger& logger, const TQBResponse& rs) {
-    const QString text = Format("QB: [%d] %s", {rs.StatusCode, rs.StatusMessage});
+    const QString text = StatusText(rs);
     const QString severity = rs.StatusSeverity.toUpper();
     if (severity == u"INFO") {
-        if (rs.StatusCode != 0)
+        if (rs.StatusCode != qbstatus::Ok)
             logger.LogDebug(text);
     } else if (severity == u"WARN") {
         logger.LogWarning(text);
-    } else if (severity == u"ERROR") {
+    } else if (IsErrorStatus(rs)) {
         throw EQBStatusError(rs.StatusCode, text);
     } else {
         logger.LogWarningFmt(QStringLiteral("QB %s: [%d] %s"),

@@ -7,6 +7,12 @@
 #include "quickbooks/QBFC7Lib.h"
 #include "quickbooks/QBRequestProcessor.h"
 
+// The status codes of QuickBooks' responses the program tells apart.
+namespace qbstatus {
+constexpr int Ok = 0;
+constexpr int ObjectNotFound = 3120; // no transaction or list element with that ID
+} // namespace qbstatus
+
 // A response with severity error; its message is "QB: [code] message",
 // followed by a line that says what to do for the statuses users meet most.
 class EQBStatusError : public EQBError {
@@ -101,7 +107,7 @@ public:
     // saw it or the set changes nothing.
     std::unique_ptr<TMsgSetResponse> SendBatch(TMsgSetRequest& requestSet);
     void MarkCleared(const QString& txnID);
-    // Deletes one transaction; fails with EQBStatusError 3120 when QuickBooks
+    // Deletes one transaction; fails with EQBStatusError ObjectNotFound when QuickBooks
     // holds none of that kind with that TxnID.
     TQBTxnDelRet DeleteTransaction(TQBTxnDelType type, const QString& txnID);
 
@@ -114,6 +120,9 @@ public:
     // with a code other than 0 as debug, Warn as a warning; Error throws
     // EQBStatusError "QB: [code] message".
     static void CheckResponseStatus(ICommonLogger& logger, const TQBResponse& response);
+    static bool IsErrorStatus(const TQBResponse& response);
+    // "QB: [3120] Object ... cannot be found. ..."
+    static QString StatusText(const TQBResponse& response);
 
     // Lists and lookups. A query that found nothing gives an empty list.
     TQBAccountRetList QueryAccounts();

@@ -20,51 +20,7 @@ QString CompanyText(const TLedgerTarget& target) {
     return u'"' + target.CompanyName + QStringLiteral("\" (") + target.CompanyFile + u')';
 }
 
-TQBTxnDelType DelType(TLedgerRecordKind kind) {
-    return kind == lekDeposit ? tdtDeposit : kind == lekJournalEntry ? tdtJournalEntry : tdtCheck;
-}
-
-// TxnID -> EditSequence of what QuickBooks holds of them now.
-QHash<QString, QString> EditSequencesNow(TQBConnection& qb, TLedgerRecordKind kind,
-                                         const QStringList& ids) {
-    QHash<QString, QString> now;
-    const auto take = [&now](const auto& list) {
-        for (const auto& txn : list)
-            now.insert(txn.TxnID.GetValueOr(QString()), txn.EditSequence.GetValueOr(QString()));
-    };
-    if (kind == lekDeposit)
-        take(qb.QueryDepositsByTxnID(ids));
-    else if (kind == lekJournalEntry)
-        take(qb.QueryJournalEntriesByTxnID(ids));
-    else
-        take(qb.QueryChecksByTxnID(ids));
-    return now;
-}
-
-TExportNote DeletionNote(int key, const TLedgerRecord& r) {
-    TExportNote note =
-        ExportNote(key, lekDeletion, r.Number, r.Date, r.Payee, r.Amount, r.Accounts);
-    note.TxnID = r.TxnID;
-    note.EditSequence = r.EditSequence;
-    return note;
-}
-
 } // namespace
-
-QString LedgerRecordName(const TLedgerRecord& r) {
-    switch (r.Kind) {
-    case lekDeposit:
-        return QStringLiteral("Deposit of check ") + r.Number;
-    case lekJournalEntry:
-        return QStringLiteral("Journal entry of ") + DateToStr(r.Date);
-    case lekVoid:
-        return QStringLiteral("Void of check ") + r.Number;
-    case lekClearing:
-        return QStringLiteral("Clearing of ") + (r.Number.isEmpty() ? DateToStr(r.Date) : r.Number);
-    default:
-        return QStringLiteral("Check ") + r.Number;
-    }
-}
 
 bool TUndoResult::NothingToDo() const {
     return Count(uaDelete) + Count(uaDeleted) + Count(uaFailed) + Unknown() == 0;
@@ -72,48 +28,9 @@ bool TUndoResult::NothingToDo() const {
 
 TUndoRun::TUndoRun(TUndoRunOptions options) : m_options(std::move(options)) {}
 
-void TUndoRun::Add(const TLedgerRecord& record, TUndoAction action, const QString& detail) {
-    const QString name = LedgerRecordName(record);
-    QString text;
-    switch (action) {
-    case uaDelete:
-        text = name + QStringLiteral(" will be deleted");
-        break;
-    case uaDeleted:
-        text = name + QStringLiteral(" deleted");
-        break;
-    case uaChanged:
-        text = name + QStringLiteral(" was changed in QuickBooks after the run: not deleted");
-        break;
-    case uaGone:
-        text = name + QStringLiteral(" is no longer in QuickBooks: not deleted");
-        break;
-    case uaFailed:
-        text = name + QStringLiteral(" could not be deleted: ") + detail;
-        break;
-    case uaStateUnknown:
-        text = QStringLiteral("Whether ") + name +
-               QStringLiteral(" was deleted is unknown: run the undo again to finish it");
-        break;
-    case uaNotUndoable:
-        text = name + QStringLiteral(" cannot be undone: QuickBooks has no un-void");
-        break;
-    case uaUnknownOutcome:
-        text = Format("Whether %s was %s is unknown%s: %s",
-                      {name,
-                       record.Kind == lekVoid       ? QStringLiteral("voided")
-                       : record.Kind == lekClearing ? QStringLiteral("marked cleared")
-                                                    : QStringLiteral("added"),
-                       detail.isEmpty() ? QString() : u" (" + detail + u')',
-                       record.Kind == lekVoid || record.Kind == lekClearing
-                           ? QStringLiteral("look at it in QuickBooks; an undo cannot take it back")
-                           : Format("look for it in QuickBooks (dated %s, amount %s) and delete "
-                                    "it there if it is there",
-                                    {DateToStr(record.Date), CurrToStr(record.Amount)})});
-        break;
-    }
-    m_result.Items << TUndoItem{record, action, text};
-    ++m_result.Counts[action];
+void TUndoRun::Add(const TUndoItem& item) {
+    m_result.Items << item;
+    ++m_result.Counts[item.Action];
 }
 
 void TUndoRun::RunUndo(TRunContext& context) {
@@ -197,14 +114,11 @@ void TUndoRun::RunUndo(TRunContext& context) {
                 }
             }
             ListLeft(records, undoable, unknownWhy);
-            for (TLedgerRecordKind kind : {lekCheck, lekDeposit, lekJournalEntry}) {
-                QList<TLedgerRecord> ofKind;
-                for (const TLedgerRecord& r : undoable)
-                    if (r.Kind == kind)
-                        ofKind << r;
-                if (!m_result.Cancelled)
-                    UndoKind(context, *qb, writer.get(), ofKind, deletedBefore);
-            }
+            const TUndoDeletions deletions = DeleteRunRecords(
+                *qb, undoable, deletedBefore, m_options.BatchSize, context.Watch(), writer.get());
+            for (const TUndoItem& item : deletions.Items)
+                Add(item);
+            m_result.Cancelled = deletions.Cancelled;
             if (writer)
                 writer->End(lrsFinished,
                             m_result.Cancelled ? QStringLiteral("cancelled") : QString());
@@ -280,109 +194,9 @@ void TUndoRun::ListLeft(const QList<TLedgerRecord>& records, QList<TLedgerRecord
     };
     for (const TLedgerRecord& r : records) {
         if (r.Kind == lekVoid && r.Outcome == loVoided && !deleting.contains(r.TxnID))
-            Add(r, uaNotUndoable);
+            Add(UndoItem(r, uaNotUndoable));
         // A clearing of what the undo deletes goes with it.
         else if (r.Outcome == loStateUnknown && !(r.Kind == lekClearing && cleared(r)))
-            Add(r, uaUnknownOutcome, unknownWhy.value(r.Seq));
-    }
-}
-
-void TUndoRun::UndoKind(TRunContext& context, TQBConnection& qb, TLedgerRunWriter* writer,
-                        const QList<TLedgerRecord>& records, const QSet<QString>& deletedBefore) {
-    const int batch = std::clamp(m_options.BatchSize, 1, MaxQBBatchSize);
-    for (qsizetype from = 0; from < records.size(); from += batch) {
-        // Between sets: a set sent is answered and recorded first.
-        if (from > 0 && context.Watch().StopHere()) {
-            m_result.Cancelled = true;
-            return;
-        }
-        const QList<TLedgerRecord> chunk = records.mid(from, batch);
-        QStringList ids;
-        for (const TLedgerRecord& r : chunk)
-            ids << r.TxnID;
-        const QHash<QString, QString> now = EditSequencesNow(qb, chunk.front().Kind, ids);
-
-        TExportNotes sending;
-        TExportNotes settled;
-        QList<const TLedgerRecord*> deleting;
-        for (const TLedgerRecord& r : chunk) {
-            TExportNote note = DeletionNote(r.Seq, r);
-            note.Outcome = loNotDeleted;
-            if (!now.contains(r.TxnID)) {
-                if (deletedBefore.contains(r.TxnID)) {
-                    // Sent by the undo that was interrupted, and so deleted.
-                    Add(r, uaDeleted);
-                    note.Outcome = loDeleted;
-                    note.Message = QStringLiteral("Deleted by an undo that was interrupted");
-                } else {
-                    Add(r, uaGone);
-                    note.Message = m_result.Items.last().Text;
-                }
-                settled << note;
-            } else if (now.value(r.TxnID) != r.EditSequence) {
-                Add(r, uaChanged);
-                note.Message = m_result.Items.last().Text;
-                settled << note;
-            } else if (!writer) {
-                Add(r, uaDelete);
-            } else {
-                sending << DeletionNote(r.Seq, r);
-                deleting << &r;
-            }
-        }
-        if (writer && !deleting.isEmpty()) {
-            writer->Sending(sending);
-            auto set = qb.NewRequestSet();
-            set->SetOnError(oeContinueOnError);
-            for (const TLedgerRecord* r : deleting) {
-                TQBTxnDel& del = set->AppendTxnDelRq();
-                del.TxnDelType.SetValue(DelType(r->Kind));
-                del.TxnID.SetValue(r->TxnID);
-            }
-            std::unique_ptr<TMsgSetResponse> response;
-            QString failure;
-            bool unknown = false;
-            try {
-                response = qb.SendBatch(*set);
-            } catch (const EQBStateUnknown& e) {
-                unknown = true;
-                failure = e.Message();
-            } catch (const EQBError& e) {
-                failure = e.Message();
-            } catch (const EQBProcessorError& e) {
-                failure = e.Message();
-            }
-            for (qsizetype i = 0; i < deleting.size(); ++i) {
-                const TLedgerRecord& r = *deleting[i];
-                TExportNote note = DeletionNote(r.Seq, r);
-                const TQBResponse* rs =
-                    response && i < response->Count() ? &response->At(int(i)) : nullptr;
-                if (unknown) {
-                    Add(r, uaStateUnknown);
-                    note.Outcome = loStateUnknown;
-                    note.Message = failure;
-                } else if (rs && rs->StatusSeverity != u"Error" && rs->DetailAs<TQBTxnDelRet>()) {
-                    Add(r, uaDeleted);
-                    note.Outcome = loDeleted;
-                } else if (rs && rs->StatusCode == 3120) {
-                    Add(r, uaGone);
-                    note.Outcome = loNotDeleted;
-                    note.Message = m_result.Items.last().Text;
-                } else {
-                    const QString why =
-                        rs ? Format("QB: [%d] %s", {rs->StatusCode, rs->StatusMessage})
-                        : failure.isEmpty()
-                            ? QStringLiteral("QuickBooks did not answer the request")
-                            : failure;
-                    Add(r, uaFailed, why);
-                    note.Outcome = loFailed;
-                    note.Message = why;
-                }
-                settled << note;
-            }
-        }
-        if (writer && !settled.isEmpty())
-            writer->Settled(settled);
-        context.Watch().SetProgress(int(qMin(records.size(), from + batch)), int(records.size()));
+            Add(UndoItem(r, uaUnknownOutcome, unknownWhy.value(r.Seq)));
     }
 }

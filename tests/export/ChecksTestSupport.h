@@ -119,6 +119,17 @@ private:
     QString m_file;
 };
 
+// Keeps the qbXML of every request set sent.
+class TRequestSets : public TLoggerEventSink {
+public:
+    QStringList Sets;
+    void OnMessage(const TLogState& state) override {
+        const TLogMessage& m = state.Innermost().Messages.back();
+        if (m.Message == u"qbXML request sent")
+            Sets << m.Details;
+    }
+};
+
 // Records of report text, parsed the way the run parses them.
 inline TCheckRecords Records(TRecordingLogger& log, const QStringList& lines,
                              TChecksReportKind kind = crkEither) {

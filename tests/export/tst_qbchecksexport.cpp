@@ -43,17 +43,6 @@ TQBChecksExportParam Batched(int batchSize, bool clear = false) {
     return options;
 }
 
-// Keeps the qbXML of every request set sent.
-class TRequestSets : public TLoggerEventSink {
-public:
-    QStringList Sets;
-    void OnMessage(const TLogState& state) override {
-        const TLogMessage& m = state.Innermost().Messages.back();
-        if (m.Message == u"qbXML request sent")
-            Sets << m.Details;
-    }
-};
-
 // One export as the user and the company see it.
 struct TLoggedExport {
     TChecksExportResult Result;
