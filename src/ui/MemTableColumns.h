@@ -2,7 +2,7 @@
 // list, values put by field name.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include <initializer_list>
 
