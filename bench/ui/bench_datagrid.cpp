@@ -4,7 +4,7 @@
 // writes datagrid.png, datagrid-corner.png, filterdialog.png and
 // finddialog.png (a small table sorted and filtered) to the working folder
 // for a look; --pictures-only skips the figures.
-#include "payroll/xmlrpc/vlxdbcommon.h"
+#include "table/vlxdbcommon.h"
 #include "ui/FindDialog.h"
 #include "ui/SFilterDialog.h"
 #include "ui/dbcomp.h"

@@ -5,7 +5,7 @@
 // The records are the ledger's plain ones, which know no QuickBooks types.
 #pragma once
 
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 
 #include <QList>
 

@@ -5,7 +5,7 @@
 // whether a transaction is cleared, so an export that clears asks here.
 #pragma once
 
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 
 #include <QSet>
 

@@ -1,7 +1,7 @@
 #include "ledger/LedgerDb.h"
 
 #include "base/OwnerOnlyFiles.h"
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 
 #include <QAtomicInt>
 #include <QDir>

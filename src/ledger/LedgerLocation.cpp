@@ -1,6 +1,6 @@
 #include "ledger/LedgerLocation.h"
 
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 #include "settings/OrvConnectionParam.h"
 
 #include <QUrl>

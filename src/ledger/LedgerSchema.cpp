@@ -1,6 +1,6 @@
 #include "ledger/LedgerSchema.h"
 
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 
 namespace {
 

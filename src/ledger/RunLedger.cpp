@@ -5,7 +5,7 @@
 
 #include "ledger/LedgerDb.h"
 #include "ledger/LedgerSchema.h"
-#include "ledger/LedgerWorkstation.h"
+#include "records/LedgerWorkstation.h"
 
 #include <QHash>
 #include <QSqlQuery>

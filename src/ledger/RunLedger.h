@@ -15,7 +15,7 @@
 #pragma once
 
 #include "ledger/LedgerLocation.h"
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 #include "settings/vlxRedir.h"
 #include "settings/ztSettings.h"
 

@@ -6,7 +6,7 @@
 #include "base/vlxClasses.h"
 #include "payroll/OrvData.h"
 #include "payroll/orvAPIConnection.h"
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include <QDate>
 #include <QObject>

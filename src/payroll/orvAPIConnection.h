@@ -7,7 +7,7 @@
 #include "base/ztExceptions.h"
 #include "logging/vlxcommonlogger.h"
 #include "payroll/OrvData.h"
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 #include "payroll/xmlrpc/XmlRpcTypes.h"
 #include "settings/OrvConnectionParam.h"

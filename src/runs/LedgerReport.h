@@ -3,7 +3,7 @@
 // --show, the History tab's printout).
 #pragma once
 
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 
 // The first 8 characters of a run's id, which find it in most ledgers.
 QString ShortRunId(const QString& id);

@@ -99,39 +99,70 @@ void TPreviewCollector::Settled(const TExportNotes& records) {
         m_next->Settled(records);
 }
 
+const TTableColumns<TExportNote>& PreviewColumns() {
+    static const TTableColumns<TExportNote> columns{
+        {"Action", fkString, PreviewActionText},
+        {"Number", fkString, [](const TExportNote& n) { return n.Number; }},
+        {"Date", fkDate, [](const TExportNote& n) { return n.Date; }},
+        {"Payee", fkString, [](const TExportNote& n) { return n.Payee; }},
+        {"Amount", fkCurrency, [](const TExportNote& n) { return n.Amount; }},
+        {"Detail", fkString, [](const TExportNote& n) { return n.Message; }},
+    };
+    return columns;
+}
+
 namespace {
 
-struct TColumn {
-    const char* Title;
-    QString (*Text)(const TExportNote&);
-    // The program's own number: right-aligned, and never taken for a formula.
-    bool Amount;
-    // The CSV's value when it differs from the text shown: a data file's
-    // amount stays a plain number.
-    QString (*Data)(const TExportNote&) = nullptr;
-};
+// An amount of nothing is left blank.
+TTableCell AmountOrNone(Currency amount) {
+    return amount.IsZero() ? TTableCell() : TTableCell(amount);
+}
 
-const TColumn Columns[] = {
-    {"Action", [](const TExportNote& n) { return PreviewActionText(n); }, false},
-    {"Number", [](const TExportNote& n) { return n.Number; }, false},
-    {"Date", [](const TExportNote& n) { return DateToStr(n.Date); }, false},
-    {"Payee", [](const TExportNote& n) { return n.Payee; }, false},
-    {"Amount", [](const TExportNote& n) { return MoneyToStr(n.Amount); }, true,
-     [](const TExportNote& n) { return n.Amount.ToFixed(2, RegionalSettings().DecimalSeparator); }},
-    {"Detail", [](const TExportNote& n) { return n.Message; }, false},
-};
-constexpr int ColumnCount = int(std::size(Columns));
+} // namespace
+
+const TTableColumns<TPreviewJournalLine>& JournalLineColumns() {
+    static const TTableColumns<TPreviewJournalLine> columns{
+        {"Account", fkString, [](const TPreviewJournalLine& l) { return l.Account; }},
+        {"Class or customer", fkString, [](const TPreviewJournalLine& l) { return l.ClassOrName; },
+         "ClassOrName"},
+        {"Debit", fkCurrency, [](const TPreviewJournalLine& l) { return AmountOrNone(l.Debit); }},
+        {"Credit", fkCurrency, [](const TPreviewJournalLine& l) { return AmountOrNone(l.Credit); }},
+    };
+    return columns;
+}
+
+namespace {
 
 QString Pad(const QString& text, int width, bool right) {
     return right ? text.rightJustified(width) : text.leftJustified(width);
 }
 
-// A cell of the table: one line, nothing a terminal would act on.
-QStringList TableCells(const TExportNote& item) {
-    QStringList cells;
-    for (const TColumn& c : Columns)
-        cells << EscapeControlCharsInLine(c.Text(item));
-    return cells;
+// The rows under the columns' titles, each column as wide as its widest
+// cell, numbers right-aligned; a cell is one line, with nothing a terminal
+// would act on.
+template <typename TRow, typename TRows>
+QString TextTable(const TTableColumns<TRow>& columns, const TRows& rows) {
+    QList<QStringList> lines{{}};
+    for (const TTableColumn<TRow>& c : columns)
+        lines.first() << c.Title;
+    for (const TRow& row : rows) {
+        QStringList cells;
+        for (const TTableColumn<TRow>& c : columns)
+            cells << EscapeControlCharsInLine(c.Value(row).Text(c.Kind));
+        lines << cells;
+    }
+    QList<int> widths(columns.size(), 0);
+    for (const QStringList& cells : lines)
+        for (int i = 0; i < widths.size(); ++i)
+            widths[i] = std::max(widths[i], int(cells[i].size()));
+    QString out;
+    for (const QStringList& cells : lines) {
+        QStringList padded;
+        for (int i = 0; i < widths.size(); ++i)
+            padded << Pad(cells[i], widths[i], AlignsRight(columns[size_t(i)].Kind));
+        out += padded.join(QStringLiteral("  ")).trimmed() + u'\n';
+    }
+    return out;
 }
 
 // What a spreadsheet would evaluate: a formula's first character, also
@@ -160,32 +191,6 @@ QString CsvText(const QString& text) {
 
 } // namespace
 
-namespace {
-
-// The entry's lines under their titles, amounts right-aligned.
-QString JournalLinesTable(const TRunPreview& p) {
-    QList<QStringList> rows{{QStringLiteral("Account"), QStringLiteral("Class or customer"),
-                             QStringLiteral("Debit"), QStringLiteral("Credit")}};
-    for (const TPreviewJournalLine& line : p.JournalLines)
-        rows << QStringList{line.Account, line.ClassOrName,
-                            line.Debit.IsZero() ? QString() : MoneyToStr(line.Debit),
-                            line.Credit.IsZero() ? QString() : MoneyToStr(line.Credit)};
-    QList<int> widths(4, 0);
-    for (const QStringList& row : rows)
-        for (int i = 0; i < 4; ++i)
-            widths[i] = std::max(widths[i], int(row[i].size()));
-    QString out = QStringLiteral("Journal entry lines\n");
-    for (const QStringList& row : rows) {
-        QStringList cells;
-        for (int i = 0; i < 4; ++i)
-            cells << Pad(row[i], widths[i], i >= 2);
-        out += cells.join(QStringLiteral("  ")).trimmed() + u'\n';
-    }
-    return out + QStringLiteral("Journal entry totals: ") + p.JournalTotals() + u'\n';
-}
-
-} // namespace
-
 QString FormatPreviewTable(const QList<TRunPreview>& previews) {
     QString out;
     for (const TRunPreview& p : previews) {
@@ -195,43 +200,29 @@ QString FormatPreviewTable(const QList<TRunPreview>& previews) {
             out += EscapeControlCharsInLine(QStringLiteral("Posting would ask: ") +
                                             p.CompanyQuestion) +
                    u'\n';
-        QList<QStringList> rows;
-        for (const TExportNote& item : p.Items)
-            rows << TableCells(item);
-        QList<int> widths;
-        for (const TColumn& c : Columns)
-            widths << int(qstrlen(c.Title));
-        for (const QStringList& cells : rows)
-            for (int i = 0; i < ColumnCount; ++i)
-                widths[i] = std::max(widths[i], int(cells[i].size()));
-        QStringList line;
-        for (int i = 0; i < ColumnCount; ++i)
-            line << Pad(QString::fromLatin1(Columns[i].Title), widths[i], Columns[i].Amount);
-        out += line.join(QStringLiteral("  ")).trimmed() + u'\n';
-        for (const QStringList& cells : rows) {
-            line.clear();
-            for (int i = 0; i < ColumnCount; ++i)
-                line << Pad(cells[i], widths[i], Columns[i].Amount);
-            out += line.join(QStringLiteral("  ")).trimmed() + u'\n';
-        }
+        out += TextTable(PreviewColumns(), p.Items);
         out += QStringLiteral("Totals: ") + p.Summary() + u'\n';
         if (!p.JournalLines.isEmpty())
-            out += JournalLinesTable(p);
+            out += QStringLiteral("Journal entry lines\n") +
+                   TextTable(JournalLineColumns(), p.JournalLines) +
+                   QStringLiteral("Journal entry totals: ") + p.JournalTotals() + u'\n';
     }
     return out;
 }
 
 QString PreviewCsv(const QList<TRunPreview>& previews) {
     QStringList header{QStringLiteral("Run"), QStringLiteral("Company")};
-    for (const TColumn& c : Columns)
-        header << QString::fromLatin1(c.Title);
+    for (const TTableColumn<TExportNote>& c : PreviewColumns())
+        header << c.Title;
     QString out = header.join(u',') + QStringLiteral("\r\n");
     for (const TRunPreview& p : previews) {
         for (const TExportNote& item : p.Items) {
             QStringList fields{CsvText(p.RunName), CsvText(p.Target.CompanyName)};
-            for (const TColumn& c : Columns)
-                fields << (c.Amount ? CsvQuoted(c.Data ? c.Data(item) : c.Text(item))
-                                    : CsvText(c.Text(item)));
+            // The amount, the program's own number, is never taken for a formula.
+            for (const TTableColumn<TExportNote>& c : PreviewColumns()) {
+                const QString data = c.Value(item).DataText(c.Kind);
+                fields << (c.Kind == fkCurrency ? CsvQuoted(data) : CsvText(data));
+            }
             out += fields.join(u',') + QStringLiteral("\r\n");
         }
     }

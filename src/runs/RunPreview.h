@@ -6,6 +6,7 @@
 #pragma once
 
 #include "export/ExportObserver.h"
+#include "table/TableColumns.h"
 
 #include <QList>
 #include <QString>
@@ -42,6 +43,11 @@ struct TRunPreview {
     // "Debit 1,500.00, credit 1,500.00"; empty without journal lines.
     QString JournalTotals() const;
 };
+
+// The columns of a preview's records and of a journal's entry lines, for
+// the table, the CSV and the window's grids alike.
+const TTableColumns<TExportNote>& PreviewColumns();
+const TTableColumns<TPreviewJournalLine>& JournalLineColumns();
 
 // "would add", "would void", "would add as returned deposit", "already
 // exists", "exists with differences", "invalid", "skipped".

@@ -8,7 +8,7 @@
 #include "runs/PayrollListsRun.h"
 #include "ui/ActionButton.h"
 #include "ui/DocumentPrinting.h"
-#include "ui/MemTableColumns.h"
+#include "ui/GridRows.h"
 #include "ui/OrvPayrollFilterFrame.h"
 #include "ui/OrvqApplication.h"
 #include "ui/UserDialogBoxes.h"
@@ -30,20 +30,6 @@
 #include <algorithm>
 
 namespace {
-
-TMemTable* MapTable(QObject* parent) {
-    return NewMemTable(parent, {{"Company", fkString, "Orvane company"},
-                                {"QBCompany", fkString, "QuickBooks company"},
-                                {"CompanyFile", fkString, "QuickBooks company file"},
-                                {"CashAccount", fkString, "Cash account"},
-                                {"LiabilityAccount", fkString, "Liability account"},
-                                {"Checks", fkString, "Checks"},
-                                {"GL", fkString, "GL"},
-                                {"Clear", fkString, "Clear"},
-                                {"DD", fkString, "Create Direct Deposit Checks"},
-                                {"PayeeNames", fkString, "Include Payee Names"},
-                                {"Index", fkInteger, ""}});
-}
 
 QString YesNo(bool value) {
     return value ? QStringLiteral("yes") : QStringLiteral("no");
@@ -91,7 +77,7 @@ TBureauFrm::TBureauFrm(QWidget* parent) : TRunTab(parent) {
     QFont bold = caption->font();
     bold.setBold(true);
     caption->setFont(bold);
-    m_mapTable = MapTable(this);
+    m_mapTable = NewMemTable(this, MapColumns());
     MapGrid = new TReDBGrid;
     MapGrid->SetTable(m_mapTable);
 
@@ -203,38 +189,36 @@ void TBureauFrm::Refresh() {
                });
 }
 
+TTableColumns<TBureauMapEntry> TBureauFrm::MapColumns() const {
+    return {{"Orvane company", fkString,
+             [this](const TBureauMapEntry& e) { return CompanyText(e.OrvaneCompany); }, "Company"},
+            {"QuickBooks company", fkString, [](const TBureauMapEntry& e) { return e.CompanyName; },
+             "QBCompany"},
+            {"QuickBooks company file", fkString,
+             [](const TBureauMapEntry& e) { return e.CompanyFile; }, "CompanyFile"},
+            {"Cash account", fkString, [](const TBureauMapEntry& e) { return e.CashAccount; },
+             "CashAccount"},
+            {"Liability account", fkString,
+             [](const TBureauMapEntry& e) { return e.LiabilityAccount; }, "LiabilityAccount"},
+            {"Checks", fkString, [](const TBureauMapEntry& e) { return LedgerText(e.ChecksKind); }},
+            {"GL", fkString, [](const TBureauMapEntry& e) { return YesNo(e.PostGL); }},
+            {"Clear", fkString, [](const TBureauMapEntry& e) { return YesNo(e.Clear); }},
+            {"Create Direct Deposit Checks", fkString,
+             [](const TBureauMapEntry& e) { return YesNo(e.IncludeDD); }, "DD"},
+            {"Include Payee Names", fkString,
+             [](const TBureauMapEntry& e) { return YesNo(e.PayeeNames); }, "PayeeNames"}};
+}
+
 void TBureauFrm::ShowMap(const QList<TBureauMapEntry>& map) {
     m_map = map;
-    TMemTable* table = MapTable(this);
-    for (qsizetype i = 0; i < map.size(); ++i) {
-        const TBureauMapEntry& e = map[i];
-        table->Append();
-        PutString(*table, "Company", CompanyText(e.OrvaneCompany));
-        PutString(*table, "QBCompany", e.CompanyName);
-        PutString(*table, "CompanyFile", e.CompanyFile);
-        PutString(*table, "CashAccount", e.CashAccount);
-        PutString(*table, "LiabilityAccount", e.LiabilityAccount);
-        PutString(*table, "Checks", LedgerText(e.ChecksKind));
-        PutString(*table, "GL", YesNo(e.PostGL));
-        PutString(*table, "Clear", YesNo(e.Clear));
-        PutString(*table, "DD", YesNo(e.IncludeDD));
-        PutString(*table, "PayeeNames", YesNo(e.PayeeNames));
-        table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
-        table->Post();
-    }
-    table->First();
-    MapGrid->SetTable(table);
-    MapGrid->resizeColumnsToContents();
-    m_mapTable->deleteLater();
-    m_mapTable = table;
+    ShowRows(*MapGrid, m_mapTable, MapColumns(), m_map);
     // The selected row goes into the editor; so does the first, unless the
     // editor holds a row already.
     const auto editCurrent = [this] {
-        const int index = m_mapTable->IsEmpty() ? -1 : m_mapTable->Value("Index").toInt();
-        if (index >= 0 && index < m_map.size())
-            EditRow(m_map[index], true);
+        if (const TBureauMapEntry* current = CurrentRow(*m_mapTable, m_map))
+            EditRow(*current, true);
     };
-    connect(table, &TMemTable::CurrentChanged, this, editCurrent);
+    connect(m_mapTable, &TMemTable::CurrentChanged, this, editCurrent);
     if (std::none_of(map.begin(), map.end(),
                      [this](const TBureauMapEntry& e) { return e.OrvaneCompany == m_editedRow; }))
         m_editedRow.clear(); // removed meanwhile

@@ -13,6 +13,7 @@
 #include "payroll/OrvData.h"
 #include "runs/BureauRun.h"
 #include "runs/RunThread.h"
+#include "table/TableColumns.h"
 #include "ui/RunTab.h"
 
 #include <QHash>
@@ -106,6 +107,8 @@ Q_SIGNALS:
     void BureauEnded();
 
 private:
+    // The map grid's columns; the company's name as far as it is known.
+    TTableColumns<TBureauMapEntry> MapColumns() const;
     void ShowMap(const QList<TBureauMapEntry>& map);
     // The entry into the editor; replacing: saved over the entry's row.
     void EditRow(const TBureauMapEntry& entry, bool replacing);

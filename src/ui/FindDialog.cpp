@@ -1,6 +1,6 @@
 #include "ui/FindDialog.h"
 
-#include "payroll/xmlrpc/vlxdbcommon.h"
+#include "table/vlxdbcommon.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // It stays open; a match becomes the table's current record.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -9,7 +9,7 @@
 #include "runs/UndoRun.h"
 #include "ui/ActionButton.h"
 #include "ui/DocumentPrinting.h"
-#include "ui/MemTableColumns.h"
+#include "ui/GridRows.h"
 #include "ui/OrvqApplication.h"
 #include "ui/dbcomp.h"
 
@@ -25,41 +25,56 @@ namespace {
 // of its other items, then how many more.
 constexpr int QuestionItems = 25;
 
-TMemTable* RunsTable(QObject* parent) {
-    return NewMemTable(parent, {{"Started", fkDateTime, "Started"},
-                                {"Kind", fkString, "Kind"},
-                                {"State", fkString, "State"},
-                                {"Source", fkString, "Payrolls or report file"},
-                                {"Company", fkString, "QuickBooks company"},
-                                {"Records", fkString, "Records"},
-                                {"Amount", fkCurrency, "Amount"},
-                                {"CompanyFile", fkString, "Company file"},
-                                {"User", fkString, "User"},
-                                {"Run", fkString, "Run"},
-                                {"Index", fkInteger, ""}});
+// The state names the run that undid a run, so it reads the whole list.
+TTableColumns<TLedgerRun> RunColumns(const QList<TLedgerRun>& runs) {
+    return {
+        {"Started", fkDateTime, [](const TLedgerRun& run) { return run.Started.toLocalTime(); }},
+        {"Kind", fkString, LedgerRunKindText},
+        {"State", fkString,
+         [&runs](const TLedgerRun& run) { return LedgerRunStateText(run, runs); }},
+        {"Payrolls or report file", fkString, LedgerSourceShortText, "Source"},
+        {"QuickBooks company", fkString,
+         [](const TLedgerRun& run) { return run.Target.CompanyName; }, "Company"},
+        {"Records", fkString, [](const TLedgerRun& run) { return LedgerCountsText(run.Counts); }},
+        {"Amount", fkCurrency, LedgerRunAmount},
+        {"Company file", fkString, [](const TLedgerRun& run) { return run.Target.CompanyFile; },
+         "CompanyFile"},
+        {"User", fkString,
+         [](const TLedgerRun& run) {
+             return QString(run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
+         }},
+        {"Run", fkString, [](const TLedgerRun& run) { return run.Id; }}};
 }
 
-TMemTable* RecordsTable(QObject* parent) {
-    return NewMemTable(parent, {{"Seq", fkInteger, "#"},
-                                {"Kind", fkString, "Kind"},
-                                {"Number", fkString, "Number"},
-                                {"Date", fkDate, "Date"},
-                                {"Payee", fkString, "Payee"},
-                                {"Amount", fkCurrency, "Amount"},
-                                {"Outcome", fkString, "Outcome"},
-                                {"TxnID", fkString, "TxnID"},
-                                {"Message", fkString, "Message"},
-                                {"Note", fkString, "Note"}});
+const TTableColumns<TLedgerRecord>& RecordColumns() {
+    static const TTableColumns<TLedgerRecord> columns{
+        {"#", fkInteger, [](const TLedgerRecord& r) { return r.Seq; }, "Seq"},
+        {"Kind", fkString, [](const TLedgerRecord& r) { return LedgerText(r.Kind); }},
+        {"Number", fkString, [](const TLedgerRecord& r) { return r.Number; }},
+        {"Date", fkDate, [](const TLedgerRecord& r) { return r.Date; }},
+        {"Payee", fkString, [](const TLedgerRecord& r) { return r.Payee; }},
+        {"Amount", fkCurrency, [](const TLedgerRecord& r) { return r.Amount; }},
+        {"Outcome", fkString, [](const TLedgerRecord& r) { return LedgerText(r.Outcome); }},
+        {"TxnID", fkString, [](const TLedgerRecord& r) { return r.TxnID; }},
+        // The first paragraph: what went wrong, without the details.
+        {"Message", fkString,
+         [](const TLedgerRecord& r) { return r.Message.section(QStringLiteral("\n\n"), 0, 0); }},
+        {"Note", fkString, [](const TLedgerRecord& r) { return r.Note; }}};
+    return columns;
 }
 
-TMemTable* PairingsTable(QObject* parent) {
-    return NewMemTable(parent, {{"Kind", fkString, "Posted by"},
-                                {"Key", fkString, "Number or checksum"},
-                                {"Label", fkString, "Name"},
-                                {"Company", fkString, "QuickBooks company"},
-                                {"CompanyFile", fkString, "Company file"},
-                                {"Recorded", fkDateTime, "Since"},
-                                {"Index", fkInteger, ""}});
+const TTableColumns<TLedgerPairing>& PairingColumns() {
+    static const TTableColumns<TLedgerPairing> columns{
+        {"Posted by", fkString, [](const TLedgerPairing& p) { return LedgerText(p.Kind); }, "Kind"},
+        {"Number or checksum", fkString, [](const TLedgerPairing& p) { return p.Key; }, "Key"},
+        {"Name", fkString, [](const TLedgerPairing& p) { return p.Label; }, "Label"},
+        {"QuickBooks company", fkString,
+         [](const TLedgerPairing& p) { return p.Target.CompanyName; }, "Company"},
+        {"Company file", fkString, [](const TLedgerPairing& p) { return p.Target.CompanyFile; },
+         "CompanyFile"},
+        {"Since", fkDateTime, [](const TLedgerPairing& p) { return p.Recorded.toLocalTime(); },
+         "Recorded"}};
+    return columns;
 }
 
 // The undo's question: what it would do, then whether to do it.
@@ -108,13 +123,13 @@ THistoryFrm::THistoryFrm(QWidget* parent) : TRunTab(parent) {
     bold.setBold(true);
     caption->setFont(bold);
 
-    m_runsTable = RunsTable(this);
-    m_recordsTable = RecordsTable(this);
+    m_runsTable = NewMemTable(this, RunColumns(m_ledgerRuns));
+    m_recordsTable = NewMemTable(this, RecordColumns());
     RunsGrid = new TReDBGrid;
     RunsGrid->SetTable(m_runsTable);
     RecordsGrid = new TReDBGrid;
     RecordsGrid->SetTable(m_recordsTable);
-    m_pairingsTable = PairingsTable(this);
+    m_pairingsTable = NewMemTable(this, PairingColumns());
     PairingsGrid = new TReDBGrid;
     PairingsGrid->SetTable(m_pairingsTable);
     btnRemovePairing = ActionButton(RemovePairingAction, 110);
@@ -159,10 +174,7 @@ void THistoryFrm::Init(TRunThread& runs) {
 }
 
 const TLedgerRun* THistoryFrm::SelectedRun() const {
-    if (m_runsTable->IsEmpty())
-        return nullptr;
-    const int index = m_runsTable->Value(QStringLiteral("Index")).toInt();
-    return index >= 0 && index < m_ledgerRuns.size() ? &m_ledgerRuns[index] : nullptr;
+    return CurrentRow(*m_runsTable, m_ledgerRuns);
 }
 
 void THistoryFrm::UpdateActions() {
@@ -195,33 +207,12 @@ void THistoryFrm::Refresh() {
 }
 
 const TLedgerPairing* THistoryFrm::SelectedPairing() const {
-    if (m_pairingsTable->IsEmpty())
-        return nullptr;
-    const int index = m_pairingsTable->Value(QStringLiteral("Index")).toInt();
-    return index >= 0 && index < m_pairings.size() ? &m_pairings[index] : nullptr;
+    return CurrentRow(*m_pairingsTable, m_pairings);
 }
 
 void THistoryFrm::ShowPairings(const QList<TLedgerPairing>& pairings) {
     m_pairings = pairings;
-    TMemTable* table = PairingsTable(this);
-    for (qsizetype i = 0; i < pairings.size(); ++i) {
-        const TLedgerPairing& p = pairings[i];
-        table->Append();
-        PutString(*table, "Kind", LedgerText(p.Kind));
-        PutString(*table, "Key", p.Key);
-        PutString(*table, "Label", p.Label);
-        PutString(*table, "Company", p.Target.CompanyName);
-        PutString(*table, "CompanyFile", p.Target.CompanyFile);
-        table->SetDateTime(table->FieldByName(QStringLiteral("Recorded")),
-                           p.Recorded.toLocalTime());
-        table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
-        table->Post();
-    }
-    table->First();
-    PairingsGrid->SetTable(table);
-    PairingsGrid->resizeColumnsToContents();
-    m_pairingsTable->deleteLater();
-    m_pairingsTable = table;
+    ShowRows(*PairingsGrid, m_pairingsTable, PairingColumns(), m_pairings);
 }
 
 void THistoryFrm::RemovePairing() {
@@ -250,31 +241,8 @@ void THistoryFrm::RemovePairing() {
 
 void THistoryFrm::ShowRuns(const QList<TLedgerRun>& runs) {
     m_ledgerRuns = runs;
-    TMemTable* table = RunsTable(this);
-    for (qsizetype i = 0; i < runs.size(); ++i) {
-        const TLedgerRun& run = runs[i];
-        table->Append();
-        table->SetDateTime(table->FieldByName(QStringLiteral("Started")),
-                           run.Started.toLocalTime());
-        PutString(*table, "Kind", LedgerRunKindText(run));
-        PutString(*table, "Source", LedgerSourceShortText(run));
-        PutString(*table, "Company", run.Target.CompanyName);
-        PutString(*table, "CompanyFile", run.Target.CompanyFile);
-        PutString(*table, "Records", LedgerCountsText(run.Counts));
-        table->SetCurrency(table->FieldByName(QStringLiteral("Amount")), LedgerRunAmount(run));
-        PutString(*table, "State", LedgerRunStateText(run, runs));
-        PutString(*table, "User",
-                  run.Identity.OsUser + QStringLiteral(" on ") + run.Identity.Computer);
-        PutString(*table, "Run", run.Id);
-        table->SetInteger(table->FieldByName(QStringLiteral("Index")), int(i));
-        table->Post();
-    }
-    table->First();
-    RunsGrid->SetTable(table);
-    RunsGrid->resizeColumnsToContents();
-    m_runsTable->deleteLater();
-    m_runsTable = table;
-    connect(table, &TMemTable::CurrentChanged, this, &THistoryFrm::LoadRecords);
+    ShowRows(*RunsGrid, m_runsTable, RunColumns(m_ledgerRuns), m_ledgerRuns);
+    connect(m_runsTable, &TMemTable::CurrentChanged, this, &THistoryFrm::LoadRecords);
     Q_EMIT RunsLoaded();
     LoadRecords();
 }
@@ -307,28 +275,7 @@ void THistoryFrm::LoadRecords() {
 void THistoryFrm::ShowRecords(const QString& runId, const QList<TLedgerRecord>& records) {
     m_recordsOf = runId;
     m_records = records;
-    TMemTable* table = RecordsTable(this);
-    for (const TLedgerRecord& r : records) {
-        table->Append();
-        table->SetInteger(table->FieldByName(QStringLiteral("Seq")), r.Seq);
-        PutString(*table, "Kind", LedgerText(r.Kind));
-        PutString(*table, "Number", r.Number);
-        if (r.Date.isValid())
-            table->SetDateTime(table->FieldByName(QStringLiteral("Date")),
-                               QDateTime(r.Date, QTime()));
-        PutString(*table, "Payee", r.Payee);
-        table->SetCurrency(table->FieldByName(QStringLiteral("Amount")), r.Amount);
-        PutString(*table, "Outcome", LedgerText(r.Outcome));
-        PutString(*table, "TxnID", r.TxnID);
-        PutString(*table, "Message", r.Message.section(QStringLiteral("\n\n"), 0, 0));
-        PutString(*table, "Note", r.Note);
-        table->Post();
-    }
-    table->First();
-    RecordsGrid->SetTable(table);
-    RecordsGrid->resizeColumnsToContents();
-    m_recordsTable->deleteLater();
-    m_recordsTable = table;
+    ShowRows(*RecordsGrid, m_recordsTable, RecordColumns(), m_records);
     UpdateActions();
     Q_EMIT RecordsLoaded();
 }

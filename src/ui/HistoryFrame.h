@@ -8,7 +8,7 @@
 // what they give.
 #pragma once
 
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 #include "runs/RunThread.h"
 #include "ui/RunTab.h"
 

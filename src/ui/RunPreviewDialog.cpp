@@ -1,8 +1,6 @@
 #include "ui/RunPreviewDialog.h"
 
-#include "base/RegionalSettings.h"
 #include "runs/CompanyGuard.h"
-#include "ui/MemTableColumns.h"
 #include "ui/PlainTextLabel.h"
 #include "ui/dbcomp.h"
 
@@ -11,6 +9,32 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// A record of a preview, shown with the run it belongs to.
+struct TPreviewRow {
+    const TRunPreview* Preview;
+    const TExportNote* Item;
+};
+
+// The preview's own columns behind the run's name; "Problem" (hidden) holds
+// what "Problems only" shows.
+const TTableColumns<TPreviewRow>& RecordColumns() {
+    static const TTableColumns<TPreviewRow> columns = [] {
+        TTableColumns<TPreviewRow> all{
+            {"Run", fkString, [](const TPreviewRow& r) { return r.Preview->RunName; }}};
+        AppendPartColumns(all, PreviewColumns(),
+                          [](const TPreviewRow& r) -> const TExportNote& { return *r.Item; });
+        all.push_back({QString(), fkInteger,
+                       [](const TPreviewRow& r) { return IsPreviewProblem(*r.Item) ? 1 : 0; },
+                       "Problem"});
+        return all;
+    }();
+    return columns;
+}
+
+} // namespace
 
 TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* parent)
     : QDialog(parent) {
@@ -33,53 +57,21 @@ TRunPreviewDlg::TRunPreviewDlg(const QList<TRunPreview>& previews, QWidget* pare
     lblCompany->setWordWrap(true);
     lblCompany->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    m_table = NewMemTable(this, {{"Run", fkString, "Run"},
-                                 {"Action", fkString, "Action"},
-                                 {"Number", fkString, "Number"},
-                                 {"Date", fkDate, "Date"},
-                                 {"Payee", fkString, "Payee"},
-                                 {"Amount", fkCurrency, "Amount"},
-                                 {"Detail", fkString, "Detail"},
-                                 {"Problem", fkInteger, ""}});
-    for (const TRunPreview& p : previews) {
-        for (const TExportNote& item : p.Items) {
-            m_table->Append();
-            PutString(*m_table, "Run", p.RunName);
-            PutString(*m_table, "Action", PreviewActionText(item));
-            PutString(*m_table, "Number", item.Number);
-            if (item.Date.isValid())
-                m_table->SetDateTime(m_table->FieldByName(QStringLiteral("Date")),
-                                     QDateTime(item.Date, QTime()));
-            PutString(*m_table, "Payee", item.Payee);
-            m_table->SetCurrency(m_table->FieldByName(QStringLiteral("Amount")), item.Amount);
-            PutString(*m_table, "Detail", item.Message);
-            m_table->SetInteger(m_table->FieldByName(QStringLiteral("Problem")),
-                                IsPreviewProblem(item) ? 1 : 0);
-            m_table->Post();
-        }
-    }
+    std::vector<TPreviewRow> rows;
+    for (const TRunPreview& p : previews)
+        for (const TExportNote& item : p.Items)
+            rows.push_back({&p, &item});
+    m_table = NewMemTable(this, RecordColumns());
+    AppendRows(*m_table, RecordColumns(), rows);
     m_table->SetFilter(QStringLiteral("Problem = 1"));
     m_table->First();
     Grid = new TReDBGrid;
     Grid->SetTable(m_table);
     Grid->resizeColumnsToContents();
 
-    m_lines = NewMemTable(this, {{"Account", fkString, "Account"},
-                                 {"ClassOrName", fkString, "Class or customer"},
-                                 {"Debit", fkCurrency, "Debit"},
-                                 {"Credit", fkCurrency, "Credit"}});
-    for (const TRunPreview& p : previews) {
-        for (const TPreviewJournalLine& line : p.JournalLines) {
-            m_lines->Append();
-            PutString(*m_lines, "Account", line.Account);
-            PutString(*m_lines, "ClassOrName", line.ClassOrName);
-            if (!line.Debit.IsZero())
-                m_lines->SetCurrency(m_lines->FieldByName(QStringLiteral("Debit")), line.Debit);
-            if (!line.Credit.IsZero())
-                m_lines->SetCurrency(m_lines->FieldByName(QStringLiteral("Credit")), line.Credit);
-            m_lines->Post();
-        }
-    }
+    m_lines = NewMemTable(this, JournalLineColumns());
+    for (const TRunPreview& p : previews)
+        AppendRows(*m_lines, JournalLineColumns(), p.JournalLines);
     m_lines->First();
     LinesGrid = new TReDBGrid;
     LinesGrid->SetTable(m_lines);

@@ -3,7 +3,7 @@
 // (and read back from it, so reopening shows the filter in force).
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include <QDialog>
 #include <vector>

@@ -12,9 +12,9 @@
 // selected rows in table order.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
-#include "payroll/xmlrpc/MemTableModel.h"
-#include "payroll/xmlrpc/vlxdbcommon.h"
+#include "table/MemTable.h"
+#include "table/MemTableModel.h"
+#include "table/vlxdbcommon.h"
 
 #include <QPointer>
 #include <QTableView>

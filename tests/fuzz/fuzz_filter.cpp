@@ -2,8 +2,8 @@
 // a field of every kind, then the records it lets through.
 #include "FuzzSupport.h"
 #include "FuzzTarget.h"
-#include "payroll/xmlrpc/MemTable.h"
-#include "payroll/xmlrpc/MemTableFilter.h"
+#include "table/MemTable.h"
+#include "table/MemTableFilter.h"
 
 namespace {
 

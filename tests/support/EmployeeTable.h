@@ -1,9 +1,9 @@
 // The employees of the demo company as a small in-memory table for the sort,
 // filter and grid tests: CL_NBR, CO_NBR, NAME, PAY, PHOTO (a blob). Tests
-// that use it link orvq_xmlrpc.
+// that use it link orvq_table.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include <memory>
 

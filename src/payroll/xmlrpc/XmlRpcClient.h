@@ -2,7 +2,7 @@
 // method call to the payroll service and reads its answer.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 #include "payroll/xmlrpc/XmlRpcTransport.h"
 #include "payroll/xmlrpc/XmlRpcTypes.h"
 

@@ -2,7 +2,7 @@
 // comma-separated text for the developer log.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 #include "payroll/xmlrpc/XmlRpcTypes.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // values and Python's can be compared, and running python3.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 #include "payroll/xmlrpc/XmlRpcTypes.h"
 
 #include <QByteArray>

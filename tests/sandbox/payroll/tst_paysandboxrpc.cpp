@@ -3,7 +3,7 @@
 // dataset conversion read.
 #include "PaySandboxServer.h"
 #include "base/ztExceptions.h"
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 #include "payroll/xmlrpc/XmlRpcClient.h"
 #include "payroll/xmlrpc/XmlRpcDataSet.h"
 #include "payroll/xmlrpc/XmlRpcTransport.h"

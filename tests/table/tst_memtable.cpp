@@ -1,6 +1,6 @@
-#include "payroll/xmlrpc/MemTable.h"
-#include "payroll/xmlrpc/MemTableFilter.h"
-#include "payroll/xmlrpc/MemTableModel.h"
+#include "table/MemTable.h"
+#include "table/MemTableFilter.h"
+#include "table/MemTableModel.h"
 
 #include "base/RegionalSettings.h"
 

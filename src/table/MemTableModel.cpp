@@ -1,4 +1,4 @@
-#include "payroll/xmlrpc/MemTableModel.h"
+#include "table/MemTableModel.h"
 
 #include "base/RegionalSettings.h"
 

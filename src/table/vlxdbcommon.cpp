@@ -1,6 +1,6 @@
-#include "payroll/xmlrpc/vlxdbcommon.h"
+#include "table/vlxdbcommon.h"
 
-#include "payroll/xmlrpc/MemTableModel.h"
+#include "table/MemTableModel.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "payroll/xmlrpc/MemTableFilter.h"
+#include "table/MemTableFilter.h"
 
 #include "base/RegionalSettings.h"
 #include "base/ztFormat.h"

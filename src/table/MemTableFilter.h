@@ -4,7 +4,7 @@
 // tree; values in it are data, compared with field values, never run.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include <QVariant>
 #include <memory>

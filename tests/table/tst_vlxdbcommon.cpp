@@ -1,5 +1,5 @@
 #include "EmployeeTable.h"
-#include "payroll/xmlrpc/vlxdbcommon.h"
+#include "table/vlxdbcommon.h"
 
 #include <QtTest>
 #include <memory>

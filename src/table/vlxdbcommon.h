@@ -4,7 +4,7 @@
 // fields in order and the descending ones among them.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 extern const QString SortIndexName; // "SORT"
 

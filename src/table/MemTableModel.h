@@ -4,7 +4,7 @@
 // around every change of the table's view.
 #pragma once
 
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // The operating system's side of who writes to the ledger.
 #pragma once
 
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 
 #include <QString>
 

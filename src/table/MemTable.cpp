@@ -1,7 +1,7 @@
-#include "payroll/xmlrpc/MemTable.h"
+#include "table/MemTable.h"
 
 #include "base/ztFormat.h"
-#include "payroll/xmlrpc/MemTableFilter.h"
+#include "table/MemTableFilter.h"
 
 #include <QHash>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "ledger/LedgerTypes.h"
+#include "records/LedgerTypes.h"
 
-#include "ledger/LedgerWorkstation.h"
+#include "records/LedgerWorkstation.h"
 
 #include <QSysInfo>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "ledger/LedgerWorkstation.h"
+#include "records/LedgerWorkstation.h"
 
 #include <windows.h>
 
