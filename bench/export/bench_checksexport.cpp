@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
         options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
         const auto pass = [&](const QStringList& lines, int batchSize, bool preview = false) {
             const TCheckRecords records =
-                ParseChecksReport(*chain.Common, lines.join(QStringLiteral("\r\n")), crkEmployee);
+                ParseChecksReport(*chain.Common, lines.join(QStringLiteral("\r\n")), rkEmployeeChecks);
             options.BatchSize = batchSize;
             trips->Count = 0;
             QElapsedTimer timer;
@@ -201,7 +201,7 @@ int main(int argc, char** argv) {
         options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
         const auto records = [&](const QStringList& lines) {
             return ParseChecksReport(*chain.Common, lines.join(QStringLiteral("\r\n")),
-                                     crkEmployee);
+                                     rkEmployeeChecks);
         };
         ExportChecks(*TQBConnection::Create(chain.Common, config), records(held), options);
         {

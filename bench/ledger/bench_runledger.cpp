@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     TLedgerRunStart start;
-    start.ReportKind = lpkEmployeeChecks;
+    start.ReportKind = rkEmployeeChecks;
     start.Source.OrvaneCompany = QStringLiteral("34");
     start.Source.Payrolls = QStringList{QStringLiteral("1001")};
     const QString run = ledger.BeginRun(start);

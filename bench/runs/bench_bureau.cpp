@@ -56,7 +56,7 @@ struct TBench {
             e.CompanyFile = File(i, set);
             e.CashAccount = QStringLiteral("Payroll Checking");
             e.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
-            e.ChecksKind = bckEmployee;
+            e.ChecksKind = crcEmployeeChecks;
             e.IncludeDD = true;
             ledger.AddMapEntry(e);
         }

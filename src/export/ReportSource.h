@@ -6,6 +6,7 @@
 #pragma once
 
 #include "export/UserDialogs.h"
+#include "ledger/ReportKind.h"
 #include "logging/vlxcommonlogger.h"
 #include "settings/QBDecl.h"
 
@@ -20,14 +21,11 @@ enum TReportSourceTab { rstDirectConnection = 0, rstFile = 1 };
 // task failed or the user cancelled. The runs treat the two differently.
 using TFetchedReport = std::optional<QString>;
 
-// The two checks reports the service can run.
-enum TChecksFetchKind { cfkEmployee, cfkAgency };
-
 // The payroll service as a report source; it logs into the run's block.
 class IDirectReportSource {
 public:
     virtual ~IDirectReportSource() = default;
-    virtual TFetchedReport FetchChecksReport(TChecksFetchKind kind) = 0;
+    virtual TFetchedReport FetchChecksReport(TReportKind kind) = 0;
     virtual TFetchedReport FetchGLReport(const TQBGLExportParam& options) = 0;
     // True when the last fetch gave nothing because the user cancelled it.
     virtual bool LastFetchCancelled() const { return false; }

@@ -278,7 +278,7 @@ QList<TLedgerRun> TRunLedger::ReadRuns(const QString& where, const QVariantList&
                             q.value(7).toString(),
                             q.value(8).toString(),
                             {q.value(19).toLongLong(), q.value(20).toString()}};
-            run.ReportKind = Parsed<TLedgerReportKind>(*m_db, q.value(9), "report kind");
+            run.ReportKind = Parsed<TReportKind>(*m_db, q.value(9), "report kind");
             run.Source.OrvaneCompany = q.value(10).toString();
             run.Source.FileName = q.value(11).toString();
             run.Source.FileSize = q.value(12).toLongLong();
@@ -454,7 +454,7 @@ QList<TLedgerRun> TRunLedger::UndoRunsOf(const QString& runId) {
                     QStringLiteral("started_at, run_id"));
 }
 
-QStringList TRunLedger::ExportedPayrolls(const QString& orvaneCompany, TLedgerReportKind kind) {
+QStringList TRunLedger::ExportedPayrolls(const QString& orvaneCompany, TReportKind kind) {
     QSqlQuery q = m_db->Exec(
         QStringLiteral(
             "SELECT DISTINCT p.payroll FROM run_payrolls p JOIN runs r ON r.run_id = p.run_id "
@@ -628,7 +628,7 @@ bool TRunLedger::RemoveMapEntry(const QString& orvaneCompany) {
 }
 
 TLedgerClaim TRunLedger::Claim(const QString& orvaneCompany, const QString& payroll,
-                               TLedgerReportKind kind, int seconds) {
+                               TReportKind kind, int seconds) {
     TLedgerClaim claim;
     claim.OrvaneCompany = orvaneCompany;
     claim.Payroll = payroll;

@@ -96,7 +96,7 @@ public:
     QList<TLedgerRun> UndoRunsOf(const QString& runId);
     // Payrolls of the company a checks or GL run finished without failed or
     // unknown records and no undo took back.
-    QStringList ExportedPayrolls(const QString& orvaneCompany, TLedgerReportKind kind);
+    QStringList ExportedPayrolls(const QString& orvaneCompany, TReportKind kind);
 
     // --- Which QuickBooks company an Orvane company or a report file went to
     QList<TLedgerPairing> Pairings();
@@ -120,7 +120,7 @@ public:
     // --- Claims on exporting a payroll
     // Granted when nobody holds it or the holder's claim expired; otherwise
     // names the holder. One transaction, so of two workstations one wins.
-    TLedgerClaim Claim(const QString& orvaneCompany, const QString& payroll, TLedgerReportKind kind,
+    TLedgerClaim Claim(const QString& orvaneCompany, const QString& payroll, TReportKind kind,
                        int seconds = DefaultClaimSeconds);
     // Extends a granted claim; false when it was lost (expired and taken over).
     bool RenewClaim(TLedgerClaim& claim, int seconds = DefaultClaimSeconds);

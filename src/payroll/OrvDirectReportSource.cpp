@@ -29,11 +29,11 @@ private:
 
 } // namespace
 
-TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TChecksFetchKind kind) {
+TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TReportKind kind) {
     TOrvReportDef report;
     report.Params = ReportParamsFromPayrolls(selection);
     report.ReportType = QStringLiteral("S");
-    report.ReportNumber = kind == cfkAgency ? 1911 : 1910;
+    report.ReportNumber = kind == rkAgencyChecks ? 1911 : 1910;
     return report;
 }
 
@@ -57,9 +57,9 @@ TOrvDirectReportSource::TOrvDirectReportSource(ICommonLoggerPtr logger,
         m_services.Wait.ShowFailure = m_services.Environment.ShowFailure;
 }
 
-TFetchedReport TOrvDirectReportSource::FetchChecksReport(TChecksFetchKind kind) {
+TFetchedReport TOrvDirectReportSource::FetchChecksReport(TReportKind kind) {
     const QString name =
-        kind == cfkAgency ? QStringLiteral("Agency Checks") : QStringLiteral("Employee Checks");
+        kind == rkAgencyChecks ? QStringLiteral("Agency Checks") : QStringLiteral("Employee Checks");
     return Fetch([kind](const TOrvPayrollsDef& s) { return ChecksReportDef(s, kind); },
                  Format(kWaitFormat, {name}));
 }

@@ -9,7 +9,7 @@
 #include <functional>
 
 // The report definitions of the fetches.
-TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TChecksFetchKind kind);
+TOrvReportDef ChecksReportDef(const TOrvPayrollsDef& selection, TReportKind kind);
 TOrvReportDef GLReportDef(const TOrvPayrollsDef& selection, const TQBGLExportParam& options);
 
 struct TOrvDirectReportSourceServices {
@@ -31,7 +31,7 @@ class TOrvDirectReportSource : public IDirectReportSource {
 public:
     TOrvDirectReportSource(ICommonLoggerPtr logger, TOrvDirectReportSourceServices services);
 
-    TFetchedReport FetchChecksReport(TChecksFetchKind kind) override;
+    TFetchedReport FetchChecksReport(TReportKind kind) override;
     TFetchedReport FetchGLReport(const TQBGLExportParam& options) override;
     bool LastFetchCancelled() const override { return m_cancelled; }
 

@@ -24,11 +24,11 @@ const char* const ChecksKindTexts[] = {"all", "employee", "agency"};
 template <typename TEnum> struct TTexts;
 template <> struct TTexts<TLedgerRunKind> { static constexpr auto& Of = RunKindTexts; };
 template <> struct TTexts<TLedgerRunState> { static constexpr auto& Of = RunStateTexts; };
-template <> struct TTexts<TLedgerReportKind> { static constexpr auto& Of = ReportKindTexts; };
+template <> struct TTexts<TReportKind> { static constexpr auto& Of = ReportKindTexts; };
 template <> struct TTexts<TLedgerRecordKind> { static constexpr auto& Of = RecordKindTexts; };
 template <> struct TTexts<TLedgerOutcome> { static constexpr auto& Of = OutcomeTexts; };
 template <> struct TTexts<TLedgerPairingKind> { static constexpr auto& Of = PairingKindTexts; };
-template <> struct TTexts<TBureauChecksKind> { static constexpr auto& Of = ChecksKindTexts; };
+template <> struct TTexts<TChecksReportChoice> { static constexpr auto& Of = ChecksKindTexts; };
 
 } // namespace
 
@@ -52,11 +52,11 @@ template <typename TEnum> bool TLedgerWords<TEnum>::Parse(const QString& text, T
 
 template struct TLedgerWords<TLedgerRunKind>;
 template struct TLedgerWords<TLedgerRunState>;
-template struct TLedgerWords<TLedgerReportKind>;
+template struct TLedgerWords<TReportKind>;
 template struct TLedgerWords<TLedgerRecordKind>;
 template struct TLedgerWords<TLedgerOutcome>;
 template struct TLedgerWords<TLedgerPairingKind>;
-template struct TLedgerWords<TBureauChecksKind>;
+template struct TLedgerWords<TChecksReportChoice>;
 
 TLedgerIdentity TLedgerIdentity::ThisWorkstation(const QString& programVersion) {
     return TLedgerIdentity{OsUserName(), QSysInfo::machineHostName(), programVersion,

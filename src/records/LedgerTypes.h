@@ -7,6 +7,7 @@
 
 #include "base/Currency.h"
 #include "base/ztExceptions.h"
+#include "ledger/ReportKind.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -27,10 +28,6 @@ enum TLedgerRunKind { lrkChecks, lrkGL, lrkUndo, lrkPreview };
 // A run without an end whose heartbeat is older than the lease reads as
 // interrupted; it is never stored so, since a slow run may still renew it.
 enum TLedgerRunState { lrsRunning, lrsFinished, lrsFailed, lrsInterrupted };
-
-// The report a run posts (or previews), a payroll is exported for or a claim
-// is about. Undo runs have none.
-enum TLedgerReportKind { lpkNone, lpkEmployeeChecks, lpkAgencyChecks, lpkJournal };
 
 enum TLedgerRecordKind { lekCheck, lekVoid, lekDeposit, lekJournalEntry, lekClearing, lekDeletion };
 
@@ -104,7 +101,7 @@ struct TLedgerTarget {
 // What a run is, as it starts.
 struct TLedgerRunStart {
     TLedgerRunKind Kind = lrkChecks;
-    TLedgerReportKind ReportKind = lpkNone;
+    TReportKind ReportKind = rkNone;
     TLedgerSource Source;
     TLedgerTarget Target;
     QString Options;     // the run's options as the user would read them
@@ -181,16 +178,13 @@ struct TLedgerPairing {
     QString RunId; // the run that made the pairing
 };
 
-// Which checks the bureau exports for a company.
-enum TBureauChecksKind { bckAll, bckEmployee, bckAgency };
-
 // One row of the bureau's company map.
 struct TBureauMapEntry {
     QString OrvaneCompany;
     QString CompanyFile;
     QString CashAccount;
     QString LiabilityAccount;
-    TBureauChecksKind ChecksKind = bckAll;
+    TChecksReportChoice ChecksKind = crcAllChecks;
     bool PostGL = false;
     bool Clear = false;
     bool IncludeDD = false;
@@ -219,7 +213,7 @@ struct TBureauMapEntry {
 struct TLedgerClaim {
     QString OrvaneCompany;
     QString Payroll;
-    TLedgerReportKind ReportKind = lpkNone;
+    TReportKind ReportKind = rkNone;
     bool Granted = false;
     QString Token; // the holder's; renewing and releasing need it
     QString Workstation;

@@ -65,19 +65,20 @@ std::vector<QStringView> ReportLines(const QString& text) {
 }
 
 // The first line's field count against the kind asked for.
-void CheckFieldCount(ICommonLogger& logger, TChecksReportKind kind, int n) {
+void CheckFieldCount(ICommonLogger& logger, TReportKind kind, int n) {
     switch (kind) {
-    case crkEmployee:
+    case rkEmployeeChecks:
         if (n != 7)
             throw WrongFieldCount(
                 QStringLiteral("Wrong number of fields. Expected 7 fields, got %d."), {n});
         break;
-    case crkAgency:
+    case rkAgencyChecks:
         if (n != 5)
             throw WrongFieldCount(
                 QStringLiteral("Wrong number of fields. Expected 5 fields, got %d."), {n});
         break;
-    case crkEither:
+    case rkNone:
+    case rkJournal: // never asked for: a checks report is one or the other
         if (n != 5 && n != 7)
             throw WrongFieldCount(
                 QStringLiteral("Wrong number of fields. Expected 5 (for Agency Checks) or 7 fields "
@@ -92,8 +93,8 @@ void CheckFieldCount(ICommonLogger& logger, TChecksReportKind kind, int n) {
 
 } // namespace
 
-TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
-                                TChecksReportKind kind, const QString& source) {
+TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText, TReportKind kind,
+                                const QString& source) {
     const QString text = TextReportOrEmpty(reportText);
     const std::vector<QStringView> lines = ReportLines(text);
     if (lines.empty())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/Currency.h"
+#include "ledger/ReportKind.h"
 
 #include <QDate>
 #include <QString>
@@ -22,8 +23,6 @@ struct TCheckRecord {
 };
 using TCheckRecords = std::vector<TCheckRecord>;
 
-enum TChecksReportKind { crkEmployee, crkAgency, crkEither };
-
 struct TCheckDateRange {
     QDate FromDate;
     QDate ToDate;
@@ -32,9 +31,10 @@ struct TCheckDateRange {
 // One record per report line, in line order. Throws EztException with the
 // user's message; a failing line is logged in its own block first. Given
 // the source (the file's path, or the report's name), the message of a line
-// that fails names it and the line (ReportLineMessage).
-TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText,
-                                TChecksReportKind kind, const QString& source = QString());
+// that fails names it and the line (ReportLineMessage). kind rkNone takes
+// either checks report, as its first line tells.
+TCheckRecords ParseChecksReport(ICommonLogger& logger, const QString& reportText, TReportKind kind,
+                                const QString& source = QString());
 // True for the agency report of payrolls without agency checks: its only
 // line is the "Payroll Agency" placeholder (ParseChecksReport refuses it).
 bool IsEmptyAgencyReport(const QString& reportText);

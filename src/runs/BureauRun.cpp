@@ -7,10 +7,8 @@
 #include "quickbooks/QBSessionManager.h"
 #include "runs/ChecksExportRun.h"
 #include "runs/ClaimKeeper.h"
-#include "runs/ExportRunSteps.h"
 #include "runs/GLExportRun.h"
 #include "runs/LedgerReport.h"
-#include "runs/LedgerRunWriter.h"
 
 #include <QHash>
 #include <QSet>
@@ -18,54 +16,6 @@
 namespace {
 
 const QString BureauRunName = QStringLiteral("Orvane Bureau Run");
-
-// Unlike ErrorDisplayMessage, keeps a message's line breaks for the report.
-QString FailureMessage(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const EztException& e) {
-        return e.Message();
-    } catch (...) {
-        return ErrorDisplayMessage(failure);
-    }
-}
-
-// A check's or deposit's amount is net pay; a journal entry's is apart.
-void AddAmount(TBureauExport& out, const TLedgerRecordIntent& record) {
-    (record.Kind == lekJournalEntry ? out.Journal : out.NetPay) += record.Amount;
-}
-
-// What a preview would post, counted as a posting counts it.
-void CountPreview(const TRunPreview& preview, TBureauExport& out, QStringList& problems) {
-    for (const TExportNote& item : preview.Items) {
-        switch (item.Outcome) {
-        case loWouldAdd:
-            if (item.Kind == lekJournalEntry)
-                ++out.JournalEntries;
-            else if (item.Kind == lekDeposit)
-                ++out.Checks.DepositsAdded;
-            else
-                ++out.Checks.ChecksAdded;
-            AddAmount(out, item);
-            break;
-        case loWouldVoid:
-            ++out.Checks.ChecksVoided;
-            break;
-        case loAlreadyExisted:
-        case loDiffers:
-            ++out.Checks.ChecksExisted;
-            break;
-        case loSkipped:
-            break;
-        default:
-            ++out.Checks.Errors;
-        }
-        if (IsPreviewProblem(item))
-            problems << LedgerRecordProblem(item, PreviewActionText(item), item.Message);
-    }
-    if (!preview.CompanyQuestion.isEmpty())
-        problems << QStringLiteral("Posting would ask: ") + preview.CompanyQuestion;
-}
 
 // The company number a map row names; the map may hold anything.
 qint32 CompanyNumber(const TBureauMapEntry& entry) {
@@ -88,24 +38,6 @@ TQBConnectionConfig CompanyFileConfig(TQBConnectionConfig config, const QString&
 
 } // namespace
 
-// Every question is answered No; what a run would have shown as an error or
-// asked goes to the company's problems.
-class TBureauRun::TAnsweringNo : public IUserDialogs {
-public:
-    explicit TAnsweringNo(QStringList& problems) : m_problems(problems) {}
-
-protected:
-    void DoShowInformation(const QString&) override {}
-    void DoShowError(const QString& message) override { m_problems << message; }
-    TQuestionAnswer DoAsk(const TQuestion& question) override {
-        m_problems << QStringLiteral("Answered No: ") + question.Text;
-        return {};
-    }
-
-private:
-    QStringList& m_problems;
-};
-
 // The run's progress without the company each export finds open: that line
 // of the window tells where its own pages post, never a map row's file
 // (the stages name the company).
@@ -121,14 +53,10 @@ private:
     IRunProgressPtr m_run;
 };
 
-QList<TLedgerReportKind> BureauReportKinds(const TBureauMapEntry& entry) {
-    QList<TLedgerReportKind> kinds;
-    if (entry.ChecksKind != bckAgency)
-        kinds << lpkEmployeeChecks;
-    if (entry.ChecksKind != bckEmployee)
-        kinds << lpkAgencyChecks;
+QList<TReportKind> BureauReportKinds(const TBureauMapEntry& entry) {
+    QList<TReportKind> kinds = ChosenChecksReports(entry.ChecksKind);
     if (entry.PostGL)
-        kinds << lpkJournal;
+        kinds << rkJournal;
     return kinds;
 }
 
@@ -196,6 +124,7 @@ void TBureauRun::Run(TRunContext& context) {
             company.Entry = entry;
             const QString position =
                 Format("Company %d of %d", {int(m_companies.size()), int(map.size())});
+            TLogBlockGuard companyBlock(logger, position);
             try {
                 // A session the service dropped and that could not be logged
                 // in again fails one company, not all that follow.
@@ -207,7 +136,7 @@ void TBureauRun::Run(TRunContext& context) {
             } catch (...) {
                 // What is not a run's failure (a bad row, a ledger that
                 // fails) was not logged yet.
-                const QString message = FailureMessage(std::current_exception());
+                const QString message = ProblemMessage(std::current_exception());
                 company.Problems << message;
                 logger.LogWarning(Format("%s: %s", {position, message}));
             }
@@ -224,7 +153,7 @@ void TBureauRun::Run(TRunContext& context) {
         throw;
     } catch (...) {
         m_stopped = QStringLiteral("the run failed: ") +
-                    FailureMessage(std::current_exception()).section(u'\n', 0, 0).trimmed();
+                    ProblemMessage(std::current_exception()).section(u'\n', 0, 0).trimmed();
         logger.PassthroughExceptionAndWarnFmt(QStringLiteral("%s failed"), {BureauRunName});
     }
 }
@@ -244,9 +173,9 @@ void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrol
 
     // Read once: a payroll exported meanwhile elsewhere is caught when it is
     // claimed.
-    const QList<TLedgerReportKind> kinds = BureauReportKinds(entry);
-    QHash<TLedgerReportKind, QStringList> exported;
-    for (const TLedgerReportKind kind : kinds)
+    const QList<TReportKind> kinds = BureauReportKinds(entry);
+    QHash<TReportKind, QStringList> exported;
+    for (const TReportKind kind : kinds)
         exported[kind] = ledger.ExportedPayrolls(entry.OrvaneCompany, kind);
     // Opened by the first run that connects, closed when the company is done.
     const TQBProcessorConfig processor =
@@ -255,7 +184,7 @@ void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrol
     const std::shared_ptr<void> closing(nullptr, [this](void*) { m_session.reset(); });
     m_fileChecked = false;
     for (const TPrDef& payroll : payrolls.Payrolls) {
-        for (const TLedgerReportKind kind : kinds) {
+        for (const TReportKind kind : kinds) {
             if (exported[kind].contains(QString::number(payroll.PrNbr)))
                 continue;
             context.Cancel->CheckPoint();
@@ -276,7 +205,7 @@ void TBureauRun::RunCompany(TRunContext& context, TRunLedger& ledger, TOrvPayrol
 
 bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
                                TBureauCompanyResult& company, const TOrvPayrollsDef& payroll,
-                               TLedgerReportKind kind, TBureauExport& out) {
+                               TReportKind kind, TBureauExport& out) {
     const TBureauMapEntry& entry = company.Entry;
     // A preview posts nothing, so it claims nothing.
     std::optional<TClaimKeeper> keeper;
@@ -301,11 +230,10 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
 
     TRunContext run = context;
     QStringList problems;
-    run.Dialogs = std::make_shared<TAnsweringNo>(problems);
     // Nobody watches a bureau run: a failed poll of the report (a call past
     // its deadline, say) is the payroll's problem, not a box.
     run.ShowFailure = [&problems](std::exception_ptr failure) {
-        problems << FailureMessage(failure);
+        problems << ProblemMessage(failure);
     };
     run.Progress = std::make_shared<TProgressOfRows>(context.Progress);
     run.ConnectQB = [session = m_session,
@@ -314,35 +242,32 @@ bool TBureauRun::ExportPayroll(TRunContext& context, TRunLedger& ledger,
         return std::make_unique<TQBConnection>(logger, session->Borrow(session),
                                                config.SdkDownloadAddress, config.CompanyFile);
     };
-    QString ledgerRunId;
-    bool reportCame = true;
     try {
         // Once per company, before its first export sends anything.
         if (!m_fileChecked)
             CheckCompanyFile(run, entry);
         m_fileChecked = true;
-        reportCame = RunExport(run, ledger, entry, payroll, kind, out, ledgerRunId, problems);
     } catch (const EOperationCancelled&) {
         throw;
     } catch (...) {
-        // Logged by the run; a question answered No says why first.
         out.State = besFailed;
-        problems << FailureMessage(std::current_exception());
+        problems << ProblemMessage(std::current_exception());
     }
-    context.Cancel->CheckPoint();
-    if (out.State != besFailed && !reportCame) {
-        out.State = besFailed;
-        if (problems.isEmpty())
-            problems << Format("The Orvane %s report was not fetched", {LedgerText(kind)});
-    }
-    if (!ledgerRunId.isEmpty()) {
-        for (const TLedgerRecord& r : ledger.Records(ledgerRunId)) {
-            if (r.Outcome == loAdded && r.Kind == lekJournalEntry)
-                ++out.JournalEntries;
-            if (r.Outcome == loAdded && r.Kind != lekClearing && r.Kind != lekDeletion)
-                AddAmount(out, r);
-            if (r.Outcome == loFailed || r.Outcome == loStateUnknown)
-                problems << LedgerRecordProblem(r, LedgerText(r.Outcome), r.Message);
+    if (out.State != besFailed) {
+        const TPostResult result = RunExport(run, entry, payroll, kind);
+        // A cancel the export took stops the bureau run too.
+        context.Cancel->CheckPoint();
+        problems << result.Problems;
+        out.Checks = result.Counts.Checks;
+        out.JournalEntries = result.Counts.JournalEntriesAdded;
+        out.NetPay = result.Counts.NetPay;
+        out.Journal = result.Counts.Journal;
+        if (result.State == psFailed) {
+            out.State = besFailed;
+        } else if (result.State == psNoReport) {
+            out.State = besFailed;
+            if (problems.isEmpty())
+                problems << Format("The Orvane %s report was not fetched", {LedgerText(kind)});
         }
     }
     if (keeper && keeper->Lost())
@@ -387,28 +312,22 @@ void TBureauRun::CheckCompanyFile(TRunContext& context, const TBureauMapEntry& e
                            again);
 }
 
-bool TBureauRun::RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMapEntry& entry,
-                           const TOrvPayrollsDef& payroll, TLedgerReportKind kind,
-                           TBureauExport& out, QString& ledgerRunId, QStringList& problems) {
+TPostResult TBureauRun::RunExport(TRunContext& run, const TBureauMapEntry& entry,
+                                  const TOrvPayrollsDef& payroll, TReportKind kind) {
     TReportSourceOptions source;
     source.Tab = rstDirectConnection;
     source.Direct = TDirectSourceOptions{m_options.Connection, payroll, m_orvane};
     TPostingOptions posting;
     posting.Preview = m_options.Preview;
-    if (kind == lpkJournal) {
-        TGLExportRun gl({source, m_options.GL, posting});
-        gl.RunGLExport(run);
-        if (m_options.Preview) {
-            if (gl.Preview())
-                CountPreview(*gl.Preview(), out, problems);
-            return gl.Preview().has_value();
-        }
-        ledgerRunId = gl.LedgerRunId();
-        return !ledgerRunId.isEmpty();
-    }
+    posting.Questions = qpAnswerNo;
+    // A payroll without agency checks posts nothing; recorded as exported
+    // all the same, so later runs do not fetch it again.
+    posting.RecordNothingToPostInto = entry.CompanyFile;
+    if (kind == rkJournal)
+        return TGLExportRun({source, m_options.GL, posting}).RunGLExport(run);
     TChecksRunOptions options;
     options.Source = source;
-    options.CheckKindChoice = kind == lpkAgencyChecks ? crcAgencyChecks : crcEmployeeChecks;
+    options.CheckKindChoice = kind == rkAgencyChecks ? crcAgencyChecks : crcEmployeeChecks;
     options.Checks = m_options.Checks;
     options.Checks.CashAccount = entry.CashAccount;
     options.Checks.LiabilityAccount = entry.LiabilityAccount;
@@ -416,29 +335,7 @@ bool TBureauRun::RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMa
     options.Checks.IncludeDD = entry.IncludeDD;
     options.Checks.IncludeEENames = entry.PayeeNames;
     options.Posting = posting;
-    TChecksExportRun checks(options);
-    checks.RunChecksExport(run);
-    if (checks.Outcomes().empty())
-        return false;
-    if (m_options.Preview) {
-        for (const TRunPreview& preview : checks.Previews())
-            CountPreview(preview, out, problems);
-        return true;
-    }
-    out.Checks = checks.Outcomes().front().Result;
-    ledgerRunId = checks.Outcomes().front().LedgerRunId;
-    // A payroll without agency checks posts nothing; recorded as exported
-    // all the same, so later runs do not fetch it again.
-    if (ledgerRunId.isEmpty()) {
-        TLedgerRunStart start;
-        start.Kind = lrkChecks;
-        start.ReportKind = kind;
-        start.Source = ServiceRunSource(source);
-        start.Target.CompanyFile = entry.CompanyFile;
-        start.Options = ChecksOptionsText(options.Checks);
-        ledger.EndRun(ledger.BeginRun(start), lrsFinished);
-    }
-    return true;
+    return TChecksExportRun(options).RunChecksExport(run).value(0);
 }
 
 QString CheckBureauMapEntry(TRunContext& context, const TQBConnectionConfig& quickBooks,

@@ -7,7 +7,7 @@
 // the run goes on with the next.
 #pragma once
 
-#include "export/QBChecksExport.h"
+#include "runs/PostingRoad.h"
 #include "runs/RunContext.h"
 #include "settings/QBDecl.h"
 
@@ -42,7 +42,7 @@ enum TBureauExportState {
 struct TBureauExport {
     QString Payroll; // the internal payroll number
     QString Caption; // check date and run number
-    TLedgerReportKind Kind = lpkNone;
+    TReportKind Kind = rkNone;
     TBureauExportState State = besExported;
     TChecksExportResult Checks;
     int JournalEntries = 0;
@@ -100,18 +100,15 @@ public:
     const QString& Stopped() const { return m_stopped; }
 
 private:
-    class TAnsweringNo;
     class TProgressOfRows;
     void RunCompany(TRunContext& context, TRunLedger& ledger, class TOrvPayrollLists& lists,
                     TBureauCompanyResult& company, const QString& position);
     // False when the company stops here.
     bool ExportPayroll(TRunContext& context, TRunLedger& ledger, TBureauCompanyResult& company,
-                       const TOrvPayrollsDef& payroll, TLedgerReportKind kind, TBureauExport& out);
-    // Runs the payroll's export of the kind; false when no report came.
-    // out gets the counts of what a preview would post.
-    bool RunExport(TRunContext& run, TRunLedger& ledger, const TBureauMapEntry& entry,
-                   const TOrvPayrollsDef& payroll, TLedgerReportKind kind, TBureauExport& out,
-                   QString& ledgerRunId, QStringList& problems);
+                       const TOrvPayrollsDef& payroll, TReportKind kind, TBureauExport& out);
+    // The payroll's export of the kind, its questions answered No.
+    TPostResult RunExport(TRunContext& run, const TBureauMapEntry& entry,
+                          const TOrvPayrollsDef& payroll, TReportKind kind);
     // Throws when the company session's file holds another company than
     // the row recorded: whoever may write the ledger could point a row at
     // another client's file.
@@ -143,4 +140,4 @@ void ReplaceBureauMapEntry(TRunContext& context, TRunLedger& ledger,
                            const TQBConnectionConfig& quickBooks, TBureauMapEntry entry);
 
 // The report kinds a map row exports, checks before the journal.
-QList<TLedgerReportKind> BureauReportKinds(const TBureauMapEntry& entry);
+QList<TReportKind> BureauReportKinds(const TBureauMapEntry& entry);

@@ -7,58 +7,30 @@
 // report posted is a run of the ledger, written ahead of every request set.
 #pragma once
 
-#include "export/QBChecksExport.h"
-#include "runs/CompanyGuard.h"
-#include "runs/RunContext.h"
-#include "runs/RunPreview.h"
-
-#include <vector>
+#include "runs/PostingRoad.h"
 
 struct TChecksRunOptions {
     TReportSourceOptions Source;
-    // The check kind choice of the direct tab (TChecksReportChoice).
-    int CheckKindChoice = crcEmployeeChecks;
+    // The reports of the direct tab; a file holds either.
+    TChecksReportChoice CheckKindChoice = crcEmployeeChecks;
     TQBChecksExportParam Checks;
     TPostingOptions Posting;
-};
-
-// The outcome of one completed run of a kind.
-struct TChecksRunOutcome {
-    QString RunName; // "Orvane Employee Checks Export"
-    TChecksExportResult Result;
-    QString Summary;     // run name + " " + FormatChecksExportResult, or the preview's
-    QString LedgerRunId; // empty where nothing was posted
 };
 
 class TChecksExportRun {
 public:
     explicit TChecksExportRun(TChecksRunOptions options);
 
-    // Runs the kinds of the source tab and kind choice. A failed kind ends
-    // the run: it is logged with run name + " failed" and its error leaves
-    // for the default error display. A cancel ends it too, after the
-    // summary of what was done.
-    void RunChecksExport(TRunContext& context);
-
-    // The titled report texts of the runs since the page emptied it; kinds
-    // are separated by a form feed.
-    const QString& ReportText() const { return m_reportText; }
-    void ClearReportText() { m_reportText.clear(); }
-    // Kinds that reached their summary, in run order; an agency report of
-    // payrolls without agency checks is one, with nothing counted.
-    const std::vector<TChecksRunOutcome>& Outcomes() const { return m_outcomes; }
-    // A preview's kinds that reached QuickBooks, in run order.
-    const QList<TRunPreview>& Previews() const { return m_previews; }
+    // Posts the reports of the source tab and the choice, one result each
+    // in run order. A report that fails or is cancelled ends the run; a
+    // cancel the employee report's wait took leaves the agency report to
+    // fetch.
+    const QList<TPostResult>& RunChecksExport(TRunContext& context);
+    const QList<TPostResult>& Results() const { return m_results; }
 
 private:
-    enum TRunKind { rkEmployee, rkAgency, rkFile };
-    void RunKind(TRunContext& context, std::unique_ptr<TRunLedger>& ledger, TRunKind kind);
-    void AddReportPiece(const QString& kindName, const QString& text);
-
     TChecksRunOptions m_options;
-    QString m_reportText;
-    std::vector<TChecksRunOutcome> m_outcomes;
-    QList<TRunPreview> m_previews;
+    QList<TPostResult> m_results;
 };
 
 // "Orvane %s Export" with the kind name.

@@ -106,7 +106,8 @@ QString TCompanyGuard::RememberText() const {
     return Format("From now on post %s into this company", {PairingLabel(*m_pairing, false)});
 }
 
-void TCompanyGuard::Confirm(TRunContext& context, const TPostingOptions& posting) {
+void TCompanyGuard::Confirm(ICommonLogger& logger, IUserDialogs& dialogs,
+                            const TPostingOptions& posting) {
     const QString open = m_openName;
     const QString confirmed = posting.ConfirmCompany.value_or(QString());
     // A name that is not the open company's means the user expects another
@@ -127,13 +128,13 @@ void TCompanyGuard::Confirm(TRunContext& context, const TPostingOptions& posting
                                 "--confirm-company \"%s\" (and --remember-company to post "
                                 "there from now on).",
                                 {open, open}));
-        context.Logger->LogWarning(
-            stated + Format(" Posting goes ahead: --confirm-company names '%s'.", {open}));
+        logger.LogWarning(stated +
+                          Format(" Posting goes ahead: --confirm-company names '%s'.", {open}));
         m_thisOnce = !posting.RememberCompany;
         return;
     }
-    context.Logger->LogWarning(m_question);
-    const TQuestionAnswer answer = context.Dialogs->Ask({m_question, daNo, RememberText()});
+    logger.LogWarning(m_question);
+    const TQuestionAnswer answer = dialogs.Ask({m_question, daNo, RememberText()});
     if (!answer.Yes)
         throw ECompanyGuardRefused(stated + QStringLiteral(" Nothing was posted."));
     m_thisOnce = !answer.Checked;

@@ -12,11 +12,20 @@
 
 #include <optional>
 
+// What a run's questions get.
+enum TQuestionPolicy {
+    qpAsk,      // the run's dialogs ask
+    qpAnswerNo, // nobody watches: every question is answered No, and every
+                // box of an error and every question is one of the result's
+                // problems instead
+};
+
 // How a run posts, besides the export's own options.
 struct TPostingOptions {
     // Everything up to posting, and nothing that changes QuickBooks; the
     // run is recorded as a preview.
     bool Preview = false;
+    TQuestionPolicy Questions = qpAsk;
     // The command line's answer to the guard: the name of the company it
     // means to post into, compared exactly (a name that is not the open
     // company's stops the run even where nothing is to ask); empty: none
@@ -24,6 +33,10 @@ struct TPostingOptions {
     std::optional<QString> ConfirmCompany;
     // With ConfirmCompany: the guard's pairing moves to the open company.
     bool RememberCompany = false;
+    // A report with nothing to post is recorded as a finished run into
+    // this company file, so that its payroll counts as exported; empty: it
+    // is not recorded.
+    QString RecordNothingToPostInto;
 };
 
 // The guard stopped a run; nothing was posted.
@@ -55,10 +68,10 @@ public:
     // "From now on post Harbor Lane Bakery (Orvane 34) into this company":
     // the question's check box; empty when nothing is to ask.
     QString RememberText() const;
-    // Asks through the context's dialogs, or compares the name the options
-    // confirm. Throws ECompanyGuardRefused when the answer is No, or when
-    // the options confirm another company than the open one.
-    void Confirm(TRunContext& context, const TPostingOptions& posting);
+    // Asks through dialogs, or compares the name the options confirm.
+    // Throws ECompanyGuardRefused when the answer is No, or when the options
+    // confirm another company than the open one.
+    void Confirm(ICommonLogger& logger, IUserDialogs& dialogs, const TPostingOptions& posting);
     // Once the run is begun: records the pairing unless it stands already
     // or the user posted past the question this once; tells the user of a
     // first posting.

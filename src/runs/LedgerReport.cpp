@@ -26,7 +26,7 @@ QString LedgerRunKindText(const TLedgerRun& run) {
     if (run.Kind == lrkUndo)
         return QStringLiteral("undo of ") + ShortRunId(run.TargetRunId);
     const QString kind = LedgerText(run.Kind);
-    return run.ReportKind == lpkNone
+    return run.ReportKind == rkNone
                ? kind
                : kind + QStringLiteral(" (") + LedgerText(run.ReportKind) + u')';
 }

@@ -2,9 +2,9 @@
 // through. The window fills one per run on its worker thread, the command
 // line one per command, a test one of its own; a run never reads a widget or
 // a global. More seams come here as runs need them (runs over many company
-// files that answer every question No): a run asks the context, never its
-// caller. A preview and the command line's confirmed company are a run's
-// options (TPostingOptions), since they are chosen run by run.
+// files): a run asks the context, never its caller. A preview and what a
+// question gets (asked, answered No, a company the command line confirmed)
+// are a run's options (TPostingOptions), since they are chosen run by run.
 #pragma once
 
 #include "base/vlxCancelToken.h"

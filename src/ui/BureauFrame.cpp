@@ -262,7 +262,7 @@ TBureauMapEntry TBureauFrm::EditedRow() const {
     e.CompanyFile = file.isEmpty() ? file : QFileInfo(file).absoluteFilePath();
     e.CashAccount = cbCashAccount->currentText().trimmed();
     e.LiabilityAccount = cbLiabilityAccount->currentText().trimmed();
-    e.ChecksKind = TBureauChecksKind(cbChecksKind->currentIndex());
+    e.ChecksKind = TChecksReportChoice(cbChecksKind->currentIndex());
     e.PostGL = chkPostGL->isChecked();
     e.Clear = chkClear->isChecked();
     e.IncludeDD = chkIncludeDD->isChecked();

@@ -19,7 +19,7 @@ TOrvOptionsFrm::TOrvOptionsFrm(QWidget* parent) : QWidget(parent) {
     setMinimumHeight(46);
 }
 
-int TOrvOptionsFrm::Kind() const {
+TChecksReportChoice TOrvOptionsFrm::Kind() const {
     if (rbEmployee->isChecked())
         return crcEmployeeChecks;
     if (rbAgency->isChecked())

@@ -2,6 +2,8 @@
 // checks or the agency checks (TChecksReportChoice).
 #pragma once
 
+#include "settings/QBDecl.h"
+
 #include <QWidget>
 
 class QRadioButton;
@@ -12,7 +14,7 @@ public:
     explicit TOrvOptionsFrm(QWidget* parent = nullptr);
 
     // 0 "All Checks", 1 "Employee Checks", 2 "Agency Checks".
-    int Kind() const;
+    TChecksReportChoice Kind() const;
     // Selects the button of the value; any other value selects none of
     // them, which Kind() reports as an assertion failure.
     void SetKind(int kind);

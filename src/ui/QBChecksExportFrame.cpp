@@ -61,8 +61,9 @@ void TQBChecksExportFrm::RunExport(const TPostingOptions& posting) {
     options.CheckKindChoice = OrvOptionsFrame->Kind();
     options.Checks = QBParamFrame->GetParam();
     options.Posting = posting;
-    auto run = std::make_shared<TChecksExportRun>(std::move(options));
-    StartExport(run, &TChecksExportRun::RunChecksExport, [run] { return run->Previews(); });
+    StartExport([run = TChecksExportRun(std::move(options))](TRunContext& context) mutable {
+        return run.RunChecksExport(context);
+    });
 }
 
 void TQBChecksExportFrm::RefreshAccountList() {

@@ -231,21 +231,26 @@ void TQBExportBaseFrm::ShowPreview(const QList<TRunPreview>& previews) {
     Q_EMIT PreviewShown();
 }
 
-void TQBExportBaseFrm::StartRecordedRun(TRunThread::TWork work, std::function<QString()> reportText,
-                                        std::function<QList<TRunPreview>()> previews) {
+void TQBExportBaseFrm::StartExport(TPosting post) {
     m_recorder->StartRecording(false);
+    auto results = std::make_shared<QList<TPostResult>>();
     try {
-        m_runs->Start(std::move(work), [this, reportText, previews](std::exception_ptr failure) {
-            m_reportText = reportText();
-            m_logText = m_recorder->StopRecording();
-            UpdateActions();
-            if (failure)
-                ShowInErrorDisplay(failure);
-            const QList<TRunPreview> found = previews ? previews() : QList<TRunPreview>();
-            Q_EMIT RunEnded();
-            if (!failure && !found.isEmpty())
-                ShowPreview(found);
-        });
+        m_runs->Start(
+            [post = std::move(post), results](TRunContext& context) {
+                *results = post(context);
+                RethrowPostFailure(*results);
+            },
+            [this, results](std::exception_ptr failure) {
+                m_reportText = PrintedReports(*results);
+                m_logText = m_recorder->StopRecording();
+                UpdateActions();
+                if (failure)
+                    ShowInErrorDisplay(failure);
+                const QList<TRunPreview> found = PostPreviews(*results);
+                Q_EMIT RunEnded();
+                if (!failure && !found.isEmpty())
+                    ShowPreview(found);
+            });
     } catch (...) {
         m_logText = m_recorder->StopRecording();
         throw;

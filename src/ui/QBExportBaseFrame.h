@@ -8,8 +8,7 @@
 #include "export/UserDialogs.h"
 #include "logging/vlxcommonlogger.h"
 #include "logkeeper/vlxLogRecorder.h"
-#include "runs/CompanyGuard.h"
-#include "runs/RunPreview.h"
+#include "runs/PostingRoad.h"
 #include "runs/RunThread.h"
 #include "settings/ztSettings.h"
 
@@ -137,20 +136,14 @@ protected:
 
     const ICommonLoggerPtr& Logger() const { return m_logger; }
     TRunThread& Runs() const { return *m_runs; }
-    // Starts step of run on the worker, recording the user log; the run's
-    // report text becomes the page's when it is over, also when the step
-    // failed (a report that fails can still be printed). previews gives
-    // what a preview run found.
-    template <typename TRun>
-    void StartExport(std::shared_ptr<TRun> run, void (TRun::*step)(TRunContext&),
-                     std::function<QList<TRunPreview>()> previews) {
-        StartRecordedRun([run, step](TRunContext& context) { ((*run).*step)(context); },
-                         [run] { return run->ReportText(); }, std::move(previews));
-    }
+    // Starts post on the worker, recording the user log; the reports of
+    // its results become the page's when it is over, also when one failed
+    // (a report that fails can still be printed), and a preview's open the
+    // preview dialog.
+    using TPosting = std::function<QList<TPostResult>(TRunContext&)>;
+    void StartExport(TPosting post);
 
 private:
-    void StartRecordedRun(TRunThread::TWork work, std::function<QString()> reportText,
-                          std::function<QList<TRunPreview>()> previews);
     void StartPosting(const TPostingOptions& posting);
     void ShowPreview(const QList<TRunPreview>& previews);
 

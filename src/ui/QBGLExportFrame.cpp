@@ -20,11 +20,9 @@ TQBGLExportFrm::TQBGLExportFrm(QWidget* parent)
 }
 
 void TQBGLExportFrm::RunExport(const TPostingOptions& posting) {
-    auto run = std::make_shared<TGLExportRun>(
-        TGLRunOptions{SourceOptions(), QBParamFrame->GetParam(), posting});
-    StartExport(run, &TGLExportRun::RunGLExport, [run] {
-        return run->Preview() ? QList<TRunPreview>{*run->Preview()} : QList<TRunPreview>();
-    });
+    StartExport(
+        [run = TGLExportRun({SourceOptions(), QBParamFrame->GetParam(), posting})](
+            TRunContext& context) mutable { return QList<TPostResult>{run.RunGLExport(context)}; });
 }
 
 void TQBGLExportFrm::LoadPanelOptions(const IztSettings& settings, const TOptionStep& step) {

@@ -132,7 +132,7 @@ public:
 
 // Records of report text, parsed the way the run parses them.
 inline TCheckRecords Records(TRecordingLogger& log, const QStringList& lines,
-                             TChecksReportKind kind = crkEither) {
+                             TReportKind kind = rkNone) {
     return ParseChecksReport(log.Logger(), lines.join(QStringLiteral("\r\n")), kind);
 }
 

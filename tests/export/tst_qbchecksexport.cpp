@@ -60,7 +60,7 @@ TLoggedExport LoggedExport(TDemoCompany& company, const QStringList& lines,
                                          std::make_shared<TStringsLogOutput>(&out.UserLog)));
     TScopedSink recorder(chain.Stateful, sets);
     const TCheckRecords records =
-        ParseChecksReport(*chain.Common, lines.join(u"\r\n"_s), crkEither);
+        ParseChecksReport(*chain.Common, lines.join(u"\r\n"_s), rkNone);
     auto connection = company.Connect(chain.Common);
     out.Result = ExportChecks(*connection, records, options);
     out.Sets = sets->Sets;

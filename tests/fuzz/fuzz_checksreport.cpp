@@ -12,7 +12,7 @@ ORVQ_FUZZ_TARGET(checksreport) {
     const TRegionalSettings* settings = fuzz::FuzzRegionalSettings(settingsCount);
     for (int s = 0; s < settingsCount; ++s) {
         TRegionalSettingsOverride regional(settings[s]);
-        for (const TChecksReportKind kind : {crkEmployee, crkAgency, crkEither}) {
+        for (const TReportKind kind : {rkEmployeeChecks, rkAgencyChecks, rkNone}) {
             fuzz::TFuzzLogger logs;
             try {
                 const TCheckRecords records = ParseChecksReport(logs.Logger(), text, kind);

@@ -37,7 +37,7 @@ std::unique_ptr<TRunLedger> Open(const QString& value, const QString& workstatio
 int Run(const QString& location, int count) {
     auto ledger = Open(location, QStringLiteral("WS-1"));
     TLedgerRunStart start;
-    start.ReportKind = lpkEmployeeChecks;
+    start.ReportKind = rkEmployeeChecks;
     start.Target = {QStringLiteral("child.qbw"), QStringLiteral("Child Company")};
     const QString id = ledger->BeginRun(start);
     QList<TLedgerRecordIntent> intents;
@@ -68,7 +68,7 @@ int Claim(const QString& location, const QString& workstation, int count) {
     std::string line;
     std::getline(std::cin, line);
     for (int p = 1; p <= count; ++p) {
-        if (ledger->Claim(QStringLiteral("34"), QString::number(p), lpkEmployeeChecks).Granted)
+        if (ledger->Claim(QStringLiteral("34"), QString::number(p), rkEmployeeChecks).Granted)
             std::cout << "granted " << p << std::endl;
     }
     return 0;
@@ -89,7 +89,7 @@ int Fixture(const QString& path) {
     QDateTime now(QDate(2026, 12, 1), QTime(9, 0), Qt::UTC);
     auto ledger = Open(path, QStringLiteral("WS-1"), [&now] { return now; });
     TLedgerRunStart checks;
-    checks.ReportKind = lpkEmployeeChecks;
+    checks.ReportKind = rkEmployeeChecks;
     checks.Source.OrvaneCompany = QStringLiteral("34");
     checks.Source.Payrolls = QStringList{QStringLiteral("1001")};
     checks.Target = {QStringLiteral("C:/Books/harbor.qbw"), QStringLiteral("Harbor Lane Bakery")};
@@ -117,7 +117,7 @@ int Fixture(const QString& path) {
     now = now.addSecs(60);
     TLedgerRunStart gl = checks;
     gl.Kind = lrkGL;
-    gl.ReportKind = lpkJournal;
+    gl.ReportKind = rkJournal;
     gl.Target = {};
     gl.Options.clear();
     ledger->BeginRun(gl);
@@ -132,7 +132,7 @@ int Fixture(const QString& path) {
     entry.CompanyFile = checks.Target.CompanyFile;
     entry.CashAccount = QStringLiteral("Checking");
     entry.LiabilityAccount = QStringLiteral("Payroll Liabilities");
-    entry.ChecksKind = bckEmployee;
+    entry.ChecksKind = crcEmployeeChecks;
     entry.PostGL = true;
     ledger->AddMapEntry(entry);
     return 0;

@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(reader->Version(), CurrentLedgerVersion());
         const QString id = ledger->BeginRun(
             {lrkChecks,
-             lpkEmployeeChecks,
+             rkEmployeeChecks,
              Payrolls({"1001", "1002"}),
              {QStringLiteral("C:/Books/harbor.qbw"), QStringLiteral("Harbor Lane Bakery")},
              QStringLiteral("Clear"),
@@ -327,9 +327,9 @@ private Q_SLOTS:
         QCOMPARE(records[0].Amount, Currency::FromRaw(12345000));
         QCOMPARE(records[1].EditSequence, QStringLiteral("5"));
         QCOMPARE(ledger->Undoable(checks.Id).value(0).TxnID, QStringLiteral("TX-1"));
-        QCOMPARE(ledger->ExportedPayrolls("34", lpkEmployeeChecks), QStringList{"1001"});
+        QCOMPARE(ledger->ExportedPayrolls("34", rkEmployeeChecks), QStringList{"1001"});
         QCOMPARE(ledger->FindPairing(lpaOrvaneCompany, "34")->RunId, checks.Id);
-        QCOMPARE(ledger->MapEntry("34")->ChecksKind, bckEmployee);
+        QCOMPARE(ledger->MapEntry("34")->ChecksKind, crcEmployeeChecks);
 
         // Records of unknown outcome are settled later with a note; others
         // stay as they were.
@@ -490,7 +490,7 @@ private Q_SLOTS:
     void queries_data() { Engines(); }
     void queries() {
         auto ledger = Open(NewLocation());
-        const auto run = [&](TLedgerRunKind kind, TLedgerReportKind report, const QString& file,
+        const auto run = [&](TLedgerRunKind kind, TReportKind report, const QString& file,
                              const QString& payroll, QList<TLedgerRecordOutcome> outcomes,
                              QList<TLedgerRecordIntent> records, const QString& target = {}) {
             m_now = m_now.addSecs(60);
@@ -502,22 +502,22 @@ private Q_SLOTS:
             ledger->EndRun(id, lrsFinished);
             return id;
         };
-        const QString a = run(lrkChecks, lpkEmployeeChecks, "A.qbw", "1001",
+        const QString a = run(lrkChecks, rkEmployeeChecks, "A.qbw", "1001",
                               {Outcome(1, loAdded, "TX-1"), Outcome(2, loAdded, "TX-2"),
                                Outcome(3, loAlreadyExisted, "TX-3"), Outcome(4, loVoided),
                                Outcome(5, loAdded, "TX-5")},
                               {Record(lekCheck), Record(lekDeposit), Record(lekCheck),
                                Record(lekVoid, "TX-4"), Record(lekJournalEntry)});
         const QString undo =
-            run(lrkUndo, lpkNone, "A.qbw", {}, {Outcome(1, loDeleted), Outcome(2, loNotDeleted)},
+            run(lrkUndo, rkNone, "A.qbw", {}, {Outcome(1, loDeleted), Outcome(2, loNotDeleted)},
                 {Record(lekDeletion, "TX-1"), Record(lekDeletion, "TX-2")}, a);
-        const QString failed = run(lrkChecks, lpkEmployeeChecks, "B.qbw", "1002",
+        const QString failed = run(lrkChecks, rkEmployeeChecks, "B.qbw", "1002",
                                    {Outcome(1, loFailed)}, {Record(lekCheck)});
-        const QString preview = run(lrkPreview, lpkEmployeeChecks, "A.qbw", "1003",
+        const QString preview = run(lrkPreview, rkEmployeeChecks, "A.qbw", "1003",
                                     {Outcome(1, loWouldAdd)}, {Record(lekCheck)});
-        const QString gl = run(lrkGL, lpkJournal, "B.qbw", "1001", {Outcome(1, loAdded, "TX-6")},
+        const QString gl = run(lrkGL, rkJournal, "B.qbw", "1001", {Outcome(1, loAdded, "TX-6")},
                                {Record(lekJournalEntry)});
-        const QString clean = run(lrkChecks, lpkEmployeeChecks, "B.qbw", "1005",
+        const QString clean = run(lrkChecks, rkEmployeeChecks, "B.qbw", "1005",
                                   {Outcome(1, loAdded, "TX-7")}, {Record(lekCheck)});
 
         QCOMPARE(Ids(ledger->Runs()), (QStringList{clean, gl, preview, failed, undo, a}));
@@ -531,9 +531,9 @@ private Q_SLOTS:
         QCOMPARE(undoable, (QStringList{"TX-2", "TX-5"}));
         QCOMPARE(Ids(ledger->UndoRunsOf(a)), QStringList{undo});
         // Undone, failed and previewed payrolls are not exported.
-        QCOMPARE(ledger->ExportedPayrolls("34", lpkEmployeeChecks), QStringList{"1005"});
-        QCOMPARE(ledger->ExportedPayrolls("34", lpkJournal), QStringList{"1001"});
-        QCOMPARE(ledger->ExportedPayrolls("35", lpkJournal), QStringList{});
+        QCOMPARE(ledger->ExportedPayrolls("34", rkEmployeeChecks), QStringList{"1005"});
+        QCOMPARE(ledger->ExportedPayrolls("34", rkJournal), QStringList{"1001"});
+        QCOMPARE(ledger->ExportedPayrolls("35", rkJournal), QStringList{});
     }
 
     void pairings_data() { Engines(); }
@@ -564,7 +564,7 @@ private Q_SLOTS:
         auto ledger = Open(NewLocation());
         TBureauMapEntry harbor{"34",        "C:/harbor.qbw",
                                "Checking",  "Payroll Liabilities",
-                               bckEmployee, true,
+                               crcEmployeeChecks, true,
                                false,       true,
                                false};
         ledger->AddMapEntry(harbor);
@@ -572,7 +572,7 @@ private Q_SLOTS:
         QVERIFY(
             ErrorOf([&] { ledger->AddMapEntry(harbor); }).contains(u"in the company map already"));
         harbor.CashAccount = QStringLiteral("Savings");
-        harbor.ChecksKind = bckAgency;
+        harbor.ChecksKind = crcAgencyChecks;
         harbor.PayeeNames = true;
         harbor.CompanyName = QStringLiteral("Harbor Lane Bakery");
         m_now = m_now.addSecs(60);
@@ -629,26 +629,26 @@ private Q_SLOTS:
         const TLedgerLocation location = NewLocation();
         auto ws1 = Open(location, "WS-1");
         auto ws2 = Open(location, "WS-2");
-        TLedgerClaim mine = ws1->Claim("34", "1001", lpkEmployeeChecks);
+        TLedgerClaim mine = ws1->Claim("34", "1001", rkEmployeeChecks);
         QVERIFY(mine.Granted);
-        QVERIFY(ws2->Claim("34", "1001", lpkAgencyChecks).Granted);
+        QVERIFY(ws2->Claim("34", "1001", rkAgencyChecks).Granted);
         m_now = m_now.addSecs(5 * 60);
-        TLedgerClaim theirs = ws2->Claim("34", "1001", lpkEmployeeChecks);
+        TLedgerClaim theirs = ws2->Claim("34", "1001", rkEmployeeChecks);
         QVERIFY(!theirs.Granted);
         QCOMPARE(ClaimHolderText(theirs), QStringLiteral("being exported by WS-1 since 10:02"));
         QVERIFY(ws1->RenewClaim(mine));
         m_now = m_now.addSecs(DefaultClaimSeconds - 1);
-        QVERIFY(!ws2->Claim("34", "1001", lpkEmployeeChecks).Granted);
+        QVERIFY(!ws2->Claim("34", "1001", rkEmployeeChecks).Granted);
         m_now = m_now.addSecs(2);
-        theirs = ws2->Claim("34", "1001", lpkEmployeeChecks);
+        theirs = ws2->Claim("34", "1001", rkEmployeeChecks);
         QVERIFY(theirs.Granted);
         QCOMPARE(theirs.TakenOverFrom, QStringLiteral("WS-1"));
         // The old holder learns it lost the claim and cannot release the new one.
         QVERIFY(!ws1->RenewClaim(mine));
         ws1->ReleaseClaim(mine);
-        QCOMPARE(ws1->Claim("34", "1001", lpkEmployeeChecks).Workstation, QStringLiteral("WS-2"));
+        QCOMPARE(ws1->Claim("34", "1001", rkEmployeeChecks).Workstation, QStringLiteral("WS-2"));
         ws2->ReleaseClaim(theirs);
-        const TLedgerClaim again = ws1->Claim("34", "1001", lpkEmployeeChecks);
+        const TLedgerClaim again = ws1->Claim("34", "1001", rkEmployeeChecks);
         QVERIFY(again.Granted);
         QCOMPARE(again.TakenOverFrom, QString());
     }

@@ -431,8 +431,8 @@ void TestOrvPayrollLists::reportDefinitions() {
     options.ExcludeManualChecks = exclude;
     options.SplitBillingByDBDT = byDbdt;
     const TOrvReportDef report = fetch == 2   ? GLReportDef(def, options)
-                                 : fetch == 1 ? ChecksReportDef(def, cfkAgency)
-                                              : ChecksReportDef(def, cfkEmployee);
+                                 : fetch == 1 ? ChecksReportDef(def, rkAgencyChecks)
+                                              : ChecksReportDef(def, rkEmployeeChecks);
     QCOMPARE(report.ReportType, QStringLiteral("S"));
     QCOMPARE(report.ReportNumber, number);
     QCOMPARE(report.Params->KeyList(), keys);

@@ -206,8 +206,8 @@ void TestOrvSandbox::listsFromStoredQueries() {
 void TestOrvSandbox::checksReportFromStartToDelete_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("number");
-    QTest::newRow("employee checks") << int(cfkEmployee) << 1910;
-    QTest::newRow("agency checks") << int(cfkAgency) << 1911;
+    QTest::newRow("employee checks") << int(rkEmployeeChecks) << 1910;
+    QTest::newRow("agency checks") << int(rkAgencyChecks) << 1911;
 }
 
 void TestOrvSandbox::checksReportFromStartToDelete() {
@@ -215,11 +215,11 @@ void TestOrvSandbox::checksReportFromStartToDelete() {
     QFETCH(int, number);
     TScriptedReportWait window;
     auto source = Source(window);
-    const TFetchedReport report = source->FetchChecksReport(TChecksFetchKind(kind));
+    const TFetchedReport report = source->FetchChecksReport(TReportKind(kind));
     QVERIFY(report.has_value());
     QVERIFY(!report->isEmpty());
     QCOMPARE(window.Message, QStringLiteral("Please wait while Orvane generates %1 report")
-                                 .arg(kind == cfkEmployee ? "Employee Checks" : "Agency Checks"));
+                                 .arg(kind == rkEmployeeChecks ? "Employee Checks" : "Agency Checks"));
     const QStringList methods = CalledMethods();
     QCOMPARE(methods.first(), QStringLiteral("orv.sb.connect"));
     QCOMPARE(methods.mid(1, 2),
@@ -267,7 +267,7 @@ void TestOrvSandbox::borrowedSessionStaysLoggedIn() {
     lists.LoadPayrollList(Param(), m_log->LoggerPtr(), stages, QDate(2024, 3, 8), QDate(2024, 3, 8),
                           Environment(), session);
     QVERIFY(lists.Ready());
-    QVERIFY(source->FetchChecksReport(cfkEmployee).has_value());
+    QVERIFY(source->FetchChecksReport(rkEmployeeChecks).has_value());
     QVERIFY(source->FetchGLReport({}).has_value());
     const QStringList methods = CalledMethods();
     QCOMPARE(methods.count(QStringLiteral("orv.sb.connect")), 1);
@@ -318,7 +318,7 @@ void TestOrvSandbox::cancelDeletesTask() {
     window.PressCancelWhen = [this] {
         return CalledMethods().contains(QStringLiteral("orv.taskQueue.isTaskFinished"));
     };
-    const TFetchedReport report = source->FetchChecksReport(cfkEmployee);
+    const TFetchedReport report = source->FetchChecksReport(rkEmployeeChecks);
     QVERIFY(!report.has_value());
     QCOMPARE(window.Questions, QStringList{"Cancel?"});
     QCOMPARE(LiveTasks(), 0);
@@ -334,7 +334,7 @@ void TestOrvSandbox::taskFailure() {
         f.AddItem(QStringLiteral("ERROR"));
         f.AddItem(QStringLiteral("Payroll 10091 is locked"));
     });
-    const TFetchedReport report = source->FetchChecksReport(cfkEmployee);
+    const TFetchedReport report = source->FetchChecksReport(rkEmployeeChecks);
     QVERIFY(!report.has_value());
     QCoreApplication::processEvents();
     QCOMPARE(m_displayed, QStringList{"Report finished with errors: Payroll 10091 is locked"});
@@ -350,7 +350,7 @@ void TestOrvSandbox::silentServiceWhilePolling() {
         f.AddItem(QStringLiteral("orv.taskQueue.isTaskFinished"));
         f.AddItem(5);
     });
-    const TFetchedReport report = source->FetchChecksReport(cfkEmployee);
+    const TFetchedReport report = source->FetchChecksReport(rkEmployeeChecks);
     QVERIFY(!report.has_value());
     QCoreApplication::processEvents();
     QCOMPARE(m_displayed.size(), 1);
@@ -390,7 +390,7 @@ void TestOrvSandbox::eachCallMeetsItsDeadline() {
     });
     QString message;
     try {
-        QVERIFY(!source->FetchChecksReport(cfkEmployee).has_value());
+        QVERIFY(!source->FetchChecksReport(rkEmployeeChecks).has_value());
         QCoreApplication::processEvents();
         QCOMPARE(m_displayed.size(), 1);
         message = m_displayed.front();
@@ -440,7 +440,7 @@ void TestOrvSandbox::faultTexts() {
         }
     });
     try {
-        source->FetchChecksReport(cfkEmployee);
+        source->FetchChecksReport(rkEmployeeChecks);
         QFAIL("a failed start gave a report");
     } catch (const EztException& e) {
         QVERIFY2(e.Message().contains(message), qPrintable(e.Message()));

@@ -8,7 +8,7 @@
 
 #include <QtTest>
 
-Q_DECLARE_METATYPE(TChecksReportKind)
+Q_DECLARE_METATYPE(TReportKind)
 
 class TestChecksParser : public QObject {
     Q_OBJECT
@@ -48,7 +48,7 @@ void TestChecksParser::cleanup() {
 
 void TestChecksParser::parsesEmployeeReport() {
     const QString text = ReadReportFile(testsupport::DataPath("reports/s1910_employee.txt"));
-    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, crkEmployee);
+    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, rkEmployeeChecks);
     QCOMPARE(records.size(), size_t(3));
 
     const TCheckRecord& first = records[0];
@@ -75,7 +75,7 @@ void TestChecksParser::parsesEmployeeReport() {
 
 void TestChecksParser::parsesAgencyReport() {
     const QString text = ReadReportFile(testsupport::DataPath("reports/s1911_agency.txt"));
-    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, crkAgency);
+    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, rkAgencyChecks);
     QCOMPARE(records.size(), size_t(2));
     QVERIFY(!records[0].IsEmployeeCheck);
     QCOMPARE(records[0].Payee, QString("Internal Revenue Service"));
@@ -99,7 +99,7 @@ void TestChecksParser::recognisesKindFromFirstLine() {
     QFETCH(QString, text);
     QFETCH(bool, employee);
     QFETCH(QString, event);
-    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, crkEither);
+    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, rkNone);
     QCOMPARE(records.front().IsEmployeeCheck, employee);
     const auto events = m_log->Sink().OfKind(lmEvent);
     QCOMPARE(events.size(), size_t(1));
@@ -108,50 +108,50 @@ void TestChecksParser::recognisesKindFromFirstLine() {
 
 void TestChecksParser::failsWithMessage_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<TChecksReportKind>("kind");
+    QTest::addColumn<TReportKind>("kind");
     QTest::addColumn<QString>("message");
     const QString seven = "a,b,c,d,1/2/2024,1,2";
     const QString five = "p,m,1/2/2024,1,2";
-    QTest::newRow("empty text") << "" << crkEither << "Orvane Checks report is empty";
+    QTest::newRow("empty text") << "" << rkNone << "Orvane Checks report is empty";
     QTest::newRow("blank lines only")
-        << " \r\n\t\n\r" << crkEmployee << "Orvane Checks report is empty";
+        << " \r\n\t\n\r" << rkEmployeeChecks << "Orvane Checks report is empty";
     QTest::newRow("component stream")
-        << "TPF0" + seven << crkEither << "Orvane Checks report is empty";
+        << "TPF0" + seven << rkNone << "Orvane Checks report is empty";
     QTest::newRow("agency placeholder") << ",\"Payroll Agency\",,,\r\n\r\n"
-                                        << crkAgency << "Orvane Agency Checks report is empty";
+                                        << rkAgencyChecks << "Orvane Agency Checks report is empty";
     QTest::newRow("placeholder with a second line")
-        << ",\"Payroll Agency\",,,\r\n" + five << crkAgency << "'' is not a valid date";
+        << ",\"Payroll Agency\",,,\r\n" + five << rkAgencyChecks << "'' is not a valid date";
     QTest::newRow("placeholder is case sensitive")
-        << ",\"payroll agency\",,," << crkAgency << "'' is not a valid date";
+        << ",\"payroll agency\",,," << rkAgencyChecks << "'' is not a valid date";
     QTest::newRow("employee expected")
-        << five << crkEmployee << "Wrong number of fields. Expected 7 fields, got 5.";
+        << five << rkEmployeeChecks << "Wrong number of fields. Expected 7 fields, got 5.";
     QTest::newRow("agency expected")
-        << seven << crkAgency << "Wrong number of fields. Expected 5 fields, got 7.";
+        << seven << rkAgencyChecks << "Wrong number of fields. Expected 5 fields, got 7.";
     QTest::newRow("either expected")
-        << "a,b,c" << crkEither
+        << "a,b,c" << rkNone
         << "Wrong number of fields. Expected 5 (for Agency Checks) or 7 fields (for Employee "
            "Checks), got 3.";
     QTest::newRow("blank line between checks")
-        << seven + "\r\n\r\n" + seven << crkEmployee
+        << seven + "\r\n\r\n" + seven << rkEmployeeChecks
         << "Wrong number of fields. Expected 7 fields, got 0.";
     QTest::newRow("later line of the other layout")
-        << seven + "\n" + five << crkEither << "Wrong number of fields. Expected 7 fields, got 5.";
+        << seven + "\n" + five << rkNone << "Wrong number of fields. Expected 7 fields, got 5.";
     QTest::newRow("unquoted name with space")
-        << "John Smith,b,c,d,1/2/2024,1,2" << crkEither << "Invalid delimited text";
+        << "John Smith,b,c,d,1/2/2024,1,2" << rkNone << "Invalid delimited text";
     QTest::newRow("amount with thousands separator")
-        << "a,b,c,d,1/2/2024,1,1,000.00" << crkEmployee
+        << "a,b,c,d,1/2/2024,1,1,000.00" << rkEmployeeChecks
         << "Wrong number of fields. Expected 7 fields, got 8.";
-    QTest::newRow("bad date") << "a,b,c,d,2/30/2024,1,2" << crkEmployee
+    QTest::newRow("bad date") << "a,b,c,d,2/30/2024,1,2" << rkEmployeeChecks
                               << "'2/30/2024' is not a valid date";
-    QTest::newRow("bad amount") << "a,b,c,d,1/2/2024,1,12x" << crkEmployee
+    QTest::newRow("bad amount") << "a,b,c,d,1/2/2024,1,12x" << rkEmployeeChecks
                                 << "'12x' is not a valid floating point value";
     QTest::newRow("amount out of range")
-        << "p,m,1/2/2024,1,1e308" << crkAgency << "'1e308' is not a valid floating point value";
+        << "p,m,1/2/2024,1,1e308" << rkAgencyChecks << "'1e308' is not a valid floating point value";
 }
 
 void TestChecksParser::failsWithMessage() {
     QFETCH(QString, text);
-    QFETCH(TChecksReportKind, kind);
+    QFETCH(TReportKind, kind);
     QFETCH(QString, message);
     try {
         ParseChecksReport(m_log->Logger(), text, kind);
@@ -193,7 +193,7 @@ void TestChecksParser::namesSourceAndLine() {
     QFETCH(QString, text);
     QFETCH(QString, message);
     try {
-        ParseChecksReport(m_log->Logger(), text, crkEmployee, "/reports/s1910.txt");
+        ParseChecksReport(m_log->Logger(), text, rkEmployeeChecks, "/reports/s1910.txt");
         QFAIL("no exception");
     } catch (const EztException& e) {
         QCOMPARE(e.Message(), message);
@@ -205,7 +205,7 @@ void TestChecksParser::logsFailingLineOnceInItsBlock() {
     const QString text = "a,b,c,d,1/2/2024,1,2\r\n" + bad + "\r\na,b,c,d,1/2/2024,1,2";
     QVERIFY_THROWS_EXCEPTION(EztException, [&] {
         try {
-            ParseChecksReport(m_log->Logger(), text, crkEmployee);
+            ParseChecksReport(m_log->Logger(), text, rkEmployeeChecks);
         } catch (...) {
             // An outer handler passing it on adds nothing.
             m_log->Logger().PassthroughException();
@@ -258,7 +258,7 @@ void TestChecksParser::followsRegionalSettings() {
 
 void TestChecksParser::readsFilesInEitherEncoding() {
     const QString text = ReadReportFile(testsupport::DataPath("reports/s1910_windows1252.txt"));
-    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, crkEither);
+    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, rkNone);
     QCOMPARE(records[0].FirstName, QString::fromUtf8("Jos\xc3\xa9"));
     QCOMPARE(records[0].LastName, QString::fromUtf8("Garc\xc3\xad"
                                                     "a"));
@@ -307,7 +307,7 @@ void TestChecksParser::survivesHostileInput() {
     QFETCH(int, records);
     try {
         const TCheckRecords parsed =
-            ParseChecksReport(m_log->Logger(), DecodeReportBytes(bytes), crkEither);
+            ParseChecksReport(m_log->Logger(), DecodeReportBytes(bytes), rkNone);
         QCOMPARE(int(parsed.size()), records);
     } catch (const EztException& e) {
         QVERIFY2(records == -1, qPrintable(e.Message()));

@@ -10,6 +10,12 @@
 
 namespace runtest {
 
+// Employee check lines of the demo company's employees.
+inline const QString Maria =
+    QStringLiteral("\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,1001,1250.10\r\n");
+inline const QString James =
+    QStringLiteral("\"James\",T,\"Okafor\",\"Pay\",3/8/2024,1002,980.29\r\n");
+
 // Not owned: the test's object outlives the run.
 template <typename T> std::shared_ptr<T> Borrowed(T& object) {
     return std::shared_ptr<T>(&object, [](T*) {});

@@ -361,8 +361,7 @@ void TestBureauRun::failingCompanyDoesNotStopOthers() {
 void TestBureauRun::claimHeldElsewhereIsSkipped() {
     MapAll();
     const std::unique_ptr<TRunLedger> ws2 = Ledger(QStringLiteral("WS-2"))();
-    const TLedgerClaim held =
-        ws2->Claim(Companies[0], QStringLiteral("1010001"), lpkEmployeeChecks);
+    const TLedgerClaim held = ws2->Claim(Companies[0], QStringLiteral("1010001"), rkEmployeeChecks);
     QVERIFY(held.Granted);
     const QList<TBureauCompanyResult> result = Run();
     QCOMPARE(result[0].Exports[0].Payroll, QStringLiteral("1010001"));
@@ -383,7 +382,7 @@ void TestBureauRun::expiredClaimTakenUpWithoutDuplicate() {
     const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
     const std::unique_ptr<TRunLedger> dead =
         Ledger(QStringLiteral("WS-DEAD"), [hourAgo] { return hourAgo; })();
-    QVERIFY(dead->Claim(company, QStringLiteral("1010001"), lpkEmployeeChecks, 60).Granted);
+    QVERIFY(dead->Claim(company, QStringLiteral("1010001"), rkEmployeeChecks, 60).Granted);
     {
         const TLedgerLocation shared = m_location;
         m_location.FilePath = m_dir->filePath(QStringLiteral("lost.sqlite"));
@@ -410,7 +409,7 @@ void TestBureauRun::claimKeptWhileTheExportLives() {
     const std::unique_ptr<TRunLedger> ws1 = Ledger(QStringLiteral("WS-1"), clock)();
     const std::unique_ptr<TRunLedger> ws2 = Ledger(QStringLiteral("WS-2"), clock)();
     const auto claim = [](TRunLedger& ledger) {
-        return ledger.Claim(QStringLiteral("1001"), QStringLiteral("1010001"), lpkEmployeeChecks,
+        return ledger.Claim(QStringLiteral("1001"), QStringLiteral("1010001"), rkEmployeeChecks,
                             60);
     };
     const TLedgerClaim mine = claim(*ws1);

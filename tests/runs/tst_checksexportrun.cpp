@@ -27,9 +27,9 @@ public:
     TFetchedReport Agency;
     QStringList Fetches;
     QStringList Cancelled; // the kinds whose fetch the user cancels
-    TFetchedReport FetchChecksReport(TChecksFetchKind kind) override {
-        Fetches << (kind == cfkEmployee ? u"employee"_s : u"agency"_s);
-        return kind == cfkEmployee ? Employee : Agency;
+    TFetchedReport FetchChecksReport(TReportKind kind) override {
+        Fetches << (kind == rkEmployeeChecks ? u"employee"_s : u"agency"_s);
+        return kind == rkEmployeeChecks ? Employee : Agency;
     }
     TFetchedReport FetchGLReport(const TQBGLExportParam&) override { return std::nullopt; }
     bool LastFetchCancelled() const override {
@@ -57,7 +57,7 @@ struct TInputs {
     TChecksRunOptions RunOptions() const {
         TChecksRunOptions options;
         options.Source = Source(Tab, File, Direct != nullptr);
-        options.CheckKindChoice = Choice;
+        options.CheckKindChoice = TChecksReportChoice(Choice);
         options.Checks = Options;
         return options;
     }
@@ -135,9 +135,9 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
                           summary}));
     // The box has the counts, so a re-run that adds nothing reads otherwise.
     QCOMPARE(f.Dialogs.Shown, QStringList(u"information: "_s + summary));
-    QCOMPARE(run.ReportText(), u"Orvane Checks report:\r\n"_s + EmployeeReport);
-    QCOMPARE(run.Outcomes().size(), size_t(1));
-    QCOMPARE(run.Outcomes()[0].Summary, summary);
+    QCOMPARE(PrintedReports(run.Results()), u"Orvane Checks report:\r\n"_s + EmployeeReport);
+    QCOMPARE(run.Results().size(), qsizetype(1));
+    QCOMPARE(run.Results()[0].Summary, summary);
     QCOMPARE(f.Wait->Stages(),
              QStringList({u"start Creating QuickBooks Transactions"_s, u"end"_s}));
     // The file's text is in the developer log of the run's block.
@@ -157,7 +157,7 @@ void TestChecksExportRun::fileRunThenEverythingExists() {
         u"Orvane Checks Export successfully completed: 0 checks added, 0 checks voided, 0 "
         u"deposits added, 2 checks already existed, 0 checks were already voided, 0 deposits "
         u"already existed"_s;
-    QCOMPARE(second.Outcomes()[0].Summary, existed);
+    QCOMPARE(second.Results()[0].Summary, existed);
     QCOMPARE(again.Dialogs.Shown, QStringList(u"information: "_s + existed));
     QCOMPARE(f.Company.Txns().size(), size_t(2));
 }
@@ -187,7 +187,7 @@ void TestChecksExportRun::singleFailureShowsErrorBox() {
     QVERIFY2(f.Dialogs.Shown[0].startsWith(u"error: "_s + summary + u"\n\nFailed records"_s),
              qPrintable(f.Dialogs.Shown[0]));
     QCOMPARE(f.Warnings(), QStringList(summary));
-    QCOMPARE(run.Outcomes()[0].Result.Errors, 1);
+    QCOMPARE(run.Results()[0].Counts.Checks.Errors, 1);
 }
 
 void TestChecksExportRun::failedRecordsInTheBox_data() {
@@ -273,7 +273,7 @@ void TestChecksExportRun::failures() {
     const int depth = f.Log.Depth();
     TChecksExportRun run = f.Run();
     try {
-        run.RunChecksExport(f.Context);
+        RethrowPostFailure(run.RunChecksExport(f.Context));
         QFAIL("the run did not fail");
     } catch (const EztException& e) {
         QVERIFY2(e.Message().contains(error), qPrintable(e.Message()));
@@ -281,7 +281,7 @@ void TestChecksExportRun::failures() {
     QCOMPARE(f.Warnings().last(), u"Orvane Checks Export failed"_s);
     QCOMPARE(f.Log.Sink().OfKind(lmException).size(), size_t(1));
     QCOMPARE(f.Dialogs.Shown, QStringList()); // the error display is the caller's
-    QCOMPARE(run.ReportText(), reportText);
+    QCOMPARE(PrintedReports(run.Results()), reportText);
     QCOMPARE(f.Log.Depth(), depth);
     QCOMPARE(f.Wait->Stages().count(u"end"_s),
              f.Wait->Stages().size() - f.Wait->Stages().count(u"end"_s));
@@ -317,11 +317,11 @@ void TestChecksExportRun::kindChoice() {
     run.RunChecksExport(f.Context);
     QCOMPARE(source.Fetches, fetches);
     QCOMPARE(f.Dialogs.Shown, boxes);
-    QCOMPARE(run.Outcomes().size(), size_t(fetches.size()));
+    QCOMPARE(run.Results().size(), qsizetype(fetches.size()));
     if (choice == crcAllChecks) {
-        QCOMPARE(run.ReportText(), u"Orvane Employee Checks report:\r\n"_s + EmployeeReport +
-                                       QChar(12) + u"Orvane Agency Checks report:\r\n"_s +
-                                       AgencyReport);
+        QCOMPARE(PrintedReports(run.Results()),
+                 u"Orvane Employee Checks report:\r\n"_s + EmployeeReport + QChar(12) +
+                     u"Orvane Agency Checks report:\r\n"_s + AgencyReport);
         QCOMPARE(f.Log.Sink().Events.filter(u"enter Orvane "_s),
                  QStringList({u"enter Orvane Employee Checks Export"_s,
                               u"enter Orvane Agency Checks Export"_s}));
@@ -344,8 +344,9 @@ void TestChecksExportRun::cancelledEmployeeFetchStillRunsAgency() {
              QStringList({u"information: Orvane Employee Checks Export was cancelled: nothing "
                           u"was posted"_s,
                           AddedBox(u"Orvane Agency Checks Export"_s, 1)}));
-    QCOMPARE(run.ReportText(), u"Orvane Employee Checks report is empty"_s + QChar(12) +
-                                   u"Orvane Agency Checks report:\r\n"_s + AgencyReport);
+    QCOMPARE(PrintedReports(run.Results()), u"Orvane Employee Checks report is empty"_s +
+                                                QChar(12) + u"Orvane Agency Checks report:\r\n"_s +
+                                                AgencyReport);
     QCOMPARE(f.Company.Summary(), QStringList(u"Check 2001 452033"_s));
 }
 
@@ -358,7 +359,7 @@ void TestChecksExportRun::failedEmployeeRunEndsAllChecks() {
     f.Inputs.Direct = &source;
     f.Inputs.Choice = crcAllChecks;
     TChecksExportRun run = f.Run();
-    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport(f.Context));
+    QVERIFY_THROWS_EXCEPTION(EztException, RethrowPostFailure(run.RunChecksExport(f.Context)));
     QCOMPARE(source.Fetches, QStringList(u"employee"_s));
     QCOMPARE(f.Warnings().last(), u"Orvane Employee Checks Export failed"_s);
     QCOMPARE(f.Company.Txns().size(), size_t(0));
@@ -389,16 +390,16 @@ void TestChecksExportRun::agencyReportWithoutChecks() {
     run.RunChecksExport(f.Context);
     QCOMPARE(f.Dialogs.Shown, shown);
     QCOMPARE(f.Warnings(), QStringList());
-    QCOMPARE(run.Outcomes().back().Summary,
+    QCOMPARE(run.Results().back().Summary,
              u"Orvane Agency Checks Export: No agency checks in this payroll"_s);
-    QCOMPARE(run.Outcomes().back().Result, TChecksExportResult());
+    QCOMPARE(run.Results().back().Counts.Checks, TChecksExportResult());
 }
 
 void TestChecksExportRun::directTabWithoutDirectSource() {
     TRunFixture f;
     f.Inputs.Tab = rstDirectConnection;
     TChecksExportRun run = f.Run();
-    QVERIFY_THROWS_EXCEPTION(EztException, run.RunChecksExport(f.Context));
+    QVERIFY_THROWS_EXCEPTION(EztException, RethrowPostFailure(run.RunChecksExport(f.Context)));
     QCOMPARE(f.Warnings(), QStringList(u"Orvane Employee Checks Export failed"_s));
 }
 
@@ -443,8 +444,8 @@ void TestChecksExportRun::cancelWhilePosting() {
                             u"voided, 0 deposits added, 0 checks already existed, 0 checks were "
                             u"already voided, 0 deposits already existed"_s;
     QCOMPARE(f.Company.Summary(), QStringList(u"Check 1001 125010"_s));
-    QCOMPARE(run.Outcomes().size(), size_t(1));
-    QCOMPARE(run.Outcomes()[0].Summary, summary);
+    QCOMPARE(run.Results().size(), qsizetype(1));
+    QCOMPARE(run.Results()[0].Summary, summary);
     QCOMPARE(f.Warnings(), QStringList({u"User cancelled operation"_s, summary}));
     QCOMPARE(f.Dialogs.Shown, QStringList(u"information: "_s + summary));
     QCOMPARE(source.Fetches, fetches);
@@ -470,7 +471,7 @@ void TestChecksExportRun::adviceFollowsTheError() {
     const QString advice = u"In QuickBooks, allow \"Orvane QB Export\" under Edit > "
                            u"Preferences > Integrated Applications"_s;
     try {
-        run.RunChecksExport(f.Context);
+        RethrowPostFailure(run.RunChecksExport(f.Context));
         QFAIL("the run did not fail");
     } catch (const EztException& e) {
         QVERIFY2(e.Message().section(u"\r\n"_s, 1).startsWith(advice), qPrintable(e.Message()));

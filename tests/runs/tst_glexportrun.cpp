@@ -17,7 +17,7 @@ class TFakeDirectSource : public IDirectReportSource {
 public:
     TFetchedReport Report;
     int GLFetches = 0;
-    TFetchedReport FetchChecksReport(TChecksFetchKind) override {
+    TFetchedReport FetchChecksReport(TReportKind) override {
         QTest::qFail("the GL run fetched a checks report", __FILE__, __LINE__);
         return std::nullopt;
     }
@@ -120,13 +120,14 @@ QString TestGLExportRun::Run(TFakeGLSource& source) {
         context.Cancel->Cancel();
     TGLExportRun run(
         {runtest::Source(source.Tab, source.File, source.Direct != nullptr), source.Options});
+    const TPostResult result = run.RunGLExport(context);
     QString error;
     try {
-        run.RunGLExport(context);
+        RethrowPostFailure({result});
     } catch (const EztException& e) {
         error = e.Message();
     }
-    m_reportText = run.ReportText();
+    m_reportText = result.ReportText;
     return error;
 }
 
@@ -154,7 +155,10 @@ void TestGLExportRun::samplesPostOneBalancedEntry() {
     source.Options.DelimiterInGLTag = delimiter;
 
     QCOMPARE(Run(source), QString());
-    QCOMPARE(m_dialogs->Shown, QStringList{u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s});
+    QCOMPARE(
+        m_dialogs->Shown,
+        QStringList{
+            u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s});
     QCOMPARE(m_reportText, QString::fromUtf8(testsupport::ReadFile(file)));
     const auto entries = m_sandbox->JournalEntries();
     QCOMPARE(entries.size(), size_t(1));
@@ -201,7 +205,8 @@ void TestGLExportRun::duplicateDateQuestion() {
     QCOMPARE(Run(source), error);
     QStringList shown{u"confirm: "_s + Duplicate + u"Continue?"_s};
     if (answer)
-        shown << u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s;
+        shown
+            << u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s;
     QCOMPARE(m_dialogs->Shown, shown);
     QCOMPARE(m_dialogs->Questions.value(0).Default, daNo); // Enter posts nothing
     QCOMPARE(int(m_sandbox->JournalEntries().size()), entries);
@@ -296,7 +301,10 @@ void TestGLExportRun::directSource() {
     QCOMPARE(Run(source), QString());
     QCOMPARE(m_reportText, *direct.Report);
     QCOMPARE(m_sandbox->JournalEntries().size(), size_t(1));
-    QCOMPARE(m_dialogs->Shown, QStringList{u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s});
+    QCOMPARE(
+        m_dialogs->Shown,
+        QStringList{
+            u"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"_s});
 }
 
 // A run cancelled before it reaches QuickBooks posts nothing and says so.

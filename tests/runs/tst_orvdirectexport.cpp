@@ -132,9 +132,9 @@ void TestOrvDirectExport::employeeChecks() {
     TChecksExportRun run(options);
     TRunContext context = Context();
     run.RunChecksExport(context);
-    QCOMPARE(int(run.Outcomes().size()), 1);
-    QCOMPARE(run.Outcomes()[0].Result.ChecksAdded, 6);
-    QCOMPARE(run.Outcomes()[0].Result.Errors, 0);
+    QCOMPARE(int(run.Results().size()), 1);
+    QCOMPARE(run.Results()[0].Counts.Checks.ChecksAdded, 6);
+    QCOMPARE(run.Results()[0].Counts.Checks.Errors, 0);
     QCOMPARE(m_dialogs.Shown,
              QStringList{"information: Orvane Employee Checks Export successfully completed: 6 "
                          "checks added, 0 checks voided, 0 deposits added, 0 checks already "
@@ -170,9 +170,10 @@ void TestOrvDirectExport::allChecksWithEmployeeReportCancelled() {
     QCOMPARE(messages, (QStringList{"Please wait while Orvane generates Employee Checks report",
                                     "Please wait while Orvane generates Agency Checks report"}));
     // Only the agency kind reached QuickBooks; each fetch logged in anew.
-    QCOMPARE(int(run.Outcomes().size()), 1);
-    QCOMPARE(run.Outcomes()[0].RunName, QStringLiteral("Orvane Agency Checks Export"));
-    QCOMPARE(run.Outcomes()[0].Result.ChecksAdded, 3);
+    QCOMPARE(int(run.Results().size()), 2);
+    QCOMPARE(run.Results()[0].State, psNoReport);
+    QCOMPARE(run.Results()[1].RunName, QStringLiteral("Orvane Agency Checks Export"));
+    QCOMPARE(run.Results()[1].Counts.Checks.ChecksAdded, 3);
     QCOMPARE(Transactions(QStringLiteral("Check")), 3);
     const QStringList methods = m_sandbox.CalledMethods();
     QCOMPARE(methods.count(QStringLiteral("orv.sb.connect")), 2);
@@ -195,7 +196,8 @@ void TestOrvDirectExport::failedFetchPostsNothing() {
     TRunContext context = Context();
     run.RunChecksExport(context);
     QCoreApplication::processEvents();
-    QCOMPARE(int(run.Outcomes().size()), 0);
+    QCOMPARE(int(run.Results().size()), 1);
+    QCOMPARE(run.Results()[0].State, psNoReport);
     QCOMPARE(Transactions(QStringLiteral("Check")), 0);
     QCOMPARE(m_displayed, QStringList{"Report finished with errors: Payroll 10091 is locked"});
     QCOMPARE(m_dialogs.Shown, QStringList{});
@@ -205,10 +207,10 @@ void TestOrvDirectExport::failedFetchPostsNothing() {
 void TestOrvDirectExport::journal() {
     TGLExportRun run({Source(Select(34, {10091})), TQBGLExportParam()});
     TRunContext context = Context();
-    run.RunGLExport(context);
-    QVERIFY(!run.ReportText().isEmpty());
+    QVERIFY(!run.RunGLExport(context).ReportText.isEmpty());
     QCOMPARE(Transactions(QStringLiteral("JournalEntry")), 1);
-    QCOMPARE(m_dialogs.Shown, QStringList{"information: Orvane Journal Export completed: 1 journal entry added, 0 already existed"});
+    QCOMPARE(m_dialogs.Shown, QStringList{"information: Orvane Journal Export completed: 1 journal "
+                                          "entry added, 0 already existed"});
     QCOMPARE(m_waits->Message, QStringLiteral("Please wait while Orvane generates GL Report"));
     QCOMPARE(m_sandbox.LiveTasks(), 0);
     QCOMPARE(m_sandbox.Sessions(), 0);

@@ -23,9 +23,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString Maria = u"\"Maria\",A,\"Lopez\",\"Pay\",3/8/2024,1001,1250.10\r\n"_s;
-const QString James = u"\"James\",T,\"Okafor\",\"Pay\",3/8/2024,1002,980.29\r\n"_s;
-
 // Hands every request set to the sandbox and keeps its text.
 class TWatchingProcessor : public TForwardingQBProcessor {
 public:
@@ -140,7 +137,7 @@ bool Logged(const TRecordingLogSink& sink, const QString& text) {
 class TFakeDirectSource : public IDirectReportSource {
 public:
     QString Report;
-    TFetchedReport FetchChecksReport(TChecksFetchKind) override { return Report; }
+    TFetchedReport FetchChecksReport(TReportKind) override { return Report; }
     TFetchedReport FetchGLReport(const TQBGLExportParam&) override { return std::nullopt; }
 };
 
@@ -186,8 +183,9 @@ void TestRunPreview::previewCountsWhatPostingDoes() {
 
     TChecksExportRun preview = f.Checks(file, true, true);
     preview.RunChecksExport(context);
-    QCOMPARE(preview.Previews().size(), 1);
-    const TRunPreview& p = preview.Previews().first();
+    const QList<TRunPreview> previews = PostPreviews(preview.Results());
+    QCOMPARE(previews.size(), 1);
+    const TRunPreview& p = previews.first();
     QStringList seen;
     for (const TExportNote& item : p.Items)
         seen << PreviewActionText(item);
@@ -203,8 +201,8 @@ void TestRunPreview::previewCountsWhatPostingDoes() {
 
     TChecksExportRun post = f.Checks(file, false, true);
     post.RunChecksExport(context);
-    QCOMPARE(post.Outcomes().size(), size_t(1));
-    QCOMPARE(FormatChecksExportResult(post.Outcomes()[0].Result).section(u": "_s, 1),
+    QCOMPARE(post.Results().size(), qsizetype(1));
+    QCOMPARE(FormatChecksExportResult(post.Results()[0].Counts.Checks).section(u": "_s, 1),
              PreviewCounts(p));
 }
 
@@ -214,15 +212,15 @@ void TestRunPreview::postAfterChangePostsNothingTwice() {
     TRunContext context = f.Context(f.Harbor);
     TChecksExportRun preview = f.Checks(both, true);
     preview.RunChecksExport(context);
-    QCOMPARE(preview.Previews().value(0).Summary(), u"2 would add (2,230.39)"_s);
+    QCOMPARE(PostPreviews(preview.Results()).value(0).Summary(), u"2 would add (2,230.39)"_s);
 
     // Someone posts one of the checks before the previewed run is posted.
     TChecksExportRun other = f.Checks(f.File(u"one.txt"_s, James), false);
     other.RunChecksExport(context);
     TChecksExportRun post = f.Checks(both, false);
     post.RunChecksExport(context);
-    QCOMPARE(post.Outcomes()[0].Result.ChecksAdded, 1);
-    QCOMPARE(post.Outcomes()[0].Result.ChecksExisted, 1);
+    QCOMPARE(post.Results()[0].Counts.Checks.ChecksAdded, 1);
+    QCOMPARE(post.Results()[0].Counts.Checks.ChecksExisted, 1);
     QCOMPARE(f.Harbor.Summary(), (QStringList{u"Check 1002 98029"_s, u"Check 1001 125010"_s}));
 }
 
@@ -232,21 +230,21 @@ void TestRunPreview::journalPreview() {
     TRunContext context = f.Context(f.Harbor);
     TGLRunOptions options = SampleJournalPreview();
     TGLExportRun preview(options);
-    preview.RunGLExport(context);
-    QVERIFY(preview.Preview());
-    QCOMPARE(preview.Preview()->Items.size(), 1);
-    QCOMPARE(PreviewActionText(preview.Preview()->Items[0]), u"would add"_s);
-    QCOMPARE(preview.Preview()->Problems(), 0);
+    const TPostResult previewed = preview.RunGLExport(context);
+    QVERIFY(previewed.Preview);
+    QCOMPARE(previewed.Preview->Items.size(), 1);
+    QCOMPARE(PreviewActionText(previewed.Preview->Items[0]), u"would add"_s);
+    QCOMPARE(previewed.Preview->Problems(), 0);
     QCOMPARE(Changes(f.Sent), QStringList());
     QCOMPARE(Bytes(f.Harbor.FileName()), before);
     // The entry it would add, line by line, not one sum.
-    const QList<TPreviewJournalLine>& lines = preview.Preview()->JournalLines;
+    const QList<TPreviewJournalLine>& lines = previewed.Preview->JournalLines;
     QCOMPARE(lines.size(), 9);
     QCOMPARE(lines[0].Debit, Currency::FromRaw(84500000));
     QVERIFY(lines[0].Credit.IsZero());
     QCOMPARE(lines[8].Credit, Currency::FromUnits(85));
-    QCOMPARE(preview.Preview()->JournalTotals(), u"Debit 13,702.73, credit 13,702.73"_s);
-    const QString table = FormatPreviewTable({*preview.Preview()});
+    QCOMPARE(previewed.Preview->JournalTotals(), u"Debit 13,702.73, credit 13,702.73"_s);
+    const QString table = FormatPreviewTable({*previewed.Preview});
     QVERIFY2(table.contains(u"Journal entry lines\nAccount"_s) && table.contains(u"8,450.00\n"_s) &&
                  table.endsWith(u"Journal entry totals: Debit 13,702.73, credit 13,702.73\n"_s),
              qPrintable(table));
@@ -254,9 +252,9 @@ void TestRunPreview::journalPreview() {
     // An account QuickBooks lacks: invalid, with the log naming it.
     options.Source.FileName = testsupport::DataPath(u"export/gl_unknown_accounts.csv"_s);
     TGLExportRun invalid(options);
-    invalid.RunGLExport(context);
-    QCOMPARE(PreviewActionText(invalid.Preview()->Items.value(0)), u"invalid"_s);
-    QCOMPARE(invalid.Preview()->Problems(), 1);
+    const TPostResult refused = invalid.RunGLExport(context);
+    QCOMPARE(PreviewActionText(refused.Preview->Items.value(0)), u"invalid"_s);
+    QCOMPARE(refused.Preview->Problems(), 1);
     QCOMPARE(Changes(f.Sent), QStringList());
 }
 
@@ -348,7 +346,7 @@ void TestRunPreview::guard() {
         };
         TChecksExportRun r(options);
         try {
-            r.RunChecksExport(context);
+            RethrowPostFailure(r.RunChecksExport(context));
         } catch (const ECompanyGuardRefused& e) {
             refusal = e.Message();
         }
@@ -408,7 +406,7 @@ void TestRunPreview::confirmedCompanyMustBeTheOpenOne() {
         TRunContext context = f.Context(f.Harbor);
         QString refusal;
         try {
-            TChecksExportRun(options).RunChecksExport(context);
+            RethrowPostFailure(TChecksExportRun(options).RunChecksExport(context));
         } catch (const ECompanyGuardRefused& e) {
             refusal = e.Message();
         }
@@ -443,10 +441,10 @@ void TestRunPreview::companyFileOfAnotherOrvaneCompany() {
         };
         TChecksExportRun r(options);
         try {
-            r.RunChecksExport(context);
+            RethrowPostFailure(r.RunChecksExport(context));
         } catch (const ECompanyGuardRefused&) {
         }
-        return r.Previews().value(0).CompanyQuestion;
+        return PostPreviews(r.Results()).value(0).CompanyQuestion;
     };
     run(34, u"Harbor Lane Bakery"_s, false);
     const QString question =
@@ -469,7 +467,7 @@ void TestRunPreview::guardAsksWhenNameDiffersInCaseOnly() {
         TChecksExportRun r = f.Checks(f.File(u"s1910.txt"_s, Maria), false);
         TRunContext context = f.Context(f.Harbor);
         try {
-            r.RunChecksExport(context);
+            RethrowPostFailure(r.RunChecksExport(context));
         } catch (const ECompanyGuardRefused&) {
         }
     };
@@ -503,9 +501,10 @@ void TestRunPreview::previewTexts() {
         true);
     checks.RunChecksExport(context);
     TGLExportRun journal(SampleJournalPreview());
-    journal.RunGLExport(context);
-    QVERIFY(journal.Preview());
-    const QList<TRunPreview> previews = checks.Previews() + QList<TRunPreview>{*journal.Preview()};
+    const TPostResult journalPreview = journal.RunGLExport(context);
+    QVERIFY(journalPreview.Preview);
+    const QList<TRunPreview> previews =
+        PostPreviews(checks.Results()) + QList<TRunPreview>{*journalPreview.Preview};
     const QString dir = QFileInfo(f.Harbor.FileName()).absolutePath();
     const QString csv = PreviewCsv(previews).replace(dir, u"DIR"_s);
     QCOMPARE(csv, testsupport::Golden(u"runs/preview.csv"_s, csv));

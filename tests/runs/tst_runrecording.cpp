@@ -94,7 +94,7 @@ struct TFixture {
         options.Checks = DemoOptions();
         options.Checks.Clear = clear;
         options.Checks.BatchSize = batchSize;
-        TChecksExportRun(options).RunChecksExport(Context);
+        RethrowPostFailure(TChecksExportRun(options).RunChecksExport(Context));
         return Context.OpenLedger()->Runs().first().Id;
     }
     TUndoResult Undo(const QString& runId, bool preview = false) {
@@ -110,7 +110,7 @@ struct TFixture {
         options.GL.Clear = clear;
         options.GL.BatchSize = batchSize;
         try {
-            TGLExportRun(options).RunGLExport(Context);
+            RethrowPostFailure({TGLExportRun(options).RunGLExport(Context)});
         } catch (const EGLExportAborted&) {
             // The duplicate date's question answered No.
         }
@@ -206,7 +206,7 @@ void TestRunRecording::writtenAheadOfEverySet() {
         options.Source = Source(rstFile, qEnvironmentVariable("ORVQ_SOURCE_DIR") +
                                              u"/data/samples/s348-journal.csv"_s);
         options.GL.Clear = true;
-        TGLExportRun(options).RunGLExport(f.Context);
+        RethrowPostFailure({TGLExportRun(options).RunGLExport(f.Context)});
         QCOMPARE(
             f.Dialogs.Shown.filter(u"whether the journal entry was posted is unknown"_s).size(), 1);
     } else {
@@ -235,7 +235,7 @@ void TestRunRecording::runRecordsItsSourceAndTarget() {
     const QString id = f.Export(report);
     const TLedgerRun run = *f.Context.OpenLedger()->FindRun(id);
     QCOMPARE(run.Kind, lrkChecks);
-    QCOMPARE(run.ReportKind, lpkEmployeeChecks);
+    QCOMPARE(run.ReportKind, rkEmployeeChecks);
     QCOMPARE(run.State, lrsFinished);
     QCOMPARE(run.Source.FileSize, qint64(report.toUtf8().size()));
     QCOMPARE(run.Source.FileSha256,
@@ -698,7 +698,7 @@ void TestRunRecording::clearingFindsWhatAnEarlierRunLeft() {
     if (first == u"person") {
         TRecordingLogger log;
         ExportChecks(*f.Company.Connect(log.LoggerPtr()),
-                     ParseChecksReport(log.Logger(), report, crkEither), DemoOptions());
+                     ParseChecksReport(log.Logger(), report, rkNone), DemoOptions());
     } else {
         if (first == u"lost") {
             TSbFaults faults;

@@ -55,7 +55,7 @@ void TestHistoryTab::listsRunsAndUndoAsks() {
         TAppCore core(scene.Options().Core);
         context.ConnectQB = core.QBConnectionFactory();
         context.OpenLedger = core.LedgerFactory();
-        TChecksExportRun(options).RunChecksExport(context);
+        RethrowPostFailure(TChecksExportRun(options).RunChecksExport(context));
     }
     QCOMPARE(Checks(scene), 4);
 

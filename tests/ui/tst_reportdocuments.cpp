@@ -50,7 +50,7 @@ TLedgerRun ChecksRun() {
     TLedgerRun run;
     run.Id = u"1a2b3c4d-0000-4000-8000-000000000001"_s;
     run.Kind = lrkChecks;
-    run.ReportKind = lpkEmployeeChecks;
+    run.ReportKind = rkEmployeeChecks;
     run.State = lrsFinished;
     run.Started = Utc(8, 10, 15);
     run.Ended = Utc(8, 10, 16);
@@ -84,7 +84,7 @@ QList<TBureauCompanyResult> BureauCompanies() {
     TBureauExport checks;
     checks.Payroll = u"1001"_s;
     checks.Caption = u"3/8/2024 run 1"_s;
-    checks.Kind = lpkEmployeeChecks;
+    checks.Kind = rkEmployeeChecks;
     checks.Checks.ChecksAdded = 12;
     checks.Checks.DepositsAdded = 2;
     checks.NetPay = Currency::FromRaw(128245000);
@@ -92,7 +92,7 @@ QList<TBureauCompanyResult> BureauCompanies() {
     TBureauExport journal;
     journal.Payroll = u"1001"_s;
     journal.Caption = u"3/8/2024 run 1"_s;
-    journal.Kind = lpkJournal;
+    journal.Kind = rkJournal;
     journal.JournalEntries = 1;
     journal.Journal = Currency::FromRaw(170000000);
     harbor.Exports << journal;

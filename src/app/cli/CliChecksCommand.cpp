@@ -41,7 +41,7 @@ const char* const ChecksExitHelp =
     "record to look at (invalid, different from QuickBooks) or a company question;\n"
     "2: wrong usage.\n";
 
-int KindChoice(const TCliOptions& options) {
+TChecksReportChoice KindChoice(const TCliOptions& options) {
     if (!options.Has(QStringLiteral("--kind")))
         return crcAllChecks;
     const QString value = options.Value(QStringLiteral("--kind"));
@@ -146,22 +146,26 @@ int RunChecksCommand(TCliEnvironment& env, const QStringList& args) {
             return cecFailed;
     }
     TChecksExportRun run(runOptions);
-    if (ShowRunFailure(dialogs,
-                       host.Run([&run](TRunContext& context) { run.RunChecksExport(context); })))
+    if (ShowRunFailure(dialogs, host.Run([&run](TRunContext& context) {
+            RethrowPostFailure(run.RunChecksExport(context));
+        })))
         return cecFailed;
+    const QList<TPostResult>& results = run.Results();
     int exitCode = runOptions.Posting.Preview
-                       ? FinishCliPreview(env, dialogs, *options, run.Previews())
+                       ? FinishCliPreview(env, dialogs, *options, PostPreviews(results))
                        : cecSuccess;
-    for (const TChecksRunOutcome& outcome : run.Outcomes()) {
+    bool notFetched = false;
+    for (const TPostResult& result : results) {
         // A preview's totals are in its table.
-        if (!runOptions.Posting.Preview)
-            env.Out << outcome.Summary << '\n';
-        if (outcome.Result.Errors > 0)
+        if (!runOptions.Posting.Preview && !result.Summary.isEmpty())
+            env.Out << result.Summary << '\n';
+        if (result.Counts.Checks.Errors > 0)
             exitCode = cecFailed;
+        notFetched = notFetched || result.State == psNoReport;
     }
     // A report that did not come (a failed server task, a cancel) is only
     // logged by the run; a script must see it.
-    if (host.AnyFetchFailed()) {
+    if (notFetched) {
         if (host.FailuresShown() == 0)
             dialogs.ShowError(QStringLiteral("An Orvane report was not fetched"));
         exitCode = cecFailed;

@@ -171,19 +171,22 @@ int RunGLCommand(TCliEnvironment& env, const QStringList& args) {
             return cecFailed;
     }
     TGLExportRun run(runOptions);
-    if (ShowRunFailure(dialogs,
-                       host.Run([&run](TRunContext& context) { run.RunGLExport(context); })))
+    TPostResult result;
+    if (ShowRunFailure(dialogs, host.Run([&](TRunContext& context) {
+            result = run.RunGLExport(context);
+            RethrowPostFailure({result});
+        })))
         return cecFailed;
     // A journal that did not come (a failed server task, a cancel) is only
     // logged by the run; a script must see it.
-    if (host.AnyFetchFailed()) {
+    if (result.State == psNoReport) {
         if (host.FailuresShown() == 0)
             dialogs.ShowError(QStringLiteral("The Orvane journal was not fetched"));
         return cecFailed;
     }
     if (runOptions.Posting.Preview)
-        return run.Preview() ? FinishCliPreview(env, dialogs, *options, {*run.Preview()})
-                             : cecFailed;
+        return result.Preview ? FinishCliPreview(env, dialogs, *options, {*result.Preview})
+                              : cecFailed;
     env.Out.flush();
-    return run.ExportState() == jesDone ? cecSuccess : cecPostedWithProblem;
+    return result.State == psUncertain ? cecPostedWithProblem : cecSuccess;
 }

@@ -48,30 +48,6 @@ private:
     int m_waitDepth = -1;
 };
 
-// The payroll service as the report source, noting a report that did not
-// come, which the runs only log: a script must see it.
-class TCliRunHost::TNotingSource : public IDirectReportSource {
-public:
-    TNotingSource(IDirectReportSourcePtr inner, bool& failed)
-        : m_inner(std::move(inner)), m_failed(failed) {}
-    TFetchedReport FetchChecksReport(TChecksFetchKind kind) override {
-        return Note(m_inner->FetchChecksReport(kind));
-    }
-    TFetchedReport FetchGLReport(const TQBGLExportParam& options) override {
-        return Note(m_inner->FetchGLReport(options));
-    }
-
-private:
-    TFetchedReport Note(TFetchedReport report) {
-        if (!report)
-            m_failed = true;
-        return report;
-    }
-
-    IDirectReportSourcePtr m_inner;
-    bool& m_failed;
-};
-
 TCliRunHost::TCliRunHost(const TCliEnvironment& env, IUserDialogs& dialogs,
                          TQBConnectionFactory connect, int reportPollIntervalMs)
     : m_env(env) {
@@ -88,9 +64,6 @@ TCliRunHost::TCliRunHost(const TCliEnvironment& env, IUserDialogs& dialogs,
     };
     services.Progress = std::make_shared<TReportWaitLine>(*this);
     services.Ledger = [&env] { return env.Core.LedgerFactory(); };
-    services.DirectSource = [this](const TDirectSourceOptions& options, TRunContext& context) {
-        return std::make_shared<TNotingSource>(OrvaneReportSource(context, options), m_fetchFailed);
-    };
     m_runs = std::make_unique<TRunThread>(std::move(services));
 }
 

@@ -30,17 +30,13 @@ public:
     TOrvAPIEnvironment& Orvane() { return m_orvane; }
     // "Error:" lines shown so far for failures without a caller.
     int FailuresShown() const { return m_failuresShown; }
-    // A report of the payroll service did not come (a failed task, a cancel).
-    bool AnyFetchFailed() const { return m_fetchFailed; }
 
 private:
     class TReportWaitLine;
-    class TNotingSource;
 
     const TCliEnvironment& m_env;
     TOrvAPIEnvironment m_orvane;
     int m_failuresShown = 0;
-    bool m_fetchFailed = false;
     QObject m_loop;
     std::shared_ptr<void> m_interruptWatch;
     std::unique_ptr<TRunThread> m_runs;

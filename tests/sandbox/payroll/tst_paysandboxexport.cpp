@@ -116,7 +116,7 @@ void TestPaySandboxExport::checksExport() {
     QFETCH(QString, failing);
     const TCheckRecords records = ParseChecksReport(
         m_log->Logger(), Report(QStringList{report, "--payrolls"} + payrolls.split(u' ')),
-        crkEither);
+        rkNone);
     TQBChecksExportParam options;
     options.CashAccount = QStringLiteral("Payroll Checking");
     options.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
@@ -147,7 +147,7 @@ void TestPaySandboxExport::voidPayrollVoidsTheChecksOfTheWeekBefore() {
     auto exportPayroll = [&](const char* payroll) {
         return ExportChecks(*Connect(),
                             ParseChecksReport(m_log->Logger(),
-                                              Report({"1910", "--payrolls", payroll}), crkEmployee),
+                                              Report({"1910", "--payrolls", payroll}), rkEmployeeChecks),
                             options);
     };
     // 10032, marked "Void", takes back a paper check and a direct deposit of 10021.

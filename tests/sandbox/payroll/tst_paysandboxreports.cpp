@@ -85,7 +85,7 @@ void TestPaySandboxReports::employeeChecksParse() {
     const QString text = Report({"1910", "--payrolls", payrolls});
     QVERIFY(!text.isEmpty());
 
-    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, crkEither);
+    const TCheckRecords records = ParseChecksReport(m_log->Logger(), text, rkNone);
     QCOMPARE(int(records.size()), checks);
     const TCheckDateRange range = GetCheckDateRange(records);
     QCOMPARE(range.FromDate, from);
@@ -113,7 +113,7 @@ void TestPaySandboxReports::namesWithSpacesCommasAndQuotesSurvive() {
 
     const TCheckRecords records = ParseChecksReport(
         m_log->Logger(), Report({"1910", "--payrolls", "10001", "--data", description.fileName()}),
-        crkEmployee);
+        rkEmployeeChecks);
     QCOMPARE(int(records.size()), 3);
     QCOMPARE(records[0].FirstName, QString("Mary Ann"));
     QCOMPARE(records[0].MiddleInitial, QString("B"));
@@ -128,7 +128,7 @@ void TestPaySandboxReports::namesWithSpacesCommasAndQuotesSurvive() {
 
 void TestPaySandboxReports::agencyChecksParseOrAreEmpty() {
     const TCheckRecords records =
-        ParseChecksReport(m_log->Logger(), Report({"1911", "--payrolls", "10121"}), crkAgency);
+        ParseChecksReport(m_log->Logger(), Report({"1911", "--payrolls", "10121"}), rkAgencyChecks);
     QCOMPARE(int(records.size()), 3);
     QCOMPARE(records[0].Payee, QString("Internal Revenue Service"));
     QCOMPARE(records[0].CheckDate, QDate(2024, 3, 29));
@@ -137,7 +137,7 @@ void TestPaySandboxReports::agencyChecksParseOrAreEmpty() {
     const QString empty = Report({"1911", "--payrolls", "10091"});
     QVERIFY(!empty.isEmpty());
     try {
-        ParseChecksReport(m_log->Logger(), empty, crkEither);
+        ParseChecksReport(m_log->Logger(), empty, rkNone);
         QFAIL("an agency report without checks parsed");
     } catch (const EztException& e) {
         QCOMPARE(e.Message(), QString("Orvane Agency Checks report is empty"));
@@ -181,7 +181,7 @@ void TestPaySandboxReports::netPayOfTheChecksIsTheJournalsNetPayCredit_data() {
 void TestPaySandboxReports::netPayOfTheChecksIsTheJournalsNetPayCredit() {
     QFETCH(QString, payroll);
     const TCheckRecords checks =
-        ParseChecksReport(m_log->Logger(), Report({"1910", "--payrolls", payroll}), crkEmployee);
+        ParseChecksReport(m_log->Logger(), Report({"1910", "--payrolls", payroll}), rkEmployeeChecks);
 
     // Split billing with class parsing: expense lines carry classes, the
     // net pay line (account 1010) does not.
