@@ -449,7 +449,7 @@ void TestBureauRun::defaultRenewalOutlivesAShortClaim() {
     const std::unique_ptr<TRunLedger> ws1 = Ledger(QStringLiteral("WS-1"))();
     const std::unique_ptr<TRunLedger> ws2 = Ledger(QStringLiteral("WS-2"))();
     const auto claim = [](TRunLedger& ledger) {
-        return ledger.Claim(QStringLiteral("1001"), QStringLiteral("1010001"), lpkEmployeeChecks,
+        return ledger.Claim(QStringLiteral("1001"), QStringLiteral("1010001"), rkEmployeeChecks,
                             1);
     };
     const TLedgerClaim mine = claim(*ws1);
@@ -493,7 +493,7 @@ void TestBureauRun::claimLostDuringTheExportIsAProblem() {
         if (taken || stage != u"Creating QuickBooks Transactions")
             return;
         taken = true;
-        QVERIFY(ws2->Claim(Companies[0], QStringLiteral("1010001"), lpkEmployeeChecks).Granted);
+        QVERIFY(ws2->Claim(Companies[0], QStringLiteral("1010001"), rkEmployeeChecks).Granted);
         std::unique_lock<std::mutex> lock(keeperEnd->Mutex);
         QVERIFY(keeperEnd->Ended.wait_for(lock, std::chrono::seconds(10),
                                           [&] { return keeperEnd->Done; }));
