@@ -47,7 +47,9 @@ struct TBench {
     }
     void MakeFiles(TRunLedger& ledger, const QString& set) const {
         for (int i = 1; i <= Companies; ++i) {
-            CreateSandboxCompany(File(i, set), QStringLiteral(ORVQ_SOURCE "/data/demo"));
+            // The run checks the file holds the company the row recorded.
+            const QString name = QStringLiteral("Client %1").arg(1000 + i);
+            CreateSandboxCompany(File(i, set), QStringLiteral(ORVQ_SOURCE "/data/demo"), name);
             TQBSandboxCompany company(File(i, set), false);
             company.SetLatencyMs(LatencyMs);
             company.SetOpenLatencyMs(OpenMs);
@@ -58,6 +60,7 @@ struct TBench {
             e.LiabilityAccount = QStringLiteral("Payroll Liabilities:Net Pay Clearing");
             e.ChecksKind = crcEmployeeChecks;
             e.IncludeDD = true;
+            e.CompanyName = name;
             ledger.AddMapEntry(e);
         }
     }
